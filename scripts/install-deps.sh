@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs every Debian package needed to build, test, benchmark and fuzz Quillon.
+# Idempotent: does nothing (no network access) when everything is already present.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config clang clang-format
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libraw-dev libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libwmf-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  python3-astropy python3-numpy fitsverify libcfitsio-dev
+  libopencv-dev
+  xvfb xauth
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
