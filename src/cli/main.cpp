@@ -39,9 +39,13 @@ void printCommandHelp(const Command& c, FILE* out) {
 }
 } // namespace
 
-Registrar::Registrar(const Command& c) { registry().push_back(c); }
+Registrar::Registrar(const Command& c) {
+    registry().push_back(c);
+}
 
-const std::vector<Command>& commands() { return registry(); }
+const std::vector<Command>& commands() {
+    return registry();
+}
 
 } // namespace quillon::cli
 
@@ -75,7 +79,8 @@ int main(int argc, char** argv) {
     }
     const Command* c = find(args[0]);
     if (!c) {
-        std::fprintf(stderr, "quillon-cli: unbekannter Befehl \"%s\" (siehe --help)\n", args[0].c_str());
+        std::fprintf(stderr, "quillon-cli: unbekannter Befehl \"%s\" (siehe --help)\n",
+                     args[0].c_str());
         return 2;
     }
     std::vector<std::string> rest(args.begin() + 1, args.end());
@@ -88,8 +93,8 @@ int main(int argc, char** argv) {
     try {
         return c->run(rest);
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "quillon-cli %s: %s\nAufruf: quillon-cli %s\n", c->name, e.message.c_str(),
-                     c->synopsis);
+        std::fprintf(stderr, "quillon-cli %s: %s\nAufruf: quillon-cli %s\n", c->name,
+                     e.message.c_str(), c->synopsis);
         return 2;
     } catch (const quillon::Error& e) {
         std::fprintf(stderr, "quillon-cli %s: %s\n", c->name, e.what());

@@ -18,10 +18,16 @@ void reserve(std::size_t bytes) {
     }
 }
 
-void release(std::size_t bytes) noexcept { g_inUse.fetch_sub(bytes, std::memory_order_relaxed); }
+void release(std::size_t bytes) noexcept {
+    g_inUse.fetch_sub(bytes, std::memory_order_relaxed);
+}
 
-std::size_t inUse() noexcept { return g_inUse.load(std::memory_order_relaxed); }
+std::size_t inUse() noexcept {
+    return g_inUse.load(std::memory_order_relaxed);
+}
 
-std::size_t setLimit(std::size_t bytes) noexcept { return g_limit.exchange(bytes); }
+std::size_t setLimit(std::size_t bytes) noexcept {
+    return g_limit.exchange(bytes);
+}
 
 } // namespace quillon::memory
