@@ -1,6 +1,7 @@
 // quillon-cli: batch front end over the library.
 #include "cli/command.h"
 #include "core/error.h"
+#include "core/memory.h"
 #include "quillon_version.h"
 
 #include <cstdio>
@@ -51,6 +52,7 @@ const std::vector<Command>& commands() {
 
 int main(int argc, char** argv) {
     using namespace quillon::cli;
+    quillon::memory::limitToPhysicalMemory();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         printOverview(stderr);
