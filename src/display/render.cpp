@@ -163,13 +163,14 @@ inline int limited(std::int64_t sum, std::int64_t n) {
     return static_cast<int>(v < kSampleMin ? kSampleMin : (v > kSampleMax ? kSampleMax : v));
 }
 
+// The renderer's packed tables: OR-ing the three entries gives the opaque pixel.
 struct Tables {
-    const std::uint8_t* r;
-    const std::uint8_t* g;
-    const std::uint8_t* b;
+    const std::uint32_t* r;
+    const std::uint32_t* g;
+    const std::uint32_t* b;
+    const std::uint32_t* grey;
     std::uint32_t colour(int vr, int vg, int vb) const {
-        return 0xFF000000u | (static_cast<std::uint32_t>(r[lutIndex(vr)]) << 16) |
-               (static_cast<std::uint32_t>(g[lutIndex(vg)]) << 8) | b[lutIndex(vb)];
+        return r[lutIndex(vr)] | g[lutIndex(vg)] | b[lutIndex(vb)];
     }
 };
 
@@ -205,7 +206,7 @@ std::uint32_t ImageRenderer::composeBlock(int x, int y, int blockW, int blockH, 
     Composed v{limited(acc[0], n), limited(acc[1], n), limited(acc[2], n)};
     if (values) *values = v;
     if (tables_.empty()) return kOutsideMarker;
-    Tables t{table(0), table(1), table(2)};
+    Tables t{packedTable(0), packedTable(1), packedTable(2), packedTable(3)};
     std::uint32_t colour = t.colour(v[0], v[1], v[2]) & 0xFFFFFFu;
     if (withOverlay && im.hasOverlay())
         colour = applyOverlay(colour, im.row(im.overlayPlane(), y)[x]);
@@ -252,7 +253,7 @@ int ImageRenderer::renderRect(int left, int top, int right, int bottom, Picture*
     }
     const int cend = cmax >= 0 ? cmax + bw : cmin; // columns cmin .. cend-1 are read
     const std::uint32_t bgColour = opt.background & 0xFFFFFFu;
-    const Tables tabs{table(0), table(1), table(2)};
+    const Tables tabs{packedTable(0), packedTable(1), packedTable(2), packedTable(3)};
     const Ctx ctx = makeCtx(im, p_);
     const int ovl = withOverlay ? im.overlayPlane() : -1;
     const bool fast1x1 = bw == 1 && bh == 1 && (im.type() == BW_IMAGE || im.type() == RGB_IMAGE);
@@ -303,10 +304,13 @@ int ImageRenderer::renderRect(int left, int top, int right, int bottom, Picture*
                 if (im.type() == RGB_IMAGE) {
                     const Sample *r = im.row(0, sy) + c0, *g = im.row(1, sy) + c0,
                                  *b = im.row(2, sy) + c0;
-                    for (int X = 0; X < W; ++X) colours[X] = tabs.colour(r[X], g[X], b[X]);
+                    const std::uint32_t *tr = tabs.r + kSampleOffset, *tg = tabs.g + kSampleOffset,
+                                        *tb = tabs.b + kSampleOffset;
+                    for (int X = 0; X < W; ++X) colours[X] = tr[r[X]] | tg[g[X]] | tb[b[X]];
                 } else {
                     const Sample* s = im.row(0, sy) + c0;
-                    for (int X = 0; X < W; ++X) colours[X] = tabs.colour(s[X], s[X], s[X]);
+                    const std::uint32_t* gt = tabs.grey + kSampleOffset;
+                    for (int X = 0; X < W; ++X) colours[X] = gt[s[X]];
                 }
                 store(Y, colours);
                 continue;

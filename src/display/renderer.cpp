@@ -14,8 +14,10 @@ namespace quillon {
 ImageRenderer::ImageRenderer(Image& image, void* view) : image_(&image), view_(view) {
     try {
         tables_.allocate(3 * static_cast<std::size_t>(kLutSize), true);
+        packed_.allocate(4 * static_cast<std::size_t>(kLutSize), true);
     } catch (const std::bad_alloc&) {
         tables_.reset();
+        packed_.reset();
     }
     if (image.type() == USERDEFINED_IMAGE)
         p_.layerMatrix.assign(3 * static_cast<std::size_t>(image.layerCount()), 0.0f);
@@ -220,6 +222,20 @@ void ImageRenderer::rebuildLut() {
         if (source[c] != c)
             std::memcpy(tables_.data() + static_cast<std::size_t>(c) * kLutSize,
                         tables_.data() + static_cast<std::size_t>(source[c]) * kLutSize, kLutSize);
+    packTables();
+}
+
+void ImageRenderer::packTables() {
+    if (tables_.empty() || packed_.empty()) return;
+    const std::uint8_t *r = table(0), *g = table(1), *b = table(2);
+    std::uint32_t *pr = packed_.data(), *pg = pr + kLutSize, *pb = pg + kLutSize,
+                  *grey = pb + kLutSize;
+    for (int i = 0; i < kLutSize; ++i) {
+        pr[i] = 0xFF000000u | static_cast<std::uint32_t>(r[i]) << 16;
+        pg[i] = static_cast<std::uint32_t>(g[i]) << 8;
+        pb[i] = b[i];
+        grey[i] = pr[i] | pg[i] | pb[i];
+    }
 }
 
 void ImageRenderer::setHistogramRange(int a, int b) {
@@ -273,6 +289,7 @@ void ImageRenderer::initFromImage() {
     }
     if (s.tables.size() == 3 * static_cast<std::size_t>(kLutSize) && !tables_.empty()) {
         std::memcpy(tables_.data(), s.tables.data(), s.tables.size());
+        packTables();
         p_.lutType = s.lutType;
         p_.palette = image_->type() == BW_IMAGE ? s.palette : std::int16_t{0};
         p_.invert = s.invert;
@@ -304,8 +321,10 @@ void ImageRenderer::copyFromRenderer(const ImageRenderer& other) {
     if ((biasChanged && image_->type() == LRGB_IMAGE) ||
         (matrixChanged && image_->type() == USERDEFINED_IMAGE))
         image_->invalidateHistogram();
-    if (!tables_.empty() && !other.tables_.empty())
+    if (!tables_.empty() && !other.tables_.empty()) {
         std::memcpy(tables_.data(), other.tables_.data(), tables_.size());
+        packTables();
+    }
     histRange_ = other.histRange_;
     view_state_.zoom = clampZoom(other.view_state_.zoom, image_->width(), image_->height());
     view_state_.previousZoom = view_state_.zoom;

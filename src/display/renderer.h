@@ -90,6 +90,11 @@ public:
     void* view() const { return view_; }
     const DisplayParams& params() const { return p_; }
     bool hasTables() const { return !tables_.empty(); }
+    // Pixel tables derived from the byte tables (see packed_); null without tables.
+    const std::uint32_t* packedTable(int index) const {
+        return packed_.empty() ? nullptr
+                               : packed_.data() + static_cast<std::size_t>(index) * kLutSize;
+    }
     // Table of a channel, 65536 entries indexed by lutIndex(value); null without tables.
     const std::uint8_t* table(int channel) const {
         return tables_.empty() ? nullptr
@@ -171,7 +176,13 @@ private:
     Image* image_;
     void* view_;
     DisplayParams p_;
+    void packTables();
+
     memory::Buffer<std::uint8_t> tables_; // 3 × 65536
+    // The same entries as ready-to-OR picture pixels: table R as 0xFFRR0000, G as
+    // 0x0000GG00, B as 0x000000BB, and for grey images the whole colour of a value, so the
+    // renderer does one lookup per channel (one per pixel for grey) and no shifts.
+    memory::Buffer<std::uint32_t> packed_; // 4 × 65536
     ViewState view_state_;
     HistogramRange histRange_;
     HistogramPictures histPics_;
