@@ -6,10 +6,63 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 namespace quillon {
+namespace {
+
+// Counting one plane: four interleaved 32-bit sub-histograms, so that runs of equal values
+// (sky background) do not wait on the previous increment of the same counter. Only the span
+// of values that occurred is zeroed and added up.
+inline std::uint16_t saturatedSum(std::uint16_t a, std::uint32_t b) {
+    return static_cast<std::uint16_t>(std::min<std::uint32_t>(a + b, 65535u));
+}
+
+class SubHistograms {
+public:
+    SubHistograms() : data_(new std::uint32_t[4 * static_cast<std::size_t>(kLutSize)]) {}
+    void reset() { lo_ = kLutSize, hi_ = -1; }
+    void count(const Sample* s, int w) {
+        int mn = kSampleMax, mx = kSampleMin;
+        for (int x = 0; x < w; ++x) mn = std::min<int>(mn, s[x]), mx = std::max<int>(mx, s[x]);
+        cover(lutIndex(mn), lutIndex(mx));
+        std::uint32_t* a = data_.get() + kSampleOffset;
+        std::uint32_t* b = a + kLutSize;
+        std::uint32_t* c = b + kLutSize;
+        std::uint32_t* d = c + kLutSize;
+        int x = 0;
+        for (; x + 4 <= w; x += 4) ++a[s[x]], ++b[s[x + 1]], ++c[s[x + 2]], ++d[s[x + 3]];
+        for (; x < w; ++x) ++a[s[x]];
+    }
+    // Adds the counts to a table of the cache, saturating at 65535 (order-independent).
+    void addTo(std::uint16_t* table) const {
+        const std::uint32_t* p = data_.get();
+        for (int i = lo_; i <= hi_; ++i)
+            table[i] = saturatedSum(table[i], p[i] + p[i + kLutSize] + p[i + 2 * kLutSize] +
+                                                  p[i + 3 * kLutSize]);
+    }
+
+private:
+    void zero(int from, int to) {
+        for (int k = 0; k < 4; ++k)
+            std::fill(data_.get() + k * kLutSize + from, data_.get() + k * kLutSize + to + 1, 0u);
+    }
+    void cover(int from, int to) {
+        if (hi_ < lo_) {
+            zero(from, to);
+            lo_ = from, hi_ = to;
+            return;
+        }
+        if (from < lo_) zero(from, lo_ - 1), lo_ = from;
+        if (to > hi_) zero(hi_ + 1, to), hi_ = to;
+    }
+    std::unique_ptr<std::uint32_t[]> data_;
+    int lo_ = kLutSize, hi_ = -1;
+};
+
+} // namespace
 
 bool histogramValidFor(const Image& image, const ImageRenderer& renderer) {
     const HistogramCache& h = image.histogram();
@@ -26,31 +79,31 @@ int computeHistogram(ImageRenderer& renderer, Progress& progress) {
     if (!image.hasSamples()) return 100;
     const int w = image.width(), h = image.height();
     const int type = image.type();
-    // Channels counted separately; a grey image counts once and copies.
+    // Channels counted separately; a grey image counts once and copies. Blocks of rows count
+    // in 32 bits and add into the cache saturating at 65535; saturating sums of counts are
+    // min(total, 65535) in any order, so the result does not depend on the thread count.
     const int counted = type == BW_IMAGE ? 1 : 3;
-    std::vector<std::uint32_t> total;
-    try {
-        total.assign(static_cast<std::size_t>(counted) * kLutSize, 0);
-    } catch (const std::bad_alloc&) {
-        return 200;
-    }
+    std::uint16_t* tables[3];
+    for (int c = 0; c < 3; ++c)
+        tables[c] = image.histogram().tables[static_cast<std::size_t>(c)].data();
     std::mutex mergeMutex;
     progress.begin("Histogrammberechnung", h, 1);
-    parallelRows(h, 32, [&](int first, int last) {
-        // Per block: 32-bit counts; merged into the totals and saturated at the end, so the
-        // result (min(count, 65535)) does not depend on how rows were split.
-        std::vector<std::uint32_t> local(static_cast<std::size_t>(counted) * kLutSize, 0);
-        if (type == BW_IMAGE || type == RGB_IMAGE) {
-            for (int c = 0; c < counted; ++c) {
-                std::uint32_t* hc =
-                    local.data() + static_cast<std::size_t>(c) * kLutSize + kSampleOffset;
-                for (int y = first; y < last; ++y) {
-                    const Sample* s = image.row(c, y);
-                    for (int x = 0; x < w; ++x) ++hc[s[x]];
-                    if (c == counted - 1) progress.step();
+    try {
+        parallelRows(h, 32, [&](int first, int last) {
+            if (type == BW_IMAGE || type == RGB_IMAGE) {
+                SubHistograms sub;
+                for (int c = 0; c < counted; ++c) {
+                    sub.reset();
+                    for (int y = first; y < last; ++y) {
+                        sub.count(image.row(c, y), w);
+                        if (c == counted - 1) progress.step();
+                    }
+                    std::lock_guard<std::mutex> lock(mergeMutex);
+                    sub.addTo(tables[c]);
                 }
+                return;
             }
-        } else {
+            std::vector<std::uint32_t> local(3 * static_cast<std::size_t>(kLutSize), 0);
             std::vector<int> values(3 * static_cast<std::size_t>(w));
             std::uint32_t* h0 = local.data() + kSampleOffset;
             std::uint32_t* h1 = h0 + kLutSize;
@@ -64,20 +117,23 @@ int computeHistogram(ImageRenderer& renderer, Progress& progress) {
                 }
                 progress.step();
             }
-        }
-        std::lock_guard<std::mutex> lock(mergeMutex);
-        for (std::size_t i = 0; i < total.size(); ++i) total[i] += local[i];
-    });
-    std::uint16_t maxCount = 0;
-    for (int c = 0; c < 3; ++c) {
-        const std::uint32_t* src =
-            total.data() + static_cast<std::size_t>(std::min(c, counted - 1)) * kLutSize;
-        std::uint16_t* dst = image.histogram().tables[static_cast<std::size_t>(c)].data();
-        for (int i = 0; i < kLutSize; ++i) {
-            dst[i] = static_cast<std::uint16_t>(std::min<std::uint32_t>(src[i], 65535u));
-            maxCount = std::max(maxCount, dst[i]);
-        }
+            std::lock_guard<std::mutex> lock(mergeMutex);
+            for (int c = 0; c < 3; ++c)
+                for (int i = 0; i < kLutSize; ++i)
+                    tables[c][i] = saturatedSum(tables[c][i],
+                                                local[static_cast<std::size_t>(c) * kLutSize + i]);
+        });
+    } catch (const std::bad_alloc&) {
+        progress.end();
+        return 200; // the cache stays invalid
     }
+    if (counted == 1) {
+        std::copy(tables[0], tables[0] + kLutSize, tables[1]);
+        std::copy(tables[0], tables[0] + kLutSize, tables[2]);
+    }
+    std::uint16_t maxCount = 0;
+    for (int c = 0; c < counted; ++c)
+        maxCount = std::max(maxCount, *std::max_element(tables[c], tables[c] + kLutSize));
     progress.end();
     HistogramCache& cache = image.histogram();
     cache.maxCount = maxCount;
