@@ -134,7 +134,9 @@ int runRender(const std::vector<std::string>& args) {
     int r = renderer.renderRect(0, 0, w, h, &picture, RenderOptions{z, z});
     if (r == RENDER_OUT_OF_MEMORY) throw Error(kOutOfMemoryBitmap);
     if (r != RENDER_OK) throw Error(msg::unexpected(61));
-    writePng(files[1], picture);
+    PngOptions png;
+    png.greyWhenNeutral = image.type() == BW_IMAGE; // grey pictures stay 8-bit grey files
+    writePng(files[1], picture, png);
     const auto& p = renderer.params();
     std::printf("%s: %d x %d, Schwarz %d,%d,%d, Weiß %d,%d,%d, Exponent %.2f\n", files[1].c_str(),
                 w, h, p.blackPoint[0], p.blackPoint[1], p.blackPoint[2], p.whitePoint[0],

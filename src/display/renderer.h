@@ -117,7 +117,12 @@ public:
     // Stores the LRGB bias, recomputes lrgbOffset and marks the Image's histogram stale.
     void setLrgbBias(int l, int r, int g, int b);
     void setKeepRatio(bool on) { p_.keepRatio = on; }
-    void setHistogramChannels(bool r, bool g, bool b) { p_.histogramChannels = {r, g, b}; }
+    // The histogram window's "R", "G", "B" switches; a change invalidates both pictures.
+    void setHistogramChannels(bool r, bool g, bool b) {
+        if (p_.histogramChannels != std::array<bool, 3>{r, g, b})
+            histPics_.barsValid = histPics_.curvesValid = false;
+        p_.histogramChannels = {r, g, b};
+    }
     // Invalidates the thumbnail when the value changes.
     void setShowOverlay(bool on);
     // Sets the user-defined layer matrix (3 rows of layerCount coefficients, row-major);

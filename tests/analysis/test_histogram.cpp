@@ -45,6 +45,13 @@ TEST(Histogram, TenByTenGreyOfValue100) {
     EXPECT_EQ(at(curves, 0, 12), makeRgb(50, 50, 50));
     EXPECT_EQ(at(curves, 0, 0), 0u);
     EXPECT_EQ(at(curves, 0, 13), 0u);
+
+    // Switching a channel off redraws: the full bars lose their red part.
+    r.setHistogramChannels(false, true, true);
+    ASSERT_EQ(drawBars(r, W, H), 0);
+    EXPECT_EQ(at(r.histogramPictures().bars, 100, 40), 0x005A5Au);
+    ASSERT_EQ(drawCurves(r), 0);
+    EXPECT_EQ(at(r.histogramPictures().curves, 100, 32), 0x00FFFFu);
 }
 
 TEST(Histogram, CountersStopAt65535AndParallelCountsAgree) {
