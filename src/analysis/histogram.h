@@ -8,6 +8,9 @@
 
 namespace quillon {
 
+// Shown in the histogram window while the counts are computed.
+inline constexpr const char* kHistogramBusyText = "Histogramm wird berechnet...";
+
 // Whether the Image's counts can be used for this renderer: valid, and for LRGB and
 // user-defined images (whose composition depends on the view) counted by this renderer.
 bool histogramValidFor(const Image& image, const ImageRenderer& renderer);

@@ -117,6 +117,25 @@ IntPoint centringOffset(int clientWidth, int clientHeight, int zoomedWidth, int 
             std::max(0, (clientHeight - zoomedHeight) / 2)};
 }
 
+ScrollSteps scrollSteps(int clientWidth, int clientHeight) {
+    return {clientWidth, clientHeight, std::max(1, clientWidth / 32),
+            std::max(1, clientHeight / 32)};
+}
+
+IntRect normaliseSelection(const IntRect& r) {
+    if (r == kNoSelection) return r;
+    return {std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+            std::max(r.top, r.bottom)};
+}
+
+bool selectionFitsRowRepair(const IntRect& s) {
+    return !(s == kNoSelection) && s.width() > 1 && s.height() == 1;
+}
+
+bool selectionFitsColumnRepair(const IntRect& s) {
+    return !(s == kNoSelection) && s.width() == 1 && s.height() > 1;
+}
+
 std::string zoomBoxText(double zoom) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.0f%%", zoom * 100.0);

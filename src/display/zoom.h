@@ -87,6 +87,21 @@ FitResult contentSizeForZoom(int width, int height, double zoom, int availWidth,
 // Offset of the zoomed image inside a larger client area (centred where it is smaller).
 IntPoint centringOffset(int clientWidth, int clientHeight, int zoomedWidth, int zoomedHeight);
 
+// Scrolling a view: a page is the client size, a line 1/32 of it (at least 1 pixel).
+struct ScrollSteps {
+    int pageX, pageY, lineX, lineY;
+};
+ScrollSteps scrollSteps(int clientWidth, int clientHeight);
+
+// The selection rectangle in image coordinates: normalised so that left <= right and
+// top <= bottom; (-1, -1, -1, -1) stands for "no selection".
+inline constexpr IntRect kNoSelection{-1, -1, -1, -1};
+IntRect normaliseSelection(const IntRect& r);
+// Commands that depend on the selection: "&Zeile reparieren" needs width > 1 and height 1,
+// "&Spalte reparieren" width 1 and height > 1 (the copy of a section: print_layout.h).
+bool selectionFitsRowRepair(const IntRect& selection);
+bool selectionFitsColumnRepair(const IntRect& selection);
+
 // The toolbar zoom box: "%.0f%%" of zoom × 100.
 std::string zoomBoxText(double zoom);
 // The window title: "<doc> @ <zoom>% (<description>[ + Overlay])".

@@ -85,6 +85,19 @@ TEST(Zoom, BoxTextTitleAndParsing) {
     EXPECT_DOUBLE_EQ(parseZoomBox(" 12.5").zoom, 0.125);
 }
 
+TEST(Zoom, ScrollStepsAndSelection) {
+    ScrollSteps st = scrollSteps(640, 20);
+    EXPECT_EQ(st.pageX, 640);
+    EXPECT_EQ(st.lineX, 20);
+    EXPECT_EQ(st.lineY, 1);
+    EXPECT_EQ(normaliseSelection({11, 9, 10, 4}), (IntRect{10, 4, 11, 9}));
+    EXPECT_EQ(normaliseSelection(kNoSelection), kNoSelection);
+    EXPECT_TRUE(selectionFitsRowRepair({3, 5, 9, 6}));
+    EXPECT_FALSE(selectionFitsRowRepair({3, 5, 4, 6}));
+    EXPECT_TRUE(selectionFitsColumnRepair({3, 5, 4, 9}));
+    EXPECT_FALSE(selectionFitsColumnRepair(kNoSelection));
+}
+
 TEST(Zoom, FitWindowAndCentring) {
     FitResult f = fitWindow(1000, 500, 800, 600, false);
     EXPECT_DOUBLE_EQ(f.zoom, 0.8);
