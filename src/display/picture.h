@@ -10,6 +10,8 @@
 #include "core/memory.h"
 
 #include <cstdint>
+#include <cstring>
+#include <new>
 
 namespace quillon {
 
@@ -54,6 +56,7 @@ public:
     void resize(int width, int height, PictureFormat format = PictureFormat::Rgb32) {
         if (width < 0) width = 0;
         if (height < 0) height = 0;
+        if (width > (1 << 28)) throw std::bad_alloc(); // rows beyond 1 GiB: never a real picture
         int bpl = format == PictureFormat::Rgb32 ? width * 4 : (width + 3) & ~3;
         if (width == width_ && height == height_ && format == format_ && !data_.empty()) return;
         width_ = height_ = bytesPerLine_ = 0;
@@ -68,7 +71,7 @@ public:
     // Copies size, format and pixels of another picture.
     void copyFrom(const Picture& o) {
         resize(o.width_, o.height_, o.format_);
-        for (std::size_t i = 0; i < data_.size(); ++i) data_[i] = o.data_[i];
+        if (!data_.empty()) std::memcpy(data_.data(), o.data_.data(), data_.size());
     }
     void clear() {
         data_.reset();
