@@ -23,8 +23,8 @@ inline void makeImage(Image& im, std::uint16_t type, int w, int h,
 
 // A deterministic pseudo-random sample stream (no global state).
 inline int noise(int p, int x, int y, int lo, int hi) {
-    unsigned v = static_cast<unsigned>(p * 73856093) ^ static_cast<unsigned>(x * 19349663) ^
-                 static_cast<unsigned>(y * 83492791);
+    unsigned v = static_cast<unsigned>(p) * 73856093u ^ static_cast<unsigned>(x) * 19349663u ^
+                 static_cast<unsigned>(y) * 83492791u;
     v ^= v >> 13;
     v *= 0x5bd1e995u;
     v ^= v >> 15;
