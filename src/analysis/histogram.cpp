@@ -13,21 +13,19 @@
 namespace quillon {
 namespace {
 
-// Counting one plane: four interleaved 32-bit sub-histograms, so that runs of equal values
-// (sky background) do not wait on the previous increment of the same counter. Only the span
-// of values that occurred is zeroed and added up.
 inline std::uint16_t saturatedSum(std::uint16_t a, std::uint32_t b) {
     return static_cast<std::uint16_t>(std::min<std::uint32_t>(a + b, 65535u));
 }
 
+// Counting one plane: four interleaved 32-bit sub-histograms, so that runs of equal values
+// (sky background) do not wait on the previous increment of the same counter.
 class SubHistograms {
 public:
     SubHistograms() : data_(new std::uint32_t[4 * static_cast<std::size_t>(kLutSize)]) {}
-    void reset() { lo_ = kLutSize, hi_ = -1; }
+    void reset() {
+        std::fill(data_.get(), data_.get() + 4 * static_cast<std::size_t>(kLutSize), 0u);
+    }
     void count(const Sample* s, int w) {
-        int mn = kSampleMax, mx = kSampleMin;
-        for (int x = 0; x < w; ++x) mn = std::min<int>(mn, s[x]), mx = std::max<int>(mx, s[x]);
-        cover(lutIndex(mn), lutIndex(mx));
         std::uint32_t* a = data_.get() + kSampleOffset;
         std::uint32_t* b = a + kLutSize;
         std::uint32_t* c = b + kLutSize;
@@ -39,27 +37,13 @@ public:
     // Adds the counts to a table of the cache, saturating at 65535 (order-independent).
     void addTo(std::uint16_t* table) const {
         const std::uint32_t* p = data_.get();
-        for (int i = lo_; i <= hi_; ++i)
+        for (int i = 0; i < kLutSize; ++i)
             table[i] = saturatedSum(table[i], p[i] + p[i + kLutSize] + p[i + 2 * kLutSize] +
                                                   p[i + 3 * kLutSize]);
     }
 
 private:
-    void zero(int from, int to) {
-        for (int k = 0; k < 4; ++k)
-            std::fill(data_.get() + k * kLutSize + from, data_.get() + k * kLutSize + to + 1, 0u);
-    }
-    void cover(int from, int to) {
-        if (hi_ < lo_) {
-            zero(from, to);
-            lo_ = from, hi_ = to;
-            return;
-        }
-        if (from < lo_) zero(from, lo_ - 1), lo_ = from;
-        if (to > hi_) zero(hi_ + 1, to), hi_ = to;
-    }
     std::unique_ptr<std::uint32_t[]> data_;
-    int lo_ = kLutSize, hi_ = -1;
 };
 
 } // namespace
