@@ -308,6 +308,25 @@ void ImageRenderer::initFromImage() {
     setHistogramRange(lo, hi);
 }
 
+void ImageRenderer::storeInto(StoredDisplayParams& s, bool withTables) const {
+    s.clear();
+    s.hasPoints = true;
+    s.blackPoint = p_.blackPoint;
+    s.whitePoint = p_.whitePoint;
+    s.hasWeights = true;
+    s.channelWeight = p_.channelWeight;
+    s.exponent = p_.exponent;
+    s.lrgbBias = p_.lrgbBias;
+    s.layerMatrix = p_.layerMatrix;
+    if (withTables && !tables_.empty()) {
+        s.tables.assign(tables_.begin(), tables_.end());
+        s.lutType = p_.lutType;
+        s.palette = p_.palette;
+        s.invert = p_.invert;
+        s.periodic = p_.periodic;
+    }
+}
+
 void ImageRenderer::copyFromRenderer(const ImageRenderer& other) {
     if (&other == this) return;
     bool biasChanged = other.p_.lrgbBias != p_.lrgbBias;

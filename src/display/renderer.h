@@ -104,6 +104,10 @@ public:
     // --- display parameters ----------------------------------------------------------------
     // Initialises from the Image's stored display record ("Reset", first view).
     void initFromImage();
+    // Fills an image's stored record from this renderer (what the FITS writer saves for the
+    // active view). withTables also keeps the tables and switches, as a derived image does
+    // to inherit the exact display of the view it was made from.
+    void storeInto(StoredDisplayParams& s, bool withTables = false) const;
     // Copies every parameter, the tables, histogram range, zoom and visible rectangle.
     void copyFromRenderer(const ImageRenderer& other);
     // Null leaves the points; exponent 0 leaves the exponent, any other value is clamped to

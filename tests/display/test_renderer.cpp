@@ -221,6 +221,30 @@ TEST(InitFromImage, StoredRecordIsBalancedAndTablesCopied) {
     EXPECT_TRUE(r.params().invert);
 }
 
+TEST(InitFromImage, StoredRecordRoundTripsThroughARenderer) {
+    Image a;
+    makeImage(a, LRGB_IMAGE, 10, 10, [](int p, int x, int) { return p * 10 + x; });
+    ImageRenderer ra(a);
+    ra.setWeights({1.0f, 1.5f, 2.0f});
+    ra.setLrgbBias(5, 1, 2, 3);
+    Points b{1, 2, 3}, w{301, 202, 153};
+    ra.setPoints(&b, &w, 1.7f);
+    ra.setSwitches({.invert = true, .lutType = 1});
+    Image copy;
+    makeImage(copy, LRGB_IMAGE, 10, 10, [](int p, int x, int) { return p * 10 + x; });
+    ra.storeInto(copy.storedDisplay(), true);
+    ImageRenderer rb(copy);
+    rb.initFromImage();
+    EXPECT_EQ(rb.params().blackPoint, b);
+    EXPECT_EQ(rb.params().whitePoint, w) << "already balanced: unchanged";
+    EXPECT_FLOAT_EQ(rb.params().exponent, 1.7f);
+    EXPECT_EQ(rb.params().lrgbOffset, ra.params().lrgbOffset);
+    EXPECT_TRUE(rb.params().invert);
+    EXPECT_EQ(rb.params().lutType, 1);
+    for (int v = -32768; v < 32768; v += 61)
+        EXPECT_EQ(rb.table(2)[lutIndex(v)], ra.table(2)[lutIndex(v)]);
+}
+
 TEST(InitFromImage, UserImageMatrixFromRecordOrDefault) {
     Image im;
     makeImage(
