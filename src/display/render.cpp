@@ -22,6 +22,9 @@
 #include <cstring>
 #include <new>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quillon {
 namespace {
@@ -179,17 +182,26 @@ struct Tables {
 // row never aliases the tables or samples.
 void lookupRgbRow(const Sample* __restrict r, const Sample* __restrict g,
                   const Sample* __restrict b, const Tables& tabs, std::uint32_t* __restrict out,
-                  int n) {
+                  int n, bool stream) {
     const std::uint32_t* __restrict tr = tabs.r + kSampleOffset;
     const std::uint32_t* __restrict tg = tabs.g + kSampleOffset;
     const std::uint32_t* __restrict tb = tabs.b + kSampleOffset;
     int x = 0;
-    for (; x + 2 <= n; x += 2) {
-        std::uint32_t p0 = tr[r[x]] | tg[g[x]] | tb[b[x]];
-        std::uint32_t p1 = tr[r[x + 1]] | tg[g[x + 1]] | tb[b[x + 1]];
-        out[x] = p0;
-        out[x + 1] = p1;
+#if defined(__SSE2__)
+    if (stream) {
+        for (; x < n && (reinterpret_cast<std::uintptr_t>(out + x) & 15) != 0; ++x)
+            out[x] = tr[r[x]] | tg[g[x]] | tb[b[x]];
+        for (; x + 4 <= n; x += 4) {
+            __m128i v = _mm_set_epi32(static_cast<int>(tr[r[x + 3]] | tg[g[x + 3]] | tb[b[x + 3]]),
+                                      static_cast<int>(tr[r[x + 2]] | tg[g[x + 2]] | tb[b[x + 2]]),
+                                      static_cast<int>(tr[r[x + 1]] | tg[g[x + 1]] | tb[b[x + 1]]),
+                                      static_cast<int>(tr[r[x]] | tg[g[x]] | tb[b[x]]));
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x), v);
+        }
     }
+#else
+    (void)stream;
+#endif
     for (; x < n; ++x) out[x] = tr[r[x]] | tg[g[x]] | tb[b[x]];
 }
 
@@ -275,6 +287,9 @@ int ImageRenderer::renderRect(int left, int top, int right, int bottom, Picture*
     const Tables tabs{packedTable(0), packedTable(1), packedTable(2), packedTable(3)};
     const Ctx ctx = makeCtx(im, p_);
     const int ovl = withOverlay ? im.overlayPlane() : -1;
+    // Pictures far larger than any cache (exports, prints of whole images) are written with
+    // streaming stores: reading each destination line into the cache first only costs.
+    const bool stream = static_cast<long long>(W) * H * 4 > (64LL << 20) - 1;
     const bool fast1x1 = bw == 1 && bh == 1 && (im.type() == BW_IMAGE || im.type() == RGB_IMAGE);
     // Grey and RGB blocks are plain sums of one plane per channel: 32-bit column sums per
     // plane (vectorised) are exact while a block holds at most 65535 pixels.
@@ -328,7 +343,7 @@ int ImageRenderer::renderRect(int left, int top, int right, int bottom, Picture*
                 const int c0 = col[0];
                 if (im.type() == RGB_IMAGE) {
                     lookupRgbRow(im.row(0, sy) + c0, im.row(1, sy) + c0, im.row(2, sy) + c0, tabs,
-                                 colours, W);
+                                 colours, W, stream);
                 } else {
                     const Sample* s = im.row(0, sy) + c0;
                     const std::uint32_t* gt = tabs.grey + kSampleOffset;
@@ -395,6 +410,9 @@ int ImageRenderer::renderRect(int left, int top, int right, int bottom, Picture*
             store(Y, colours);
         }
     });
+#if defined(__SSE2__)
+    if (stream) _mm_sfence();
+#endif
     return RENDER_OK;
 }
 
