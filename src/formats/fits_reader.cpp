@@ -240,8 +240,9 @@ struct ScaleRange {
 
 ScaleRange scaleRange(bool any, double mn, double mx) {
     if (!any) mn = mx = 0.0; // nothing counted: as if the plane were 0
+    const double lo = mn, hi = mx;
     for (double p : {131072.0, 65536.0, 32768.0, 16384.0, 8192.0}) {
-        if (mn >= -p && mx <= p - 1) {
+        if (lo >= -p && hi <= p - 1) {
             mn = -p;
             mx = p - 1;
         }
