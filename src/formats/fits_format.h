@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -41,5 +42,43 @@ std::string hexLittleEndian(float value);
 // counts as 0. `text` shorter than eight characters is read as if padded with zeros.
 std::uint32_t parseHexLittleEndian(std::string_view text);
 float parseHexLittleEndianFloat(std::string_view text);
+
+// Byte order of whole arrays (big-endian file ↔ host), eight or four values per step with
+// plain vector shifts; dst may equal src.
+inline void swap16(std::uint16_t* dst, const std::uint16_t* src, std::size_t n) {
+    using V = std::uint16_t __attribute__((vector_size(16)));
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        V a, b;
+        std::memcpy(&a, src + i, 16);
+        std::memcpy(&b, src + i + 8, 16);
+        a = (a << 8) | (a >> 8);
+        b = (b << 8) | (b >> 8);
+        std::memcpy(dst + i, &a, 16);
+        std::memcpy(dst + i + 8, &b, 16);
+    }
+    for (; i < n; ++i) dst[i] = __builtin_bswap16(src[i]);
+}
+
+// Four-byte values (integers or floats, written through memcpy so any 4-byte type may be the
+// destination).
+inline void swap32(void* dst, const void* src, std::size_t n) {
+    using V = std::uint32_t __attribute__((vector_size(16)));
+    const auto* s = static_cast<const std::uint8_t*>(src);
+    auto* d = static_cast<std::uint8_t*>(dst);
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        V v;
+        std::memcpy(&v, s + 4 * i, 16);
+        v = (v << 24) | ((v & 0xFF00u) << 8) | ((v >> 8) & 0xFF00u) | (v >> 24);
+        std::memcpy(d + 4 * i, &v, 16);
+    }
+    for (; i < n; ++i) {
+        std::uint32_t u;
+        std::memcpy(&u, s + 4 * i, 4);
+        u = __builtin_bswap32(u);
+        std::memcpy(d + 4 * i, &u, 4);
+    }
+}
 
 } // namespace quillon::fits

@@ -16,7 +16,9 @@
 #include <limits>
 #include <mutex>
 #include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
@@ -133,6 +135,26 @@ bool findImageExtension(const Source& src, HeaderState& s, std::uint64_t& dataSt
     return false;
 }
 
+// Fresh planes are touched for the first time by the reader. Page faults then cost more than
+// decoding (4 KiB pages: about 0.6 s per 100 MB on a virtual machine), so the planes ask for
+// transparent huge pages and are populated in one call where the system offers that (Linux
+// 5.14 and later; elsewhere the hints are ignored and the pages fault in as usual).
+void prepareFreshMemory(void* p, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20, kPage = 4096;
+    const auto begin = reinterpret_cast<std::uintptr_t>(p), end = begin + bytes;
+    const auto first = (begin + kHuge - 1) & ~(kHuge - 1), last = end & ~(kHuge - 1);
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#ifndef MADV_POPULATE_WRITE
+    constexpr int MADV_POPULATE_WRITE = 23;
+#endif
+    const auto pageBegin = begin & ~(kPage - 1), pageEnd = (end + kPage - 1) & ~(kPage - 1);
+    ::madvise(reinterpret_cast<void*>(pageBegin), pageEnd - pageBegin, MADV_POPULATE_WRITE);
+#else
+    (void)p, (void)bytes;
+#endif
+}
+
 int clampInt(long long v) {
     return static_cast<int>(
         std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
@@ -184,51 +206,56 @@ void readPlane16(const PlaneJob& j) {
             Sample* d = j.dst + static_cast<std::size_t>(r) * j.width;
             j.src.readExact(j.offset + static_cast<std::uint64_t>(r) * j.width * 2, d, count * 2);
             auto* u = reinterpret_cast<std::uint16_t*>(d);
-            for (std::size_t i = 0; i < count; ++i) u[i] = __builtin_bswap16(u[i]);
+            fits::swap16(u, u, count);
             j.progress.step(n);
         }
     });
 }
 
+// The scaled formats decode a chunk of raw bytes into values first; `counted` tells whether a
+// value takes part in finding the plane's range.
 struct Int32Format {
+    using Value = std::int32_t;
     static constexpr int kBytes = 4;
-    static double decode(const std::uint8_t* p) {
-        std::uint32_t u;
-        std::memcpy(&u, p, 4);
-        return static_cast<double>(static_cast<std::int32_t>(__builtin_bswap32(u)));
+    static void decode(const std::uint8_t* raw, std::size_t n, Value* out) {
+        fits::swap32(out, raw, n);
     }
-    static bool counted(double v) { return v > -2147483000.0 && v < 2147483000.0; }
+    static bool counted(Value v) { return v > -2147483000 && v < 2147483000; }
 };
 
 struct Float32Format {
+    using Value = float;
     static constexpr int kBytes = 4;
-    static double decode(const std::uint8_t* p) {
-        std::uint32_t u;
-        std::memcpy(&u, p, 4);
-        u = __builtin_bswap32(u);
-        float f;
-        std::memcpy(&f, &u, 4);
-        return static_cast<double>(f);
+    static void decode(const std::uint8_t* raw, std::size_t n, Value* out) {
+        fits::swap32(out, raw, n);
     }
-    static bool counted(double v) { return v > -2147483008.0 && v < 2147483008.0; }
+    static bool counted(Value v) { return v > -2147483008.0f && v < 2147483008.0f; }
 };
 
-// Doubles are taken to single precision first, as the format's scaling rule has it.
+// Doubles are taken to single precision first, as the format's scaling rule has it; values
+// beyond the float range become infinite (explicitly, not by an undefined conversion).
 struct Float64Format {
+    using Value = float;
     static constexpr int kBytes = 8;
-    static double decode(const std::uint8_t* p) {
-        std::uint64_t u;
-        std::memcpy(&u, p, 8);
-        u = __builtin_bswap64(u);
-        double d;
-        std::memcpy(&d, &u, 8);
+    static void decode(const std::uint8_t* raw, std::size_t n, Value* out) {
         constexpr double kMax = std::numeric_limits<float>::max();
-        if (d > kMax) return std::numeric_limits<double>::infinity();
-        if (d < -kMax) return -std::numeric_limits<double>::infinity();
-        if (!(d == d)) return d;
-        return static_cast<double>(static_cast<float>(d));
+        for (std::size_t i = 0; i < n; ++i) {
+            std::uint64_t u;
+            std::memcpy(&u, raw + 8 * i, 8);
+            u = __builtin_bswap64(u);
+            double d;
+            std::memcpy(&d, &u, 8);
+            if (d > kMax)
+                out[i] = std::numeric_limits<float>::infinity();
+            else if (d < -kMax)
+                out[i] = -std::numeric_limits<float>::infinity();
+            else if (!(d == d))
+                out[i] = std::numeric_limits<float>::quiet_NaN();
+            else
+                out[i] = static_cast<float>(d);
+        }
     }
-    static bool counted(double v) { return Float32Format::counted(v); }
+    static bool counted(Value v) { return Float32Format::counted(v); }
 };
 
 // The range a plane is scaled over: its counted extremes, replaced by the smallest
@@ -260,34 +287,99 @@ inline Sample scaledSample(double v, double mn, double range) {
     return static_cast<Sample>(static_cast<int>(t * 65535.0 - 32768.0));
 }
 
+// The two loops that carry the scaled formats, written with vector extensions (GCC and clang,
+// plain SSE2 on x86-64) so that they run four values at a time; the arithmetic per value is
+// exactly that of the scalar tails.
+using I4 = std::int32_t __attribute__((vector_size(16)));
+using F4 = float __attribute__((vector_size(16)));
+using D4 = double __attribute__((vector_size(32)));
+using L4 = std::int64_t __attribute__((vector_size(32)));
+
+// x = mask ? x : other, lane by lane (through references: 32-byte vectors have no stable
+// by-value ABI without AVX).
+template <class V, class M>
+inline void keepWhere(V& x, const M& mask, const V& other) {
+    const M bits =
+        (reinterpret_cast<const M&>(x) & mask) | (reinterpret_cast<const M&>(other) & ~mask);
+    std::memcpy(&x, &bits, sizeof x);
+}
+
+// The counted extremes of n values, folded into (any, mn, mx).
+template <class Format, class Value>
+void rangeOf(const Value* v, std::size_t n, bool& any, Value& mn, Value& mx) {
+    using V = std::conditional_t<std::is_same_v<Value, float>, F4, I4>;
+    constexpr Value kLow =
+        std::is_same_v<Value, float> ? Value(-2147483008.0f) : Value(-2147483000);
+    constexpr Value kHigh = std::is_same_v<Value, float> ? Value(2147483008.0f) : Value(2147483000);
+    V lo = V{} + std::numeric_limits<Value>::max(), hi = V{} + std::numeric_limits<Value>::lowest();
+    I4 seen = I4{};
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        V x;
+        std::memcpy(&x, v + i, sizeof x);
+        const I4 c = (x > kLow) & (x < kHigh); // NaN compares false
+        V newLo = x, newHi = x;
+        keepWhere(newLo, c & (x < lo), lo);
+        keepWhere(newHi, c & (x > hi), hi);
+        lo = newLo;
+        hi = newHi;
+        seen |= c;
+    }
+    auto fold = [&](bool counted, Value lane, Value laneHi) {
+        if (!counted) return;
+        mn = any ? std::min(mn, lane) : lane;
+        mx = any ? std::max(mx, laneHi) : laneHi;
+        any = true;
+    };
+    for (int k = 0; k < 4; ++k) fold(seen[k] != 0, lo[k], hi[k]);
+    for (; i < n; ++i) fold(Format::counted(v[i]), v[i], v[i]);
+}
+
+template <class Value>
+void toSamples(const Value* v, std::size_t n, Sample* d, double mn, double range) {
+    using V = std::conditional_t<std::is_same_v<Value, float>, F4, I4>;
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        V x;
+        std::memcpy(&x, v + i, sizeof x);
+        D4 t = (__builtin_convertvector(x, D4) - mn) / range;
+        const D4 zero = D4{}, one = D4{} + 1.0;
+        keepWhere(t, t > 0.0, zero); // also NaN
+        keepWhere(t, t < 1.0, one);
+        const I4 s = __builtin_convertvector(t * 65535.0 - 32768.0, I4);
+        for (int k = 0; k < 4; ++k) d[i + static_cast<std::size_t>(k)] = static_cast<Sample>(s[k]);
+    }
+    for (; i < n; ++i) d[i] = scaledSample(static_cast<double>(v[i]), mn, range);
+}
+
 template <class Format>
 void readPlaneScaled(const PlaneJob& j) {
+    using Value = typename Format::Value;
     constexpr int B = Format::kBytes;
     const int k = chunkRows(j.width, B);
     const std::size_t rowBytes = static_cast<std::size_t>(j.width) * B;
+    const std::size_t chunkValues = static_cast<std::size_t>(k) * j.width;
     // One progress step every second row in each pass.
     auto stepRows = [&](int r, int n) { j.progress.step((r + n) / 2 - r / 2); };
+    auto readChunk = [&](int r, std::size_t count, std::vector<std::uint8_t>& raw,
+                         std::vector<Value>& values) {
+        j.src.readExact(j.offset + static_cast<std::uint64_t>(r) * rowBytes, raw.data(), count * B);
+        Format::decode(raw.data(), count, values.data());
+    };
 
     std::mutex m;
     bool any = false;
-    double mn = 0, mx = 0;
+    Value mn{}, mx{};
     parallelRows(j.height, blockRows(j.width, B), [&](int first, int last) {
-        std::vector<std::uint8_t> buf(static_cast<std::size_t>(k) * rowBytes);
+        std::vector<std::uint8_t> raw(chunkValues * B);
+        std::vector<Value> values(chunkValues);
         bool lany = false;
-        double lmn = std::numeric_limits<double>::infinity(), lmx = -lmn;
+        Value lmn = std::numeric_limits<Value>::max(), lmx = std::numeric_limits<Value>::lowest();
         for (int r = first; r < last; r += k) {
             int n = std::min(k, last - r);
             std::size_t count = static_cast<std::size_t>(n) * j.width;
-            j.src.readExact(j.offset + static_cast<std::uint64_t>(r) * rowBytes, buf.data(),
-                            count * B);
-            for (std::size_t i = 0; i < count; ++i) {
-                double v = Format::decode(buf.data() + i * B);
-                if (Format::counted(v)) {
-                    lany = true;
-                    lmn = std::min(lmn, v);
-                    lmx = std::max(lmx, v);
-                }
-            }
+            readChunk(r, count, raw, values);
+            rangeOf<Format>(values.data(), count, lany, lmn, lmx);
             stepRows(r, n);
         }
         if (!lany) return;
@@ -297,18 +389,17 @@ void readPlaneScaled(const PlaneJob& j) {
         any = true;
     });
 
-    ScaleRange sr = scaleRange(any, mn, mx);
+    const ScaleRange sr = scaleRange(any, static_cast<double>(mn), static_cast<double>(mx));
     const double range = sr.maximum - sr.minimum;
     parallelRows(j.height, blockRows(j.width, B), [&](int first, int last) {
-        std::vector<std::uint8_t> buf(static_cast<std::size_t>(k) * rowBytes);
+        std::vector<std::uint8_t> raw(chunkValues * B);
+        std::vector<Value> values(chunkValues);
         for (int r = first; r < last; r += k) {
             int n = std::min(k, last - r);
             std::size_t count = static_cast<std::size_t>(n) * j.width;
-            j.src.readExact(j.offset + static_cast<std::uint64_t>(r) * rowBytes, buf.data(),
-                            count * B);
+            readChunk(r, count, raw, values);
             Sample* d = j.dst + static_cast<std::size_t>(r) * j.width;
-            for (std::size_t i = 0; i < count; ++i)
-                d[i] = scaledSample(Format::decode(buf.data() + i * B), sr.minimum, range);
+            toSamples(values.data(), count, d, sr.minimum, range);
             stepRows(r, n);
         }
     });
@@ -316,21 +407,11 @@ void readPlaneScaled(const PlaneJob& j) {
 
 void readPlane(long long bitpix, const PlaneJob& j) {
     switch (bitpix) {
-    case 8:
-        readPlane8(j);
-        break;
-    case 16:
-        readPlane16(j);
-        break;
-    case 32:
-        readPlaneScaled<Int32Format>(j);
-        break;
-    case -32:
-        readPlaneScaled<Float32Format>(j);
-        break;
-    default:
-        readPlaneScaled<Float64Format>(j);
-        break;
+    case 8: readPlane8(j); break;
+    case 16: readPlane16(j); break;
+    case 32: readPlaneScaled<Int32Format>(j); break;
+    case -32: readPlaneScaled<Float32Format>(j); break;
+    default: readPlaneScaled<Float64Format>(j); break;
     }
 }
 
@@ -418,6 +499,9 @@ void readImage(const Source& src, Image& image, Progress& progress, std::string_
 
     image.SetPixelSize(s.pixelWidth.value(64.0f), s.pixelHeight.value(64.0f));
     if (image.AllocateSamples(false) != 0) throw Error(msg::kOutOfMemory);
+    for (int p = 0; p < image.planeCount(); ++p)
+        prepareFreshMemory(image.planeData(p),
+                           static_cast<std::size_t>(width) * height * sizeof(Sample));
     fillInfo(image, s, path);
 
     progress.begin("FITS öffnen", static_cast<long long>(height) * filePlanes, 1);

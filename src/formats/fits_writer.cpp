@@ -261,9 +261,8 @@ void writeFits(Image& image, const std::string& path, Progress& progress,
                 const int n = std::min(chunk, height - r);
                 const std::uint16_t* s = src + static_cast<std::size_t>(r) * width;
                 parallelRows(n, 64, [&](int a, int b) {
-                    for (std::size_t i = static_cast<std::size_t>(a) * width;
-                         i < static_cast<std::size_t>(b) * width; ++i)
-                        buf[i] = __builtin_bswap16(s[i]);
+                    const std::size_t at = static_cast<std::size_t>(a) * width;
+                    fits::swap16(buf.data() + at, s + at, static_cast<std::size_t>(b - a) * width);
                 });
                 file.write(buf.data(), static_cast<std::size_t>(n) * rowBytes);
                 progress.step(n);
