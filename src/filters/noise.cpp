@@ -154,8 +154,15 @@ __attribute__((target("avx2"))) void rankAvx2(Sample* o, const Sample* const* r,
     rankRowT<32>(o, r, ow, m, k, s, c);
 }
 
+__attribute__((target("avx512bw"))) void rankAvx512(Sample* o, const Sample* const* r, int ow,
+                                                    const NoiseMask& m, NoiseKind k, Shape s,
+                                                    Sample* c) {
+    rankRowT<64>(o, r, ow, m, k, s, c);
+}
+
 RankFn rankPath() {
     __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512bw")) return rankAvx512;
     return __builtin_cpu_supports("avx2") ? rankAvx2 : rankSse2;
 }
 
@@ -189,36 +196,26 @@ long long thresholdRow(Sample* out, const Sample* const r[3], int ow, const Nois
 
 NoiseMask noiseMask(int index) {
     switch (index) {
-    case 0:
-        return {false, true, false, true, true, true, false, true, false};
-    case 1:
-        return {true, false, true, false, true, false, true, false, true};
-    default:
-        return {true, true, true, true, true, true, true, true, true};
+    case 0: return {false, true, false, true, true, true, false, true, false};
+    case 1: return {true, false, true, false, true, false, true, false, true};
+    default: return {true, true, true, true, true, true, true, true, true};
     }
 }
 
 const char* noiseMaskLabel(int index) {
     switch (index) {
-    case 0:
-        return "0 1 0\n1 1 1\n0 1 0";
-    case 1:
-        return "1 0 1\n0 1 0\n1 0 1";
-    default:
-        return "1 1 1\n1 1 1\n1 1 1";
+    case 0: return "0 1 0\n1 1 1\n0 1 0";
+    case 1: return "1 0 1\n0 1 0\n1 0 1";
+    default: return "1 1 1\n1 1 1\n1 1 1";
     }
 }
 
 const char* noiseKindLabel(NoiseKind kind) {
     switch (kind) {
-    case NoiseKind::Maximum:
-        return "Maximalfilter";
-    case NoiseKind::Minimum:
-        return "Minimalfilter";
-    case NoiseKind::Median:
-        return "Medianfilter";
-    default:
-        return "Schwellwertfilter";
+    case NoiseKind::Maximum: return "Maximalfilter";
+    case NoiseKind::Minimum: return "Minimalfilter";
+    case NoiseKind::Median: return "Medianfilter";
+    default: return "Schwellwertfilter";
     }
 }
 

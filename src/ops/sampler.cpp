@@ -204,6 +204,63 @@ void verticalPass(Sample* out, int width, const float* const h[4], const std::ar
     }
 }
 
+// Block means of 2 × 2 without factors: the float mean of an integer sum divided by 4 and
+// truncated equals the integer division toward zero, so whole runs of blocks that lie side by
+// side (x0 stepping by 2) are summed with integer vectors: each 32-bit lane holds two
+// neighbouring samples.
+template <int VW>
+struct BinVec;
+template <>
+struct BinVec<8> {
+    typedef int I __attribute__((vector_size(32)));
+    typedef unsigned U __attribute__((vector_size(32)));
+    typedef short S __attribute__((vector_size(16)));
+};
+template <>
+struct BinVec<16> {
+    typedef int I __attribute__((vector_size(64)));
+    typedef unsigned U __attribute__((vector_size(64)));
+    typedef short S __attribute__((vector_size(32)));
+};
+
+template <int VW>
+[[gnu::always_inline]] inline void bin2RowT(Sample* out, const Sample* r0, const Sample* r1,
+                                            const int* x0, const int* run, int dw) {
+    using I = typename BinVec<VW>::I;
+    using U = typename BinVec<VW>::U;
+    using S = typename BinVec<VW>::S;
+    auto scalar = [&](int x) {
+        const int i = x0[x];
+        out[x] = static_cast<Sample>((r0[i] + r0[i + 1] + r1[i] + r1[i + 1]) / 4);
+    };
+    int x = 0;
+    while (x < dw) {
+        if (x + VW <= dw && run[x] >= VW) {
+            I a, b;
+            std::memcpy(&a, r0 + x0[x], sizeof a);
+            std::memcpy(&b, r1 + x0[x], sizeof b);
+            const I lowA = reinterpret_cast<I>(reinterpret_cast<U>(a) << 16) >> 16;
+            const I lowB = reinterpret_cast<I>(reinterpret_cast<U>(b) << 16) >> 16;
+            const I sum = lowA + (a >> 16) + lowB + (b >> 16);
+            const I quarter = sum / 4; // truncates toward zero
+            const S q = __builtin_convertvector(quarter, S);
+            std::memcpy(out + x, &q, sizeof q);
+            x += VW;
+        } else {
+            scalar(x++);
+        }
+    }
+}
+
+void bin2RowSse2(Sample* o, const Sample* r0, const Sample* r1, const int* x0, const int* run,
+                 int dw) {
+    bin2RowT<8>(o, r0, r1, x0, run, dw);
+}
+__attribute__((target("avx2"))) void bin2RowAvx2(Sample* o, const Sample* r0, const Sample* r1,
+                                                 const int* x0, const int* run, int dw) {
+    bin2RowT<16>(o, r0, r1, x0, run, dw);
+}
+
 } // namespace
 
 void resample(Image& destination, const Image& source, const ResampleOptions& options,
@@ -243,6 +300,14 @@ void resample(Image& destination, const Image& source, const ResampleOptions& op
         }
     }
 
+    // Length of the run of blocks starting at each column whose starts step by 2.
+    std::vector<int> run(static_cast<std::size_t>(dw), 1);
+    for (int x = dw - 2; x >= 0; --x)
+        if (cols.x0[static_cast<std::size_t>(x) + 1] == cols.x0[static_cast<std::size_t>(x)] + 2)
+            run[static_cast<std::size_t>(x)] = run[static_cast<std::size_t>(x) + 1] + 1;
+    __builtin_cpu_init();
+    const auto bin2 = __builtin_cpu_supports("avx2") ? bin2RowAvx2 : bin2RowSse2;
+
     progress.begin("Neue Größe", dh, 10);
     parallelRows(dh, 16, [&](int first, int last) {
         std::unique_ptr<RowCache> cache;
@@ -257,6 +322,10 @@ void resample(Image& destination, const Image& source, const ResampleOptions& op
                     if (g.binWidth == 2 && g.binHeight == 2) {
                         const Sample* r0 = source.row(sl, y0);
                         const Sample* r1 = source.row(sl, y0 + 1);
+                        if (!factor) {
+                            bin2(out, r0, r1, cols.x0.data(), run.data(), dw);
+                            continue;
+                        }
                         for (int x = 0; x < dw; ++x) {
                             const int i = cols.x0[static_cast<std::size_t>(x)];
                             const int s = r0[i] + r0[i + 1] + r1[i] + r1[i + 1];
