@@ -105,10 +105,10 @@ int runFilter(const std::vector<std::string>& args) {
 Registrar reg{
     {"filter", "filter FILTER [OPTIONEN] EINGABE AUSGABE.fts",
      "Hochpass-, Tiefpass-, Spezial-, Rauschfilter oder unscharfe Maske anwenden",
+     "FILTER: highpass, lowpass, special, noise oder unsharp\n"
      "highpass, lowpass: --staerke 1..4 (1), --groesse 3|5|7 (3)\n"
      "special:           --typ 0..6 (0: Laplace 1, 1: Laplace 2, 2/3: Prewitt horizontal/\n"
      "                   vertikal, 4/5: Sobel horizontal/vertikal, 6: Sobel diagonal)\n"
-     "FILTER: highpass, lowpass, special, noise oder unsharp\n"
      "noise:             --maske 0|1|2 (2; 0: Mitte und 4 Nachbarn, 1: Mitte und 4\n"
      "                   Diagonalen, 2: alle 9),\n"
      "                   --art maximal|minimal|median|schwelle (median), --schwelle N (100)\n"
