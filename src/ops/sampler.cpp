@@ -8,6 +8,7 @@
 #pragma GCC optimize("fp-contract=off")
 
 #include <algorithm>
+#include <immintrin.h>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -131,13 +132,70 @@ struct ColumnTable {
     std::vector<float> w[4];
 };
 
+// Horizontal pass over one source row already converted to float: out[x] = sum over the
+// four nodes of w_j[x] × row[x0[x] + j], added in node order starting from 0.
+void horizontalScalar(float* out, const float* row, const ColumnTable& t, int from, int to) {
+    const int* x0 = t.x0.data();
+    const float *w0 = t.w[0].data(), *w1 = t.w[1].data(), *w2 = t.w[2].data(),
+                *w3 = t.w[3].data();
+    for (int x = from; x < to; ++x) {
+        const float* s = row + x0[x];
+        float acc = 0.0f;
+        acc += w0[x] * s[0];
+        acc += w1[x] * s[1];
+        acc += w2[x] * s[2];
+        acc += w3[x] * s[3];
+        out[x] = acc;
+    }
+}
+
+// The same lane by lane, eight columns at a time: when the eight columns need at most 16
+// neighbouring samples, the samples of each node are picked out of two registers.
+// `row` must be readable 16 floats beyond the source width.
+__attribute__((target("avx2"))) void horizontalAvx2(float* out, const float* row,
+                                                    const ColumnTable& t, int width) {
+    const int* x0 = t.x0.data();
+    const __m256i seven = _mm256_set1_epi32(7);
+    int x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const int base = x0[x];
+        if (x0[x + 7] - base > 12) {
+            horizontalScalar(out, row, t, x, x + 8);
+            continue;
+        }
+        const __m256 lo = _mm256_loadu_ps(row + base);
+        const __m256 hi = _mm256_loadu_ps(row + base + 8);
+        const __m256i d = _mm256_sub_epi32(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x0 + x)), _mm256_set1_epi32(base));
+        __m256 acc = _mm256_setzero_ps();
+        for (int j = 0; j < 4; ++j) {
+            const __m256i idx = _mm256_add_epi32(d, _mm256_set1_epi32(j));
+            const __m256 fromHigh = _mm256_castsi256_ps(_mm256_cmpgt_epi32(idx, seven));
+            const __m256 s = _mm256_blendv_ps(_mm256_permutevar8x32_ps(lo, idx),
+                                              _mm256_permutevar8x32_ps(hi, idx), fromHigh);
+            acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_loadu_ps(t.w[j].data() + x), s));
+        }
+        _mm256_storeu_ps(out + x, acc);
+    }
+    horizontalScalar(out, row, t, x, width);
+}
+
+void horizontalPlain(float* out, const float* row, const ColumnTable& t, int width) {
+    horizontalScalar(out, row, t, 0, width);
+}
+
 // Interpolated rows: horizontal pass of one source row at every destination column, kept for
 // the four source rows the current destination row needs.
 class RowCache {
 public:
-    RowCache(int layers, int width) : width_(width), rows_(static_cast<std::size_t>(layers) * 4) {
+    RowCache(int layers, int width, int sourceWidth)
+        : width_(width), rows_(static_cast<std::size_t>(layers) * 4) {
+        __builtin_cpu_init();
+        pass_ = __builtin_cpu_supports("avx2") ? horizontalAvx2 : horizontalPlain;
         data_.allocate(static_cast<std::size_t>(layers) * 4 * static_cast<std::size_t>(width),
                        false);
+        row_.allocate(static_cast<std::size_t>(sourceWidth) + 16, true); // padded for loads
+        sourceWidth_ = sourceWidth;
         std::fill(rows_.begin(), rows_.end(), -1);
     }
     // Horizontal values of source row `y` of `layer`.
@@ -147,61 +205,84 @@ public:
         float* out = data_.data() + slot * static_cast<std::size_t>(width_);
         if (rows_[slot] == y) return out;
         const Sample* r = src.row(layer, y);
-        const int* x0 = t.x0.data();
-        const float *w0 = t.w[0].data(), *w1 = t.w[1].data(), *w2 = t.w[2].data(),
-                    *w3 = t.w[3].data();
-        for (int x = 0; x < width_; ++x) {
-            const Sample* s = r + x0[x];
-            float acc = 0.0f;
-            acc += w0[x] * static_cast<float>(s[0]);
-            acc += w1[x] * static_cast<float>(s[1]);
-            acc += w2[x] * static_cast<float>(s[2]);
-            acc += w3[x] * static_cast<float>(s[3]);
-            out[x] = acc;
+        float* f = row_.data();
+        typedef short S8 __attribute__((vector_size(16)));
+        typedef float F8 __attribute__((vector_size(32)));
+        const int n = sourceWidth_;
+        int x = 0;
+        for (; x + 8 <= n; x += 8) {
+            S8 v;
+            std::memcpy(&v, r + x, sizeof v);
+            const F8 fv = __builtin_convertvector(v, F8);
+            std::memcpy(f + x, &fv, sizeof fv);
         }
+        for (; x < n; ++x) f[x] = static_cast<float>(r[x]);
+        pass_(out, f, t, width_);
         rows_[slot] = y;
         return out;
     }
 
 private:
     int width_;
+    int sourceWidth_ = 0;
     std::vector<int> rows_;
+    void (*pass_)(float*, const float*, const ColumnTable&, int) = nullptr;
     memory::Buffer<float> data_;
+    memory::Buffer<float> row_;
 };
 
-// out[x] = finish(((0 + wy0·h0) + wy1·h1) + wy2·h2) + wy3·h3), eight columns at a time.
-void verticalPass(Sample* out, int width, const float* const h[4], const std::array<float, 4>& wy,
-                  const float* factor) {
-    typedef float V8 __attribute__((vector_size(32)));
-    typedef int I8 __attribute__((vector_size(32)));
+template <int VW>
+struct FVec;
+template <>
+struct FVec<8> {
+    typedef float F __attribute__((vector_size(32)));
+    typedef int I __attribute__((vector_size(32)));
+    typedef short S __attribute__((vector_size(16)));
+};
+template <>
+struct FVec<16> {
+    typedef float F __attribute__((vector_size(64)));
+    typedef int I __attribute__((vector_size(64)));
+    typedef short S __attribute__((vector_size(32)));
+};
+
+// out[x] = finish(((0 + wy0·h0) + wy1·h1) + wy2·h2) + wy3·h3), VW columns at a time.
+template <int VW>
+[[gnu::always_inline]] inline void verticalPassT(Sample* out, int width, const float* const* h,
+                                                 const float* wy, const float* factor) {
+    using F = typename FVec<VW>::F;
+    using I = typename FVec<VW>::I;
+    using S = typename FVec<VW>::S;
     int x = 0;
     if (!factor) {
-        for (; x + 8 <= width; x += 8) {
-            V8 a = {}, v;
-            std::memcpy(&v, h[0] + x, sizeof v);
-            a += wy[0] * v;
-            std::memcpy(&v, h[1] + x, sizeof v);
-            a += wy[1] * v;
-            std::memcpy(&v, h[2] + x, sizeof v);
-            a += wy[2] * v;
-            std::memcpy(&v, h[3] + x, sizeof v);
-            a += wy[3] * v;
-            const V8 lo = V8{} - 32768.0f, hi = V8{} + 32767.0f;
-            a = a == a ? a : V8{}; // NaN -> 0
-            a = a < lo ? lo : a;   // clamp, then truncate
+        const F lo = F{} - 32768.0f, hi = F{} + 32767.0f;
+        for (; x + VW <= width; x += VW) {
+            F a = {}, v;
+            for (int i = 0; i < 4; ++i) {
+                std::memcpy(&v, h[i] + x, sizeof v);
+                a += wy[i] * v;
+            }
+            a = a == a ? a : F{}; // NaN -> 0
+            a = a < lo ? lo : a;  // clamp, then truncate
             a = a > hi ? hi : a;
-            I8 iv = __builtin_convertvector(a, I8);
-            for (int k = 0; k < 8; ++k) out[x + k] = static_cast<Sample>(iv[k]);
+            const S sv = __builtin_convertvector(__builtin_convertvector(a, I), S);
+            std::memcpy(out + x, &sv, sizeof sv);
         }
     }
     for (; x < width; ++x) {
         float a = 0.0f;
-        a += wy[0] * h[0][x];
-        a += wy[1] * h[1][x];
-        a += wy[2] * h[2][x];
-        a += wy[3] * h[3][x];
+        for (int i = 0; i < 4; ++i) a += wy[i] * h[i][x];
         out[x] = finish(a, factor);
     }
+}
+
+void verticalSse2(Sample* out, int width, const float* const* h, const float* wy,
+                  const float* factor) {
+    verticalPassT<8>(out, width, h, wy, factor);
+}
+__attribute__((target("avx2"))) void verticalAvx2(Sample* out, int width, const float* const* h,
+                                                  const float* wy, const float* factor) {
+    verticalPassT<16>(out, width, h, wy, factor);
 }
 
 // Block means of 2 × 2 without factors: the float mean of an integer sum divided by 4 and
@@ -242,7 +323,7 @@ template <int VW>
             const I lowA = reinterpret_cast<I>(reinterpret_cast<U>(a) << 16) >> 16;
             const I lowB = reinterpret_cast<I>(reinterpret_cast<U>(b) << 16) >> 16;
             const I sum = lowA + (a >> 16) + lowB + (b >> 16);
-            const I quarter = sum / 4; // truncates toward zero
+            const I quarter = (sum + ((sum >> 31) & 3)) >> 2; // divides by 4 toward zero
             const S q = __builtin_convertvector(quarter, S);
             std::memcpy(out + x, &q, sizeof q);
             x += VW;
@@ -306,12 +387,14 @@ void resample(Image& destination, const Image& source, const ResampleOptions& op
         if (cols.x0[static_cast<std::size_t>(x) + 1] == cols.x0[static_cast<std::size_t>(x)] + 2)
             run[static_cast<std::size_t>(x)] = run[static_cast<std::size_t>(x) + 1] + 1;
     __builtin_cpu_init();
-    const auto bin2 = __builtin_cpu_supports("avx2") ? bin2RowAvx2 : bin2RowSse2;
+    const bool avx2 = __builtin_cpu_supports("avx2");
+    const auto bin2 = avx2 ? bin2RowAvx2 : bin2RowSse2;
+    const auto vertical = avx2 ? verticalAvx2 : verticalSse2;
 
     progress.begin("Neue Größe", dh, 10);
     parallelRows(dh, 16, [&](int first, int last) {
         std::unique_ptr<RowCache> cache;
-        if (!block) cache = std::make_unique<RowCache>(source.layerCount(), dw);
+        if (!block) cache = std::make_unique<RowCache>(source.layerCount(), dw, sw);
         for (int y = first; y < last; ++y) {
             const float fy = static_cast<float>(y) * g.sy;
             for (auto [sl, dl] : layers) {
@@ -345,7 +428,7 @@ void resample(Image& destination, const Image& source, const ResampleOptions& op
                     const auto wy = lagrangeWeights(fy - static_cast<float>(y0));
                     const float* h[4];
                     for (int i = 0; i < 4; ++i) h[i] = cache->get(source, sl, y0 + i, cols);
-                    verticalPass(out, dw, h, wy, factor);
+                    vertical(out, dw, h, wy.data(), factor);
                 }
             }
             if (overlay >= 0) {
