@@ -154,15 +154,8 @@ __attribute__((target("avx2"))) void rankAvx2(Sample* o, const Sample* const* r,
     rankRowT<32>(o, r, ow, m, k, s, c);
 }
 
-__attribute__((target("avx512bw"))) void rankAvx512(Sample* o, const Sample* const* r, int ow,
-                                                    const NoiseMask& m, NoiseKind k, Shape s,
-                                                    Sample* c) {
-    rankRowT<64>(o, r, ow, m, k, s, c);
-}
-
 RankFn rankPath() {
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512bw")) return rankAvx512;
     return __builtin_cpu_supports("avx2") ? rankAvx2 : rankSse2;
 }
 
