@@ -12,7 +12,6 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -160,33 +159,51 @@ void opencvResize(benchmark::State& state, bool binning) {
     pixels(state, static_cast<long long>(n) * n);
 }
 
-// Remembers each run's time so that the pairs can be compared at the end.
+// Remembers each run's times so that the pairs can be compared at the end: the median of the
+// repetitions when there are several (else the run itself), wall-clock and, for one thread,
+// the thread's processor time, which other processes on the machine disturb less.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            if (r.run_type == Run::RT_Iteration && !r.error_occurred) {
-                // The fastest repetition: other processes on the machine only ever slow a run.
-                auto [it, fresh] = times_.emplace(r.run_name.str(), r.GetAdjustedRealTime());
-                if (!fresh) it->second = std::min(it->second, r.GetAdjustedRealTime());
+        for (const Run& r : runs) {
+            if (r.error_occurred) continue;
+            const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+            if (r.run_type == Run::RT_Iteration || median) {
+                Times& t = times_[r.run_name.str()];
+                if (median || !t.fromMedian) {
+                    t.real = r.GetAdjustedRealTime();
+                    t.cpu = r.GetAdjustedCPUTime();
+                    t.fromMedian = median;
+                }
             }
+        }
     }
     void printRatios() const {
         std::printf("\nOpenCV time / Quillon time (> 1: Quillon faster)\n");
+        std::printf("  %-16s %-22s %10s %10s\n", "", "", "wall", "cpu");
         for (const auto& [name, t] : times_) {
             const auto pos = name.find("/quillon");
             if (pos == std::string::npos) continue;
             const std::string op = name.substr(0, pos);
             const std::string args = name.substr(pos + 8);
             auto it = times_.find(op + "/opencv" + args);
-            if (it != times_.end())
-                std::printf("  %-20s %-12s %6.2f\n", op.c_str(), args.c_str(), it->second / t);
+            if (it == times_.end()) continue;
+            if (args.find("threads:1/") != std::string::npos)
+                std::printf("  %-16s %-22s %10.2f %10.2f\n", op.c_str(), args.c_str(),
+                            it->second.real / t.real, it->second.cpu / t.cpu);
+            else
+                std::printf("  %-16s %-22s %10.2f %10s\n", op.c_str(), args.c_str(),
+                            it->second.real / t.real, "-");
         }
     }
 
 private:
-    std::map<std::string, double> times_;
+    struct Times {
+        double real = 0, cpu = 0;
+        bool fromMedian = false;
+    };
+    std::map<std::string, Times> times_;
 };
 
 } // namespace
