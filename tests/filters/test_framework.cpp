@@ -1,11 +1,17 @@
 // Filter framework: layer selection, derived images, command sizes, preview arithmetic.
 #include "core/error.h"
+#include "core/parallel.h"
 #include "filters/filter.h"
 #include "filters/mask_filter.h"
+#include "filters/noise.h"
+#include "filters/unsharp.h"
 #include "ops/geometry.h"
+#include "ops/sampler.h"
 #include "ops/test_images.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace quillon;
 using namespace quillon::testimg;
@@ -142,3 +148,69 @@ TEST(Preview, ZoomClampingAndSteps) {
     EXPECT_EQ(y, -20);
     EXPECT_EQ(packWindowPoint(1, 2), 0x00010002u);
 }
+
+namespace {
+struct ProgressCase {
+    const char* title;
+    long long total;
+    int updates; // with one thread: total / max(total / 100, minimum interval)
+    std::function<void(Image&, Progress&)> run;
+};
+
+struct CountingSink : ProgressSink {
+    std::string title;
+    int updates = 0;
+    void started(const std::string& t, const std::string&) override { title = t; }
+    void update(const std::string&, int) override { ++updates; }
+};
+} // namespace
+
+class ProgressTitles : public ::testing::TestWithParam<ProgressCase> {};
+
+TEST_P(ProgressTitles, TitleUnitsAndInterval) {
+    const ProgressCase& c = GetParam();
+    ScopedThreadCount one(1);
+    auto img = make(200, 300);
+    fillRandom(*img, 4, 0, 1000);
+    CountingSink sink;
+    Progress progress(&sink);
+    c.run(*img, progress);
+    EXPECT_EQ(sink.title, c.title);
+    EXPECT_EQ(progress.total(), c.total);
+    EXPECT_EQ(progress.done(), c.total);
+    if (c.updates >= 0) {
+        EXPECT_EQ(sink.updates, c.updates);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, ProgressTitles,
+    ::testing::Values(
+        ProgressCase{"Horiz. Spiegeln", 150, 7, [](Image& i, Progress& p) { mirror(i, true, p); }},
+        ProgressCase{"Vert. Spiegeln", 300, 15, [](Image& i, Progress& p) { mirror(i, false, p); }},
+        ProgressCase{"Kippen", 300, -1,
+                     [](Image& i, Progress& p) { rotate(i, Rotation::Clockwise, p); }},
+        ProgressCase{"Ausschnitt", 120, 6,
+                     [](Image& i, Progress& p) {
+                         auto d = make(100, 120);
+                         crop(*d, 5, 5, i, p);
+                     }},
+        ProgressCase{"Neue Größe", 150, 15,
+                     [](Image& i, Progress& p) {
+                         auto d = make(100, 150);
+                         resample(*d, i, {}, p);
+                     }},
+        ProgressCase{"Maskenfilter", 298, 14,
+                     [](Image& i, Progress& p) {
+                         auto d = make(198, 298);
+                         maskFilter(*d, i, lowpassKernel(0, 0), 0, p);
+                     }},
+        ProgressCase{"Rauschfilter", 298, 14,
+                     [](Image& i, Progress& p) {
+                         auto d = make(198, 298);
+                         noiseFilter(*d, i, noiseMask(2), NoiseKind::Median, 0, 0, p);
+                     }},
+        ProgressCase{"Kombinieren", 300, 10, [](Image& i, Progress& p) {
+                         auto s = make(200, 300);
+                         combine(i, *s, 0, 0, 1.0f, 1.0f, 0.0f, 0, p);
+                     }}));
