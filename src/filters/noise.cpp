@@ -70,8 +70,7 @@ struct SV {
 // One destination row of a rank filter. `cols` is scratch of 3 × source width samples.
 template <int VW>
 [[gnu::always_inline]] inline void rankRowT(Sample* out, const Sample* const r[3], int ow,
-                                            const NoiseMask& m, NoiseKind kind, Shape shape,
-                                            Sample* cols) {
+                                            const NoiseMask& m, NoiseKind kind, Shape shape) {
     using V = typename SV<VW>::V;
     const bool vectorMedian = shape != Shape::Other;
     if (ow < VW || (kind == NoiseKind::Median && !vectorMedian)) {
@@ -81,42 +80,28 @@ template <int VW>
     int pos[9], n = 0;
     for (int i = 0; i < 9; ++i)
         if (m[static_cast<std::size_t>(i)]) pos[n++] = i;
-    const int sw = ow + 2;
     if (kind == NoiseKind::Median && shape == Shape::Full) {
-        // Sort every column of three once; the median of nine is the median of the largest
-        // low, the median of the middles and the smallest high.
-        Sample* lo = cols;
-        Sample* mid = cols + sw;
-        Sample* hi = cols + 2 * sw;
-        for (int start = 0; start < sw; start += VW) {
-            const int x = std::min(start, sw - VW);
-            V a, b, c;
-            LOAD(a, r[0] + x);
-            LOAD(b, r[1] + x);
-            LOAD(c, r[2] + x);
-            const V l = VMIN(a, b), h = VMAX(a, b);
-            const V l2 = VMIN(l, c), t = VMAX(l, c);
-            const V md = VMIN(t, h), h2 = VMAX(t, h);
-            std::memcpy(lo + x, &l2, sizeof l2);
-            std::memcpy(mid + x, &md, sizeof md);
-            std::memcpy(hi + x, &h2, sizeof h2);
-        }
+        // Sort each column of three; the median of nine is the median of the largest low,
+        // the median of the middles and the smallest high. Columns are sorted in registers
+        // for the three offsets, so the source is read once and nothing is stored between.
         for (int start = 0; start < ow; start += VW) {
             const int x = std::min(start, ow - VW);
-            V l0, l1, l2, m0, m1, m2, h0, h1, h2;
-            LOAD(l0, lo + x);
-            LOAD(l1, lo + x + 1);
-            LOAD(l2, lo + x + 2);
-            LOAD(m0, mid + x);
-            LOAD(m1, mid + x + 1);
-            LOAD(m2, mid + x + 2);
-            LOAD(h0, hi + x);
-            LOAD(h1, hi + x + 1);
-            LOAD(h2, hi + x + 2);
-            const V l01 = VMAX(l0, l1), h01 = VMIN(h0, h1);
-            const V maxLo = VMAX(l01, l2), minHi = VMIN(h01, h2);
+            V lo[3], mid[3], hi[3];
+            for (int k = 0; k < 3; ++k) {
+                V a, b, c;
+                LOAD(a, r[0] + x + k);
+                LOAD(b, r[1] + x + k);
+                LOAD(c, r[2] + x + k);
+                const V l = VMIN(a, b), h = VMAX(a, b);
+                const V t = VMAX(l, c);
+                lo[k] = VMIN(l, c);
+                mid[k] = VMIN(t, h);
+                hi[k] = VMAX(t, h);
+            }
+            const V l01 = VMAX(lo[0], lo[1]), h01 = VMIN(hi[0], hi[1]);
+            const V maxLo = VMAX(l01, lo[2]), minHi = VMIN(h01, hi[2]);
             V medMid, res;
-            MED3(medMid, m0, m1, m2);
+            MED3(medMid, mid[0], mid[1], mid[2]);
             MED3(res, maxLo, medMid, minHi);
             std::memcpy(out + x, &res, sizeof res);
         }
@@ -143,15 +128,63 @@ template <int VW>
     }
 }
 
-using RankFn = void (*)(Sample*, const Sample* const*, int, const NoiseMask&, NoiseKind, Shape,
-                        Sample*);
-void rankSse2(Sample* o, const Sample* const* r, int ow, const NoiseMask& m, NoiseKind k, Shape s,
-              Sample* c) {
-    rankRowT<16>(o, r, ow, m, k, s, c);
+// The 3 × 3 median of two neighbouring rows at once: they share the sorted pair of their two
+// common source rows. r[0..3] are the four source rows.
+template <int VW>
+[[gnu::always_inline]] inline void median9TwoRowsT(Sample* out0, Sample* out1,
+                                                   const Sample* const* r, int ow) {
+    using V = typename SV<VW>::V;
+    for (int start = 0; start < ow; start += VW) {
+        const int x = std::min(start, ow - VW);
+        V maxLo0, minHi0, maxLo1, minHi1, mid0[3], mid1[3];
+        for (int k = 0; k < 3; ++k) {
+            V a, b, c, d;
+            LOAD(a, r[0] + x + k);
+            LOAD(b, r[1] + x + k);
+            LOAD(c, r[2] + x + k);
+            LOAD(d, r[3] + x + k);
+            const V p = VMIN(b, c), q = VMAX(b, c);
+            const V lo0 = VMIN(a, p), hi0 = VMAX(a, q), aq = VMIN(a, q);
+            const V lo1 = VMIN(d, p), hi1 = VMAX(d, q), dq = VMIN(d, q);
+            mid0[k] = VMAX(p, aq);
+            mid1[k] = VMAX(p, dq);
+            maxLo0 = k == 0 ? lo0 : VMAX(maxLo0, lo0);
+            minHi0 = k == 0 ? hi0 : VMIN(minHi0, hi0);
+            maxLo1 = k == 0 ? lo1 : VMAX(maxLo1, lo1);
+            minHi1 = k == 0 ? hi1 : VMIN(minHi1, hi1);
+        }
+        V m, res;
+        MED3(m, mid0[0], mid0[1], mid0[2]);
+        MED3(res, maxLo0, m, minHi0);
+        std::memcpy(out0 + x, &res, sizeof res);
+        MED3(m, mid1[0], mid1[1], mid1[2]);
+        MED3(res, maxLo1, m, minHi1);
+        std::memcpy(out1 + x, &res, sizeof res);
+    }
 }
-__attribute__((target("avx2"))) void rankAvx2(Sample* o, const Sample* const* r, int ow,
-                                              const NoiseMask& m, NoiseKind k, Shape s, Sample* c) {
-    rankRowT<32>(o, r, ow, m, k, s, c);
+
+// One destination row (out1 null, rows r[0..2]) or two (rows r[0..3]) of a rank filter.
+template <int VW>
+[[gnu::always_inline]] inline void rankRowsT(Sample* out0, Sample* out1, const Sample* const* r,
+                                             int ow, const NoiseMask& m, NoiseKind kind,
+                                             Shape shape) {
+    if (out1 && kind == NoiseKind::Median && shape == Shape::Full && ow >= VW / 2) {
+        median9TwoRowsT<VW / 2>(out0, out1, r, ow);
+        return;
+    }
+    rankRowT<VW>(out0, r, ow, m, kind, shape);
+    if (out1) rankRowT<VW>(out1, r + 1, ow, m, kind, shape);
+}
+
+using RankFn = void (*)(Sample*, Sample*, const Sample* const*, int, const NoiseMask&, NoiseKind,
+                        Shape);
+void rankSse2(Sample* o0, Sample* o1, const Sample* const* r, int ow, const NoiseMask& m,
+              NoiseKind k, Shape s) {
+    rankRowsT<16>(o0, o1, r, ow, m, k, s);
+}
+__attribute__((target("avx2"))) void rankAvx2(Sample* o0, Sample* o1, const Sample* const* r,
+                                              int ow, const NoiseMask& m, NoiseKind k, Shape s) {
+    rankRowsT<32>(o0, o1, r, ow, m, k, s);
 }
 
 RankFn rankPath() {
@@ -229,18 +262,24 @@ long long noiseFilter(Image& destination, const Image& source, const NoiseMask& 
     for (int i = 0; i < count; ++i) {
         const bool selected = layerSelected(layers, i);
         parallelRows(oh, 16, [&](int y0, int y1) {
-            std::vector<Sample> cols(static_cast<std::size_t>(3 * (ow + 2)));
             long long local = 0;
-            for (int y = y0; y < y1; ++y) {
+            for (int y = y0; y < y1;) {
                 Sample* out = destination.row(i, y);
-                const Sample* r[3] = {source.row(i, y), source.row(i, y + 1), source.row(i, y + 2)};
-                if (!selected)
+                const Sample* r[4] = {source.row(i, y), source.row(i, y + 1), source.row(i, y + 2),
+                                      y + 1 < y1 ? source.row(i, y + 3) : nullptr};
+                if (!selected) {
                     std::memcpy(out, r[1] + 1, static_cast<std::size_t>(ow) * sizeof(Sample));
-                else if (kind == NoiseKind::Threshold)
+                } else if (kind == NoiseKind::Threshold) {
                     local += thresholdRow(out, r, ow, mask, threshold);
-                else
-                    rank(out, r, ow, mask, kind, shape, cols.data());
+                } else if (y + 1 < y1) { // two rows at once
+                    rank(out, destination.row(i, y + 1), r, ow, mask, kind, shape);
+                    progress.step();
+                    ++y;
+                } else {
+                    rank(out, nullptr, r, ow, mask, kind, shape);
+                }
                 progress.step();
+                ++y;
             }
             replaced.fetch_add(local);
         });
