@@ -3,13 +3,13 @@
 #include "filters/mask_filter.h"
 
 #include "core/parallel.h"
+#include "ops/simd.h"
 
 // The per-pixel sums must round exactly like separate multiply and add; AVX-512 code would
 // otherwise fuse them.
 #pragma GCC optimize("fp-contract=off")
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -55,15 +55,9 @@ void convolveScalar(Sample* out, const float* const* rows, const Tap* taps, int 
         for (int t = 0; t < ntaps; ++t) {
             const float s = rows[taps[t].row][x + taps[t].col];
             switch (taps[t].kind) {
-            case 1:
-                acc += s;
-                break;
-            case 2:
-                acc -= s;
-                break;
-            default:
-                acc += s * taps[t].k;
-                break;
+            case 1: acc += s; break;
+            case 2: acc -= s; break;
+            default: acc += s * taps[t].k; break;
             }
         }
         out[x] = toSample(acc / divisor);
@@ -167,58 +161,20 @@ __attribute__((target("avx512f"))) void convertAvx512(float* d, const Sample* s,
     toFloatT<16>(d, s, n);
 }
 
-bool pathAvailable(int path) {
-    __builtin_cpu_init();
-    switch (path) {
-    case 1:
-        return true;
-    case 2:
-        return __builtin_cpu_supports("avx2");
-    case 3:
-        return __builtin_cpu_supports("avx512f");
-    default:
-        return path == 0;
-    }
-}
-
-int bestPath() {
-    if (pathAvailable(3)) return 3;
-    if (pathAvailable(2)) return 2;
-    return 1;
-}
-
-std::atomic<int> g_path{0};
-
 struct Path {
     RowFn row;
     ConvertFn convert;
 };
 
 Path currentPath() {
-    int p = g_path.load();
-    if (p == 0) p = bestPath();
-    switch (p) {
-    case 3:
-        return {rowAvx512, convertAvx512};
-    case 2:
-        return {rowAvx2, convertAvx2};
-    default:
-        return {rowSse2, convertSse2};
+    switch (simd::level()) {
+    case simd::Avx512: return {rowAvx512, convertAvx512};
+    case simd::Avx2: return {rowAvx2, convertAvx2};
+    default: return {rowSse2, convertSse2};
     }
 }
 
 } // namespace
-
-namespace detail {
-bool convolutionPathAvailable(int path) {
-    return pathAvailable(path);
-}
-bool forceConvolutionPath(int path) {
-    if (!pathAvailable(path)) return false;
-    g_path.store(path);
-    return true;
-}
-} // namespace detail
 
 float maskFilter(Image& destination, const Image& source, const Kernel& kernel, LayerMask mask,
                  Progress& progress) {

@@ -50,12 +50,4 @@ private:
     const char* title_;
 };
 
-namespace detail {
-// Instruction-set paths of the engine, for tests that compare each with a plain loop:
-// 0 = the widest this processor has, 1 = SSE2, 2 = AVX2, 3 = AVX-512. Returns false when
-// the processor lacks the path (nothing changes then).
-bool forceConvolutionPath(int path);
-bool convolutionPathAvailable(int path);
-} // namespace detail
-
 } // namespace quillon

@@ -3,6 +3,7 @@
 
 #include "core/error.h"
 #include "core/parallel.h"
+#include "ops/simd.h"
 
 #include <algorithm>
 #include <atomic>
@@ -187,9 +188,18 @@ __attribute__((target("avx2"))) void rankAvx2(Sample* o0, Sample* o1, const Samp
     rankRowsT<32>(o0, o1, r, ow, m, k, s);
 }
 
+__attribute__((target("avx512bw"))) void rankAvx512(Sample* o0, Sample* o1, const Sample* const* r,
+                                                    int ow, const NoiseMask& m, NoiseKind k,
+                                                    Shape s) {
+    rankRowsT<64>(o0, o1, r, ow, m, k, s);
+}
+
 RankFn rankPath() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") ? rankAvx2 : rankSse2;
+    switch (simd::level()) {
+    case simd::Avx512: return rankAvx512;
+    case simd::Avx2: return rankAvx2;
+    default: return rankSse2;
+    }
 }
 
 // Threshold filter for one row; returns the number of replaced pixels.

@@ -3,13 +3,14 @@
 
 #include "core/error.h"
 #include "core/parallel.h"
+#include "ops/simd.h"
 
 // The fast path must round exactly like the per-pixel sampler: never fuse multiply and add.
 #pragma GCC optimize("fp-contract=off")
 
 #include <algorithm>
-#include <immintrin.h>
 #include <cstring>
+#include <immintrin.h>
 #include <memory>
 #include <vector>
 
@@ -136,8 +137,7 @@ struct ColumnTable {
 // four nodes of w_j[x] × row[x0[x] + j], added in node order starting from 0.
 void horizontalScalar(float* out, const float* row, const ColumnTable& t, int from, int to) {
     const int* x0 = t.x0.data();
-    const float *w0 = t.w[0].data(), *w1 = t.w[1].data(), *w2 = t.w[2].data(),
-                *w3 = t.w[3].data();
+    const float *w0 = t.w[0].data(), *w1 = t.w[1].data(), *w2 = t.w[2].data(), *w3 = t.w[3].data();
     for (int x = from; x < to; ++x) {
         const float* s = row + x0[x];
         float acc = 0.0f;
@@ -190,8 +190,7 @@ class RowCache {
 public:
     RowCache(int layers, int width, int sourceWidth)
         : width_(width), rows_(static_cast<std::size_t>(layers) * 4) {
-        __builtin_cpu_init();
-        pass_ = __builtin_cpu_supports("avx2") ? horizontalAvx2 : horizontalPlain;
+        pass_ = simd::level() >= simd::Avx2 ? horizontalAvx2 : horizontalPlain;
         data_.allocate(static_cast<std::size_t>(layers) * 4 * static_cast<std::size_t>(width),
                        false);
         row_.allocate(static_cast<std::size_t>(sourceWidth) + 16, true); // padded for loads
@@ -386,8 +385,7 @@ void resample(Image& destination, const Image& source, const ResampleOptions& op
     for (int x = dw - 2; x >= 0; --x)
         if (cols.x0[static_cast<std::size_t>(x) + 1] == cols.x0[static_cast<std::size_t>(x)] + 2)
             run[static_cast<std::size_t>(x)] = run[static_cast<std::size_t>(x) + 1] + 1;
-    __builtin_cpu_init();
-    const bool avx2 = __builtin_cpu_supports("avx2");
+    const bool avx2 = simd::level() >= simd::Avx2;
     const auto bin2 = avx2 ? bin2RowAvx2 : bin2RowSse2;
     const auto vertical = avx2 ? verticalAvx2 : verticalSse2;
 

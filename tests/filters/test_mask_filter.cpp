@@ -2,6 +2,7 @@
 #include "core/parallel.h"
 #include "filters/filter.h"
 #include "filters/mask_filter.h"
+#include "ops/simd.h"
 #include "ops/test_images.h"
 
 #include <gtest/gtest.h>
@@ -207,13 +208,13 @@ class MaskFilterMatchesPlainLoop : public ::testing::TestWithParam<std::tuple<in
 
 TEST_P(MaskFilterMatchesPlainLoop, EveryKernel) {
     const auto [path, threads] = GetParam();
-    if (!detail::convolutionPathAvailable(path)) {
+    if (!simd::available(static_cast<simd::Level>(path))) {
         // This processor cannot run the path: it must refuse it and keep the others.
         EXPECT_GE(path, 2);
-        EXPECT_FALSE(detail::forceConvolutionPath(path));
+        EXPECT_FALSE(simd::force(path));
         return;
     }
-    ASSERT_TRUE(detail::forceConvolutionPath(path));
+    ASSERT_TRUE(simd::force(path));
     ScopedThreadCount tc(threads);
     int n = 0;
     for (const Kernel& k : everyKernel()) {
@@ -232,7 +233,7 @@ TEST_P(MaskFilterMatchesPlainLoop, EveryKernel) {
                 << k.width << "×" << k.height << " kernel " << n;
         }
     }
-    detail::forceConvolutionPath(0);
+    simd::force(0);
 }
 
 INSTANTIATE_TEST_SUITE_P(PathsAndThreads, MaskFilterMatchesPlainLoop,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/image.h"
+#include "ops/simd.h"
 
 #include <gtest/gtest.h>
 
@@ -54,6 +55,20 @@ inline std::string firstDifference(const Image& a, const Image& b) {
                            std::to_string(y) + "): " + std::to_string(a.row(p, y)[x]) + " vs " +
                            std::to_string(b.row(p, y)[x]);
     return {};
+}
+
+// Runs fn once for every instruction-set level this processor has (the others must be
+// refused), then restores the choice by processor.
+inline void forEachSimdLevel(const std::function<void(int)>& fn) {
+    for (int level = simd::Sse2; level <= simd::Avx512; ++level) {
+        if (!simd::available(static_cast<simd::Level>(level))) {
+            EXPECT_FALSE(simd::force(level));
+            continue;
+        }
+        EXPECT_TRUE(simd::force(level));
+        fn(level);
+    }
+    simd::force(0);
 }
 
 } // namespace quillon::testimg
