@@ -1,12 +1,8 @@
 // Option parsing and FITS input/output for the image-operation commands.
 #include "cli/op_args.h"
 
-#include "formats/open.h"
-
-#if __has_include("formats/fits_writer.h")
 #include "formats/fits_writer.h"
-#define QUILLON_HAVE_FITS_WRITER 1
-#endif
+#include "formats/open.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -76,21 +72,12 @@ LayerMask parseLayers(const std::string& text, int layerCount) {
 
 void openInput(const std::string& input, const std::string& output, Image& image,
                Progress& progress) {
-#ifdef QUILLON_HAVE_FITS_WRITER
     checkFitsSaveName(output); // before the work, as saving would refuse it anyway
-#else
-    (void)output;
-#endif
     openImage(input, image, progress);
 }
 
 void saveOutput(Image& image, const std::string& output, Progress& progress) {
-#ifdef QUILLON_HAVE_FITS_WRITER
     saveFits(image, output, progress);
-#else
-    (void)image, (void)output, (void)progress;
-    throw Error("Speichern als FITS ist in diesem Programm noch nicht verfügbar.");
-#endif
 }
 
 } // namespace quillon::cli
