@@ -148,8 +148,9 @@ TEST_P(NoiseMatchesPlainLoop, EveryMaskAndKind) {
                                     {true, false, false, true, true, false, false, true, true}};
     for (const NoiseMask& m : masks)
         for (int kind = 0; kind < 4; ++kind)
-            for (auto [w, h] :
-                 {std::pair{75, 31}, std::pair{12, 12}, std::pair{40, 14}, std::pair{141, 9 + 3}}) {
+            for (auto size :
+                 {std::pair{75, 31}, std::pair{12, 12}, std::pair{40, 14}, std::pair{141, 12}}) {
+                const int w = size.first, h = size.second;
                 auto src = make(w, h, LRGB_IMAGE, true);
                 ++seed;
                 fillRandom(*src, static_cast<unsigned>(seed), seed % 2 ? -32768 : 0,

@@ -114,7 +114,8 @@ struct ResampleCase {
 class ResampleMatchesSampler : public ::testing::TestWithParam<std::tuple<ResampleCase, int>> {};
 
 TEST_P(ResampleMatchesSampler, OnRandomImages) {
-    const auto& [c, threads] = GetParam();
+    const ResampleCase& c = std::get<0>(GetParam());
+    const int threads = std::get<1>(GetParam());
     ScopedThreadCount tc(threads);
     auto src = make(c.sw, c.sh, RGB_IMAGE);
     fillRandom(*src, static_cast<unsigned>(c.sw * 31 + c.dw));
