@@ -136,6 +136,8 @@ int main(int argc, char** argv) {
         }
         splashScreen->finish(frame);
     }
+    // Without a window manager (a bare X server) "maximised" does nothing: size it ourselves.
+    frame->setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     frame->showMaximized();
     QTimer::singleShot(0, frame, [frame, files] { frame->openFiles(files); });
 

@@ -10,26 +10,16 @@ namespace quillon::ui {
 
 QString HelpViewer::pageOfTopic(int topic) {
     switch (topic) {
-    case 131202:
-        return QStringLiteral("qrc:/help/datei.html");
-    case 131203:
-        return QStringLiteral("qrc:/help/bearbeiten.html");
-    case 131204:
-        return QStringLiteral("qrc:/help/bild.html");
-    case 131205:
-        return QStringLiteral("qrc:/help/aktionen.html");
-    case 131206:
-        return QStringLiteral("qrc:/help/filter.html");
-    case 131207:
-        return QStringLiteral("qrc:/help/ansicht.html");
-    case 131208:
-        return QStringLiteral("qrc:/help/tools.html");
-    case 131209:
-        return QStringLiteral("qrc:/help/fenster.html");
-    case 131210:
-        return QStringLiteral("qrc:/help/hilfe.html");
-    default:
-        return QStringLiteral("qrc:/help/index.html");
+    case 131202: return QStringLiteral("qrc:/help/datei.html");
+    case 131203: return QStringLiteral("qrc:/help/bearbeiten.html");
+    case 131204: return QStringLiteral("qrc:/help/bild.html");
+    case 131205: return QStringLiteral("qrc:/help/aktionen.html");
+    case 131206: return QStringLiteral("qrc:/help/filter.html");
+    case 131207: return QStringLiteral("qrc:/help/ansicht.html");
+    case 131208: return QStringLiteral("qrc:/help/tools.html");
+    case 131209: return QStringLiteral("qrc:/help/fenster.html");
+    case 131210: return QStringLiteral("qrc:/help/hilfe.html");
+    default: return QStringLiteral("qrc:/help/index.html");
     }
 }
 

@@ -62,20 +62,11 @@ void WizardBrowser::doSetSource(const QUrl& name, QTextDocument::ResourceType ty
         url = source().resolved(url);
     const WizardNavigation n = decideWizardNavigation(url.toString(), programFolder);
     switch (n.kind) {
-    case WizardNavigation::OpenHelpId:
-        emit openHelpTopic(n.topic);
-        return;
-    case WizardNavigation::OpenFile:
-        emit openFile(n.path);
-        return;
-    case WizardNavigation::CloseAll:
-        emit closeAll();
-        return;
-    case WizardNavigation::Refuse:
-        emit refused(n.message);
-        return;
-    case WizardNavigation::Allow:
-        break;
+    case WizardNavigation::OpenHelpId: emit openHelpTopic(n.topic); return;
+    case WizardNavigation::OpenFile: emit openFile(n.path); return;
+    case WizardNavigation::CloseAll: emit closeAll(); return;
+    case WizardNavigation::Refuse: emit refused(n.message); return;
+    case WizardNavigation::Allow: break;
     }
     const QString lower = n.path.toLower();
     if (lower.startsWith(QLatin1String("javascript:history.back"))) {

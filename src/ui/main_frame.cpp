@@ -88,7 +88,13 @@ CMainFrame::CMainFrame(app::CWinQuillonApp& app) : app_(app) {
     resize(1024, 768);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // Child windows go away with us: nothing of theirs may call back into a half-destroyed
+    // main window.
+    mdi_->disconnect(this);
+    for (QMdiSubWindow* sub : mdi_->subWindowList())
+        if (sub->widget()) sub->widget()->disconnect(this);
+}
 
 void CMainFrame::createActions() {
     for (int i = 0; i < static_cast<int>(Cmd::Count); ++i) {
@@ -104,10 +110,8 @@ void CMainFrame::createActions() {
         actions_[static_cast<std::size_t>(i)] = a;
     }
     QStyle* s = style();
-    action(Cmd::FileNew)->setIcon(s->standardIcon(QStyle::SP_FileIcon));
     action(Cmd::FileOpen)->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
     action(Cmd::FileSave)->setIcon(s->standardIcon(QStyle::SP_DialogSaveButton));
-    action(Cmd::HelpTopics)->setIcon(s->standardIcon(QStyle::SP_DialogHelpButton));
     action(Cmd::About)->setIcon(s->standardIcon(QStyle::SP_MessageBoxInformation));
     for (Cmd c : {Cmd::ShowOverlay, Cmd::ToolNavigator, Cmd::ToolScaling, Cmd::ToolHistogram,
                   Cmd::ToolPhotometry, Cmd::ImageInfo, Cmd::HelpWizard, Cmd::HideTools})

@@ -26,10 +26,8 @@ QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, As
     if (messageHandler()) return messageHandler()(text, kind);
     const QString title = QStringLiteral("Quillon");
     switch (kind) {
-    case Ask::Info:
-        return QMessageBox::information(parent, title, text);
-    case Ask::Warning:
-        return QMessageBox::warning(parent, title, text);
+    case Ask::Info: return QMessageBox::information(parent, title, text);
+    case Ask::Warning: return QMessageBox::warning(parent, title, text);
     case Ask::YesNoCancel:
         return QMessageBox::question(parent, title, text,
                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,

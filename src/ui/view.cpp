@@ -366,12 +366,8 @@ void CWinQuillonView::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_Escape:
         if (fullScreen_) emit escapePressed();
         return;
-    case Qt::Key_PageUp:
-        h->setValue(h->value() - h->pageStep());
-        return;
-    case Qt::Key_PageDown:
-        h->setValue(h->value() + h->pageStep());
-        return;
+    case Qt::Key_PageUp: h->setValue(h->value() - h->pageStep()); return;
+    case Qt::Key_PageDown: h->setValue(h->value() + h->pageStep()); return;
     case Qt::Key_Home:
         h->setValue(0);
         v->setValue(0);
@@ -380,20 +376,11 @@ void CWinQuillonView::keyPressEvent(QKeyEvent* e) {
         h->setValue(h->maximum());
         v->setValue(v->maximum());
         return;
-    case Qt::Key_Left:
-        h->setValue(h->value() - h->singleStep());
-        return;
-    case Qt::Key_Right:
-        h->setValue(h->value() + h->singleStep());
-        return;
-    case Qt::Key_Up:
-        v->setValue(v->value() - v->singleStep());
-        return;
-    case Qt::Key_Down:
-        v->setValue(v->value() + v->singleStep());
-        return;
-    default:
-        QAbstractScrollArea::keyPressEvent(e);
+    case Qt::Key_Left: h->setValue(h->value() - h->singleStep()); return;
+    case Qt::Key_Right: h->setValue(h->value() + h->singleStep()); return;
+    case Qt::Key_Up: v->setValue(v->value() - v->singleStep()); return;
+    case Qt::Key_Down: v->setValue(v->value() + v->singleStep()); return;
+    default: QAbstractScrollArea::keyPressEvent(e);
     }
 }
 
