@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -277,7 +278,10 @@ void CMainFrame::createToolBar() {
     zoomBox_->setMinimumContentsLength(7);
     zoomBox_->setEnabled(false);
     toolBar_->addWidget(zoomBox_);
-    connect(zoomBox_, &QComboBox::textActivated, this, &CMainFrame::applyZoomBox);
+    zoomBox_->setCompleter(nullptr); // typed text is applied as typed
+    zoomBox_->lineEdit()->installEventFilter(this);
+    connect(zoomBox_, &QComboBox::activated, this,
+            [this](int index) { applyZoomBox(zoomBox_->itemText(index)); });
     toolBar_->addSeparator();
     add({Cmd::ToolNavigator, Cmd::ToolScaling, Cmd::ToolHistogram, Cmd::ToolPhotometry,
          Cmd::ImageInfo, Cmd::HideTools, Cmd::RotateRight, Cmd::RotateLeft, Cmd::MirrorVertical,
@@ -373,6 +377,18 @@ void CMainFrame::onViewZoomChanged() {
     CWinQuillonView* v = activeView();
     if (v && sender() == v) zoomBox_->setEditText(QString::asprintf("%.0f%%", v->zoom() * 100.0));
     if (v) panes_[7]->setText(QString::asprintf("%.0f%%", v->zoom() * 100.0));
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
+    // Return in the zoom box applies the typed text (and nothing else sees the key).
+    if (watched == zoomBox_->lineEdit() && e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+            applyZoomBox(zoomBox_->lineEdit()->text());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
 }
 
 void CMainFrame::applyZoomBox(const QString& text) {

@@ -57,6 +57,8 @@ public:
     // The menu bar currently shown: true for the large one (documents open).
     bool showsFullMenu() const { return fullMenu_; }
     void updateActions();
+    // The zoom box text rule applied to the active view (choosing or typing and Return).
+    void applyZoomBox(const QString& text);
 
     // Tool windows: shown flags, the bit set, toggles.
     bool toolShown(Tool t) const { return toolShown_[static_cast<std::size_t>(t)]; }
@@ -80,6 +82,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void createActions();
@@ -88,7 +91,6 @@ private:
     void createStatusBar();
     void connectCommands();
     void rebuildRecentMenu();
-    void applyZoomBox(const QString& text);
     void onSubWindowActivated(QMdiSubWindow* w);
     void onViewZoomChanged();
     void about();
