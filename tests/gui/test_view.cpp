@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QStatusBar>
 
@@ -24,6 +25,8 @@ private slots:
     void ctrlClickOutsideTheImageShowsTheMessage();
     void fullScreenAndEscape();
     void newViewCopiesZoomAndPosition();
+    void statusBarReadoutAndProgress();
+    void droppedFilesAreOpened();
 };
 
 static ui::CWinQuillonView* openView(Shell& s, int w, int h, std::uint16_t type = RGB_IMAGE,
@@ -247,6 +250,52 @@ void ViewTest::newViewCopiesZoomAndPosition() {
     QCOMPARE(w->zoom(), 2.0);
     QCOMPARE(w->visibleRect().topLeft(), QPoint(100, 60));
     QVERIFY(w->titleText().startsWith(QStringLiteral("Bild1:2[*]")));
+}
+
+void ViewTest::statusBarReadoutAndProgress() {
+    Shell s;
+    ui::CWinQuillonView* v = openView(s, 60, 40);
+    v->setZoomAndRedraw(4);
+    ImageHeader h;
+    QCOMPARE(v->document()->image().BeginSampleWrite(h), 0);
+    v->document()->image().row(0, 7)[12] = 1234;
+    v->document()->image().row(1, 7)[12] = -5;
+    v->document()->image().row(2, 7)[12] = 32767;
+    v->document()->image().EndSampleWrite();
+    QTest::mouseMove(v->viewport(), v->toWindow({12, 7}) + QPoint(2, 2));
+    QCOMPARE(s.frame->pane(1)->text(), QStringLiteral("R= 1234"));
+    QCOMPARE(s.frame->pane(2)->text(), QStringLiteral("G= -5"));
+    QCOMPARE(s.frame->pane(3)->text(), QStringLiteral("B= 32767"));
+    QCOMPARE(s.frame->pane(4)->text(), QStringLiteral("x = 12"));
+    QCOMPARE(s.frame->pane(5)->text(), QStringLiteral("y = 7"));
+    // Outside the image nothing is written.
+    v->setZoomAndRedraw(1);
+    QTest::mouseMove(v->viewport(), QPoint(1, 1));
+    QCOMPARE(s.frame->pane(4)->text(), QStringLiteral("x = 12"));
+
+    // The library's progress text appears in the first pane with its bar.
+    Progress p(s.frame->progressSink());
+    p.begin("Maskenfilter", 100, 1);
+    p.step(50);
+    QCOMPARE(s.frame->pane(0)->text(), QStringLiteral("   Maskenfilter  50% "));
+    p.end();
+    QCOMPARE(s.frame->pane(0)->text(), QStringLiteral("Bereit"));
+}
+
+void ViewTest::droppedFilesAreOpened() {
+    MessageRecorder msgs;
+    Shell s;
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/nonexistent/fallen.fts")),
+                  QUrl::fromLocalFile(QStringLiteral("/nonexistent/zwei.CR2"))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(s.frame, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(s.frame, &drop);
+    Shell::settle();
+    // Each dropped file went through the open step (neither exists: two reader messages).
+    QCOMPARE(msgs.texts.size(), 2);
 }
 
 QTEST_MAIN(ViewTest)
