@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Tervalis_RARU"));
+    QApplication::setWindowIcon(QIcon(splashPicture().copy(150, 40, 180, 180)));
 
     QStringList files;
     bool splash = qEnvironmentVariableIsEmpty("QUILLON_NO_SPLASH");

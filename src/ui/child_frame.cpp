@@ -13,7 +13,6 @@ namespace quillon::ui {
 CChildFrame::CChildFrame(app::CWinQuillonApp& app, CWinQuillonView* view) : app_(app), view_(view) {
     setWidget(view);
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowIcon(QIcon());
 }
 
 void CChildFrame::closeEvent(QCloseEvent* e) {

@@ -107,6 +107,7 @@ void CMainFrame::createActions() {
         a->setStatusTip(QString::fromUtf8(info.tip));
         if (*info.glyph) a->setIcon(glyphIcon(QString::fromUtf8(info.glyph), QColor(90, 130, 200)));
         a->setEnabled(info.built);
+        a->setData(i);
         addAction(a); // accelerators work while menus are swapped or hidden
         actions_[static_cast<std::size_t>(i)] = a;
     }
@@ -380,6 +381,7 @@ void CMainFrame::onViewZoomChanged() {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
+    if (contextHelp_ && handleContextHelpEvent(e)) return true;
     // Return in the zoom box applies the typed text (and nothing else sees the key).
     if (watched == zoomBox_->lineEdit() && e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);

@@ -69,6 +69,7 @@ public:
     void toggleTool(Tool t);
     void arrangeToolWindows();
     void showHelpTopic(int topic);
+    bool inContextHelpMode() const { return contextHelp_; }
 
     // Full screen on the main monitor or on all monitors; Esc or the menu entry leaves it.
     void enterFullScreen(bool allMonitors);
@@ -94,6 +95,9 @@ private:
     void onSubWindowActivated(QMdiSubWindow* w);
     void onViewZoomChanged();
     void about();
+    int contextHelpTopicAt(QPoint globalPos) const;
+    bool handleContextHelpEvent(QEvent* e);
+    void endContextHelp();
     void saveActive(bool as);
     void setMenuBarFull(bool full);
 
@@ -116,6 +120,7 @@ private:
     HelpViewer* help_ = nullptr;
     QPointer<CWinQuillonView> lastActiveView_;
 
+    bool contextHelp_ = false;
     bool fullScreen_ = false;
     QByteArray savedGeometry_;
     Qt::WindowStates savedState_;

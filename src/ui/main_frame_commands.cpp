@@ -14,15 +14,18 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
-#include <QWhatsThis>
+#include <QToolButton>
 
 namespace quillon::ui {
 
@@ -95,13 +98,48 @@ void CMainFrame::connectCommands() {
             }
     });
     on(Cmd::HelpTopics, [this] { showHelpTopic(kDefaultHelpTopic); });
-    on(Cmd::ContextHelp, [] { QWhatsThis::enterWhatsThisMode(); });
+    on(Cmd::ContextHelp, [this] {
+        // The next click on a menu entry or toolbar button opens that command's topic.
+        contextHelp_ = true;
+        QApplication::setOverrideCursor(Qt::WhatsThisCursor);
+        qApp->installEventFilter(this);
+    });
     on(Cmd::About, [this] { about(); });
-    // Context help on a command opens its topic.
-    for (int i = 0; i < static_cast<int>(Cmd::Count); ++i)
-        action(static_cast<Cmd>(i))
-            ->setWhatsThis(
-                QStringLiteral("<a href=\"%1\">Hilfe</a>").arg(helpTopicOf(static_cast<Cmd>(i))));
+}
+
+int CMainFrame::contextHelpTopicAt(QPoint globalPos) const {
+    QWidget* w = QApplication::widgetAt(globalPos);
+    QAction* a = nullptr;
+    if (auto* menu = qobject_cast<QMenu*>(w))
+        a = menu->actionAt(menu->mapFromGlobal(globalPos));
+    else if (auto* button = qobject_cast<QToolButton*>(w))
+        a = button->defaultAction();
+    else if (auto* bar = qobject_cast<QMenuBar*>(w))
+        a = bar->actionAt(bar->mapFromGlobal(globalPos));
+    bool ok = false;
+    int cmd = a ? a->data().toInt(&ok) : -1;
+    if (!ok || cmd < 0 || cmd >= static_cast<int>(Cmd::Count)) return kDefaultHelpTopic;
+    return helpTopicOf(static_cast<Cmd>(cmd));
+}
+
+bool CMainFrame::handleContextHelpEvent(QEvent* e) {
+    if (!contextHelp_) return false;
+    if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
+        endContextHelp();
+        return true;
+    }
+    if (e->type() != QEvent::MouseButtonPress) return false;
+    auto* m = static_cast<QMouseEvent*>(e);
+    const int topic = contextHelpTopicAt(m->globalPosition().toPoint());
+    endContextHelp();
+    showHelpTopic(topic);
+    return true;
+}
+
+void CMainFrame::endContextHelp() {
+    contextHelp_ = false;
+    qApp->removeEventFilter(this);
+    QApplication::restoreOverrideCursor();
 }
 
 void CMainFrame::saveActive(bool as) {

