@@ -114,11 +114,10 @@ int main(int argc, char** argv) {
     // 5./6. Remaining settings were read with the record; the recent-file list.
     app.setRecentFiles(store.readRecentFiles());
 
-    // 7. Main window, then the tool windows named by the bits after the position check.
+    // 7. Main window; the position check decides which tool windows open (shown below).
     ui::CMainFrame* frame = app.createMainFrame();
     const QRect desk = desktopGeometry();
     settings.checkPositions(desk.width(), desk.height());
-    frame->openToolWindows(static_cast<unsigned>(settings.toolBits));
     QObject::connect(&instance, &app::SingleInstance::activationRequested, frame,
                      [frame](const QStringList& handed) {
                          if (frame->isMinimized()) frame->showMaximized();
@@ -140,6 +139,8 @@ int main(int argc, char** argv) {
     // Without a window manager (a bare X server) "maximised" does nothing: size it ourselves.
     frame->setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     frame->showMaximized();
+    // The tool windows appear with the main window, not over the splash.
+    frame->openToolWindows(static_cast<unsigned>(settings.toolBits));
     QTimer::singleShot(0, frame, [frame, files] { frame->openFiles(files); });
 
     const int rc = QApplication::exec();
