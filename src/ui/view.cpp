@@ -310,8 +310,9 @@ void CWinQuillonView::resizeEvent(QResizeEvent* e) {
     updateScrollRanges();
 }
 
-void CWinQuillonView::scrollContentsBy(int, int) {
-    viewport()->update();
+void CWinQuillonView::scrollContentsBy(int dx, int dy) {
+    // Moves what is already on the screen; only the uncovered strip is rendered again.
+    viewport()->scroll(dx, dy);
 }
 
 void CWinQuillonView::showEvent(QShowEvent* e) {
