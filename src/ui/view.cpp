@@ -281,6 +281,7 @@ void CWinQuillonView::paintEvent(QPaintEvent* e) {
         QRect z = part.translated(o);
         if (renderer_.render(z.left(), z.top(), z.right() + 1, z.bottom() + 1, picture_) == 0 &&
             picture_.width > 0) {
+            renderedPixels_ += static_cast<long long>(picture_.width) * picture_.height;
             // Wraps the renderer's buffer without copying it.
             QImage img(reinterpret_cast<const uchar*>(picture_.pixels.data()), picture_.width,
                        picture_.height, picture_.width * 4, QImage::Format_RGB32);

@@ -73,6 +73,7 @@ public:
 
     // For tests and the benchmark: how many paints and rendered pixels so far.
     long long paintCount() const { return paintCount_; }
+    long long renderedPixels() const { return renderedPixels_; }
 
 signals:
     void zoomChanged(double zoom);
@@ -129,6 +130,7 @@ private:
     QRect savedGeometry_;
     bool savedMaximized_ = false;
     long long paintCount_ = 0;
+    long long renderedPixels_ = 0;
 };
 
 inline constexpr const char* kOutsideImage =
