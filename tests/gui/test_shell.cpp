@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -40,6 +41,7 @@ private slots:
     void helpWizardNavigationRules();
     void helpTopicsOpenTheirPages();
     void contextHelpOpensTheTopicOfTheClickedCommand();
+    void arrangeToolWindowsResetsEveryPosition();
 };
 
 static QStringList menuTitles(ui::CMainFrame* f) {
@@ -411,6 +413,22 @@ void ShellTest::contextHelpOpensTheTopicOfTheClickedCommand() {
              QUrl(QStringLiteral("qrc:/help/datei.html")));
     // No dialog opened: the click only asked for help.
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+void ShellTest::arrangeToolWindowsResetsEveryPosition() {
+    Shell s;
+    SettingsRecord& r = s.app->settings();
+    for (int i = 0; i < kWindowSlotCount; ++i) r.setWindowPoint(static_cast<WindowSlot>(i), {3, 4});
+    r.toolBits = 0;
+    s.frame->action(Cmd::ArrangeToolWindows)->trigger();
+    const int w = QGuiApplication::primaryScreen()->geometry().width();
+    for (int i = 0; i < kWindowSlotCount; ++i) {
+        auto slot = static_cast<WindowSlot>(i);
+        QCOMPARE(r.windowPoint(slot), standardPosition(slot, w));
+    }
+    QVERIFY(s.frame->helpWizard()->isVisible());
+    QCOMPARE(s.frame->helpWizard()->pos(), QPoint(w - 232, 117));
+    QCOMPARE(s.frame->toolBits(), kAllToolBits);
 }
 
 QTEST_MAIN(ShellTest)
