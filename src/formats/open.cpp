@@ -2,6 +2,7 @@
 #include "formats/open.h"
 
 #include "core/error.h"
+#include "formats/fits_reader.h"
 
 #include <algorithm>
 #include <array>
@@ -66,7 +67,7 @@ const char* fileKindName(FileKind kind) {
 
 ReaderFn readerFor(FileKind kind) {
     switch (kind) {
-    case FileKind::Fits: return nullptr;
+    case FileKind::Fits: return readFits;
     case FileKind::OesAst: return nullptr;
     case FileKind::Sbig: return nullptr;
     case FileKind::Raster: return nullptr;
