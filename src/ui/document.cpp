@@ -3,8 +3,8 @@
 
 #include "core/error.h"
 #include "core/new_document.h"
+#include "formats/fits_writer.h"
 #include "formats/open.h"
-#include "ui/fits_save_adapter.h"
 #include "ui/messages.h"
 #include "ui/view.h"
 
@@ -101,7 +101,7 @@ bool CWinQuillonDoc::saveTo(const QString& path, QWidget* parent, Progress& prog
     if (!display && !views_.isEmpty()) display = &views_.first()->renderer().params();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        writeFitsFile(p, image_, display, progress);
+        writeFits(image_, p, progress, display);
     } catch (const Cancelled&) {
         QApplication::restoreOverrideCursor();
         return false;

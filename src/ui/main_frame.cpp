@@ -414,7 +414,7 @@ void CMainFrame::updateActions() {
     enable(Cmd::CloseViews, d && d->views().size() > 1);
     enable(Cmd::FullScreenAll, v && QGuiApplication::screens().size() >= 2);
     enable(Cmd::ShowOverlay, d && d->image().hasOverlay());
-    action(Cmd::ShowOverlay)->setChecked(v && v->renderer().showOverlay());
+    action(Cmd::ShowOverlay)->setChecked(v && v->renderer().params().showOverlay);
     action(Cmd::HelpWizard)->setChecked(toolShown(Tool::HelpWizard));
     action(Cmd::ToolNavigator)->setChecked(toolShown(Tool::Navigator));
     action(Cmd::ToolScaling)->setChecked(toolShown(Tool::Scaling));

@@ -66,7 +66,7 @@ void CMainFrame::connectCommands() {
     });
     on(Cmd::ShowOverlay, [this] {
         if (CWinQuillonView* v = activeView()) {
-            v->renderer().setShowOverlay(!v->renderer().showOverlay());
+            v->renderer().setShowOverlay(!v->renderer().params().showOverlay);
             v->refresh(false);
             updateActions();
         }

@@ -4,6 +4,8 @@
 #include "ui/document.h"
 #include "ui/messages.h"
 
+#include "display/zoom.h"
+
 #include <QContextMenuEvent>
 #include <QImage>
 #include <QKeyEvent>
@@ -35,7 +37,7 @@ CWinQuillonView::CWinQuillonView(CWinQuillonDoc* doc, CWinQuillonView* copyFrom,
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
     if (copyFrom) {
-        renderer_.copyFrom(copyFrom->renderer_);
+        renderer_.copyFromRenderer(copyFrom->renderer_);
         renderer_.setZoom(renderer_.zoom()); // clamp to this image's limits
         // Another view of the same image takes its place; the first view of a derived
         // image fits itself like every first view.
@@ -86,19 +88,25 @@ void CWinQuillonView::setVisibleTopLeft(QPoint p) {
     verticalScrollBar()->setValue(p.y());
 }
 
+ViewState CWinQuillonView::currentState() const {
+    ViewState v = renderer_.viewState();
+    const QRect r = visibleRect();
+    v.visibleRect = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    return v;
+}
+
+void CWinQuillonView::syncViewState() {
+    renderer_.viewState().visibleRect = currentState().visibleRect;
+}
+
 QPoint CWinQuillonView::toImage(QPoint w, double* realX, double* realY) const {
-    QPoint o = origin();
-    double z = renderer_.zoom();
-    double rx = (w.x() + o.x()) / z, ry = (w.y() + o.y()) / z;
-    if (realX) *realX = rx;
-    if (realY) *realY = ry;
-    return {static_cast<int>(std::trunc(rx)), static_cast<int>(std::trunc(ry))};
+    IntPoint p = currentState().toImage(w.x(), w.y(), realX, realY);
+    return {p.x, p.y};
 }
 
 QPoint CWinQuillonView::toWindow(QPoint i) const {
-    QPoint o = origin();
-    double z = renderer_.zoom();
-    return {static_cast<int>(i.x() * z) - o.x(), static_cast<int>(i.y() * z) - o.y()};
+    IntPoint p = currentState().toWindow(i.x(), i.y());
+    return {p.x, p.y};
 }
 
 void CWinQuillonView::updateScrollRanges() {
@@ -106,66 +114,61 @@ void CWinQuillonView::updateScrollRanges() {
     QSize vs = viewport()->size();
     horizontalScrollBar()->setRange(0, std::max(0, zs.width() - vs.width()));
     verticalScrollBar()->setRange(0, std::max(0, zs.height() - vs.height()));
-    horizontalScrollBar()->setPageStep(std::max(1, vs.width()));
-    verticalScrollBar()->setPageStep(std::max(1, vs.height()));
-    horizontalScrollBar()->setSingleStep(std::max(1, vs.width() / 32));
-    verticalScrollBar()->setSingleStep(std::max(1, vs.height() / 32));
+    const ScrollSteps steps = scrollSteps(vs.width(), vs.height());
+    horizontalScrollBar()->setPageStep(steps.pageX);
+    verticalScrollBar()->setPageStep(steps.pageY);
+    horizontalScrollBar()->setSingleStep(steps.lineX);
+    verticalScrollBar()->setSingleStep(steps.lineY);
 }
 
 // --- zoom ----------------------------------------------------------------------------------
 
 void CWinQuillonView::setZoomAndRedraw(double z) {
-    double before = renderer_.zoom();
-    QRect vr = visibleRect();
-    QPointF centre((vr.left() + vr.width() / 2.0) / before,
-                   (vr.top() + vr.height() / 2.0) / before);
-    double after = renderer_.setZoom(z);
-    if (after != before) {
-        zoomChanged_ = true;
-        oldCentre_ = centre;
-        redraw(false);
-    }
+    syncViewState();
+    const double before = renderer_.zoom();
+    if (renderer_.setZoom(z) != before) redraw(false);
     updateTitle();
     emit zoomChanged(renderer_.zoom());
 }
 
 void CWinQuillonView::zoomIn() {
-    setZoomAndRedraw(ViewRenderer::zoomInStep(renderer_.zoom()));
+    setZoomAndRedraw(zoomInStep(renderer_.zoom()));
 }
 void CWinQuillonView::zoomOut() {
-    setZoomAndRedraw(ViewRenderer::zoomOutStep(renderer_.zoom()));
+    setZoomAndRedraw(zoomOutStep(renderer_.zoom()));
 }
 void CWinQuillonView::zoomTo100() {
     setZoomAndRedraw(1.0);
 }
 
 QString CWinQuillonView::applyZoomBoxText(const QString& text) {
-    ZoomBoxCommand cmd = parseZoomBoxText(text.toStdString());
-    if (cmd.kind == ZoomBoxCommand::Optimal)
+    const ZoomBoxCommand cmd = parseZoomBox(text.toStdString());
+    if (cmd.kind == ZoomBoxCommand::Fit)
         fitWindow(fullScreen_);
-    else if (cmd.kind == ZoomBoxCommand::Percent)
-        setZoomAndRedraw(cmd.percent / 100.0);
-    return QString::asprintf("%.0f%%", renderer_.zoom() * 100.0);
+    else if (cmd.kind == ZoomBoxCommand::SetZoom)
+        setZoomAndRedraw(cmd.zoom);
+    return QString::fromStdString(zoomBoxText(renderer_.zoom()));
 }
 
 void CWinQuillonView::redraw(bool resizeWindow) {
     updateScrollRanges();
-    if (drawn_ && zoomChanged_ && oldCentre_.x() >= 0) {
-        double z = renderer_.zoom();
-        QSize vs = viewport()->size();
-        setVisibleTopLeft(QPoint(static_cast<int>(oldCentre_.x() * z - vs.width() / 2.0),
-                                 static_cast<int>(oldCentre_.y() * z - vs.height() / 2.0)));
+    if (renderer_.viewState().recentre()) {
+        const IntRect& r = renderer_.viewState().visibleRect;
+        setVisibleTopLeft({r.left, r.top});
     }
     if (resizeWindow) {
         // Keep the zoom, fit the frame to the zoomed image as far as the area allows.
         if (QMdiSubWindow* sub = subWindowOf(this); sub && sub->mdiArea()) {
+            const Image& img = doc_->image();
             QSize avail = sub->mdiArea()->viewport()->size();
             QSize border = sub->size() - viewport()->size();
-            QSize want = zoomedSize() + border;
-            sub->resize(std::min(want.width(), avail.width()),
-                        std::min(want.height(), avail.height()));
+            FitResult f = contentSizeForZoom(img.width(), img.height(), renderer_.zoom(),
+                                             avail.width() - border.width(),
+                                             avail.height() - border.height());
+            sub->resize(f.contentWidth + border.width(), f.contentHeight + border.height());
         }
     }
+    syncViewState();
     viewport()->update();
 }
 
@@ -173,62 +176,46 @@ void CWinQuillonView::fitWindow(bool fullScreen) {
     const Image& img = doc_->image();
     QMdiSubWindow* sub = subWindowOf(this);
     QMdiArea* area = sub ? sub->mdiArea() : nullptr;
-    if (!area || img.width() <= 0) {
-        renderer_.setZoom(std::min(double(viewport()->width()) / std::max(1, img.width()),
-                                   double(viewport()->height()) / std::max(1, img.height())));
-        drawn_ = false;
-        zoomChanged_ = false;
-        updateScrollRanges();
-        setVisibleTopLeft({0, 0});
-        updateTitle();
-        emit zoomChanged(renderer_.zoom());
-        viewport()->update();
-        return;
-    }
-    QSize avail = area->viewport()->size();
-    if (fullScreen) {
+    if (!area) {
+        renderer_.setZoom(quillon::fitWindow(img.width(), img.height(), viewport()->width(),
+                                             viewport()->height(), true)
+                              .zoom);
+    } else if (fullScreen) {
+        QSize avail = area->viewport()->size();
         sub->showMaximized();
         renderer_.setZoom(
-            std::min(double(avail.width()) / img.width(), double(avail.height()) / img.height()));
+            quillon::fitWindow(img.width(), img.height(), avail.width(), avail.height(), true)
+                .zoom);
     } else {
         if (sub->isMaximized()) sub->showNormal();
+        QSize avail = area->viewport()->size();
         // The frame's borders: whole sub-window minus this view's client area.
         QSize border = sub->size() - viewport()->size();
         if (!sub->isVisible() || border.width() < 0 || border.height() < 0)
             border = QSize(2 * sub->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth),
                            sub->style()->pixelMetric(QStyle::PM_TitleBarHeight) +
                                2 * sub->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth));
-        QSize client = avail - border;
-        double z =
-            std::min(double(client.width()) / img.width(), double(client.height()) / img.height());
-        z = renderer_.setZoom(z);
-        int cw = static_cast<int>(img.width() * z + 0.5);
-        int ch = static_cast<int>(img.height() * z + 0.5);
-        const int bar = 16;
-        if (cw > client.width()) {
-            cw = client.width();
-            ch += bar;
-        }
-        if (ch > client.height()) {
-            ch = client.height();
-            cw += bar;
-        }
-        cw = std::min(cw, client.width());
-        QSize outer(cw + border.width(), ch + border.height());
+        const QSize client = avail - border;
+        FitResult f =
+            quillon::fitWindow(img.width(), img.height(), client.width(), client.height(), false);
+        renderer_.setZoom(f.zoom);
+        QSize outer(f.contentWidth + border.width(), f.contentHeight + border.height());
         sub->resize(outer);
         sub->move((avail.width() - outer.width()) / 2, (avail.height() - outer.height()) / 2);
     }
-    drawn_ = false;
-    zoomChanged_ = false;
     updateScrollRanges();
     setVisibleTopLeft({0, 0});
+    const QRect r = visibleRect();
+    renderer_.viewState().setVisibleRect(
+        {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()});
+    renderer_.viewState().zoomChanged = false;
     updateTitle();
     emit zoomChanged(renderer_.zoom());
     viewport()->update();
 }
 
 void CWinQuillonView::refresh(bool relayout) {
-    renderer_.invalidate();
+    renderer_.invalidateThumbnail();
     if (relayout)
         fitWindow(fullScreen_);
     else {
@@ -247,12 +234,8 @@ QString CWinQuillonView::titleText() const {
         t += QStringLiteral(":%1").arg(doc_->views().indexOf(const_cast<CWinQuillonView*>(this)) +
                                        1);
     t += QStringLiteral("[*]");
-    t += QString::asprintf(" @ %.0f%% (", renderer_.zoom() * 100.0);
-    t += QString::fromUtf8(ImageTypeName(img.type()).name.data(),
-                           static_cast<qsizetype>(ImageTypeName(img.type()).name.size()));
-    if (img.hasOverlay()) t += QStringLiteral(" + Overlay");
-    t += QStringLiteral(")");
-    return t;
+    return QString::fromStdString(viewTitle(t.toStdString(), renderer_.zoom(),
+                                            ImageTypeName(img.type()).name, img.hasOverlay()));
 }
 
 void CWinQuillonView::updateTitle() {
@@ -279,12 +262,20 @@ void CWinQuillonView::paintEvent(QPaintEvent* e) {
     for (const QRect& r : bg) p.fillRect(r, Qt::black);
     if (!part.isEmpty()) {
         QRect z = part.translated(o);
-        if (renderer_.render(z.left(), z.top(), z.right() + 1, z.bottom() + 1, picture_) == 0 &&
-            picture_.width > 0) {
-            renderedPixels_ += static_cast<long long>(picture_.width) * picture_.height;
+        RenderOptions opt;
+        opt.zoomX = renderer_.zoom();
+        int rc = RENDER_OUT_OF_MEMORY;
+        try {
+            rc = renderer_.renderRect(z.left(), z.top(), z.right() + 1, z.bottom() + 1, &picture_,
+                                      opt);
+        } catch (const std::bad_alloc&) {
+            rc = RENDER_OUT_OF_MEMORY;
+        }
+        if (rc == RENDER_OK && !picture_.empty()) {
+            renderedPixels_ += static_cast<long long>(picture_.width()) * picture_.height();
             // Wraps the renderer's buffer without copying it.
-            QImage img(reinterpret_cast<const uchar*>(picture_.pixels.data()), picture_.width,
-                       picture_.height, picture_.width * 4, QImage::Format_RGB32);
+            QImage img(picture_.bits(), picture_.width(), picture_.height(),
+                       picture_.bytesPerLine(), QImage::Format_RGB32);
             p.drawImage(part.topLeft(), img);
         } else {
             p.fillRect(part, Qt::black);
@@ -301,19 +292,20 @@ void CWinQuillonView::paintEvent(QPaintEvent* e) {
         p.setPen(dash);
         p.drawRect(r);
     }
-    drawn_ = true;
-    zoomChanged_ = false;
+    renderer_.viewState().painted();
     ++paintCount_;
 }
 
 void CWinQuillonView::resizeEvent(QResizeEvent* e) {
     QAbstractScrollArea::resizeEvent(e);
     updateScrollRanges();
+    syncViewState();
 }
 
 void CWinQuillonView::scrollContentsBy(int dx, int dy) {
     // Moves what is already on the screen; only the uncovered strip is rendered again.
     viewport()->scroll(dx, dy);
+    syncViewState();
 }
 
 void CWinQuillonView::showEvent(QShowEvent* e) {
@@ -441,9 +433,9 @@ void CWinQuillonView::mouseMoveEvent(QMouseEvent* e) {
     QPoint w = e->position().toPoint();
     if (!viewport()->rect().contains(w) && drag_ != Drag::None) autoScrollToward(w);
     QPoint img = toImage(w);
-    int rgb[3] = {0, 0, 0};
-    bool inside = viewport()->rect().contains(w) && renderer_.composedAt(img.x(), img.y(), rgb);
-    if (inside) emit pixelInfo(true, img.x(), img.y(), rgb[0], rgb[1], rgb[2]);
+    Composed c{0, 0, 0};
+    bool inside = viewport()->rect().contains(w) && renderer_.composedAt(img.x(), img.y(), c);
+    if (inside) emit pixelInfo(true, img.x(), img.y(), c[0], c[1], c[2]);
     if (drag_ == Drag::None) return;
     if (w != pressWindow_) movedSincePress_ = true;
     if (drag_ == Drag::Select) {
@@ -475,7 +467,7 @@ void CWinQuillonView::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 bool CWinQuillonView::pickBlackPoint(QPointF pos) {
-    if (renderer_.setBlackAtPoint(pos.x(), pos.y()) != 0) {
+    if (setBlackAtPoint(renderer_, pos.x(), pos.y()) != 0) {
         showMessage(this, QString::fromUtf8(kOutsideImage));
         return false;
     }
@@ -484,7 +476,9 @@ bool CWinQuillonView::pickBlackPoint(QPointF pos) {
 }
 
 bool CWinQuillonView::pickWhitePoint(QPointF pos) {
-    if (renderer_.setWhiteAtPoint(pos.x(), pos.y()) != 0) {
+    // floor: a position left of or above the image must not become pixel 0.
+    if (setWhiteAtPoint(renderer_, static_cast<int>(std::floor(pos.x())),
+                        static_cast<int>(std::floor(pos.y()))) != 0) {
         showMessage(this, QString::fromUtf8(kOutsideImage));
         return false;
     }
@@ -565,9 +559,12 @@ void CWinQuillonView::leaveFullScreen() {
         }
     }
     renderer_.setZoom(savedZoom_);
-    drawn_ = false;
     updateScrollRanges();
     setVisibleTopLeft(savedTopLeft_);
+    const QRect r = visibleRect();
+    renderer_.viewState().setVisibleRect(
+        {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()});
+    renderer_.viewState().zoomChanged = false;
     updateTitle();
     emit zoomChanged(renderer_.zoom());
     viewport()->update();

@@ -2,7 +2,9 @@
 // zoom, scrolling, the selection rectangle, black/white point picking and the context menu.
 #pragma once
 
-#include "ui/view_render_adapter.h"
+#include "display/picture.h"
+#include "display/renderer.h"
+#include "display/scaling.h"
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
@@ -24,8 +26,8 @@ public:
     ~CWinQuillonView() override;
 
     CWinQuillonDoc* document() const { return doc_; }
-    ViewRenderer& renderer() { return renderer_; }
-    const ViewRenderer& renderer() const { return renderer_; }
+    ImageRenderer& renderer() { return renderer_; }
+    const ImageRenderer& renderer() const { return renderer_; }
 
     double zoom() const { return renderer_.zoom(); }
     void zoomIn();
@@ -97,18 +99,19 @@ protected:
 
 private:
     void updateScrollRanges();
+    // Copies the scroll position and client size into the renderer's visible rectangle.
+    void syncViewState();
     QPoint origin() const; // zoomed coordinate shown at window (0, 0)
+    // The renderer's view state with the visible rectangle of the current scroll position.
+    ViewState currentState() const;
     QRect selectionWindowRect() const;
     void autoScrollToward(QPoint windowPos);
     void showContextMenu(QPoint windowPos, QPoint globalPos);
     void afterDisplayChange();
 
     CWinQuillonDoc* doc_;
-    ViewRenderer renderer_;
+    ImageRenderer renderer_;
     Picture picture_;
-    bool drawn_ = false;
-    bool zoomChanged_ = false;
-    QPointF oldCentre_{-1, -1}; // image coordinates of the centre before a zoom change
     bool firstShow_ = true;
     bool fitOnShow_ = true;
 
@@ -133,7 +136,6 @@ private:
     long long renderedPixels_ = 0;
 };
 
-inline constexpr const char* kOutsideImage =
-    "Sie haben eine Position außerhalb des Bildes gewählt!";
+using quillon::kOutsideImage; // "Sie haben eine Position außerhalb des Bildes gewählt!"
 
 } // namespace quillon::ui

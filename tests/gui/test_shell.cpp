@@ -3,6 +3,7 @@
 #include "gui_test_support.h"
 
 #include "app/qt_settings_store.h"
+#include "formats/fits_writer.h"
 #include "ui/help_viewer.h"
 #include "ui/help_wizard.h"
 #include "ui/new_image_dialog.h"
@@ -35,6 +36,7 @@ private slots:
     void openDialogListsTheFiltersInOrder();
     void openDispatchesByExtensionAndShowsTheReaderMessage();
     void saveRefusesNonFitsNames();
+    void saveAsFitsAndReopenRestoresTheView();
     void closingAModifiedDocumentAsksAndCanBeCancelled();
     void derivedDocumentKeepsTheSourceView();
     void recentFilesHoldFour();
@@ -235,12 +237,33 @@ void ShellTest::openDispatchesByExtensionAndShowsTheReaderMessage() {
     QCOMPARE(msgs.texts.size(), 1);
     QVERIFY2(msgs.texts[0].contains(QStringLiteral("RAW")), qPrintable(msgs.texts[0]));
     QCOMPARE(s.app->documents().size(), 0);
-    // A FITS name with a trailing blank goes to the FITS reader.
+    // A FITS name with a trailing blank goes to the FITS reader and opens.
     msgs.texts.clear();
-    QVERIFY(!s.app->openDocument(dir.filePath(QStringLiteral("x.FITS "))));
+    {
+        Image img;
+        QVERIFY(img.Define(64, 32, BW_IMAGE, false) > 0);
+        QCOMPARE(img.AllocateSamples(), 0);
+        img.row(0, 3)[5] = 1234;
+        writeFits(img, dir.filePath(QStringLiteral("x.FITS")).toStdString(), Progress::none());
+    }
+    ui::CWinQuillonDoc* doc = s.app->openDocument(dir.filePath(QStringLiteral("x.FITS ")));
+    QVERIFY(doc);
+    QVERIFY(msgs.texts.isEmpty());
+    QCOMPARE(doc->title(), QStringLiteral("x.FITS"));
+    QVERIFY(!doc->isModified());
+    QCOMPARE(doc->image().width(), 64);
+    QCOMPARE(doc->image().row(0, 3)[5], Sample(1234));
+    QCOMPARE(QDir::currentPath(), QDir(dir.path()).canonicalPath());
+    QVERIFY(s.app->recentFiles().first().endsWith(QStringLiteral("x.FITS")));
+    // A damaged FITS file: the reader's message, no document.
+    {
+        QFile f(dir.filePath(QStringLiteral("kaputt.fts")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(2880, 'x'));
+    }
+    QVERIFY(!s.app->openDocument(dir.filePath(QStringLiteral("kaputt.fts"))));
     QCOMPARE(msgs.texts.size(), 1);
-    QVERIFY2(msgs.texts[0].contains(QStringLiteral("FITS")), qPrintable(msgs.texts[0]));
-    QCOMPARE(s.app->documents().size(), 0);
+    QCOMPARE(s.app->documents().size(), 1);
 }
 
 void ShellTest::saveRefusesNonFitsNames() {
@@ -269,6 +292,54 @@ void ShellTest::saveRefusesNonFitsNames() {
         QVERIFY(!doc->saveTo(dir.filePath(QString::fromLatin1(bad)), nullptr, p));
         QCOMPARE(msgs.texts, QStringList{QString::fromUtf8(ui::kSaveNotFits)});
     }
+}
+
+void ShellTest::saveAsFitsAndReopenRestoresTheView() {
+    QTemporaryDir dir;
+    MessageRecorder msgs;
+    Shell s;
+    ui::CWinQuillonDoc* doc = s.newImage(80, 60);
+    ImageHeader h;
+    QCOMPARE(doc->image().BeginSampleWrite(h), 0);
+    for (int p = 0; p < 3; ++p)
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 80; ++x)
+                doc->image().row(p, y)[x] = static_cast<Sample>(x * 10 + p);
+    doc->image().EndSampleWrite();
+    ui::CWinQuillonView* v = doc->views().first();
+    QVERIFY(v->pickWhitePoint({40, 10})); // white from the composed values 400, 401, 402
+    const DisplayParams shown = v->renderer().params();
+    const QString target = dir.filePath(QStringLiteral("neu.fts"));
+    ui::setSaveNameHandler([&](const QString&) { return target; });
+    s.frame->action(Cmd::FileSave)->trigger(); // no file yet: asks for a name
+    ui::setSaveNameHandler({});
+    QVERIFY2(msgs.texts.isEmpty(), qPrintable(msgs.texts.join('|')));
+    QVERIFY(QFile::exists(target));
+    QVERIFY(!doc->isModified());
+    QCOMPARE(doc->title(), QStringLiteral("neu.fts"));
+    QCOMPARE(doc->pathName(), QFileInfo(target).absoluteFilePath());
+    // "Speichern" now writes the same file without asking.
+    ui::setSaveNameHandler([](const QString&) -> QString {
+        qFatal("no question expected");
+        return {};
+    });
+    doc->setModified(true);
+    s.frame->action(Cmd::FileSave)->trigger();
+    ui::setSaveNameHandler({});
+    QVERIFY(!doc->isModified());
+
+    s.frame->action(Cmd::FileClose)->trigger();
+    Shell::settle();
+    QCOMPARE(s.app->documents().size(), 0);
+    ui::CWinQuillonDoc* again = s.app->openDocument(target);
+    Shell::settle();
+    QVERIFY(again);
+    // The file keeps the display of the view it was saved from.
+    const auto& p = again->views().first()->renderer().params();
+    QCOMPARE(p.whitePoint, shown.whitePoint);
+    QCOMPARE(p.blackPoint, shown.blackPoint);
+    QVERIFY(shown.whitePoint[0] >= 400);
+    QCOMPARE(again->image().row(1, 59)[79], Sample(791));
 }
 
 void ShellTest::closingAModifiedDocumentAsksAndCanBeCancelled() {
