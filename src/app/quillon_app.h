@@ -1,0 +1,85 @@
+// CWinQuillonApp: owns the settings record, the creation parameters, the documents, the
+// recent-file list and the main window; opens, creates and closes documents.
+#pragma once
+
+#include "core/new_document.h"
+#include "core/settings_record.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+namespace quillon::ui {
+class CMainFrame;
+class CWinQuillonDoc;
+class CWinQuillonView;
+} // namespace quillon::ui
+
+namespace quillon::app {
+
+inline constexpr int kRecentFileCount = 4;
+
+class CWinQuillonApp : public QObject {
+    Q_OBJECT
+public:
+    CWinQuillonApp();
+    ~CWinQuillonApp() override;
+
+    static CWinQuillonApp* instance();
+
+    SettingsRecord& settings() { return settings_; }
+    NewDocumentParams& newParams() { return newParams_; }
+    ui::CMainFrame* mainFrame() const { return mainFrame_; }
+    // Creates the main window (menu, toolbar, zoom box, status bar) and reopens the tool
+    // windows named by the settings bits.
+    ui::CMainFrame* createMainFrame();
+
+    const QList<ui::CWinQuillonDoc*>& documents() const { return docs_; }
+
+    // NewDocument from the creation parameters: a document "BildN" with one view, or null
+    // after the out-of-memory message.
+    ui::CWinQuillonDoc* newDocument();
+    // "&Neu": the dialog, then NewDocument.
+    ui::CWinQuillonDoc* newDocumentFromDialog();
+    // OpenDocument: a document with one view, or null after the reader's message. An already
+    // open file is activated instead of opened twice.
+    ui::CWinQuillonDoc* openDocument(const QString& path);
+    // Derived documents: the operation has filled newParams() (takeFrom + changes, source
+    // view); the new document is titled with the operation's name.
+    ui::CWinQuillonDoc* createDerivedDocument(const QString& title, ui::CWinQuillonView* source);
+    // RefreshViews.
+    static void refreshViews(ui::CWinQuillonDoc* doc, bool relayout);
+
+    // Closes one document with the save question; false when the user cancelled.
+    bool closeDocument(ui::CWinQuillonDoc* doc);
+    // "Alle Sc&hließen": collects all documents first, then closes them one by one.
+    bool closeAllDocuments();
+
+    QStringList recentFiles() const { return recent_; }
+    void setRecentFiles(const QStringList& files);
+    void addRecentFile(const QString& path);
+
+    bool isClosing() const { return closing_; }
+    void setClosing(bool on) { closing_ = on; }
+
+signals:
+    void documentsChanged();
+    void recentFilesChanged();
+
+private:
+    ui::CWinQuillonDoc* adoptDocument(std::unique_ptr<ui::CWinQuillonDoc> doc,
+                                      ui::CWinQuillonView* source);
+    void forgetDocument(ui::CWinQuillonDoc* doc);
+
+    SettingsRecord settings_;
+    NewDocumentParams newParams_;
+    QList<ui::CWinQuillonDoc*> docs_;
+    QStringList recent_;
+    ui::CMainFrame* mainFrame_ = nullptr;
+    int untitled_ = 0;
+    bool closing_ = false;
+};
+
+} // namespace quillon::app

@@ -1,0 +1,104 @@
+// The command table: menu texts, accelerators, tool tips and toolbar glyphs.
+#include "ui/commands.h"
+
+#include <array>
+
+namespace quillon::ui {
+namespace {
+
+constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommands{{
+    {"&Neu\tStrg+N", "Ctrl+N", "Neues Bilddokument erstellen", "N", true},
+    {"Ö&ffnen...\tStrg+O", "Ctrl+O", "Bilddateien öffnen", "Ö", true},
+    {"S&chließen", "", "Aktives Dokument schließen", "", true},
+    {"Alle Sc&hließen", "", "Alle Dokumente schließen", "", true},
+    {"&Speichern\tStrg+S", "Ctrl+S", "Aktives Dokument als FITS speichern", "S", true},
+    {"Speichern &unter...", "", "Aktives Dokument unter neuem Namen speichern", "", true},
+    {"E&xportieren...", "", "Dargestelltes Bild als Rastergrafik exportieren", "", false},
+    {"Seite einr&ichten...", "", "Seite einrichten", "", false},
+    {"Seiten&ansicht", "", "Seitenansicht", "SA", false},
+    {"&Drucken...\tStrg+P", "Ctrl+P", "Aktives Bild drucken", "D", false},
+    {"Drucker &einrichten...", "", "Drucker auswählen und einrichten", "", false},
+    {"&Toolbar...", "", "Symbolleiste anpassen", "", false},
+    {"&Speicher...", "", "Speicherausnutzung", "", false},
+    {"Fenster Anordnen", "", "Werkzeugfenster zurücksetzen und anzeigen", "", true},
+    {"Letzte Datei", "", "Zuletzt geöffnete Datei", "", false},
+    {"&Beenden", "", "Quillon beenden", "", true},
+    {"&Kopieren\tStrg+C", "Ctrl+C", "Auswahl kopieren", "K", false},
+    {"&Gesamtbild Kopieren", "", "Gesamtes Bild kopieren", "GK", false},
+    {"&Rückgängig\tStrg+Z", "Ctrl+Z", "Rückgängig", "↶", false},
+    {"&Ausschneiden\tStrg+X", "Ctrl+X", "Ausschneiden", "", false},
+    {"&Einfügen\tStrg+V", "Ctrl+V", "Einfügen", "", false},
+    {"&Graubild...", "", "In Graubild konvertieren", "", false},
+    {"&RGB", "", "In RGB konvertieren", "", false},
+    {"LRGB-Bias Werte setzen...", "", "LRGB-Bias Werte setzen", "", false},
+    {"Abbildungs&vorschrift bearbeiten...", "", "Ebenennamen / Abbildungsvorschrift", "", false},
+    {"&Horizontal", "", "Horizontal spiegeln", "↔", false},
+    {"&Vertikal", "", "Vertikal spiegeln", "↕", false},
+    {"90° &Rechts", "", "90° nach rechts drehen", "↻", false},
+    {"90° &Links", "", "90° nach links drehen", "↺", false},
+    {"180° (&Kopfstehend)", "", "180° drehen", "", false},
+    {"&Größe / Bining ...", "", "Größe ändern / Bining", "Gr", false},
+    {"&Ausschnitt", "", "Auf die Auswahl zuschneiden", "Au", false},
+    {"leeres Overlay &hinzufügen", "", "Leere Beschriftungsebene hinzufügen", "", false},
+    {"&Overlay entfernen", "", "Beschriftungsebene entfernen", "", false},
+    {"Bild&informationen...", "", "Bildinformation - zur Ansicht", "i", false},
+    {"&Graubild...", "", "Graues Komposit / Summenbild", "KG", false},
+    {"&RGB...", "", "RGB-Komposit", "KR", false},
+    {"&LRGB...", "", "LRGB-Komposit", "KL", false},
+    {"&CMY...", "", "CMY-Komposit", "KC", false},
+    {"&Benutzer...", "", "Benutzerdefiniertes Komposit", "", false},
+    {"Bild in &Einzelebenen auftrennen", "", "Bild in Einzelebenen auftrennen", "", false},
+    {"&Dunkelstrom / Flatfieldkorrektur ...", "", "Dunkelstrom / Flatfieldkorrektur", "", false},
+    {"&Zeile reparieren", "", "Zeile reparieren", "Z", false},
+    {"&Spalte reparieren", "", "Spalte reparieren", "Sp", false},
+    {"&Hochpassfilter (schärfung) ...", "", "Hochpassfilter", "HP", false},
+    {"&Tiefpassfilter (glättung) ...", "", "Tiefpassfilter", "TP", false},
+    {"&Spezialfilter (Kontur, Relief, ...) ...", "", "Spezialfilter", "", false},
+    {"&Rauschfilter...", "", "Rauschfilter", "RF", false},
+    {"&Unscharfe Maske...", "", "Unscharfe Maske", "UM", false},
+    {"&Lucy-Richardson Deconvolution", "", "Lucy-Richardson Deconvolution", "", false},
+    {"Neue &Ansicht", "", "Weitere Ansicht des aktiven Dokuments", "", true},
+    {"Ansichten &Schließen", "", "Alle anderen Ansichten des Dokuments schließen", "", true},
+    {"Overlay an&zeigen", "", "Overlay anzeigen", "", true},
+    {"ver&größern", "", "Vergrößern", "+", true},
+    {"ver&kleinern", "", "Verkleinern", "−", true},
+    {"&Optimal", "", "Optimale Größe", "Opt", true},
+    {"Pi&xelgröße (100%)", "", "Pixelgröße (100%)", "1:1", true},
+    {"Haupt&bildschirm", "", "Vollbild auf dem Hauptbildschirm", "VB", true},
+    {"&Alle Bildschirme nutzen", "", "Vollbild auf allen Bildschirmen", "", true},
+    {"&Zoomnavigator", "", "Zoomnavigator", "ZN", false},
+    {"Ska&lierung", "", "Skalierung", "Sk", false},
+    {"&Histogramm", "", "Histogramm", "Hi", false},
+    {"&Photometrie", "", "Photometrie", "Ph", false},
+    {"Tools &ausblenden", "", "Werkzeugfenster aus- und wieder einblenden", "T", false},
+    {"Über&lappend", "", "Fenster überlappend anordnen", "", true},
+    {"&Nebeneinander", "", "Fenster nebeneinander anordnen", "", true},
+    {"&Symbole anordnen", "", "Symbole anordnen", "", true},
+    {"&Hilfethemen", "F1", "Hilfethemen", "?", true},
+    {"Help &Wizard", "", "Help Wizard", "W", true},
+    {"Inf&o über Quillon...", "", "Programminformationen", "i?", true},
+    {"Direkthilfe", "Shift+F1", "Hilfe zu einem Befehl", "?↖", true},
+}};
+
+} // namespace
+
+const CommandInfo& commandInfo(Cmd c) {
+    return kCommands[static_cast<std::size_t>(c)];
+}
+
+int helpTopicOf(Cmd c) {
+    // Topic numbers of the bundled help pages, one per menu.
+    int i = static_cast<int>(c);
+    if (i <= static_cast<int>(Cmd::Exit)) return 131202;
+    if (i <= static_cast<int>(Cmd::EditPaste)) return 131203;
+    if (i <= static_cast<int>(Cmd::ImageInfo)) return 131204;
+    if (i <= static_cast<int>(Cmd::RepairColumn)) return 131205;
+    if (i <= static_cast<int>(Cmd::LucyRichardson)) return 131206;
+    if (i <= static_cast<int>(Cmd::FullScreenAll)) return 131207;
+    if (i <= static_cast<int>(Cmd::HideTools)) return 131208;
+    if (i <= static_cast<int>(Cmd::WindowArrangeIcons)) return 131209;
+    if (i < static_cast<int>(Cmd::Count)) return 131210;
+    return kDefaultHelpTopic;
+}
+
+} // namespace quillon::ui

@@ -1,0 +1,106 @@
+// The command identifiers of menus, toolbar and accelerators, and their table of texts.
+#pragma once
+
+#include <QString>
+
+namespace quillon::ui {
+
+enum class Cmd {
+    // Datei
+    FileNew,
+    FileOpen,
+    FileClose,
+    FileCloseAll,
+    FileSave,
+    FileSaveAs,
+    FileExport,
+    PageSetup,
+    PrintPreview,
+    Print,
+    PrintSetup,
+    SettingsToolbar,
+    SettingsMemory,
+    ArrangeToolWindows,
+    RecentPlaceholder,
+    Exit,
+    // Bearbeiten (+ the accelerators that find no command in an image window)
+    EditCopy,
+    EditCopyAll,
+    EditUndo,
+    EditCut,
+    EditPaste,
+    // Bild
+    ConvertGrey,
+    ConvertRgb,
+    LrgbBias,
+    EditMapping,
+    MirrorHorizontal,
+    MirrorVertical,
+    RotateRight,
+    RotateLeft,
+    Rotate180,
+    Resize,
+    Crop,
+    AddOverlay,
+    RemoveOverlay,
+    ImageInfo,
+    // Aktionen
+    CompositeGrey,
+    CompositeRgb,
+    CompositeLrgb,
+    CompositeCmy,
+    CompositeUser,
+    SplitLayers,
+    DarkFlat,
+    RepairRow,
+    RepairColumn,
+    // Filter
+    Highpass,
+    Lowpass,
+    SpecialFilter,
+    NoiseFilter,
+    UnsharpMask,
+    LucyRichardson,
+    // Ansicht
+    NewView,
+    CloseViews,
+    ShowOverlay,
+    ZoomIn,
+    ZoomOut,
+    ZoomOptimal,
+    Zoom100,
+    FullScreenMain,
+    FullScreenAll,
+    // Tools
+    ToolNavigator,
+    ToolScaling,
+    ToolHistogram,
+    ToolPhotometry,
+    HideTools,
+    // Fenster
+    WindowCascade,
+    WindowTile,
+    WindowArrangeIcons,
+    // ?
+    HelpTopics,
+    HelpWizard,
+    About,
+    ContextHelp,
+    Count
+};
+
+struct CommandInfo {
+    const char* text;     // menu text with "&" and "\t" accelerator hint
+    const char* shortcut; // key sequence, empty when none
+    const char* tip;      // tool tip / status text
+    const char* glyph;    // short toolbar picture text
+    bool built;           // false: present but disabled until its feature exists
+};
+
+const CommandInfo& commandInfo(Cmd c);
+
+// Help topic shown for a command by context help (131201 when the command names none).
+int helpTopicOf(Cmd c);
+inline constexpr int kDefaultHelpTopic = 131201;
+
+} // namespace quillon::ui

@@ -1,0 +1,130 @@
+// CMainFrame: the main window with its MDI area, menus, toolbar, zoom box, status bar,
+// full screen and the tool-window flags.
+#pragma once
+
+#include "ui/commands.h"
+#include "ui/status_progress.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QProgressBar;
+
+namespace quillon::app {
+class CWinQuillonApp;
+}
+
+namespace quillon::ui {
+
+class CWinQuillonDoc;
+class CWinQuillonView;
+class HelpViewer;
+class HelpWizard;
+
+// Tool windows in the order of their bits.
+enum class Tool { Navigator = 0, Scaling, Histogram, Photometry, ImageInfo, HelpWizard };
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(app::CWinQuillonApp& app);
+    ~CMainFrame() override;
+
+    QAction* action(Cmd c) const { return actions_[static_cast<std::size_t>(c)]; }
+    QMdiArea* mdiArea() const { return mdi_; }
+    QComboBox* zoomBox() const { return zoomBox_; }
+    QLabel* pane(int i) const { return panes_[static_cast<std::size_t>(i)]; }
+    ProgressSink* progressSink() { return progress_.get(); }
+    StatusProgress& statusProgress() { return *progress_; }
+    HelpWizard* helpWizard() const { return wizard_; }
+    HelpViewer* helpViewer() const { return help_; }
+
+    CWinQuillonView* activeView() const;
+    CWinQuillonDoc* activeDocument() const;
+    // A new child window with a view of the document.
+    CWinQuillonView* createView(CWinQuillonDoc* doc, CWinQuillonView* copyFrom);
+    // Opens each file as by "Öffnen" (drag and drop, command line, second start).
+    void openFiles(const QStringList& files);
+
+    // The menu bar currently shown: true for the large one (documents open).
+    bool showsFullMenu() const { return fullMenu_; }
+    void updateActions();
+    // The zoom box text rule applied to the active view (choosing or typing and Return).
+    void applyZoomBox(const QString& text);
+
+    // Tool windows: shown flags, the bit set, toggles.
+    bool toolShown(Tool t) const { return toolShown_[static_cast<std::size_t>(t)]; }
+    unsigned toolBits() const;
+    // Opens the tool windows whose bits are set, in the order scaling, navigator, help
+    // wizard, image information, photometry, histogram.
+    void openToolWindows(unsigned bits);
+    void toggleTool(Tool t);
+    void arrangeToolWindows();
+    void showHelpTopic(int topic);
+    bool inContextHelpMode() const { return contextHelp_; }
+
+    // Full screen on the main monitor or on all monitors; Esc or the menu entry leaves it.
+    void enterFullScreen(bool allMonitors);
+    void leaveFullScreen();
+    bool isInFullScreen() const { return fullScreen_; }
+
+    // Shows the view's pixel readout in panes 1..5.
+    void showPixel(bool valid, int x, int y, int r, int g, int b);
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void connectCommands();
+    void rebuildRecentMenu();
+    void onSubWindowActivated(QMdiSubWindow* w);
+    void onViewZoomChanged();
+    void about();
+    int contextHelpTopicAt(QPoint globalPos) const;
+    bool handleContextHelpEvent(QEvent* e);
+    void endContextHelp();
+    void saveActive(bool as);
+    void setMenuBarFull(bool full);
+
+    app::CWinQuillonApp& app_;
+    QMdiArea* mdi_ = nullptr;
+    std::array<QAction*, static_cast<std::size_t>(Cmd::Count)> actions_{};
+    QList<QMenu*> smallMenus_;
+    QList<QMenu*> fullMenus_;
+    QMenu* windowMenu_ = nullptr;
+    std::array<QMenu*, 2> fileMenus_{};
+    std::array<QAction*, 4> recentActions_{};
+    bool fullMenu_ = false;
+    QComboBox* zoomBox_ = nullptr;
+    std::array<QLabel*, 9> panes_{};
+    QProgressBar* progressBar_ = nullptr;
+    std::unique_ptr<StatusProgress> progress_;
+    QToolBar* toolBar_ = nullptr;
+    std::array<bool, 6> toolShown_{};
+    HelpWizard* wizard_ = nullptr;
+    HelpViewer* help_ = nullptr;
+    QPointer<CWinQuillonView> lastActiveView_;
+
+    bool contextHelp_ = false;
+    bool fullScreen_ = false;
+    QByteArray savedGeometry_;
+    Qt::WindowStates savedState_;
+    QPointer<CWinQuillonView> fullScreenView_;
+};
+
+} // namespace quillon::ui

@@ -1,0 +1,285 @@
+// CMainFrame: what the commands do (documents, zoom, full screen, tool windows, help),
+// closing the main window and dropped files.
+#include "app/quillon_app.h"
+#include "ui/document.h"
+#include "ui/help_viewer.h"
+#include "ui/help_wizard.h"
+#include "ui/main_frame.h"
+#include "ui/open_dialog.h"
+#include "ui/view.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace quillon::ui {
+
+namespace {
+QRect desktopGeometry() {
+    const auto screens = QGuiApplication::screens();
+    if (screens.size() >= 2) return QGuiApplication::primaryScreen()->virtualGeometry();
+    return QGuiApplication::primaryScreen()->geometry();
+}
+} // namespace
+
+void CMainFrame::connectCommands() {
+    auto on = [this](Cmd c, auto fn) { connect(action(c), &QAction::triggered, this, fn); };
+    on(Cmd::FileNew, [this] { app_.newDocumentFromDialog(); });
+    on(Cmd::FileOpen, [this] {
+        const QStringList files = openFilesDialog(this);
+        openFiles(files);
+    });
+    on(Cmd::FileClose, [this] {
+        if (CWinQuillonDoc* d = activeDocument()) app_.closeDocument(d);
+    });
+    on(Cmd::FileCloseAll, [this] { app_.closeAllDocuments(); });
+    on(Cmd::FileSave, [this] { saveActive(false); });
+    on(Cmd::FileSaveAs, [this] { saveActive(true); });
+    on(Cmd::Exit, [this] { close(); });
+    on(Cmd::ArrangeToolWindows, [this] { arrangeToolWindows(); });
+
+    on(Cmd::NewView, [this] {
+        if (CWinQuillonView* v = activeView()) createView(v->document(), v);
+    });
+    on(Cmd::CloseViews, [this] {
+        CWinQuillonView* v = activeView();
+        if (!v) return;
+        const auto views = v->document()->views();
+        for (CWinQuillonView* other : views)
+            if (other != v) other->parentWidget()->close();
+        updateActions();
+    });
+    on(Cmd::ShowOverlay, [this] {
+        if (CWinQuillonView* v = activeView()) {
+            v->renderer().setShowOverlay(!v->renderer().params().showOverlay);
+            v->refresh(false);
+            updateActions();
+        }
+    });
+    on(Cmd::ZoomIn, [this] {
+        if (auto* v = activeView()) v->zoomIn();
+    });
+    on(Cmd::ZoomOut, [this] {
+        if (auto* v = activeView()) v->zoomOut();
+    });
+    on(Cmd::ZoomOptimal, [this] {
+        if (auto* v = activeView()) v->fitWindow(fullScreen_);
+    });
+    on(Cmd::Zoom100, [this] {
+        if (auto* v = activeView()) v->zoomTo100();
+    });
+    on(Cmd::FullScreenMain, [this] { fullScreen_ ? leaveFullScreen() : enterFullScreen(false); });
+    on(Cmd::FullScreenAll, [this] { fullScreen_ ? leaveFullScreen() : enterFullScreen(true); });
+    on(Cmd::HelpWizard, [this] { toggleTool(Tool::HelpWizard); });
+    on(Cmd::WindowCascade, [this] { mdi_->cascadeSubWindows(); });
+    on(Cmd::WindowTile, [this] { mdi_->tileSubWindows(); });
+    on(Cmd::WindowArrangeIcons, [this] {
+        // Minimised frames line up along the bottom edge.
+        int x = 0;
+        for (QMdiSubWindow* s : mdi_->subWindowList())
+            if (s->isMinimized()) {
+                s->move(x, mdi_->viewport()->height() - s->height());
+                x += s->width();
+            }
+    });
+    on(Cmd::HelpTopics, [this] { showHelpTopic(kDefaultHelpTopic); });
+    on(Cmd::ContextHelp, [this] {
+        // The next click on a menu entry or toolbar button opens that command's topic.
+        contextHelp_ = true;
+        QApplication::setOverrideCursor(Qt::WhatsThisCursor);
+        qApp->installEventFilter(this);
+    });
+    on(Cmd::About, [this] { about(); });
+}
+
+int CMainFrame::contextHelpTopicAt(QPoint globalPos) const {
+    QWidget* w = QApplication::widgetAt(globalPos);
+    QAction* a = nullptr;
+    if (auto* menu = qobject_cast<QMenu*>(w))
+        a = menu->actionAt(menu->mapFromGlobal(globalPos));
+    else if (auto* button = qobject_cast<QToolButton*>(w))
+        a = button->defaultAction();
+    else if (auto* bar = qobject_cast<QMenuBar*>(w))
+        a = bar->actionAt(bar->mapFromGlobal(globalPos));
+    bool ok = false;
+    int cmd = a ? a->data().toInt(&ok) : -1;
+    if (!ok || cmd < 0 || cmd >= static_cast<int>(Cmd::Count)) return kDefaultHelpTopic;
+    return helpTopicOf(static_cast<Cmd>(cmd));
+}
+
+bool CMainFrame::handleContextHelpEvent(QEvent* e) {
+    if (!contextHelp_) return false;
+    if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
+        endContextHelp();
+        return true;
+    }
+    if (e->type() != QEvent::MouseButtonPress) return false;
+    auto* m = static_cast<QMouseEvent*>(e);
+    const int topic = contextHelpTopicAt(m->globalPosition().toPoint());
+    endContextHelp();
+    showHelpTopic(topic);
+    return true;
+}
+
+void CMainFrame::endContextHelp() {
+    contextHelp_ = false;
+    qApp->removeEventFilter(this);
+    QApplication::restoreOverrideCursor();
+}
+
+void CMainFrame::saveActive(bool as) {
+    CWinQuillonDoc* d = activeDocument();
+    if (!d) return;
+    Progress progress(progressSink());
+    bool ok = as ? d->saveAs(this, progress) : d->save(this, progress);
+    if (ok) app_.addRecentFile(d->pathName());
+}
+
+void CMainFrame::openFiles(const QStringList& files) {
+    for (const QString& f : files) app_.openDocument(f);
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* e) {
+    QStringList files;
+    for (const QUrl& u : e->mimeData()->urls())
+        if (u.isLocalFile()) files << u.toLocalFile();
+    e->acceptProposedAction();
+    activateWindow();
+    // Open after the drop has returned to the source application.
+    QTimer::singleShot(0, this, [this, files] { openFiles(files); });
+}
+
+// --- tool windows --------------------------------------------------------------------------
+
+void CMainFrame::openToolWindows(unsigned bits) {
+    // Creation order: scaling, navigator, help wizard, image information, photometry,
+    // histogram. Only the help wizard exists as a window so far; the other flags are kept so
+    // that they survive the next exit.
+    for (Tool t : {Tool::Scaling, Tool::Navigator, Tool::HelpWizard, Tool::ImageInfo,
+                   Tool::Photometry, Tool::Histogram}) {
+        if (!(bits & (1u << static_cast<unsigned>(t)))) continue;
+        if (t == Tool::HelpWizard) {
+            if (!toolShown(t)) toggleTool(t);
+        } else {
+            toolShown_[static_cast<std::size_t>(t)] = true;
+        }
+    }
+    updateActions();
+}
+
+void CMainFrame::toggleTool(Tool t) {
+    auto& shown = toolShown_[static_cast<std::size_t>(t)];
+    if (t == Tool::HelpWizard) {
+        if (shown && wizard_->isVisible()) {
+            app_.settings().setWindowPoint(WindowSlot::MiniWebBrowser,
+                                           {wizard_->x(), wizard_->y()});
+            shown = false;
+            wizard_->hide();
+        } else {
+            WindowPoint p = app_.settings().windowPoint(WindowSlot::MiniWebBrowser);
+            wizard_->move(p.left, p.top);
+            wizard_->show();
+            wizard_->raise();
+            shown = true;
+        }
+    } else {
+        shown = !shown;
+    }
+    updateActions();
+}
+
+void CMainFrame::arrangeToolWindows() {
+    SettingsRecord& s = app_.settings();
+    if (wizard_->isVisible()) wizard_->hide();
+    toolShown_.fill(false);
+    s.resetPositions(desktopGeometry().width());
+    openToolWindows(kAllToolBits);
+}
+
+void CMainFrame::showHelpTopic(int topic) {
+    help_->showTopic(topic);
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
+// --- full screen ---------------------------------------------------------------------------
+
+void CMainFrame::enterFullScreen(bool allMonitors) {
+    CWinQuillonView* v = activeView();
+    if (fullScreen_ || !v) return;
+    fullScreen_ = true;
+    fullScreenView_ = v;
+    savedGeometry_ = saveGeometry();
+    savedState_ = windowState();
+    menuBar()->hide();
+    toolBar_->hide();
+    statusBar()->hide();
+    QRect target = allMonitors ? QGuiApplication::primaryScreen()->virtualGeometry()
+                               : QGuiApplication::primaryScreen()->geometry();
+    if (allMonitors) {
+        setWindowState(Qt::WindowNoState);
+        setWindowFlag(Qt::FramelessWindowHint, true);
+        setGeometry(target);
+        show();
+    } else {
+        showFullScreen();
+    }
+    v->enterFullScreen();
+    v->setFocus();
+}
+
+void CMainFrame::leaveFullScreen() {
+    if (!fullScreen_) return;
+    fullScreen_ = false;
+    if (windowFlags() & Qt::FramelessWindowHint) setWindowFlag(Qt::FramelessWindowHint, false);
+    setWindowState(savedState_);
+    restoreGeometry(savedGeometry_);
+    show();
+    menuBar()->show();
+    toolBar_->show();
+    statusBar()->show();
+    if (fullScreenView_) fullScreenView_->leaveFullScreen();
+    fullScreenView_.clear();
+}
+
+// --- closing -------------------------------------------------------------------------------
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    if (fullScreen_) leaveFullScreen();
+    app_.setClosing(true);
+    // The tool bits are taken before any window goes away.
+    unsigned bits = toolBits();
+    if (wizard_->isVisible())
+        app_.settings().setWindowPoint(WindowSlot::MiniWebBrowser, {wizard_->x(), wizard_->y()});
+    if (!app_.closeAllDocuments()) {
+        app_.setClosing(false);
+        e->ignore();
+        return;
+    }
+    app_.settings().toolBits = static_cast<int>(bits);
+    wizard_->hide();
+    help_->hide();
+    e->accept();
+}
+
+} // namespace quillon::ui

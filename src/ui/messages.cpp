@@ -1,0 +1,50 @@
+// Message boxes and the save-name question, with the test hooks.
+#include "ui/messages.h"
+
+#include <QFileDialog>
+
+namespace quillon::ui {
+namespace {
+MessageHandler& messageHandler() {
+    static MessageHandler h;
+    return h;
+}
+SaveNameHandler& saveNameHandler() {
+    static SaveNameHandler h;
+    return h;
+}
+} // namespace
+
+void setMessageHandler(MessageHandler handler) {
+    messageHandler() = std::move(handler);
+}
+void setSaveNameHandler(SaveNameHandler handler) {
+    saveNameHandler() = std::move(handler);
+}
+
+QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, Ask kind) {
+    if (messageHandler()) return messageHandler()(text, kind);
+    const QString title = QStringLiteral("Quillon");
+    switch (kind) {
+    case Ask::Info: return QMessageBox::information(parent, title, text);
+    case Ask::Warning: return QMessageBox::warning(parent, title, text);
+    case Ask::YesNoCancel:
+        return QMessageBox::question(parent, title, text,
+                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                     QMessageBox::Yes);
+    }
+    return QMessageBox::Ok;
+}
+
+QString askSaveFileName(QWidget* parent, const QString& proposed) {
+    if (saveNameHandler()) return saveNameHandler()(proposed);
+    QFileDialog dlg(parent, QStringLiteral("Speichern unter"), proposed,
+                    QStringLiteral("Astro Fits (*.fts)"));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setDefaultSuffix(QStringLiteral("fts"));
+    dlg.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
+    return dlg.selectedFiles().first();
+}
+
+} // namespace quillon::ui

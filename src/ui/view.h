@@ -1,0 +1,141 @@
+// CWinQuillonView: one window onto a document's image: painting through the view's renderer,
+// zoom, scrolling, the selection rectangle, black/white point picking and the context menu.
+#pragma once
+
+#include "display/picture.h"
+#include "display/renderer.h"
+#include "display/scaling.h"
+
+#include <QAbstractScrollArea>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QRect>
+#include <QTimer>
+
+namespace quillon::ui {
+
+class CWinQuillonDoc;
+
+class CWinQuillonView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    // A view of a document; `copyFrom` is the view whose display state, zoom and scroll
+    // position the new view takes (another view of the same document, or the source view of
+    // a derived image), null for the first view, which starts from the stored display values.
+    CWinQuillonView(CWinQuillonDoc* doc, CWinQuillonView* copyFrom, QWidget* parent = nullptr);
+    ~CWinQuillonView() override;
+
+    CWinQuillonDoc* document() const { return doc_; }
+    ImageRenderer& renderer() { return renderer_; }
+    const ImageRenderer& renderer() const { return renderer_; }
+
+    double zoom() const { return renderer_.zoom(); }
+    void zoomIn();
+    void zoomOut();
+    void zoomTo100();
+    // "Optimal": fits zoom and window into the main window's client area.
+    void fitWindow(bool fullScreen = false);
+    // Sets the zoom (clamped) and redraws when it changed.
+    void setZoomAndRedraw(double zoom);
+    // The zoom box text rule; returns the text the box shows afterwards.
+    QString applyZoomBoxText(const QString& text);
+    // Re-centres after a zoom change, optionally fits the window to the zoomed image,
+    // updates the scroll ranges and repaints.
+    void redraw(bool resizeWindow = false);
+    // Marks the picture stale and repaints (RefreshViews); relayout fits the window again.
+    void refresh(bool relayout);
+
+    // The part of the zoomed image shown, in zoomed coordinates (negative left/top while the
+    // zoomed image is smaller than the window and centred).
+    QRect visibleRect() const;
+    void setVisibleTopLeft(QPoint p);
+    QSize zoomedSize() const;
+    QPoint toImage(QPoint window, double* realX = nullptr, double* realY = nullptr) const;
+    QPoint toWindow(QPoint image) const;
+
+    // Selection in image coordinates, normalised; (-1, -1, -1, -1) as a null QRect when none.
+    QRect selection() const;
+    bool hasSelection() const { return selValid_; }
+    void setSelection(const QRect& imageRect);
+    void clearSelection();
+    int dashPhase() const { return dashPhase_; }
+
+    // Black / white point from an image position; shows the outside message on failure.
+    bool pickBlackPoint(QPointF imagePos);
+    bool pickWhitePoint(QPointF imagePos);
+
+    // "Zoom" title: document title, " @ %.0f%% (", type, " + Overlay", ")".
+    QString titleText() const;
+    void updateTitle();
+
+    // Full screen: saves zoom, scroll position and window placement, then fills the area.
+    void enterFullScreen();
+    void leaveFullScreen();
+    bool isFullScreen() const { return fullScreen_; }
+
+    // For tests and the benchmark: how many paints and rendered pixels so far.
+    long long paintCount() const { return paintCount_; }
+    long long renderedPixels() const { return renderedPixels_; }
+
+signals:
+    void zoomChanged(double zoom);
+    void pixelInfo(bool valid, int x, int y, int r, int g, int b);
+    void selectionChanged();
+    void activated(CWinQuillonView* view);
+    void escapePressed();
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void updateScrollRanges();
+    // Copies the scroll position and client size into the renderer's visible rectangle.
+    void syncViewState();
+    QPoint origin() const; // zoomed coordinate shown at window (0, 0)
+    // The renderer's view state with the visible rectangle of the current scroll position.
+    ViewState currentState() const;
+    QRect selectionWindowRect() const;
+    void autoScrollToward(QPoint windowPos);
+    void showContextMenu(QPoint windowPos, QPoint globalPos);
+    void afterDisplayChange();
+
+    CWinQuillonDoc* doc_;
+    ImageRenderer renderer_;
+    Picture picture_;
+    bool firstShow_ = true;
+    bool fitOnShow_ = true;
+
+    // selection: right/bottom as dragged (not normalised); valid_ false when none
+    QRect sel_;
+    bool selValid_ = false;
+    enum class Drag { None, Select, Move } drag_ = Drag::None;
+    QPoint pressWindow_;
+    QPoint pressImage_;
+    QRect selAtPress_;
+    bool movedSincePress_ = false;
+    QElapsedTimer autoScrollClock_;
+    QTimer dashTimer_;
+    int dashPhase_ = 0;
+
+    bool fullScreen_ = false;
+    double savedZoom_ = 1;
+    QPoint savedTopLeft_;
+    QRect savedGeometry_;
+    bool savedMaximized_ = false;
+    long long paintCount_ = 0;
+    long long renderedPixels_ = 0;
+};
+
+using quillon::kOutsideImage; // "Sie haben eine Position außerhalb des Bildes gewählt!"
+
+} // namespace quillon::ui
