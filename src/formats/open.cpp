@@ -2,6 +2,8 @@
 #include "formats/open.h"
 
 #include "core/error.h"
+#include "formats/oes_ast.h"
+#include "formats/sbig.h"
 
 #include <algorithm>
 #include <array>
@@ -22,7 +24,8 @@ bool endsWithNoCase(std::string_view s, std::string_view suffix) {
     if (s.size() < suffix.size()) return false;
     auto tail = s.substr(s.size() - suffix.size());
     return std::equal(tail.begin(), tail.end(), suffix.begin(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
     });
 }
 
@@ -32,15 +35,15 @@ struct Ending {
 };
 
 constexpr std::array<Ending, 27> kEndings{{
-    {".fts", FileKind::Fits},    {".fit", FileKind::Fits},    {".fits", FileKind::Fits},
-    {".ast", FileKind::OesAst},  {".st4", FileKind::Sbig},    {".st5", FileKind::Sbig},
-    {".st6", FileKind::Sbig},    {".st7", FileKind::Sbig},    {".st8", FileKind::Sbig},
-    {".st9", FileKind::Sbig},    {".st2k", FileKind::Sbig},   {".stx", FileKind::Sbig},
-    {".bmp", FileKind::Raster},  {".dib", FileKind::Raster},  {".rle", FileKind::Raster},
-    {".jpg", FileKind::Raster},  {".jpeg", FileKind::Raster}, {".jif", FileKind::Raster},
-    {".png", FileKind::Raster},  {".pct", FileKind::Raster},  {".tif", FileKind::Raster},
-    {".eps", FileKind::Raster},  {".tga", FileKind::Raster},  {".wmf", FileKind::Raster},
-    {".emf", FileKind::Raster},  {".pcx", FileKind::Raster},  {".pgm", FileKind::Raster},
+    {".fts", FileKind::Fits},   {".fit", FileKind::Fits},    {".fits", FileKind::Fits},
+    {".ast", FileKind::OesAst}, {".st4", FileKind::Sbig},    {".st5", FileKind::Sbig},
+    {".st6", FileKind::Sbig},   {".st7", FileKind::Sbig},    {".st8", FileKind::Sbig},
+    {".st9", FileKind::Sbig},   {".st2k", FileKind::Sbig},   {".stx", FileKind::Sbig},
+    {".bmp", FileKind::Raster}, {".dib", FileKind::Raster},  {".rle", FileKind::Raster},
+    {".jpg", FileKind::Raster}, {".jpeg", FileKind::Raster}, {".jif", FileKind::Raster},
+    {".png", FileKind::Raster}, {".pct", FileKind::Raster},  {".tif", FileKind::Raster},
+    {".eps", FileKind::Raster}, {".tga", FileKind::Raster},  {".wmf", FileKind::Raster},
+    {".emf", FileKind::Raster}, {".pcx", FileKind::Raster},  {".pgm", FileKind::Raster},
 }};
 
 } // namespace
@@ -54,22 +57,32 @@ FileKind fileKindForPath(std::string_view path) {
 
 const char* fileKindName(FileKind kind) {
     switch (kind) {
-    case FileKind::Fits: return "FITS";
-    case FileKind::OesAst: return "OES-Astro";
-    case FileKind::Sbig: return "SBIG";
-    case FileKind::Raster: return "Rastergrafik";
-    case FileKind::CameraRaw: return "Kamera-RAW";
+    case FileKind::Fits:
+        return "FITS";
+    case FileKind::OesAst:
+        return "OES-Astro";
+    case FileKind::Sbig:
+        return "SBIG";
+    case FileKind::Raster:
+        return "Rastergrafik";
+    case FileKind::CameraRaw:
+        return "Kamera-RAW";
     }
     return "";
 }
 
 ReaderFn readerFor(FileKind kind) {
     switch (kind) {
-    case FileKind::Fits: return nullptr;
-    case FileKind::OesAst: return nullptr;
-    case FileKind::Sbig: return nullptr;
-    case FileKind::Raster: return nullptr;
-    case FileKind::CameraRaw: return nullptr;
+    case FileKind::Fits:
+        return nullptr;
+    case FileKind::OesAst:
+        return readOesAst;
+    case FileKind::Sbig:
+        return readSbig;
+    case FileKind::Raster:
+        return nullptr;
+    case FileKind::CameraRaw:
+        return nullptr;
     }
     return nullptr;
 }
