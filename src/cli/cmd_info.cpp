@@ -20,8 +20,8 @@ int runInfo(const std::vector<std::string>& args) {
 }
 
 Registrar reg{{"info", "info DATEI",
-               "Typ, Größe, Ebenen, Metadaten, Kommentare und Darstellung einer Bilddatei zeigen", "",
-               runInfo}};
+               "Typ, Größe, Ebenen, Metadaten, Kommentare und Darstellung einer Bilddatei zeigen",
+               "", runInfo}};
 
 } // namespace
 } // namespace quillon::cli

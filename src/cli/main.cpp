@@ -1,6 +1,7 @@
 // quillon-cli: batch front end over the library.
 #include "cli/command.h"
 #include "core/error.h"
+#include "core/memory.h"
 #include "quillon_version.h"
 
 #include <cstdio>
@@ -39,14 +40,19 @@ void printCommandHelp(const Command& c, FILE* out) {
 }
 } // namespace
 
-Registrar::Registrar(const Command& c) { registry().push_back(c); }
+Registrar::Registrar(const Command& c) {
+    registry().push_back(c);
+}
 
-const std::vector<Command>& commands() { return registry(); }
+const std::vector<Command>& commands() {
+    return registry();
+}
 
 } // namespace quillon::cli
 
 int main(int argc, char** argv) {
     using namespace quillon::cli;
+    quillon::memory::limitToPhysicalMemory();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         printOverview(stderr);
@@ -75,7 +81,8 @@ int main(int argc, char** argv) {
     }
     const Command* c = find(args[0]);
     if (!c) {
-        std::fprintf(stderr, "quillon-cli: unbekannter Befehl \"%s\" (siehe --help)\n", args[0].c_str());
+        std::fprintf(stderr, "quillon-cli: unbekannter Befehl \"%s\" (siehe --help)\n",
+                     args[0].c_str());
         return 2;
     }
     std::vector<std::string> rest(args.begin() + 1, args.end());
@@ -88,8 +95,8 @@ int main(int argc, char** argv) {
     try {
         return c->run(rest);
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "quillon-cli %s: %s\nAufruf: quillon-cli %s\n", c->name, e.message.c_str(),
-                     c->synopsis);
+        std::fprintf(stderr, "quillon-cli %s: %s\nAufruf: quillon-cli %s\n", c->name,
+                     e.message.c_str(), c->synopsis);
         return 2;
     } catch (const quillon::Error& e) {
         std::fprintf(stderr, "quillon-cli %s: %s\n", c->name, e.what());

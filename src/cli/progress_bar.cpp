@@ -14,7 +14,9 @@ void TerminalProgress::started(const std::string& title, const std::string&) {
     draw(0);
 }
 
-void TerminalProgress::update(const std::string&, int percent) { draw(percent); }
+void TerminalProgress::update(const std::string&, int percent) {
+    draw(percent);
+}
 
 void TerminalProgress::draw(int percent) {
     if (!enabled_ || percent == lastPercent_) return;

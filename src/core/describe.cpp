@@ -17,7 +17,9 @@ void add(std::string& out, const char* fmt, ...) {
     out += buf;
 }
 
-std::string quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+std::string quoted(std::string_view s) {
+    return "\"" + std::string(s) + "\"";
+}
 
 } // namespace
 
@@ -65,7 +67,8 @@ std::string describeImage(const Image& img) {
         int n = img.layerCount();
         out += "  Abbildungsvorschrift (R G B je Ebene):\n";
         for (int j = 0; j < n && static_cast<std::size_t>(2 * n + j) < d.layerMatrix.size(); ++j)
-            add(out, "    %2d: %g %g %g\n", j + 1, static_cast<double>(d.layerMatrix[static_cast<std::size_t>(j)]),
+            add(out, "    %2d: %g %g %g\n", j + 1,
+                static_cast<double>(d.layerMatrix[static_cast<std::size_t>(j)]),
                 static_cast<double>(d.layerMatrix[static_cast<std::size_t>(n + j)]),
                 static_cast<double>(d.layerMatrix[static_cast<std::size_t>(2 * n + j)]));
     }

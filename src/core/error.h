@@ -23,10 +23,12 @@ public:
 // Texts shared by several parts of the program.
 namespace msg {
 inline constexpr const char* kOutOfMemory = "Nicht genügend Speicherplatz vorhanden!";
-inline constexpr const char* kOutOfMemoryNew = "Es steht nicht genügend Speicherplatz zur verfügung!";
+inline constexpr const char* kOutOfMemoryNew =
+    "Es steht nicht genügend Speicherplatz zur verfügung!";
 inline constexpr const char* kOutOfMemoryAction =
     "Für diese Aktion steht zu wenig Speicher zur Verfügung!";
-inline constexpr const char* kInvalidSize = "Bild hat ungültige Größe (nicht 10x10 ... 14000x14000)!";
+inline constexpr const char* kInvalidSize =
+    "Bild hat ungültige Größe (nicht 10x10 ... 14000x14000)!";
 inline constexpr const char* kBadBitFormat = "Falsches Bit-Format! Fehler Code 00041";
 // "Unerwarteter Fehler: Code 000nn"
 std::string unexpected(int code);

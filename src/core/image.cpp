@@ -34,7 +34,8 @@ std::size_t Image::Define(int width, int height, std::uint16_t type, bool withOv
     overlay_ = withOverlay ? 1 : 0;
 
     names_.assign(static_cast<std::size_t>(layers + overlay_), LayerName{});
-    for (int i = 0; i < layers; ++i) setText(names_[static_cast<std::size_t>(i)], DefaultLayerName(type, i));
+    for (int i = 0; i < layers; ++i)
+        setText(names_[static_cast<std::size_t>(i)], DefaultLayerName(type, i));
     if (overlay_) setText(names_[static_cast<std::size_t>(layers)], "Overlay");
     if (type == USERDEFINED_IMAGE && userNames) {
         for (int i = 0; i < layers && i < static_cast<int>(userNames->size()); ++i)
@@ -243,6 +244,8 @@ void Image::setLayerName(int plane, std::string_view name) {
     setText(names_[static_cast<std::size_t>(plane)], name);
 }
 
-void Image::setSourcePath(std::string_view path) { setText(info_.sourcePath, path); }
+void Image::setSourcePath(std::string_view path) {
+    setText(info_.sourcePath, path);
+}
 
 } // namespace quillon

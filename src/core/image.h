@@ -30,8 +30,8 @@ inline constexpr std::size_t kLayerNameSize = 65;
 
 using LayerName = TextBuffer<kLayerNameSize>;
 using Row = Sample*;
-using PlaneRows = Row*;                // plane[y] is a row
-using CounterRows = std::uint8_t**;    // counters[y][x]
+using PlaneRows = Row*;             // plane[y] is a row
+using CounterRows = std::uint8_t**; // counters[y][x]
 
 // A value copy of the image's shape. Pointers refer to the Image's own buffers: valid while
 // the Image is unchanged, never released by the receiver.
@@ -121,10 +121,16 @@ public:
     bool sampleWriteHeld() const { return sampleWrite_; }
     bool infoWriteHeld() const { return infoWrite_; }
 
-    Sample* row(int plane, int y) { return planes_[static_cast<std::size_t>(plane)].rows[static_cast<std::size_t>(y)]; }
-    const Sample* row(int plane, int y) const { return planes_[static_cast<std::size_t>(plane)].rows[static_cast<std::size_t>(y)]; }
+    Sample* row(int plane, int y) {
+        return planes_[static_cast<std::size_t>(plane)].rows[static_cast<std::size_t>(y)];
+    }
+    const Sample* row(int plane, int y) const {
+        return planes_[static_cast<std::size_t>(plane)].rows[static_cast<std::size_t>(y)];
+    }
     Sample* planeData(int plane) { return planes_[static_cast<std::size_t>(plane)].data.data(); }
-    const Sample* planeData(int plane) const { return planes_[static_cast<std::size_t>(plane)].data.data(); }
+    const Sample* planeData(int plane) const {
+        return planes_[static_cast<std::size_t>(plane)].data.data();
+    }
     // Index of the overlay plane (equal to the layer count), or -1.
     int overlayPlane() const { return overlay_ ? layerCount_ : -1; }
 
@@ -145,7 +151,9 @@ public:
     // Marks the histogram stale; every operation that changes samples calls it.
     void invalidateHistogram() { histogram_.valid = false; }
 
-    std::uint8_t* counterRow(int layer, int y) { return counters_[static_cast<std::size_t>(layer)].rows[static_cast<std::size_t>(y)]; }
+    std::uint8_t* counterRow(int layer, int y) {
+        return counters_[static_cast<std::size_t>(layer)].rows[static_cast<std::size_t>(y)];
+    }
     bool hasCounters() const { return !counters_.empty(); }
 
     std::array<PsfKernel, kMaxUserLayers>& psf() { return psf_; }

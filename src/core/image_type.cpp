@@ -24,7 +24,9 @@ constexpr std::array<TypeEntry, 7> kTypes{{
     {"CMYK_IMAGE", "CMYK", 4, {"Schwarz", "Tuerkis", "Magenta", "Gelb"}},
 }};
 
-const TypeEntry* entry(std::uint16_t type) { return type < kTypes.size() ? &kTypes[type] : nullptr; }
+const TypeEntry* entry(std::uint16_t type) {
+    return type < kTypes.size() ? &kTypes[type] : nullptr;
+}
 
 } // namespace
 

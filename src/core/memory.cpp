@@ -2,6 +2,7 @@
 #include "core/memory.h"
 
 #include <atomic>
+#include <unistd.h>
 
 namespace quillon::memory {
 namespace {
@@ -18,10 +19,24 @@ void reserve(std::size_t bytes) {
     }
 }
 
-void release(std::size_t bytes) noexcept { g_inUse.fetch_sub(bytes, std::memory_order_relaxed); }
+void release(std::size_t bytes) noexcept {
+    g_inUse.fetch_sub(bytes, std::memory_order_relaxed);
+}
 
-std::size_t inUse() noexcept { return g_inUse.load(std::memory_order_relaxed); }
+std::size_t inUse() noexcept {
+    return g_inUse.load(std::memory_order_relaxed);
+}
 
-std::size_t setLimit(std::size_t bytes) noexcept { return g_limit.exchange(bytes); }
+std::size_t setLimit(std::size_t bytes) noexcept {
+    return g_limit.exchange(bytes);
+}
+
+void limitToPhysicalMemory() noexcept {
+    long pages = ::sysconf(_SC_PHYS_PAGES);
+    long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return;
+    std::size_t total = static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize);
+    setLimit(total / 4 * 3);
+}
 
 } // namespace quillon::memory

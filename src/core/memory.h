@@ -19,6 +19,11 @@ std::size_t inUse() noexcept;
 // paths; also usable to cap a batch run. Returns the previous budget.
 std::size_t setLimit(std::size_t bytes) noexcept;
 
+// Sets the budget to three quarters of the physical memory, so that an image too large for
+// the machine is refused with a message instead of being paged to death or killed by the
+// kernel's out-of-memory handling. The programs call this at start.
+void limitToPhysicalMemory() noexcept;
+
 // A buffer of T allocated under the budget. Value-initialised (zero) when asked.
 template <class T>
 class Buffer {

@@ -93,7 +93,8 @@ private:
             Job* job;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                cv_.wait(lock, [&] { return stop_ || (generation_ != seen && job_ && index < wanted_); });
+                cv_.wait(lock,
+                         [&] { return stop_ || (generation_ != seen && job_ && index < wanted_); });
                 if (stop_) return;
                 seen = generation_;
                 job = job_;
@@ -128,7 +129,9 @@ int threadCount() {
     return n > 0 ? n : defaultThreads();
 }
 
-void setThreadCount(int n) { g_threads.store(n > 0 ? n : 0); }
+void setThreadCount(int n) {
+    g_threads.store(n > 0 ? n : 0);
+}
 
 void parallelRows(int count, int minRows, const std::function<void(int, int)>& fn) {
     if (count <= 0) return;
@@ -158,7 +161,11 @@ void parallelRows(int count, int minRows, const std::function<void(int, int)>& f
     if (job.error) std::rethrow_exception(job.error);
 }
 
-ScopedThreadCount::ScopedThreadCount(int n) : previous_(g_threads.load()) { setThreadCount(n); }
-ScopedThreadCount::~ScopedThreadCount() { g_threads.store(previous_); }
+ScopedThreadCount::ScopedThreadCount(int n) : previous_(g_threads.load()) {
+    setThreadCount(n);
+}
+ScopedThreadCount::~ScopedThreadCount() {
+    g_threads.store(previous_);
+}
 
 } // namespace quillon

@@ -17,7 +17,9 @@ class ProgressSink {
 public:
     virtual ~ProgressSink() = default;
     // A new job started; text already holds the 0 % line.
-    virtual void started(const std::string& title, const std::string& text) { (void)title, (void)text; }
+    virtual void started(const std::string& title, const std::string& text) {
+        (void)title, (void)text;
+    }
     // The percentage crossed another update interval.
     virtual void update(const std::string& text, int percent) = 0;
     // The job ended (bar hidden).

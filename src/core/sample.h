@@ -32,7 +32,9 @@ inline Sample toSample(double v) {
 
 // Rounds (adds 0.5 first, as the arithmetic rules say where they ask for rounding), then
 // converts like toSample.
-inline Sample roundToSample(float v) { return toSample(v + 0.5f); }
+inline Sample roundToSample(float v) {
+    return toSample(v + 0.5f);
+}
 
 // Clamps an integer to the sample range.
 inline constexpr Sample clampSample(long long v) {

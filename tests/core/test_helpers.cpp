@@ -95,7 +95,8 @@ TEST(ParallelRows, CoversEveryRowOnceForAnyThreadCount) {
             parallelRows(count, 4, [&](int a, int b) {
                 for (int i = a; i < b; ++i) hits[static_cast<size_t>(i)]++;
             });
-            for (int i = 0; i < count; ++i) ASSERT_EQ(hits[static_cast<size_t>(i)].load(), 1) << threads << " " << count;
+            for (int i = 0; i < count; ++i)
+                ASSERT_EQ(hits[static_cast<size_t>(i)].load(), 1) << threads << " " << count;
         }
     }
 }

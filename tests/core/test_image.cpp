@@ -67,7 +67,8 @@ TEST(ImageDefine, DefaultNamesPerType) {
         Image img;
         ASSERT_GT(img.Define(10, 10, c.type, false), 0u);
         ASSERT_EQ(img.layerCount(), c.layers);
-        for (int i = 0; i < c.layers; ++i) EXPECT_EQ(img.layerName(i), c.names[static_cast<size_t>(i)]);
+        for (int i = 0; i < c.layers; ++i)
+            EXPECT_EQ(img.layerName(i), c.names[static_cast<size_t>(i)]);
     }
 }
 
@@ -334,7 +335,8 @@ TEST(ImageLayout, RowsAreIndividuallyAddressable) {
     ASSERT_EQ(img.GetHeader(h), 0);
     for (int p = 0; p < 3; ++p)
         for (int y = 0; y < 11; ++y)
-            for (int x = 0; x < 13; ++x) h.planes[p][y][x] = static_cast<Sample>(p * 1000 + y * 13 + x);
+            for (int x = 0; x < 13; ++x)
+                h.planes[p][y][x] = static_cast<Sample>(p * 1000 + y * 13 + x);
     EXPECT_EQ(img.SampleAt(12, 10, 2), 2000 + 10 * 13 + 12);
     EXPECT_EQ(img.row(1, 4), h.planes[1][4]);
 }
