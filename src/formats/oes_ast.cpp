@@ -46,8 +46,7 @@ bool pixelFormat(int type, int bytes, bool isSigned, Pixel& out) {
         if (bytes != 4) return false;
         out = Pixel::F32;
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -184,18 +183,10 @@ void readOesAst(ByteSource& src, const std::string& path, Image& image, Progress
             const std::uint8_t* p = in.data();
             for (int x = 0; x < width; ++x) {
                 switch (format) {
-                case Pixel::U8:
-                    dst[x] = p[x];
-                    break;
-                case Pixel::S8:
-                    dst[x] = static_cast<std::int8_t>(p[x]);
-                    break;
-                case Pixel::U16:
-                    dst[x] = clampSample(le16(p + 2 * x));
-                    break;
-                case Pixel::S16:
-                    dst[x] = static_cast<std::int16_t>(le16(p + 2 * x));
-                    break;
+                case Pixel::U8: dst[x] = p[x]; break;
+                case Pixel::S8: dst[x] = static_cast<std::int8_t>(p[x]); break;
+                case Pixel::U16: dst[x] = clampSample(le16(p + 2 * x)); break;
+                case Pixel::S16: dst[x] = static_cast<std::int16_t>(le16(p + 2 * x)); break;
                 case Pixel::S32Scaled: {
                     double t = 0;
                     if (span > 0) {

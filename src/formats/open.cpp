@@ -3,6 +3,7 @@
 
 #include "core/error.h"
 #include "formats/oes_ast.h"
+#include "formats/raster_import.h"
 #include "formats/sbig.h"
 
 #include <algorithm>
@@ -57,32 +58,22 @@ FileKind fileKindForPath(std::string_view path) {
 
 const char* fileKindName(FileKind kind) {
     switch (kind) {
-    case FileKind::Fits:
-        return "FITS";
-    case FileKind::OesAst:
-        return "OES-Astro";
-    case FileKind::Sbig:
-        return "SBIG";
-    case FileKind::Raster:
-        return "Rastergrafik";
-    case FileKind::CameraRaw:
-        return "Kamera-RAW";
+    case FileKind::Fits: return "FITS";
+    case FileKind::OesAst: return "OES-Astro";
+    case FileKind::Sbig: return "SBIG";
+    case FileKind::Raster: return "Rastergrafik";
+    case FileKind::CameraRaw: return "Kamera-RAW";
     }
     return "";
 }
 
 ReaderFn readerFor(FileKind kind) {
     switch (kind) {
-    case FileKind::Fits:
-        return nullptr;
-    case FileKind::OesAst:
-        return readOesAst;
-    case FileKind::Sbig:
-        return readSbig;
-    case FileKind::Raster:
-        return nullptr;
-    case FileKind::CameraRaw:
-        return nullptr;
+    case FileKind::Fits: return nullptr;
+    case FileKind::OesAst: return readOesAst;
+    case FileKind::Sbig: return readSbig;
+    case FileKind::Raster: return readRaster;
+    case FileKind::CameraRaw: return nullptr;
     }
     return nullptr;
 }

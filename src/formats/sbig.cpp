@@ -102,7 +102,7 @@ double realValue(std::string_view line) {
 // The 8 characters that start two characters after "=".
 std::string_view shortText(std::string_view line) {
     auto eq = line.find('=');
-    if (eq == std::string_view::npos || eq + 2 > line.size()) return {};
+    if (eq == std::string_view::npos || eq + 2 > line.size()) return std::string_view("");
     return line.substr(eq + 2, 8);
 }
 
