@@ -2,6 +2,7 @@
 #include "formats/open.h"
 
 #include "core/error.h"
+#include "formats/camera_raw.h"
 #include "formats/oes_ast.h"
 #include "formats/raster_import.h"
 #include "formats/sbig.h"
@@ -73,7 +74,7 @@ ReaderFn readerFor(FileKind kind) {
     case FileKind::OesAst: return readOesAst;
     case FileKind::Sbig: return readSbig;
     case FileKind::Raster: return readRaster;
-    case FileKind::CameraRaw: return nullptr;
+    case FileKind::CameraRaw: return readCameraRaw;
     }
     return nullptr;
 }
