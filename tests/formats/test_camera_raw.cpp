@@ -67,3 +67,60 @@ TEST(CameraRaw, TooSmallResultIsRefusedWithTheSizeMessage) {
     EXPECT_EQ(errorOf([&] { importRawRgb(rgb.data(), 11, 11, 1, 1.0f, img, Progress::none()); }),
               msg::kInvalidSize);
 }
+
+#include "formats/dng_file.h"
+
+namespace {
+// Bright 10 × 10 block in the sensor's top-left corner, dark elsewhere.
+unsigned cornerMark(int x, int y) {
+    return x < 10 && y < 10 ? 40000u : 2000u;
+}
+} // namespace
+
+TEST(CameraRaw, SyntheticDngDecodesWithVngBorderAndOrientation) {
+    TempDir dir;
+    struct Rec : ProgressSink {
+        std::vector<std::string> titles;
+        void started(const std::string& t, const std::string&) override { titles.push_back(t); }
+        void update(const std::string&, int) override {}
+    } rec;
+    Progress progress(&rec);
+    Image upright;
+    openImage(dir.write("upright.dng", makeDng(64, 48, 1, cornerMark)), upright, progress);
+    ASSERT_EQ(upright.type(), RGB_IMAGE);
+    EXPECT_EQ(upright.width(), 62);
+    EXPECT_EQ(upright.height(), 46);
+    EXPECT_GT(upright.row(1, 3)[3], 4 * upright.row(1, 30)[40]) << "mark stays top-left";
+    EXPECT_EQ(rec.titles,
+              (std::vector<std::string>{"RAW-Datei analysieren", "Quillon Testkamera Datei",
+                                        "Umwandlung in RGB", "Erzeuge Quillon-Dokument"}));
+    EXPECT_EQ(comments(upright).size(), 0u);
+    EXPECT_EQ(upright.pixelWidth(), 0.0f);
+
+    // Orientation 6: the camera was turned clockwise; the picture is turned upright.
+    Image turned;
+    openImage(dir.write("turned.dng", makeDng(64, 48, 6, cornerMark)), turned, Progress::none());
+    EXPECT_EQ(turned.width(), 46);
+    EXPECT_EQ(turned.height(), 62);
+    EXPECT_GT(turned.row(1, 3)[turned.width() - 4], 4 * turned.row(1, 3)[3])
+        << "top-left of the sensor ends top-right";
+}
+
+TEST(CameraRaw, DamagedDngFails) {
+    TempDir dir;
+    Bytes dng = makeDng(64, 48, 1, cornerMark);
+    dng.resize(dng.size() / 2);
+    Image img;
+    std::string e = errorOf([&] { openImage(dir.write("cut.dng", dng), img, Progress::none()); });
+    // LibRaw fills a cut strip with zeros; it must either decode or fail with the message.
+    if (!e.empty()) {
+        EXPECT_EQ(e, cameraRaw::kReadFailed);
+    }
+    Bytes lying = makeDng(64, 48, 1, cornerMark);
+    setLe32(lying, 8 + 2 + 12 * 1 + 8, 60000); // width
+    setLe32(lying, 8 + 2 + 12 * 2 + 8, 60000); // height
+    Image big;
+    EXPECT_FALSE(
+        errorOf([&] { openImage(dir.write("big.dng", lying), big, Progress::none()); }).empty());
+    EXPECT_EQ(big.type(), NO_IMAGE);
+}
