@@ -5,6 +5,7 @@
 #include "formats/byte_source.h"
 #include "formats/codecs.h"
 
+#include <cstring>
 #include <vector>
 
 namespace quillon {
@@ -295,8 +296,7 @@ void decodePict(const std::uint8_t* data, std::size_t size, Bitmap& out) {
         fail("PICT: unknown version.");
     }
     out.create(frame.width(), frame.height(), 32);
-    for (int y = 0; y < out.height(); ++y)
-        for (int x = 0; x < out.width(); ++x) out.setRgb(x, y, 255, 255, 255);
+    for (int y = 0; y < out.height(); ++y) std::memset(out.row(y), 0xFF, out.stride());
     bool drew = false;
     for (;;) {
         if (version == 2 && (r.pos & 1)) r.skip(1);
