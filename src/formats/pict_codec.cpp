@@ -164,6 +164,10 @@ void drawBits(Reader& r, int opcode, const Rect& frame, Bitmap& out) {
         if (packed) {
             std::size_t len = rowBytes > 250 ? r.u16() : r.u8();
             r.need(len);
+            // PackBits makes at most 128 units from two bytes: a shorter row is damaged (and
+            // would let a tiny file cost gigabytes of unpacking).
+            if ((len + 2) * 64 * static_cast<std::size_t>(pixelSize == 16 ? 2 : 1) < rowLen)
+                fail("PICT: packed row too short.");
             unpackBits(r.d + r.pos, len, row.data(), rowLen, pixelSize == 16 ? 2 : 1);
             r.pos += len;
         } else {
@@ -295,8 +299,6 @@ void decodePict(const std::uint8_t* data, std::size_t size, Bitmap& out) {
     } else {
         fail("PICT: unknown version.");
     }
-    out.create(frame.width(), frame.height(), 32);
-    for (int y = 0; y < out.height(); ++y) std::memset(out.row(y), 0xFF, out.stride());
     bool drew = false;
     for (;;) {
         if (version == 2 && (r.pos & 1)) r.skip(1);
@@ -304,8 +306,12 @@ void decodePict(const std::uint8_t* data, std::size_t size, Bitmap& out) {
         int op = version == 2 ? r.u16() : r.u8();
         if (op == 0xFF) break;
         if (op == 0x90 || op == 0x91 || op == 0x98 || op == 0x99 || op == 0x9A || op == 0x9B) {
-            drawBits(r, op, frame, out);
+            if (!drew) { // the white picture is made when the first bitmap comes
+                out.create(frame.width(), frame.height(), 32);
+                for (int y = 0; y < out.height(); ++y) std::memset(out.row(y), 0xFF, out.stride());
+            }
             drew = true;
+            drawBits(r, op, frame, out);
             continue;
         }
         if (op == 0x11) {
