@@ -1,29 +1,31 @@
 #!/usr/bin/env bash
-# Builds every libFuzzer target (clang, ASan + UBSan) and runs each briefly on its seed corpus.
+# Builds every libFuzzer target (fuzz/*_fuzz.cpp) with ASan+UBSan and runs each briefly on a
+# copy of its seed corpus fuzz/corpus/<name>/. Fails on the first crash, leak or timeout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${QUILLON_FUZZ_DIR:-build-fuzz}
 SECONDS_EACH=${QUILLON_FUZZ_SECONDS:-20}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_GUI=OFF \
-  -DQUILLON_TESTS=OFF -DQUILLON_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_GUI=OFF -DQUILLON_TESTS=OFF \
+  -DQUILLON_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$BUILD" -j"$(nproc)"
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-failed=0
-ran=0
+status=0
 for src in fuzz/*_fuzz.cpp; do
-  name=$(basename "$src" .cpp)
-  corpus_name=${name%_fuzz}
-  work=$(mktemp -d)
-  if [ -d "fuzz/corpus/$corpus_name" ]; then cp -r "fuzz/corpus/$corpus_name/." "$work/"; fi
-  echo "fuzz-smoke: $name for ${SECONDS_EACH}s"
-  if "$BUILD/fuzz/$name" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 -timeout=10 "$work" \
-       >"$work.log" 2>&1; then
-    ran=$((ran + 1))
+  [ -e "$src" ] || continue
+  target=$(basename "$src" .cpp)
+  name=${target%_fuzz}
+  work="$BUILD/fuzz-corpus/$name"
+  mkdir -p "$work"
+  if [ -d "fuzz/corpus/$name" ]; then cp -n fuzz/corpus/"$name"/* "$work"/ 2>/dev/null || true; fi
+  echo "fuzz-smoke: $target for ${SECONDS_EACH}s"
+  if ! "$BUILD/fuzz/$target" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 \
+      -max_len=65536 -artifact_prefix="$BUILD/$target-" "$work" 2>"$BUILD/$target.log"; then
+    echo "fuzz-smoke: $target FAILED, see $BUILD/$target.log"
+    tail -n 40 "$BUILD/$target.log"
+    status=1
   else
-    echo "fuzz-smoke: $name FAILED"; tail -40 "$work.log"; failed=$((failed + 1))
+    tail -n 2 "$BUILD/$target.log"
   fi
-  rm -rf "$work" "$work.log"
 done
-echo "fuzz-smoke: $ran passed, $failed failed"
-[ "$failed" -eq 0 ]
+exit $status

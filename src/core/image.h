@@ -70,6 +70,7 @@ struct HistogramCache {
     bool valid = false;
     const void* renderer = nullptr; // the renderer the counts belong to (LRGB and user images)
     std::array<memory::Buffer<std::uint16_t>, 3> tables;
+    std::uint16_t maxCount = 0; // the largest counter of the three channels
 
     bool allocated() const { return !tables[0].empty(); }
 };

@@ -3,6 +3,7 @@
 
 #include "core/error.h"
 #include "formats/camera_raw.h"
+#include "formats/fits_reader.h"
 #include "formats/oes_ast.h"
 #include "formats/raster_import.h"
 #include "formats/sbig.h"
@@ -70,7 +71,7 @@ const char* fileKindName(FileKind kind) {
 
 ReaderFn readerFor(FileKind kind) {
     switch (kind) {
-    case FileKind::Fits: return nullptr;
+    case FileKind::Fits: return readFits;
     case FileKind::OesAst: return readOesAst;
     case FileKind::Sbig: return readSbig;
     case FileKind::Raster: return readRaster;

@@ -1,0 +1,31 @@
+// quillon-cli convert: open any readable image file and save it as FITS.
+#include "cli/command.h"
+#include "cli/progress_bar.h"
+#include "formats/fits_writer.h"
+#include "formats/open.h"
+
+#include <cstdio>
+
+namespace quillon::cli {
+namespace {
+
+int runConvert(const std::vector<std::string>& args) {
+    if (args.size() != 2) throw UsageError{"Eingabe- und Ausgabedatei erwartet"};
+    checkFitsSaveName(args[1]); // before the work of opening, as saving would refuse it anyway
+    TerminalProgress bar;
+    Progress progress(&bar);
+    Image image;
+    openImage(args[0], image, progress);
+    saveFits(image, args[1], progress);
+    std::printf("%s -> %s (%d x %d, %d Ebene(n)%s)\n", args[0].c_str(), args[1].c_str(),
+                image.width(), image.height(), image.layerCount(),
+                image.hasOverlay() ? " + Overlay" : "");
+    return 0;
+}
+
+Registrar reg{{"convert", "convert EINGABE AUSGABE.fts",
+               "eine lesbare Bilddatei als FITS speichern (mit Metadaten und Darstellung)",
+               "AUSGABE muss auf .fts, .fit oder .fits enden.", runConvert}};
+
+} // namespace
+} // namespace quillon::cli

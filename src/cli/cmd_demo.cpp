@@ -1,0 +1,30 @@
+// quillon-cli demo: write the bundled sample image (a synthetic RGB star field) as FITS.
+#include "cli/command.h"
+#include "cli/progress_bar.h"
+#include "formats/demo_image.h"
+#include "formats/fits_writer.h"
+
+#include <cstdio>
+
+namespace quillon::cli {
+namespace {
+
+int runDemo(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw UsageError{"genau eine Ausgabedatei erwartet"};
+    checkFitsSaveName(args[0]);
+    TerminalProgress bar;
+    Progress progress(&bar);
+    Image image;
+    makeDemoImage(image);
+    saveFits(image, args[0], progress);
+    std::printf("Beispielbild geschrieben: %s (%d x %d, RGB)\n", args[0].c_str(), image.width(),
+                image.height());
+    return 0;
+}
+
+Registrar reg{{"demo", "demo AUSGABE.fts",
+               "das Beispielbild (synthetisches RGB-Sternfeld mit Nebel) als FITS schreiben", "",
+               runDemo}};
+
+} // namespace
+} // namespace quillon::cli

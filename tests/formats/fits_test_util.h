@@ -1,0 +1,115 @@
+// Helpers of the FITS tests: crafted headers, big-endian data, a temporary folder.
+#pragma once
+
+#include "core/image.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace fitstest {
+
+inline std::string card(std::string s) {
+    s.resize(80, ' ');
+    return s;
+}
+
+// A FITS file assembled card by card; data appended raw.
+struct Crafted {
+    std::vector<std::string> cards;
+    std::string data;
+    bool end = true;
+
+    Crafted& add(const std::string& c) {
+        cards.push_back(card(c));
+        return *this;
+    }
+    // The usual structure cards of a 16-bit image.
+    static Crafted image(int bitpix, int naxis, int w, int h, int planes = 0) {
+        Crafted f;
+        f.add("SIMPLE  =                    T");
+        f.add("BITPIX  = " + pad(bitpix));
+        f.add("NAXIS   = " + pad(naxis));
+        f.add("NAXIS1  = " + pad(w));
+        f.add("NAXIS2  = " + pad(h));
+        if (planes > 0) f.add("NAXIS3  = " + pad(planes));
+        return f;
+    }
+    static std::string pad(long long v) {
+        std::string s = std::to_string(v);
+        return std::string(20 - s.size(), ' ') + s;
+    }
+    void be16(int v) {
+        data.push_back(static_cast<char>((v >> 8) & 0xFF));
+        data.push_back(static_cast<char>(v & 0xFF));
+    }
+    void be32(std::uint32_t v) {
+        for (int s = 24; s >= 0; s -= 8) data.push_back(static_cast<char>((v >> s) & 0xFF));
+    }
+    void beFloat(float f) {
+        std::uint32_t u;
+        std::memcpy(&u, &f, 4);
+        be32(u);
+    }
+    void beDouble(double d) {
+        std::uint64_t u;
+        std::memcpy(&u, &d, 8);
+        be32(static_cast<std::uint32_t>(u >> 32));
+        be32(static_cast<std::uint32_t>(u));
+    }
+    std::string header() const {
+        std::string h;
+        for (const auto& c : cards) h += c;
+        if (end) h += card("END");
+        while (h.size() % 2880) h += ' ';
+        return h;
+    }
+    std::string bytes() const { return header() + data; }
+};
+
+class TempDir {
+public:
+    TempDir() {
+        std::string t = (std::filesystem::temp_directory_path() / "quillon-fits-XXXXXX").string();
+        std::vector<char> buf(t.begin(), t.end());
+        buf.push_back('\0');
+        path_ = ::mkdtemp(buf.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Fills every plane with a pattern that differs per plane, row and column and uses the
+// whole signed range.
+inline void fillPattern(quillon::Image& img) {
+    for (int p = 0; p < img.planeCount(); ++p)
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                img.row(p, y)[x] = static_cast<quillon::Sample>(
+                    (x * 7919 + y * 104729 + p * 1299709) % 65536 - 32768);
+}
+
+} // namespace fitstest
