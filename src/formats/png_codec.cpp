@@ -1,9 +1,9 @@
 // PNG decoding through libpng: palette pictures stay 8-bit with their palette, grey and colour
 // pictures of 8 bits become 8-bit grey or 32-bit bitmaps, 16-bit ones keep their 16 bits.
 // libpng reports errors by longjmp; only plain data lives across it here.
-#include "core/atomic_file.h"
 #include "core/error.h"
 #include "formats/codecs.h"
+#include "formats/png_write.h"
 
 #include <csetjmp>
 #include <cstring>
@@ -112,48 +112,30 @@ void decodePng(const std::uint8_t* data, std::size_t size, Bitmap& out) {
     }
 }
 
-// Encoding through libpng's simplified interface into memory, then one atomic write.
+// Encoding goes through the display's PNG writer: the bitmap becomes a picture first.
 void encodePng(const Bitmap& bmp, const std::string& path) {
     const bool grey = bmp.bitCount() == 8;
     if (!grey && bmp.bitCount() != 32)
         throw Error("PNG: only 8 and 32 bits per pixel can be written.");
-    // Grey bitmaps go out through their palette's grey values.
-    Bitmap lookup;
-    const Bitmap* src = &bmp;
-    if (grey) {
-        lookup.create(bmp.width(), bmp.height(), 8);
-        for (int y = 0; y < bmp.height(); ++y)
-            for (int x = 0; x < bmp.width(); ++x)
-                lookup.row(y)[x] = bmp.palette()[bmp.row(y)[x]].blue;
-        src = &lookup;
+    Picture picture;
+    try {
+        picture.resize(bmp.width(), bmp.height(),
+                       grey ? PictureFormat::Grey8 : PictureFormat::Rgb32);
+    } catch (const std::bad_alloc&) {
+        throw Error(kBitmapOutOfMemory);
     }
-    png_image img{};
-    img.version = PNG_IMAGE_VERSION;
-    img.width = static_cast<png_uint_32>(bmp.width());
-    img.height = static_cast<png_uint_32>(bmp.height());
-    img.format = grey ? PNG_FORMAT_GRAY : PNG_FORMAT_BGR;
-    // 32-bit rows carry an alpha byte that is not written: copy to 24-bit rows first.
-    std::string rgb;
-    const void* buffer = src->row(0);
-    png_int_32 stride = static_cast<png_int_32>(src->stride());
-    if (!grey) {
-        rgb.resize(static_cast<std::size_t>(bmp.width()) * 3 * bmp.height());
-        for (int y = 0; y < bmp.height(); ++y)
+    for (int y = 0; y < bmp.height(); ++y) {
+        const std::uint8_t* src = bmp.row(y);
+        if (grey) {
+            std::uint8_t* dst = picture.greyRow(y);
+            for (int x = 0; x < bmp.width(); ++x) dst[x] = bmp.palette()[src[x]].blue;
+        } else {
+            std::uint32_t* dst = picture.rgbRow(y);
             for (int x = 0; x < bmp.width(); ++x)
-                std::memcpy(&rgb[(static_cast<std::size_t>(y) * bmp.width() + x) * 3],
-                            bmp.row(y) + 4 * x, 3);
-        buffer = rgb.data();
-        stride = bmp.width() * 3;
+                dst[x] = opaque(makeRgb(src[4 * x + 2], src[4 * x + 1], src[4 * x]));
+        }
     }
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&img, nullptr, &size, 0, buffer, stride, nullptr))
-        throw Error(std::string("PNG: ") + img.message);
-    std::string bytes(size, '\0');
-    if (!png_image_write_to_memory(&img, bytes.data(), &size, 0, buffer, stride, nullptr))
-        throw Error(std::string("PNG: ") + img.message);
-    AtomicFile file(path, "PNG: writing the file failed.");
-    file.write(bytes.data(), size);
-    file.commit();
+    writePng(path, picture, PngOptions{}, "PNG: writing the file failed.");
 }
 
 } // namespace quillon

@@ -2,10 +2,12 @@
 #include "formats/raster_export.h"
 
 #include "core/error.h"
+#include "display/renderer.h"
 #include "formats/codecs.h"
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
 #include <new>
 
 namespace quillon {
@@ -78,6 +80,38 @@ void exportPicture(const ExportPicture& picture, const std::string& path) {
     } catch (const std::bad_alloc&) {
         throw Error(exportFailureMessage(kBitmapOutOfMemory));
     }
+}
+
+void exportView(const ImageRenderer& renderer, const std::string& path) {
+    ExportEncoder encoder;
+    try {
+        encoder = exportEncoderFor(path);
+    } catch (const Error& e) {
+        if (std::string(e.what()) == rasterExport::kUnknownExtension) throw;
+        throw Error(exportFailureMessage(e.what()));
+    }
+    const Image& image = renderer.image();
+    auto picture = std::make_shared<Picture>();
+    RenderOptions options;
+    options.zoomX = 1.0;
+    options.greyRequest = encoder == ExportEncoder::Tiff || encoder == ExportEncoder::Bmp;
+    if (renderer.renderRect(0, 0, image.width(), image.height(), picture.get(), options) !=
+        RENDER_OK)
+        throw Error(exportFailureMessage(msg::unexpected(61)));
+    ExportPicture p;
+    p.width = picture->width();
+    p.height = picture->height();
+    p.greyDisplay = picture->format() == PictureFormat::Grey8;
+    p.renderRow = [picture](int y, std::uint8_t* row) {
+        for (int x = 0; x < picture->width(); ++x) {
+            std::uint32_t c = picture->rgbAt(x, y);
+            row[4 * x] = static_cast<std::uint8_t>(blueOf(c));
+            row[4 * x + 1] = static_cast<std::uint8_t>(greenOf(c));
+            row[4 * x + 2] = static_cast<std::uint8_t>(redOf(c));
+            row[4 * x + 3] = 255;
+        }
+    };
+    exportPicture(p, path);
 }
 
 } // namespace quillon

@@ -52,4 +52,11 @@ void encodeBitmap(const Bitmap& bmp, ExportEncoder encoder, const std::string& p
 // Nothing is written on failure.
 void exportPicture(const ExportPicture& picture, const std::string& path);
 
+class ImageRenderer;
+// The export command: the view's whole image rendered at scale 1 with its display parameters
+// (8-bit grey for TIFF and BMP when the view shows a grey image in grey without a visible
+// overlay), then encoded by the extension. A rendering failure is "Unerwarteter Fehler: Code
+// 00061"; every failure comes as exportPicture's messages.
+void exportView(const ImageRenderer& renderer, const std::string& path);
+
 } // namespace quillon

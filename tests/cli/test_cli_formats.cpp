@@ -99,3 +99,23 @@ TEST(CliFormats, ExportWritesEveryEncoderAndRefusesOthers) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.tga")));
     EXPECT_EQ(run("export " + in).status, 2);
 }
+
+TEST(CliFormats, ConvertWritesFitsFromEveryKindOfFile) {
+    TempDir dir;
+    const std::vector<std::pair<std::string, Bytes>> inputs{
+        {"cam.st7", sbigFile()},
+        {"cam.ast", oesFile()},
+        {"grey.pgm", pgmFile()},
+        {"shot.dng", makeDng(40, 30, 1, [](int x, int) { return 1000u + 100u * x; })}};
+    for (const auto& [name, data] : inputs) {
+        std::string out = dir.file(name + ".fts");
+        Result r = run("convert " + dir.write(name, data) + " " + out);
+        EXPECT_EQ(r.status, 0) << name << ": " << r.out;
+        Result back = run("info " + out);
+        EXPECT_EQ(back.status, 0) << name << ": " << back.out;
+    }
+    Result preset = run("export " + dir.file("cam.st7") + " " + dir.file("p.png") + " --preset 0");
+    EXPECT_EQ(preset.status, 0) << preset.out;
+    EXPECT_EQ(run("export " + dir.file("cam.st7") + " " + dir.file("p.png") + " --preset 9").status,
+              2);
+}

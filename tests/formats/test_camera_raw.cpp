@@ -1,6 +1,7 @@
 // Camera RAW import: the adapter's failures, the border, the halving rule and the progress.
 #include "formats/bytes.h"
 #include "formats/camera_raw.h"
+#include "formats/dng_file.h"
 #include "formats/open.h"
 
 using namespace quillon;
@@ -67,8 +68,6 @@ TEST(CameraRaw, TooSmallResultIsRefusedWithTheSizeMessage) {
     EXPECT_EQ(errorOf([&] { importRawRgb(rgb.data(), 11, 11, 1, 1.0f, img, Progress::none()); }),
               msg::kInvalidSize);
 }
-
-#include "formats/dng_file.h"
 
 namespace {
 // Bright 10 × 10 block in the sensor's top-left corner, dark elsewhere.

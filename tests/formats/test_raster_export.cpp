@@ -1,4 +1,5 @@
 // Export: encoder by extension, the messages, the grey rule and round trips of every encoder.
+#include "display/renderer.h"
 #include "formats/bytes.h"
 #include "formats/codecs.h"
 #include "formats/open.h"
@@ -94,3 +95,57 @@ TEST_P(ExportRoundTrip, ReadsBackWhatWasShown) {
 INSTANTIATE_TEST_SUITE_P(Encoders, ExportRoundTrip,
                          ::testing::Combine(::testing::Values(".bmp", ".jpg", ".png", ".tif"),
                                             ::testing::Bool()));
+
+namespace {
+// A 20 × 12 grey ramp 0 .. 950 (50 per column), optionally with an overlay.
+void ramp(Image& img, bool overlay) {
+    ASSERT_NE(img.Define(20, 12, BW_IMAGE, overlay), 0u);
+    ASSERT_EQ(img.AllocateSamples(), 0);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 20; ++x) img.row(0, y)[x] = static_cast<Sample>(50 * x);
+    if (overlay) img.row(1, 0)[0] = 1;
+}
+
+int bmpBitCount(const std::string& path) {
+    Bytes b = readAll(path);
+    return b.size() > 30 ? b[28] : -1;
+}
+} // namespace
+
+TEST(ExportView, StretchedToneMappingAndTheGreyRule) {
+    TempDir dir;
+    Image img;
+    ramp(img, false);
+    ImageRenderer r(img);
+    r.initFromImage();
+    Points black{0, 0, 0}, white{1000, 1000, 1000};
+    r.setPoints(&black, &white);
+    r.rebuildLut();
+    exportView(r, dir.file("a.jpg"));
+    Image back;
+    openImage(dir.file("a.jpg"), back, Progress::none());
+    EXPECT_EQ(back.type(), BW_IMAGE);
+    EXPECT_NEAR(back.row(0, 6)[10], 500 * 255 / 1000, 3) << "the shown, stretched value";
+    EXPECT_NEAR(back.row(0, 6)[19], 950 * 255 / 1000, 3);
+
+    exportView(r, dir.file("a.bmp"));
+    EXPECT_EQ(bmpBitCount(dir.file("a.bmp")), 8) << "grey shown in grey: 8-bit BMP";
+    exportView(r, dir.file("a.tif"));
+    Image tif;
+    openImage(dir.file("a.tif"), tif, Progress::none());
+    EXPECT_NEAR(tif.row(0, 0)[10], 127, 1);
+
+    Image withOverlay;
+    ramp(withOverlay, true);
+    ImageRenderer ro(withOverlay);
+    ro.initFromImage();
+    exportView(ro, dir.file("o.bmp"));
+    EXPECT_EQ(bmpBitCount(dir.file("o.bmp")), 24) << "a visible overlay needs colour";
+
+    EXPECT_EQ(
+        errorOf([&] { exportView(r, dir.file("a.tga")); }).rfind("Error saving the file: ", 0), 0u);
+    Image empty;
+    ImageRenderer re(empty);
+    EXPECT_EQ(errorOf([&] { exportView(re, dir.file("e.png")); }),
+              "Error saving the file: Unerwarteter Fehler: Code 00061");
+}
