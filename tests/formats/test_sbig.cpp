@@ -286,3 +286,12 @@ TEST(Sbig, ProgressTitleAndOneStepPerRow) {
     EXPECT_EQ(rec.title, sbig::kProgressTitle);
     EXPECT_EQ(progress.done(), 37);
 }
+
+TEST(Sbig, DateAndTimeLinesWithoutAValueGiveEmptyTexts) {
+    // Found by fuzzing: a "Date" line that ends at its "=" must not copy from nowhere.
+    Bytes b = header(basicLines(10, 10, false, {"Date =", "Time"}));
+    plainRows(b, 10, 10, [](int, int) { return 100u; });
+    Image img = readMem(b);
+    EXPECT_EQ(textOf(img.info().date), "");
+    EXPECT_EQ(textOf(img.info().time), "");
+}
