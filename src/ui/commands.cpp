@@ -13,7 +13,7 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {"Alle Sc&hließen", "", "Alle Dokumente schließen", "", true},
     {"&Speichern\tStrg+S", "Ctrl+S", "Aktives Dokument als FITS speichern", "S", true},
     {"Speichern &unter...", "", "Aktives Dokument unter neuem Namen speichern", "", true},
-    {"E&xportieren...", "", "Dargestelltes Bild als Rastergrafik exportieren", "", false},
+    {"E&xportieren...", "", "Dargestelltes Bild als Rastergrafik exportieren", "", true},
     {"Seite einr&ichten...", "", "Seite einrichten", "", false},
     {"Seiten&ansicht", "", "Seitenansicht", "SA", false},
     {"&Drucken...\tStrg+P", "Ctrl+P", "Aktives Bild drucken", "D", false},

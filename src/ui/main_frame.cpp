@@ -408,8 +408,8 @@ void CMainFrame::updateActions() {
     CWinQuillonView* v = activeView();
     CWinQuillonDoc* d = v ? v->document() : nullptr;
     auto enable = [this](Cmd c, bool on) { action(c)->setEnabled(commandInfo(c).built && on); };
-    for (Cmd c : {Cmd::FileClose, Cmd::FileSave, Cmd::FileSaveAs, Cmd::NewView, Cmd::ZoomIn,
-                  Cmd::ZoomOut, Cmd::ZoomOptimal, Cmd::Zoom100, Cmd::FullScreenMain,
+    for (Cmd c : {Cmd::FileClose, Cmd::FileSave, Cmd::FileSaveAs, Cmd::FileExport, Cmd::NewView,
+                  Cmd::ZoomIn, Cmd::ZoomOut, Cmd::ZoomOptimal, Cmd::Zoom100, Cmd::FullScreenMain,
                   Cmd::WindowCascade, Cmd::WindowTile, Cmd::WindowArrangeIcons})
         enable(c, v != nullptr);
     enable(Cmd::FileCloseAll, docs >= 2);

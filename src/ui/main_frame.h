@@ -99,6 +99,7 @@ private:
     bool handleContextHelpEvent(QEvent* e);
     void endContextHelp();
     void saveActive(bool as);
+    void exportActive();
     void setMenuBarFull(bool full);
 
     app::CWinQuillonApp& app_;

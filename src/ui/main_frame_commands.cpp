@@ -1,10 +1,13 @@
 // CMainFrame: what the commands do (documents, zoom, full screen, tool windows, help),
 // closing the main window and dropped files.
 #include "app/quillon_app.h"
+#include "core/error.h"
+#include "formats/raster_export.h"
 #include "ui/document.h"
 #include "ui/help_viewer.h"
 #include "ui/help_wizard.h"
 #include "ui/main_frame.h"
+#include "ui/messages.h"
 #include "ui/open_dialog.h"
 #include "ui/view.h"
 
@@ -13,6 +16,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMdiArea>
@@ -50,6 +54,7 @@ void CMainFrame::connectCommands() {
     on(Cmd::FileCloseAll, [this] { app_.closeAllDocuments(); });
     on(Cmd::FileSave, [this] { saveActive(false); });
     on(Cmd::FileSaveAs, [this] { saveActive(true); });
+    on(Cmd::FileExport, [this] { exportActive(); });
     on(Cmd::Exit, [this] { close(); });
     on(Cmd::ArrangeToolWindows, [this] { arrangeToolWindows(); });
 
@@ -148,6 +153,26 @@ void CMainFrame::saveActive(bool as) {
     Progress progress(progressSink());
     bool ok = as ? d->saveAs(this, progress) : d->save(this, progress);
     if (ok) app_.addRecentFile(d->pathName());
+}
+
+void CMainFrame::exportActive() {
+    CWinQuillonView* v = activeView();
+    if (!v) return;
+    QString proposed = QFileInfo(v->document()->title()).completeBaseName();
+    if (proposed.isEmpty()) proposed = v->document()->title();
+    const QString path = askExportFileName(this, proposed + QStringLiteral(".bmp"));
+    if (path.isEmpty()) return;
+    QString failure;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        exportView(v->renderer(), path.toStdString());
+    } catch (const Error& e) {
+        failure = QString::fromStdString(e.what());
+    } catch (const std::bad_alloc&) {
+        failure = QString::fromStdString(exportFailureMessage(msg::kOutOfMemory));
+    }
+    QApplication::restoreOverrideCursor();
+    if (!failure.isEmpty()) showMessage(this, failure);
 }
 
 void CMainFrame::openFiles(const QStringList& files) {

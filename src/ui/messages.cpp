@@ -1,5 +1,6 @@
 // Message boxes and the save-name question, with the test hooks.
 #include "ui/messages.h"
+#include "formats/raster_export.h"
 
 #include <QFileDialog>
 
@@ -42,6 +43,23 @@ QString askSaveFileName(QWidget* parent, const QString& proposed) {
                     QStringLiteral("Astro Fits (*.fts)"));
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setDefaultSuffix(QStringLiteral("fts"));
+    dlg.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
+    return dlg.selectedFiles().first();
+}
+
+QString askExportFileName(QWidget* parent, const QString& proposed) {
+    if (saveNameHandler()) return saveNameHandler()(proposed);
+    // The filter text is written as "description|pattern|..."; the descriptions already name
+    // their patterns, which is what the Qt dialog wants.
+    const QStringList parts =
+        QString::fromUtf8(rasterExport::kDialogFilter).split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    QStringList filters;
+    for (int i = 0; i < parts.size(); i += 2) filters << parts[i];
+    QFileDialog dlg(parent, QStringLiteral("Exportieren"), proposed);
+    dlg.setNameFilters(filters);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setDefaultSuffix(QString::fromUtf8(rasterExport::kDefaultExtension).mid(1));
     dlg.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
     return dlg.selectedFiles().first();

@@ -27,4 +27,8 @@ QString askSaveFileName(QWidget* parent, const QString& proposed);
 using SaveNameHandler = std::function<QString(const QString& proposed)>;
 void setSaveNameHandler(SaveNameHandler handler);
 
+// Asks for the name of a raster file to export to (BMP, JPEG, PNG, TIFF; default ".bmp",
+// overwrite prompt). Empty when cancelled. Tests answer through the same handler.
+QString askExportFileName(QWidget* parent, const QString& proposed);
+
 } // namespace quillon::ui

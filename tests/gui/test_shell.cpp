@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QImage>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -37,6 +38,7 @@ private slots:
     void openDispatchesByExtensionAndShowsTheReaderMessage();
     void saveRefusesNonFitsNames();
     void saveAsFitsAndReopenRestoresTheView();
+    void exportWritesTheShownPictureAndRefusesOtherFormats();
     void closingAModifiedDocumentAsksAndCanBeCancelled();
     void derivedDocumentKeepsTheSourceView();
     void recentFilesHoldFour();
@@ -508,4 +510,46 @@ void ShellTest::arrangeToolWindowsResetsEveryPosition() {
 }
 
 QTEST_MAIN(ShellTest)
+void ShellTest::exportWritesTheShownPictureAndRefusesOtherFormats() {
+    QTemporaryDir dir;
+    MessageRecorder msgs;
+    Shell s;
+    QVERIFY(!s.frame->action(Cmd::FileExport)->isEnabled());
+    ui::CWinQuillonDoc* doc = s.newImage(40, 30);
+    QVERIFY(s.frame->action(Cmd::FileExport)->isEnabled());
+    QString answer;
+    QStringList proposed;
+    ui::setSaveNameHandler([&](const QString& p) {
+        proposed << p;
+        return answer;
+    });
+    auto exportTo = [&](const char* name) {
+        msgs.texts.clear();
+        answer = dir.filePath(QString::fromLatin1(name));
+        s.frame->action(Cmd::FileExport)->trigger();
+        return answer;
+    };
+    QVERIFY(QFile::exists(exportTo("bild.png")));
+    QVERIFY2(msgs.texts.isEmpty(), qPrintable(msgs.texts.join('|')));
+    QCOMPARE(proposed.first(), QStringLiteral("Bild1.bmp"));
+    QImage png(dir.filePath(QStringLiteral("bild.png")));
+    QCOMPARE(png.size(), QSize(40, 30));
+
+    QVERIFY(!QFile::exists(exportTo("bild.tga")));
+    QCOMPARE(msgs.texts.size(), 1);
+    QVERIFY(msgs.texts[0].startsWith(QStringLiteral("Error saving the file: ")));
+    QVERIFY(msgs.texts[0].endsWith(QStringLiteral("Speichern unter\"")));
+
+    QVERIFY(!QFile::exists(exportTo("bild.xyz")));
+    QCOMPARE(msgs.texts, QStringList{QStringLiteral(
+                             "Unbekannte Dateinamenerweiterung! Speichern abgebrochen.")});
+
+    answer.clear(); // cancelled: nothing happens
+    msgs.texts.clear();
+    s.frame->action(Cmd::FileExport)->trigger();
+    QVERIFY(msgs.texts.isEmpty());
+    ui::setSaveNameHandler({});
+    QVERIFY(doc->isModified()); // export does not save the document
+}
+
 #include "test_shell.moc"
