@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds every libFuzzer target (fuzz/*_fuzz.cpp) with ASan+UBSan and runs each briefly on a
-# copy of its seed corpus fuzz/corpus/<name>/. Fails on the first crash, leak or timeout.
+# copy of its seed corpus fuzz/corpus/<name>/, where <name> is the target without "_fuzz" or
+# without "_reader_fuzz" (fits_reader_fuzz → fuzz/corpus/fits/). Fails on a crash, leak or
+# timeout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${QUILLON_FUZZ_DIR:-build-fuzz}
@@ -15,9 +17,11 @@ for src in fuzz/*_fuzz.cpp; do
   [ -e "$src" ] || continue
   target=$(basename "$src" .cpp)
   name=${target%_fuzz}
+  seeds="fuzz/corpus/$name"
+  [ -d "$seeds" ] || seeds="fuzz/corpus/${name%_reader}"
   work="$BUILD/fuzz-corpus/$name"
   mkdir -p "$work"
-  if [ -d "fuzz/corpus/$name" ]; then cp -n fuzz/corpus/"$name"/* "$work"/ 2>/dev/null || true; fi
+  if [ -d "$seeds" ]; then cp -n "$seeds"/* "$work"/ 2>/dev/null || true; else echo "fuzz-smoke: no seeds for $target"; fi
   echo "fuzz-smoke: $target for ${SECONDS_EACH}s"
   if ! "$BUILD/fuzz/$target" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 \
       -max_len=65536 -artifact_prefix="$BUILD/$target-" "$work" 2>"$BUILD/$target.log"; then

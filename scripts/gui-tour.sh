@@ -44,6 +44,7 @@ shot 05-selected
 xdotool keydown ctrl mousemove 650 450 click 1 keyup ctrl
 shot 06-whitepoint
 # Speichern unter...: Alt+D, u, type a new name.
+focus
 xdotool key alt+d u
 sleep 1
 xdotool key ctrl+a
@@ -51,9 +52,11 @@ xdotool type "$OUT/kopie.fts"
 shot 07-save-dialog 0.3
 xdotool key Return
 shot 08-saved
-# Close everything, then reopen the saved copy with Ctrl+O.
+# Close the document, then reopen the saved copy with Ctrl+O.
+focus
 xdotool key alt+d c
 shot 09-closed
+focus
 xdotool key ctrl+o
 sleep 1
 xdotool key ctrl+a

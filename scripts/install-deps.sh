@@ -11,7 +11,7 @@ PACKAGES=(
   python3-astropy python3-numpy fitsverify libcfitsio-dev
   libopencv-dev
   xvfb xauth
-  xdotool x11-apps imagemagick
+  xdotool x11-apps imagemagick qt6-translations-l10n
 )
 
 missing=()

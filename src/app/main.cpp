@@ -13,11 +13,13 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QSplashScreen>
 #include <QTimer>
+#include <QTranslator>
 
 using namespace quillon;
 
@@ -65,6 +67,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Tervalis_RARU"));
+    // The interface is German: Qt's own dialogs (file dialogs, message box buttons) too.
+    QTranslator qtGerman;
+    if (qtGerman.load(QStringLiteral("qtbase_de"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtGerman);
     QApplication::setWindowIcon(QIcon(splashPicture().copy(150, 40, 180, 180)));
 
     QStringList files;

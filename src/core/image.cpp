@@ -213,6 +213,26 @@ int Image::ResetHistogramCache() {
     return 0;
 }
 
+int Image::ExchangeDimensions() {
+    if (planes_.empty()) return 100;
+    std::vector<memory::Buffer<Sample*>> rows(planes_.size());
+    try {
+        for (auto& r : rows) r.allocate(width_, false);
+    } catch (const std::bad_alloc&) {
+        return 1;
+    }
+    std::swap(width_, height_);
+    for (std::size_t p = 0; p < planes_.size(); ++p) {
+        Sample* base = planes_[p].data.data();
+        for (int y = 0; y < height_; ++y)
+            rows[p][static_cast<std::size_t>(y)] = base + static_cast<std::size_t>(y) * width_;
+        planes_[p].rows = std::move(rows[p]);
+        planeTable_[p] = planes_[p].rows.data();
+    }
+    FreeCounters();
+    return 0;
+}
+
 void Image::Clear() {
     planes_.clear();
     planeTable_.clear();

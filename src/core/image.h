@@ -110,6 +110,11 @@ public:
     int PixelVector(int x, int y, Sample* dst) const;
     int ResetHistogramCache();
     void Clear();
+    // Exchanges width and height and re-slices every plane's contiguous buffer into rows of
+    // the new width; the samples do not move, so the caller rearranges each plane's buffer
+    // (planeData) itself. Counter planes are released. Returns 1 and changes nothing when
+    // the new row tables cannot be allocated, 100 when no samples exist.
+    int ExchangeDimensions();
 
     // --- convenience for library code ----------------------------------------------------
     std::uint16_t type() const { return type_; }

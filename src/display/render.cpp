@@ -22,6 +22,9 @@
 #include <cstring>
 #include <new>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quillon {
 namespace {
@@ -179,17 +182,26 @@ struct Tables {
 // row never aliases the tables or samples.
 void lookupRgbRow(const Sample* __restrict r, const Sample* __restrict g,
                   const Sample* __restrict b, const Tables& tabs, std::uint32_t* __restrict out,
-                  int n) {
+                  int n, bool stream) {
     const std::uint32_t* __restrict tr = tabs.r + kSampleOffset;
     const std::uint32_t* __restrict tg = tabs.g + kSampleOffset;
     const std::uint32_t* __restrict tb = tabs.b + kSampleOffset;
     int x = 0;
-    for (; x + 2 <= n; x += 2) {
-        std::uint32_t p0 = tr[r[x]] | tg[g[x]] | tb[b[x]];
-        std::uint32_t p1 = tr[r[x + 1]] | tg[g[x + 1]] | tb[b[x + 1]];
-        out[x] = p0;
-        out[x + 1] = p1;
+#if defined(__SSE2__)
+    if (stream) {
+        for (; x < n && (reinterpret_cast<std::uintptr_t>(out + x) & 15) != 0; ++x)
+            out[x] = tr[r[x]] | tg[g[x]] | tb[b[x]];
+        for (; x + 4 <= n; x += 4) {
+            __m128i v = _mm_set_epi32(static_cast<int>(tr[r[x + 3]] | tg[g[x + 3]] | tb[b[x + 3]]),
+                                      static_cast<int>(tr[r[x + 2]] | tg[g[x + 2]] | tb[b[x + 2]]),
+                                      static_cast<int>(tr[r[x + 1]] | tg[g[x + 1]] | tb[b[x + 1]]),
+                                      static_cast<int>(tr[r[x]] | tg[g[x]] | tb[b[x]]));
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x), v);
+        }
     }
+#else
+    (void)stream;
+#endif
     for (; x < n; ++x) out[x] = tr[r[x]] | tg[g[x]] | tb[b[x]];
 }
 
@@ -275,6 +287,9 @@ int ImageRenderer::renderRect(int left, int top, int right, int bottom, Picture*
     const Tables tabs{packedTable(0), packedTable(1), packedTable(2), packedTable(3)};
     const Ctx ctx = makeCtx(im, p_);
     const int ovl = withOverlay ? im.overlayPlane() : -1;
+    // Pictures far larger than any cache (exports, prints of whole images) are written with
+    // streaming stores: reading each destination line into the cache first only costs.
+    const bool stream = static_cast<long long>(W) * H * 4 > (64LL << 20) - 1;
     const bool fast1x1 = bw == 1 && bh == 1 && (im.type() == BW_IMAGE || im.type() == RGB_IMAGE);
     // Grey and RGB blocks are plain sums of one plane per channel: 32-bit column sums per
     // plane (vectorised) are exact while a block holds at most 65535 pixels.
@@ -300,101 +315,112 @@ int ImageRenderer::renderRect(int left, int top, int right, int bottom, Picture*
         }
     };
 
-    parallelRows(H, 8, [&](int first, int last) {
-        std::vector<std::uint32_t> scratch(grey || monoPreview ? static_cast<std::size_t>(W) : 0);
-        std::vector<std::int64_t> acc(fast1x1 || planeSums ? 0 : 3 * ncols);
-        std::vector<std::int32_t> psum(planeSums ? sumPlanes * ncols : 0);
-        int prevSy = -2;
-        for (int Y = first; Y < last; ++Y) {
-            const int sy = sourceRow(Y);
-            std::uint32_t* colours = (grey || monoPreview) ? scratch.data() : picture->rgbRow(Y);
-            if (sy >= 0 && sy == prevSy) {
-                // Same source row as the row above (zoomed in): copy it.
-                std::memcpy(grey ? static_cast<void*>(picture->greyRow(Y))
-                                 : static_cast<void*>(picture->rgbRow(Y)),
-                            grey ? static_cast<const void*>(picture->greyRow(Y - 1))
-                                 : static_cast<const void*>(picture->rgbRow(Y - 1)),
-                            static_cast<std::size_t>(grey ? W : 4 * W));
-                continue;
-            }
-            prevSy = sy;
-            if (sy < 0) {
-                std::fill(colours, colours + W, 0xFF000000u | bgColour);
-                store(Y, colours);
-                continue;
-            }
-            const Sample* ov = ovl >= 0 ? im.row(ovl, sy) : nullptr;
-            if (fast1x1 && contiguous && !ov) {
-                const int c0 = col[0];
-                if (im.type() == RGB_IMAGE) {
-                    lookupRgbRow(im.row(0, sy) + c0, im.row(1, sy) + c0, im.row(2, sy) + c0, tabs,
-                                 colours, W);
-                } else {
-                    const Sample* s = im.row(0, sy) + c0;
-                    const std::uint32_t* gt = tabs.grey + kSampleOffset;
-                    for (int X = 0; X < W; ++X) colours[X] = gt[s[X]];
-                }
-                store(Y, colours);
-                continue;
-            }
-            if (planeSums) {
-                for (int pl = 0; pl < sumPlanes; ++pl) {
-                    std::int32_t* __restrict ps = psum.data() + pl * ncols;
-                    const Sample* s0 = im.row(pl, sy) + cmin;
-                    for (std::size_t i = 0; i < ncols; ++i) ps[i] = s0[i];
-                    for (int r = 1; r < bh; ++r) {
-                        const Sample* sr = im.row(pl, sy + r) + cmin;
-                        for (std::size_t i = 0; i < ncols; ++i) ps[i] += sr[i];
-                    }
-                }
-            } else if (!fast1x1) {
-                std::fill(acc.begin(), acc.end(), 0);
-                for (int r = 0; r < bh; ++r) addRow(ctx, sy + r, cmin, cend, acc.data());
-            }
-            const std::int64_t n = static_cast<std::int64_t>(bw) * bh;
-            int prevCol = -1;
-            std::uint32_t prevColour = 0;
-            for (int X = 0; X < W; ++X) {
-                const int c = col[static_cast<std::size_t>(X)];
-                if (c < 0) {
-                    colours[X] = 0xFF000000u | bgColour;
+    try {
+        parallelRows(H, 8, [&](int first, int last) {
+            std::vector<std::uint32_t> scratch(grey || monoPreview ? static_cast<std::size_t>(W)
+                                                                   : 0);
+            std::vector<std::int64_t> acc(fast1x1 || planeSums ? 0 : 3 * ncols);
+            std::vector<std::int32_t> psum(planeSums ? sumPlanes * ncols : 0);
+            int prevSy = -2;
+            for (int Y = first; Y < last; ++Y) {
+                const int sy = sourceRow(Y);
+                std::uint32_t* colours =
+                    (grey || monoPreview) ? scratch.data() : picture->rgbRow(Y);
+                if (sy >= 0 && sy == prevSy) {
+                    // Same source row as the row above (zoomed in): copy it.
+                    std::memcpy(grey ? static_cast<void*>(picture->greyRow(Y))
+                                     : static_cast<void*>(picture->rgbRow(Y)),
+                                grey ? static_cast<const void*>(picture->greyRow(Y - 1))
+                                     : static_cast<const void*>(picture->rgbRow(Y - 1)),
+                                static_cast<std::size_t>(grey ? W : 4 * W));
                     continue;
                 }
-                if (c != prevCol) {
-                    std::uint32_t colour;
-                    if (fast1x1) {
-                        if (im.type() == RGB_IMAGE)
-                            colour =
-                                tabs.colour(im.row(0, sy)[c], im.row(1, sy)[c], im.row(2, sy)[c]);
-                        else
-                            colour =
-                                tabs.colour(im.row(0, sy)[c], im.row(0, sy)[c], im.row(0, sy)[c]);
-                    } else if (planeSums) {
-                        const int n32 = bw * bh;
-                        std::int32_t sum[3] = {0, 0, 0};
-                        for (int pl = 0; pl < sumPlanes; ++pl) {
-                            const std::int32_t* ps = psum.data() + pl * ncols + (c - cmin);
-                            for (int k = 0; k < bw; ++k) sum[pl] += ps[k];
-                        }
-                        colour = sumPlanes == 1
-                                     ? tabs.grey[lutIndex(sum[0] / n32)]
-                                     : tabs.colour(sum[0] / n32, sum[1] / n32, sum[2] / n32);
-                    } else {
-                        std::int64_t s[3] = {0, 0, 0};
-                        const std::int64_t* a = acc.data() + 3 * static_cast<std::size_t>(c - cmin);
-                        for (int k = 0; k < bw; ++k)
-                            s[0] += a[3 * k], s[1] += a[3 * k + 1], s[2] += a[3 * k + 2];
-                        colour = tabs.colour(limited(s[0], n), limited(s[1], n), limited(s[2], n));
-                    }
-                    if (ov) colour = applyOverlay(colour, ov[c]);
-                    prevCol = c;
-                    prevColour = colour;
+                prevSy = sy;
+                if (sy < 0) {
+                    std::fill(colours, colours + W, 0xFF000000u | bgColour);
+                    store(Y, colours);
+                    continue;
                 }
-                colours[X] = prevColour;
+                const Sample* ov = ovl >= 0 ? im.row(ovl, sy) : nullptr;
+                if (fast1x1 && contiguous && !ov) {
+                    const int c0 = col[0];
+                    if (im.type() == RGB_IMAGE) {
+                        lookupRgbRow(im.row(0, sy) + c0, im.row(1, sy) + c0, im.row(2, sy) + c0,
+                                     tabs, colours, W, stream);
+                    } else {
+                        const Sample* s = im.row(0, sy) + c0;
+                        const std::uint32_t* gt = tabs.grey + kSampleOffset;
+                        for (int X = 0; X < W; ++X) colours[X] = gt[s[X]];
+                    }
+                    store(Y, colours);
+                    continue;
+                }
+                if (planeSums) {
+                    for (int pl = 0; pl < sumPlanes; ++pl) {
+                        std::int32_t* __restrict ps = psum.data() + pl * ncols;
+                        const Sample* s0 = im.row(pl, sy) + cmin;
+                        for (std::size_t i = 0; i < ncols; ++i) ps[i] = s0[i];
+                        for (int r = 1; r < bh; ++r) {
+                            const Sample* sr = im.row(pl, sy + r) + cmin;
+                            for (std::size_t i = 0; i < ncols; ++i) ps[i] += sr[i];
+                        }
+                    }
+                } else if (!fast1x1) {
+                    std::fill(acc.begin(), acc.end(), 0);
+                    for (int r = 0; r < bh; ++r) addRow(ctx, sy + r, cmin, cend, acc.data());
+                }
+                const std::int64_t n = static_cast<std::int64_t>(bw) * bh;
+                int prevCol = -1;
+                std::uint32_t prevColour = 0;
+                for (int X = 0; X < W; ++X) {
+                    const int c = col[static_cast<std::size_t>(X)];
+                    if (c < 0) {
+                        colours[X] = 0xFF000000u | bgColour;
+                        continue;
+                    }
+                    if (c != prevCol) {
+                        std::uint32_t colour;
+                        if (fast1x1) {
+                            if (im.type() == RGB_IMAGE)
+                                colour = tabs.colour(im.row(0, sy)[c], im.row(1, sy)[c],
+                                                     im.row(2, sy)[c]);
+                            else
+                                colour = tabs.colour(im.row(0, sy)[c], im.row(0, sy)[c],
+                                                     im.row(0, sy)[c]);
+                        } else if (planeSums) {
+                            const int n32 = bw * bh;
+                            std::int32_t sum[3] = {0, 0, 0};
+                            for (int pl = 0; pl < sumPlanes; ++pl) {
+                                const std::int32_t* ps = psum.data() + pl * ncols + (c - cmin);
+                                for (int k = 0; k < bw; ++k) sum[pl] += ps[k];
+                            }
+                            colour = sumPlanes == 1
+                                         ? tabs.grey[lutIndex(sum[0] / n32)]
+                                         : tabs.colour(sum[0] / n32, sum[1] / n32, sum[2] / n32);
+                        } else {
+                            std::int64_t s[3] = {0, 0, 0};
+                            const std::int64_t* a =
+                                acc.data() + 3 * static_cast<std::size_t>(c - cmin);
+                            for (int k = 0; k < bw; ++k)
+                                s[0] += a[3 * k], s[1] += a[3 * k + 1], s[2] += a[3 * k + 2];
+                            colour =
+                                tabs.colour(limited(s[0], n), limited(s[1], n), limited(s[2], n));
+                        }
+                        if (ov) colour = applyOverlay(colour, ov[c]);
+                        prevCol = c;
+                        prevColour = colour;
+                    }
+                    colours[X] = prevColour;
+                }
+                store(Y, colours);
             }
-            store(Y, colours);
-        }
-    });
+        });
+    } catch (const std::bad_alloc&) {
+        return RENDER_OUT_OF_MEMORY; // the working rows of a block could not be obtained
+    }
+#if defined(__SSE2__)
+    if (stream) _mm_sfence();
+#endif
     return RENDER_OK;
 }
 

@@ -226,7 +226,7 @@ std::string fitsHeader(const Image& img, const DisplayParams& dp) {
                 auto at = [&](int row) {
                     return dp.layerMatrix[static_cast<std::size_t>(row * n + l)];
                 };
-                char key[16];
+                char key[32];
                 std::snprintf(key, sizeof key, "MLAYER%02i=   ", l + 1);
                 c.add(key + fixed(at(0), 8, 3) + "  " + fixed(at(1), 8, 3) + "  " +
                       fixed(at(2), 8, 3));

@@ -287,6 +287,8 @@ void CMainFrame::createToolBar() {
     zoomBox_->setEnabled(false);
     toolBar_->addWidget(zoomBox_);
     zoomBox_->setCompleter(nullptr); // typed text is applied as typed
+    // Return is seen by the box (real key presses) or by its line edit (sent to it directly).
+    zoomBox_->installEventFilter(this);
     zoomBox_->lineEdit()->installEventFilter(this);
     connect(zoomBox_, &QComboBox::activated, this,
             [this](int index) { applyZoomBox(zoomBox_->itemText(index)); });
@@ -398,7 +400,7 @@ void CMainFrame::onViewZoomChanged() {
 bool CMainFrame::eventFilter(QObject* watched, QEvent* e) {
     if (contextHelp_ && handleContextHelpEvent(e)) return true;
     // Return in the zoom box applies the typed text (and nothing else sees the key).
-    if (watched == zoomBox_->lineEdit() && e->type() == QEvent::KeyPress) {
+    if ((watched == zoomBox_ || watched == zoomBox_->lineEdit()) && e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
             applyZoomBox(zoomBox_->lineEdit()->text());
@@ -454,6 +456,7 @@ void CMainFrame::updateActions() {
         panes_[8]->setText(
             QStringLiteral("%1 × %2").arg(d->image().width()).arg(d->image().height()));
     } else {
+        zoomBox_->setEditText(QStringLiteral("100%")); // as at the start, until a view is active
         for (int i = 1; i < 9; ++i) panes_[static_cast<std::size_t>(i)]->clear();
     }
 }

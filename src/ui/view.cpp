@@ -112,6 +112,9 @@ QPoint CWinQuillonView::toWindow(QPoint i) const {
 void CWinQuillonView::updateScrollRanges() {
     QSize zs = zoomedSize();
     QSize vs = viewport()->size();
+    // When the zoomed image fits the whole area, no scroll bar is needed, even if one is still
+    // shown from the previous zoom and narrows the viewport.
+    if (zs.width() <= width() && zs.height() <= height()) vs = size();
     horizontalScrollBar()->setRange(0, std::max(0, zs.width() - vs.width()));
     verticalScrollBar()->setRange(0, std::max(0, zs.height() - vs.height()));
     const ScrollSteps steps = scrollSteps(vs.width(), vs.height());
@@ -161,7 +164,7 @@ void CWinQuillonView::redraw(bool resizeWindow) {
         if (QMdiSubWindow* sub = subWindowOf(this); sub && sub->mdiArea()) {
             const Image& img = doc_->image();
             QSize avail = sub->mdiArea()->viewport()->size();
-            QSize border = sub->size() - viewport()->size();
+            QSize border = sub->size() - size(); // frame and title, not our scroll bars
             FitResult f = contentSizeForZoom(img.width(), img.height(), renderer_.zoom(),
                                              avail.width() - border.width(),
                                              avail.height() - border.height());
@@ -190,7 +193,7 @@ void CWinQuillonView::fitWindow(bool fullScreen) {
         if (sub->isMaximized()) sub->showNormal();
         QSize avail = area->viewport()->size();
         // The frame's borders: whole sub-window minus this view's client area.
-        QSize border = sub->size() - viewport()->size();
+        QSize border = sub->size() - size(); // frame and title, not our scroll bars
         if (!sub->isVisible() || border.width() < 0 || border.height() < 0)
             border = QSize(2 * sub->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth),
                            sub->style()->pixelMetric(QStyle::PM_TitleBarHeight) +

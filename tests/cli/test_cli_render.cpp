@@ -1,5 +1,13 @@
 // quillon-cli render and histogram: options, wrong use and missing files.
+#include "core/progress.h"
+#include "display/renderer.h"
+#include "formats/open.h"
+
 #include <gtest/gtest.h>
+#include <png.h>
+
+#include <filesystem>
+#include <vector>
 
 #include <array>
 #include <cstdio>
@@ -58,4 +66,71 @@ TEST(CliRender, MissingInputFailsWithoutWritingOutput) {
     EXPECT_NE(r.out.find("quillon-cli render: "), std::string::npos) << r.out;
     EXPECT_EQ(std::fopen(out.c_str(), "rb"), nullptr);
     EXPECT_EQ(runCli("histogram /nonexistent/file.fts").status, 1);
+}
+
+namespace {
+// Decodes a PNG file to 8-bit RGB; width 0 when it cannot be read.
+struct Rgb {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> px;
+};
+Rgb readPng(const std::string& path) {
+    png_image img{};
+    img.version = PNG_IMAGE_VERSION;
+    Rgb r;
+    if (!png_image_begin_read_from_file(&img, path.c_str())) return r;
+    img.format = PNG_FORMAT_RGB;
+    r.px.resize(PNG_IMAGE_SIZE(img));
+    if (!png_image_finish_read(&img, nullptr, r.px.data(), 0, nullptr)) return {};
+    r.width = static_cast<int>(img.width);
+    r.height = static_cast<int>(img.height);
+    return r;
+}
+} // namespace
+
+TEST(CliRender, DemoImageRendersWhatAViewShows) {
+    namespace fs = std::filesystem;
+    fs::path dir = fs::path(::testing::TempDir()) / "quillon_cli_render";
+    fs::create_directories(dir);
+    const std::string fts = (dir / "demo.fts").string(), png = (dir / "demo.png").string();
+    ASSERT_EQ(runCli("demo " + fts).status, 0);
+    Outcome r = runCli("render " + fts + " " + png + " --zoom 0.25");
+    ASSERT_EQ(r.status, 0) << r.out;
+    Rgb got = readPng(png);
+    ASSERT_GT(got.width, 0);
+
+    // The same view through the library: stored display values, zoom 1/4.
+    quillon::Image image;
+    quillon::openImage(fts, image, quillon::Progress::none());
+    quillon::ImageRenderer view(image);
+    view.initFromImage();
+    quillon::Picture pic;
+    const int w = static_cast<int>(image.width() * 0.25 + 0.5),
+              h = static_cast<int>(image.height() * 0.25 + 0.5);
+    ASSERT_EQ(view.renderRect(0, 0, w, h, &pic, {0.25}), 0);
+    ASSERT_EQ(got.width, w);
+    ASSERT_EQ(got.height, h);
+    int bright = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::uint8_t* p = &got.px[static_cast<std::size_t>((y * w + x) * 3)];
+            ASSERT_EQ(quillon::makeRgb(p[0], p[1], p[2]), pic.rgbAt(x, y)) << x << "," << y;
+            bright += p[1] > 200;
+        }
+    EXPECT_GT(bright, 10) << "stars show";
+    EXPECT_LT(bright, w * h / 10) << "the sky stays dark";
+
+    // Options change the picture: inverted steps with explicit points.
+    Outcome o = runCli("render " + fts + " " + png +
+                       " --black 1500 --white 3000 --invert --lut stufen --zoom 0.1");
+    ASSERT_EQ(o.status, 0) << o.out;
+    EXPECT_NE(o.out.find("Schwarz 1500,1500,1500"), std::string::npos) << o.out;
+    EXPECT_EQ(readPng(png).width, 120);
+
+    Outcome hist = runCli("histogram " + fts);
+    ASSERT_EQ(hist.status, 0) << hist.out;
+    EXPECT_NE(hist.out.find("1080000 Pixel"), std::string::npos) << hist.out;
+    for (const char* ch : {"\nR ", "\nG ", "\nB "})
+        EXPECT_NE(hist.out.find(ch), std::string::npos) << ch;
+    fs::remove_all(dir);
 }

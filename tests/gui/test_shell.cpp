@@ -144,6 +144,7 @@ void ShellTest::menusFollowTheNumberOfDocuments() {
                                       QStringLiteral("Änderungen in Bild2 speichern?")}));
     QCOMPARE(menuTitles(s.frame).size(), 4);
     QVERIFY(!s.frame->zoomBox()->isEnabled());
+    QCOMPARE(s.frame->zoomBox()->currentText(), QStringLiteral("100%"));
 }
 
 void ShellTest::newDialogShowsMemoryAndRaisesUserLayers() {
@@ -334,6 +335,10 @@ void ShellTest::saveAsFitsAndReopenRestoresTheView() {
     ui::CWinQuillonDoc* again = s.app->openDocument(target);
     Shell::settle();
     QVERIFY(again);
+    // The first view of an opened file fits itself into the window.
+    QTest::qWait(20);
+    Shell::settle();
+    QVERIFY(again->views().first()->zoom() != 1.0);
     // The file keeps the display of the view it was saved from.
     const auto& p = again->views().first()->renderer().params();
     QCOMPARE(p.whitePoint, shown.whitePoint);
