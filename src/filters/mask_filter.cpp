@@ -31,25 +31,7 @@ struct Tap {
 };
 
 template <int VW>
-struct Vec;
-template <>
-struct Vec<4> {
-    typedef float F __attribute__((vector_size(16)));
-    typedef int I __attribute__((vector_size(16)));
-    typedef short S __attribute__((vector_size(8)));
-};
-template <>
-struct Vec<8> {
-    typedef float F __attribute__((vector_size(32)));
-    typedef int I __attribute__((vector_size(32)));
-    typedef short S __attribute__((vector_size(16)));
-};
-template <>
-struct Vec<16> {
-    typedef float F __attribute__((vector_size(64)));
-    typedef int I __attribute__((vector_size(64)));
-    typedef short S __attribute__((vector_size(32)));
-};
+using Vec = simd::Vec<VW>;
 
 // The per-pixel arithmetic, for rows narrower than one block.
 void convolveScalar(Sample* out, const float* const* rows, const Tap* taps, int ntaps, int ow,

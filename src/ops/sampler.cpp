@@ -235,19 +235,7 @@ private:
 };
 
 template <int VW>
-struct FVec;
-template <>
-struct FVec<8> {
-    typedef float F __attribute__((vector_size(32)));
-    typedef int I __attribute__((vector_size(32)));
-    typedef short S __attribute__((vector_size(16)));
-};
-template <>
-struct FVec<16> {
-    typedef float F __attribute__((vector_size(64)));
-    typedef int I __attribute__((vector_size(64)));
-    typedef short S __attribute__((vector_size(32)));
-};
+using FVec = simd::Vec<VW>;
 
 // out[x] = finish(((0 + wy0·h0) + wy1·h1) + wy2·h2) + wy3·h3), VW columns at a time.
 template <int VW>

@@ -1,4 +1,6 @@
 // quillon-cli demo, convert and info on FITS files, as a user runs them.
+#include "cli/cli_runner.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,22 +11,9 @@
 #include <sys/wait.h>
 
 namespace {
-struct Result {
-    int status;
-    std::string out;
-};
-
-Result run(const std::string& args) {
-    std::string cmd = std::string(QUILLON_CLI) + " " + args + " 2>&1";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    Result r{-1, {}};
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+using Result = CliResult;
+inline CliResult run(const std::string& args) {
+    return runCli(args);
 }
 
 struct Dir {

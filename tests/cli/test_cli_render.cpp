@@ -3,6 +3,8 @@
 #include "display/renderer.h"
 #include "formats/open.h"
 
+#include "cli/cli_runner.h"
+
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -15,23 +17,7 @@
 #include <sys/wait.h>
 
 namespace {
-struct Outcome {
-    int status;
-    std::string out;
-};
-
-Outcome runCli(const std::string& args) {
-    std::string cmd = std::string(QUILLON_CLI) + " " + args + " 2>&1";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    Outcome r{-1, {}};
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
+using Outcome = CliResult;
 } // namespace
 
 TEST(CliRender, HelpListsTheOptions) {

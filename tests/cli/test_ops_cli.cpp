@@ -1,4 +1,6 @@
 // quillon-cli filter, resize, crop, rotate, mirror: wrong use and refused parameters.
+#include "cli/cli_runner.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -7,23 +9,7 @@
 #include <sys/wait.h>
 
 namespace {
-struct Result {
-    int status;
-    std::string out;
-};
-
-Result runCli(const std::string& args) {
-    std::string cmd = std::string(QUILLON_CLI) + " " + args + " 2>&1";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    Result r{-1, {}};
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
+using Result = CliResult;
 
 bool contains(const Result& r, const std::string& text) {
     return r.out.find(text) != std::string::npos;

@@ -10,6 +10,8 @@
 #include "ops/geometry.h"
 #include "ops/sampler.h"
 
+#include "cli/cli_runner.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -24,23 +26,7 @@ using namespace quillon;
 namespace fs = std::filesystem;
 
 namespace {
-struct Result {
-    int status;
-    std::string out;
-};
-
-Result runCli(const std::string& args) {
-    std::string cmd = std::string(QUILLON_CLI) + " " + args + " 2>&1";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    Result r{-1, {}};
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
+using Result = CliResult;
 
 class CliOpsFits : public ::testing::Test {
 protected:
