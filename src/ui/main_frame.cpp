@@ -365,6 +365,8 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
         if (view == activeView()) tools_->refreshAll();
     };
     connect(view, &CWinQuillonView::zoomChanged, this, followView);
+    connect(view, &CWinQuillonView::displayChanged, this, followView);
+    connect(view, &CWinQuillonView::hideToolsRequested, this, &CMainFrame::hideTools);
     connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, followView);
     connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, followView);
     if (copyFrom) {

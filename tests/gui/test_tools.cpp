@@ -61,6 +61,7 @@ class ToolsTest : public QObject {
 private slots:
     void windowsFollowTheActiveViewAndDisableWithoutOne();
     void redWhitePointWithKeepRatioOffAndOn();
+    void pickedWhitePointShowsInTheScalingWindow();
     void brightnessPlusMovesBothPoints();
     void gammaStopsAtItsLimits();
     void outOfRangeInputShowsTheRangePrompt();
@@ -139,6 +140,23 @@ void ToolsTest::redWhitePointWithKeepRatioOffAndOn() {
     QCOMPARE(r.params().whitePoint, (Points{400, 400, 400}));
     QCOMPARE(w->pointField(1, true)->text(), QStringLiteral("400"));
     QCOMPARE(w->pointField(2, true)->text(), QStringLiteral("400"));
+}
+
+void ToolsTest::pickedWhitePointShowsInTheScalingWindow() {
+    Shell s;
+    ui::CWinQuillonDoc* d = s.newImage(16, 16);
+    auto* w = openScaling(s);
+    if (w->keepRatioBox()->isChecked()) w->keepRatioBox()->click();
+    ImageHeader h;
+    QCOMPARE(d->image().BeginSampleWrite(h), 0);
+    h.planes[0][3][4] = 1234;
+    h.planes[1][3][4] = 567;
+    h.planes[2][3][4] = 89;
+    d->image().EndSampleWrite();
+    QVERIFY(s.frame->activeView()->pickWhitePoint(QPointF(4.5, 3.5)));
+    QCOMPARE(w->pointField(0, true)->text(), QStringLiteral("1234"));
+    QCOMPARE(w->pointField(1, true)->text(), QStringLiteral("567"));
+    QCOMPARE(w->pointField(2, true)->text(), QStringLiteral("89"));
 }
 
 void ToolsTest::brightnessPlusMovesBothPoints() {
