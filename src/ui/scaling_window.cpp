@@ -31,13 +31,14 @@ ScalingWindow::ScalingWindow(QWidget* owner, SettingsRecord& settings)
         sg->addWidget(new QLabel(QString::fromUtf8(labels[row]), standard), row, 0);
         for (int k = 0; k < 2; ++k) {
             auto* b = new QPushButton(k == 0 ? QStringLiteral("-") : QStringLiteral("+"), standard);
-            b->setFixedWidth(32);
+            b->setFixedWidth(28);
             const int i = row * 2 + k;
             steps_[static_cast<std::size_t>(i)] = b;
             sg->addWidget(b, row, 1 + k);
             connect(b, &QPushButton::clicked, this, [this, i] { onStep(i); });
         }
     }
+    sg->setColumnStretch(3, 1);
     outer->addWidget(standard);
 
     // "Direkte Einstellungen": black, white and weight per channel, exponent, switches.
@@ -51,7 +52,7 @@ ScalingWindow::ScalingWindow(QWidget* owner, SettingsRecord& settings)
         dg->addWidget(new QLabel(QString::fromUtf8(channels[c]), direct), c + 1, 0);
         for (int k = 0; k < 2; ++k) {
             auto* f = new NumberField(-32768, 32767, -1, direct);
-            f->setFixedWidth(64);
+            f->setFixedWidth(46);
             points_[static_cast<std::size_t>(c)][static_cast<std::size_t>(k)] = f;
             dg->addWidget(f, c + 1, 1 + k);
             const bool white = k == 1;
@@ -59,25 +60,25 @@ ScalingWindow::ScalingWindow(QWidget* owner, SettingsRecord& settings)
                     [this, c, white](double v) { onPoint(c, white, v); });
         }
         auto* w = new NumberField(0.01, 100, 2, direct);
-        w->setFixedWidth(56);
+        w->setFixedWidth(42);
         weights_[static_cast<std::size_t>(c)] = w;
         dg->addWidget(w, c + 1, 3);
         connect(w, &NumberField::committed, this, [this] { onWeight(); });
     }
     dg->addWidget(new QLabel(QStringLiteral("Exponent:"), direct), 4, 0, 1, 2);
     exponent_ = new NumberField(0.1, 10, 2, direct);
-    exponent_->setFixedWidth(64);
+    exponent_->setFixedWidth(46);
     dg->addWidget(exponent_, 4, 2);
     connect(exponent_, &NumberField::committed, this, [this](double v) { onExponent(v); });
     keepRatio_ = new QCheckBox(QStringLiteral("beibehalten"), direct);
-    dg->addWidget(keepRatio_, 4, 3);
+    dg->addWidget(keepRatio_, 5, 2, 1, 2);
     connect(keepRatio_, &QCheckBox::toggled, this, [this](bool on) {
         if (filling_ || !view()) return;
         switchKeepRatio(view()->renderer(), on);
         afterDisplayEdit();
     });
     overlay_ = new QCheckBox(QStringLiteral("Overlay anzeigen"), direct);
-    dg->addWidget(overlay_, 5, 0, 1, 4);
+    dg->addWidget(overlay_, 6, 0, 1, 4);
     connect(overlay_, &QCheckBox::toggled, this, [this](bool on) {
         if (filling_ || !view()) return;
         view()->renderer().setShowOverlay(on);
@@ -94,20 +95,31 @@ ScalingWindow::ScalingWindow(QWidget* owner, SettingsRecord& settings)
     eg->addWidget(lutType_, 0, 1);
     invert_ = new QCheckBox(QStringLiteral("Invertieren"), extended);
     periodic_ = new QCheckBox(QStringLiteral("Periodisch forts."), extended);
-    eg->addWidget(invert_, 1, 0);
-    eg->addWidget(periodic_, 1, 1);
-    eg->addWidget(new QLabel(QStringLiteral("Farbpalette (nur \n Einkanal-Bilder):"), extended), 2,
+    eg->addWidget(invert_, 1, 0, 1, 2);
+    eg->addWidget(periodic_, 2, 0, 1, 2);
+    eg->addWidget(new QLabel(QStringLiteral("Farbpalette (nur \n Einkanal-Bilder):"), extended), 3,
                   0);
     palette_ = new QComboBox(extended);
     for (const char* e : kPaletteEntries) palette_->addItem(QString::fromUtf8(e));
-    eg->addWidget(palette_, 2, 1);
+    eg->addWidget(palette_, 3, 1);
     preset_ = new QComboBox(extended);
     for (const char* e : kPresetEntries) preset_->addItem(QString::fromUtf8(e));
-    eg->addWidget(preset_, 3, 0);
+    eg->addWidget(preset_, 4, 0);
     reset_ = new QPushButton(QStringLiteral("Reset"), extended);
-    eg->addWidget(reset_, 3, 1);
+    eg->addWidget(reset_, 4, 1);
     outer->addWidget(extended);
     outer->addStretch(1);
+    for (auto* g : {sg, dg, eg}) {
+        g->setHorizontalSpacing(4);
+        g->setContentsMargins(4, 4, 4, 4);
+    }
+    // Narrow enough for the standard column at the right edge of the desktop.
+    setMaximumWidth(230);
+    lutType_->setMinimumContentsLength(6);
+    palette_->setMinimumContentsLength(6);
+    preset_->setMinimumContentsLength(8);
+    for (QComboBox* c : {lutType_, palette_, preset_})
+        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
     connect(lutType_, &QComboBox::activated, this, [this] { onSwitches(); });
     connect(palette_, &QComboBox::activated, this, [this] { onSwitches(); });
