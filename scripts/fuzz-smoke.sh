@@ -23,7 +23,7 @@ for src in fuzz/*_fuzz.cpp; do
   mkdir -p "$work"
   if [ -d "$seeds" ]; then cp -n "$seeds"/* "$work"/ 2>/dev/null || true; else echo "fuzz-smoke: no seeds for $target"; fi
   echo "fuzz-smoke: $target for ${SECONDS_EACH}s"
-  if ! "$BUILD/fuzz/$target" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 \
+  if ! "$BUILD/fuzz/$target" -max_total_time="$SECONDS_EACH" -timeout=60 -rss_limit_mb=2048 \
       -max_len=65536 -artifact_prefix="$BUILD/$target-" "$work" 2>"$BUILD/$target.log"; then
     echo "fuzz-smoke: $target FAILED, see $BUILD/$target.log"
     tail -n 40 "$BUILD/$target.log"

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config clang clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libraw-dev libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libwmf-dev
+  libraw-dev libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libwmf-dev fonts-urw-base35
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-astropy python3-numpy fitsverify libcfitsio-dev
   libopencv-dev

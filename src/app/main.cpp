@@ -2,6 +2,7 @@
 #include "app/qt_settings_store.h"
 #include "app/quillon_app.h"
 #include "app/single_instance.h"
+#include "core/memory.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
 
@@ -63,6 +64,7 @@ QRect desktopGeometry() {
 } // namespace
 
 int main(int argc, char** argv) {
+    quillon::memory::limitToPhysicalMemory();
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));

@@ -2,7 +2,11 @@
 #include "formats/open.h"
 
 #include "core/error.h"
+#include "formats/camera_raw.h"
 #include "formats/fits_reader.h"
+#include "formats/oes_ast.h"
+#include "formats/raster_import.h"
+#include "formats/sbig.h"
 
 #include <algorithm>
 #include <array>
@@ -68,10 +72,10 @@ const char* fileKindName(FileKind kind) {
 ReaderFn readerFor(FileKind kind) {
     switch (kind) {
     case FileKind::Fits: return readFits;
-    case FileKind::OesAst: return nullptr;
-    case FileKind::Sbig: return nullptr;
-    case FileKind::Raster: return nullptr;
-    case FileKind::CameraRaw: return nullptr;
+    case FileKind::OesAst: return readOesAst;
+    case FileKind::Sbig: return readSbig;
+    case FileKind::Raster: return readRaster;
+    case FileKind::CameraRaw: return readCameraRaw;
     }
     return nullptr;
 }

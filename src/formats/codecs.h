@@ -1,0 +1,58 @@
+// The raster codec layer: recognition of a file's format by its content and the decoders and
+// encoders of the individual formats. Every function throws Error with the codec's own text;
+// decodeFile/decodeMemory wrap it as "Decoder error: %s\n".
+#pragma once
+
+#include "formats/bitmap.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace quillon {
+
+enum class RasterFormat {
+    Bmp,
+    Tga,
+    Gif,
+    Tiff,
+    Pict,
+    Jpeg,
+    Png,
+    EpsTiff,
+    Pcx,
+    Pgm,
+    Wmf,
+    Emf,
+    Unknown
+};
+
+// The format of a file by its name (".WMF"/".EMF" anywhere in the upper-cased name) and then
+// by its first bytes, in the fixed order of the tests. `name` may be empty.
+RasterFormat detectRasterFormat(const std::string& name, const std::uint8_t* data,
+                                std::size_t size);
+
+// Reads a file (message "Opening %s failed" when impossible), recognises and decodes it.
+void decodeFile(const std::string& path, Bitmap& out);
+// The same for a memory block; `name` only serves the metafile test.
+void decodeMemory(const std::uint8_t* data, std::size_t size, Bitmap& out,
+                  const std::string& name = {});
+
+// The decoders of the codec layer (data is the whole file).
+void decodeBmp(const std::uint8_t* data, std::size_t size, Bitmap& out);
+void decodeTga(const std::uint8_t* data, std::size_t size, Bitmap& out);
+void decodePcx(const std::uint8_t* data, std::size_t size, Bitmap& out);
+void decodePgm(const std::uint8_t* data, std::size_t size, Bitmap& out);
+void decodePict(const std::uint8_t* data, std::size_t size, Bitmap& out);
+void decodeJpeg(const std::uint8_t* data, std::size_t size, Bitmap& out);
+void decodePng(const std::uint8_t* data, std::size_t size, Bitmap& out);
+void decodeTiff(const std::uint8_t* data, std::size_t size, Bitmap& out);
+void decodeWmf(const std::uint8_t* data, std::size_t size, Bitmap& out);
+
+// Encoders: write an 8-bit (palette) or 32-bit bitmap to a file through a temporary file.
+void encodeBmp(const Bitmap& bmp, const std::string& path);
+void encodeJpeg(const Bitmap& bmp, const std::string& path, int quality = 90);
+void encodePng(const Bitmap& bmp, const std::string& path);
+void encodeTiff(const Bitmap& bmp, const std::string& path);
+
+} // namespace quillon

@@ -1,0 +1,151 @@
+// Export: encoder by extension, the messages, the grey rule and round trips of every encoder.
+#include "display/renderer.h"
+#include "formats/bytes.h"
+#include "formats/codecs.h"
+#include "formats/open.h"
+#include "formats/raster_export.h"
+
+#include <filesystem>
+
+using namespace quillon;
+using namespace qtest;
+
+namespace {
+
+// A 14 × 11 picture: grey ramp, or a colour pattern.
+ExportPicture picture(bool grey) {
+    ExportPicture p;
+    p.width = 14;
+    p.height = 11;
+    p.greyDisplay = grey;
+    p.renderRow = [grey](int y, std::uint8_t* row) {
+        for (int x = 0; x < 14; ++x) {
+            auto v = static_cast<std::uint8_t>(10 * x + y);
+            row[4 * x] = grey ? v : 30, row[4 * x + 1] = grey ? v : 90, row[4 * x + 2] = v;
+            row[4 * x + 3] = 255;
+        }
+    };
+    return p;
+}
+
+} // namespace
+
+TEST(RasterExport, EncoderByExtensionAndMessages) {
+    EXPECT_EQ(exportEncoderFor("a.JPG"), ExportEncoder::Jpeg);
+    EXPECT_EQ(exportEncoderFor("a.jif"), ExportEncoder::Jpeg);
+    EXPECT_EQ(exportEncoderFor("x.y/a.tif"), ExportEncoder::Tiff);
+    EXPECT_EQ(exportEncoderFor("a.png"), ExportEncoder::Png);
+    EXPECT_EQ(exportEncoderFor("a.Dib"), ExportEncoder::Bmp);
+    TempDir dir;
+    EXPECT_EQ(errorOf([&] { exportPicture(picture(true), dir.file("a.tga")); }),
+              "Error saving the file: In diesem Dateiformat können sie nicht speichern: Wählen "
+              "Sie \"Speichern unter\"");
+    EXPECT_EQ(errorOf([&] { exportPicture(picture(true), dir.file("a.xyz")); }),
+              "Unbekannte Dateinamenerweiterung! Speichern abgebrochen.");
+    EXPECT_EQ(errorOf([&] { exportPicture(picture(true), dir.file("a.tiff")); }),
+              rasterExport::kUnknownExtension);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("a.tga")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("a.xyz")));
+    std::string e = errorOf([&] { exportPicture(picture(true), dir.file("no/such/dir/a.png")); });
+    EXPECT_EQ(e.rfind("Error saving the file: ", 0), 0u) << e;
+    ExportPicture broken;
+    EXPECT_EQ(errorOf([&] { exportPicture(broken, dir.file("a.png")); }),
+              "Error saving the file: Unerwarteter Fehler: Code 00061");
+}
+
+TEST(RasterExport, GreyRuleForTiffAndBmpOnly) {
+    Bitmap bmp;
+    renderForExport(picture(true), ExportEncoder::Bmp, bmp);
+    EXPECT_EQ(bmp.bitCount(), 8);
+    renderForExport(picture(true), ExportEncoder::Tiff, bmp);
+    EXPECT_EQ(bmp.bitCount(), 8);
+    renderForExport(picture(true), ExportEncoder::Png, bmp);
+    EXPECT_EQ(bmp.bitCount(), 32);
+    renderForExport(picture(false), ExportEncoder::Bmp, bmp);
+    EXPECT_EQ(bmp.bitCount(), 32);
+    // The grey value of a colour that is not quite grey: (30 r + 59 g + 11 b + 50) / 100.
+    ExportPicture p = picture(true);
+    p.renderRow = [](int, std::uint8_t* row) {
+        for (int x = 0; x < 14; ++x) row[4 * x] = 200, row[4 * x + 1] = 100, row[4 * x + 2] = 50;
+    };
+    renderForExport(p, ExportEncoder::Tiff, bmp);
+    EXPECT_EQ(bmp.row(0)[0], (30 * 50 + 59 * 100 + 11 * 200 + 50) / 100);
+}
+
+class ExportRoundTrip : public ::testing::TestWithParam<std::tuple<const char*, bool>> {};
+
+TEST_P(ExportRoundTrip, ReadsBackWhatWasShown) {
+    auto [ext, grey] = GetParam();
+    TempDir dir;
+    std::string path = dir.file(std::string("out") + ext);
+    exportPicture(picture(grey), path);
+    Image img;
+    openImage(path, img, Progress::none());
+    ASSERT_EQ(img.type(), grey ? BW_IMAGE : RGB_IMAGE);
+    ASSERT_EQ(img.width(), 14);
+    ASSERT_EQ(img.height(), 11);
+    const int tol = std::string(ext) == ".jpg" ? 6 : 0;
+    EXPECT_NEAR(img.row(0, 5)[7], 75, tol);
+    EXPECT_NEAR(img.row(0, 10)[13], 140, tol);
+    if (!grey) {
+        EXPECT_NEAR(img.row(1, 3)[3], 90, tol);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Encoders, ExportRoundTrip,
+                         ::testing::Combine(::testing::Values(".bmp", ".jpg", ".png", ".tif"),
+                                            ::testing::Bool()));
+
+namespace {
+// A 20 × 12 grey ramp 0 .. 950 (50 per column), optionally with an overlay.
+void ramp(Image& img, bool overlay) {
+    ASSERT_NE(img.Define(20, 12, BW_IMAGE, overlay), 0u);
+    ASSERT_EQ(img.AllocateSamples(), 0);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 20; ++x) img.row(0, y)[x] = static_cast<Sample>(50 * x);
+    if (overlay) img.row(1, 0)[0] = 1;
+}
+
+int bmpBitCount(const std::string& path) {
+    Bytes b = readAll(path);
+    return b.size() > 30 ? b[28] : -1;
+}
+} // namespace
+
+TEST(ExportView, StretchedToneMappingAndTheGreyRule) {
+    TempDir dir;
+    Image img;
+    ramp(img, false);
+    ImageRenderer r(img);
+    r.initFromImage();
+    Points black{0, 0, 0}, white{1000, 1000, 1000};
+    r.setPoints(&black, &white);
+    r.rebuildLut();
+    exportView(r, dir.file("a.jpg"));
+    Image back;
+    openImage(dir.file("a.jpg"), back, Progress::none());
+    EXPECT_EQ(back.type(), BW_IMAGE);
+    EXPECT_NEAR(back.row(0, 6)[10], 500 * 255 / 1000, 3) << "the shown, stretched value";
+    EXPECT_NEAR(back.row(0, 6)[19], 950 * 255 / 1000, 3);
+
+    exportView(r, dir.file("a.bmp"));
+    EXPECT_EQ(bmpBitCount(dir.file("a.bmp")), 8) << "grey shown in grey: 8-bit BMP";
+    exportView(r, dir.file("a.tif"));
+    Image tif;
+    openImage(dir.file("a.tif"), tif, Progress::none());
+    EXPECT_NEAR(tif.row(0, 0)[10], 127, 1);
+
+    Image withOverlay;
+    ramp(withOverlay, true);
+    ImageRenderer ro(withOverlay);
+    ro.initFromImage();
+    exportView(ro, dir.file("o.bmp"));
+    EXPECT_EQ(bmpBitCount(dir.file("o.bmp")), 24) << "a visible overlay needs colour";
+
+    EXPECT_EQ(
+        errorOf([&] { exportView(r, dir.file("a.tga")); }).rfind("Error saving the file: ", 0), 0u);
+    Image empty;
+    ImageRenderer re(empty);
+    EXPECT_EQ(errorOf([&] { exportView(re, dir.file("e.png")); }),
+              "Error saving the file: Unerwarteter Fehler: Code 00061");
+}
