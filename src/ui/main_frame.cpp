@@ -7,6 +7,7 @@
 #include "ui/help_viewer.h"
 #include "ui/help_wizard.h"
 #include "ui/messages.h"
+#include "ui/tool_window.h"
 #include "ui/view.h"
 
 #include <QAction>
@@ -23,6 +24,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -72,6 +74,11 @@ CMainFrame::CMainFrame(app::CWinQuillonApp& app) : app_(app) {
     connect(&app_, &app::CWinQuillonApp::recentFilesChanged, this, &CMainFrame::rebuildRecentMenu);
     wizard_ = new HelpWizard(this);
     help_ = new HelpViewer(this);
+    tools_ = new ToolWindows(this, app_.settings());
+    connect(tools_, &ToolWindows::closedByUser, this, [this](Tool t) {
+        toolShown_[static_cast<std::size_t>(t)] = false;
+        updateActions();
+    });
     wizard_->browser()->programFolder = QCoreApplication::applicationDirPath();
     connect(wizard_->browser(), &WizardBrowser::openHelpTopic, this, &CMainFrame::showHelpTopic);
     connect(wizard_->browser(), &WizardBrowser::openFile, this,
@@ -353,6 +360,15 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
     });
     connect(view, &QObject::destroyed, this,
             [this] { QTimer::singleShot(0, this, &CMainFrame::updateActions); });
+    // The tool windows follow zoom and scrolling of the active view.
+    auto followView = [this, view] {
+        if (view == activeView()) tools_->refreshAll();
+    };
+    connect(view, &CWinQuillonView::zoomChanged, this, followView);
+    connect(view, &CWinQuillonView::displayChanged, this, followView);
+    connect(view, &CWinQuillonView::hideToolsRequested, this, &CMainFrame::hideTools);
+    connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, followView);
+    connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, followView);
     if (copyFrom) {
         if (auto* src = qobject_cast<QMdiSubWindow*>(copyFrom->parentWidget()))
             child->setGeometry(src->geometry().translated(24, 24));
@@ -374,6 +390,7 @@ void CMainFrame::onSubWindowActivated(QMdiSubWindow* w) {
         v->document()->setActiveView(v);
     }
     updateActions();
+    if (w || mdi_->subWindowList().isEmpty()) tools_->setActiveView(v);
 }
 
 void CMainFrame::onViewZoomChanged() {
@@ -418,11 +435,22 @@ void CMainFrame::updateActions() {
     enable(Cmd::ShowOverlay, d && d->image().hasOverlay());
     action(Cmd::ShowOverlay)->setChecked(v && v->renderer().params().showOverlay);
     action(Cmd::HelpWizard)->setChecked(toolShown(Tool::HelpWizard));
-    action(Cmd::ToolNavigator)->setChecked(toolShown(Tool::Navigator));
-    action(Cmd::ToolScaling)->setChecked(toolShown(Tool::Scaling));
-    action(Cmd::ToolHistogram)->setChecked(toolShown(Tool::Histogram));
-    action(Cmd::ToolPhotometry)->setChecked(toolShown(Tool::Photometry));
-    action(Cmd::ImageInfo)->setChecked(toolShown(Tool::ImageInfo));
+    // While hidden, the toggles show what "Tools &ausblenden" will bring back.
+    auto toolChecked = [this](Tool t) {
+        return toolsHidden_ ? (hiddenTools_ & (1u << static_cast<unsigned>(t))) != 0 : toolShown(t);
+    };
+    for (auto [c, t] : {std::pair{Cmd::ToolNavigator, Tool::Navigator},
+                        std::pair{Cmd::ToolScaling, Tool::Scaling},
+                        std::pair{Cmd::ToolHistogram, Tool::Histogram},
+                        std::pair{Cmd::ToolPhotometry, Tool::Photometry},
+                        std::pair{Cmd::ImageInfo, Tool::ImageInfo}}) {
+        action(c)->setChecked(toolChecked(t));
+        enable(c, !toolsHidden_);
+    }
+    enable(Cmd::HideTools, true);
+    enable(Cmd::EditMapping, d && d->image().type() == USERDEFINED_IMAGE);
+    action(Cmd::HideTools)->setChecked(toolsHidden_);
+    if (!v) tools_->setActiveView(nullptr);
     zoomBox_->setEnabled(v != nullptr);
     if (v) {
         zoomBox_->setEditText(QString::asprintf("%.0f%%", v->zoom() * 100.0));

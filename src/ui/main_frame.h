@@ -28,6 +28,7 @@ class CWinQuillonDoc;
 class CWinQuillonView;
 class HelpViewer;
 class HelpWizard;
+class ToolWindows;
 
 // Tool windows in the order of their bits.
 enum class Tool { Navigator = 0, Scaling, Histogram, Photometry, ImageInfo, HelpWizard };
@@ -67,7 +68,12 @@ public:
     // wizard, image information, photometry, histogram.
     void openToolWindows(unsigned bits);
     void toggleTool(Tool t);
-    void arrangeToolWindows();
+    // desktopWidth 0: the width of the current desktop.
+    void arrangeToolWindows(int desktopWidth = 0);
+    // "Tools &ausblenden": closes the open tool windows, the second use reopens them.
+    void hideTools();
+    bool toolsHidden() const { return toolsHidden_; }
+    ToolWindows* toolWindows() const { return tools_; }
     void showHelpTopic(int topic);
     bool inContextHelpMode() const { return contextHelp_; }
 
@@ -118,6 +124,9 @@ private:
     QToolBar* toolBar_ = nullptr;
     std::array<bool, 6> toolShown_{};
     HelpWizard* wizard_ = nullptr;
+    ToolWindows* tools_ = nullptr;
+    bool toolsHidden_ = false;
+    unsigned hiddenTools_ = 0; // tools open when "Tools &ausblenden" closed them
     HelpViewer* help_ = nullptr;
     QPointer<CWinQuillonView> lastActiveView_;
 

@@ -6,9 +6,11 @@
 #include "ui/document.h"
 #include "ui/help_viewer.h"
 #include "ui/help_wizard.h"
+#include "ui/layer_matrix_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
 #include "ui/open_dialog.h"
+#include "ui/tool_window.h"
 #include "ui/view.h"
 
 #include <QAction>
@@ -91,6 +93,17 @@ void CMainFrame::connectCommands() {
     on(Cmd::FullScreenMain, [this] { fullScreen_ ? leaveFullScreen() : enterFullScreen(false); });
     on(Cmd::FullScreenAll, [this] { fullScreen_ ? leaveFullScreen() : enterFullScreen(true); });
     on(Cmd::HelpWizard, [this] { toggleTool(Tool::HelpWizard); });
+    on(Cmd::ToolNavigator, [this] { toggleTool(Tool::Navigator); });
+    on(Cmd::ToolScaling, [this] { toggleTool(Tool::Scaling); });
+    on(Cmd::ToolHistogram, [this] { toggleTool(Tool::Histogram); });
+    on(Cmd::HideTools, [this] { hideTools(); });
+    on(Cmd::ImageInfo, [this] { toggleTool(Tool::ImageInfo); });
+    on(Cmd::EditMapping, [this] {
+        CWinQuillonView* v = activeView();
+        if (!v || v->document()->image().type() != USERDEFINED_IMAGE) return;
+        LayerMatrixDialog dlg(v, this);
+        if (dlg.exec() == QDialog::Accepted) tools_->refreshAll();
+    });
     on(Cmd::WindowCascade, [this] { mdi_->cascadeSubWindows(); });
     on(Cmd::WindowTile, [this] { mdi_->tileSubWindows(); });
     on(Cmd::WindowArrangeIcons, [this] {
@@ -197,13 +210,16 @@ void CMainFrame::dropEvent(QDropEvent* e) {
 
 void CMainFrame::openToolWindows(unsigned bits) {
     // Creation order: scaling, navigator, help wizard, image information, photometry,
-    // histogram. Only the help wizard exists as a window so far; the other flags are kept so
-    // that they survive the next exit.
+    // histogram. Tools without a window yet only keep their flag, so that it survives the
+    // next exit.
     for (Tool t : {Tool::Scaling, Tool::Navigator, Tool::HelpWizard, Tool::ImageInfo,
                    Tool::Photometry, Tool::Histogram}) {
         if (!(bits & (1u << static_cast<unsigned>(t)))) continue;
-        if (t == Tool::HelpWizard) {
-            if (!toolShown(t)) toggleTool(t);
+        if (t == Tool::HelpWizard || tools_->hasWindow(t)) {
+            if (!toolShown(t) || (tools_->hasWindow(t) && !tools_->isVisible(t))) {
+                toolShown_[static_cast<std::size_t>(t)] = false;
+                toggleTool(t);
+            }
         } else {
             toolShown_[static_cast<std::size_t>(t)] = true;
         }
@@ -226,17 +242,50 @@ void CMainFrame::toggleTool(Tool t) {
             wizard_->raise();
             shown = true;
         }
+    } else if (tools_->hasWindow(t)) {
+        if (shown && tools_->isVisible(t)) {
+            tools_->close(t);
+            shown = false;
+        } else {
+            tools_->open(t);
+            shown = true;
+        }
     } else {
         shown = !shown;
     }
     updateActions();
 }
 
-void CMainFrame::arrangeToolWindows() {
+void CMainFrame::hideTools() {
+    constexpr Tool kHideable[] = {Tool::Navigator, Tool::Scaling, Tool::Histogram, Tool::Photometry,
+                                  Tool::ImageInfo};
+    if (!toolsHidden_) {
+        hiddenTools_ = 0;
+        for (Tool t : kHideable) {
+            if (!toolShown(t)) continue;
+            hiddenTools_ |= 1u << static_cast<unsigned>(t);
+            toggleTool(t);
+        }
+        toolsHidden_ = true;
+    } else {
+        toolsHidden_ = false;
+        openToolWindows(hiddenTools_ & ~kToolHelpWizard);
+        hiddenTools_ = 0;
+        if (wizard_->isVisible()) wizard_->raise();
+    }
+    updateActions();
+}
+
+void CMainFrame::arrangeToolWindows(int desktopWidth) {
     SettingsRecord& s = app_.settings();
     if (wizard_->isVisible()) wizard_->hide();
+    for (Tool t :
+         {Tool::Navigator, Tool::Scaling, Tool::Histogram, Tool::Photometry, Tool::ImageInfo})
+        tools_->close(t);
     toolShown_.fill(false);
-    s.resetPositions(desktopGeometry().width());
+    toolsHidden_ = false;
+    hiddenTools_ = 0;
+    s.resetPositions(desktopWidth > 0 ? desktopWidth : desktopGeometry().width());
     openToolWindows(kAllToolBits);
 }
 
@@ -296,6 +345,8 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
     unsigned bits = toolBits();
     if (wizard_->isVisible())
         app_.settings().setWindowPoint(WindowSlot::MiniWebBrowser, {wizard_->x(), wizard_->y()});
+    for (Tool t : {Tool::Navigator, Tool::Scaling, Tool::Histogram, Tool::ImageInfo})
+        if (tools_->isVisible(t)) tools_->window(t)->storePoint();
     if (!app_.closeAllDocuments()) {
         app_.setClosing(false);
         e->ignore();

@@ -491,6 +491,7 @@ bool CWinQuillonView::pickWhitePoint(QPointF pos) {
 
 void CWinQuillonView::afterDisplayChange() {
     viewport()->update();
+    emit displayChanged();
 }
 
 void CWinQuillonView::contextMenuEvent(QContextMenuEvent* e) {
@@ -510,7 +511,6 @@ void CWinQuillonView::showContextMenu(QPoint windowPos, QPoint globalPos) {
     menu.addAction(QStringLiteral("&Photometrie hier fixieren"))->setEnabled(false);
     menu.addSeparator();
     QAction* hide = menu.addAction(QStringLiteral("Tools &ausblenden"));
-    hide->setEnabled(false);
     QAction* leave = menu.addAction(QStringLiteral("&Vollbildansicht beenden"));
     leave->setEnabled(fullScreen_);
     QAction* chosen = menu.exec(globalPos);
@@ -520,6 +520,8 @@ void CWinQuillonView::showContextMenu(QPoint windowPos, QPoint globalPos) {
         pickWhitePoint({rx, ry});
     else if (chosen == leave)
         emit escapePressed();
+    else if (chosen == hide)
+        emit hideToolsRequested();
 }
 
 void CWinQuillonView::focusInEvent(QFocusEvent* e) {

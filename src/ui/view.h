@@ -83,6 +83,10 @@ signals:
     void selectionChanged();
     void activated(CWinQuillonView* view);
     void escapePressed();
+    // The display parameters changed here (black or white point picked).
+    void displayChanged();
+    // The context menu's "Tools &ausblenden".
+    void hideToolsRequested();
 
 protected:
     void paintEvent(QPaintEvent* e) override;

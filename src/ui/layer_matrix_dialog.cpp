@@ -1,0 +1,130 @@
+// LayerMatrixDialog: grid of layer numbers, names and R/G/B coefficients, "Normalisieren",
+// and storing through the renderer's setLayerMatrix.
+#include "ui/layer_matrix_dialog.h"
+
+#include "display/scaling.h"
+#include "ui/document.h"
+#include "ui/messages.h"
+#include "ui/view.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace quillon::ui {
+
+namespace {
+constexpr int kNameChars = static_cast<int>(kLayerNameSize) - 1;
+QString cell(const std::string& s) {
+    return QString::fromStdString(s);
+}
+} // namespace
+
+LayerMatrixDialog::LayerMatrixDialog(CWinQuillonView* view, QWidget* parent)
+    : QDialog(parent), view_(view), layers_(view->renderer().image().layerCount()) {
+    setWindowTitle(QStringLiteral("Ebenennamen / Abbildungsvorschrift"));
+    auto* l = new QVBoxLayout(this);
+    grid_ = new QTableWidget(layers_, 5, this);
+    grid_->setHorizontalHeaderLabels({QStringLiteral("Ebene"), QStringLiteral("Ebenen-Name"),
+                                      QStringLiteral("Rot"), QStringLiteral("Grün"),
+                                      QStringLiteral("Blau")});
+    grid_->verticalHeader()->hide();
+    const Image& img = view->renderer().image();
+    std::vector<float> m = view->renderer().params().layerMatrix;
+    if (m.size() != static_cast<std::size_t>(3 * layers_))
+        m = ImageRenderer::defaultLayerMatrix(layers_);
+    for (int i = 0; i < layers_; ++i) {
+        auto* num = new QTableWidgetItem(cell(layerNumberText(i + 1)));
+        num->setFlags(Qt::ItemIsEnabled);
+        grid_->setItem(i, 0, num);
+        const auto name = img.layerName(i);
+        grid_->setItem(i, 1,
+                       new QTableWidgetItem(
+                           QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))));
+        for (int c = 0; c < 3; ++c)
+            grid_->setItem(i, 2 + c,
+                           new QTableWidgetItem(
+                               cell(matrixCellText(m[static_cast<std::size_t>(c * layers_ + i)]))));
+    }
+    grid_->resizeColumnsToContents();
+    grid_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    l->addWidget(grid_, 1);
+    auto* row = new QHBoxLayout;
+    normalise_ = new QPushButton(QStringLiteral("Normalisieren"), this);
+    preview_ = new QPushButton(QStringLiteral("Vorschau..."), this);
+    preview_->setEnabled(false); // comes with the filter preview window
+    ok_ = new QPushButton(QStringLiteral("OK"), this);
+    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
+    ok_->setDefault(true);
+    row->addWidget(normalise_);
+    row->addWidget(preview_);
+    row->addStretch(1);
+    row->addWidget(ok_);
+    row->addWidget(cancel);
+    l->addLayout(row);
+    connect(normalise_, &QPushButton::clicked, this, &LayerMatrixDialog::normalise);
+    connect(ok_, &QPushButton::clicked, this, &LayerMatrixDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &LayerMatrixDialog::reject);
+    resize(460, 120 + 30 * std::min(layers_, 12));
+}
+
+bool LayerMatrixDialog::readMatrix(std::vector<float>& m) {
+    m.assign(static_cast<std::size_t>(3 * layers_), 0.0f);
+    for (int i = 0; i < layers_; ++i)
+        for (int c = 0; c < 3; ++c) {
+            QTableWidgetItem* it = grid_->item(i, 2 + c);
+            QString t = it ? it->text().trimmed() : QString();
+            t.replace(QLatin1Char(','), QLatin1Char('.'));
+            bool ok = false;
+            const double v = t.toDouble(&ok);
+            if (!ok || !std::isfinite(v)) {
+                showMessage(this, QStringLiteral("Geben Sie bitte eine Zahl ein."));
+                grid_->setCurrentCell(i, 2 + c);
+                grid_->editItem(it);
+                return false;
+            }
+            m[static_cast<std::size_t>(c * layers_ + i)] = static_cast<float>(v);
+        }
+    return true;
+}
+
+void LayerMatrixDialog::normalise() {
+    std::vector<float> m;
+    if (!readMatrix(m)) return;
+    normaliseLayerMatrix(m, layers_);
+    for (int i = 0; i < layers_; ++i)
+        for (int c = 0; c < 3; ++c)
+            grid_->item(i, 2 + c)->setText(
+                cell(matrixCellText(m[static_cast<std::size_t>(c * layers_ + i)])));
+}
+
+bool LayerMatrixDialog::store() {
+    std::vector<float> m;
+    if (!readMatrix(m)) return false;
+    ImageRenderer& r = view_->renderer();
+    r.setLayerMatrix(m);
+    r.rebuildLut();
+    Image& img = r.image();
+    for (int i = 0; i < layers_; ++i) {
+        QString name = grid_->item(i, 1) ? grid_->item(i, 1)->text() : QString();
+        QByteArray b = name.left(kNameChars).toUtf8();
+        while (b.size() > kNameChars) {
+            name.chop(1);
+            b = name.left(kNameChars).toUtf8();
+        }
+        img.setLayerName(i, b.toStdString());
+    }
+    img.invalidateHistogram();
+    view_->document()->refreshViews(false);
+    return true;
+}
+
+void LayerMatrixDialog::accept() {
+    if (store()) QDialog::accept();
+}
+
+} // namespace quillon::ui
