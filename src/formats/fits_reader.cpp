@@ -2,6 +2,7 @@
 // every supported BITPIX into 16-bit planes (read in whole chunks, swapped in bulk, in
 // parallel over rows).
 #include "formats/fits_reader.h"
+#include "formats/reader_util.h"
 
 #include "core/error.h"
 #include "core/parallel.h"
@@ -525,17 +526,7 @@ void readImage(const Source& src, Image& image, Progress& progress, std::string_
 }
 
 void readGuarded(const Source& src, Image& image, Progress& progress, std::string_view path) {
-    try {
-        readImage(src, image, progress, path);
-    } catch (const std::bad_alloc&) {
-        image.Clear();
-        progress.end();
-        throw Error(msg::kOutOfMemory);
-    } catch (...) {
-        image.Clear();
-        progress.end();
-        throw;
-    }
+    detail::guardedRead(image, progress, [&] { readImage(src, image, progress, path); });
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Open dispatch by file extension, and the table of built-in readers.
 #include "formats/open.h"
+#include "formats/reader_util.h"
 
 #include "core/error.h"
 #include "formats/camera_raw.h"
@@ -87,17 +88,7 @@ void openImage(const std::string& path, Image& image, Progress& progress) {
     if (!reader)
         throw Error(std::string("Das Dateiformat ") + fileKindName(kind) +
                     " wird in dieser Version noch nicht unterstützt.");
-    try {
-        reader(p, image, progress);
-    } catch (const std::bad_alloc&) {
-        image.Clear();
-        progress.end();
-        throw Error(msg::kOutOfMemory);
-    } catch (...) {
-        image.Clear();
-        progress.end();
-        throw;
-    }
+    detail::guardedRead(image, progress, [&] { reader(p, image, progress); });
 }
 
 } // namespace quillon

@@ -2,6 +2,8 @@
 #include "formats/dng_file.h"
 #include "formats/raster_files.h"
 
+#include "cli/cli_runner.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,22 +14,9 @@
 using namespace qtest;
 
 namespace {
-struct Result {
-    int status;
-    std::string out;
-};
-
-Result run(const std::string& args) {
-    std::string cmd = std::string(QUILLON_CLI) + " " + args + " 2>&1";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    Result r{-1, {}};
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
+using Result = CliResult;
+inline CliResult run(const std::string& args) {
+    return runCli(args);
 }
 
 Bytes sbigFile() {
