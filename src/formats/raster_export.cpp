@@ -63,14 +63,21 @@ void encodeBitmap(const Bitmap& bmp, ExportEncoder encoder, const std::string& p
     }
 }
 
-void exportPicture(const ExportPicture& picture, const std::string& path) {
-    ExportEncoder encoder;
+namespace {
+// The encoder for the export command: the unknown extension's message stands alone, every
+// other refusal comes inside "Error saving the file: %s".
+ExportEncoder encoderForExport(const std::string& path) {
     try {
-        encoder = exportEncoderFor(path);
+        return exportEncoderFor(path);
     } catch (const Error& e) {
         if (std::string(e.what()) == rasterExport::kUnknownExtension) throw;
         throw Error(exportFailureMessage(e.what()));
     }
+}
+} // namespace
+
+void exportPicture(const ExportPicture& picture, const std::string& path) {
+    const ExportEncoder encoder = encoderForExport(path);
     try {
         Bitmap bmp;
         renderForExport(picture, encoder, bmp);
@@ -83,13 +90,7 @@ void exportPicture(const ExportPicture& picture, const std::string& path) {
 }
 
 void exportView(const ImageRenderer& renderer, const std::string& path) {
-    ExportEncoder encoder;
-    try {
-        encoder = exportEncoderFor(path);
-    } catch (const Error& e) {
-        if (std::string(e.what()) == rasterExport::kUnknownExtension) throw;
-        throw Error(exportFailureMessage(e.what()));
-    }
+    const ExportEncoder encoder = encoderForExport(path);
     const Image& image = renderer.image();
     auto picture = std::make_shared<Picture>();
     RenderOptions options;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "formats/bytes.h"
+#include "formats/open.h"
 
 namespace qtest {
 
@@ -90,6 +91,19 @@ inline Bytes makeTiff(int w, int h, int bits, int spp, const Bytes& pixels) {
     t.insert(t.end(), pixels.begin(), pixels.end());
     // libtiff wants BitsPerSample per sample for spp > 1: a count of 1 is accepted.
     return t;
+}
+
+// Writes the bytes to a file of that name and opens it as the program would.
+inline quillon::Image openBytes(const TempDir& dir, const std::string& name, const Bytes& b) {
+    quillon::Image img;
+    quillon::openImage(dir.write(name, b), img, quillon::Progress::none());
+    return img;
+}
+
+// The message of opening such a file.
+inline std::string openError(const TempDir& dir, const std::string& name, const Bytes& b) {
+    quillon::Image img;
+    return errorOf([&] { quillon::openImage(dir.write(name, b), img, quillon::Progress::none()); });
 }
 
 } // namespace qtest

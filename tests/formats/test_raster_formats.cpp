@@ -9,17 +9,6 @@ using namespace qtest;
 
 namespace {
 
-Image openBytes(const TempDir& dir, const std::string& name, const Bytes& b) {
-    Image img;
-    openImage(dir.write(name, b), img, Progress::none());
-    return img;
-}
-
-std::string openError(const TempDir& dir, const std::string& name, const Bytes& b) {
-    Image img;
-    return errorOf([&] { openImage(dir.write(name, b), img, Progress::none()); });
-}
-
 Bytes pcxHeader(int w, int h, int bits, int planes, int bytesPerLine, bool rle) {
     Bytes b(128, 0);
     b[0] = 10, b[1] = 5, b[2] = rle ? 1 : 0, b[3] = static_cast<std::uint8_t>(bits);

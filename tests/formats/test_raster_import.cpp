@@ -10,17 +10,6 @@ using namespace qtest;
 
 namespace {
 
-Image openBytes(const TempDir& dir, const std::string& name, const Bytes& b) {
-    Image img;
-    openImage(dir.write(name, b), img, Progress::none());
-    return img;
-}
-
-std::string openError(const TempDir& dir, const std::string& name, const Bytes& b) {
-    Image img;
-    return errorOf([&] { openImage(dir.write(name, b), img, Progress::none()); });
-}
-
 // A 12 × 10 BMP header for the given bit count and palette size.
 Bytes bmpHeader(int w, int h, int bpp, int compression, std::size_t paletteEntries,
                 std::size_t dataSize) {
