@@ -4,6 +4,7 @@
 #include "app/quillon_app.h"
 #include "ui/child_frame.h"
 #include "ui/document.h"
+#include "ui/geometry_commands.h"
 #include "ui/help_viewer.h"
 #include "ui/help_wizard.h"
 #include "ui/messages.h"
@@ -190,14 +191,14 @@ void CMainFrame::createMenus() {
     add(edit, {Cmd::EditCopy, Cmd::EditCopyAll});
     fullMenus_ << edit;
 
-    auto* image = new QMenu(QStringLiteral("&Bild"), this);
+    auto* image = new QMenu(QStringLiteral("B&ild"), this);
     QMenu* conv = image->addMenu(QStringLiteral("&Konvertieren"));
     add(conv, {Cmd::ConvertGrey, Cmd::ConvertRgb});
     add(image, {Cmd::LrgbBias, Cmd::EditMapping});
     image->addSeparator();
     QMenu* mirror = image->addMenu(QStringLiteral("&Spiegeln"));
     add(mirror, {Cmd::MirrorHorizontal, Cmd::MirrorVertical});
-    QMenu* rotate = image->addMenu(QStringLiteral("&Drehen"));
+    QMenu* rotate = image->addMenu(QStringLiteral("D&rehen"));
     add(rotate, {Cmd::RotateRight, Cmd::RotateLeft, Cmd::Rotate180});
     add(image, {Cmd::Resize, Cmd::Crop});
     image->addSeparator();
@@ -357,6 +358,7 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
         panes_[6]->setText(view->hasSelection()
                                ? QStringLiteral("Auswahl: %1 × %2").arg(s.width()).arg(s.height())
                                : QString());
+        updateActions(); // "&Ausschnitt" needs a large enough selection
     });
     connect(view, &QObject::destroyed, this,
             [this] { QTimer::singleShot(0, this, &CMainFrame::updateActions); });
@@ -449,6 +451,7 @@ void CMainFrame::updateActions() {
     }
     enable(Cmd::HideTools, true);
     enable(Cmd::EditMapping, d && d->image().type() == USERDEFINED_IMAGE);
+    for (Cmd c : kGeometryCommands) enable(c, geometryCommandAvailable(c, v));
     action(Cmd::HideTools)->setChecked(toolsHidden_);
     if (!v) tools_->setActiveView(nullptr);
     zoomBox_->setEnabled(v != nullptr);

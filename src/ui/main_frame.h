@@ -97,6 +97,7 @@ private:
     void createToolBar();
     void createStatusBar();
     void connectCommands();
+    void connectGeometryCommands();
     void rebuildRecentMenu();
     void onSubWindowActivated(QMdiSubWindow* w);
     void onViewZoomChanged();

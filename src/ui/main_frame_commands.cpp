@@ -123,6 +123,7 @@ void CMainFrame::connectCommands() {
         qApp->installEventFilter(this);
     });
     on(Cmd::About, [this] { about(); });
+    connectGeometryCommands();
 }
 
 int CMainFrame::contextHelpTopicAt(QPoint globalPos) const {

@@ -33,6 +33,9 @@ QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, As
         return QMessageBox::question(parent, title, text,
                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                                      QMessageBox::Yes);
+    case Ask::OkCancel:
+        return QMessageBox::warning(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                                    QMessageBox::Ok);
     }
     return QMessageBox::Ok;
 }

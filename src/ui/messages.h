@@ -11,7 +11,7 @@ class QWidget;
 
 namespace quillon::ui {
 
-enum class Ask { Info, Warning, YesNoCancel };
+enum class Ask { Info, Warning, YesNoCancel, OkCancel };
 
 // Shows the text in a message box. Returns the button pressed (QMessageBox::Ok for plain
 // messages).

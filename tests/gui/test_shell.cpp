@@ -123,7 +123,7 @@ void ShellTest::menusFollowTheNumberOfDocuments() {
     QCOMPARE(s.frame->action(Cmd::FileNew)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
 
     s.newImage(100, 80);
-    QCOMPARE(menuTitles(s.frame), (QStringList{"&Datei", "&Bearbeiten", "&Bild", "&Aktionen",
+    QCOMPARE(menuTitles(s.frame), (QStringList{"&Datei", "&Bearbeiten", "B&ild", "&Aktionen",
                                                "&Filter", "&Ansicht", "&Tools", "&Fenster", "&?"}));
     QVERIFY(s.frame->action(Cmd::FileSave)->isEnabled());
     QVERIFY(s.frame->action(Cmd::ZoomIn)->isEnabled());
