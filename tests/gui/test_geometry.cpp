@@ -27,6 +27,7 @@ private slots:
     void resizeDialogRules();
     void resizeDialogRefusesAndToggles();
     void resizeAsksBeforeALargeImage();
+    void failedFillDiscardsTheNewDocument();
     void inPlaceCommandsMovePixels_data();
     void inPlaceCommandsMovePixels();
     void rotationOutOfMemoryKeepsTheImage();
@@ -153,6 +154,39 @@ void GeometryTest::resizeAsksBeforeALargeImage() {
     });
     s.frame->action(Cmd::Resize)->trigger();
     QCOMPARE(s.app->documents().size(), 2);
+}
+
+void GeometryTest::failedFillDiscardsTheNewDocument() {
+    MessageRecorder msgs;
+    Shell s;
+    QVERIFY(s.newImage(100, 100, BW_IMAGE));
+    s.frame->hide(); // nothing paints: the memory in use changes only by the command
+    Shell::settle();
+    auto resizeTo150 = [&] {
+        QTimer::singleShot(0, [] {
+            auto* d = qobject_cast<ui::ResizeDialog*>(QApplication::activeModalWidget());
+            type(d->widthField(), QStringLiteral("150"));
+            d->okButton()->click();
+        });
+        s.frame->action(Cmd::Resize)->trigger();
+    };
+    // What the new document and its view keep; the interpolation's working rows come on top.
+    const std::size_t before = memory::inUse();
+    resizeTo150();
+    const std::size_t kept = memory::inUse() - before;
+    ui::CWinQuillonDoc* made = s.frame->activeDocument();
+    QCOMPARE(made->image().width(), 150);
+    made->setModified(false);
+    s.app->closeDocument(made);
+    Shell::settle();
+    QCOMPARE(memory::inUse(), before);
+    {
+        memory::ScopedLimit room(before + kept + 64);
+        resizeTo150();
+    }
+    Shell::settle();
+    QCOMPARE(msgs.texts, QStringList{QString::fromUtf8(msg::kOutOfMemoryAction)});
+    QCOMPARE(s.app->documents().size(), 1);
 }
 
 void GeometryTest::inPlaceCommandsMovePixels_data() {
