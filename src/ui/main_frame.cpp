@@ -190,14 +190,14 @@ void CMainFrame::createMenus() {
     add(edit, {Cmd::EditCopy, Cmd::EditCopyAll});
     fullMenus_ << edit;
 
-    auto* image = new QMenu(QStringLiteral("&Bild"), this);
+    auto* image = new QMenu(QStringLiteral("B&ild"), this);
     QMenu* conv = image->addMenu(QStringLiteral("&Konvertieren"));
     add(conv, {Cmd::ConvertGrey, Cmd::ConvertRgb});
     add(image, {Cmd::LrgbBias, Cmd::EditMapping});
     image->addSeparator();
     QMenu* mirror = image->addMenu(QStringLiteral("&Spiegeln"));
     add(mirror, {Cmd::MirrorHorizontal, Cmd::MirrorVertical});
-    QMenu* rotate = image->addMenu(QStringLiteral("&Drehen"));
+    QMenu* rotate = image->addMenu(QStringLiteral("D&rehen"));
     add(rotate, {Cmd::RotateRight, Cmd::RotateLeft, Cmd::Rotate180});
     add(image, {Cmd::Resize, Cmd::Crop});
     image->addSeparator();
@@ -213,7 +213,7 @@ void CMainFrame::createMenus() {
     add(actionsFull, {Cmd::DarkFlat, Cmd::RepairRow, Cmd::RepairColumn});
     fullMenus_ << actionsFull;
 
-    auto* filter = new QMenu(QStringLiteral("&Filter"), this);
+    auto* filter = new QMenu(QStringLiteral("Fi&lter"), this);
     add(filter, {Cmd::Highpass, Cmd::Lowpass, Cmd::SpecialFilter});
     filter->addSeparator();
     add(filter, {Cmd::NoiseFilter, Cmd::UnsharpMask, Cmd::LucyRichardson});
@@ -449,6 +449,7 @@ void CMainFrame::updateActions() {
     }
     enable(Cmd::HideTools, true);
     enable(Cmd::EditMapping, d && d->image().type() == USERDEFINED_IMAGE);
+    enableFilterCommands(d ? &d->image() : nullptr);
     action(Cmd::HideTools)->setChecked(toolsHidden_);
     if (!v) tools_->setActiveView(nullptr);
     zoomBox_->setEnabled(v != nullptr);
