@@ -4,6 +4,7 @@
 
 #include "core/new_document.h"
 #include "core/settings_record.h"
+#include "filters/layer_selection.h"
 
 #include <QList>
 #include <QObject>
@@ -31,6 +32,9 @@ public:
 
     SettingsRecord& settings() { return settings_; }
     NewDocumentParams& newParams() { return newParams_; }
+    // The layers every filter works on, shared by all filter dialogs for the whole run of the
+    // program (all layers at the start, never stored).
+    LayerSelection& layerSelection() { return layerSelection_; }
     ui::CMainFrame* mainFrame() const { return mainFrame_; }
     // Creates the main window (menu, toolbar, zoom box, status bar) and reopens the tool
     // windows named by the settings bits.
@@ -75,6 +79,7 @@ private:
 
     SettingsRecord settings_;
     NewDocumentParams newParams_;
+    LayerSelection layerSelection_;
     QList<ui::CWinQuillonDoc*> docs_;
     QStringList recent_;
     ui::CMainFrame* mainFrame_ = nullptr;

@@ -5,6 +5,7 @@
 #include "ops/geometry.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 namespace quillon {
@@ -105,21 +106,33 @@ PreviewPiece previewPiece(int panelWidth, int panelHeight, float zoom, int scrol
     return p;
 }
 
-std::unique_ptr<Image> computePreview(const Filter& filter, const Image& source,
-                                      const PreviewPiece& piece, LayerMask mask,
-                                      FilterOutcome* outcome) {
+std::unique_ptr<Image> cropPreviewPiece(const Image& source, const PreviewPiece& piece) {
     try {
         DerivedImageDescription d = describeDerived(source);
         d.width = piece.width;
         d.height = piece.height;
         d.overlay = false;
-        Image pieceImage;
-        createImage(d, pieceImage);
-        crop(pieceImage, piece.left, piece.top, source);
+        auto pieceImage = std::make_unique<Image>();
+        createImage(d, *pieceImage);
+        crop(*pieceImage, piece.left, piece.top, source);
+        return pieceImage;
+    } catch (const Error&) {
+        return nullptr;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+std::unique_ptr<Image> computePreview(const Filter& filter, const Image& source,
+                                      const PreviewPiece& piece, LayerMask mask,
+                                      FilterOutcome* outcome) {
+    try {
+        const std::unique_ptr<Image> pieceImage = cropPreviewPiece(source, piece);
+        if (!pieceImage) return nullptr;
         auto result = std::make_unique<Image>();
-        createImage(describeDerived(pieceImage, filter.widthReduction(), filter.heightReduction()),
+        createImage(describeDerived(*pieceImage, filter.widthReduction(), filter.heightReduction()),
                     *result);
-        FilterOutcome o = filter.run(*result, pieceImage, mask, Progress::none());
+        FilterOutcome o = filter.run(*result, *pieceImage, mask, Progress::none());
         if (outcome) *outcome = o;
         if (!o.produced) return nullptr;
         return result;
@@ -166,8 +179,12 @@ float previewZoomOut(float f) {
 
 int scrollAfterZoom(int scroll, int panelExtent, float oldZoom, float newZoom, int maxScroll) {
     if (!(oldZoom > 0.0f)) return 0;
-    const float centre = static_cast<float>(scroll) + static_cast<float>(panelExtent) / 2.0f;
-    int pos = truncToInt(static_cast<double>(centre * newZoom / oldZoom + 0.5f)) - panelExtent / 2;
+    // Half an odd panel is a fraction: rounding once, after taking it off again, keeps the
+    // centre where it was instead of drifting half a pixel with every step.
+    const float half = static_cast<float>(panelExtent) / 2.0f;
+    const float centre = static_cast<float>(scroll) + half;
+    const int pos =
+        static_cast<int>(std::floor(static_cast<double>(centre * newZoom / oldZoom - half + 0.5f)));
     return std::clamp(pos, 0, std::max(0, maxScroll));
 }
 

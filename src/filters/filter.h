@@ -108,6 +108,10 @@ struct PreviewPiece {
 PreviewPiece previewPiece(int panelWidth, int panelHeight, float zoom, int scrollX, int scrollY,
                           int imageWidth, int imageHeight);
 
+// The piece cut out of the source: colour layers only, no overlay. Null when it cannot be
+// allocated or does not lie inside the source.
+std::unique_ptr<Image> cropPreviewPiece(const Image& source, const PreviewPiece& piece);
+
 // makeDocument clear: crops the piece (colour layers only, no overlay) and runs the filter on
 // it. Returns null when the piece cannot be allocated or the filter cannot work on it.
 std::unique_ptr<Image> computePreview(const Filter& filter, const Image& source,

@@ -4,6 +4,7 @@
 
 #include "display/scaling.h"
 #include "ui/document.h"
+#include "ui/filter_dialog.h"
 #include "ui/messages.h"
 #include "ui/view.h"
 
@@ -24,7 +25,8 @@ QString cell(const std::string& s) {
 }
 } // namespace
 
-LayerMatrixDialog::LayerMatrixDialog(CWinQuillonView* view, QWidget* parent)
+LayerMatrixDialog::LayerMatrixDialog(CWinQuillonView* view, SettingsRecord& settings,
+                                     QWidget* parent)
     : QDialog(parent), view_(view), layers_(view->renderer().image().layerCount()) {
     setWindowTitle(QStringLiteral("Ebenennamen / Abbildungsvorschrift"));
     auto* l = new QVBoxLayout(this);
@@ -56,7 +58,8 @@ LayerMatrixDialog::LayerMatrixDialog(CWinQuillonView* view, QWidget* parent)
     auto* row = new QHBoxLayout;
     normalise_ = new QPushButton(QStringLiteral("Normalisieren"), this);
     preview_ = new QPushButton(QStringLiteral("Vorschau..."), this);
-    preview_->setEnabled(false); // comes with the filter preview window
+    preview_->setAutoDefault(false);
+    normalise_->setAutoDefault(false);
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
     ok_->setDefault(true);
@@ -67,12 +70,23 @@ LayerMatrixDialog::LayerMatrixDialog(CWinQuillonView* view, QWidget* parent)
     row->addWidget(cancel);
     l->addLayout(row);
     connect(normalise_, &QPushButton::clicked, this, &LayerMatrixDialog::normalise);
+    previewHost_ = std::make_unique<PreviewHost>(
+        this, view, settings, [this](const PreviewPiece& p) { return preview(p); });
+    connect(preview_, &QPushButton::clicked, this, [this] { previewHost_->show(); });
+    // The preview follows every edited cell.
+    connect(grid_, &QTableWidget::itemChanged, this, [this] { previewHost_->recompute(); });
     connect(ok_, &QPushButton::clicked, this, &LayerMatrixDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &LayerMatrixDialog::reject);
     resize(460, 120 + 30 * std::min(layers_, 12));
 }
 
+LayerMatrixDialog::~LayerMatrixDialog() = default;
+
 bool LayerMatrixDialog::readMatrix(std::vector<float>& m) {
+    return parseMatrix(m, true);
+}
+
+bool LayerMatrixDialog::parseMatrix(std::vector<float>& m, bool prompt) {
     m.assign(static_cast<std::size_t>(3 * layers_), 0.0f);
     for (int i = 0; i < layers_; ++i)
         for (int c = 0; c < 3; ++c) {
@@ -82,6 +96,7 @@ bool LayerMatrixDialog::readMatrix(std::vector<float>& m) {
             bool ok = false;
             const double v = t.toDouble(&ok);
             if (!ok || !std::isfinite(v)) {
+                if (!prompt) return false;
                 showMessage(this, QStringLiteral("Geben Sie bitte eine Zahl ein."));
                 grid_->setCurrentCell(i, 2 + c);
                 grid_->editItem(it);
@@ -125,6 +140,25 @@ bool LayerMatrixDialog::store() {
 
 void LayerMatrixDialog::accept() {
     if (store()) QDialog::accept();
+}
+
+void LayerMatrixDialog::done(int r) {
+    previewHost_->close();
+    QDialog::done(r);
+}
+
+PreviewWindow* LayerMatrixDialog::previewWindow() const {
+    return previewHost_->window();
+}
+
+PreviewResult LayerMatrixDialog::preview(const PreviewPiece& piece) {
+    std::vector<float> m;
+    if (!parseMatrix(m, false)) return {};
+    PreviewResult r = plainPreview(view_, piece);
+    if (!r.renderer) return {};
+    r.renderer->setLayerMatrix(m);
+    r.renderer->rebuildLut();
+    return r;
 }
 
 } // namespace quillon::ui

@@ -214,7 +214,7 @@ void CMainFrame::createMenus() {
     add(actionsFull, {Cmd::DarkFlat, Cmd::RepairRow, Cmd::RepairColumn});
     fullMenus_ << actionsFull;
 
-    auto* filter = new QMenu(QStringLiteral("&Filter"), this);
+    auto* filter = new QMenu(QStringLiteral("Fi&lter"), this);
     add(filter, {Cmd::Highpass, Cmd::Lowpass, Cmd::SpecialFilter});
     filter->addSeparator();
     add(filter, {Cmd::NoiseFilter, Cmd::UnsharpMask, Cmd::LucyRichardson});
@@ -452,6 +452,7 @@ void CMainFrame::updateActions() {
     enable(Cmd::HideTools, true);
     enable(Cmd::EditMapping, d && d->image().type() == USERDEFINED_IMAGE);
     for (Cmd c : kGeometryCommands) enable(c, geometryCommandAvailable(c, v));
+    enableFilterCommands(d ? &d->image() : nullptr);
     action(Cmd::HideTools)->setChecked(toolsHidden_);
     if (!v) tools_->setActiveView(nullptr);
     zoomBox_->setEnabled(v != nullptr);

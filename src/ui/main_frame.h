@@ -18,6 +18,12 @@ class QMdiSubWindow;
 class QMenu;
 class QProgressBar;
 
+namespace quillon {
+class Filter;
+class Image;
+enum class FilterCommand;
+} // namespace quillon
+
 namespace quillon::app {
 class CWinQuillonApp;
 }
@@ -26,6 +32,7 @@ namespace quillon::ui {
 
 class CWinQuillonDoc;
 class CWinQuillonView;
+class FilterDialog;
 class HelpViewer;
 class HelpWizard;
 class ToolWindows;
@@ -82,6 +89,13 @@ public:
     void leaveFullScreen();
     bool isInFullScreen() const { return fullScreen_; }
 
+    // The filter menu: the command's dialog for the view (null for commands without one),
+    // the whole command, and the filter over the view's image into a new document (null when
+    // the document could not be created).
+    std::unique_ptr<FilterDialog> makeFilterDialog(FilterCommand command, CWinQuillonView* view);
+    void runFilterCommand(FilterCommand command);
+    CWinQuillonDoc* applyFilterToNewDocument(const Filter& filter, CWinQuillonView* view);
+
     // Shows the view's pixel readout in panes 1..5.
     void showPixel(bool valid, int x, int y, int r, int g, int b);
 
@@ -98,6 +112,9 @@ private:
     void createStatusBar();
     void connectCommands();
     void connectGeometryCommands();
+    void connectFilterCommands();
+    // Filter commands need an image of their minimum size.
+    void enableFilterCommands(const Image* image);
     void rebuildRecentMenu();
     void onSubWindowActivated(QMdiSubWindow* w);
     void onViewZoomChanged();

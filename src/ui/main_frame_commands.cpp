@@ -101,7 +101,7 @@ void CMainFrame::connectCommands() {
     on(Cmd::EditMapping, [this] {
         CWinQuillonView* v = activeView();
         if (!v || v->document()->image().type() != USERDEFINED_IMAGE) return;
-        LayerMatrixDialog dlg(v, this);
+        LayerMatrixDialog dlg(v, app_.settings(), this);
         if (dlg.exec() == QDialog::Accepted) tools_->refreshAll();
     });
     on(Cmd::WindowCascade, [this] { mdi_->cascadeSubWindows(); });
@@ -124,6 +124,7 @@ void CMainFrame::connectCommands() {
     });
     on(Cmd::About, [this] { about(); });
     connectGeometryCommands();
+    connectFilterCommands();
 }
 
 int CMainFrame::contextHelpTopicAt(QPoint globalPos) const {

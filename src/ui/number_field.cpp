@@ -56,6 +56,7 @@ bool NumberField::commit() {
         v = t.toDouble(&ok);
         ok = ok && std::isfinite(v);
     }
+    if (ok && raiseToMinimum_ && v < min_) v = min_;
     if (!ok || v < min_ || v > max_) {
         if (prompting_) return false;
         prompting_ = true;

@@ -14,6 +14,8 @@ public:
     NumberField(double minimum, double maximum, int decimals, QWidget* parent = nullptr);
     // Real fields: show values with `digits` significant digits instead of fixed decimals.
     void setSignificantDigits(int digits) { significant_ = digits; }
+    // Numbers typed below the minimum are raised to it instead of refused.
+    void setRaiseToMinimum(bool on) { raiseToMinimum_ = on; }
 
     bool isInteger() const { return decimals_ < 0; }
     double minimum() const { return min_; }
@@ -47,6 +49,7 @@ private:
     int significant_ = 0;
     double value_ = 0;
     bool prompting_ = false;
+    bool raiseToMinimum_ = false;
 };
 
 } // namespace quillon::ui

@@ -142,6 +142,12 @@ TEST(Preview, ZoomClampingAndSteps) {
     EXPECT_EQ(scrollAfterZoom(100, 200, 100.0f, 200.0f, 5000), 300);
     EXPECT_EQ(scrollAfterZoom(100, 200, 100.0f, 50.0f, 5000), 0);
     EXPECT_EQ(scrollAfterZoom(100, 200, 100.0f, 400.0f, 500), 500);
+    // An odd panel: zooming in and out again comes back to the same place.
+    int pos = 433;
+    for (auto [from, to] :
+         {std::pair{100.0f, 200.0f}, {200.0f, 300.0f}, {300.0f, 200.0f}, {200.0f, 100.0f}})
+        pos = scrollAfterZoom(pos, 135, from, to, 5000);
+    EXPECT_EQ(pos, 433);
     int x = 0, y = 0;
     unpackWindowPoint(packWindowPoint(300, -20), x, y);
     EXPECT_EQ(x, 300);

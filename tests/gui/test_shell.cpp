@@ -124,14 +124,15 @@ void ShellTest::menusFollowTheNumberOfDocuments() {
 
     s.newImage(100, 80);
     QCOMPARE(menuTitles(s.frame), (QStringList{"&Datei", "&Bearbeiten", "B&ild", "&Aktionen",
-                                               "&Filter", "&Ansicht", "&Tools", "&Fenster", "&?"}));
+                                               "Fi&lter", "&Ansicht", "&Tools", "&Fenster", "&?"}));
     QVERIFY(s.frame->action(Cmd::FileSave)->isEnabled());
     QVERIFY(s.frame->action(Cmd::ZoomIn)->isEnabled());
     QVERIFY(!s.frame->action(Cmd::FileCloseAll)->isEnabled());
     QVERIFY(!s.frame->action(Cmd::CloseViews)->isEnabled());
     QVERIFY(s.frame->zoomBox()->isEnabled());
-    // Features that come later are present and disabled.
-    QVERIFY(!s.frame->action(Cmd::Highpass)->isEnabled());
+    // Filters are there; features that come later are present and disabled.
+    QVERIFY(s.frame->action(Cmd::Highpass)->isEnabled());
+    QVERIFY(!s.frame->action(Cmd::LucyRichardson)->isEnabled());
     QVERIFY(!s.frame->action(Cmd::EditCopy)->isEnabled());
     QCOMPARE(s.frame->action(Cmd::EditCopy)->text(), QStringLiteral("&Kopieren\tStrg+C"));
 

@@ -383,7 +383,7 @@ void ToolsTest::normaliseDividesEachColumnBySum() {
     s.newImage(32, 32, USERDEFINED_IMAGE);
     ui::CWinQuillonView* v = s.frame->activeView();
     QVERIFY(s.frame->action(Cmd::EditMapping)->isEnabled());
-    ui::LayerMatrixDialog dlg(v, s.frame);
+    ui::LayerMatrixDialog dlg(v, s.app->settings(), s.frame);
     QTableWidget* g = dlg.grid();
     QCOMPARE(g->rowCount(), 3);
     QCOMPARE(g->horizontalHeaderItem(1)->text(), QStringLiteral("Ebenen-Name"));
@@ -399,7 +399,7 @@ void ToolsTest::normaliseDividesEachColumnBySum() {
     QCOMPARE(g->item(2, 2)->text(), QStringLiteral("0.500"));
     // A column summing to 0 stays as it is.
     QCOMPARE(g->item(0, 3)->text(), QStringLiteral("0.000"));
-    QVERIFY(!dlg.previewButton()->isEnabled());
+    QVERIFY(dlg.previewButton()->isEnabled());
 
     s.newImage(32, 32, RGB_IMAGE);
     QVERIFY(!s.frame->action(Cmd::EditMapping)->isEnabled());
@@ -410,7 +410,7 @@ void ToolsTest::layerMatrixOkStoresMatrixAndNames() {
     MessageRecorder rec;
     s.newImage(32, 32, USERDEFINED_IMAGE);
     ui::CWinQuillonView* v = s.frame->activeView();
-    ui::LayerMatrixDialog dlg(v, s.frame);
+    ui::LayerMatrixDialog dlg(v, s.app->settings(), s.frame);
     QTableWidget* g = dlg.grid();
     g->item(0, 1)->setText(QString(80, QLatin1Char('H')));
     g->item(1, 2)->setText(QStringLiteral("0,5"));

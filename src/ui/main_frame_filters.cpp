@@ -1,0 +1,111 @@
+// CMainFrame: the commands of the filter menu: dialog, then the filter over the whole image
+// into a new document.
+#include "app/quillon_app.h"
+#include "core/error.h"
+#include "filters/noise.h"
+#include "ui/document.h"
+#include "ui/filter_dialogs.h"
+#include "ui/main_frame.h"
+#include "ui/messages.h"
+#include "ui/tool_window.h"
+#include "ui/view.h"
+
+#include <QAction>
+#include <QApplication>
+
+#include <new>
+#include <utility>
+
+namespace quillon::ui {
+
+namespace {
+constexpr std::pair<Cmd, FilterCommand> kFilterCommands[] = {
+    {Cmd::Highpass, FilterCommand::Highpass},     {Cmd::Lowpass, FilterCommand::Lowpass},
+    {Cmd::SpecialFilter, FilterCommand::Special}, {Cmd::NoiseFilter, FilterCommand::Noise},
+    {Cmd::UnsharpMask, FilterCommand::Unsharp},
+};
+} // namespace
+
+std::unique_ptr<FilterDialog> CMainFrame::makeFilterDialog(FilterCommand command,
+                                                           CWinQuillonView* view) {
+    SettingsRecord& s = app_.settings();
+    LayerSelection& layers = app_.layerSelection();
+    switch (command) {
+    case FilterCommand::Highpass:
+        return std::make_unique<ConvolutionDialog>(ConvolutionDialog::Kind::Highpass, view, s,
+                                                   layers, this);
+    case FilterCommand::Lowpass:
+        return std::make_unique<ConvolutionDialog>(ConvolutionDialog::Kind::Lowpass, view, s,
+                                                   layers, this);
+    case FilterCommand::Special:
+        return std::make_unique<SpecialFilterDialog>(view, s, layers, this);
+    case FilterCommand::Noise: return std::make_unique<NoiseFilterDialog>(view, s, layers, this);
+    case FilterCommand::Unsharp: return std::make_unique<UnsharpMaskDialog>(view, s, layers, this);
+    case FilterCommand::LucyRichardson: break;
+    }
+    return nullptr;
+}
+
+void CMainFrame::runFilterCommand(FilterCommand command) {
+    CWinQuillonView* v = activeView();
+    if (!v) return;
+    const Image& img = v->document()->image();
+    if (!filterCommandEnabled(command, img.width(), img.height())) return;
+    std::unique_ptr<FilterDialog> dlg = makeFilterDialog(command, v);
+    if (!dlg || dlg->exec() != QDialog::Accepted) return;
+    const std::unique_ptr<Filter> f = dlg->filter();
+    dlg.reset(); // the preview goes with the dialog
+    applyFilterToNewDocument(*f, v);
+}
+
+CWinQuillonDoc* CMainFrame::applyFilterToNewDocument(const Filter& filter, CWinQuillonView* v) {
+    Image& source = v->document()->image();
+    NewDocumentParams& p = app_.newParams();
+    p.takeFrom(source);
+    p.width = source.width() - filter.widthReduction();
+    p.height = source.height() - filter.heightReduction();
+    CWinQuillonDoc* d = app_.createDerivedDocument(QString::fromUtf8(filter.title()), v);
+    if (!d) return nullptr; // the memory message has been shown
+    QString failure;
+    FilterOutcome outcome;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        Progress progress(progressSink());
+        outcome = filter.run(d->image(), source, app_.layerSelection().mask, progress);
+    } catch (const Cancelled&) {
+    } catch (const Error& e) {
+        failure = QString::fromUtf8(e.what());
+    } catch (const std::bad_alloc&) {
+        failure = QString::fromUtf8(msg::kOutOfMemoryAction);
+    }
+    QApplication::restoreOverrideCursor();
+    d->image().invalidateHistogram();
+    if (outcome.zeroSum && !d->views().isEmpty()) {
+        ImageRenderer& r = d->views().first()->renderer();
+        centreDisplayOnZero(r, v->renderer());
+    }
+    d->refreshViews(false);
+    tools_->refreshAll();
+    if (!failure.isEmpty())
+        showMessage(this, failure);
+    else if (outcome.replaced >= 0)
+        showMessage(this, QString::fromStdString(replacedPixelsMessage(outcome.replaced)),
+                    Ask::Info);
+    return d;
+}
+
+void CMainFrame::connectFilterCommands() {
+    for (auto [c, f] : kFilterCommands) {
+        const FilterCommand command = f;
+        connect(action(c), &QAction::triggered, this,
+                [this, command] { runFilterCommand(command); });
+    }
+}
+
+void CMainFrame::enableFilterCommands(const Image* image) {
+    for (auto [c, f] : kFilterCommands)
+        action(c)->setEnabled(commandInfo(c).built && image &&
+                              filterCommandEnabled(f, image->width(), image->height()));
+}
+
+} // namespace quillon::ui
