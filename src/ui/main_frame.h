@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -88,6 +89,15 @@ public:
     void enterFullScreen(bool allMonitors);
     void leaveFullScreen();
     bool isInFullScreen() const { return fullScreen_; }
+
+    // Work that fills or changes an image, with the status-bar progress.
+    using ImageWork = std::function<void(Image&, Progress&)>;
+    // Resize, crop and the filters: a new document described by the source view's image with
+    // the given size and title, filled by `fill` under the wait cursor. When filling fails the
+    // half-made document is discarded without a save question and the message shown; null
+    // then, and when the document could not be created.
+    CWinQuillonDoc* makeDerivedDocument(CWinQuillonView* source, const QString& title, int width,
+                                        int height, const ImageWork& fill);
 
     // The filter menu: the command's dialog for the view (null for commands without one),
     // the whole command, and the filter over the view's image into a new document (null when

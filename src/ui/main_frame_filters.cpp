@@ -1,7 +1,6 @@
 // CMainFrame: the commands of the filter menu: dialog, then the filter over the whole image
 // into a new document.
 #include "app/quillon_app.h"
-#include "core/error.h"
 #include "filters/noise.h"
 #include "ui/document.h"
 #include "ui/filter_dialogs.h"
@@ -11,9 +10,7 @@
 #include "ui/view.h"
 
 #include <QAction>
-#include <QApplication>
 
-#include <new>
 #include <utility>
 
 namespace quillon::ui {
@@ -59,36 +56,20 @@ void CMainFrame::runFilterCommand(FilterCommand command) {
 }
 
 CWinQuillonDoc* CMainFrame::applyFilterToNewDocument(const Filter& filter, CWinQuillonView* v) {
-    Image& source = v->document()->image();
-    NewDocumentParams& p = app_.newParams();
-    p.takeFrom(source);
-    p.width = source.width() - filter.widthReduction();
-    p.height = source.height() - filter.heightReduction();
-    CWinQuillonDoc* d = app_.createDerivedDocument(QString::fromUtf8(filter.title()), v);
-    if (!d) return nullptr; // the memory message has been shown
-    QString failure;
+    const Image& source = v->document()->image();
+    const LayerMask layers = app_.layerSelection().mask;
     FilterOutcome outcome;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        Progress progress(progressSink());
-        outcome = filter.run(d->image(), source, app_.layerSelection().mask, progress);
-    } catch (const Cancelled&) {
-    } catch (const Error& e) {
-        failure = QString::fromUtf8(e.what());
-    } catch (const std::bad_alloc&) {
-        failure = QString::fromUtf8(msg::kOutOfMemoryAction);
-    }
-    QApplication::restoreOverrideCursor();
-    d->image().invalidateHistogram();
+    CWinQuillonDoc* d = makeDerivedDocument(
+        v, QString::fromUtf8(filter.title()), source.width() - filter.widthReduction(),
+        source.height() - filter.heightReduction(),
+        [&](Image& out, Progress& p) { outcome = filter.run(out, source, layers, p); });
+    if (!d) return nullptr;
     if (outcome.zeroSum && !d->views().isEmpty()) {
-        ImageRenderer& r = d->views().first()->renderer();
-        centreDisplayOnZero(r, v->renderer());
+        centreDisplayOnZero(d->views().first()->renderer(), v->renderer());
+        d->refreshViews(false);
+        tools_->refreshAll();
     }
-    d->refreshViews(false);
-    tools_->refreshAll();
-    if (!failure.isEmpty())
-        showMessage(this, failure);
-    else if (outcome.replaced >= 0)
+    if (outcome.replaced >= 0)
         showMessage(this, QString::fromStdString(replacedPixelsMessage(outcome.replaced)),
                     Ask::Info);
     return d;

@@ -47,7 +47,7 @@ bool geometryCommandAvailable(Cmd c, const CWinQuillonView* view) {
 
 namespace {
 
-using ImageWork = std::function<void(Image&, Progress&)>;
+using ImageWork = CMainFrame::ImageWork;
 
 // Runs `work` under the wait cursor with the status-bar progress. Returns the message of a
 // failure (empty on success).
@@ -88,50 +88,51 @@ void changeInPlace(CMainFrame& frame, const ImageWork& work, bool turnsQuarter) 
     frame.updateActions();
 }
 
-// Resize and crop: a new document of the given size described by the source, filled by
-// `fill`. When filling fails the half-made document is discarded without a save question.
-void makeDerived(CMainFrame& frame, app::CWinQuillonApp& app, CWinQuillonView* source,
-                 const QString& title, int width, int height, const ImageWork& fill) {
-    NewDocumentParams& params = app.newParams();
-    params.takeFrom(source->document()->image());
-    params.width = width;
-    params.height = height;
-    CWinQuillonDoc* doc = app.createDerivedDocument(title, source);
-    if (!doc) return; // the memory message has been shown
-    const QString failure = runWithWaitCursor(frame, doc->image(), fill);
-    if (!failure.isEmpty()) {
-        doc->setModified(false);
-        app.closeDocument(doc);
-        showMessage(&frame, failure);
-        return;
-    }
-    doc->refreshViews(false);
-    frame.toolWindows()->refreshAll();
-    frame.updateActions();
-}
-
-void resizeActive(CMainFrame& frame, app::CWinQuillonApp& app) {
+void resizeActive(CMainFrame& frame) {
     CWinQuillonView* view = frame.activeView();
     if (!view) return;
     const Image& source = view->document()->image();
     ResizeDialog dlg(source.width(), source.height(), &frame);
     if (dlg.exec() != QDialog::Accepted) return;
     const ResizeFields f = dlg.fields();
-    makeDerived(frame, app, view, QStringLiteral("Neue Größe"), f.width, f.height,
-                [&source](Image& out, Progress& p) { resample(out, source, {}, p); });
+    frame.makeDerivedDocument(view, QStringLiteral("Neue Größe"), f.width, f.height,
+                              [&source](Image& out, Progress& p) { resample(out, source, {}, p); });
 }
 
-void cropActive(CMainFrame& frame, app::CWinQuillonApp& app) {
+void cropActive(CMainFrame& frame) {
     CWinQuillonView* view = frame.activeView();
     if (!view) return;
     const PixelRect r = cropRectangle(*view);
     if (!cropAllowed(r)) return;
     const Image& source = view->document()->image();
-    makeDerived(frame, app, view, QStringLiteral("Ausschnitt"), r.width(), r.height(),
-                [&source, r](Image& out, Progress& p) { crop(out, r.left, r.top, source, p); });
+    frame.makeDerivedDocument(
+        view, QStringLiteral("Ausschnitt"), r.width(), r.height(),
+        [&source, r](Image& out, Progress& p) { crop(out, r.left, r.top, source, p); });
 }
 
 } // namespace
+
+CWinQuillonDoc* CMainFrame::makeDerivedDocument(CWinQuillonView* source, const QString& title,
+                                                int width, int height, const ImageWork& fill) {
+    NewDocumentParams& params = app_.newParams();
+    params.takeFrom(source->document()->image());
+    params.width = width;
+    params.height = height;
+    CWinQuillonDoc* doc = app_.createDerivedDocument(title, source);
+    if (!doc) return nullptr; // the memory message has been shown
+    const QString failure = runWithWaitCursor(*this, doc->image(), fill);
+    if (!failure.isEmpty()) {
+        doc->setModified(false);
+        app_.closeDocument(doc);
+        showMessage(this, failure);
+        return nullptr;
+    }
+    doc->image().invalidateHistogram();
+    doc->refreshViews(false);
+    tools_->refreshAll();
+    updateActions();
+    return doc;
+}
 
 void CMainFrame::connectGeometryCommands() {
     auto on = [this](Cmd c, auto fn) { connect(action(c), &QAction::triggered, this, fn); };
@@ -148,8 +149,8 @@ void CMainFrame::connectGeometryCommands() {
     on(Cmd::RotateRight, inPlace(turn(Rotation::Clockwise), true));
     on(Cmd::RotateLeft, inPlace(turn(Rotation::CounterClockwise), true));
     on(Cmd::Rotate180, inPlace(turn(Rotation::Half), false));
-    on(Cmd::Resize, [this] { resizeActive(*this, app_); });
-    on(Cmd::Crop, [this] { cropActive(*this, app_); });
+    on(Cmd::Resize, [this] { resizeActive(*this); });
+    on(Cmd::Crop, [this] { cropActive(*this); });
 }
 
 } // namespace quillon::ui
