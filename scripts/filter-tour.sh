@@ -39,3 +39,11 @@ for key in h t s r u; do
     sleep 0.5
     n=$((n + 1))
 done
+# The unsharp mask with its stored values: OK makes the new document "Unscharf Maskiert".
+focus
+xdotool key alt+l
+sleep 0.4
+xdotool key u
+sleep 1.5
+xdotool key Return
+shot 06-unsharp-result 2.0
