@@ -3,25 +3,10 @@
 # preview window, and leaves a screenshot of each in OUT (default build/filter-tour). Needs
 # xvfb, xdotool and imagemagick (scripts/install-deps.sh).
 set -euo pipefail
-cd "$(dirname "$0")/.."
-BUILD=${QUILLON_BUILD_DIR:-build}
-OUT=${1:-$BUILD/filter-tour}
-mkdir -p "$OUT"
-OUT=$(cd "$OUT" && pwd)
-SAMPLE="$OUT/m42-synthetisch.fts"
-"$BUILD/src/quillon-cli" demo "$SAMPLE"
-rm -f "$OUT"/*.png "$OUT/settings.ini"
+NAME=filter-tour DISPLAY_NUMBER=59
+# shellcheck source=scripts/tour-common.sh
+source "$(dirname "$0")/tour-common.sh"
 
-export DISPLAY=:${QUILLON_TOUR_DISPLAY:-58}
-Xvfb "$DISPLAY" -screen 0 1600x1000x24 >/dev/null 2>&1 &
-XVFB=$!
-export QUILLON_SETTINGS_FILE="$OUT/settings.ini" QUILLON_INSTANCE_NAME="quillon-filter-tour-$$"
-cleanup() { kill "${APP:-}" 2>/dev/null || true; kill "$XVFB" 2>/dev/null || true; }
-trap cleanup EXIT
-sleep 1
-
-shot() { sleep "${2:-1.0}"; import -window root "$OUT/$1.png"; echo "$OUT/$1.png"; }
-focus() { xdotool search --onlyvisible --name "^Quillon$" windowfocus --sync 2>/dev/null || true; }
 
 QUILLON_NO_SPLASH=1 "$BUILD/src/app/quillon" "$SAMPLE" &
 APP=$!

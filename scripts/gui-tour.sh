@@ -3,25 +3,10 @@
 # select, save as, close, reopen) and leaves a screenshot of each step in OUT (default
 # build/tour). Needs xvfb, xdotool and imagemagick (scripts/install-deps.sh).
 set -euo pipefail
-cd "$(dirname "$0")/.."
-BUILD=${QUILLON_BUILD_DIR:-build}
-OUT=${1:-$BUILD/tour}
-mkdir -p "$OUT"
-OUT=$(cd "$OUT" && pwd)
-SAMPLE="$OUT/m42-synthetisch.fts"
-"$BUILD/src/quillon-cli" demo "$SAMPLE"
-rm -f "$OUT"/*.png "$OUT/kopie.fts" "$OUT/settings.ini"
-
-export DISPLAY=:${QUILLON_TOUR_DISPLAY:-57}
-Xvfb "$DISPLAY" -screen 0 1600x1000x24 >/dev/null 2>&1 &
-XVFB=$!
-export QUILLON_SETTINGS_FILE="$OUT/settings.ini" QUILLON_INSTANCE_NAME="quillon-tour-$$"
-cleanup() { kill "${APP:-}" 2>/dev/null || true; kill "$XVFB" 2>/dev/null || true; }
-trap cleanup EXIT
-sleep 1
-
-shot() { sleep "${2:-0.8}"; import -window root "$OUT/$1.png"; echo "$OUT/$1.png"; }
-focus() { xdotool search --onlyvisible --name "^Quillon$" windowfocus --sync 2>/dev/null || true; }
+NAME=tour DISPLAY_NUMBER=57
+# shellcheck source=scripts/tour-common.sh
+source "$(dirname "$0")/tour-common.sh"
+rm -f "$OUT/kopie.fts"
 
 "$BUILD/src/app/quillon" "$SAMPLE" &
 APP=$!

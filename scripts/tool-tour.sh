@@ -3,23 +3,10 @@
 # every tool window at its standard position) and leaves a screenshot of the whole screen and
 # of each tool window in OUT (default build/tool-tour). Needs xvfb, xdotool and imagemagick.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-BUILD=${QUILLON_BUILD_DIR:-build}
-OUT=${1:-$BUILD/tool-tour}
-mkdir -p "$OUT"
-OUT=$(cd "$OUT" && pwd)
-SAMPLE="$OUT/m42-synthetisch.fts"
-"$BUILD/src/quillon-cli" demo "$SAMPLE"
-rm -f "$OUT"/*.png "$OUT/settings.ini"
-
-export DISPLAY=:${QUILLON_TOUR_DISPLAY:-58}
-Xvfb "$DISPLAY" -screen 0 1600x1000x24 >/dev/null 2>&1 &
-XVFB=$!
-export QUILLON_SETTINGS_FILE="$OUT/settings.ini" QUILLON_INSTANCE_NAME="quillon-tools-$$"
+NAME=tool-tour DISPLAY_NUMBER=58
+# shellcheck source=scripts/tour-common.sh
+source "$(dirname "$0")/tour-common.sh"
 export QUILLON_NO_SPLASH=1
-cleanup() { kill "${APP:-}" 2>/dev/null || true; kill "$XVFB" 2>/dev/null || true; }
-trap cleanup EXIT
-sleep 1
 
 "$BUILD/src/app/quillon" "$SAMPLE" &
 APP=$!
