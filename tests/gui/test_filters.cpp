@@ -32,19 +32,19 @@ bool typeInto(ui::NumberField* f, const QString& text) {
     return f->commit();
 }
 
-// Runs `fn` on the next modal dialog of type D as soon as it is shown.
+// Runs `fn` on the next modal dialog of type D as soon as it is shown (gives up after 2 s).
 template <class D>
 void whenModal(std::function<void(D*)> fn) {
-    auto tries = std::make_shared<int>(0);
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [fn, tries, poll] {
-        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
-            fn(d);
-            return;
-        }
-        if (++*tries < 200) QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, fn, tries = 0]() mutable {
+        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+        if (!d && ++tries < 200) return;
+        timer->stop();
+        timer->deleteLater();
+        if (d) fn(d);
+    });
+    timer->start();
 }
 
 void fill(Image& img, Sample value) {
