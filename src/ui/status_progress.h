@@ -4,6 +4,8 @@
 
 #include "core/progress.h"
 
+#include <mutex>
+
 class QLabel;
 class QProgressBar;
 class QWidget;
@@ -17,14 +19,20 @@ public:
     void update(const std::string& text, int percent) override;
     void finished() override;
 
-    // The text shown last (tests read it).
-    const std::string& lastText() const { return last_; }
+    // The text of the newest update (tests read it).
+    std::string lastText() const;
 
 private:
     QLabel* text_;
     QProgressBar* bar_;
     QWidget* pane_;
+    // Operations step from their worker threads as well. Widgets belong to the interface
+    // thread, so an update arriving on a worker is only remembered here; the interface
+    // thread, which works on the same job, shows it with its next update.
+    mutable std::mutex mutex_;
     std::string last_;
+    std::string pendingText_;
+    int pendingPercent_ = -1;
 };
 
 } // namespace quillon::ui

@@ -22,6 +22,8 @@
 #include <QTextBrowser>
 #include <QToolBar>
 
+#include <thread>
+
 using namespace quillon;
 using namespace quillon::test;
 using quillon::ui::Cmd;
@@ -46,6 +48,7 @@ private slots:
     void helpTopicsOpenTheirPages();
     void contextHelpOpensTheTopicOfTheClickedCommand();
     void arrangeToolWindowsResetsEveryPosition();
+    void progressFromWorkerThreadsLeavesTheWidgetsToTheInterfaceThread();
 };
 
 static QStringList menuTitles(ui::CMainFrame* f) {
@@ -508,6 +511,30 @@ void ShellTest::arrangeToolWindowsResetsEveryPosition() {
     QVERIFY(s.frame->helpWizard()->isVisible());
     QCOMPARE(s.frame->helpWizard()->pos(), QPoint(w - 232, 117));
     QCOMPARE(s.frame->toolBits(), kAllToolBits);
+}
+
+void ShellTest::progressFromWorkerThreadsLeavesTheWidgetsToTheInterfaceThread() {
+    Shell s;
+    Progress progress(s.frame->progressSink());
+    progress.begin("Maskenfilter", 100, 10);
+    // "%2.0i" prints no digit for 0, as the status line always has.
+    QCOMPARE(s.frame->pane(0)->text(), QStringLiteral("   Maskenfilter    % "));
+    // A worker's update is remembered, not painted: widgets belong to the interface thread.
+    std::thread worker([&progress] { progress.step(30); });
+    worker.join();
+    QCOMPARE(s.frame->pane(0)->text(), QStringLiteral("   Maskenfilter    % "));
+    QCOMPARE(s.frame->statusProgress().lastText(), std::string("   Maskenfilter  30% "));
+    // The interface thread's next update shows the newest value.
+    progress.step(10);
+    QCOMPARE(s.frame->pane(0)->text(), QStringLiteral("   Maskenfilter  40% "));
+    std::thread late([&progress] { progress.step(40); });
+    late.join();
+    progress.step(5); // below the next interval: nothing reported from here
+    QCOMPARE(s.frame->pane(0)->text(), QStringLiteral("   Maskenfilter  40% "));
+    progress.step(10);
+    QCOMPARE(s.frame->pane(0)->text(), QStringLiteral("   Maskenfilter  95% "));
+    progress.end();
+    QCOMPARE(s.frame->pane(0)->text(), QStringLiteral("Bereit"));
 }
 
 QTEST_MAIN(ShellTest)
