@@ -13,32 +13,10 @@ namespace quillon {
 DerivedImageDescription describeDerived(const Image& source, int widthReduction,
                                         int heightReduction) {
     DerivedImageDescription d;
-    d.type = source.type();
-    d.width = source.width() - widthReduction;
-    d.height = source.height() - heightReduction;
-    d.layerCount = source.layerCount();
-    for (int i = 0; i < source.layerCount(); ++i) d.layerNames.emplace_back(source.layerName(i));
-    d.pixelWidth = source.pixelWidth();
-    d.pixelHeight = source.pixelHeight();
-    d.overlay = source.hasOverlay();
-    d.info = source.info();
+    d.takeFrom(source);
+    d.width -= widthReduction;
+    d.height -= heightReduction;
     return d;
-}
-
-void createImage(const DerivedImageDescription& d, Image& out) {
-    const bool user = d.type == USERDEFINED_IMAGE;
-    if (out.Define(d.width, d.height, d.type, d.overlay, user ? d.layerCount : 0,
-                   user ? &d.layerNames : nullptr) == 0)
-        throw Error(msg::kInvalidSize);
-    if (out.AllocateSamples(true) != 0) {
-        out.Clear();
-        throw Error(msg::kOutOfMemoryNew);
-    }
-    for (int i = 0; i < out.layerCount() && i < static_cast<int>(d.layerNames.size()); ++i)
-        out.setLayerName(i, d.layerNames[static_cast<std::size_t>(i)]);
-    out.SetPixelSize(d.pixelWidth, d.pixelHeight);
-    out.SetInfoFrom(&d.info);
-    out.ResetHistogramCache();
 }
 
 std::unique_ptr<Image> applyFilter(const Filter& filter, const Image& source, LayerMask mask,

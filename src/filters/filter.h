@@ -8,6 +8,7 @@
 #pragma once
 
 #include "core/image.h"
+#include "core/new_document.h"
 #include "core/progress.h"
 #include "filters/layer_selection.h"
 
@@ -21,27 +22,15 @@ namespace quillon {
 
 // ---- derived images ----------------------------------------------------------------------
 
-// What a new image inherits from its source: the creation parameters of a derived document.
-struct DerivedImageDescription {
-    std::uint16_t type = NO_IMAGE;
-    int width = 0;
-    int height = 0;
-    int layerCount = 0;
-    std::vector<std::string> layerNames; // colour layers
-    float pixelWidth = 0;
-    float pixelHeight = 0;
-    bool overlay = false;
-    ImageInfo info;
-};
+// What a new image inherits from its source: the creation parameters of a derived document
+// (type, size, layers and their names, pixel size, overlay and a copy of the metadata), the
+// same record "Neu" and the GUI's derived documents use; `createImage` (core/new_document.h)
+// makes the image from it.
+using DerivedImageDescription = NewDocumentParams;
 
-// The source's header and metadata with the size reduced by the given amounts.
+// The source's description with the size reduced by the given amounts.
 DerivedImageDescription describeDerived(const Image& source, int widthReduction = 0,
                                         int heightReduction = 0);
-
-// Defines, allocates (zero-filled) and labels `out` (which must be empty) from a description.
-// Throws Error: the invalid-size message for sizes outside 10 … 14000, the new-image memory
-// message when allocation fails (then `out` is empty).
-void createImage(const DerivedImageDescription& description, Image& out);
 
 // ---- the filter contract -----------------------------------------------------------------
 
