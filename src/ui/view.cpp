@@ -95,6 +95,18 @@ ViewState CWinQuillonView::currentState() const {
     return v;
 }
 
+void CWinQuillonView::showZoomedAt(QPoint topLeft) {
+    updateScrollRanges();
+    setVisibleTopLeft(topLeft);
+    const QRect r = visibleRect();
+    renderer_.viewState().setVisibleRect(
+        {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()});
+    renderer_.viewState().zoomChanged = false;
+    updateTitle();
+    emit zoomChanged(renderer_.zoom());
+    viewport()->update();
+}
+
 void CWinQuillonView::syncViewState() {
     renderer_.viewState().visibleRect = currentState().visibleRect;
 }
@@ -206,15 +218,7 @@ void CWinQuillonView::fitWindow(bool fullScreen) {
         sub->resize(outer);
         sub->move((avail.width() - outer.width()) / 2, (avail.height() - outer.height()) / 2);
     }
-    updateScrollRanges();
-    setVisibleTopLeft({0, 0});
-    const QRect r = visibleRect();
-    renderer_.viewState().setVisibleRect(
-        {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()});
-    renderer_.viewState().zoomChanged = false;
-    updateTitle();
-    emit zoomChanged(renderer_.zoom());
-    viewport()->update();
+    showZoomedAt({0, 0});
 }
 
 void CWinQuillonView::refresh(bool relayout) {
@@ -564,15 +568,7 @@ void CWinQuillonView::leaveFullScreen() {
         }
     }
     renderer_.setZoom(savedZoom_);
-    updateScrollRanges();
-    setVisibleTopLeft(savedTopLeft_);
-    const QRect r = visibleRect();
-    renderer_.viewState().setVisibleRect(
-        {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()});
-    renderer_.viewState().zoomChanged = false;
-    updateTitle();
-    emit zoomChanged(renderer_.zoom());
-    viewport()->update();
+    showZoomedAt(savedTopLeft_);
 }
 
 } // namespace quillon::ui

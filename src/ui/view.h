@@ -105,6 +105,8 @@ private:
     void updateScrollRanges();
     // Copies the scroll position and client size into the renderer's visible rectangle.
     void syncViewState();
+    // After a new zoom: scroll ranges, the shown corner, title and a repaint.
+    void showZoomedAt(QPoint topLeft);
     QPoint origin() const; // zoomed coordinate shown at window (0, 0)
     // The renderer's view state with the visible rectangle of the current scroll position.
     ViewState currentState() const;
