@@ -1,7 +1,7 @@
 // The view offscreen on a 4096 × 4096 RGB FITS file: from "Öffnen" to the first painted view,
 // and one zoom step (zoom, re-centre, repaint). The peer is Qt itself drawing an already
 // rendered picture of the same size, the floor any view has to pay.
-#include "app/quillon_app.h"
+#include "ui/quillon_app.h"
 #include "formats/open.h"
 #include "ui/document.h"
 #include "ui/main_frame.h"
@@ -77,7 +77,7 @@ void settle() {
 }
 
 struct Shell {
-    app::CWinQuillonApp app;
+    ui::CWinQuillonApp app;
     ui::CMainFrame* frame;
     Shell() {
         frame = app.createMainFrame();

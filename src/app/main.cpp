@@ -1,6 +1,6 @@
 // quillon: start-up in its fixed order, the event loop, and the settings written at exit.
 #include "app/qt_settings_store.h"
-#include "app/quillon_app.h"
+#include "ui/quillon_app.h"
 #include "app/single_instance.h"
 #include "core/memory.h"
 #include "ui/main_frame.h"
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
 
     // 3. Settings store: the executable's path, the working folder.
     app::QtSettingsStore store;
-    app::CWinQuillonApp app;
+    ui::CWinQuillonApp app;
     SettingsRecord& settings = app.settings();
     settings.load(store);
     settings.exePath = QApplication::applicationFilePath().toStdString();

@@ -1,7 +1,7 @@
 // The settings record's store on QSettings.
 #include "app/qt_settings_store.h"
 
-#include "app/quillon_app.h"
+#include "ui/quillon_app.h"
 
 namespace quillon::app {
 
@@ -44,7 +44,7 @@ void QtSettingsStore::writeString(const std::string& key, const std::string& val
 
 QStringList QtSettingsStore::readRecentFiles() {
     QStringList out;
-    for (int i = 1; i <= kRecentFileCount; ++i) {
+    for (int i = 1; i <= ui::kRecentFileCount; ++i) {
         QString f = settings_->value(QStringLiteral("Recent File List/File%1").arg(i)).toString();
         if (!f.isEmpty()) out << f;
     }
@@ -53,7 +53,7 @@ QStringList QtSettingsStore::readRecentFiles() {
 
 void QtSettingsStore::writeRecentFiles(const QStringList& files) {
     settings_->remove(QStringLiteral("Recent File List"));
-    for (int i = 0; i < files.size() && i < kRecentFileCount; ++i)
+    for (int i = 0; i < files.size() && i < ui::kRecentFileCount; ++i)
         settings_->setValue(QStringLiteral("Recent File List/File%1").arg(i + 1), files[i]);
 }
 

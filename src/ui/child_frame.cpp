@@ -1,7 +1,7 @@
 // CChildFrame: closing a view's window, with the save question for the last view.
 #include "ui/child_frame.h"
 
-#include "app/quillon_app.h"
+#include "ui/quillon_app.h"
 #include "ui/document.h"
 #include "ui/main_frame.h"
 #include "ui/view.h"
@@ -10,7 +10,7 @@
 
 namespace quillon::ui {
 
-CChildFrame::CChildFrame(app::CWinQuillonApp& app, CWinQuillonView* view) : app_(app), view_(view) {
+CChildFrame::CChildFrame(CWinQuillonApp& app, CWinQuillonView* view) : app_(app), view_(view) {
     setWidget(view);
     setAttribute(Qt::WA_DeleteOnClose);
 }

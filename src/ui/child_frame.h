@@ -3,25 +3,22 @@
 
 #include <QMdiSubWindow>
 
-namespace quillon::app {
-class CWinQuillonApp;
-}
-
 namespace quillon::ui {
 
+class CWinQuillonApp;
 class CWinQuillonView;
 
 class CChildFrame : public QMdiSubWindow {
     Q_OBJECT
 public:
-    CChildFrame(app::CWinQuillonApp& app, CWinQuillonView* view);
+    CChildFrame(CWinQuillonApp& app, CWinQuillonView* view);
     CWinQuillonView* view() const { return view_; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    app::CWinQuillonApp& app_;
+    CWinQuillonApp& app_;
     CWinQuillonView* view_;
 };
 

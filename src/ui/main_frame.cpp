@@ -1,7 +1,7 @@
 // CMainFrame: construction of menus, toolbar, zoom box and status bar; action enabling.
 #include "ui/main_frame.h"
 
-#include "app/quillon_app.h"
+#include "ui/quillon_app.h"
 #include "ui/child_frame.h"
 #include "ui/document.h"
 #include "ui/geometry_commands.h"
@@ -55,7 +55,7 @@ QIcon glyphIcon(const QString& glyph, const QColor& colour) {
 
 } // namespace
 
-CMainFrame::CMainFrame(app::CWinQuillonApp& app) : app_(app) {
+CMainFrame::CMainFrame(CWinQuillonApp& app) : app_(app) {
     setWindowTitle(QStringLiteral("Quillon"));
     setObjectName(QStringLiteral("CMainFrame"));
     setAcceptDrops(true);
@@ -70,9 +70,9 @@ CMainFrame::CMainFrame(app::CWinQuillonApp& app) : app_(app) {
     createStatusBar();
     connectCommands();
     connect(mdi_, &QMdiArea::subWindowActivated, this, &CMainFrame::onSubWindowActivated);
-    connect(&app_, &app::CWinQuillonApp::documentsChanged, this, &CMainFrame::updateActions,
+    connect(&app_, &CWinQuillonApp::documentsChanged, this, &CMainFrame::updateActions,
             Qt::QueuedConnection);
-    connect(&app_, &app::CWinQuillonApp::recentFilesChanged, this, &CMainFrame::rebuildRecentMenu);
+    connect(&app_, &CWinQuillonApp::recentFilesChanged, this, &CMainFrame::rebuildRecentMenu);
     wizard_ = new HelpWizard(this);
     help_ = new HelpViewer(this);
     tools_ = new ToolWindows(this, app_.settings());

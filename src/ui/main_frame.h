@@ -25,12 +25,9 @@ class Image;
 enum class FilterCommand;
 } // namespace quillon
 
-namespace quillon::app {
-class CWinQuillonApp;
-}
-
 namespace quillon::ui {
 
+class CWinQuillonApp;
 class CWinQuillonDoc;
 class CWinQuillonView;
 class FilterDialog;
@@ -44,7 +41,7 @@ enum class Tool { Navigator = 0, Scaling, Histogram, Photometry, ImageInfo, Help
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    explicit CMainFrame(app::CWinQuillonApp& app);
+    explicit CMainFrame(CWinQuillonApp& app);
     ~CMainFrame() override;
 
     QAction* action(Cmd c) const { return actions_[static_cast<std::size_t>(c)]; }
@@ -136,7 +133,7 @@ private:
     void exportActive();
     void setMenuBarFull(bool full);
 
-    app::CWinQuillonApp& app_;
+    CWinQuillonApp& app_;
     QMdiArea* mdi_ = nullptr;
     std::array<QAction*, static_cast<std::size_t>(Cmd::Count)> actions_{};
     QList<QMenu*> smallMenus_;

@@ -1,6 +1,6 @@
 // CMainFrame: what the commands do (documents, zoom, full screen, tool windows, help),
 // closing the main window and dropped files.
-#include "app/quillon_app.h"
+#include "ui/quillon_app.h"
 #include "core/error.h"
 #include "formats/raster_export.h"
 #include "ui/document.h"

@@ -1,6 +1,6 @@
 // CMainFrame: the commands of the filter menu: dialog, then the filter over the whole image
 // into a new document.
-#include "app/quillon_app.h"
+#include "ui/quillon_app.h"
 #include "filters/noise.h"
 #include "ui/document.h"
 #include "ui/filter_dialogs.h"

@@ -2,7 +2,7 @@
 //
 // Mirror and rotation change the active document's image in place; resize and crop fill a new
 // derived document and leave the source alone.
-#include "app/quillon_app.h"
+#include "ui/quillon_app.h"
 #include "core/error.h"
 #include "ops/geometry.h"
 #include "ops/sampler.h"

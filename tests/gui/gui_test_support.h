@@ -1,7 +1,7 @@
 // Shared pieces of the GUI tests: a recorder for message boxes and a started main window.
 #pragma once
 
-#include "app/quillon_app.h"
+#include "ui/quillon_app.h"
 #include "ui/document.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
@@ -31,7 +31,7 @@ struct MessageRecorder {
 
 // An application with its main window shown.
 struct Shell {
-    std::unique_ptr<app::CWinQuillonApp> app = std::make_unique<app::CWinQuillonApp>();
+    std::unique_ptr<ui::CWinQuillonApp> app = std::make_unique<ui::CWinQuillonApp>();
     ui::CMainFrame* frame = nullptr;
     Shell() {
         frame = app->createMainFrame();

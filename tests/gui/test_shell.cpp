@@ -407,7 +407,7 @@ void ShellTest::derivedDocumentKeepsTheSourceView() {
     QVERIFY(dv->windowTitle().endsWith(QStringLiteral("(LRGB + Overlay)")));
     // RefreshViews repaints every view of the document.
     const long long before = dv->paintCount();
-    app::CWinQuillonApp::refreshViews(d, false);
+    ui::CWinQuillonApp::refreshViews(d, false);
     dv->viewport()->repaint();
     QVERIFY(dv->paintCount() > before);
 }

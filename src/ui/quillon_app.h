@@ -13,12 +13,10 @@
 #include <memory>
 
 namespace quillon::ui {
+
 class CMainFrame;
 class CWinQuillonDoc;
 class CWinQuillonView;
-} // namespace quillon::ui
-
-namespace quillon::app {
 
 inline constexpr int kRecentFileCount = 4;
 
@@ -87,4 +85,4 @@ private:
     bool closing_ = false;
 };
 
-} // namespace quillon::app
+} // namespace quillon::ui

@@ -1,5 +1,5 @@
 // CWinQuillonApp: documents (new, open, derived, close), the recent-file list.
-#include "app/quillon_app.h"
+#include "ui/quillon_app.h"
 
 #include "core/error.h"
 #include "formats/open.h"
@@ -15,7 +15,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
-namespace quillon::app {
+namespace quillon::ui {
 
 namespace {
 CWinQuillonApp* g_app = nullptr;
@@ -161,4 +161,4 @@ void CWinQuillonApp::addRecentFile(const QString& path) {
     emit recentFilesChanged();
 }
 
-} // namespace quillon::app
+} // namespace quillon::ui
