@@ -97,7 +97,10 @@ void SingleInstance::onNewConnection() {
             }
             s->write(instanceAnswer().toUtf8() + '\n');
             s->flush();
-            emit activationRequested(files);
+            // Opening the files runs event loops (jobs, messages) in which this socket may
+            // go away: announce them once its handler has returned.
+            QMetaObject::invokeMethod(
+                this, [this, files] { emit activationRequested(files); }, Qt::QueuedConnection);
         });
     }
 }

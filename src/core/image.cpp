@@ -1,6 +1,7 @@
 // The image record's methods and their result codes.
 #include "core/image.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -86,6 +87,36 @@ int Image::AllocateCounters(int layerIndex, std::uint8_t value) {
     counters_ = std::move(counters);
     for (std::size_t i = 0; i < counters_.size(); ++i) counterTable_[i] = counters_[i].rows.data();
     return 0;
+}
+
+Image Image::clone() const {
+    Image c;
+    c.type_ = type_;
+    c.width_ = width_;
+    c.height_ = height_;
+    c.layerCount_ = layerCount_;
+    c.overlay_ = overlay_;
+    c.pixelWidth_ = pixelWidth_;
+    c.pixelHeight_ = pixelHeight_;
+    c.names_ = names_;
+    c.info_ = info_;
+    c.display_ = display_;
+    c.psf_ = psf_;
+    c.psfCount_ = psfCount_;
+    c.photometry_ = photometry_;
+    if (!planes_.empty()) {
+        if (c.AllocateSamples(false) != 0) throw std::bad_alloc();
+        for (int p = 0; p < planeCount(); ++p)
+            std::copy_n(planeData(p), planes_[static_cast<std::size_t>(p)].data.size(),
+                        c.planeData(p));
+    }
+    if (!counters_.empty()) {
+        if (c.AllocateCounters(kMaxUserLayers, 0) != 0) throw std::bad_alloc();
+        for (std::size_t l = 0; l < counters_.size(); ++l)
+            std::copy_n(counters_[l].data.data(), counters_[l].data.size(),
+                        c.counters_[l].data.data());
+    }
+    return c;
 }
 
 void Image::FreeCounters() {

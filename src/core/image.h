@@ -93,6 +93,11 @@ public:
     int AllocateSamples(bool zeroFill = true);
     int AllocateCounters(int layerIndex, std::uint8_t value);
     void FreeCounters();
+    // A complete copy (samples, counters, names, metadata, stored display, PSFs, photometric
+    // calibration; the histogram counts are left to be recomputed). Work that must be able
+    // to stop half-way changes a copy and replaces the original only when it has finished.
+    // Throws std::bad_alloc when the memory cannot be had.
+    Image clone() const;
 
     // --- access -------------------------------------------------------------------------
     int GetHeader(ImageHeader& dst) const;

@@ -1,9 +1,9 @@
 // CChildFrame: closing a view's window, with the save question for the last view.
 #include "ui/child_frame.h"
 
-#include "ui/quillon_app.h"
 #include "ui/document.h"
 #include "ui/main_frame.h"
+#include "ui/quillon_app.h"
 #include "ui/view.h"
 
 #include <QCloseEvent>
@@ -20,8 +20,7 @@ void CChildFrame::closeEvent(QCloseEvent* e) {
     // The last view of a document closes the document: ask about unsaved changes first,
     // unless the document is already being closed as a whole.
     if (doc->views().size() == 1 && !doc->property("closing").toBool()) {
-        Progress progress(app_.mainFrame() ? app_.mainFrame()->progressSink() : nullptr);
-        if (!doc->saveModified(this, progress)) {
+        if (!doc->saveModified(this, app_.jobs())) {
             e->ignore();
             return;
         }

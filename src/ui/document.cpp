@@ -5,14 +5,12 @@
 #include "core/new_document.h"
 #include "formats/fits_writer.h"
 #include "formats/open.h"
+#include "ui/job_runner.h"
 #include "ui/messages.h"
 #include "ui/view.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-
-#include <new>
 
 namespace quillon::ui {
 
@@ -52,25 +50,14 @@ void CWinQuillonDoc::setActiveView(CWinQuillonView* v) {
     image_.setActiveView(v);
 }
 
-bool CWinQuillonDoc::openFile(const QString& path, QWidget* parent, Progress& progress) {
+bool CWinQuillonDoc::openFile(const QString& path, QWidget* parent, JobRunner* jobs) {
     const std::string p = trimTrailingBlanks(path.toStdString());
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        openImage(p, image_, progress);
-    } catch (const Error& e) {
-        QApplication::restoreOverrideCursor();
-        showMessage(parent, QString::fromStdString(e.what()));
-        return false;
-    } catch (const Cancelled&) {
-        QApplication::restoreOverrideCursor();
-        return false;
-    } catch (const std::bad_alloc&) {
-        QApplication::restoreOverrideCursor();
+    const JobResult r = runJob(jobs, [&](Progress& progress) { openImage(p, image_, progress); });
+    if (!r.ok()) {
         image_.Clear();
-        showMessage(parent, QString::fromUtf8(msg::kOutOfMemory));
+        reportFailure(r, msg::kOutOfMemory, parent);
         return false;
     }
-    QApplication::restoreOverrideCursor();
     image_.setOwner(this);
     const QString clean = QString::fromStdString(p);
     QFileInfo fi(clean);
@@ -86,7 +73,7 @@ void CWinQuillonDoc::fixPathForSaving() {
         QString::fromStdString(documentPathForSaving(path_.toStdString(), title_.toStdString()));
 }
 
-bool CWinQuillonDoc::saveTo(const QString& path, QWidget* parent, Progress& progress) {
+bool CWinQuillonDoc::saveTo(const QString& path, QWidget* parent, JobRunner* jobs) {
     const std::string p = path.toStdString();
     if (!isFitsSaveName(p)) {
         showMessage(parent, QString::fromUtf8(kSaveNotFits));
@@ -99,48 +86,53 @@ bool CWinQuillonDoc::saveTo(const QString& path, QWidget* parent, Progress& prog
     }
     const DisplayParams* display = activeView() ? &activeView()->renderer().params() : nullptr;
     if (!display && !views_.isEmpty()) display = &views_.first()->renderer().params();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        writeFits(image_, p, progress, display);
-    } catch (const Cancelled&) {
-        QApplication::restoreOverrideCursor();
-        return false;
-    } catch (const std::exception&) {
-        QApplication::restoreOverrideCursor();
+    const JobResult r =
+        runJob(jobs, [&](Progress& progress) { writeFits(image_, p, progress, display); });
+    if (r.kind == JobResult::Cancelled) return false;
+    if (!r.ok()) {
         showMessage(parent, QString::fromUtf8(kSaveFailed));
         return false;
     }
-    QApplication::restoreOverrideCursor();
     path_ = fi.absoluteFilePath();
     setTitle(fi.fileName());
     setModified(false);
     return true;
 }
 
-bool CWinQuillonDoc::save(QWidget* parent, Progress& progress) {
-    if (path_.isEmpty() || !QFileInfo(path_).isFile()) return saveAs(parent, progress);
-    return saveTo(path_, parent, progress);
+bool CWinQuillonDoc::save(QWidget* parent, JobRunner* jobs) {
+    if (path_.isEmpty() || !QFileInfo(path_).isFile()) return saveAs(parent, jobs);
+    return saveTo(path_, parent, jobs);
 }
 
-bool CWinQuillonDoc::saveAs(QWidget* parent, Progress& progress) {
+bool CWinQuillonDoc::saveAs(QWidget* parent, JobRunner* jobs) {
     QString proposed = path_.isEmpty() ? title_ : path_;
     QString name = askSaveFileName(parent, proposed);
     if (name.isEmpty()) return false;
-    return saveTo(name, parent, progress);
+    return saveTo(name, parent, jobs);
 }
 
-bool CWinQuillonDoc::saveModified(QWidget* parent, Progress& progress) {
+bool CWinQuillonDoc::saveModified(QWidget* parent, JobRunner* jobs) {
     if (!modified_) return true;
     auto answer = showMessage(parent, QStringLiteral("Änderungen in %1 speichern?").arg(title_),
                               Ask::YesNoCancel);
     if (answer == QMessageBox::Cancel) return false;
     if (answer == QMessageBox::No) return true;
-    return save(parent, progress);
+    return save(parent, jobs);
 }
 
 void CWinQuillonDoc::refreshViews(bool relayout) {
     image_.invalidateHistogram();
-    for (CWinQuillonView* v : views_) v->refresh(relayout);
+    emit imageChanged(relayout);
+}
+
+void CWinQuillonDoc::replaceImage(Image&& result) {
+    const bool reshaped = result.width() != image_.width() || result.height() != image_.height();
+    void* active = image_.activeView();
+    image_ = std::move(result);
+    image_.setOwner(this);
+    image_.setActiveView(active);
+    setModified(true);
+    refreshViews(reshaped);
 }
 
 } // namespace quillon::ui

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "core/image.h"
-#include "core/progress.h"
 
 #include <QList>
 #include <QObject>
@@ -13,6 +12,7 @@ class QWidget;
 namespace quillon::ui {
 
 class CWinQuillonView;
+class JobRunner;
 
 class CWinQuillonDoc : public QObject {
     Q_OBJECT
@@ -38,29 +38,40 @@ public:
     CWinQuillonView* activeView() const;
     void setActiveView(CWinQuillonView* v);
 
-    // Open step: reads the file through the reader picked by its extension. On failure the
-    // reader's message is shown and false returned; on success the modified mark is cleared
-    // and the file's folder becomes the current directory.
-    bool openFile(const QString& path, QWidget* parent, Progress& progress);
+    // Open step: reads the file through the reader picked by its extension, as a job of
+    // `jobs` (on this thread when null). On failure the reader's message is shown and false
+    // returned (also when cancelled); on success the modified mark is cleared and the file's
+    // folder becomes the current directory.
+    bool openFile(const QString& path, QWidget* parent, JobRunner* jobs);
 
     // First showing of a view: a path not ending in a FITS extension becomes the title
     // with "." replaced by "_", so that only "Speichern unter" can write it.
     void fixPathForSaving();
 
     // SaveDocument: FITS names only ("Zum Speichen in nicht Fits-Formaten ..."), written
-    // through a temporary file. Returns true when the file was written.
-    bool saveTo(const QString& path, QWidget* parent, Progress& progress);
+    // through a temporary file as a job. Returns true when the file was written.
+    bool saveTo(const QString& path, QWidget* parent, JobRunner* jobs);
     // "&Speichern": falls back to the save dialog when the path names no existing file.
-    bool save(QWidget* parent, Progress& progress);
-    bool saveAs(QWidget* parent, Progress& progress);
+    bool save(QWidget* parent, JobRunner* jobs);
+    bool saveAs(QWidget* parent, JobRunner* jobs);
     // Before closing: "Änderungen in %1 speichern?". False when the user cancelled (or the
     // save failed), so that the close must not go on.
-    bool saveModified(QWidget* parent, Progress& progress);
+    bool saveModified(QWidget* parent, JobRunner* jobs);
 
-    // Every view's picture is stale; relayout also fits each view's frame again.
+    // RefreshViews: the samples changed. Announces imageChanged, which every view (picture
+    // stale; relayout also fits its frame again), the tool windows and the main window's
+    // commands follow.
     void refreshViews(bool relayout);
+    // The result of an in-place operation takes the place of the image (the same object, so
+    // renderers keep referring to it); the document is marked modified and the change
+    // announced, with a relayout when the size changed.
+    void replaceImage(Image&& result);
+    // A view's display parameters changed in a way the tool windows must follow.
+    void notifyDisplayChanged() { emit displayChanged(); }
 
 signals:
+    void imageChanged(bool relayout);
+    void displayChanged();
     void titleChanged();
     void modifiedChanged(bool modified);
     void lastViewClosed(CWinQuillonDoc* doc);

@@ -1,13 +1,14 @@
 // CMainFrame: construction of menus, toolbar, zoom box and status bar; action enabling.
 #include "ui/main_frame.h"
 
-#include "ui/quillon_app.h"
 #include "ui/child_frame.h"
 #include "ui/document.h"
 #include "ui/geometry_commands.h"
 #include "ui/help_viewer.h"
 #include "ui/help_wizard.h"
+#include "ui/job_runner.h"
 #include "ui/messages.h"
+#include "ui/quillon_app.h"
 #include "ui/tool_window.h"
 #include "ui/view.h"
 
@@ -30,6 +31,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 namespace quillon::ui {
 
@@ -311,8 +313,13 @@ void CMainFrame::createStatusBar() {
     panes_[0] = new QLabel(QStringLiteral("Bereit"), pane0);
     progressBar_ = new QProgressBar(pane0);
     progressBar_->setMaximumHeight(14);
+    cancelButton_ = new QToolButton(pane0);
+    cancelButton_->setText(QStringLiteral("Abbrechen"));
+    cancelButton_->setToolTip(QStringLiteral("Laufende Aktion abbrechen (Esc)"));
+    cancelButton_->setObjectName(QStringLiteral("cancelJob"));
     lay->addWidget(panes_[0], 1);
     lay->addWidget(progressBar_);
+    lay->addWidget(cancelButton_);
     sb->addWidget(pane0, 1);
     // Panes 1..5: the readout R, G, B, x, y; 6: selection; 7: zoom; 8: image size.
     const int widths[9] = {0, 70, 70, 70, 62, 62, 130, 60, 110};
@@ -323,6 +330,20 @@ void CMainFrame::createStatusBar() {
         sb->addPermanentWidget(panes_[static_cast<std::size_t>(i)]);
     }
     progress_ = std::make_unique<StatusProgress>(panes_[0], progressBar_, pane0);
+    jobs_ = new JobRunner(*progress_, cancelButton_, this);
+    connect(jobs_, &JobRunner::busyChanged, this, &CMainFrame::onJobsBusy);
+}
+
+void CMainFrame::onJobsBusy(bool busy) {
+    // Input is held back while a job runs; greyed menus and toolbar say so.
+    menuBar()->setEnabled(!busy);
+    toolBar_->setEnabled(!busy);
+    if (!busy) updateActions();
+}
+
+void CMainFrame::onDocumentChanged() {
+    tools_->refreshAll();
+    updateActions();
 }
 
 void CMainFrame::showPixel(bool valid, int x, int y, int r, int g, int b) {
@@ -360,6 +381,10 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
                                : QString());
         updateActions(); // "&Ausschnitt" needs a large enough selection
     });
+    connect(doc, &CWinQuillonDoc::imageChanged, this, &CMainFrame::onDocumentChanged,
+            Qt::UniqueConnection);
+    connect(doc, &CWinQuillonDoc::displayChanged, this, &CMainFrame::onDocumentChanged,
+            Qt::UniqueConnection);
     connect(view, &QObject::destroyed, this,
             [this] { QTimer::singleShot(0, this, &CMainFrame::updateActions); });
     // The tool windows follow zoom and scrolling of the active view.

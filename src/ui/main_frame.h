@@ -18,6 +18,7 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QProgressBar;
+class QToolButton;
 
 namespace quillon {
 class Filter;
@@ -33,6 +34,7 @@ class CWinQuillonView;
 class FilterDialog;
 class HelpViewer;
 class HelpWizard;
+class JobRunner;
 class ToolWindows;
 
 // Tool windows in the order of their bits.
@@ -50,6 +52,9 @@ public:
     QLabel* pane(int i) const { return panes_[static_cast<std::size_t>(i)]; }
     ProgressSink* progressSink() { return progress_.get(); }
     StatusProgress& statusProgress() { return *progress_; }
+    // Long operations run here, off the interface thread, with progress and cancel.
+    JobRunner& jobs() { return *jobs_; }
+    QToolButton* cancelButton() const { return cancelButton_; }
     HelpWizard* helpWizard() const { return wizard_; }
     HelpViewer* helpViewer() const { return help_; }
 
@@ -87,12 +92,16 @@ public:
     void leaveFullScreen();
     bool isInFullScreen() const { return fullScreen_; }
 
-    // Work that fills or changes an image, with the status-bar progress.
+    // Work that fills or changes an image, run as a job.
     using ImageWork = std::function<void(Image&, Progress&)>;
-    // Resize, crop and the filters: a new document described by the source view's image with
-    // the given size and title, filled by `fill` under the wait cursor. When filling fails the
-    // half-made document is discarded without a save question and the message shown; null
-    // then, and when the document could not be created.
+    // Mirror, rotation and every other change of the active document's image: the work runs
+    // on a copy, which replaces the image only when the work has finished. A failure shows
+    // its message and a cancel says nothing; both leave the image exactly as it was.
+    void changeInPlace(const ImageWork& work);
+    // Resize, crop and the filters: a new image described by the source view's image with the
+    // given size, filled by `fill` as a job; the document titled `title` appears only when the
+    // fill has finished. Null after a failure (message shown), a cancel (nothing shown) or
+    // when the document could not be created.
     CWinQuillonDoc* makeDerivedDocument(CWinQuillonView* source, const QString& title, int width,
                                         int height, const ImageWork& fill);
 
@@ -125,6 +134,9 @@ private:
     void rebuildRecentMenu();
     void onSubWindowActivated(QMdiSubWindow* w);
     void onViewZoomChanged();
+    // A document's image or display changed: the tool windows and the commands follow.
+    void onDocumentChanged();
+    void onJobsBusy(bool busy);
     void about();
     int contextHelpTopicAt(QPoint globalPos) const;
     bool handleContextHelpEvent(QEvent* e);
@@ -146,6 +158,8 @@ private:
     std::array<QLabel*, 9> panes_{};
     QProgressBar* progressBar_ = nullptr;
     std::unique_ptr<StatusProgress> progress_;
+    QToolButton* cancelButton_ = nullptr;
+    JobRunner* jobs_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     std::array<bool, 6> toolShown_{};
     HelpWizard* wizard_ = nullptr;

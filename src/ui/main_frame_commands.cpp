@@ -1,15 +1,16 @@
 // CMainFrame: what the commands do (documents, zoom, full screen, tool windows, help),
 // closing the main window and dropped files.
-#include "ui/quillon_app.h"
 #include "core/error.h"
 #include "formats/raster_export.h"
 #include "ui/document.h"
 #include "ui/help_viewer.h"
 #include "ui/help_wizard.h"
+#include "ui/job_runner.h"
 #include "ui/layer_matrix_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
 #include "ui/open_dialog.h"
+#include "ui/quillon_app.h"
 #include "ui/tool_window.h"
 #include "ui/view.h"
 
@@ -102,7 +103,7 @@ void CMainFrame::connectCommands() {
         CWinQuillonView* v = activeView();
         if (!v || v->document()->image().type() != USERDEFINED_IMAGE) return;
         LayerMatrixDialog dlg(v, app_.settings(), this);
-        if (dlg.exec() == QDialog::Accepted) tools_->refreshAll();
+        dlg.exec(); // an accepted mapping refreshes the document's views and the tools
     });
     on(Cmd::WindowCascade, [this] { mdi_->cascadeSubWindows(); });
     on(Cmd::WindowTile, [this] { mdi_->tileSubWindows(); });
@@ -165,8 +166,7 @@ void CMainFrame::endContextHelp() {
 void CMainFrame::saveActive(bool as) {
     CWinQuillonDoc* d = activeDocument();
     if (!d) return;
-    Progress progress(progressSink());
-    bool ok = as ? d->saveAs(this, progress) : d->save(this, progress);
+    bool ok = as ? d->saveAs(this, jobs_) : d->save(this, jobs_);
     if (ok) app_.addRecentFile(d->pathName());
 }
 
@@ -177,17 +177,9 @@ void CMainFrame::exportActive() {
     if (proposed.isEmpty()) proposed = v->document()->title();
     const QString path = askExportFileName(this, proposed + QStringLiteral(".bmp"));
     if (path.isEmpty()) return;
-    QString failure;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        exportView(v->renderer(), path.toStdString());
-    } catch (const Error& e) {
-        failure = QString::fromStdString(e.what());
-    } catch (const std::bad_alloc&) {
-        failure = QString::fromStdString(exportFailureMessage(msg::kOutOfMemory));
-    }
-    QApplication::restoreOverrideCursor();
-    if (!failure.isEmpty()) showMessage(this, failure);
+    const ImageRenderer& renderer = v->renderer();
+    const JobResult r = jobs_->run([&](Progress&) { exportView(renderer, path.toStdString()); });
+    reportFailure(r, exportFailureMessage(msg::kOutOfMemory).c_str(), this);
 }
 
 void CMainFrame::openFiles(const QStringList& files) {

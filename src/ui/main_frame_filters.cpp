@@ -1,11 +1,11 @@
 // CMainFrame: the commands of the filter menu: dialog, then the filter over the whole image
 // into a new document.
-#include "ui/quillon_app.h"
 #include "filters/noise.h"
 #include "ui/document.h"
 #include "ui/filter_dialogs.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
+#include "ui/quillon_app.h"
 #include "ui/tool_window.h"
 #include "ui/view.h"
 
@@ -66,8 +66,7 @@ CWinQuillonDoc* CMainFrame::applyFilterToNewDocument(const Filter& filter, CWinQ
     if (!d) return nullptr;
     if (outcome.zeroSum && !d->views().isEmpty()) {
         centreDisplayOnZero(d->views().first()->renderer(), v->renderer());
-        d->refreshViews(false);
-        tools_->refreshAll();
+        d->notifyDisplayChanged();
     }
     if (outcome.replaced >= 0)
         showMessage(this, QString::fromStdString(replacedPixelsMessage(outcome.replaced)),

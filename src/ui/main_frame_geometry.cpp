@@ -2,20 +2,20 @@
 //
 // Mirror and rotation change the active document's image in place; resize and crop fill a new
 // derived document and leave the source alone.
-#include "ui/quillon_app.h"
 #include "core/error.h"
 #include "ops/geometry.h"
 #include "ops/sampler.h"
 #include "ui/document.h"
 #include "ui/geometry_commands.h"
+#include "ui/job_runner.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
+#include "ui/quillon_app.h"
 #include "ui/resize_dialog.h"
 #include "ui/tool_window.h"
 #include "ui/view.h"
 
 #include <QAction>
-#include <QApplication>
 
 #include <functional>
 #include <new>
@@ -47,47 +47,6 @@ bool geometryCommandAvailable(Cmd c, const CWinQuillonView* view) {
 
 namespace {
 
-using ImageWork = CMainFrame::ImageWork;
-
-// Runs `work` under the wait cursor with the status-bar progress. Returns the message of a
-// failure (empty on success).
-QString runWithWaitCursor(CMainFrame& frame, Image& image, const ImageWork& work) {
-    QString failure;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    {
-        Progress progress(frame.progressSink());
-        try {
-            work(image, progress);
-        } catch (const Error& e) {
-            failure = QString::fromUtf8(e.what());
-        } catch (const std::bad_alloc&) {
-            failure = QString::fromUtf8(msg::kOutOfMemoryAction);
-        }
-        progress.end(); // hides the bar also when the work stopped half-way
-    }
-    QApplication::restoreOverrideCursor();
-    return failure;
-}
-
-// Mirror and rotation: change the image, redraw its views, mark it modified.
-void changeInPlace(CMainFrame& frame, const ImageWork& work, bool turnsQuarter) {
-    CWinQuillonView* view = frame.activeView();
-    if (!view) return;
-    CWinQuillonDoc* doc = view->document();
-    Image& image = doc->image();
-    // A quarter turn of a non-square image changes its shape: the views fit themselves again.
-    const bool relayout = turnsQuarter && image.width() != image.height();
-    const QString failure = runWithWaitCursor(frame, image, work);
-    if (!failure.isEmpty()) {
-        showMessage(&frame, failure);
-        return;
-    }
-    doc->refreshViews(relayout);
-    doc->setModified(true);
-    frame.toolWindows()->refreshAll();
-    frame.updateActions();
-}
-
 void resizeActive(CMainFrame& frame) {
     CWinQuillonView* view = frame.activeView();
     if (!view) return;
@@ -112,43 +71,56 @@ void cropActive(CMainFrame& frame) {
 
 } // namespace
 
+void CMainFrame::changeInPlace(const ImageWork& work) {
+    CWinQuillonView* view = activeView();
+    if (!view) return;
+    CWinQuillonDoc* doc = view->document();
+    const Image& image = doc->image();
+    Image result;
+    const JobResult r = jobs_->run([&](Progress& p) {
+        result = image.clone();
+        work(result, p);
+    });
+    if (!r.ok()) {
+        reportFailure(r, msg::kOutOfMemoryAction, this);
+        return;
+    }
+    doc->replaceImage(std::move(result));
+}
+
 CWinQuillonDoc* CMainFrame::makeDerivedDocument(CWinQuillonView* source, const QString& title,
                                                 int width, int height, const ImageWork& fill) {
     NewDocumentParams& params = app_.newParams();
     params.takeFrom(source->document()->image());
     params.width = width;
     params.height = height;
-    CWinQuillonDoc* doc = app_.createDerivedDocument(title, source);
-    if (!doc) return nullptr; // the memory message has been shown
-    const QString failure = runWithWaitCursor(*this, doc->image(), fill);
-    if (!failure.isEmpty()) {
-        doc->setModified(false);
-        app_.closeDocument(doc);
-        showMessage(this, failure);
+    const NewDocumentParams description = params;
+    params.resetAfterCreation();
+    Image result;
+    const JobResult r = jobs_->run([&](Progress& p) {
+        createImage(description, result);
+        fill(result, p);
+    });
+    if (!r.ok()) {
+        reportFailure(r, msg::kOutOfMemoryAction, this);
         return nullptr;
     }
-    doc->image().invalidateHistogram();
-    doc->refreshViews(false);
-    tools_->refreshAll();
-    updateActions();
-    return doc;
+    return app_.createDerivedDocument(title, source, std::move(result));
 }
 
 void CMainFrame::connectGeometryCommands() {
     auto on = [this](Cmd c, auto fn) { connect(action(c), &QAction::triggered, this, fn); };
-    auto inPlace = [this](ImageWork work, bool quarter) {
-        return [this, work = std::move(work), quarter] { changeInPlace(*this, work, quarter); };
+    auto inPlace = [this](ImageWork work) {
+        return [this, work = std::move(work)] { changeInPlace(work); };
     };
     auto turn = [](Rotation mode) {
         return [mode](Image& image, Progress& p) { rotateImage(image, mode, p); };
     };
-    on(Cmd::MirrorHorizontal,
-       inPlace([](Image& image, Progress& p) { mirror(image, true, p); }, false));
-    on(Cmd::MirrorVertical,
-       inPlace([](Image& image, Progress& p) { mirror(image, false, p); }, false));
-    on(Cmd::RotateRight, inPlace(turn(Rotation::Clockwise), true));
-    on(Cmd::RotateLeft, inPlace(turn(Rotation::CounterClockwise), true));
-    on(Cmd::Rotate180, inPlace(turn(Rotation::Half), false));
+    on(Cmd::MirrorHorizontal, inPlace([](Image& image, Progress& p) { mirror(image, true, p); }));
+    on(Cmd::MirrorVertical, inPlace([](Image& image, Progress& p) { mirror(image, false, p); }));
+    on(Cmd::RotateRight, inPlace(turn(Rotation::Clockwise)));
+    on(Cmd::RotateLeft, inPlace(turn(Rotation::CounterClockwise)));
+    on(Cmd::Rotate180, inPlace(turn(Rotation::Half)));
     on(Cmd::Resize, [this] { resizeActive(*this); });
     on(Cmd::Crop, [this] { cropActive(*this); });
 }

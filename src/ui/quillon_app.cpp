@@ -35,6 +35,10 @@ CWinQuillonApp* CWinQuillonApp::instance() {
     return g_app;
 }
 
+ui::JobRunner* CWinQuillonApp::jobs() const {
+    return mainFrame_ ? &mainFrame_->jobs() : nullptr;
+}
+
 ui::CMainFrame* CWinQuillonApp::createMainFrame() {
     mainFrame_ = new ui::CMainFrame(*this);
     return mainFrame_;
@@ -57,19 +61,26 @@ void CWinQuillonApp::forgetDocument(ui::CWinQuillonDoc* doc) {
 }
 
 ui::CWinQuillonDoc* CWinQuillonApp::newDocument() {
-    auto doc = std::make_unique<ui::CWinQuillonDoc>();
+    Image image;
     try {
-        createImage(newParams_, doc->image());
+        createImage(newParams_, image);
     } catch (const Error& e) {
         newParams_.resetAfterCreation();
         ui::showMessage(mainFrame_, QString::fromUtf8(e.what()));
         return nullptr;
     }
     auto* source = static_cast<ui::CWinQuillonView*>(newParams_.sourceView);
+    newParams_.resetAfterCreation();
+    return adoptImage(std::move(image), source);
+}
+
+ui::CWinQuillonDoc* CWinQuillonApp::adoptImage(Image&& image, ui::CWinQuillonView* source) {
+    auto doc = std::make_unique<ui::CWinQuillonDoc>();
+    doc->image() = std::move(image);
+    doc->image().setOwner(doc.get());
     doc->image().setActiveView(source);
     doc->setTitle(QStringLiteral("Bild%1").arg(++untitled_));
     doc->setModified(true);
-    newParams_.resetAfterCreation();
     return adoptDocument(std::move(doc), source);
 }
 
@@ -112,8 +123,7 @@ ui::CWinQuillonDoc* CWinQuillonApp::openDocument(const QString& path) {
         }
     }
     auto doc = std::make_unique<ui::CWinQuillonDoc>();
-    Progress progress(mainFrame_ ? mainFrame_->progressSink() : nullptr);
-    if (!doc->openFile(path, mainFrame_, progress)) return nullptr;
+    if (!doc->openFile(path, mainFrame_, jobs())) return nullptr;
     addRecentFile(doc->pathName());
     return adoptDocument(std::move(doc), nullptr);
 }
@@ -126,13 +136,20 @@ ui::CWinQuillonDoc* CWinQuillonApp::createDerivedDocument(const QString& title,
     return d;
 }
 
+ui::CWinQuillonDoc* CWinQuillonApp::createDerivedDocument(const QString& title,
+                                                          ui::CWinQuillonView* source,
+                                                          Image&& image) {
+    ui::CWinQuillonDoc* d = adoptImage(std::move(image), source);
+    d->setTitle(title);
+    return d;
+}
+
 void CWinQuillonApp::refreshViews(ui::CWinQuillonDoc* doc, bool relayout) {
     if (doc) doc->refreshViews(relayout);
 }
 
 bool CWinQuillonApp::closeDocument(ui::CWinQuillonDoc* doc) {
-    Progress progress(mainFrame_ ? mainFrame_->progressSink() : nullptr);
-    if (!doc->saveModified(mainFrame_, progress)) return false;
+    if (!doc->saveModified(mainFrame_, jobs())) return false;
     doc->setProperty("closing", true);
     const auto views = doc->views();
     for (ui::CWinQuillonView* v : views)

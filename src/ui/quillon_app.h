@@ -17,6 +17,7 @@ namespace quillon::ui {
 class CMainFrame;
 class CWinQuillonDoc;
 class CWinQuillonView;
+class JobRunner;
 
 inline constexpr int kRecentFileCount = 4;
 
@@ -34,6 +35,8 @@ public:
     // program (all layers at the start, never stored).
     LayerSelection& layerSelection() { return layerSelection_; }
     ui::CMainFrame* mainFrame() const { return mainFrame_; }
+    // The main window's job runner; null before the main window exists.
+    ui::JobRunner* jobs() const;
     // Creates the main window (menu, toolbar, zoom box, status bar) and reopens the tool
     // windows named by the settings bits.
     ui::CMainFrame* createMainFrame();
@@ -48,9 +51,13 @@ public:
     // OpenDocument: a document with one view, or null after the reader's message. An already
     // open file is activated instead of opened twice.
     ui::CWinQuillonDoc* openDocument(const QString& path);
-    // Derived documents: the operation has filled newParams() (takeFrom + changes, source
-    // view); the new document is titled with the operation's name.
+    // Derived documents: the operation has filled newParams() (takeFrom + changes); the new
+    // image is made from them and the document titled with the operation's name.
     ui::CWinQuillonDoc* createDerivedDocument(const QString& title, ui::CWinQuillonView* source);
+    // Derived documents: the image an operation made from the source view's image becomes a
+    // new document titled with the operation's name, its first view copying the source view.
+    ui::CWinQuillonDoc* createDerivedDocument(const QString& title, ui::CWinQuillonView* source,
+                                              Image&& image);
     // RefreshViews.
     static void refreshViews(ui::CWinQuillonDoc* doc, bool relayout);
 
@@ -71,6 +78,8 @@ signals:
     void recentFilesChanged();
 
 private:
+    // A new document "BildN" (modified) around the image, with one view.
+    ui::CWinQuillonDoc* adoptImage(Image&& image, ui::CWinQuillonView* source);
     ui::CWinQuillonDoc* adoptDocument(std::unique_ptr<ui::CWinQuillonDoc> doc,
                                       ui::CWinQuillonView* source);
     void forgetDocument(ui::CWinQuillonDoc* doc);

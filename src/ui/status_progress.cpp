@@ -2,8 +2,11 @@
 #include "ui/status_progress.h"
 
 #include <QLabel>
+#include <QMetaObject>
 #include <QProgressBar>
 #include <QThread>
+
+#include <algorithm>
 
 namespace quillon::ui {
 
@@ -17,40 +20,68 @@ StatusProgress::StatusProgress(QLabel* text, QProgressBar* bar, QWidget* pane)
 void StatusProgress::started(const std::string&, const std::string& text) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        pendingPercent_ = -1;
+        state_ = {true, text, 0};
+        last_ = text;
     }
-    bar_->setFixedWidth(std::max(20, pane_->width() * 7 / 10));
-    bar_->setValue(0);
-    bar_->show();
-    update(text, 0);
+    publish();
 }
 
 void StatusProgress::update(const std::string& text, int percent) {
-    std::string shownText = text;
-    int shown = percent;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         last_ = text;
-        if (QThread::currentThread() != text_->thread()) {
-            pendingText_ = text;
-            pendingPercent_ = percent;
-            return;
-        }
-        if (pendingPercent_ > percent) {
-            shownText = pendingText_;
-            shown = pendingPercent_;
+        // Reports of parallel rows may arrive out of order: the bar never goes back.
+        if (percent >= state_.percent) {
+            state_.text = text;
+            state_.percent = percent;
         }
     }
-    text_->setText(QString::fromStdString(shownText));
-    bar_->setValue(shown);
-    // Long operations run on the interface thread: paint now rather than at the next event.
-    text_->repaint();
-    bar_->repaint();
+    publish();
 }
 
 void StatusProgress::finished() {
-    bar_->hide();
-    text_->setText(QStringLiteral("Bereit"));
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_ = {};
+    }
+    publish();
+}
+
+void StatusProgress::publish() {
+    if (QThread::currentThread() == text_->thread()) {
+        show(true);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (queued_) return;
+    queued_ = true;
+    QMetaObject::invokeMethod(
+        text_, [this] { show(false); }, Qt::QueuedConnection);
+}
+
+void StatusProgress::show(bool paintNow) {
+    State s;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        s = state_;
+        queued_ = false;
+    }
+    if (!s.visible) {
+        bar_->hide();
+        text_->setText(QStringLiteral("Bereit"));
+        return;
+    }
+    if (bar_->isHidden()) {
+        bar_->setFixedWidth(std::max(20, pane_->width() * 7 / 10));
+        bar_->show();
+    }
+    text_->setText(QString::fromStdString(s.text));
+    bar_->setValue(s.percent);
+    // Work on the interface thread gives the event loop no chance to paint: paint now.
+    if (paintNow) {
+        text_->repaint();
+        bar_->repaint();
+    }
 }
 
 std::string StatusProgress::lastText() const {

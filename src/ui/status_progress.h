@@ -5,6 +5,7 @@
 #include "core/progress.h"
 
 #include <mutex>
+#include <string>
 
 class QLabel;
 class QProgressBar;
@@ -23,16 +24,25 @@ public:
     std::string lastText() const;
 
 private:
+    // What the widgets should show; written from any thread.
+    struct State {
+        bool visible = false;
+        std::string text;
+        int percent = 0;
+    };
+    // Brings the widgets up to date: at once on the interface thread, else by a queued call.
+    void publish();
+    void show(bool paintNow);
+
     QLabel* text_;
     QProgressBar* bar_;
     QWidget* pane_;
-    // Operations step from their worker threads as well. Widgets belong to the interface
-    // thread, so an update arriving on a worker is only remembered here; the interface
-    // thread, which works on the same job, shows it with its next update.
+    // Operations report from worker threads; widgets belong to the interface thread, so a
+    // report from a worker is stored here and shown by a queued call (one pending at a time).
     mutable std::mutex mutex_;
+    State state_;
     std::string last_;
-    std::string pendingText_;
-    int pendingPercent_ = -1;
+    bool queued_ = false;
 };
 
 } // namespace quillon::ui

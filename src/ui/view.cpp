@@ -52,6 +52,8 @@ CWinQuillonView::CWinQuillonView(CWinQuillonDoc* doc, CWinQuillonView* copyFrom,
         dashPhase_ = (dashPhase_ + 1) % 8;
         if (selValid_) viewport()->update(selectionWindowRect().adjusted(-2, -2, 2, 2));
     });
+    connect(doc_, &CWinQuillonDoc::imageChanged, this, &CWinQuillonView::refresh);
+    connect(doc_, &CWinQuillonDoc::displayChanged, this, [this] { refresh(false); });
     connect(doc_, &CWinQuillonDoc::titleChanged, this, &CWinQuillonView::updateTitle);
     connect(doc_, &CWinQuillonDoc::modifiedChanged, this, [this](bool m) { setWindowModified(m); });
 }
