@@ -26,9 +26,8 @@ namespace quillon {
 
 inline constexpr int kMinImageSize = 10;
 inline constexpr int kMaxImageSize = 14000;
-inline constexpr std::size_t kLayerNameSize = 65;
 
-using LayerName = TextBuffer<kLayerNameSize>;
+using LayerName = CharText<64>;
 using Row = Sample*;
 using PlaneRows = Row*;             // plane[y] is a row
 using CounterRows = std::uint8_t**; // counters[y][x]

@@ -10,21 +10,20 @@
 namespace quillon {
 
 inline constexpr std::size_t kSourcePathSize = 512;
-inline constexpr std::size_t kShortTextSize = 9;
-inline constexpr std::size_t kCommentSize = 72; // 71 characters and the terminator
 inline constexpr std::size_t kMaxComments = 255;
 
-using CommentLine = TextBuffer<kCommentSize>;
+using ShortText = CharText<8>;    // date, time, sidereal time
+using CommentLine = CharText<71>; // one comment line
 
 struct ImageInfo {
     TextBuffer<kSourcePathSize> sourcePath{};
-    float exposureTime = 0;            // seconds
-    float temperature = 0;             // chip temperature, °C
-    float longitude = 0;               // degrees west
-    float latitude = 0;                // degrees north
-    TextBuffer<kShortTextSize> date{}; // "dd/mm/yy"
-    TextBuffer<kShortTextSize> time{}; // "hh:mm:ss"
-    TextBuffer<kShortTextSize> siderealTime{};
+    float exposureTime = 0; // seconds
+    float temperature = 0;  // chip temperature, °C
+    float longitude = 0;    // degrees west
+    float latitude = 0;     // degrees north
+    ShortText date{};       // "dd/mm/yy"
+    ShortText time{};       // "hh:mm:ss"
+    ShortText siderealTime{};
     double julianDate = 0;
     std::vector<CommentLine> comments; // at most kMaxComments
 

@@ -26,14 +26,18 @@ using fits::hexLittleEndian;
 
 class Cards {
 public:
-    // One card: cut or padded to 80 columns, bytes below 32 and above 127 turned into blanks.
-    void add(std::string text) {
-        text.resize(fits::kCardSize, ' ');
-        for (char& c : text) {
-            auto u = static_cast<unsigned char>(c);
-            if (u < 32 || u > 127) c = ' ';
+    // One card: cut or padded to 80 columns. A character outside 32..127 becomes one blank,
+    // so "Größe" keeps its 5 columns.
+    void add(std::string_view text) {
+        std::string card;
+        for (std::size_t i = 0; i < text.size() && card.size() < fits::kCardSize;) {
+            const std::size_t n = utf8SequenceLength(text, i);
+            const auto u = static_cast<unsigned char>(text[i]);
+            card += n == 1 && u >= 32 && u <= 127 ? text[i] : ' ';
+            i += n;
         }
-        out_ += text;
+        card.resize(fits::kCardSize, ' ');
+        out_ += card;
     }
     // printf-style for integer and text fields (locale-independent); reals go through
     // formatFixed.

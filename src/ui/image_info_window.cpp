@@ -22,8 +22,7 @@
 namespace quillon::ui {
 
 namespace {
-constexpr int kCommentChars = static_cast<int>(kCommentSize) - 1;
-constexpr int kShortChars = static_cast<int>(kShortTextSize) - 1;
+constexpr int kShortChars = static_cast<int>(ShortText::kChars);
 const QString kViewTitle = QStringLiteral("Bildinformation - zur Ansicht");
 const QString kEditTitle = QStringLiteral("Bildinformation - in Bearbeitung");
 
@@ -33,16 +32,6 @@ QString qtext(const TextBuffer<N>& b) {
     return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
 }
 
-// Cuts to `chars` characters, then further while the UTF-8 form is too long for the buffer.
-std::string cutUtf8(const QString& s, int chars) {
-    QString t = s.left(chars);
-    QByteArray b = t.toUtf8();
-    while (b.size() > chars) {
-        t.chop(1);
-        b = t.toUtf8();
-    }
-    return b.toStdString();
-}
 } // namespace
 
 ImageInfoWindow::ImageInfoWindow(QWidget* owner, SettingsRecord& settings)
@@ -71,8 +60,7 @@ ImageInfoWindow::ImageInfoWindow(QWidget* owner, SettingsRecord& settings)
         return f;
     };
     auto text = [this] {
-        auto* f = new QLineEdit(body());
-        f->setMaxLength(kShortChars);
+        auto* f = new TextField(kShortChars, body());
         f->installEventFilter(this);
         connect(f, &QLineEdit::textEdited, this, [this] { startEditing(); });
         return f;
@@ -190,7 +178,9 @@ QStringList ImageInfoWindow::commentLines(const QString& text) {
     QStringList lines = t.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     for (QString& l : lines) {
-        l = QString::fromStdString(cutUtf8(l, kCommentChars));
+        CommentLine cut{};
+        setText(cut, l.toStdString());
+        l = qtext(cut);
         if (l.isEmpty()) l = QStringLiteral(" ");
     }
     return lines;
@@ -202,6 +192,8 @@ bool ImageInfoWindow::apply() {
     const bool hadFocus = apply_->hasFocus();
     for (NumberField* f :
          {exposure_, temperature_, julian_, longitude_, latitude_, pixelX_, pixelY_})
+        if (!f->validate()) return false;
+    for (TextField* f : {date_, time_, sidereal_})
         if (!f->validate()) return false;
     apply_->setFocus(Qt::OtherFocusReason);
     if (!hadFocus) return false;
@@ -218,9 +210,9 @@ bool ImageInfoWindow::apply() {
     info->julianDate = julian_->value();
     info->latitude = static_cast<float>(latitude_->value());
     info->longitude = static_cast<float>(longitude_->value());
-    setText(info->date, cutUtf8(date_->text(), kShortChars));
-    setText(info->time, cutUtf8(time_->text(), kShortChars));
-    setText(info->siderealTime, cutUtf8(sidereal_->text(), kShortChars));
+    setText(info->date, date_->text().toStdString());
+    setText(info->time, time_->text().toStdString());
+    setText(info->siderealTime, sidereal_->text().toStdString());
     info->comments.clear();
     for (const QString& line : commentLines(comments_->toPlainText()))
         if (!info->addComment(line.toStdString())) break;

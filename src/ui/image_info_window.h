@@ -16,6 +16,7 @@ class QPushButton;
 namespace quillon::ui {
 
 class NumberField;
+class TextField;
 
 class ImageInfoWindow : public ToolWindow {
     Q_OBJECT
@@ -41,9 +42,9 @@ public:
     NumberField* julianField() const { return julian_; }
     NumberField* pixelXField() const { return pixelX_; }
     NumberField* pixelYField() const { return pixelY_; }
-    QLineEdit* dateField() const { return date_; }
-    QLineEdit* timeField() const { return time_; }
-    QLineEdit* siderealField() const { return sidereal_; }
+    TextField* dateField() const { return date_; }
+    TextField* timeField() const { return time_; }
+    TextField* siderealField() const { return sidereal_; }
     QPlainTextEdit* commentBox() const { return comments_; }
     QPushButton* applyButton() const { return apply_; }
     QPushButton* cancelButton() const { return cancel_; }
@@ -63,9 +64,9 @@ private:
     QLabel* layers_ = nullptr;
     NumberField* exposure_ = nullptr;
     NumberField* temperature_ = nullptr;
-    QLineEdit* date_ = nullptr;
-    QLineEdit* time_ = nullptr;
-    QLineEdit* sidereal_ = nullptr;
+    TextField* date_ = nullptr;
+    TextField* time_ = nullptr;
+    TextField* sidereal_ = nullptr;
     NumberField* julian_ = nullptr;
     NumberField* longitude_ = nullptr;
     NumberField* latitude_ = nullptr;

@@ -19,7 +19,6 @@
 namespace quillon::ui {
 
 namespace {
-constexpr int kNameChars = static_cast<int>(kLayerNameSize) - 1;
 QString cell(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -126,12 +125,7 @@ bool LayerMatrixDialog::store() {
     Image& img = r.image();
     for (int i = 0; i < layers_; ++i) {
         QString name = grid_->item(i, 1) ? grid_->item(i, 1)->text() : QString();
-        QByteArray b = name.left(kNameChars).toUtf8();
-        while (b.size() > kNameChars) {
-            name.chop(1);
-            b = name.left(kNameChars).toUtf8();
-        }
-        img.setLayerName(i, b.toStdString());
+        img.setLayerName(i, name.toStdString()); // cut to the name's character limit
     }
     img.invalidateHistogram();
     view_->document()->refreshViews(false);

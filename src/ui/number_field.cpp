@@ -11,6 +11,22 @@
 
 namespace quillon::ui {
 
+namespace {
+const QString kNotANumber = QStringLiteral("Geben Sie bitte eine Zahl ein.");
+} // namespace
+
+void refuseInput(QLineEdit* field, const QString& prompt, bool& prompting) {
+    if (prompting) return;
+    prompting = true;
+    showMessage(field->window(), prompt, Ask::Warning);
+    prompting = false;
+    // The field keeps the focus until it holds an acceptable value.
+    QTimer::singleShot(0, field, [field] {
+        field->setFocus(Qt::OtherFocusReason);
+        field->selectAll();
+    });
+}
+
 NumberField::NumberField(double minimum, double maximum, int decimals, QWidget* parent)
     : QLineEdit(parent), min_(minimum), max_(maximum), decimals_(decimals) {}
 
@@ -30,8 +46,7 @@ QString NumberField::rangePrompt() const {
     auto bound = [this](double b) {
         return isInteger() ? QString::number(static_cast<long long>(b)) : QString::number(b);
     };
-    if (!std::isfinite(min_) || !std::isfinite(max_))
-        return QStringLiteral("Geben Sie bitte eine Zahl ein.");
+    if (!std::isfinite(min_) || !std::isfinite(max_)) return kNotANumber;
     const QString text =
         isInteger() ? QStringLiteral("Geben Sie bitte eine ganze Zahl zwischen %1 und %2 ein.")
                     : QStringLiteral("Geben Sie bitte eine Zahl zwischen %1 und %2 ein.");
@@ -58,15 +73,7 @@ bool NumberField::commit() {
     }
     if (ok && raiseToMinimum_ && v < min_) v = min_;
     if (!ok || v < min_ || v > max_) {
-        if (prompting_) return false;
-        prompting_ = true;
-        showMessage(window(), rangePrompt(), Ask::Warning);
-        prompting_ = false;
-        // The field keeps the focus until it holds an acceptable value.
-        QTimer::singleShot(0, this, [this] {
-            setFocus(Qt::OtherFocusReason);
-            selectAll();
-        });
+        refuseInput(this, ok ? rangePrompt() : kNotANumber, prompting_);
         return false;
     }
     value_ = v;
@@ -78,6 +85,21 @@ bool NumberField::commit() {
 void NumberField::focusOutEvent(QFocusEvent* e) {
     QLineEdit::focusOutEvent(e);
     if (!prompting_) commit();
+}
+
+TextField::TextField(int maxChars, QWidget* parent) : QLineEdit(parent), maxChars_(maxChars) {}
+
+bool TextField::validate() {
+    if (text().toUcs4().size() <= maxChars_) return true;
+    refuseInput(this,
+                QStringLiteral("Geben Sie bitte nicht mehr als %1 Zeichen ein.").arg(maxChars_),
+                prompting_);
+    return false;
+}
+
+void TextField::focusOutEvent(QFocusEvent* e) {
+    QLineEdit::focusOutEvent(e);
+    if (!prompting_) validate();
 }
 
 void NumberField::keyPressEvent(QKeyEvent* e) {

@@ -1,5 +1,6 @@
-// NumberField: a numeric text field of the tool windows and dialogs with the program's range
-// prompts ("Geben Sie bitte eine ganze Zahl zwischen %1 und %2 ein.").
+// NumberField and TextField: the checked text fields of the tool windows and dialogs with the
+// program's prompts ("Geben Sie bitte eine Zahl ein.", "Geben Sie bitte eine ganze Zahl
+// zwischen %1 und %2 ein.", "Geben Sie bitte nicht mehr als %1 Zeichen ein.").
 #pragma once
 
 #include <QLineEdit>
@@ -24,11 +25,12 @@ public:
     void setValue(double v);
     // The value last shown or committed.
     double value() const { return value_; }
-    // The prompt for a value outside the range or not a number.
+    // The prompt for a value outside the range.
     QString rangePrompt() const;
     // Parses the text: a number inside the range is committed (committed() emitted when the
-    // text was edited), anything else shows the range prompt and puts the focus back into the
-    // field with its text selected. Returns false for refused input.
+    // text was edited); a non-number shows "Geben Sie bitte eine Zahl ein.", a number outside
+    // the range the range prompt, and the focus goes back into the field with its text
+    // selected. Returns false for refused input.
     bool commit();
     // Validates the text whether edited or not (the check before applying a whole form).
     bool validate();
@@ -51,5 +53,27 @@ private:
     bool prompting_ = false;
     bool raiseToMinimum_ = false;
 };
+
+// A text field of at most maxChars characters: longer text is refused with the length prompt
+// when the field is left or validated, rather than keys being swallowed while typing.
+class TextField : public QLineEdit {
+    Q_OBJECT
+public:
+    TextField(int maxChars, QWidget* parent = nullptr);
+    int maxChars() const { return maxChars_; }
+    // False (after the prompt, focus back in the field) when the text is too long.
+    bool validate();
+
+protected:
+    void focusOutEvent(QFocusEvent* e) override;
+
+private:
+    int maxChars_;
+    bool prompting_ = false;
+};
+
+// Shows a field's prompt and puts the focus back into the field with its text selected;
+// `prompting` keeps the focus change of the message box from prompting twice.
+void refuseInput(QLineEdit* field, const QString& prompt, bool& prompting);
 
 } // namespace quillon::ui

@@ -174,7 +174,15 @@ TEST(FitsWriter, ThirtyCardsFillOneBlockAndNonAsciiBecomesBlank) {
     info->addComment("Größe – M42\tok");
     cmy.EndInfoWrite();
     cards = cardsOf(fitsHeader(cmy, DisplayParams{}));
-    EXPECT_EQ(cards[30], "COMMENT Gr    e     M42 ok") << "each byte outside 32..127 is a blank";
+    EXPECT_EQ(cards[30], "COMMENT Gr  e   M42 ok") << "each character outside 32..127 is a blank";
+    // The 71-character limit of a comment line counts characters, not bytes.
+    ASSERT_EQ(cmy.BeginInfoWrite(info), 0);
+    info->comments.clear();
+    info->addComment(std::string(80, 'x').replace(0, 2, "\xc3\xa4"));
+    cmy.EndInfoWrite();
+    EXPECT_EQ(utf8Length(textOf(cmy.info().comments[0])), 71u);
+    cards = cardsOf(fitsHeader(cmy, DisplayParams{}));
+    EXPECT_EQ(cards[30], "COMMENT  " + std::string(70, 'x'));
 }
 
 TEST(FitsWriter, DataBigEndianAndPadded) {
@@ -254,7 +262,7 @@ TEST_P(FitsRoundTrip, EverythingComesBack) {
     EXPECT_NEAR(bi.longitude, 8.4f, 1e-5);
     EXPECT_NEAR(bi.latitude, 49.0f, 1e-5);
     ASSERT_EQ(bi.comments.size(), 2u);
-    EXPECT_EQ(textOf(bi.comments[1]), "Blende f/5.6,   ffnung 200 mm");
+    EXPECT_EQ(textOf(bi.comments[1]), "Blende f/5.6,  ffnung 200 mm");
     EXPECT_EQ(textOf(bi.sourcePath), textOf(img.info().sourcePath));
 
     const StoredDisplayParams& d = back.storedDisplay();
