@@ -83,7 +83,6 @@ int runFilter(const std::vector<std::string>& args) {
         a.has("ebenen") ? parseLayers(a.options.at("ebenen"), source.layerCount()) : 0;
     FilterOutcome outcome;
     auto result = applyFilter(*filter, source, layers, progress, &outcome);
-    if (!outcome.produced) throw Error("Der Filter kann auf dieses Bild nicht angewendet werden.");
     result->storedDisplay() = source.storedDisplay();
     if (outcome.zeroSum) {
         // Results around 0: black and white centred on 0 with the source's contrast.

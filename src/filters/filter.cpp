@@ -112,7 +112,6 @@ std::unique_ptr<Image> computePreview(const Filter& filter, const Image& source,
                     *result);
         FilterOutcome o = filter.run(*result, *pieceImage, mask, Progress::none());
         if (outcome) *outcome = o;
-        if (!o.produced) return nullptr;
         return result;
     } catch (const Error&) {
         return nullptr; // too small or out of memory: the preview stays empty

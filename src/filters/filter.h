@@ -34,8 +34,9 @@ DerivedImageDescription describeDerived(const Image& source, int widthReduction 
 
 // ---- the filter contract -----------------------------------------------------------------
 
+// What a filter run reports besides its result; a filter that cannot work on an image throws
+// Error instead (see core/error.h).
 struct FilterOutcome {
-    bool produced = false;   // false: invalid for this image, nothing written
     bool zeroSum = false;    // the kernel sums to 0: show the result centred on 0
     long long replaced = -1; // pixels replaced (threshold noise filter), else -1
 };
@@ -50,6 +51,7 @@ public:
     virtual int heightReduction() const = 0;
     // Computes the result of `source` into `destination`, which has the source's description
     // reduced as above. Layers outside `mask` are copied from the matching centre region.
+    // Throws Error when it cannot work on these images (nothing written then).
     virtual FilterOutcome run(Image& destination, const Image& source, LayerMask mask,
                               Progress& progress) const = 0;
 };
