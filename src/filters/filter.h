@@ -1,5 +1,5 @@
-// The filter framework: derived images, the filter contract, the command table, the preview
-// computation and the preview window's arithmetic.
+// The filter framework: derived images, the filter contract, the preview computation and the
+// preview window's arithmetic (the command table is filters/command_table.h).
 //
 // A filter reads a source Image and writes a destination Image created from the source's
 // description (type, layers, names, pixel size, overlay and metadata) minus the filter's size
@@ -10,6 +10,7 @@
 #include "core/image.h"
 #include "core/new_document.h"
 #include "core/progress.h"
+#include "filters/command_table.h"
 #include "filters/layer_selection.h"
 
 #include <array>
@@ -61,20 +62,6 @@ public:
 // progress sink asks to stop. `outcome` may be null.
 std::unique_ptr<Image> applyFilter(const Filter& filter, const Image& source, LayerMask mask,
                                    Progress& progress, FilterOutcome* outcome = nullptr);
-
-// ---- commands -----------------------------------------------------------------------------
-
-enum class FilterCommand { Highpass, Lowpass, Special, Noise, Unsharp, LucyRichardson };
-
-struct FilterCommandInfo {
-    const char* menuText;
-    int minimumSize; // in both directions, 0 = no limit
-    const char* title;
-};
-
-const FilterCommandInfo& filterCommandInfo(FilterCommand command);
-// Enabled when the image is at least the command's minimum size in both directions.
-bool filterCommandEnabled(FilterCommand command, int width, int height);
 
 // ---- display of zero-sum results ------------------------------------------------------------
 
