@@ -8,7 +8,9 @@
 //   Error carrying that message where the operation knows which one applies. No sentinel
 //   values (a float 9999.9, -1, null) and no bool results report failure; an operation either
 //   finishes or throws. Pure queries may answer "not applicable" in their value, and the
-//   low-level Image methods keep their small result codes.
+//   low-level Image methods keep their small result codes. The preview helpers of
+//   filters/filter.h are a boundary like the commands: an empty preview (null) is their
+//   answer to any failure.
 // - Progress and cancel: a long operation takes a Progress& (default Progress::none()), calls
 //   begin(title, units, minimum interval), step() once per block of rows from whichever
 //   worker did it, and end(). When the sink asks to cancel, step() throws Cancelled; an
