@@ -54,8 +54,7 @@ TEST(FilterCommands, SettingsKeysAndCommandLineNamesResolve) {
     for (const SettingsKeyInfo& k : settingsKeys()) known.insert(k.key);
     std::set<std::pair<std::string, std::string>> cliNames;
     for (const FilterCommandInfo& e : filterCommands()) {
-        for (const char* key : e.settingsKeys)
-            EXPECT_TRUE(!key || known.count(key)) << key;
+        for (const char* key : e.settingsKeys) EXPECT_TRUE(!key || known.count(key)) << key;
         if (!e.cliCommand) continue;
         const std::string name = e.cliName ? e.cliName : "";
         EXPECT_TRUE(cliNames.insert({e.cliCommand, name}).second) << e.cliCommand << " " << name;
