@@ -1,5 +1,6 @@
 // quillon-cli convert: open any readable image file and save it as FITS.
 #include "cli/command.h"
+#include "cli/op_args.h"
 #include "cli/progress_bar.h"
 #include "formats/fits_writer.h"
 #include "formats/open.h"
@@ -10,14 +11,16 @@ namespace quillon::cli {
 namespace {
 
 int runConvert(const std::vector<std::string>& args) {
-    if (args.size() != 2) throw UsageError{"Eingabe- und Ausgabedatei erwartet"};
-    checkFitsSaveName(args[1]); // before the work of opening, as saving would refuse it anyway
+    const OpArgs a = OpArgs::parse(args, {});
+    a.expectPositional(2, "Eingabe- und Ausgabedatei erwartet");
+    const std::vector<std::string>& files = a.positional;
+    checkFitsSaveName(files[1]); // before the work of opening, as saving would refuse it anyway
     TerminalProgress bar;
     Progress progress(&bar);
     Image image;
-    openImage(args[0], image, progress);
-    saveFits(image, args[1], progress);
-    std::printf("%s -> %s (%d x %d, %d Ebene(n)%s)\n", args[0].c_str(), args[1].c_str(),
+    openImage(files[0], image, progress);
+    saveFits(image, files[1], progress);
+    std::printf("%s -> %s (%d x %d, %d Ebene(n)%s)\n", files[0].c_str(), files[1].c_str(),
                 image.width(), image.height(), image.layerCount(),
                 image.hasOverlay() ? " + Overlay" : "");
     return 0;

@@ -1,5 +1,6 @@
 // quillon-cli demo: write the bundled sample image (a synthetic RGB star field) as FITS.
 #include "cli/command.h"
+#include "cli/op_args.h"
 #include "cli/progress_bar.h"
 #include "formats/demo_image.h"
 #include "formats/fits_writer.h"
@@ -10,14 +11,16 @@ namespace quillon::cli {
 namespace {
 
 int runDemo(const std::vector<std::string>& args) {
-    if (args.size() != 1) throw UsageError{"genau eine Ausgabedatei erwartet"};
-    checkFitsSaveName(args[0]);
+    const OpArgs a = OpArgs::parse(args, {});
+    a.expectPositional(1, "genau eine Ausgabedatei erwartet");
+    const std::vector<std::string>& files = a.positional;
+    checkFitsSaveName(files[0]);
     TerminalProgress bar;
     Progress progress(&bar);
     Image image;
     makeDemoImage(image);
-    saveFits(image, args[0], progress);
-    std::printf("Beispielbild geschrieben: %s (%d x %d, RGB)\n", args[0].c_str(), image.width(),
+    saveFits(image, files[0], progress);
+    std::printf("Beispielbild geschrieben: %s (%d x %d, RGB)\n", files[0].c_str(), image.width(),
                 image.height());
     return 0;
 }

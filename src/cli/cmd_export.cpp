@@ -1,34 +1,23 @@
 // quillon-cli export: write an image file as BMP, JPEG, PNG or TIFF as a view shows it.
 #include "cli/command.h"
+#include "cli/op_args.h"
 #include "cli/progress_bar.h"
 #include "core/error.h"
 #include "display/renderer.h"
 #include "formats/open.h"
 #include "formats/raster_export.h"
 
-#include <cstdlib>
 #include <optional>
 
 namespace quillon::cli {
 namespace {
 
 int runExport(const std::vector<std::string>& args) {
-    std::vector<std::string> files;
+    const OpArgs a = OpArgs::parse(args, {"preset"});
     std::optional<int> preset;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--preset") {
-            if (i + 1 >= args.size()) throw UsageError{"--preset braucht einen Wert"};
-            char* end = nullptr;
-            long v = std::strtol(args[i + 1].c_str(), &end, 10);
-            if (*end != '\0' || v < -1 || v > 6)
-                throw UsageError{"--preset erwartet eine Zahl von -1 bis 6"};
-            preset = static_cast<int>(v);
-            ++i;
-        } else {
-            files.push_back(args[i]);
-        }
-    }
-    if (files.size() != 2) throw UsageError{"Eingabe- und Ausgabedatei erwartet"};
+    if (a.has("preset")) preset = a.integer("preset", 0, -1, 6);
+    a.expectPositional(2, "Eingabe- und Ausgabedatei erwartet");
+    const std::vector<std::string>& files = a.positional;
     // The target's extension is checked first, so nothing is read for a name that cannot be
     // written.
     try {

@@ -9,73 +9,65 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace quillon::cli {
 namespace {
 
+// Mask size 3, 5 or 7 as the dialogs' slider position 0 … 2.
 int sizePosition(const OpArgs& a) {
-    const int size = a.integer("groesse", 3, 3, 7);
-    if (size != 3 && size != 5 && size != 7) throw UsageError{"--groesse muss 3, 5 oder 7 sein"};
-    return (size - 3) / 2;
+    return a.choice("groesse", 0, {"3", "5", "7"});
 }
 
 NoiseKind noiseKind(const OpArgs& a) {
-    auto it = a.options.find("art");
-    if (it == a.options.end()) return NoiseKind::Median;
-    const std::string& v = it->second;
-    if (v == "maximal") return NoiseKind::Maximum;
-    if (v == "minimal") return NoiseKind::Minimum;
-    if (v == "median") return NoiseKind::Median;
-    if (v == "schwelle") return NoiseKind::Threshold;
-    throw UsageError{"--art muss maximal, minimal, median oder schwelle sein"};
+    // In the order of NoiseKind.
+    return static_cast<NoiseKind>(a.choice("art", static_cast<int>(NoiseKind::Median),
+                                           {"maximal", "minimal", "median", "schwelle"}));
 }
 
-std::unique_ptr<Filter> makeFilter(const std::string& name, const OpArgs& a) {
-    if (name == "highpass" || name == "lowpass") {
+std::unique_ptr<Filter> makeFilter(FilterCommand command, const OpArgs& a) {
+    switch (command) {
+    case FilterCommand::Highpass:
+    case FilterCommand::Lowpass: {
         const int strength = a.integer("staerke", 1, 1, 4) - 1;
         return std::make_unique<ConvolutionFilter>(
-            name == "highpass" ? ConvolutionFilter::highpass(sizePosition(a), strength)
-                               : ConvolutionFilter::lowpass(sizePosition(a), strength));
+            command == FilterCommand::Highpass
+                ? ConvolutionFilter::highpass(sizePosition(a), strength)
+                : ConvolutionFilter::lowpass(sizePosition(a), strength));
     }
-    if (name == "special")
+    case FilterCommand::Special:
         return std::make_unique<ConvolutionFilter>(
             ConvolutionFilter::special(a.integer("typ", 0, 0, kSpecialKernelCount - 1)));
-    if (name == "noise")
+    case FilterCommand::Noise:
         return std::make_unique<NoiseFilter>(
             a.integer("maske", settings::kNoiseMaskIndexDefault, 0, kNoiseMaskCount - 1),
             noiseKind(a),
             static_cast<std::uint16_t>(
                 a.integer("schwelle", settings::kNoiseLimitDefault, 0, 65535)));
-    if (name == "unsharp")
+    case FilterCommand::Unsharp:
         return std::make_unique<UnsharpMaskFilter>(a.integer("maske", 2, 0, kUnsharpMaskCount - 1),
                                                    a.real("m", 2.0f, 0.0f, 1000.0f),
                                                    a.real("o", 3.0f, 0.0f, 1000.0f));
-    throw UsageError{"unbekannter Filter \"" + name + "\""};
-}
-
-FilterCommand commandOf(const std::string& name) {
-    if (name == "highpass") return FilterCommand::Highpass;
-    if (name == "lowpass") return FilterCommand::Lowpass;
-    if (name == "special") return FilterCommand::Special;
-    if (name == "noise") return FilterCommand::Noise;
-    return FilterCommand::Unsharp;
+    default: return nullptr;
+    }
 }
 
 int runFilter(const std::vector<std::string>& args) {
     if (args.empty()) throw UsageError{"Filter erwartet"};
     const std::string name = args[0];
+    const std::optional<FilterCommand> command = findCliCommand("filter", name);
+    if (!command) throw UsageError{"unbekannter Filter \"" + name + "\""};
     OpArgs a = OpArgs::parse(
         std::vector<std::string>(args.begin() + 1, args.end()),
         {"staerke", "groesse", "typ", "maske", "art", "schwelle", "m", "o", "ebenen"});
-    std::unique_ptr<Filter> filter = makeFilter(name, a);
-    if (a.positional.size() != 2) throw UsageError{"Eingabe- und Ausgabedatei erwartet"};
+    std::unique_ptr<Filter> filter = makeFilter(*command, a);
+    a.expectPositional(2, "Eingabe- und Ausgabedatei erwartet");
     TerminalProgress bar;
     Progress progress(&bar);
     Image source;
     openInput(a.positional[0], a.positional[1], source, progress);
-    const FilterCommand command = commandOf(name);
-    if (!filterCommandEnabled(command, source.width(), source.height())) {
-        const int m = filterCommandInfo(command).minimumSize;
+    if (!filterCommandEnabled(*command, source.width(), source.height())) {
+        const int m = filterCommandInfo(*command).minimumSize;
         throw Error("Der Filter braucht ein Bild von mindestens " + std::to_string(m) + " x " +
                     std::to_string(m) + " Pixeln.");
     }
@@ -83,7 +75,6 @@ int runFilter(const std::vector<std::string>& args) {
         a.has("ebenen") ? parseLayers(a.options.at("ebenen"), source.layerCount()) : 0;
     FilterOutcome outcome;
     auto result = applyFilter(*filter, source, layers, progress, &outcome);
-    if (!outcome.produced) throw Error("Der Filter kann auf dieses Bild nicht angewendet werden.");
     result->storedDisplay() = source.storedDisplay();
     if (outcome.zeroSum) {
         // Results around 0: black and white centred on 0 with the source's contrast.

@@ -7,6 +7,7 @@
 #include "ops/sampler.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace quillon::cli {
 namespace {
@@ -23,7 +24,7 @@ std::unique_ptr<Image> derived(const Image& source, int width, int height) {
 
 int runResize(const std::vector<std::string>& args) {
     OpArgs a = OpArgs::parse(args, {"breite", "hoehe", "prozent"}, {"frei", "bestaetigt"});
-    if (a.positional.size() != 2) throw UsageError{"Eingabe- und Ausgabedatei erwartet"};
+    a.expectPositional(2, "Eingabe- und Ausgabedatei erwartet");
     if (!a.has("breite") && !a.has("hoehe") && !a.has("prozent"))
         throw UsageError{"--breite, --hoehe oder --prozent angeben"};
     if (a.has("breite") && a.has("hoehe") && !a.has("frei"))
@@ -57,54 +58,56 @@ int runResize(const std::vector<std::string>& args) {
 }
 
 int runCrop(const std::vector<std::string>& args) {
-    if (args.size() != 6) throw UsageError{"LINKS OBEN RECHTS UNTEN EINGABE AUSGABE erwartet"};
+    const OpArgs a = OpArgs::parse(args, {});
+    a.expectPositional(6, "LINKS OBEN RECHTS UNTEN EINGABE AUSGABE erwartet");
+    const std::vector<std::string>& p = a.positional;
     PixelRect r;
-    r.left = parseInteger(args[0], "LINKS", 0, kMaxImageSize);
-    r.top = parseInteger(args[1], "OBEN", 0, kMaxImageSize);
-    r.right = parseInteger(args[2], "RECHTS", 0, kMaxImageSize);
-    r.bottom = parseInteger(args[3], "UNTEN", 0, kMaxImageSize);
+    r.left = parseInteger(p[0], "LINKS", 0, kMaxImageSize);
+    r.top = parseInteger(p[1], "OBEN", 0, kMaxImageSize);
+    r.right = parseInteger(p[2], "RECHTS", 0, kMaxImageSize);
+    r.bottom = parseInteger(p[3], "UNTEN", 0, kMaxImageSize);
     if (!cropAllowed(r)) throw Error("Der Ausschnitt muss mindestens 10 x 10 Pixel groß sein.");
     TerminalProgress bar;
     Progress progress(&bar);
     Image source;
-    openInput(args[4], args[5], source, progress);
+    openInput(p[4], p[5], source, progress);
     auto result = derived(source, r.width(), r.height());
     crop(*result, r.left, r.top, source, progress);
-    saveOutput(*result, args[5], progress);
+    saveOutput(*result, p[5], progress);
     std::printf("Ausschnitt: %d x %d\n", r.width(), r.height());
     return 0;
 }
 
 int runRotate(const std::vector<std::string>& args) {
-    if (args.size() != 3) throw UsageError{"Richtung, Eingabe- und Ausgabedatei erwartet"};
-    Rotation mode;
-    if (args[0] == "rechts")
-        mode = Rotation::Clockwise;
-    else if (args[0] == "links")
-        mode = Rotation::CounterClockwise;
-    else if (args[0] == "180")
-        mode = Rotation::Half;
-    else
-        throw UsageError{"Richtung rechts, links oder 180 erwartet"};
+    const OpArgs a = OpArgs::parse(args, {});
+    a.expectPositional(3, "Richtung, Eingabe- und Ausgabedatei erwartet");
+    const std::vector<std::string>& p = a.positional;
+    const std::optional<FilterCommand> command = findCliCommand("rotate", p[0]);
+    if (!command) throw UsageError{"Richtung rechts, links oder 180 erwartet"};
+    const Rotation mode = *command == FilterCommand::RotateRight  ? Rotation::Clockwise
+                          : *command == FilterCommand::RotateLeft ? Rotation::CounterClockwise
+                                                                  : Rotation::Half;
     TerminalProgress bar;
     Progress progress(&bar);
     Image image;
-    openInput(args[1], args[2], image, progress);
+    openInput(p[1], p[2], image, progress);
     rotateImage(image, mode, progress);
-    saveOutput(image, args[2], progress);
+    saveOutput(image, p[2], progress);
     return 0;
 }
 
 int runMirror(const std::vector<std::string>& args) {
-    if (args.size() != 3) throw UsageError{"Achse, Eingabe- und Ausgabedatei erwartet"};
-    if (args[0] != "horizontal" && args[0] != "vertikal")
-        throw UsageError{"Achse horizontal oder vertikal erwartet"};
+    const OpArgs a = OpArgs::parse(args, {});
+    a.expectPositional(3, "Achse, Eingabe- und Ausgabedatei erwartet");
+    const std::vector<std::string>& p = a.positional;
+    const std::optional<FilterCommand> command = findCliCommand("mirror", p[0]);
+    if (!command) throw UsageError{"Achse horizontal oder vertikal erwartet"};
     TerminalProgress bar;
     Progress progress(&bar);
     Image image;
-    openInput(args[1], args[2], image, progress);
-    mirror(image, args[0] == "horizontal", progress);
-    saveOutput(image, args[2], progress);
+    openInput(p[1], p[2], image, progress);
+    mirror(image, *command == FilterCommand::MirrorHorizontal, progress);
+    saveOutput(image, p[2], progress);
     return 0;
 }
 

@@ -1,5 +1,6 @@
 // quillon-cli info: describe an image file.
 #include "cli/command.h"
+#include "cli/op_args.h"
 #include "cli/progress_bar.h"
 #include "core/describe.h"
 #include "formats/open.h"
@@ -10,11 +11,13 @@ namespace quillon::cli {
 namespace {
 
 int runInfo(const std::vector<std::string>& args) {
-    if (args.size() != 1) throw UsageError{"genau eine Datei erwartet"};
+    const OpArgs a = OpArgs::parse(args, {});
+    a.expectPositional(1, "genau eine Datei erwartet");
+    const std::vector<std::string>& files = a.positional;
     TerminalProgress bar;
     Progress progress(&bar);
     Image image;
-    openImage(args[0], image, progress);
+    openImage(files[0], image, progress);
     std::fputs(describeImage(image).c_str(), stdout);
     return 0;
 }

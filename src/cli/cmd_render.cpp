@@ -2,6 +2,7 @@
 // of composed values as numbers.
 #include "analysis/histogram.h"
 #include "cli/command.h"
+#include "cli/op_args.h"
 #include "cli/progress_bar.h"
 #include "core/error.h"
 #include "display/renderer.h"
@@ -9,7 +10,6 @@
 #include "formats/open.h"
 #include "formats/png_write.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -18,90 +18,45 @@
 namespace quillon::cli {
 namespace {
 
-long parseInt(const std::string& text, const char* option, long lo, long hi) {
-    long v = 0;
-    auto res = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (res.ec != std::errc{} || res.ptr != text.data() + text.size() || v < lo || v > hi)
-        throw UsageError{std::string(option) + ": ganze Zahl zwischen " + std::to_string(lo) +
-                         " und " + std::to_string(hi) + " erwartet, nicht \"" + text + "\""};
-    return v;
-}
-
-double parseReal(const std::string& text, const char* option) {
-    double v = 0;
-    auto res = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (res.ec != std::errc{} || res.ptr != text.data() + text.size() || !std::isfinite(v))
-        throw UsageError{std::string(option) + ": Zahl erwartet, nicht \"" + text + "\""};
-    return v;
-}
-
 // "v" for all three channels or "r,g,b".
-Points parsePoints(const std::string& text, const char* option) {
-    Points p{};
-    std::size_t a = text.find(','), b = a == std::string::npos ? a : text.find(',', a + 1);
+Points parsePoints(const std::string& text, const std::string& option) {
+    auto value = [&](const std::string& t) {
+        return static_cast<std::int16_t>(parseInteger(t, option, -32768, 32767));
+    };
+    const std::size_t a = text.find(',');
     if (a == std::string::npos) {
-        auto v = static_cast<std::int16_t>(parseInt(text, option, -32768, 32767));
+        const std::int16_t v = value(text);
         return {v, v, v};
     }
+    const std::size_t b = text.find(',', a + 1);
     if (b == std::string::npos || text.find(',', b + 1) != std::string::npos)
-        throw UsageError{std::string(option) + ": Wert oder drei Werte r,g,b erwartet"};
-    p[0] = static_cast<std::int16_t>(parseInt(text.substr(0, a), option, -32768, 32767));
-    p[1] =
-        static_cast<std::int16_t>(parseInt(text.substr(a + 1, b - a - 1), option, -32768, 32767));
-    p[2] = static_cast<std::int16_t>(parseInt(text.substr(b + 1), option, -32768, 32767));
-    return p;
-}
-
-int parseChoice(const std::string& text, const char* option, const char* const* names, int count) {
-    for (int i = 0; i < count; ++i)
-        if (text == names[i]) return i;
-    return static_cast<int>(parseInt(text, option, 0, count - 1));
+        badValue(option, text, "ein Wert oder drei Werte r,g,b");
+    return {value(text.substr(0, a)), value(text.substr(a + 1, b - a - 1)),
+            value(text.substr(b + 1))};
 }
 
 int runRender(const std::vector<std::string>& args) {
-    std::vector<std::string> files;
+    const OpArgs a =
+        OpArgs::parse(args, {"preset", "black", "white", "exponent", "lut", "palette", "zoom"},
+                      {"invert", "periodic"});
     std::optional<int> preset, lutType, palette;
     std::optional<Points> black, white;
     float exponent = 0.0f;
-    bool invert = false, periodic = false;
+    const bool invert = a.has("invert"), periodic = a.has("periodic");
     double zoom = 1.0;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](const char* name) -> const std::string& {
-            if (i + 1 >= args.size()) throw UsageError{std::string(name) + " braucht einen Wert"};
-            return args[++i];
-        };
-        if (a == "--preset") {
-            preset = static_cast<int>(parseInt(value("--preset"), "--preset", -1, 6));
-        } else if (a == "--black") {
-            black = parsePoints(value("--black"), "--black");
-        } else if (a == "--white") {
-            white = parsePoints(value("--white"), "--white");
-        } else if (a == "--exponent") {
-            double e = parseReal(value("--exponent"), "--exponent");
-            if (e < 0.1 || e > 10)
-                throw UsageError{"--exponent: Zahl zwischen 0.1 und 10 erwartet"};
-            exponent = static_cast<float>(e);
-        } else if (a == "--lut") {
-            static const char* const kNames[] = {"standard", "stufen", "kontur"};
-            lutType = parseChoice(value("--lut"), "--lut", kNames, 3);
-        } else if (a == "--palette") {
-            static const char* const kNames[] = {"grau", "falschfarben1", "falschfarben2"};
-            palette = parseChoice(value("--palette"), "--palette", kNames, 3);
-        } else if (a == "--invert") {
-            invert = true;
-        } else if (a == "--periodic") {
-            periodic = true;
-        } else if (a == "--zoom") {
-            zoom = parseReal(value("--zoom"), "--zoom");
-            if (!(zoom > 0)) throw UsageError{"--zoom: Zahl über 0 erwartet"};
-        } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9')) {
-            throw UsageError{"unbekannte Option \"" + a + "\""};
-        } else {
-            files.push_back(a);
-        }
-    }
-    if (files.size() != 2) throw UsageError{"Eingabedatei und PNG-Datei erwartet"};
+    if (a.has("preset")) preset = a.integer("preset", 0, -1, 6);
+    if (a.has("black")) black = parsePoints(a.options.at("black"), "--black");
+    if (a.has("white")) white = parsePoints(a.options.at("white"), "--white");
+    if (a.has("exponent"))
+        exponent = static_cast<float>(parseDouble(a.options.at("exponent"), "--exponent", 0.1, 10));
+    if (a.has("lut"))
+        lutType = parseChoice(a.options.at("lut"), "--lut", {"standard", "stufen", "kontur"}, true);
+    if (a.has("palette"))
+        palette = parseChoice(a.options.at("palette"), "--palette",
+                              {"grau", "falschfarben1", "falschfarben2"}, true);
+    if (a.has("zoom")) zoom = parsePositive(a.options.at("zoom"), "--zoom");
+    a.expectPositional(2, "Eingabedatei und PNG-Datei erwartet");
+    const std::vector<std::string>& files = a.positional;
 
     TerminalProgress bar;
     Progress progress(&bar);
@@ -145,18 +100,20 @@ int runRender(const std::vector<std::string>& args) {
 }
 
 int runHistogram(const std::vector<std::string>& args) {
-    if (args.size() != 1) throw UsageError{"genau eine Datei erwartet"};
+    const OpArgs a = OpArgs::parse(args, {});
+    a.expectPositional(1, "genau eine Datei erwartet");
+    const std::string& file = a.positional[0];
     TerminalProgress bar;
     Progress progress(&bar);
     Image image;
-    openImage(args[0], image, progress);
+    openImage(file, image, progress);
     ImageRenderer renderer(image);
     renderer.initFromImage();
     if (computeHistogram(renderer, progress) != 0) throw Error(msg::kOutOfMemory);
     const HistogramCache& cache = image.histogram();
     static const char* const kNames[3] = {"R", "G", "B"};
     const int channels = image.type() == BW_IMAGE ? 1 : 3;
-    std::printf("Histogramm von %s (%d x %d, %d Pixel), größter Zähler %u\n", args[0].c_str(),
+    std::printf("Histogramm von %s (%d x %d, %d Pixel), größter Zähler %u\n", file.c_str(),
                 image.width(), image.height(), image.width() * image.height(),
                 static_cast<unsigned>(cache.maxCount));
     std::printf("%-5s %8s %8s %10s %8s %8s %10s\n", "Kanal", "Min", "Max", "Mittel", "Median",

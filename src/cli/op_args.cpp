@@ -1,4 +1,4 @@
-// Option parsing and FITS input/output for the image-operation commands.
+// The argument parser of quillon-cli and FITS input/output for the image-operation commands.
 #include "cli/op_args.h"
 
 #include "formats/fits_writer.h"
@@ -6,28 +6,68 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <sstream>
 
 namespace quillon::cli {
 
-OpArgs OpArgs::parse(const std::vector<std::string>& args, const std::vector<std::string>& known,
-                     const std::vector<std::string>& flags) {
+namespace {
+
+bool listed(std::initializer_list<const char*> names, const std::string& name) {
+    return std::any_of(names.begin(), names.end(), [&](const char* n) { return name == n; });
+}
+
+bool isOption(const std::string& a) {
+    return a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9');
+}
+
+std::string formatReal(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+std::string rangeText(const std::string& kind, const std::string& lo, const std::string& hi) {
+    return kind + " von " + lo + " bis " + hi;
+}
+
+// strtof / strtod over the whole text; false for an empty text, trailing characters, a value
+// out of the type's range or one that is not finite.
+template <class T, class Fn>
+bool readReal(const std::string& text, Fn convert, T& v) {
+    errno = 0;
+    char* end = nullptr;
+    v = convert(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && errno == 0 && std::isfinite(v);
+}
+
+} // namespace
+
+void badValue(const std::string& what, const std::string& text, const std::string& expected) {
+    throw UsageError{what + ": " + expected + " erwartet, nicht \"" + text + "\""};
+}
+
+OpArgs OpArgs::parse(const std::vector<std::string>& args,
+                     std::initializer_list<const char*> valueOptions,
+                     std::initializer_list<const char*> flags) {
     OpArgs out;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
-            const std::string name = a.substr(2);
-            if (std::find(flags.begin(), flags.end(), name) != flags.end()) {
-                out.options[name] = "";
-                continue;
-            }
-            if (std::find(known.begin(), known.end(), name) == known.end())
-                throw UsageError{"unbekannte Option " + a};
-            if (i + 1 >= args.size()) throw UsageError{"Wert fehlt nach " + a};
+        if (!isOption(a)) {
+            out.positional.push_back(a);
+            continue;
+        }
+        const std::string name = a.compare(0, 2, "--") == 0 ? a.substr(2) : std::string();
+        if (listed(flags, name)) {
+            out.options[name] = "";
+        } else if (listed(valueOptions, name)) {
+            if (i + 1 >= args.size()) throw UsageError{a + " braucht einen Wert"};
             out.options[name] = args[++i];
         } else {
-            out.positional.push_back(a);
+            throw UsageError{"unbekannte Option \"" + a + "\""};
         }
     }
     return out;
@@ -38,9 +78,54 @@ int parseInteger(const std::string& text, const std::string& what, int lo, int h
     char* end = nullptr;
     const long v = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || errno != 0 || v < lo || v > hi)
-        throw UsageError{what + " muss eine ganze Zahl von " + std::to_string(lo) + " bis " +
-                         std::to_string(hi) + " sein"};
+        badValue(what, text, rangeText("ganze Zahl", std::to_string(lo), std::to_string(hi)));
     return static_cast<int>(v);
+}
+
+float parseFloat(const std::string& text, const std::string& what, float lo, float hi) {
+    float v = 0;
+    if (!readReal(text, std::strtof, v) || !(v >= lo && v <= hi))
+        badValue(what, text,
+                 rangeText("Zahl", formatReal(static_cast<double>(lo)),
+                           formatReal(static_cast<double>(hi))));
+    return v;
+}
+
+double parseDouble(const std::string& text, const std::string& what, double lo, double hi) {
+    double v = 0;
+    if (!readReal(text, std::strtod, v) || !(v >= lo && v <= hi))
+        badValue(what, text, rangeText("Zahl", formatReal(lo), formatReal(hi)));
+    return v;
+}
+
+double parsePositive(const std::string& text, const std::string& what) {
+    double v = 0;
+    if (!readReal(text, std::strtod, v) || !(v > 0)) badValue(what, text, "Zahl über 0");
+    return v;
+}
+
+int parseChoice(const std::string& text, const std::string& what,
+                std::initializer_list<const char*> names, bool numbered) {
+    int i = 0;
+    std::string expected;
+    for (const char* n : names) {
+        if (text == n) return i;
+        expected +=
+            (i == 0 ? ""
+                    : (i + 1 == static_cast<int>(names.size()) && !numbered ? " oder " : ", ")) +
+            std::string(n);
+        ++i;
+    }
+    if (numbered) {
+        const int count = static_cast<int>(names.size());
+        errno = 0;
+        char* end = nullptr;
+        const long v = std::strtol(text.c_str(), &end, 10);
+        if (!text.empty() && *end == '\0' && errno == 0 && v >= 0 && v < count)
+            return static_cast<int>(v);
+        expected += " oder " + rangeText("ganze Zahl", "0", std::to_string(count - 1));
+    }
+    badValue(what, text, expected);
 }
 
 int OpArgs::integer(const std::string& name, int fallback, int lo, int hi) const {
@@ -50,14 +135,17 @@ int OpArgs::integer(const std::string& name, int fallback, int lo, int hi) const
 
 float OpArgs::real(const std::string& name, float fallback, float lo, float hi) const {
     auto it = options.find(name);
-    if (it == options.end()) return fallback;
-    errno = 0;
-    char* end = nullptr;
-    const float v = std::strtof(it->second.c_str(), &end);
-    if (it->second.empty() || *end != '\0' || errno != 0 || !(v >= lo && v <= hi))
-        throw UsageError{"--" + name + " muss eine Zahl von " + std::to_string(lo) + " bis " +
-                         std::to_string(hi) + " sein"};
-    return v;
+    return it == options.end() ? fallback : parseFloat(it->second, "--" + name, lo, hi);
+}
+
+int OpArgs::choice(const std::string& name, int fallback,
+                   std::initializer_list<const char*> names) const {
+    auto it = options.find(name);
+    return it == options.end() ? fallback : parseChoice(it->second, "--" + name, names);
+}
+
+void OpArgs::expectPositional(std::size_t n, const std::string& what) const {
+    if (positional.size() != n) throw UsageError{what};
 }
 
 LayerMask parseLayers(const std::string& text, int layerCount) {

@@ -1,4 +1,4 @@
-// Derived images, the command table, applying a filter and the preview arithmetic.
+// Derived images, applying a filter and the preview arithmetic.
 #include "filters/filter.h"
 
 #include "core/error.h"
@@ -32,25 +32,6 @@ std::unique_ptr<Image> applyFilter(const Filter& filter, const Image& source, La
     }
     if (outcome) *outcome = o;
     return result;
-}
-
-// ---- commands -----------------------------------------------------------------------------
-
-const FilterCommandInfo& filterCommandInfo(FilterCommand command) {
-    static const FilterCommandInfo table[] = {
-        {"&Hochpassfilter (schärfung) ...", 20, "Hochpassfilter"},
-        {"&Tiefpassfilter (glättung) ...", 20, "Tiefpassfilter"},
-        {"&Spezialfilter (Kontur, Relief, ...) ...", 12, "Spezialfilter"},
-        {"&Rauschfilter...", 12, "Rauschfilter"},
-        {"&Unscharfe Maske...", 20, "Unscharf Maskiert"},
-        {"&Lucy-Richardson Deconvolution", 0, "Lucy Richardson Deconv."},
-    };
-    return table[static_cast<int>(command)];
-}
-
-bool filterCommandEnabled(FilterCommand command, int width, int height) {
-    const int m = filterCommandInfo(command).minimumSize;
-    return width >= m && height >= m && width > 0 && height > 0;
 }
 
 DisplayPoints centredDisplayPoints(const std::array<std::int16_t, 3>& black,
@@ -112,7 +93,6 @@ std::unique_ptr<Image> computePreview(const Filter& filter, const Image& source,
                     *result);
         FilterOutcome o = filter.run(*result, *pieceImage, mask, Progress::none());
         if (outcome) *outcome = o;
-        if (!o.produced) return nullptr;
         return result;
     } catch (const Error&) {
         return nullptr; // too small or out of memory: the preview stays empty

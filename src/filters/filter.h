@@ -1,5 +1,5 @@
-// The filter framework: derived images, the filter contract, the command table, the preview
-// computation and the preview window's arithmetic.
+// The filter framework: derived images, the filter contract, the preview computation and the
+// preview window's arithmetic (the command table is filters/command_table.h).
 //
 // A filter reads a source Image and writes a destination Image created from the source's
 // description (type, layers, names, pixel size, overlay and metadata) minus the filter's size
@@ -10,6 +10,7 @@
 #include "core/image.h"
 #include "core/new_document.h"
 #include "core/progress.h"
+#include "filters/command_table.h"
 #include "filters/layer_selection.h"
 
 #include <array>
@@ -34,8 +35,9 @@ DerivedImageDescription describeDerived(const Image& source, int widthReduction 
 
 // ---- the filter contract -----------------------------------------------------------------
 
+// What a filter run reports besides its result; a filter that cannot work on an image throws
+// Error instead (see core/error.h).
 struct FilterOutcome {
-    bool produced = false;   // false: invalid for this image, nothing written
     bool zeroSum = false;    // the kernel sums to 0: show the result centred on 0
     long long replaced = -1; // pixels replaced (threshold noise filter), else -1
 };
@@ -50,6 +52,7 @@ public:
     virtual int heightReduction() const = 0;
     // Computes the result of `source` into `destination`, which has the source's description
     // reduced as above. Layers outside `mask` are copied from the matching centre region.
+    // Throws Error when it cannot work on these images (nothing written then).
     virtual FilterOutcome run(Image& destination, const Image& source, LayerMask mask,
                               Progress& progress) const = 0;
 };
@@ -59,20 +62,6 @@ public:
 // progress sink asks to stop. `outcome` may be null.
 std::unique_ptr<Image> applyFilter(const Filter& filter, const Image& source, LayerMask mask,
                                    Progress& progress, FilterOutcome* outcome = nullptr);
-
-// ---- commands -----------------------------------------------------------------------------
-
-enum class FilterCommand { Highpass, Lowpass, Special, Noise, Unsharp, LucyRichardson };
-
-struct FilterCommandInfo {
-    const char* menuText;
-    int minimumSize; // in both directions, 0 = no limit
-    const char* title;
-};
-
-const FilterCommandInfo& filterCommandInfo(FilterCommand command);
-// Enabled when the image is at least the command's minimum size in both directions.
-bool filterCommandEnabled(FilterCommand command, int width, int height);
 
 // ---- display of zero-sum results ------------------------------------------------------------
 

@@ -2,6 +2,7 @@
 // tap in kernel order with one vector lane per pixel.
 #include "filters/mask_filter.h"
 
+#include "core/error.h"
 #include "core/parallel.h"
 #include "ops/simd.h"
 
@@ -167,12 +168,12 @@ float maskFilter(Image& destination, const Image& source, const Kernel& kernel, 
     const int kw = kernel.width, kh = kernel.height;
     if (kw < kMinKernelSize || kw > kMaxKernelSize || kh < kMinKernelSize || kh > kMaxKernelSize ||
         kernel.coefficients.size() < static_cast<std::size_t>(kw * kh))
-        return kMaskFilterInvalid;
-    if (!source.hasSamples() || !destination.hasSamples()) return kMaskFilterInvalid;
+        throw Error(msg::kFilterNotApplicable);
+    if (!source.hasSamples() || !destination.hasSamples()) throw Error(msg::kFilterNotApplicable);
     const int sw = source.width(), sh = source.height();
     const int ow = sw - kw + 1, oh = sh - kh + 1;
     if (ow < 1 || oh < 1 || destination.width() < ow || destination.height() < oh)
-        return kMaskFilterInvalid;
+        throw Error(msg::kFilterNotApplicable);
     const int dx = (destination.width() - ow) / 2;
     const int dy = (destination.height() - oh) / 2;
     const int cx = (kw - 1) / 2, cy = (kh - 1) / 2;
@@ -258,8 +259,7 @@ FilterOutcome ConvolutionFilter::run(Image& destination, const Image& source, La
                                      Progress& progress) const {
     FilterOutcome o;
     const float r = maskFilter(destination, source, kernel_, mask, progress);
-    o.produced = r != kMaskFilterInvalid;
-    o.zeroSum = o.produced && r == 0.0f;
+    o.zeroSum = r == 0.0f;
     return o;
 }
 

@@ -18,14 +18,13 @@
 
 namespace quillon {
 
-inline constexpr float kMaskFilterInvalid = 9999.9f;
-
 // Convolves the selected colour layers of `source` into `destination` and copies the others
 // (and the overlay, when both images have one) from the centre region. The result region
 // (source size minus kernel size plus one) is placed centred in the destination.
-// Returns the kernel sum used as divisor (0 for a zero-sum kernel), or kMaskFilterInvalid
-// when the kernel is not 3 … 15 in each direction or the destination is too small; nothing is
-// written then. Progress "Maskenfilter", one step per output row of each plane.
+// Returns the kernel sum used as divisor (0 for a zero-sum kernel). Throws Error
+// (msg::kFilterNotApplicable) when the kernel is not 3 … 15 in each direction or the
+// destination is too small; nothing is written then. Progress "Maskenfilter", one step per
+// output row of each plane.
 float maskFilter(Image& destination, const Image& source, const Kernel& kernel, LayerMask mask,
                  Progress& progress = Progress::none());
 

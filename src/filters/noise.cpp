@@ -316,7 +316,6 @@ FilterOutcome NoiseFilter::run(Image& destination, const Image& source, LayerMas
     FilterOutcome o;
     const long long n =
         noiseFilter(destination, source, noiseMask(maskIndex_), kind_, threshold_, mask, progress);
-    o.produced = true;
     if (kind_ == NoiseKind::Threshold) o.replaced = n;
     return o;
 }

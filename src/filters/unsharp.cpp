@@ -1,6 +1,7 @@
 // Unsharp mask and the linear combination of two images.
 #include "filters/unsharp.h"
 
+#include "core/error.h"
 #include "core/parallel.h"
 #include "filters/kernels.h"
 #include "filters/mask_filter.h"
@@ -63,20 +64,18 @@ int unsharpReduction(int position) {
     return unsharpBlurKernel(position).width - 1;
 }
 
-bool unsharpMask(Image& destination, const Image& source, int position, float m, float o,
+void unsharpMask(Image& destination, const Image& source, int position, float m, float o,
                  LayerMask layers, Progress& progress) {
     const int reduction = unsharpReduction(position);
-    if (reduction < 0 || !source.hasSamples() || !destination.hasSamples()) return false;
-    if (destination.width() != source.width() - reduction ||
+    if (reduction < 0 || !source.hasSamples() || !destination.hasSamples() ||
+        destination.width() != source.width() - reduction ||
         destination.height() != source.height() - reduction)
-        return false;
+        throw Error(msg::kFilterNotApplicable);
     const Kernel kernel = unsharpBlurKernel(position);
-    if (maskFilter(destination, source, kernel, layers, progress) == kMaskFilterInvalid)
-        return false;
+    maskFilter(destination, source, kernel, layers, progress);
     // Only the blurred layers are combined; the others already hold the source unchanged.
     const int shift = -(kernel.width - 1) / 2;
     combine(destination, source, shift, shift, -m, o, 0.0f, layers, progress);
-    return true;
 }
 
 int UnsharpMaskFilter::widthReduction() const {
@@ -85,9 +84,8 @@ int UnsharpMaskFilter::widthReduction() const {
 
 FilterOutcome UnsharpMaskFilter::run(Image& destination, const Image& source, LayerMask mask,
                                      Progress& progress) const {
-    FilterOutcome o;
-    o.produced = unsharpMask(destination, source, position_, m_, o_, mask, progress);
-    return o;
+    unsharpMask(destination, source, position_, m_, o_, mask, progress);
+    return {};
 }
 
 UnsharpFactors unsharpStronger(UnsharpFactors f) {

@@ -22,9 +22,10 @@ int unsharpReduction(int position);
 
 // Blurs the selected layers with the mask of `position` and combines them with the aligned
 // source: b × (−m) + 0.5 + s × o, truncated and clamped. Unselected layers keep the source's
-// centre region unchanged. The destination is the source size minus the reduction. Returns
-// false (nothing written) for a position outside 0 … 6 or a destination of the wrong size.
-bool unsharpMask(Image& destination, const Image& source, int position, float m, float o,
+// centre region unchanged. The destination is the source size minus the reduction. Throws
+// Error (msg::kFilterNotApplicable, nothing written) for a position outside 0 … 6 or a
+// destination of the wrong size.
+void unsharpMask(Image& destination, const Image& source, int position, float m, float o,
                  LayerMask layers, Progress& progress = Progress::none());
 
 class UnsharpMaskFilter : public Filter {

@@ -1,59 +1,57 @@
-// File and memory byte sources, and small parsing helpers shared by the readers.
+// File and memory byte sources (positioned reads and a cursor), and small parsing helpers shared by
+// the readers.
 #include "formats/byte_source.h"
 
 #include "core/error.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillon {
 
 FileSource::FileSource(const std::string& path, const std::string& openFailure) {
-    f_ = std::fopen(path.c_str(), "rb");
-    if (!f_) throw Error(openFailure);
-    if (std::fseek(f_, 0, SEEK_END) != 0) {
-        std::fclose(f_);
-        throw Error(openFailure);
-    }
-    long end = std::ftell(f_);
-    if (end < 0 || std::fseek(f_, 0, SEEK_SET) != 0) {
-        std::fclose(f_);
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) throw Error(openFailure);
+    struct stat st {};
+    regular_ = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
+    // The size is where the end lies for a seek, for every kind of file.
+    const off_t end = ::lseek(fd_, 0, SEEK_END);
+    if (end < 0) {
+        ::close(fd_);
         throw Error(openFailure);
     }
     size_ = static_cast<std::uint64_t>(end);
+    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
 FileSource::~FileSource() {
-    if (f_) std::fclose(f_);
+    ::close(fd_);
 }
 
-std::size_t FileSource::read(void* dst, std::size_t n) {
-    std::size_t got = std::fread(dst, 1, n, f_);
-    pos_ += got;
-    return got;
+std::size_t FileSource::readAt(std::uint64_t offset, void* dst, std::size_t n) const {
+    auto* p = static_cast<char*>(dst);
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t r = ::pread(fd_, p + done, n - done, static_cast<off_t>(offset + done));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        done += static_cast<std::size_t>(r);
+    }
+    return done;
 }
 
-bool FileSource::seek(std::uint64_t offset) {
-    if (offset > size_) return false;
-    if (std::fseek(f_, static_cast<long>(offset), SEEK_SET) != 0) return false;
-    pos_ = offset;
-    return true;
-}
-
-std::size_t MemorySource::read(void* dst, std::size_t n) {
-    std::size_t avail = size_ - pos_;
-    if (n > avail) n = avail;
-    if (n) std::memcpy(dst, data_ + pos_, n);
-    pos_ += n;
-    return n;
-}
-
-bool MemorySource::seek(std::uint64_t offset) {
-    if (offset > size_) return false;
-    pos_ = static_cast<std::size_t>(offset);
-    return true;
+std::size_t MemorySource::readAt(std::uint64_t offset, void* dst, std::size_t n) const {
+    if (offset >= size_) return 0;
+    const std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(n, size_ - offset));
+    if (k) std::memcpy(dst, data_ + offset, k);
+    return k;
 }
 
 float leFloat(const std::uint8_t* p) {

@@ -3,45 +3,67 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 namespace quillon {
 
-// A readable stream of bytes with a known size. Readers use it so that the same code reads
-// files from disk and memory blocks (fuzzing, tests).
+// The bytes of a file or a memory block with a known size, for every reader, so that the same
+// code reads files from disk and memory blocks (fuzzing, tests).
+//
+// Two ways in: positioned reads (readAt), which are thread-safe and go straight into the
+// caller's buffer (a file read is one pread per call, no intermediate copy), for readers that
+// fetch chunks from several workers; and a sequential cursor (read/seek) on top of them for
+// readers that walk a file from the front on one thread.
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
-    // Reads up to n bytes at the current position; returns the count read.
-    virtual std::size_t read(void* dst, std::size_t n) = 0;
-    // Moves to an absolute offset; false when it lies beyond the end.
-    virtual bool seek(std::uint64_t offset) = 0;
-    virtual std::uint64_t position() const = 0;
     virtual std::uint64_t size() const = 0;
+    // Reads up to n bytes at `offset` without moving the cursor; fewer only at the end of the
+    // data (or when a file shrank). Thread-safe.
+    virtual std::size_t readAt(std::uint64_t offset, void* dst, std::size_t n) const = 0;
+    // Reads exactly n bytes at `offset`; false on a short read.
+    bool readExactAt(std::uint64_t offset, void* dst, std::size_t n) const {
+        return readAt(offset, dst, n) == n;
+    }
 
-    std::uint64_t remaining() const { return size() > position() ? size() - position() : 0; }
-    // Reads exactly n bytes; false on a short read.
+    // Reads up to n bytes at the cursor and moves it past them; returns the count read.
+    std::size_t read(void* dst, std::size_t n) {
+        const std::size_t got = readAt(pos_, dst, n);
+        pos_ += got;
+        return got;
+    }
+    // Reads exactly n bytes at the cursor; false on a short read.
     bool readExact(void* dst, std::size_t n) { return read(dst, n) == n; }
+    // Moves the cursor to an absolute offset; false when it lies beyond the end.
+    bool seek(std::uint64_t offset) {
+        if (offset > size()) return false;
+        pos_ = offset;
+        return true;
+    }
+    std::uint64_t position() const { return pos_; }
+    std::uint64_t remaining() const { return size() > pos_ ? size() - pos_ : 0; }
+
+private:
+    std::uint64_t pos_ = 0;
 };
 
 class FileSource final : public ByteSource {
 public:
-    // Opens the file; throws Error(openFailure) when that is impossible.
+    // Opens the file for reading; throws Error(openFailure) when that is impossible.
     FileSource(const std::string& path, const std::string& openFailure);
     ~FileSource() override;
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
 
-    std::size_t read(void* dst, std::size_t n) override;
-    bool seek(std::uint64_t offset) override;
-    std::uint64_t position() const override { return pos_; }
     std::uint64_t size() const override { return size_; }
+    std::size_t readAt(std::uint64_t offset, void* dst, std::size_t n) const override;
+    // False for directories, devices and pipes (they open, but hold no image).
+    bool regularFile() const { return regular_; }
 
 private:
-    std::FILE* f_ = nullptr;
+    int fd_ = -1;
     std::uint64_t size_ = 0;
-    std::uint64_t pos_ = 0;
+    bool regular_ = false;
 };
 
 class MemorySource final : public ByteSource {
@@ -49,15 +71,12 @@ public:
     MemorySource(const void* data, std::size_t size)
         : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
 
-    std::size_t read(void* dst, std::size_t n) override;
-    bool seek(std::uint64_t offset) override;
-    std::uint64_t position() const override { return pos_; }
     std::uint64_t size() const override { return size_; }
+    std::size_t readAt(std::uint64_t offset, void* dst, std::size_t n) const override;
 
 private:
     const std::uint8_t* data_;
     std::size_t size_;
-    std::size_t pos_ = 0;
 };
 
 // Little- and big-endian reads from a byte array (no bounds check: callers check first).

@@ -2,6 +2,7 @@
 // every supported BITPIX into 16-bit planes (read in whole chunks, swapped in bulk, in
 // parallel over rows).
 #include "formats/fits_reader.h"
+#include "formats/byte_source.h"
 #include "formats/reader_util.h"
 
 #include "core/error.h"
@@ -10,17 +11,13 @@
 #include "formats/fits_header.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <limits>
 #include <mutex>
 #include <new>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <type_traits>
-#include <unistd.h>
 #include <vector>
 
 namespace quillon {
@@ -29,73 +26,15 @@ namespace {
 
 using fits::HeaderState;
 
-// Random access to the bytes of a file or a buffer. readAt is thread-safe.
-class Source {
-public:
-    virtual ~Source() = default;
-    virtual std::uint64_t size() const = 0;
-    // Reads up to n bytes at offset; fewer only at the end of the data.
-    virtual std::size_t readAt(std::uint64_t offset, void* dst, std::size_t n) const = 0;
-
-    void readExact(std::uint64_t offset, void* dst, std::size_t n) const {
-        if (readAt(offset, dst, n) != n) throw Error(fits::kMsgUnknownFormat); // file shrank
-    }
-};
-
-class MemorySource final : public Source {
-public:
-    MemorySource(const void* data, std::size_t size)
-        : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
-    std::uint64_t size() const override { return size_; }
-    std::size_t readAt(std::uint64_t offset, void* dst, std::size_t n) const override {
-        if (offset >= size_) return 0;
-        std::size_t k = std::min<std::uint64_t>(n, size_ - offset);
-        if (k) std::memcpy(dst, data_ + offset, k);
-        return k;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-};
-
-class FileSource final : public Source {
-public:
-    explicit FileSource(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat st {};
-        if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-            if (fd_ >= 0) ::close(fd_);
-            throw Error(fits::kMsgCannotOpen);
-        }
-        size_ = static_cast<std::uint64_t>(st.st_size);
-        ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-    }
-    ~FileSource() override { ::close(fd_); }
-    FileSource(const FileSource&) = delete;
-    FileSource& operator=(const FileSource&) = delete;
-
-    std::uint64_t size() const override { return size_; }
-    std::size_t readAt(std::uint64_t offset, void* dst, std::size_t n) const override {
-        auto* p = static_cast<char*>(dst);
-        std::size_t done = 0;
-        while (done < n) {
-            ssize_t r = ::pread(fd_, p + done, n - done, static_cast<off_t>(offset + done));
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) break;
-            done += static_cast<std::size_t>(r);
-        }
-        return done;
-    }
-
-private:
-    int fd_ = -1;
-    std::uint64_t size_ = 0;
-};
+// Reads exactly n bytes at offset; a short read means the file shrank since its size was
+// checked.
+void readExactAt(const ByteSource& src, std::uint64_t offset, void* dst, std::size_t n) {
+    if (!src.readExactAt(offset, dst, n)) throw Error(fits::kMsgUnknownFormat);
+}
 
 // Scans header blocks from `offset` until END or 32 blocks; returns the offset after the
 // last complete block read (where the data begin).
-std::uint64_t scanHeader(const Source& src, std::uint64_t offset, HeaderState& s) {
+std::uint64_t scanHeader(const ByteSource& src, std::uint64_t offset, HeaderState& s) {
     char block[fits::kBlockSize];
     for (int b = 0; b < fits::kMaxHeaderBlocks; ++b) {
         if (src.readAt(offset, block, sizeof block) != sizeof block) break;
@@ -112,7 +51,7 @@ bool supportedBitpix(long long b) {
 
 // Behind an empty primary header: the first IMAGE extension with a 2-D or 3-D image of a
 // supported BITPIX. Returns true and replaces `s` and `dataStart` when one is found.
-bool findImageExtension(const Source& src, HeaderState& s, std::uint64_t& dataStart) {
+bool findImageExtension(const ByteSource& src, HeaderState& s, std::uint64_t& dataStart) {
     std::uint64_t pos = dataStart;
     for (int hdu = 0; hdu < 1000 && pos < src.size(); ++hdu) {
         HeaderState e = s;
@@ -164,7 +103,7 @@ int clampInt(long long v) {
 // --- sample conversion ------------------------------------------------------------------
 
 struct PlaneJob {
-    const Source& src;
+    const ByteSource& src;
     std::uint64_t offset; // first byte of the plane in the source
     int width;
     int height;
@@ -189,7 +128,8 @@ void readPlane8(const PlaneJob& j) {
         for (int r = first; r < last; r += k) {
             int n = std::min(k, last - r);
             std::size_t count = static_cast<std::size_t>(n) * j.width;
-            j.src.readExact(j.offset + static_cast<std::uint64_t>(r) * j.width, buf.data(), count);
+            readExactAt(j.src, j.offset + static_cast<std::uint64_t>(r) * j.width, buf.data(),
+                        count);
             Sample* d = j.dst + static_cast<std::size_t>(r) * j.width;
             for (std::size_t i = 0; i < count; ++i) d[i] = static_cast<Sample>(buf[i]);
             j.progress.step(n);
@@ -209,8 +149,8 @@ void readPlane16(const PlaneJob& j) {
     for (int r = 0; r < j.height; r += k) {
         int n = std::min(k, j.height - r);
         std::size_t count = static_cast<std::size_t>(n) * j.width;
-        j.src.readExact(j.offset + static_cast<std::uint64_t>(r) * j.width * 2, bounce.data(),
-                        count * 2);
+        readExactAt(j.src, j.offset + static_cast<std::uint64_t>(r) * j.width * 2, bounce.data(),
+                    count * 2);
         auto* d = reinterpret_cast<std::uint16_t*>(j.dst + static_cast<std::size_t>(r) * j.width);
         fits::swap16Stream(d, bounce.data(), count);
         j.progress.step(n);
@@ -369,7 +309,8 @@ void readPlaneScaled(const PlaneJob& j) {
     auto stepRows = [&](int r, int n) { j.progress.step((r + n) / 2 - r / 2); };
     auto readChunk = [&](int r, std::size_t count, std::vector<std::uint8_t>& raw,
                          std::vector<Value>& values) {
-        j.src.readExact(j.offset + static_cast<std::uint64_t>(r) * rowBytes, raw.data(), count * B);
+        readExactAt(j.src, j.offset + static_cast<std::uint64_t>(r) * rowBytes, raw.data(),
+                    count * B);
         Format::decode(raw.data(), count, values.data());
     };
 
@@ -469,7 +410,7 @@ void fillDisplay(Image& image, const HeaderState& s) {
     }
 }
 
-void readImage(const Source& src, Image& image, Progress& progress, std::string_view path) {
+void readImage(const ByteSource& src, Image& image, Progress& progress, std::string_view path) {
     HeaderState s;
     std::uint64_t dataStart = scanHeader(src, 0, s);
     if (s.end && s.simpleTrue && s.naxis == 0) findImageExtension(src, s, dataStart);
@@ -525,14 +466,15 @@ void readImage(const Source& src, Image& image, Progress& progress, std::string_
     progress.end();
 }
 
-void readGuarded(const Source& src, Image& image, Progress& progress, std::string_view path) {
+void readGuarded(const ByteSource& src, Image& image, Progress& progress, std::string_view path) {
     detail::guardedRead(image, progress, [&] { readImage(src, image, progress, path); });
 }
 
 } // namespace
 
 void readFits(const std::string& path, Image& image, Progress& progress) {
-    FileSource src(path);
+    FileSource src(path, fits::kMsgCannotOpen);
+    if (!src.regularFile()) throw Error(fits::kMsgCannotOpen);
     readGuarded(src, image, progress, path);
 }
 

@@ -10,7 +10,6 @@
 #include "formats/sbig.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <new>
 
@@ -33,29 +32,65 @@ bool endsWithNoCase(std::string_view s, std::string_view suffix) {
     });
 }
 
-struct Ending {
-    std::string_view suffix;
-    FileKind kind;
+constexpr OpenFileType kOpenFileTypes[] = {
+    {"FITS file", FileKind::Fits, ".fts .fit .fits"},
+    {"OES-Astro file", FileKind::OesAst, ".ast"},
+    {"RAW file z.B. .crw ...", FileKind::CameraRaw, ""},
+    {"SBIG-Astro file", FileKind::Sbig, ".st4 .st5 .st6 .st7 .st8 .st9 .st2k .stx"},
+    {"BMP file", FileKind::Raster, ".bmp .dib .rle"},
+    {"JPEG file", FileKind::Raster, ".jpg .jpeg .jif"},
+    {"PNG file", FileKind::Raster, ".png"},
+    {"PICT file", FileKind::Raster, ".pct"},
+    {"TIFF file", FileKind::Raster, ".tif .eps"},
+    {"TARGA file", FileKind::Raster, ".tga"},
+    {"Windows Metafile", FileKind::Raster, ".wmf"},
+    {"Windows Enhanced Metafile", FileKind::Raster, ".emf"},
+    {"PCX file", FileKind::Raster, ".pcx"},
+    {"Portable Greymap File", FileKind::Raster, ".pgm"},
 };
 
-constexpr std::array<Ending, 27> kEndings{{
-    {".fts", FileKind::Fits},   {".fit", FileKind::Fits},    {".fits", FileKind::Fits},
-    {".ast", FileKind::OesAst}, {".st4", FileKind::Sbig},    {".st5", FileKind::Sbig},
-    {".st6", FileKind::Sbig},   {".st7", FileKind::Sbig},    {".st8", FileKind::Sbig},
-    {".st9", FileKind::Sbig},   {".st2k", FileKind::Sbig},   {".stx", FileKind::Sbig},
-    {".bmp", FileKind::Raster}, {".dib", FileKind::Raster},  {".rle", FileKind::Raster},
-    {".jpg", FileKind::Raster}, {".jpeg", FileKind::Raster}, {".jif", FileKind::Raster},
-    {".png", FileKind::Raster}, {".pct", FileKind::Raster},  {".tif", FileKind::Raster},
-    {".eps", FileKind::Raster}, {".tga", FileKind::Raster},  {".wmf", FileKind::Raster},
-    {".emf", FileKind::Raster}, {".pcx", FileKind::Raster},  {".pgm", FileKind::Raster},
-}};
+// Calls fn(ending) for each blank-separated ending of an entry.
+template <class Fn>
+void forEachEnding(const OpenFileType& type, Fn&& fn) {
+    std::string_view rest = type.endings;
+    while (!rest.empty()) {
+        const std::size_t blank = rest.find(' ');
+        const std::string_view e = rest.substr(0, blank);
+        if (!e.empty()) fn(e);
+        if (blank == std::string_view::npos) break;
+        rest.remove_prefix(blank + 1);
+    }
+}
 
 } // namespace
 
+std::span<const OpenFileType> openFileTypes() {
+    return kOpenFileTypes;
+}
+
+std::vector<std::string> fileTypeEndings(const OpenFileType& type) {
+    std::vector<std::string> out;
+    forEachEnding(type, [&](std::string_view e) { out.emplace_back(e); });
+    return out;
+}
+
+std::string openFilterPatterns(const OpenFileType& type) {
+    std::string out;
+    forEachEnding(type, [&](std::string_view e) {
+        if (!out.empty()) out += ' ';
+        out += '*';
+        out += e;
+    });
+    return out.empty() ? std::string("*.*") : out;
+}
+
 FileKind fileKindForPath(std::string_view path) {
-    std::string p = trimTrailingBlanks(path);
-    for (const auto& e : kEndings)
-        if (endsWithNoCase(p, e.suffix)) return e.kind;
+    const std::string p = trimTrailingBlanks(path);
+    for (const OpenFileType& type : kOpenFileTypes) {
+        bool found = false;
+        forEachEnding(type, [&](std::string_view e) { found = found || endsWithNoCase(p, e); });
+        if (found) return type.kind;
+    }
     return FileKind::CameraRaw;
 }
 

@@ -1,11 +1,14 @@
-// Opening image files: the reader is chosen by the end of the path.
+// Opening image files: the reader is chosen by the end of the path, from the one table of
+// file types that the open dialog lists as well.
 #pragma once
 
 #include "core/image.h"
 #include "core/progress.h"
 
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillon {
 
@@ -13,6 +16,23 @@ enum class FileKind { Fits, OesAst, Sbig, Raster, CameraRaw };
 
 // Removes trailing blanks, as the open step does before it looks at the extension.
 std::string trimTrailingBlanks(std::string_view path);
+
+// One file type of the open table: the open dialog's filter text, the reader, and the endings
+// that choose it (blank-separated, with their dot). An entry without endings lists every file
+// ("*.*") in the dialog and chooses nothing: unlisted endings go to the camera RAW import.
+struct OpenFileType {
+    const char* description;
+    FileKind kind;
+    const char* endings;
+};
+
+// The table in the open dialog's order; fileKindForPath tries the endings in this order. A new
+// ending only needs its place here.
+std::span<const OpenFileType> openFileTypes();
+// The endings of an entry (".fts", ".fit", ...).
+std::vector<std::string> fileTypeEndings(const OpenFileType& type);
+// The dialog's patterns of an entry, blank-separated: "*.fts *.fit *.fits", or "*.*".
+std::string openFilterPatterns(const OpenFileType& type);
 
 // The reader for a path (after trailing blanks are removed), by its ending compared without
 // regard to case; every ending not listed goes to the camera RAW import.

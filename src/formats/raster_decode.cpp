@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 #include <new>
+#include <optional>
 
 namespace quillon {
 
@@ -94,20 +95,20 @@ void decodeMemory(const std::uint8_t* data, std::size_t size, Bitmap& out,
 void decodeFile(const std::string& path, Bitmap& out) {
     memory::Buffer<std::uint8_t> bytes;
     {
-        std::FILE* f = std::fopen(path.c_str(), "rb");
-        if (!f) decoderError("Opening " + path + " failed");
-        long size = -1;
-        if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
-        bool ok = size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
+        const std::string failure = "Opening " + path + " failed";
+        std::optional<FileSource> src;
         try {
-            if (ok && size > 0) bytes.allocate(static_cast<std::size_t>(size), false);
+            src.emplace(path, failure);
+        } catch (const Error&) {
+            decoderError(failure);
+        }
+        const std::uint64_t size = src->size();
+        try {
+            if (size > 0) bytes.allocate(static_cast<std::size_t>(size), false);
         } catch (const std::bad_alloc&) {
-            std::fclose(f);
             decoderError(kBitmapOutOfMemory);
         }
-        if (ok && size > 0) ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        std::fclose(f);
-        if (!ok) decoderError("Opening " + path + " failed");
+        if (size > 0 && !src->readExactAt(0, bytes.data(), bytes.size())) decoderError(failure);
     }
     static const std::uint8_t empty = 0;
     decodeMemory(bytes.empty() ? &empty : bytes.data(), bytes.size(), out, path);

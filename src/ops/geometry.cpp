@@ -83,15 +83,19 @@ void rotatePlane(Sample* dst, const Sample* src, int width, int height, bool clo
 }
 
 void rotateImage(Image& image, Rotation mode, Progress& progress) {
-    if (!rotate(image, mode, progress)) throw Error(msg::kOutOfMemoryAction);
+    try {
+        rotate(image, mode, progress);
+    } catch (const std::bad_alloc&) {
+        throw Error(msg::kOutOfMemoryAction);
+    }
 }
 
-bool rotate(Image& image, Rotation mode, Progress& progress) {
-    if (!image.hasSamples()) return true;
+void rotate(Image& image, Rotation mode, Progress& progress) {
+    if (!image.hasSamples()) return;
     if (mode == Rotation::Half) {
         mirror(image, true, progress);
         mirror(image, false, progress);
-        return true;
+        return;
     }
     const int oldW = image.width();
     const int oldH = image.height();
@@ -101,12 +105,8 @@ bool rotate(Image& image, Rotation mode, Progress& progress) {
     // Everything that can fail is taken before the first sample moves: one working plane and
     // the new row tables. Afterwards nothing can fail, so the image is never half rotated.
     memory::Buffer<Sample> work;
-    try {
-        work.allocate(static_cast<std::size_t>(oldW) * static_cast<std::size_t>(oldH), false);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    if (image.ExchangeDimensions() != 0) return false;
+    work.allocate(static_cast<std::size_t>(oldW) * static_cast<std::size_t>(oldH), false);
+    if (image.ExchangeDimensions() != 0) throw std::bad_alloc();
 
     progress.begin("Kippen", static_cast<long long>(oldH) * planes, 20);
     const std::size_t bytes = work.size() * sizeof(Sample);
@@ -124,7 +124,6 @@ bool rotate(Image& image, Rotation mode, Progress& progress) {
     progress.end();
     image.SetPixelSize(image.pixelHeight(), image.pixelWidth());
     image.invalidateHistogram();
-    return true;
 }
 
 void crop(Image& destination, int left, int top, const Image& source, Progress& progress) {

@@ -23,9 +23,9 @@ void mirror(Image& image, bool horizontal, Progress& progress = Progress::none()
 enum class Rotation { Half = 0, Clockwise = 1, CounterClockwise = 2 };
 
 // Rotates every plane; a 90° turn exchanges width and height and the pixel width and height.
-// Returns false, with the image unchanged, when the working memory (one plane and the new row
-// tables) cannot be had; 180° needs no memory and cannot fail.
-bool rotate(Image& image, Rotation mode, Progress& progress = Progress::none());
+// Throws std::bad_alloc, with the image unchanged, when the working memory (one plane and the
+// new row tables) cannot be had; 180° needs no memory and cannot fail.
+void rotate(Image& image, Rotation mode, Progress& progress = Progress::none());
 
 // Rotates one row-major plane of width × height samples into `dst` (height wide, width high).
 // clockwise: new[x][height − 1 − y] = old[y][x]; otherwise new[width − 1 − x][y] = old[y][x].

@@ -1,4 +1,5 @@
-// The command table: menu texts, accelerators, tool tips and toolbar glyphs.
+// The command table: menu texts, accelerators, tool tips and toolbar glyphs; and the link of
+// the operation commands to the library's command table.
 #include "ui/commands.h"
 
 #include <array>
@@ -6,6 +7,7 @@
 namespace quillon::ui {
 namespace {
 
+// A null text is taken from the library's command table (see kOperationLinks).
 constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommands{{
     {"&Neu\tStrg+N", "Ctrl+N", "Neues Bilddokument erstellen", "N", true},
     {"Ö&ffnen...\tStrg+O", "Ctrl+O", "Bilddateien öffnen", "Ö", true},
@@ -32,13 +34,13 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {"&RGB", "", "In RGB konvertieren", "", false},
     {"LRGB-Bias Werte setzen...", "", "LRGB-Bias Werte setzen", "", false},
     {"Abbildungs&vorschrift bearbeiten...", "", "Ebenennamen / Abbildungsvorschrift", "", true},
-    {"&Horizontal", "", "Horizontal spiegeln", "↔", true},
-    {"&Vertikal", "", "Vertikal spiegeln", "↕", true},
-    {"90° &Rechts", "", "90° nach rechts drehen", "↻", true},
-    {"90° &Links", "", "90° nach links drehen", "↺", true},
-    {"180° (&Kopfstehend)", "", "180° drehen", "", true},
-    {"&Größe / Bining ...", "", "Größe ändern / Bining", "Gr", true},
-    {"&Ausschnitt", "", "Auf die Auswahl zuschneiden", "Au", true},
+    {nullptr, "", "Horizontal spiegeln", "↔", true},
+    {nullptr, "", "Vertikal spiegeln", "↕", true},
+    {nullptr, "", "90° nach rechts drehen", "↻", true},
+    {nullptr, "", "90° nach links drehen", "↺", true},
+    {nullptr, "", "180° drehen", "", true},
+    {nullptr, "", "Größe ändern / Bining", "Gr", true},
+    {nullptr, "", "Auf die Auswahl zuschneiden", "Au", true},
     {"leeres Overlay &hinzufügen", "", "Leere Beschriftungsebene hinzufügen", "", false},
     {"&Overlay entfernen", "", "Beschriftungsebene entfernen", "", false},
     {"Bild&informationen...", "", "Bildinformation - zur Ansicht", "i", true},
@@ -51,12 +53,12 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {"&Dunkelstrom / Flatfieldkorrektur ...", "", "Dunkelstrom / Flatfieldkorrektur", "", false},
     {"&Zeile reparieren", "", "Zeile reparieren", "Z", false},
     {"&Spalte reparieren", "", "Spalte reparieren", "Sp", false},
-    {"&Hochpassfilter (schärfung) ...", "", "Hochpassfilter", "HP", true},
-    {"&Tiefpassfilter (glättung) ...", "", "Tiefpassfilter", "TP", true},
-    {"&Spezialfilter (Kontur, Relief, ...) ...", "", "Spezialfilter", "", true},
-    {"&Rauschfilter...", "", "Rauschfilter", "RF", true},
-    {"&Unscharfe Maske...", "", "Unscharfe Maske", "UM", true},
-    {"&Lucy-Richardson Deconvolution", "", "Lucy-Richardson Deconvolution", "", false},
+    {nullptr, "", "Hochpassfilter", "HP", true},
+    {nullptr, "", "Tiefpassfilter", "TP", true},
+    {nullptr, "", "Spezialfilter", "", true},
+    {nullptr, "", "Rauschfilter", "RF", true},
+    {nullptr, "", "Unscharfe Maske", "UM", true},
+    {nullptr, "", "Lucy-Richardson Deconvolution", "", false},
     {"Neue &Ansicht", "", "Weitere Ansicht des aktiven Dokuments", "", true},
     {"Ansichten &Schließen", "", "Alle anderen Ansichten des Dokuments schließen", "", true},
     {"Overlay an&zeigen", "", "Overlay anzeigen", "", true},
@@ -80,10 +82,46 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {"Direkthilfe", "Shift+F1", "Hilfe zu einem Befehl", "?↖", true},
 }};
 
+constexpr OperationLink kOperationLinks[] = {
+    {Cmd::Highpass, FilterCommand::Highpass},
+    {Cmd::Lowpass, FilterCommand::Lowpass},
+    {Cmd::SpecialFilter, FilterCommand::Special},
+    {Cmd::NoiseFilter, FilterCommand::Noise},
+    {Cmd::UnsharpMask, FilterCommand::Unsharp},
+    {Cmd::LucyRichardson, FilterCommand::LucyRichardson},
+    {Cmd::MirrorHorizontal, FilterCommand::MirrorHorizontal},
+    {Cmd::MirrorVertical, FilterCommand::MirrorVertical},
+    {Cmd::RotateRight, FilterCommand::RotateRight},
+    {Cmd::RotateLeft, FilterCommand::RotateLeft},
+    {Cmd::Rotate180, FilterCommand::Rotate180},
+    {Cmd::Resize, FilterCommand::Resize},
+    {Cmd::Crop, FilterCommand::Crop},
+};
+
+const std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)>& commandTable() {
+    static const auto table = [] {
+        auto t = kCommands;
+        for (const OperationLink& l : kOperationLinks)
+            t[static_cast<std::size_t>(l.cmd)].text = filterCommandInfo(l.command).menuText;
+        return t;
+    }();
+    return table;
+}
+
 } // namespace
 
 const CommandInfo& commandInfo(Cmd c) {
-    return kCommands[static_cast<std::size_t>(c)];
+    return commandTable()[static_cast<std::size_t>(c)];
+}
+
+std::span<const OperationLink> operationLinks() {
+    return kOperationLinks;
+}
+
+std::optional<FilterCommand> operationOf(Cmd c) {
+    for (const OperationLink& l : kOperationLinks)
+        if (l.cmd == c) return l.command;
+    return std::nullopt;
 }
 
 int helpTopicOf(Cmd c) {

@@ -1,7 +1,12 @@
 // The command identifiers of menus, toolbar and accelerators, and their table of texts.
 #pragma once
 
+#include "filters/command_table.h"
+
 #include <QString>
+
+#include <optional>
+#include <span>
 
 namespace quillon::ui {
 
@@ -97,7 +102,17 @@ struct CommandInfo {
     bool built;           // false: present but disabled until its feature exists
 };
 
+// Menu texts of the commands linked below come from the library's command table.
 const CommandInfo& commandInfo(Cmd c);
+
+// The menu commands that run a library operation, linked to the library's command table
+// (filters/command_table.h): the one place where the two meet.
+struct OperationLink {
+    Cmd cmd;
+    FilterCommand command;
+};
+std::span<const OperationLink> operationLinks();
+std::optional<FilterCommand> operationOf(Cmd c);
 
 // Help topic shown for a command by context help (131201 when the command names none).
 int helpTopicOf(Cmd c);

@@ -11,16 +11,13 @@
 
 #include <QAction>
 
-#include <utility>
-
 namespace quillon::ui {
 
 namespace {
-constexpr std::pair<Cmd, FilterCommand> kFilterCommands[] = {
-    {Cmd::Highpass, FilterCommand::Highpass},     {Cmd::Lowpass, FilterCommand::Lowpass},
-    {Cmd::SpecialFilter, FilterCommand::Special}, {Cmd::NoiseFilter, FilterCommand::Noise},
-    {Cmd::UnsharpMask, FilterCommand::Unsharp},
-};
+// The filter menu's entries of the operation links (ui/commands.cpp).
+bool isFilterLink(const OperationLink& l) {
+    return filterCommandInfo(l.command).menu == CommandMenu::Filter;
+}
 } // namespace
 
 std::unique_ptr<FilterDialog> CMainFrame::makeFilterDialog(FilterCommand command,
@@ -38,7 +35,7 @@ std::unique_ptr<FilterDialog> CMainFrame::makeFilterDialog(FilterCommand command
         return std::make_unique<SpecialFilterDialog>(view, s, layers, this);
     case FilterCommand::Noise: return std::make_unique<NoiseFilterDialog>(view, s, layers, this);
     case FilterCommand::Unsharp: return std::make_unique<UnsharpMaskDialog>(view, s, layers, this);
-    case FilterCommand::LucyRichardson: break;
+    default: break; // Lucy-Richardson has no dialog yet; the image menu has its own
     }
     return nullptr;
 }
@@ -75,17 +72,20 @@ CWinQuillonDoc* CMainFrame::applyFilterToNewDocument(const Filter& filter, CWinQ
 }
 
 void CMainFrame::connectFilterCommands() {
-    for (auto [c, f] : kFilterCommands) {
-        const FilterCommand command = f;
-        connect(action(c), &QAction::triggered, this,
+    for (const OperationLink& l : operationLinks()) {
+        if (!isFilterLink(l)) continue;
+        const FilterCommand command = l.command;
+        connect(action(l.cmd), &QAction::triggered, this,
                 [this, command] { runFilterCommand(command); });
     }
 }
 
 void CMainFrame::enableFilterCommands(const Image* image) {
-    for (auto [c, f] : kFilterCommands)
-        action(c)->setEnabled(commandInfo(c).built && image &&
-                              filterCommandEnabled(f, image->width(), image->height()));
+    for (const OperationLink& l : operationLinks())
+        if (isFilterLink(l))
+            action(l.cmd)->setEnabled(
+                commandInfo(l.cmd).built && image &&
+                filterCommandEnabled(l.command, image->width(), image->height()));
 }
 
 } // namespace quillon::ui

@@ -1,5 +1,7 @@
-// The open dialog's filter list and set-up.
+// The open dialog's filter list (generated from the library's open table) and set-up.
 #include "ui/open_dialog.h"
+
+#include "formats/open.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -7,30 +9,9 @@
 namespace quillon::ui {
 namespace {
 
-struct FilterEntry {
-    const char* description;
-    const char* patterns;
-};
-
-constexpr FilterEntry kFilters[] = {
-    {"FITS file", "*.fts;*.fit;*.fits"},
-    {"OES-Astro file", "*.ast"},
-    {"RAW file z.B. .crw ...", "*.*"},
-    {"SBIG-Astro file", "*.st4;*.st5;*.st6;*.st7;*.st8;*.st9;*.st2k;*.stx"},
-    {"BMP file", "*.bmp;*.dib;*.rle"},
-    {"JPEG file", "*.jpg;*.jpeg;*.jif"},
-    {"PNG file", "*.png"},
-    {"PICT file", "*.pct"},
-    {"TIFF file", "*.tif;*.eps"},
-    {"TARGA file", "*.tga"},
-    {"Windows Metafile", "*.wmf"},
-    {"Windows Enhanced Metafile", "*.emf"},
-    {"PCX file", "*.pcx"},
-    {"Portable Greymap File", "*.pgm"},
-};
-
-QString qtPatterns(const QString& semicolonList) {
-    return semicolonList.split(QLatin1Char(';'), Qt::SkipEmptyParts).join(QLatin1Char(' '));
+// The entry that lists every supported file: right behind the file types.
+qsizetype allSupportedIndex() {
+    return static_cast<qsizetype>(openFileTypes().size());
 }
 
 } // namespace
@@ -38,19 +19,18 @@ QString qtPatterns(const QString& semicolonList) {
 QStringList openDialogFilters() {
     QStringList out;
     QStringList all;
-    for (const auto& f : kFilters) {
-        out << QStringLiteral("%1 (%2)").arg(QString::fromUtf8(f.description),
-                                             qtPatterns(QString::fromLatin1(f.patterns)));
-        all << QString::fromLatin1(f.patterns);
+    for (const OpenFileType& type : openFileTypes()) {
+        const QString patterns = QString::fromStdString(openFilterPatterns(type));
+        out << QStringLiteral("%1 (%2)").arg(QString::fromUtf8(type.description), patterns);
+        all << patterns;
     }
-    out << QStringLiteral("Alle unterstützten Grafikformate (%1)")
-               .arg(qtPatterns(all.join(QLatin1Char(';'))));
+    out << QStringLiteral("Alle unterstützten Grafikformate (%1)").arg(all.join(QLatin1Char(' ')));
     out << QStringLiteral("Alle Dateien (*.*)");
     return out;
 }
 
 QString preselectedOpenFilter() {
-    return openDialogFilters().at(14);
+    return openDialogFilters().at(allSupportedIndex());
 }
 
 QFileDialog* createOpenDialog(QWidget* parent) {

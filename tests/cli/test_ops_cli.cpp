@@ -1,5 +1,6 @@
 // quillon-cli filter, resize, crop, rotate, mirror: wrong use and refused parameters.
 #include "cli/cli_runner.h"
+#include "filters/command_table.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <string>
 #include <sys/wait.h>
+#include <utility>
 
 namespace {
 using Result = CliResult;
@@ -28,6 +30,40 @@ TEST(CliOps, WrongUseExitsWithTwo) {
         Result r = runCli(args);
         EXPECT_EQ(r.status, 2) << args << "\n" << r.out;
         EXPECT_TRUE(contains(r, "Aufruf: quillon-cli")) << args << "\n" << r.out;
+    }
+}
+
+// Every command of the library's table that names a subcommand is one, and its help names the
+// subcommand's first argument.
+TEST(CliOps, EveryTableCommandIsASubcommand) {
+    for (const quillon::FilterCommandInfo& e : quillon::filterCommands()) {
+        if (!e.cliCommand) continue;
+        Result h = runCli(std::string("help ") + e.cliCommand);
+        EXPECT_EQ(h.status, 0) << e.cliCommand;
+        if (e.cliName) {
+            EXPECT_TRUE(contains(h, e.cliName)) << e.cliCommand << " " << e.cliName;
+        }
+    }
+}
+
+// Bad and out-of-range numbers read the same in every subcommand.
+TEST(CliOps, NumberErrorsShareOneWording) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"filter highpass --staerke 9 a.fts b.fts",
+         "--staerke: ganze Zahl von 1 bis 4 erwartet, nicht \"9\""},
+        {"filter unsharp --m x a.fts b.fts", "--m: Zahl von 0 bis 1000 erwartet, nicht \"x\""},
+        {"crop x 0 10 10 a.fts b.fts", "LINKS: ganze Zahl von 0 bis 14000 erwartet, nicht \"x\""},
+        {"export a.fts b.png --preset 9",
+         "--preset: ganze Zahl von -1 bis 6 erwartet, nicht \"9\""},
+        {"render a.fts b.png --preset 1.5",
+         "--preset: ganze Zahl von -1 bis 6 erwartet, nicht \"1.5\""},
+        {"render a.fts b.png --exponent 0",
+         "--exponent: Zahl von 0.1 bis 10 erwartet, nicht \"0\""},
+    };
+    for (const auto& [args, text] : cases) {
+        Result r = runCli(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_TRUE(contains(r, text)) << args << "\n" << r.out;
     }
 }
 

@@ -1,6 +1,7 @@
 // Filter framework: layer selection, derived images, command sizes, preview arithmetic.
 #include "core/error.h"
 #include "core/parallel.h"
+#include "core/settings_record.h"
 #include "filters/filter.h"
 #include "filters/mask_filter.h"
 #include "filters/noise.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 
 using namespace quillon;
 using namespace quillon::testimg;
@@ -43,6 +45,24 @@ TEST(FilterCommands, MinimumSizes) {
     EXPECT_TRUE(filterCommandEnabled(FilterCommand::LucyRichardson, 10, 10));
     EXPECT_STREQ(filterCommandInfo(FilterCommand::Unsharp).title, "Unscharf Maskiert");
     EXPECT_STREQ(filterCommandInfo(FilterCommand::LucyRichardson).title, "Lucy Richardson Deconv.");
+}
+
+// The dialogs' keys are keys of the settings record, and every command-line name finds its
+// own entry and no other.
+TEST(FilterCommands, SettingsKeysAndCommandLineNamesResolve) {
+    std::set<std::string> known;
+    for (const SettingsKeyInfo& k : settingsKeys()) known.insert(k.key);
+    std::set<std::pair<std::string, std::string>> cliNames;
+    for (const FilterCommandInfo& e : filterCommands()) {
+        for (const char* key : e.settingsKeys) EXPECT_TRUE(!key || known.count(key)) << key;
+        if (!e.cliCommand) continue;
+        const std::string name = e.cliName ? e.cliName : "";
+        EXPECT_TRUE(cliNames.insert({e.cliCommand, name}).second) << e.cliCommand << " " << name;
+        EXPECT_EQ(findCliCommand(e.cliCommand, name), e.command) << e.menuText;
+    }
+    EXPECT_EQ(findCliCommand("filter", "lucy"), std::nullopt);
+    EXPECT_EQ(findCliCommand("rotate"), std::nullopt) << "rotate needs its direction";
+    EXPECT_EQ(findCliCommand("crop"), FilterCommand::Crop);
 }
 
 TEST(DerivedImage, InheritsNamesPixelSizeMetadataAndOverlay) {

@@ -1,4 +1,5 @@
 // maskFilter: known answers, layer and overlay rules, and every kernel against a plain loop.
+#include "core/error.h"
 #include "core/parallel.h"
 #include "filters/filter.h"
 #include "filters/mask_filter.h"
@@ -139,8 +140,10 @@ TEST(MaskFilter, ZeroSumKernelsReturnZeroAndCentreTheDisplay) {
             for (int x = 0; x < 14; ++x) ASSERT_EQ(dst->row(0, y)[x], 0);
     }
     FilterOutcome o;
-    auto result = applyFilter(ConvolutionFilter::special(0), *src, 0, Progress::none(), &o);
-    EXPECT_TRUE(o.produced);
+    std::unique_ptr<Image> result;
+    ASSERT_NO_THROW(result =
+                        applyFilter(ConvolutionFilter::special(0), *src, 0, Progress::none(), &o));
+    EXPECT_TRUE(result);
     EXPECT_TRUE(o.zeroSum);
     auto p = centredDisplayPoints({100, 0, -20}, {1100, 255, 31});
     EXPECT_EQ(p.black[0], -500);
@@ -159,12 +162,14 @@ TEST(MaskFilter, InvalidKernelOrDestinationWritesNothing) {
     fillRandom(*src, 3);
     auto dst = make(15, 15);
     fill(*dst, [](int, int, int) { return 77; });
-    EXPECT_EQ(maskFilter(*dst, *src, Kernel(2, 3, std::vector<float>(6, 1.0f)), 0),
-              kMaskFilterInvalid);
-    EXPECT_EQ(maskFilter(*dst, *src, Kernel(16, 3, std::vector<float>(48, 1.0f)), 0),
-              kMaskFilterInvalid);
-    EXPECT_EQ(maskFilter(*dst, *src, lowpassKernel(0, 0), 0), kMaskFilterInvalid)
-        << "needs 18 × 18";
+    EXPECT_THROW(maskFilter(*dst, *src, Kernel(2, 3, std::vector<float>(6, 1.0f)), 0), Error);
+    EXPECT_THROW(maskFilter(*dst, *src, Kernel(16, 3, std::vector<float>(48, 1.0f)), 0), Error);
+    try {
+        maskFilter(*dst, *src, lowpassKernel(0, 0), 0);
+        ADD_FAILURE() << "needs 18 × 18";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), msg::kFilterNotApplicable);
+    }
     for (int y = 0; y < 15; ++y)
         for (int x = 0; x < 15; ++x) ASSERT_EQ(dst->row(0, y)[x], 77);
     // A larger destination receives the result centred.

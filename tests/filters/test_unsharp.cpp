@@ -1,4 +1,5 @@
 // Unsharp mask and combine: worked examples, the layer rule and a plain reference loop.
+#include "core/error.h"
 #include "core/parallel.h"
 #include "filters/kernels.h"
 #include "filters/unsharp.h"
@@ -48,8 +49,8 @@ TEST(UnsharpMask, SizesByPosition) {
     EXPECT_EQ(doc->height(), 12);
     EXPECT_STREQ(UnsharpMaskFilter(6, 2, 3).title(), "Unscharf Maskiert");
     auto dst = make(12, 12);
-    EXPECT_FALSE(unsharpMask(*dst, *src, 7, 2, 3, 0)) << "position outside 0 … 6 does nothing";
-    EXPECT_FALSE(unsharpMask(*dst, *src, 4, 2, 3, 0)) << "wrong destination size";
+    EXPECT_THROW(unsharpMask(*dst, *src, 7, 2, 3, 0), Error) << "position outside 0 … 6";
+    EXPECT_THROW(unsharpMask(*dst, *src, 4, 2, 3, 0), Error) << "wrong destination size";
 }
 
 TEST(UnsharpMask, FlatAreas) {
@@ -58,9 +59,9 @@ TEST(UnsharpMask, FlatAreas) {
     for (int p = 0; p < 7; ++p) {
         const int r = unsharpReduction(p);
         auto dst = make(30 - r, 30 - r, RGB_IMAGE);
-        ASSERT_TRUE(unsharpMask(*dst, *src, p, 2.0f, 3.0f, 0));
+        ASSERT_NO_THROW(unsharpMask(*dst, *src, p, 2.0f, 3.0f, 0));
         EXPECT_EQ(dst->row(1, 5)[5], 1000) << "o = m + 1 keeps flat areas, position " << p;
-        ASSERT_TRUE(unsharpMask(*dst, *src, p, 2.0f, 2.0f, 0));
+        ASSERT_NO_THROW(unsharpMask(*dst, *src, p, 2.0f, 2.0f, 0));
         EXPECT_EQ(dst->row(2, 5)[5], 0) << "o = m leaves only edges";
     }
 }
@@ -69,7 +70,7 @@ TEST(UnsharpMask, UnselectedLayersStayUnchanged) {
     auto src = make(25, 25, RGB_IMAGE, true);
     fillRandom(*src, 9, -5000, 5000);
     auto dst = make(21, 21, RGB_IMAGE, true);
-    ASSERT_TRUE(unsharpMask(*dst, *src, 2, 4.0f, 7.0f, 0b001));
+    ASSERT_NO_THROW(unsharpMask(*dst, *src, 2, 4.0f, 7.0f, 0b001));
     for (int p : {1, 2, 3})
         for (int y = 0; y < 21; ++y)
             for (int x = 0; x < 21; ++x)
@@ -131,7 +132,7 @@ TEST_P(UnsharpMatchesPlainLoop, EveryPosition) {
         auto fast = make(83 - r, 37 - r, RGB_IMAGE, true);
         auto ref = make(83 - r, 37 - r, RGB_IMAGE, true);
         const LayerMask layers = p % 2 ? 0b110 : 0;
-        ASSERT_TRUE(unsharpMask(*fast, *src, p, 2.5f, 3.25f, layers));
+        ASSERT_NO_THROW(unsharpMask(*fast, *src, p, 2.5f, 3.25f, layers));
         referenceUnsharp(*ref, *src, p, 2.5f, 3.25f, layers);
         ASSERT_EQ(firstDifference(*fast, *ref), "") << "position " << p;
     }

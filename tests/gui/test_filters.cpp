@@ -70,6 +70,7 @@ private slots:
     void previewZoomIsClampedAndStepsKeepTheCentre();
     void slidersAndScrollBoxRecomputeOnlyOnRelease();
     void commandsNeedTheirMinimumImageSize();
+    void menusAndDialogsFollowTheCommandTable();
     void highpassCommandMakesSmallerDocumentWithSelectedLayers();
     void zeroSumResultIsShownCentredOnZero();
     void thresholdNoiseFilterReportsReplacedPixels();
@@ -223,6 +224,28 @@ void FiltersTest::commandsNeedTheirMinimumImageSize() {
     QVERIFY(s.frame->action(Cmd::NoiseFilter)->isEnabled());
     QVERIFY(s.frame->action(Cmd::SpecialFilter)->isEnabled());
     QVERIFY(!s.frame->action(Cmd::LucyRichardson)->isEnabled());
+}
+
+// Every entry of the library's command table is linked to one menu command, which shows the
+// table's text; the filter entries open the dialog the table names.
+void FiltersTest::menusAndDialogsFollowTheCommandTable() {
+    Shell s;
+    s.newImage(40, 30);
+    ui::CWinQuillonView* view = s.frame->activeView();
+    QVERIFY(view);
+    for (const FilterCommandInfo& e : filterCommands()) {
+        int links = 0;
+        Cmd cmd = Cmd::Count;
+        for (const ui::OperationLink& l : ui::operationLinks())
+            if (l.command == e.command) ++links, cmd = l.cmd;
+        QCOMPARE(links, 1);
+        QVERIFY(ui::operationOf(cmd) == e.command);
+        QCOMPARE(s.frame->action(cmd)->text(), QString::fromUtf8(e.menuText));
+        if (e.menu != CommandMenu::Filter) continue;
+        const std::unique_ptr<ui::FilterDialog> dlg = s.frame->makeFilterDialog(e.command, view);
+        QCOMPARE(dlg ? dlg->windowTitle() : QString(),
+                 e.dialog ? QString::fromUtf8(e.dialog) : QString());
+    }
 }
 
 void FiltersTest::highpassCommandMakesSmallerDocumentWithSelectedLayers() {

@@ -4,6 +4,7 @@
 
 #include "app/qt_settings_store.h"
 #include "formats/fits_writer.h"
+#include "formats/open.h"
 #include "ui/help_viewer.h"
 #include "ui/help_wizard.h"
 #include "ui/new_image_dialog.h"
@@ -37,6 +38,7 @@ private slots:
     void newDialogShowsMemoryAndRaisesUserLayers();
     void newDialogEnterInAFieldOnlyLeavesTheField();
     void openDialogListsTheFiltersInOrder();
+    void openDialogFiltersAndDispatchAgree();
     void openDispatchesByExtensionAndShowsTheReaderMessage();
     void saveRefusesNonFitsNames();
     void saveAsFitsAndReopenRestoresTheView();
@@ -227,6 +229,40 @@ void ShellTest::openDialogListsTheFiltersInOrder() {
     QCOMPARE(dlg->windowTitle(), QStringLiteral("Öffnen"));
     QCOMPARE(dlg->fileMode(), QFileDialog::ExistingFiles);
     QCOMPARE(dlg->selectedNameFilter(), f[14]);
+}
+
+// Each file type's dialog entry lists exactly its endings, and each of them, in any case,
+// opens with the entry's reader; "Alle unterstützten" lists them all in table order.
+void ShellTest::openDialogFiltersAndDispatchAgree() {
+    const QStringList f = ui::openDialogFilters();
+    const auto types = openFileTypes();
+    QCOMPARE(f.size(), qsizetype(types.size()) + 2);
+    QStringList all;
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        const QString entry = f[qsizetype(i)];
+        const QString prefix = QString::fromUtf8(types[i].description) + QStringLiteral(" (");
+        QVERIFY2(entry.startsWith(prefix) && entry.endsWith(QLatin1Char(')')), qPrintable(entry));
+        const QStringList patterns = entry.mid(prefix.size()).chopped(1).split(QLatin1Char(' '));
+        all << patterns;
+        QStringList endings;
+        for (const std::string& e : fileTypeEndings(types[i]))
+            endings << QStringLiteral("*") + QString::fromStdString(e);
+        if (endings.isEmpty()) {
+            QCOMPARE(patterns, QStringList{QStringLiteral("*.*")});
+            QCOMPARE(types[i].kind, FileKind::CameraRaw); // what no ending chooses
+            continue;
+        }
+        QCOMPARE(patterns, endings);
+        for (const QString& p : patterns) {
+            const std::string name = "m42" + p.mid(1).toStdString();
+            QCOMPARE(fileKindForPath(name), types[i].kind);
+            QCOMPARE(fileKindForPath(QString::fromStdString(name).toUpper().toStdString()),
+                     types[i].kind);
+        }
+    }
+    QCOMPARE(
+        f[qsizetype(types.size())],
+        QStringLiteral("Alle unterstützten Grafikformate (%1)").arg(all.join(QLatin1Char(' '))));
 }
 
 void ShellTest::openDispatchesByExtensionAndShowsTheReaderMessage() {
