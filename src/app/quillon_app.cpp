@@ -62,11 +62,13 @@ ui::CWinQuillonDoc* CWinQuillonApp::newDocument() {
         createImage(newParams_, doc->image());
     } catch (const Error& e) {
         newParams_.resetAfterCreation();
+        derivedSource_ = nullptr;
         ui::showMessage(mainFrame_, QString::fromUtf8(e.what()));
         return nullptr;
     }
-    auto* source = static_cast<ui::CWinQuillonView*>(newParams_.sourceView);
-    doc->image().setActiveView(source);
+    ui::CWinQuillonView* source = derivedSource_;
+    derivedSource_ = nullptr;
+    doc->setActiveView(source);
     doc->setTitle(QStringLiteral("Bild%1").arg(++untitled_));
     doc->setModified(true);
     newParams_.resetAfterCreation();
@@ -92,7 +94,7 @@ ui::CWinQuillonDoc* CWinQuillonApp::newDocumentFromDialog() {
     newParams_.overlay = c.overlay;
     newParams_.layerNames.clear();
     newParams_.infoTemplate.reset();
-    newParams_.sourceView = nullptr;
+    derivedSource_ = nullptr;
     // A new image has no pixel size; values left over from a derived image do not belong to it.
     newParams_.pixelWidth = 0;
     newParams_.pixelHeight = 0;
@@ -120,10 +122,14 @@ ui::CWinQuillonDoc* CWinQuillonApp::openDocument(const QString& path) {
 
 ui::CWinQuillonDoc* CWinQuillonApp::createDerivedDocument(const QString& title,
                                                           ui::CWinQuillonView* source) {
-    newParams_.sourceView = source;
+    derivedSource_ = source;
     ui::CWinQuillonDoc* d = newDocument();
     if (d) d->setTitle(title);
     return d;
+}
+
+ui::CWinQuillonView* CWinQuillonApp::derivedSource() const {
+    return derivedSource_;
 }
 
 void CWinQuillonApp::refreshViews(ui::CWinQuillonDoc* doc, bool relayout) {

@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <memory>
@@ -50,9 +51,11 @@ public:
     // OpenDocument: a document with one view, or null after the reader's message. An already
     // open file is activated instead of opened twice.
     ui::CWinQuillonDoc* openDocument(const QString& path);
-    // Derived documents: the operation has filled newParams() (takeFrom + changes, source
-    // view); the new document is titled with the operation's name.
+    // Derived documents: the operation has filled newParams() (takeFrom + changes); the new
+    // document is titled with the operation's name and its view copies the source view.
     ui::CWinQuillonDoc* createDerivedDocument(const QString& title, ui::CWinQuillonView* source);
+    // The source view of the derived document being created; null again after creation.
+    ui::CWinQuillonView* derivedSource() const;
     // RefreshViews.
     static void refreshViews(ui::CWinQuillonDoc* doc, bool relayout);
 
@@ -79,6 +82,7 @@ private:
 
     SettingsRecord settings_;
     NewDocumentParams newParams_;
+    QPointer<ui::CWinQuillonView> derivedSource_;
     LayerSelection layerSelection_;
     QList<ui::CWinQuillonDoc*> docs_;
     QStringList recent_;

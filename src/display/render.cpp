@@ -424,29 +424,4 @@ int ImageRenderer::renderRect(int left, int top, int right, int bottom, Picture*
     return RENDER_OK;
 }
 
-int ImageRenderer::renderThumbnail(int maxW, int maxH) {
-    maxW = std::max(maxW, 1);
-    maxH = std::max(maxH, 1);
-    const int w = image_->width(), h = image_->height();
-    if (w < 1 || h < 1) return RENDER_NO_HEADER;
-    const double fx = static_cast<double>(maxW) / w, fy = static_cast<double>(maxH) / h;
-    double f;
-    int tw, th;
-    if (fx <= fy) {
-        f = fx;
-        tw = maxW;
-        th = std::max(1, truncToInt(h * f));
-    } else {
-        f = fy;
-        th = maxH;
-        tw = std::max(1, truncToInt(w * f));
-    }
-    if (thumbnailValid_ && thumbnail_.width() == tw && thumbnail_.height() == th) return RENDER_OK;
-    RenderOptions o;
-    o.zoomX = o.zoomY = f;
-    int r = renderRect(0, 0, tw, th, &thumbnail_, o);
-    thumbnailValid_ = r == RENDER_OK;
-    return r;
-}
-
 } // namespace quillon

@@ -2,12 +2,10 @@
 #include "formats/raster_export.h"
 
 #include "core/error.h"
-#include "display/renderer.h"
 #include "formats/codecs.h"
 
 #include <algorithm>
 #include <cctype>
-#include <memory>
 #include <new>
 
 namespace quillon {
@@ -63,9 +61,6 @@ void encodeBitmap(const Bitmap& bmp, ExportEncoder encoder, const std::string& p
     }
 }
 
-namespace {
-// The encoder for the export command: the unknown extension's message stands alone, every
-// other refusal comes inside "Error saving the file: %s".
 ExportEncoder encoderForExport(const std::string& path) {
     try {
         return exportEncoderFor(path);
@@ -74,7 +69,6 @@ ExportEncoder encoderForExport(const std::string& path) {
         throw Error(exportFailureMessage(e.what()));
     }
 }
-} // namespace
 
 void exportPicture(const ExportPicture& picture, const std::string& path) {
     const ExportEncoder encoder = encoderForExport(path);
@@ -87,32 +81,6 @@ void exportPicture(const ExportPicture& picture, const std::string& path) {
     } catch (const std::bad_alloc&) {
         throw Error(exportFailureMessage(kBitmapOutOfMemory));
     }
-}
-
-void exportView(const ImageRenderer& renderer, const std::string& path) {
-    const ExportEncoder encoder = encoderForExport(path);
-    const Image& image = renderer.image();
-    auto picture = std::make_shared<Picture>();
-    RenderOptions options;
-    options.zoomX = 1.0;
-    options.greyRequest = encoder == ExportEncoder::Tiff || encoder == ExportEncoder::Bmp;
-    if (renderer.renderRect(0, 0, image.width(), image.height(), picture.get(), options) !=
-        RENDER_OK)
-        throw Error(exportFailureMessage(msg::unexpected(61)));
-    ExportPicture p;
-    p.width = picture->width();
-    p.height = picture->height();
-    p.greyDisplay = picture->format() == PictureFormat::Grey8;
-    p.renderRow = [picture](int y, std::uint8_t* row) {
-        for (int x = 0; x < picture->width(); ++x) {
-            std::uint32_t c = picture->rgbAt(x, y);
-            row[4 * x] = static_cast<std::uint8_t>(blueOf(c));
-            row[4 * x + 1] = static_cast<std::uint8_t>(greenOf(c));
-            row[4 * x + 2] = static_cast<std::uint8_t>(redOf(c));
-            row[4 * x + 3] = 255;
-        }
-    };
-    exportPicture(p, path);
 }
 
 } // namespace quillon

@@ -29,8 +29,13 @@ ExportEncoder exportEncoderFor(const std::string& path);
 // "Error saving the file: %s" with the text of a raised error.
 std::string exportFailureMessage(const std::string& text);
 
-// What export needs of a view: the whole image rendered at scale 1 with the view's display
-// parameters, one 32-bit (blue, green, red, alpha) row at a time, row 0 at the top.
+// exportEncoderFor for the export command: the unknown extension's message stands alone,
+// every other refusal comes inside exportFailureMessage.
+ExportEncoder encoderForExport(const std::string& path);
+
+// What export needs of a rendered view (display/export_view.h renders it): the whole image rendered
+// at scale 1 with the view's display parameters, one 32-bit (blue, green, red, alpha) row at a
+// time, row 0 at the top.
 struct ExportPicture {
     int width = 0;
     int height = 0;
@@ -51,12 +56,5 @@ void encodeBitmap(const Bitmap& bmp, ExportEncoder encoder, const std::string& p
 // Error(exportFailureMessage(text)), except the unknown extension, whose message stands alone.
 // Nothing is written on failure.
 void exportPicture(const ExportPicture& picture, const std::string& path);
-
-class ImageRenderer;
-// The export command: the view's whole image rendered at scale 1 with its display parameters
-// (8-bit grey for TIFF and BMP when the view shows a grey image in grey without a visible
-// overlay), then encoded by the extension. A rendering failure is "Unerwarteter Fehler: Code
-// 00061"; every failure comes as exportPicture's messages.
-void exportView(const ImageRenderer& renderer, const std::string& path);
 
 } // namespace quillon

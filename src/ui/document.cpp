@@ -16,9 +16,7 @@
 
 namespace quillon::ui {
 
-CWinQuillonDoc::CWinQuillonDoc(QObject* parent) : QObject(parent) {
-    image_.setOwner(this);
-}
+CWinQuillonDoc::CWinQuillonDoc(QObject* parent) : QObject(parent) {}
 
 CWinQuillonDoc::~CWinQuillonDoc() = default;
 
@@ -40,16 +38,16 @@ void CWinQuillonDoc::addView(CWinQuillonView* v) {
 
 void CWinQuillonDoc::removeView(CWinQuillonView* v) {
     views_.removeAll(v);
-    if (image_.activeView() == v) image_.setActiveView(views_.isEmpty() ? nullptr : views_.first());
+    if (activeView_ == v) activeView_ = views_.isEmpty() ? nullptr : views_.first();
     if (views_.isEmpty()) emit lastViewClosed(this);
 }
 
 CWinQuillonView* CWinQuillonDoc::activeView() const {
-    return static_cast<CWinQuillonView*>(image_.activeView());
+    return activeView_;
 }
 
 void CWinQuillonDoc::setActiveView(CWinQuillonView* v) {
-    image_.setActiveView(v);
+    activeView_ = v;
 }
 
 bool CWinQuillonDoc::openFile(const QString& path, QWidget* parent, Progress& progress) {
@@ -71,7 +69,6 @@ bool CWinQuillonDoc::openFile(const QString& path, QWidget* parent, Progress& pr
         return false;
     }
     QApplication::restoreOverrideCursor();
-    image_.setOwner(this);
     const QString clean = QString::fromStdString(p);
     QFileInfo fi(clean);
     path_ = fi.absoluteFilePath();

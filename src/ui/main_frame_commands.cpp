@@ -2,6 +2,7 @@
 // closing the main window and dropped files.
 #include "app/quillon_app.h"
 #include "core/error.h"
+#include "display/export_view.h"
 #include "formats/raster_export.h"
 #include "ui/document.h"
 #include "ui/help_viewer.h"

@@ -1,4 +1,6 @@
 // Export: encoder by extension, the messages, the grey rule and round trips of every encoder.
+#include "analysis/histogram.h"
+#include "display/export_view.h"
 #include "display/renderer.h"
 #include "formats/bytes.h"
 #include "formats/codecs.h"
@@ -117,7 +119,7 @@ TEST(ExportView, StretchedToneMappingAndTheGreyRule) {
     Image img;
     ramp(img, false);
     ImageRenderer r(img);
-    r.initFromImage();
+    initFromImage(r);
     Points black{0, 0, 0}, white{1000, 1000, 1000};
     r.setPoints(&black, &white);
     r.rebuildLut();
@@ -138,7 +140,7 @@ TEST(ExportView, StretchedToneMappingAndTheGreyRule) {
     Image withOverlay;
     ramp(withOverlay, true);
     ImageRenderer ro(withOverlay);
-    ro.initFromImage();
+    initFromImage(ro);
     exportView(ro, dir.file("o.bmp"));
     EXPECT_EQ(bmpBitCount(dir.file("o.bmp")), 24) << "a visible overlay needs colour";
 
