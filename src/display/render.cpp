@@ -14,6 +14,7 @@
 // Sums are 64-bit (a 100 × 100 block of LRGB or user-defined values exceeds 32 bits), and
 // each result is limited to -32768..32767 before the lookup.
 #include "core/parallel.h"
+#include "core/simd.h"
 #include "display/overlay.h"
 #include "display/renderer.h"
 
@@ -22,9 +23,6 @@
 #include <cstring>
 #include <new>
 #include <vector>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace quillon {
 namespace {
@@ -187,21 +185,16 @@ void lookupRgbRow(const Sample* __restrict r, const Sample* __restrict g,
     const std::uint32_t* __restrict tg = tabs.g + kSampleOffset;
     const std::uint32_t* __restrict tb = tabs.b + kSampleOffset;
     int x = 0;
-#if defined(__SSE2__)
-    if (stream) {
-        for (; x < n && (reinterpret_cast<std::uintptr_t>(out + x) & 15) != 0; ++x)
-            out[x] = tr[r[x]] | tg[g[x]] | tb[b[x]];
+    if (stream && simd::kHasStreamingStores) {
+        for (; x < n && !simd::aligned16(out + x); ++x) out[x] = tr[r[x]] | tg[g[x]] | tb[b[x]];
         for (; x + 4 <= n; x += 4) {
-            __m128i v = _mm_set_epi32(static_cast<int>(tr[r[x + 3]] | tg[g[x + 3]] | tb[b[x + 3]]),
-                                      static_cast<int>(tr[r[x + 2]] | tg[g[x + 2]] | tb[b[x + 2]]),
-                                      static_cast<int>(tr[r[x + 1]] | tg[g[x + 1]] | tb[b[x + 1]]),
-                                      static_cast<int>(tr[r[x]] | tg[g[x]] | tb[b[x]]));
-            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x), v);
+            const simd::U32x4 v = {tr[r[x]] | tg[g[x]] | tb[b[x]],
+                                   tr[r[x + 1]] | tg[g[x + 1]] | tb[b[x + 1]],
+                                   tr[r[x + 2]] | tg[g[x + 2]] | tb[b[x + 2]],
+                                   tr[r[x + 3]] | tg[g[x + 3]] | tb[b[x + 3]]};
+            simd::streamStore(out + x, v);
         }
     }
-#else
-    (void)stream;
-#endif
     for (; x < n; ++x) out[x] = tr[r[x]] | tg[g[x]] | tb[b[x]];
 }
 
@@ -418,9 +411,7 @@ int ImageRenderer::renderRect(int left, int top, int right, int bottom, Picture*
     } catch (const std::bad_alloc&) {
         return RENDER_OUT_OF_MEMORY; // the working rows of a block could not be obtained
     }
-#if defined(__SSE2__)
-    if (stream) _mm_sfence();
-#endif
+    if (stream) simd::streamFence();
     return RENDER_OK;
 }
 

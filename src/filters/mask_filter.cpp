@@ -3,7 +3,7 @@
 #include "filters/mask_filter.h"
 
 #include "core/parallel.h"
-#include "ops/simd.h"
+#include "core/simd.h"
 
 // The per-pixel sums must round exactly like separate multiply and add; AVX-512 code would
 // otherwise fuse them.

@@ -2,7 +2,7 @@
 #include "core/parallel.h"
 #include "filters/filter.h"
 #include "filters/mask_filter.h"
-#include "ops/simd.h"
+#include "core/simd.h"
 #include "ops/test_images.h"
 
 #include <gtest/gtest.h>
