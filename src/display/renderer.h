@@ -4,8 +4,8 @@
 // Every view (and every preview) owns one. The adjustable part is DisplayParams; from it
 // rebuildLut computes three 65536-entry tables (R, G, B; index = composed value + 32768)
 // that map a composed 16-bit value to 0..255. Composition (how the layers of each image
-// type become one composed value per display channel) lives in compose.h, rendering in
-// render.cpp. What a view keeps beside its renderer (zoom, histogram window, thumbnail) is
+// type become one composed value per display channel) and rendering live in render.cpp.
+// What a view keeps beside its renderer (zoom, histogram window, thumbnail) is
 // view_display.h; the counting of the histogram and the automatic presets are
 // analysis/histogram.h.
 //
