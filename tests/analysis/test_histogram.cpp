@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace quillon;
 using quillon::testing::makeImage;
 using quillon::testing::noise;
@@ -103,6 +105,52 @@ TEST(Histogram, ValidPerRendererOnlyForLrgbAndUserImages) {
     EXPECT_FALSE(histogramValidFor(lrgb, a));
     HistogramView hv;
     EXPECT_EQ(drawBars(hv, a, 100, 50), 1) << "no bars from another view's counts";
+}
+
+// Cached pictures follow what they were drawn from: a new counting redraws the bars, a
+// table change the curves, and counts of a renderer that is gone never pass for a new one's.
+TEST(Histogram, PicturesAndCountsFollowTheirSources) {
+    Image im;
+    makeImage(im, BW_IMAGE, 10, 10, [](int, int, int) { return 100; });
+    ImageRenderer r(im);
+    initFromImage(r);
+    HistogramView hv;
+    hv.setRange(50, 149);
+    ASSERT_EQ(drawBars(hv, r, 200, 60), 0);
+    ASSERT_EQ(drawCurves(hv, r), 0);
+    const std::uint32_t fullBar = hv.pictures().bars.rgbAt(100, 10);
+    ASSERT_EQ(fullBar, 0x5A5A5Au);
+    // The samples change and are counted again (as after a turn or a filter in place).
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x) im.row(0, y)[x] = 120;
+    im.invalidateHistogram();
+    ASSERT_EQ(computeHistogram(r), 0);
+    ASSERT_EQ(drawBars(hv, r, 200, 60), 0);
+    EXPECT_EQ(hv.pictures().bars.rgbAt(100, 10), 0u) << "the old bar is gone";
+    EXPECT_EQ(hv.pictures().bars.rgbAt(140, 10), 0x5A5A5Au) << "value 120 is drawn";
+    // Inverting the tables moves the curve without a new counting.
+    ASSERT_EQ(drawCurves(hv, r), 0);
+    const Picture before = [&] {
+        Picture p;
+        p.copyFrom(hv.pictures().curves);
+        return p;
+    }();
+    r.setSwitches({.invert = true});
+    ASSERT_EQ(drawCurves(hv, r), 0);
+    EXPECT_NE(0, std::memcmp(before.bits(), hv.pictures().curves.bits(),
+                             static_cast<std::size_t>(before.bytesPerLine()) * 60));
+
+    Image lrgb;
+    makeImage(lrgb, LRGB_IMAGE, 10, 10, [](int p, int x, int) { return p == 0 ? 900 : 50 + x; });
+    std::uint64_t firstId = 0;
+    {
+        ImageRenderer gone(lrgb);
+        firstId = gone.id();
+        ASSERT_EQ(computeHistogram(gone), 0);
+    }
+    ImageRenderer next(lrgb);
+    EXPECT_NE(next.id(), firstId);
+    EXPECT_FALSE(histogramValidFor(lrgb, next)) << "even where the new renderer reuses memory";
 }
 
 TEST(Histogram, OutOfMemoryReportsTheCode) {
