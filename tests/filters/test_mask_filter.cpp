@@ -1,8 +1,8 @@
 // maskFilter: known answers, layer and overlay rules, and every kernel against a plain loop.
 #include "core/parallel.h"
+#include "core/simd.h"
 #include "filters/filter.h"
 #include "filters/mask_filter.h"
-#include "core/simd.h"
 #include "ops/test_images.h"
 
 #include <gtest/gtest.h>
