@@ -1,9 +1,10 @@
-// Histogram counting, column ranges and the bar and curve pictures.
+// Histogram counting, statistics and the automatic presets computed from the counts.
 #include "analysis/histogram.h"
 
 #include "core/parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -46,15 +47,12 @@ private:
     std::unique_ptr<std::uint32_t[]> data_;
 };
 
-} // namespace
-
-bool histogramValidFor(const Image& image, const ImageRenderer& renderer) {
-    const HistogramCache& h = image.histogram();
-    if (!h.valid || !h.allocated()) return false;
-    if (image.type() == LRGB_IMAGE || image.type() == USERDEFINED_IMAGE)
-        return h.renderer == &renderer;
-    return true;
+std::uint64_t nextGeneration() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
 }
+
+} // namespace
 
 int computeHistogram(ImageRenderer& renderer, Progress& progress) {
     Image& image = renderer.image();
@@ -122,130 +120,9 @@ int computeHistogram(ImageRenderer& renderer, Progress& progress) {
     HistogramCache& cache = image.histogram();
     cache.maxCount = maxCount;
     cache.valid = true;
-    cache.renderer = &renderer;
-    renderer.histogramPictures().barsValid = false;
-    renderer.histogramPictures().curvesValid = false;
+    cache.rendererId = renderer.id();
+    cache.generation = nextGeneration();
     return 0;
-}
-
-HistogramColumn histogramColumn(const HistogramRange& range, int x, int width) {
-    const long long c = static_cast<long long>(range.hi) - range.lo + 1;
-    const long long wd = std::max(width, 1);
-    int low = static_cast<int>(range.lo + x * c / wd);
-    // Wide ranges let a column reach one value into the next; the last column must still
-    // stop at the range's top (and inside the table).
-    int high = static_cast<int>(std::min<long long>(low + c / wd, range.hi));
-    return {low, std::max(high, low)};
-}
-
-int histogramBase(const Image& image) {
-    return image.type() == BW_IMAGE ? 15 : 0;
-}
-
-namespace {
-constexpr std::uint32_t kBarColour[3] = {0x5A0000u, 0x005A00u, 0x00005Au};
-constexpr std::uint32_t kCurveColour[3] = {0xFF0000u, 0x00FF00u, 0x0000FFu};
-} // namespace
-
-int drawBars(ImageRenderer& renderer, int width, int height) {
-    HistogramPictures& pics = renderer.histogramPictures();
-    if (pics.barsValid && pics.bars.width() == width && pics.bars.height() == height) return 0;
-    const Image& image = renderer.image();
-    if (!histogramValidFor(image, renderer)) return 1;
-    width = std::max(width, 0);
-    height = std::max(height, 0);
-    pics.bars.resize(width, height, PictureFormat::Rgb32);
-    pics.curvesValid = false;
-    const int base = std::min(histogramBase(image), std::max(height - 1, 0));
-    const HistogramCache& cache = image.histogram();
-    const double maxCount = std::max<double>(cache.maxCount, 1.0);
-    const auto on = renderer.params().histogramChannels;
-    const HistogramRange range = renderer.histogramRange();
-    for (int x = 0; x < width; ++x) {
-        HistogramColumn col = histogramColumn(range, x, width);
-        int top[3];
-        for (int c = 0; c < 3; ++c) {
-            const std::uint16_t* cnt = cache.tables[static_cast<std::size_t>(c)].data();
-            double s = 0;
-            for (int v = col.low; v <= col.high; ++v) s += cnt[lutIndex(v)];
-            double k = col.high - col.low + 1;
-            top[c] = truncToInt(std::sqrt(s / k / maxCount) * (height - base - 1) + base);
-        }
-        for (int row = 0; row < height; ++row) {
-            std::uint32_t colour = 0;
-            if (row >= base)
-                for (int c = 0; c < 3; ++c)
-                    if (on[static_cast<std::size_t>(c)] && top[c] >= row) colour |= kBarColour[c];
-            pics.bars.rgbRow(height - 1 - row)[x] = 0xFF000000u | colour;
-        }
-    }
-    pics.barsValid = true;
-    return 0;
-}
-
-int drawCurves(ImageRenderer& renderer) {
-    HistogramPictures& pics = renderer.histogramPictures();
-    if (!pics.barsValid) return 1;
-    if (pics.curvesValid && pics.curves.width() == pics.bars.width() &&
-        pics.curves.height() == pics.bars.height())
-        return 0;
-    pics.curves.copyFrom(pics.bars);
-    const int width = pics.curves.width(), height = pics.curves.height();
-    if (!renderer.hasTables() || width == 0 || height == 0) {
-        pics.curvesValid = true;
-        return 0;
-    }
-    const Image& image = renderer.image();
-    const int base = std::min(histogramBase(image), std::max(height - 1, 0));
-    const auto on = renderer.params().histogramChannels;
-    const HistogramRange range = renderer.histogramRange();
-    for (int x = 0; x < width; ++x) {
-        HistogramColumn col = histogramColumn(range, x, width);
-        for (int c = 0; c < 3; ++c) {
-            if (!on[static_cast<std::size_t>(c)]) continue;
-            const std::uint8_t* t = renderer.table(c);
-            for (int v = col.low; v <= col.high; ++v) {
-                int row = (height - base - 1) * t[lutIndex(v)] / 255 + base;
-                pics.curves.rgbRow(height - 1 - row)[x] |= kCurveColour[c];
-            }
-        }
-        if (base > 0) {
-            int mid = (col.low + col.high) / 2;
-            std::uint32_t colour = 0xFF000000u | makeRgb(renderer.table(0)[lutIndex(mid)],
-                                                         renderer.table(1)[lutIndex(mid)],
-                                                         renderer.table(2)[lutIndex(mid)]);
-            for (int row = 1; row <= 12 && row < height; ++row)
-                pics.curves.rgbRow(height - 1 - row)[x] = colour;
-        }
-    }
-    pics.curvesValid = true;
-    return 0;
-}
-
-HistogramRange widenHistogramRange(const HistogramRange& r) {
-    int m = (r.lo + r.hi) / 2, d = r.hi - r.lo;
-    return {std::max(m - d, kSampleMin), std::min(m + d, kSampleMax)};
-}
-
-HistogramRange narrowHistogramRange(const HistogramRange& r) {
-    int m = (r.lo + r.hi) / 2, q = (r.hi - r.lo) / 4;
-    return {m - q, m + q + 1};
-}
-
-HistogramScroll histogramScroll(const HistogramRange& r) {
-    HistogramScroll s;
-    s.page = r.hi - r.lo;
-    s.position = r.lo + kSampleOffset;
-    s.lineStep = std::max(1, (r.hi - r.lo) / 8);
-    s.pageStep = r.hi - r.lo;
-    return s;
-}
-
-HistogramRange scrollHistogramRange(const HistogramRange& r, int position) {
-    const int width = r.hi - r.lo;
-    position = std::clamp(position, 0, 65535 - width);
-    int lo = position - kSampleOffset;
-    return {lo, std::min(lo + width, kSampleMax)};
 }
 
 ChannelStatistics histogramStatistics(const HistogramCache& cache, int channel) {
@@ -276,6 +153,84 @@ ChannelStatistics histogramStatistics(const HistogramCache& cache, int channel) 
         }
     }
     return st;
+}
+
+int autoScale(ImageRenderer& renderer, int preset, Progress& progress) {
+    if (preset < -1 || preset > 6) return 2;
+    if (computeHistogram(renderer, progress) != 0) return 1;
+    const Image& image = renderer.image();
+    const HistogramCache& h = image.histogram();
+    const double n = static_cast<double>(image.width()) * image.height();
+    auto limited = [](double v) {
+        return std::clamp<long long>(static_cast<long long>(v), 1, 65535);
+    };
+    const long long t[4] = {limited(0.000025 * n), limited(0.0005 * n), limited(0.01 * n),
+                            static_cast<long long>(0.08 * n)};
+    Points b[3], w[4];
+    for (int c = 0; c < 3; ++c) {
+        const std::uint16_t* cnt = h.tables[static_cast<std::size_t>(c)].data();
+        long long total = 0;
+        for (int i = 0; i < kLutSize; ++i) total += cnt[i];
+        // Saturated counters can sum to less than a threshold (t3 on large images); the
+        // threshold then becomes the total, i.e. the extreme value that occurs, instead of
+        // running off to the opposite end of the range.
+        long long tk[4];
+        for (int k = 0; k < 4; ++k) tk[k] = std::min(t[k], total);
+        // Upward: the lowest v with count(samples <= v) >= tk.
+        long long sum = 0;
+        int found = 0;
+        for (int i = 0; i < kLutSize && found < 3; ++i) {
+            sum += cnt[i];
+            while (found < 3 && sum >= tk[found])
+                b[found++][static_cast<std::size_t>(c)] =
+                    static_cast<std::int16_t>(i - kSampleOffset);
+        }
+        while (found < 3) b[found++][static_cast<std::size_t>(c)] = kSampleMax;
+        // Downward: the highest v with count(samples >= v) >= tk.
+        sum = 0;
+        int foundW[4] = {0, 0, 0, 0};
+        for (int i = kLutSize - 1; i >= 0; --i) {
+            sum += cnt[i];
+            for (int k = 0; k < 4; ++k)
+                if (!foundW[k] && sum >= tk[k]) {
+                    foundW[k] = 1;
+                    w[k][static_cast<std::size_t>(c)] =
+                        static_cast<std::int16_t>(i - kSampleOffset);
+                }
+            if (foundW[0] && foundW[1] && foundW[2] && foundW[3]) break;
+        }
+        for (int k = 0; k < 4; ++k)
+            if (!foundW[k]) w[k][static_cast<std::size_t>(c)] = kSampleMin;
+    }
+    static constexpr int kBlack[8] = {0, 1, 1, 0, 0, 0, 1, 1}; // presets -1 .. 6
+    static constexpr int kWhite[8] = {0, 2, 3, 0, 0, 1, 0, 1};
+    Points black = b[kBlack[preset + 1]], white = w[kWhite[preset + 1]];
+    if (renderer.params().keepRatio) renderer.balanceToWeights(black, white);
+    if (preset == 6) {
+        bool eightBit = true;
+        for (std::size_t c = 0; c < 3; ++c) eightBit = eightBit && black[c] >= 0 && white[c] <= 256;
+        if (eightBit) {
+            for (std::size_t c = 0; c < 3; ++c) {
+                black[c] = 0;
+                white[c] =
+                    clampSample(truncToInt(255.0f / renderer.params().channelWeight[c] + 0.5f));
+            }
+        }
+    }
+    renderer.setPoints(&black, &white);
+    return 0;
+}
+
+int applyPresetEntry(ImageRenderer& r, int listPosition) {
+    int result = autoScale(r, listPosition - 1);
+    if (result == 0) r.rebuildLut();
+    return result;
+}
+
+void initFromImage(ImageRenderer& renderer) {
+    renderer.initFromImage([](ImageRenderer& r, int preset, Progress& progress) {
+        return autoScale(r, preset, progress);
+    });
 }
 
 } // namespace quillon

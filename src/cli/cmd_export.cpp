@@ -1,8 +1,10 @@
 // quillon-cli export: write an image file as BMP, JPEG, PNG or TIFF as a view shows it.
+#include "analysis/histogram.h"
 #include "cli/command.h"
 #include "cli/op_args.h"
 #include "cli/progress_bar.h"
 #include "core/error.h"
+#include "display/export_view.h"
 #include "display/renderer.h"
 #include "formats/open.h"
 #include "formats/raster_export.h"
@@ -31,9 +33,9 @@ int runExport(const std::vector<std::string>& args) {
     Image image;
     openImage(files[0], image, progress);
     ImageRenderer renderer(image);
-    renderer.initFromImage();
+    initFromImage(renderer);
     if (preset) {
-        if (renderer.autoScale(*preset, progress) != 0) throw Error(msg::kOutOfMemory);
+        if (autoScale(renderer, *preset, progress) != 0) throw Error(msg::kOutOfMemory);
         renderer.rebuildLut();
     }
     exportView(renderer, files[1]);

@@ -7,6 +7,7 @@
 #include "core/error.h"
 #include "display/renderer.h"
 #include "display/scaling.h"
+#include "display/zoom.h"
 #include "formats/open.h"
 #include "formats/png_write.h"
 
@@ -64,8 +65,8 @@ int runRender(const std::vector<std::string>& args) {
     openImage(files[0], image, progress);
     ImageRenderer renderer(image);
     if (!renderer.hasTables()) throw Error(msg::kOutOfMemory);
-    renderer.initFromImage();
-    if (preset && renderer.autoScale(*preset, progress) != 0) throw Error(msg::kOutOfMemory);
+    initFromImage(renderer);
+    if (preset && autoScale(renderer, *preset, progress) != 0) throw Error(msg::kOutOfMemory);
     if (black || white || exponent != 0.0f) {
         Points b = black ? *black : renderer.params().blackPoint;
         Points w = white ? *white : renderer.params().whitePoint;
@@ -82,7 +83,7 @@ int runRender(const std::vector<std::string>& args) {
     }
     renderer.setSwitches(sw); // rebuilds the tables
 
-    double z = renderer.setZoom(zoom);
+    const double z = clampZoom(zoom, image.width(), image.height());
     if (z != zoom) std::fprintf(stderr, "Hinweis: Zoom auf %g begrenzt.\n", z);
     const int w = truncToInt(image.width() * z + 0.5), h = truncToInt(image.height() * z + 0.5);
     Picture picture;
@@ -108,7 +109,7 @@ int runHistogram(const std::vector<std::string>& args) {
     Image image;
     openImage(file, image, progress);
     ImageRenderer renderer(image);
-    renderer.initFromImage();
+    initFromImage(renderer);
     if (computeHistogram(renderer, progress) != 0) throw Error(msg::kOutOfMemory);
     const HistogramCache& cache = image.histogram();
     static const char* const kNames[3] = {"R", "G", "B"};

@@ -240,7 +240,7 @@ int Image::ResetHistogramCache() {
     }
     for (auto& t : histogram_.tables) std::fill(t.begin(), t.end(), std::uint16_t{0});
     histogram_.valid = false;
-    histogram_.renderer = nullptr;
+    histogram_.rendererId = 0;
     return 0;
 }
 
@@ -274,10 +274,8 @@ void Image::Clear() {
     display_.clear();
     for (auto& t : histogram_.tables) t.reset();
     histogram_.valid = false;
-    histogram_.renderer = nullptr;
+    histogram_.rendererId = 0;
     sampleWrite_ = infoWrite_ = false;
-    owner_ = nullptr;
-    activeView_ = nullptr;
     type_ = NO_IMAGE;
     width_ = height_ = layerCount_ = 0;
     overlay_ = 0;

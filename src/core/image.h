@@ -67,7 +67,12 @@ struct PhotometricCalibration {
 // Three tables of 65536 counters indexed by sample + 32768.
 struct HistogramCache {
     bool valid = false;
-    const void* renderer = nullptr; // the renderer the counts belong to (LRGB and user images)
+    // Which renderer the counts belong to (LRGB and user images compose per renderer), by
+    // ImageRenderer::id(); 0: none.
+    std::uint64_t rendererId = 0;
+    // A number unique in the process for every completed counting, so that pictures drawn
+    // from the counts can tell whether they are still current; 0: never counted.
+    std::uint64_t generation = 0;
     std::array<memory::Buffer<std::uint16_t>, 3> tables;
     std::uint16_t maxCount = 0; // the largest counter of the three channels
 
@@ -174,12 +179,6 @@ public:
     PhotometricCalibration& photometry() { return photometry_; }
     const PhotometricCalibration& photometry() const { return photometry_; }
 
-    // References not owned by the image (documents and views live in the application).
-    void* owner() const { return owner_; }
-    void setOwner(void* doc) { owner_ = doc; }
-    void* activeView() const { return activeView_; }
-    void setActiveView(void* view) { activeView_ = view; }
-
     // Sets the source path (cut to 511 characters).
     void setSourcePath(std::string_view path);
 
@@ -214,8 +213,6 @@ private:
     std::array<PsfKernel, kMaxUserLayers> psf_;
     std::uint8_t psfCount_ = 0;
     PhotometricCalibration photometry_;
-    void* owner_ = nullptr;
-    void* activeView_ = nullptr;
 };
 
 } // namespace quillon

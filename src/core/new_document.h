@@ -12,8 +12,8 @@
 
 namespace quillon {
 
-// The application-wide creation parameters. After each creation the template and the source
-// view are reset; the header values stay as last written.
+// The application-wide creation parameters. After each creation the template is reset; the header
+// values stay as last written.
 struct NewDocumentParams {
     std::uint16_t type = RGB_IMAGE;
     int width = 800;
@@ -24,15 +24,11 @@ struct NewDocumentParams {
     float pixelHeight = 0;
     bool overlay = false;
     std::optional<ImageInfo> infoTemplate;
-    void* sourceView = nullptr;
 
     // Copies type, size, layer count, layer names, pixel size and overlay of an image and
     // a copy of its metadata (the first half of a derived document's description).
     void takeFrom(const Image& source);
-    void resetAfterCreation() {
-        infoTemplate.reset();
-        sourceView = nullptr;
-    }
+    void resetAfterCreation() { infoTemplate.reset(); }
 };
 
 // Defines and allocates (zero-filled) an image from the parameters. Throws Error with

@@ -5,8 +5,8 @@
 // set means opaque; 0 means no overlay at that pixel.
 #pragma once
 
+#include "core/picture.h"
 #include "core/sample.h"
-#include "display/picture.h"
 
 #include <algorithm>
 #include <cstdint>

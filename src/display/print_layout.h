@@ -7,6 +7,7 @@
 #pragma once
 
 #include "display/renderer.h"
+#include "display/zoom.h"
 
 #include <vector>
 

@@ -14,6 +14,7 @@
 // Sums are 64-bit (a 100 × 100 block of LRGB or user-defined values exceeds 32 bits), and
 // each result is limited to -32768..32767 before the lookup.
 #include "core/parallel.h"
+#include "core/simd.h"
 #include "display/overlay.h"
 #include "display/renderer.h"
 
@@ -22,9 +23,6 @@
 #include <cstring>
 #include <new>
 #include <vector>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace quillon {
 namespace {
@@ -50,100 +48,102 @@ Ctx makeCtx(const Image& img, const DisplayParams& p) {
     return c;
 }
 
-inline std::int64_t lrgbShare(int l, int part, int total) {
-    return 3LL * l * part / total;
+// --- the colour arithmetic of each type, defined once --------------------------------------
+// Every composition path (the reference composeBlock, the row composition shared by the
+// histogram and the renderer, the fast render paths) goes through these definitions; they
+// differ only in how they walk pixels and rows.
+
+// Grey and RGB images show planes as they are: the plane display channel c reads.
+inline int plainPlane(int type, int channel) {
+    return type == BW_IMAGE ? 0 : channel;
+}
+inline bool isPlainType(int type) {
+    return type == BW_IMAGE || type == RGB_IMAGE;
+}
+
+// LRGB: r' = max(R - biasR, 1) (g', b' alike), t = r' + g' + b', l = L - biasL; channel c
+// gets 3·l·c'/t + offset c.
+[[gnu::always_inline]] inline void addLrgb(const Ctx& c, int L, int R, int G, int B,
+                                           std::int64_t* acc) {
+    const int l = L - c.bias[0];
+    const int r = std::max(R - c.bias[1], 1), g = std::max(G - c.bias[2], 1),
+              b = std::max(B - c.bias[3], 1);
+    const int t = r + g + b;
+    acc[0] += 3LL * l * r / t + c.off[0];
+    acc[1] += 3LL * l * g / t + c.off[1];
+    acc[2] += 3LL * l * b / t + c.off[2];
+}
+
+// CMY (K = 0) and CMYK: R = M + Y - C - K, G = C - M + Y - K, B = C + M - Y - K.
+[[gnu::always_inline]] inline void addCmyk(int C, int M, int Y, int K, std::int64_t* acc) {
+    acc[0] += M + Y - C - K;
+    acc[1] += C - M + Y - K;
+    acc[2] += C + M - Y - K;
+}
+// The first of the C, M, Y layers (K is layer 0 of a CMYK image).
+inline int cmyBase(int type) {
+    return type == CMYK_IMAGE ? 1 : 0;
+}
+
+// User-defined: one term per channel and layer, truncate(sample × coefficient).
+[[gnu::always_inline]] inline std::int64_t userTerm(Sample s, float coefficient) {
+    return truncToInt(static_cast<float>(s) * coefficient);
 }
 
 // Adds the per-pixel composed contributions of pixel (x, y) to acc (reference path).
 void addPixel(const Ctx& c, int x, int y, std::int64_t acc[3]) {
     const Image& im = *c.img;
     switch (c.type) {
-    case BW_IMAGE: {
-        int v = im.row(0, y)[x];
-        acc[0] += v, acc[1] += v, acc[2] += v;
-        break;
-    }
+    case BW_IMAGE:
     case RGB_IMAGE:
-        for (int ch = 0; ch < 3; ++ch) acc[ch] += im.row(ch, y)[x];
+        for (int ch = 0; ch < 3; ++ch) acc[ch] += im.row(plainPlane(c.type, ch), y)[x];
         break;
-    case LRGB_IMAGE: {
-        int l = im.row(0, y)[x] - c.bias[0];
-        int r = std::max(im.row(1, y)[x] - c.bias[1], 1),
-            g = std::max(im.row(2, y)[x] - c.bias[2], 1),
-            b = std::max(im.row(3, y)[x] - c.bias[3], 1);
-        int t = r + g + b;
-        acc[0] += lrgbShare(l, r, t) + c.off[0];
-        acc[1] += lrgbShare(l, g, t) + c.off[1];
-        acc[2] += lrgbShare(l, b, t) + c.off[2];
+    case LRGB_IMAGE:
+        addLrgb(c, im.row(0, y)[x], im.row(1, y)[x], im.row(2, y)[x], im.row(3, y)[x], acc);
         break;
-    }
     case CMY_IMAGE:
     case CMYK_IMAGE: {
-        int base = c.type == CMYK_IMAGE ? 1 : 0;
-        int k = c.type == CMYK_IMAGE ? im.row(0, y)[x] : 0;
-        int cy = im.row(base, y)[x], m = im.row(base + 1, y)[x], ye = im.row(base + 2, y)[x];
-        acc[0] += m + ye - cy - k;
-        acc[1] += cy - m + ye - k;
-        acc[2] += cy + m - ye - k;
+        const int base = cmyBase(c.type);
+        addCmyk(im.row(base, y)[x], im.row(base + 1, y)[x], im.row(base + 2, y)[x],
+                c.type == CMYK_IMAGE ? im.row(0, y)[x] : 0, acc);
         break;
     }
     case USERDEFINED_IMAGE:
         if (!c.matrix) break;
         for (int ch = 0; ch < 3; ++ch)
             for (int j = 0; j < c.layers; ++j)
-                acc[ch] +=
-                    truncToInt(static_cast<float>(im.row(j, y)[x]) * c.matrix[ch * c.layers + j]);
+                acc[ch] += userTerm(im.row(j, y)[x], c.matrix[ch * c.layers + j]);
         break;
     default: break;
     }
 }
 
 // Adds the contributions of pixels x0 .. x1-1 of row y to acc[3 × (x - x0) + channel]
-// (the fast path; the same arithmetic as addPixel, loop by loop).
+// (the fast path: the same definitions as addPixel, loop by loop).
 void addRow(const Ctx& c, int y, int x0, int x1, std::int64_t* acc) {
     const Image& im = *c.img;
     const int n = x1 - x0;
     switch (c.type) {
-    case BW_IMAGE: {
-        const Sample* s = im.row(0, y) + x0;
-        for (int i = 0; i < n; ++i) {
-            std::int64_t v = s[i];
-            acc[3 * i] += v, acc[3 * i + 1] += v, acc[3 * i + 2] += v;
-        }
-        break;
-    }
+    case BW_IMAGE:
     case RGB_IMAGE:
         for (int ch = 0; ch < 3; ++ch) {
-            const Sample* s = im.row(ch, y) + x0;
+            const Sample* s = im.row(plainPlane(c.type, ch), y) + x0;
             for (int i = 0; i < n; ++i) acc[3 * i + ch] += s[i];
         }
         break;
     case LRGB_IMAGE: {
         const Sample *L = im.row(0, y) + x0, *R = im.row(1, y) + x0, *G = im.row(2, y) + x0,
                      *B = im.row(3, y) + x0;
-        for (int i = 0; i < n; ++i) {
-            int l = L[i] - c.bias[0];
-            int r = std::max(R[i] - c.bias[1], 1), g = std::max(G[i] - c.bias[2], 1),
-                b = std::max(B[i] - c.bias[3], 1);
-            int t = r + g + b;
-            acc[3 * i] += lrgbShare(l, r, t) + c.off[0];
-            acc[3 * i + 1] += lrgbShare(l, g, t) + c.off[1];
-            acc[3 * i + 2] += lrgbShare(l, b, t) + c.off[2];
-        }
+        for (int i = 0; i < n; ++i) addLrgb(c, L[i], R[i], G[i], B[i], acc + 3 * i);
         break;
     }
     case CMY_IMAGE:
     case CMYK_IMAGE: {
-        int base = c.type == CMYK_IMAGE ? 1 : 0;
+        const int base = cmyBase(c.type);
         const Sample *C = im.row(base, y) + x0, *M = im.row(base + 1, y) + x0,
                      *Y = im.row(base + 2, y) + x0;
         const Sample* K = c.type == CMYK_IMAGE ? im.row(0, y) + x0 : nullptr;
-        for (int i = 0; i < n; ++i) {
-            int k = K ? K[i] : 0;
-            acc[3 * i] += M[i] + Y[i] - C[i] - k;
-            acc[3 * i + 1] += C[i] - M[i] + Y[i] - k;
-            acc[3 * i + 2] += C[i] + M[i] - Y[i] - k;
-        }
+        for (int i = 0; i < n; ++i) addCmyk(C[i], M[i], Y[i], K ? K[i] : 0, acc + 3 * i);
         break;
     }
     case USERDEFINED_IMAGE:
@@ -153,8 +153,7 @@ void addRow(const Ctx& c, int y, int x0, int x1, std::int64_t* acc) {
                 float coef = c.matrix[ch * c.layers + j];
                 if (coef == 0.0f) continue; // truncate(s × 0) adds nothing
                 const Sample* s = im.row(j, y) + x0;
-                for (int i = 0; i < n; ++i)
-                    acc[3 * i + ch] += truncToInt(static_cast<float>(s[i]) * coef);
+                for (int i = 0; i < n; ++i) acc[3 * i + ch] += userTerm(s[i], coef);
             }
         break;
     default: break;
@@ -187,21 +186,16 @@ void lookupRgbRow(const Sample* __restrict r, const Sample* __restrict g,
     const std::uint32_t* __restrict tg = tabs.g + kSampleOffset;
     const std::uint32_t* __restrict tb = tabs.b + kSampleOffset;
     int x = 0;
-#if defined(__SSE2__)
-    if (stream) {
-        for (; x < n && (reinterpret_cast<std::uintptr_t>(out + x) & 15) != 0; ++x)
-            out[x] = tr[r[x]] | tg[g[x]] | tb[b[x]];
+    if (stream && simd::kHasStreamingStores) {
+        for (; x < n && !simd::aligned16(out + x); ++x) out[x] = tr[r[x]] | tg[g[x]] | tb[b[x]];
         for (; x + 4 <= n; x += 4) {
-            __m128i v = _mm_set_epi32(static_cast<int>(tr[r[x + 3]] | tg[g[x + 3]] | tb[b[x + 3]]),
-                                      static_cast<int>(tr[r[x + 2]] | tg[g[x + 2]] | tb[b[x + 2]]),
-                                      static_cast<int>(tr[r[x + 1]] | tg[g[x + 1]] | tb[b[x + 1]]),
-                                      static_cast<int>(tr[r[x]] | tg[g[x]] | tb[b[x]]));
-            _mm_stream_si128(reinterpret_cast<__m128i*>(out + x), v);
+            const simd::U32x4 v = {tr[r[x]] | tg[g[x]] | tb[b[x]],
+                                   tr[r[x + 1]] | tg[g[x + 1]] | tb[b[x + 1]],
+                                   tr[r[x + 2]] | tg[g[x + 2]] | tb[b[x + 2]],
+                                   tr[r[x + 3]] | tg[g[x + 3]] | tb[b[x + 3]]};
+            simd::streamStore(out + x, v);
         }
     }
-#else
-    (void)stream;
-#endif
     for (; x < n; ++x) out[x] = tr[r[x]] | tg[g[x]] | tb[b[x]];
 }
 
@@ -244,6 +238,212 @@ std::uint32_t ImageRenderer::composeBlock(int x, int y, int blockW, int blockH, 
     return colour;
 }
 
+namespace {
+
+// Everything one renderRect call decides before the first row: sizes, the block of source
+// pixels behind each output pixel, the output format, the column map and the path.
+struct RectPlan {
+    const Image* im;
+    Ctx ctx;
+    Tables tabs;
+    Picture* picture;
+    int top, W, H;
+    double zy;
+    int bw, bh;            // source block per output pixel
+    bool grey;             // 8-bit grey picture
+    bool monoPreview;      // 32-bit picture in grey
+    int overlayPlane;      // -1: no overlay shown
+    std::uint32_t bgPixel; // opaque background
+    bool stream;           // streaming stores for pictures far beyond any cache
+    // Paths: zoom 1 of grey and RGB (lookups only); grey and RGB blocks as 32-bit column sums
+    // per plane; every other case as 64-bit composed sums.
+    bool fast1x1;
+    bool planeSums;
+    int sumPlanes;
+    // Source column of every output column (-1: background); columns cmin .. cend-1 are read.
+    std::vector<int> col;
+    int cmin, cend;
+    bool contiguous;
+    std::size_t ncols() const { return static_cast<std::size_t>(std::max(0, cend - cmin)); }
+};
+
+// Maps every output column to its source block's first column.
+void mapColumns(RectPlan& p, int left, double zx) {
+    const int imgW = p.im->width();
+    p.cmin = imgW;
+    int cmax = -1;
+    p.contiguous = true;
+    for (int X = 0; X < p.W; ++X) {
+        double u = (static_cast<double>(left) + X) / zx;
+        int c = (u >= 0 && u + p.bw < imgW + 0.5) ? static_cast<int>(u) : -1;
+        p.col[static_cast<std::size_t>(X)] = c;
+        if (c >= 0) p.cmin = std::min(p.cmin, c), cmax = std::max(cmax, c);
+        if (c < 0 || (X > 0 && c != p.col[static_cast<std::size_t>(X) - 1] + 1))
+            p.contiguous = false;
+    }
+    p.cend = cmax >= 0 ? cmax + p.bw : p.cmin;
+}
+
+// The rows of one worker: its scratch buffers and the steps of one output row.
+class RowRenderer {
+public:
+    explicit RowRenderer(const RectPlan& p)
+        : p_(p), scratch_(p.grey || p.monoPreview ? static_cast<std::size_t>(p.W) : 0),
+          acc_(p.fast1x1 || p.planeSums ? 0 : 3 * p.ncols()),
+          psum_(p.planeSums ? p.sumPlanes * p.ncols() : 0) {}
+
+    void render(int Y) {
+        const int sy = sourceRow(Y);
+        if (sy >= 0 && sy == prevSy_) return copyRowAbove(Y); // zoomed in: same source row
+        prevSy_ = sy;
+        std::uint32_t* colours = rowColours(Y);
+        if (sy < 0) {
+            std::fill(colours, colours + p_.W, p_.bgPixel);
+        } else {
+            const Sample* ov = p_.overlayPlane >= 0 ? p_.im->row(p_.overlayPlane, sy) : nullptr;
+            if (p_.fast1x1 && p_.contiguous && !ov) {
+                lookupRow(sy, colours);
+            } else {
+                sumBlockRows(sy);
+                colourColumns(sy, ov, colours);
+            }
+        }
+        storeRow(Y, colours);
+    }
+
+private:
+    // The first source row of output row Y, -1 when its block leaves the image.
+    int sourceRow(int Y) const {
+        double q = (static_cast<double>(p_.top) + Y) / p_.zy;
+        int sy = q < 0 ? -1 : truncToInt(q);
+        return (sy < 0 || static_cast<long long>(sy) + p_.bh > p_.im->height()) ? -1 : sy;
+    }
+
+    void copyRowAbove(int Y) {
+        Picture& pic = *p_.picture;
+        if (p_.grey)
+            std::memcpy(pic.greyRow(Y), pic.greyRow(Y - 1), static_cast<std::size_t>(p_.W));
+        else
+            std::memcpy(pic.rgbRow(Y), pic.rgbRow(Y - 1), static_cast<std::size_t>(4 * p_.W));
+    }
+
+    // Where the row's colours go: the picture row itself, or scratch for grey conversion.
+    std::uint32_t* rowColours(int Y) {
+        return (p_.grey || p_.monoPreview) ? scratch_.data() : p_.picture->rgbRow(Y);
+    }
+
+    // Zoom 1 of grey and RGB without overlay: one lookup per channel of each sample.
+    void lookupRow(int sy, std::uint32_t* colours) const {
+        const Image& im = *p_.im;
+        const int c0 = p_.col[0];
+        if (im.type() == RGB_IMAGE) {
+            lookupRgbRow(im.row(plainPlane(RGB_IMAGE, 0), sy) + c0,
+                         im.row(plainPlane(RGB_IMAGE, 1), sy) + c0,
+                         im.row(plainPlane(RGB_IMAGE, 2), sy) + c0, p_.tabs, colours, p_.W,
+                         p_.stream);
+        } else {
+            const Sample* s = im.row(plainPlane(BW_IMAGE, 0), sy) + c0;
+            const std::uint32_t* gt = p_.tabs.grey + kSampleOffset;
+            const int W = p_.W;
+            for (int X = 0; X < W; ++X) colours[X] = gt[s[X]];
+        }
+    }
+
+    // Column sums over the block's rows: 32-bit per plane, or 64-bit composed values.
+    void sumBlockRows(int sy) {
+        const Image& im = *p_.im;
+        const std::size_t ncols = p_.ncols();
+        const int bh = p_.bh, cmin = p_.cmin;
+        if (p_.planeSums) {
+            for (int pl = 0; pl < p_.sumPlanes; ++pl) {
+                std::int32_t* __restrict ps = psum_.data() + pl * ncols;
+                const int plane = plainPlane(im.type(), pl);
+                const Sample* s0 = im.row(plane, sy) + cmin;
+                for (std::size_t i = 0; i < ncols; ++i) ps[i] = s0[i];
+                for (int r = 1; r < bh; ++r) {
+                    const Sample* sr = im.row(plane, sy + r) + cmin;
+                    for (std::size_t i = 0; i < ncols; ++i) ps[i] += sr[i];
+                }
+            }
+        } else if (!p_.fast1x1) {
+            std::fill(acc_.begin(), acc_.end(), 0);
+            for (int r = 0; r < bh; ++r) addRow(p_.ctx, sy + r, cmin, p_.cend, acc_.data());
+        }
+    }
+
+    // The colour of source block c (its column sums are ready).
+    std::uint32_t blockColour(int sy, int c) const {
+        const Image& im = *p_.im;
+        const Tables& tabs = p_.tabs;
+        if (p_.fast1x1) {
+            const int t = im.type();
+            return tabs.colour(im.row(plainPlane(t, 0), sy)[c], im.row(plainPlane(t, 1), sy)[c],
+                               im.row(plainPlane(t, 2), sy)[c]);
+        }
+        const int bw = p_.bw;
+        if (p_.planeSums) {
+            const int n32 = bw * p_.bh;
+            std::int32_t sum[3] = {0, 0, 0};
+            for (int pl = 0; pl < p_.sumPlanes; ++pl) {
+                const std::int32_t* ps = psum_.data() + pl * p_.ncols() + (c - p_.cmin);
+                for (int k = 0; k < bw; ++k) sum[pl] += ps[k];
+            }
+            return p_.sumPlanes == 1 ? tabs.grey[lutIndex(sum[0] / n32)]
+                                     : tabs.colour(sum[0] / n32, sum[1] / n32, sum[2] / n32);
+        }
+        const std::int64_t n = static_cast<std::int64_t>(bw) * p_.bh;
+        std::int64_t s[3] = {0, 0, 0};
+        const std::int64_t* a = acc_.data() + 3 * static_cast<std::size_t>(c - p_.cmin);
+        for (int k = 0; k < bw; ++k) s[0] += a[3 * k], s[1] += a[3 * k + 1], s[2] += a[3 * k + 2];
+        return tabs.colour(limited(s[0], n), limited(s[1], n), limited(s[2], n));
+    }
+
+    // Every output column: background, or its block's colour (computed once per block).
+    void colourColumns(int sy, const Sample* ov, std::uint32_t* colours) const {
+        const int W = p_.W;
+        const int* col = p_.col.data();
+        const std::uint32_t bgPixel = p_.bgPixel;
+        int prevCol = -1;
+        std::uint32_t prevColour = 0;
+        for (int X = 0; X < W; ++X) {
+            const int c = col[X];
+            if (c < 0) {
+                colours[X] = bgPixel;
+                continue;
+            }
+            if (c != prevCol) {
+                std::uint32_t colour = blockColour(sy, c);
+                if (ov) colour = applyOverlay(colour, ov[c]);
+                prevCol = c;
+                prevColour = colour;
+            }
+            colours[X] = prevColour;
+        }
+    }
+
+    // Grey output: the grey value of each colour, as 8-bit or as 32-bit grey.
+    void storeRow(int Y, const std::uint32_t* colours) const {
+        Picture& pic = *p_.picture;
+        const int W = p_.W;
+        if (p_.grey) {
+            std::uint8_t* out = pic.greyRow(Y);
+            for (int X = 0; X < W; ++X) out[X] = static_cast<std::uint8_t>(greyOf(colours[X]));
+        } else if (p_.monoPreview) {
+            std::uint32_t* out = pic.rgbRow(Y);
+            for (int X = 0; X < W; ++X)
+                out[X] = 0xFF000000u | static_cast<std::uint32_t>(greyOf(colours[X])) * 0x010101u;
+        }
+    }
+
+    const RectPlan& p_;
+    std::vector<std::uint32_t> scratch_;
+    std::vector<std::int64_t> acc_;
+    std::vector<std::int32_t> psum_;
+    int prevSy_ = -2;
+};
+
+} // namespace
+
 int ImageRenderer::renderRect(int left, int top, int right, int bottom, Picture* picture,
                               const RenderOptions& opt) const {
     const Image& im = *image_;
@@ -253,200 +453,53 @@ int ImageRenderer::renderRect(int left, int top, int right, int bottom, Picture*
     if (!picture) return RENDER_NO_PICTURE;
     const double zx = opt.zoomX, zy = opt.zoomY == 0.0 ? opt.zoomX : opt.zoomY;
     if (!(zx > 0) || !(zy > 0) || !std::isfinite(zx) || !std::isfinite(zy)) return RENDER_BAD_ZOOM;
-    const int bw = std::max(1, truncToInt(1.0 / zx + 0.0001));
-    const int bh = std::max(1, truncToInt(1.0 / zy + 0.0001));
-    const int imgW = im.width(), imgH = im.height();
-    const bool withOverlay = opt.allowOverlay && im.hasOverlay() && p_.showOverlay;
-    const bool grey =
-        (opt.greyRequest && im.type() == BW_IMAGE && p_.palette == 0 && !withOverlay) ||
-        (opt.monochromeDevice && !opt.previewOutput);
-    const bool monoPreview = opt.monochromeDevice && opt.previewOutput;
-    const int W = std::max(0, right - left), H = std::max(0, bottom - top);
 
-    std::vector<int> col;
+    RectPlan p{};
+    p.im = &im;
+    p.picture = picture;
+    p.top = top;
+    p.zy = zy;
+    p.bw = std::max(1, truncToInt(1.0 / zx + 0.0001));
+    p.bh = std::max(1, truncToInt(1.0 / zy + 0.0001));
+    const bool withOverlay = opt.allowOverlay && im.hasOverlay() && p_.showOverlay;
+    p.grey = (opt.greyRequest && im.type() == BW_IMAGE && p_.palette == 0 && !withOverlay) ||
+             (opt.monochromeDevice && !opt.previewOutput);
+    p.monoPreview = opt.monochromeDevice && opt.previewOutput;
+    p.W = std::max(0, right - left);
+    p.H = std::max(0, bottom - top);
     try {
-        picture->resize(W, H, grey ? PictureFormat::Grey8 : PictureFormat::Rgb32);
-        col.resize(static_cast<std::size_t>(W));
+        picture->resize(p.W, p.H, p.grey ? PictureFormat::Grey8 : PictureFormat::Rgb32);
+        p.col.resize(static_cast<std::size_t>(p.W));
     } catch (const std::bad_alloc&) {
         return RENDER_OUT_OF_MEMORY;
     }
-    if (W == 0 || H == 0) return RENDER_OK;
+    if (p.W == 0 || p.H == 0) return RENDER_OK;
 
-    // Source column of every output column, -1 for background.
-    int cmin = imgW, cmax = -1;
-    bool contiguous = true;
-    for (int X = 0; X < W; ++X) {
-        double u = (static_cast<double>(left) + X) / zx;
-        int c = (u >= 0 && u + bw < imgW + 0.5) ? static_cast<int>(u) : -1;
-        col[static_cast<std::size_t>(X)] = c;
-        if (c >= 0) cmin = std::min(cmin, c), cmax = std::max(cmax, c);
-        if (c < 0 || (X > 0 && c != col[static_cast<std::size_t>(X) - 1] + 1)) contiguous = false;
-    }
-    const int cend = cmax >= 0 ? cmax + bw : cmin; // columns cmin .. cend-1 are read
-    const std::uint32_t bgColour = opt.background & 0xFFFFFFu;
-    const Tables tabs{packedTable(0), packedTable(1), packedTable(2), packedTable(3)};
-    const Ctx ctx = makeCtx(im, p_);
-    const int ovl = withOverlay ? im.overlayPlane() : -1;
+    mapColumns(p, left, zx);
+    p.bgPixel = 0xFF000000u | (opt.background & 0xFFFFFFu);
+    p.tabs = Tables{packedTable(0), packedTable(1), packedTable(2), packedTable(3)};
+    p.ctx = makeCtx(im, p_);
+    p.overlayPlane = withOverlay ? im.overlayPlane() : -1;
     // Pictures far larger than any cache (exports, prints of whole images) are written with
     // streaming stores: reading each destination line into the cache first only costs.
-    const bool stream = static_cast<long long>(W) * H * 4 > (64LL << 20) - 1;
-    const bool fast1x1 = bw == 1 && bh == 1 && (im.type() == BW_IMAGE || im.type() == RGB_IMAGE);
+    p.stream = static_cast<long long>(p.W) * p.H * 4 > (64LL << 20) - 1;
+    p.fast1x1 = p.bw == 1 && p.bh == 1 && isPlainType(im.type());
     // Grey and RGB blocks are plain sums of one plane per channel: 32-bit column sums per
     // plane (vectorised) are exact while a block holds at most 65535 pixels.
-    const bool planeSums = !fast1x1 && (im.type() == BW_IMAGE || im.type() == RGB_IMAGE) &&
-                           static_cast<long long>(bw) * bh <= 65535;
-    const int sumPlanes = im.type() == BW_IMAGE ? 1 : 3;
-    const std::size_t ncols = static_cast<std::size_t>(std::max(0, cend - cmin));
-
-    auto sourceRow = [&](int Y) {
-        double q = (static_cast<double>(top) + Y) / zy;
-        int sy = q < 0 ? -1 : truncToInt(q);
-        return (sy < 0 || static_cast<long long>(sy) + bh > imgH) ? -1 : sy;
-    };
-
-    auto store = [&](int Y, const std::uint32_t* colours) {
-        if (grey) {
-            std::uint8_t* out = picture->greyRow(Y);
-            for (int X = 0; X < W; ++X) out[X] = static_cast<std::uint8_t>(greyOf(colours[X]));
-        } else if (monoPreview) {
-            std::uint32_t* out = picture->rgbRow(Y);
-            for (int X = 0; X < W; ++X)
-                out[X] = 0xFF000000u | static_cast<std::uint32_t>(greyOf(colours[X])) * 0x010101u;
-        }
-    };
+    p.planeSums =
+        !p.fast1x1 && isPlainType(im.type()) && static_cast<long long>(p.bw) * p.bh <= 65535;
+    p.sumPlanes = im.type() == BW_IMAGE ? 1 : 3;
 
     try {
-        parallelRows(H, 8, [&](int first, int last) {
-            std::vector<std::uint32_t> scratch(grey || monoPreview ? static_cast<std::size_t>(W)
-                                                                   : 0);
-            std::vector<std::int64_t> acc(fast1x1 || planeSums ? 0 : 3 * ncols);
-            std::vector<std::int32_t> psum(planeSums ? sumPlanes * ncols : 0);
-            int prevSy = -2;
-            for (int Y = first; Y < last; ++Y) {
-                const int sy = sourceRow(Y);
-                std::uint32_t* colours =
-                    (grey || monoPreview) ? scratch.data() : picture->rgbRow(Y);
-                if (sy >= 0 && sy == prevSy) {
-                    // Same source row as the row above (zoomed in): copy it.
-                    std::memcpy(grey ? static_cast<void*>(picture->greyRow(Y))
-                                     : static_cast<void*>(picture->rgbRow(Y)),
-                                grey ? static_cast<const void*>(picture->greyRow(Y - 1))
-                                     : static_cast<const void*>(picture->rgbRow(Y - 1)),
-                                static_cast<std::size_t>(grey ? W : 4 * W));
-                    continue;
-                }
-                prevSy = sy;
-                if (sy < 0) {
-                    std::fill(colours, colours + W, 0xFF000000u | bgColour);
-                    store(Y, colours);
-                    continue;
-                }
-                const Sample* ov = ovl >= 0 ? im.row(ovl, sy) : nullptr;
-                if (fast1x1 && contiguous && !ov) {
-                    const int c0 = col[0];
-                    if (im.type() == RGB_IMAGE) {
-                        lookupRgbRow(im.row(0, sy) + c0, im.row(1, sy) + c0, im.row(2, sy) + c0,
-                                     tabs, colours, W, stream);
-                    } else {
-                        const Sample* s = im.row(0, sy) + c0;
-                        const std::uint32_t* gt = tabs.grey + kSampleOffset;
-                        for (int X = 0; X < W; ++X) colours[X] = gt[s[X]];
-                    }
-                    store(Y, colours);
-                    continue;
-                }
-                if (planeSums) {
-                    for (int pl = 0; pl < sumPlanes; ++pl) {
-                        std::int32_t* __restrict ps = psum.data() + pl * ncols;
-                        const Sample* s0 = im.row(pl, sy) + cmin;
-                        for (std::size_t i = 0; i < ncols; ++i) ps[i] = s0[i];
-                        for (int r = 1; r < bh; ++r) {
-                            const Sample* sr = im.row(pl, sy + r) + cmin;
-                            for (std::size_t i = 0; i < ncols; ++i) ps[i] += sr[i];
-                        }
-                    }
-                } else if (!fast1x1) {
-                    std::fill(acc.begin(), acc.end(), 0);
-                    for (int r = 0; r < bh; ++r) addRow(ctx, sy + r, cmin, cend, acc.data());
-                }
-                const std::int64_t n = static_cast<std::int64_t>(bw) * bh;
-                int prevCol = -1;
-                std::uint32_t prevColour = 0;
-                for (int X = 0; X < W; ++X) {
-                    const int c = col[static_cast<std::size_t>(X)];
-                    if (c < 0) {
-                        colours[X] = 0xFF000000u | bgColour;
-                        continue;
-                    }
-                    if (c != prevCol) {
-                        std::uint32_t colour;
-                        if (fast1x1) {
-                            if (im.type() == RGB_IMAGE)
-                                colour = tabs.colour(im.row(0, sy)[c], im.row(1, sy)[c],
-                                                     im.row(2, sy)[c]);
-                            else
-                                colour = tabs.colour(im.row(0, sy)[c], im.row(0, sy)[c],
-                                                     im.row(0, sy)[c]);
-                        } else if (planeSums) {
-                            const int n32 = bw * bh;
-                            std::int32_t sum[3] = {0, 0, 0};
-                            for (int pl = 0; pl < sumPlanes; ++pl) {
-                                const std::int32_t* ps = psum.data() + pl * ncols + (c - cmin);
-                                for (int k = 0; k < bw; ++k) sum[pl] += ps[k];
-                            }
-                            colour = sumPlanes == 1
-                                         ? tabs.grey[lutIndex(sum[0] / n32)]
-                                         : tabs.colour(sum[0] / n32, sum[1] / n32, sum[2] / n32);
-                        } else {
-                            std::int64_t s[3] = {0, 0, 0};
-                            const std::int64_t* a =
-                                acc.data() + 3 * static_cast<std::size_t>(c - cmin);
-                            for (int k = 0; k < bw; ++k)
-                                s[0] += a[3 * k], s[1] += a[3 * k + 1], s[2] += a[3 * k + 2];
-                            colour =
-                                tabs.colour(limited(s[0], n), limited(s[1], n), limited(s[2], n));
-                        }
-                        if (ov) colour = applyOverlay(colour, ov[c]);
-                        prevCol = c;
-                        prevColour = colour;
-                    }
-                    colours[X] = prevColour;
-                }
-                store(Y, colours);
-            }
+        parallelRows(p.H, 8, [&](int first, int last) {
+            RowRenderer rows(p);
+            for (int Y = first; Y < last; ++Y) rows.render(Y);
         });
     } catch (const std::bad_alloc&) {
         return RENDER_OUT_OF_MEMORY; // the working rows of a block could not be obtained
     }
-#if defined(__SSE2__)
-    if (stream) _mm_sfence();
-#endif
+    if (p.stream) simd::streamFence();
     return RENDER_OK;
-}
-
-int ImageRenderer::renderThumbnail(int maxW, int maxH) {
-    maxW = std::max(maxW, 1);
-    maxH = std::max(maxH, 1);
-    const int w = image_->width(), h = image_->height();
-    if (w < 1 || h < 1) return RENDER_NO_HEADER;
-    const double fx = static_cast<double>(maxW) / w, fy = static_cast<double>(maxH) / h;
-    double f;
-    int tw, th;
-    if (fx <= fy) {
-        f = fx;
-        tw = maxW;
-        th = std::max(1, truncToInt(h * f));
-    } else {
-        f = fy;
-        th = maxH;
-        tw = std::max(1, truncToInt(w * f));
-    }
-    if (thumbnailValid_ && thumbnail_.width() == tw && thumbnail_.height() == th) return RENDER_OK;
-    RenderOptions o;
-    o.zoomX = o.zoomY = f;
-    int r = renderRect(0, 0, tw, th, &thumbnail_, o);
-    thumbnailValid_ = r == RENDER_OK;
-    return r;
 }
 
 } // namespace quillon

@@ -1,17 +1,24 @@
-// ImageRenderer: display parameters, initialisation, automatic presets and table building.
+// ImageRenderer: display parameters, initialisation and table building.
 #include "display/renderer.h"
 
-#include "analysis/histogram.h"
 #include "core/parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <new>
 
 namespace quillon {
 
-ImageRenderer::ImageRenderer(Image& image, void* view) : image_(&image), view_(view) {
+namespace {
+std::uint64_t nextRendererId() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+} // namespace
+
+ImageRenderer::ImageRenderer(Image& image) : image_(&image), id_(nextRendererId()) {
     try {
         tables_.allocate(3 * static_cast<std::size_t>(kLutSize), true);
         packed_.allocate(4 * static_cast<std::size_t>(kLutSize), true);
@@ -47,7 +54,7 @@ void ImageRenderer::setLrgbBias(int l, int r, int g, int b) {
     p_.lrgbBias = {clampSample(l), clampSample(r), clampSample(g), clampSample(b)};
     recomputeOffsets();
     image_->invalidateHistogram();
-    thumbnailValid_ = false;
+    changed();
 }
 
 void ImageRenderer::setLayerMatrix(const std::vector<float>& m) {
@@ -56,7 +63,7 @@ void ImageRenderer::setLayerMatrix(const std::vector<float>& m) {
         return;
     p_.layerMatrix = m;
     image_->invalidateHistogram();
-    thumbnailValid_ = false;
+    changed();
 }
 
 void ImageRenderer::setWeights(const std::array<float, 3>& w) {
@@ -68,7 +75,7 @@ void ImageRenderer::setWeights(const std::array<float, 3>& w) {
 }
 
 void ImageRenderer::setShowOverlay(bool on) {
-    if (p_.showOverlay != on) thumbnailValid_ = false;
+    if (p_.showOverlay != on) changed();
     p_.showOverlay = on;
 }
 
@@ -95,8 +102,7 @@ void ImageRenderer::setSwitches(const Switches& s) {
     if (s.palette)
         p_.palette = static_cast<std::int16_t>(*s.palette >= 0 && *s.palette <= 2 ? *s.palette : 0);
     if (image_->type() != BW_IMAGE) p_.palette = 0;
-    thumbnailValid_ = false;
-    histPics_.curvesValid = false;
+    changed();
     rebuildLut();
 }
 
@@ -125,73 +131,8 @@ void ImageRenderer::balanceToWeights(const Points& black, Points& white) const {
         white[q] = clampSample(black[q] + static_cast<long long>(truncToInt(limit / wt[q])));
 }
 
-int ImageRenderer::autoScale(int preset, Progress& progress) {
-    if (preset < -1 || preset > 6) return 2;
-    if (computeHistogram(*this, progress) != 0) return 1;
-    const HistogramCache& h = image_->histogram();
-    const double n = static_cast<double>(image_->width()) * image_->height();
-    auto limited = [](double v) {
-        return std::clamp<long long>(static_cast<long long>(v), 1, 65535);
-    };
-    const long long t[4] = {limited(0.000025 * n), limited(0.0005 * n), limited(0.01 * n),
-                            static_cast<long long>(0.08 * n)};
-    Points b[3], w[4];
-    for (int c = 0; c < 3; ++c) {
-        const std::uint16_t* cnt = h.tables[static_cast<std::size_t>(c)].data();
-        long long total = 0;
-        for (int i = 0; i < kLutSize; ++i) total += cnt[i];
-        // Saturated counters can sum to less than a threshold (t3 on large images); the
-        // threshold then becomes the total, i.e. the extreme value that occurs, instead of
-        // running off to the opposite end of the range.
-        long long tk[4];
-        for (int k = 0; k < 4; ++k) tk[k] = std::min(t[k], total);
-        // Upward: the lowest v with count(samples <= v) >= tk.
-        long long sum = 0;
-        int found = 0;
-        for (int i = 0; i < kLutSize && found < 3; ++i) {
-            sum += cnt[i];
-            while (found < 3 && sum >= tk[found])
-                b[found++][static_cast<std::size_t>(c)] =
-                    static_cast<std::int16_t>(i - kSampleOffset);
-        }
-        while (found < 3) b[found++][static_cast<std::size_t>(c)] = kSampleMax;
-        // Downward: the highest v with count(samples >= v) >= tk.
-        sum = 0;
-        int foundW[4] = {0, 0, 0, 0};
-        for (int i = kLutSize - 1; i >= 0; --i) {
-            sum += cnt[i];
-            for (int k = 0; k < 4; ++k)
-                if (!foundW[k] && sum >= tk[k]) {
-                    foundW[k] = 1;
-                    w[k][static_cast<std::size_t>(c)] =
-                        static_cast<std::int16_t>(i - kSampleOffset);
-                }
-            if (foundW[0] && foundW[1] && foundW[2] && foundW[3]) break;
-        }
-        for (int k = 0; k < 4; ++k)
-            if (!foundW[k]) w[k][static_cast<std::size_t>(c)] = kSampleMin;
-    }
-    static constexpr int kBlack[8] = {0, 1, 1, 0, 0, 0, 1, 1}; // presets -1 .. 6
-    static constexpr int kWhite[8] = {0, 2, 3, 0, 0, 1, 0, 1};
-    Points black = b[kBlack[preset + 1]], white = w[kWhite[preset + 1]];
-    if (p_.keepRatio) balanceToWeights(black, white);
-    if (preset == 6) {
-        bool eightBit = true;
-        for (std::size_t c = 0; c < 3; ++c) eightBit = eightBit && black[c] >= 0 && white[c] <= 256;
-        if (eightBit) {
-            for (std::size_t c = 0; c < 3; ++c) {
-                black[c] = 0;
-                white[c] = clampSample(truncToInt(255.0f / p_.channelWeight[c] + 0.5f));
-            }
-        }
-    }
-    setPoints(&black, &white);
-    return 0;
-}
-
 void ImageRenderer::rebuildLut() {
-    thumbnailValid_ = false;
-    histPics_.curvesValid = false;
+    changed();
     if (tables_.empty()) return;
     ToneCurve curve{p_.exponent, p_.lutType, p_.palette, p_.invert};
     // Channels with the same points (every grey image) share one table unless a palette
@@ -238,28 +179,11 @@ void ImageRenderer::packTables() {
     }
 }
 
-void ImageRenderer::setHistogramRange(int a, int b) {
-    int lo = std::clamp(std::min(a, b), kSampleMin, kSampleMax);
-    int hi = std::clamp(std::max(a, b), kSampleMin, kSampleMax);
-    if (lo == hi) {
-        if (hi == kSampleMax)
-            --lo;
-        else
-            ++hi;
-    }
-    if (lo != histRange_.lo || hi != histRange_.hi) {
-        histPics_.barsValid = false;
-        histPics_.curvesValid = false;
-    }
-    histRange_ = {lo, hi};
-}
-
-void ImageRenderer::initFromImage() {
+void ImageRenderer::initFromImage(AutomaticPoints automatic) {
     const StoredDisplayParams& s = image_->storedDisplay();
     const bool userImage = image_->type() == USERDEFINED_IMAGE;
     const std::size_t matrixSize = 3 * static_cast<std::size_t>(image_->layerCount());
     p_.showOverlay = true;
-    p_.histogramChannels = {true, true, true};
     p_.keepRatio = true;
     setWeights(s.hasWeights ? s.channelWeight : std::array<float, 3>{1.0f, 1.0f, 1.0f});
     if (userImage) {
@@ -285,7 +209,7 @@ void ImageRenderer::initFromImage() {
         balanceToWeights(black, white);
         setPoints(&black, &white, exponent);
     } else {
-        autoScale(6);
+        automatic(*this, 6, Progress::none());
     }
     if (s.tables.size() == 3 * static_cast<std::size_t>(kLutSize) && !tables_.empty()) {
         std::memcpy(tables_.data(), s.tables.data(), s.tables.size());
@@ -294,18 +218,12 @@ void ImageRenderer::initFromImage() {
         p_.palette = image_->type() == BW_IMAGE ? s.palette : std::int16_t{0};
         p_.invert = s.invert;
         p_.periodic = s.periodic;
-        thumbnailValid_ = false;
-        histPics_.curvesValid = false;
+        changed();
     } else {
         p_.invert = p_.periodic = false;
         p_.lutType = p_.palette = 0;
         rebuildLut();
     }
-    int lo = std::min({p_.blackPoint[0], p_.blackPoint[1], p_.blackPoint[2], p_.whitePoint[0],
-                       p_.whitePoint[1], p_.whitePoint[2]});
-    int hi = std::max({p_.blackPoint[0], p_.blackPoint[1], p_.blackPoint[2], p_.whitePoint[0],
-                       p_.whitePoint[1], p_.whitePoint[2]});
-    setHistogramRange(lo, hi);
 }
 
 void ImageRenderer::storeInto(StoredDisplayParams& s, bool withTables) const {
@@ -344,12 +262,7 @@ void ImageRenderer::copyFromRenderer(const ImageRenderer& other) {
         std::memcpy(tables_.data(), other.tables_.data(), tables_.size());
         packTables();
     }
-    histRange_ = other.histRange_;
-    view_state_.zoom = clampZoom(other.view_state_.zoom, image_->width(), image_->height());
-    view_state_.previousZoom = view_state_.zoom;
-    view_state_.visibleRect = other.view_state_.visibleRect;
-    thumbnailValid_ = false;
-    histPics_.barsValid = histPics_.curvesValid = false;
+    changed();
 }
 
 } // namespace quillon

@@ -4,8 +4,10 @@
 // Every view (and every preview) owns one. The adjustable part is DisplayParams; from it
 // rebuildLut computes three 65536-entry tables (R, G, B; index = composed value + 32768)
 // that map a composed 16-bit value to 0..255. Composition (how the layers of each image
-// type become one composed value per display channel) and rendering live in render.cpp;
-// the view state (zoom, visible rectangle) in zoom.h; the histogram in analysis/histogram.h.
+// type become one composed value per display channel) and rendering live in render.cpp.
+// What a view keeps beside its renderer (zoom, histogram window, thumbnail) is
+// view_display.h; the counting of the histogram and the automatic presets are
+// analysis/histogram.h.
 //
 // Callers follow every change of points, exponent, switches or matrix with rebuildLut and a
 // redraw, except setSwitches, which rebuilds itself.
@@ -13,10 +15,9 @@
 
 #include "core/display_params.h"
 #include "core/image.h"
+#include "core/picture.h"
 #include "core/progress.h"
 #include "display/lut.h"
-#include "display/picture.h"
-#include "display/zoom.h"
 
 #include <array>
 #include <cstdint>
@@ -30,20 +31,6 @@ inline constexpr std::uint32_t kOutsideMarker = 0xFFFFFFFFu;
 // One composed value per display channel (R, G, B), each -32768..32767.
 using Composed = std::array<int, 3>;
 using Points = std::array<std::int16_t, 3>;
-
-// The range of composed values shown across the histogram window, lo < hi.
-struct HistogramRange {
-    int lo = 0;
-    int hi = 255;
-};
-
-// The two cached pictures of the histogram window (analysis/histogram.h draws them).
-struct HistogramPictures {
-    Picture bars;
-    Picture curves;
-    bool barsValid = false;
-    bool curvesValid = false;
-};
 
 // renderRect arguments besides the rectangle. zoomY 0 means zoomY = zoomX. background is a
 // 0x00RRGGBB colour.
@@ -76,18 +63,27 @@ struct Switches {
     std::optional<int> palette;
 };
 
+class ImageRenderer;
+// The automatic preset initFromImage falls back to (analysis/histogram.h: autoScale).
+using AutomaticPoints = int (*)(ImageRenderer& renderer, int preset, Progress& progress);
+
 class ImageRenderer {
 public:
     // Allocates the tables (when that fails the renderer has none and rendering reports
     // RENDER_NO_TABLES) and sets the defaults; a user-defined image gets a zero matrix.
-    // The image must outlive the renderer. `view` is an opaque reference (null: preview).
-    explicit ImageRenderer(Image& image, void* view = nullptr);
+    // The image must outlive the renderer.
+    explicit ImageRenderer(Image& image);
     ImageRenderer(const ImageRenderer&) = delete;
     ImageRenderer& operator=(const ImageRenderer&) = delete;
 
     Image& image() { return *image_; }
     const Image& image() const { return *image_; }
-    void* view() const { return view_; }
+    // A number unique to this renderer in the process (never 0): what the Image's histogram
+    // cache records as the renderer its counts belong to.
+    std::uint64_t id() const { return id_; }
+    // Advances with every change of the tables or of what is composed (points, switches,
+    // overlay, LRGB bias, layer matrix), so that cached pictures can tell they are stale.
+    std::uint64_t displayVersion() const { return version_; }
     const DisplayParams& params() const { return p_; }
     bool hasTables() const { return !tables_.empty(); }
     // Pixel tables derived from the byte tables (see packed_); null without tables.
@@ -102,41 +98,32 @@ public:
     }
 
     // --- display parameters ----------------------------------------------------------------
-    // Initialises from the Image's stored display record ("Reset", first view).
-    void initFromImage();
+    // Initialises from the Image's stored display record ("Reset", first view). Without
+    // stored points, `automatic` chooses them (preset 6) once the composition is set up.
+    void initFromImage(AutomaticPoints automatic);
     // Fills an image's stored record from this renderer (what the FITS writer saves for the
     // active view). withTables also keeps the tables and switches, as a derived image does
     // to inherit the exact display of the view it was made from.
     void storeInto(StoredDisplayParams& s, bool withTables = false) const;
-    // Copies every parameter, the tables, histogram range, zoom and visible rectangle.
+    // Copies every parameter and the tables.
     void copyFromRenderer(const ImageRenderer& other);
     // Null leaves the points; exponent 0 leaves the exponent, any other value is clamped to
     // 0.1..10. Given points with black == white get white + 1 (black - 1 at 32767).
     void setPoints(const Points* black, const Points* white, float exponent = 0.0f);
     // Stores the given switches (palette forced to 0 unless BW_IMAGE; lutType outside 0..2
-    // and palette outside 0..2 count as 0), invalidates thumbnail and curve picture, rebuilds.
+    // and palette outside 0..2 count as 0) and rebuilds.
     void setSwitches(const Switches& s);
     // Stores the weights (values not above 0, and NaN, become 0.01); moves no point.
     void setWeights(const std::array<float, 3>& w);
     // Stores the LRGB bias, recomputes lrgbOffset and marks the Image's histogram stale.
     void setLrgbBias(int l, int r, int g, int b);
     void setKeepRatio(bool on) { p_.keepRatio = on; }
-    // The histogram window's "R", "G", "B" switches; a change invalidates both pictures.
-    void setHistogramChannels(bool r, bool g, bool b) {
-        if (p_.histogramChannels != std::array<bool, 3>{r, g, b})
-            histPics_.barsValid = histPics_.curvesValid = false;
-        p_.histogramChannels = {r, g, b};
-    }
-    // Invalidates the thumbnail when the value changes.
     void setShowOverlay(bool on);
     // Sets the user-defined layer matrix (3 rows of layerCount coefficients, row-major);
-    // a wrong size is ignored. Marks the Image's histogram and the thumbnail stale.
+    // a wrong size is ignored. Marks the Image's histogram stale.
     void setLayerMatrix(const std::vector<float>& m);
     // Default matrix of a user-defined image with n layers.
     static std::vector<float> defaultLayerMatrix(int n);
-    // Automatic presets -1..6 from the histogram of composed values. Returns 1 (points
-    // unchanged) when the histogram cannot be computed, else 0. The caller rebuilds.
-    int autoScale(int preset, Progress& progress = Progress::none());
     // Rewrites white so that every channel's weighted range equals the largest one.
     void balanceToWeights(const Points& black, Points& white) const;
     // Recomputes all three tables. Fast enough to run on every slider movement.
@@ -158,45 +145,22 @@ public:
     // Renders the rectangle [left, right) × [top, bottom) of the zoomed image into picture.
     int renderRect(int left, int top, int right, int bottom, Picture* picture,
                    const RenderOptions& opt = {}) const;
-    // Renders the whole image scaled to fit maxW × maxH into the thumbnail (cached). Returns
-    // the renderRect result.
-    int renderThumbnail(int maxW, int maxH);
-    const Picture& thumbnail() const { return thumbnail_; }
-    bool thumbnailValid() const { return thumbnailValid_; }
-    void invalidateThumbnail() { thumbnailValid_ = false; }
-
-    // --- view state --------------------------------------------------------------------
-    ViewState& viewState() { return view_state_; }
-    const ViewState& viewState() const { return view_state_; }
-    // Clamps to the image's zoom limits; returns the zoom in effect.
-    double setZoom(double z) { return view_state_.setZoom(z, image_->width(), image_->height()); }
-    double zoom() const { return view_state_.zoom; }
-
-    // --- histogram window state ---------------------------------------------------------
-    HistogramRange histogramRange() const { return histRange_; }
-    // Stores min(a, b) .. max(a, b) (equal values widened by one); invalidates the bars.
-    void setHistogramRange(int a, int b);
-    HistogramPictures& histogramPictures() { return histPics_; }
-    const HistogramPictures& histogramPictures() const { return histPics_; }
 
 private:
     void recomputeOffsets();
+    void packTables();
+    void changed() { ++version_; }
 
     Image* image_;
-    void* view_;
+    std::uint64_t id_;
+    std::uint64_t version_ = 1;
     DisplayParams p_;
-    void packTables();
 
     memory::Buffer<std::uint8_t> tables_; // 3 × 65536
     // The same entries as ready-to-OR picture pixels: table R as 0xFFRR0000, G as
     // 0x0000GG00, B as 0x000000BB, and for grey images the whole colour of a value, so the
     // renderer does one lookup per channel (one per pixel for grey) and no shifts.
     memory::Buffer<std::uint32_t> packed_; // 4 × 65536
-    ViewState view_state_;
-    HistogramRange histRange_;
-    HistogramPictures histPics_;
-    Picture thumbnail_;
-    bool thumbnailValid_ = false;
 };
 
 } // namespace quillon

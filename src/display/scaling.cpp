@@ -146,12 +146,6 @@ void switchKeepRatio(ImageRenderer& r, bool on) {
     r.rebuildLut();
 }
 
-int applyPresetEntry(ImageRenderer& r, int listPosition) {
-    int result = r.autoScale(listPosition - 1);
-    if (result == 0) r.rebuildLut();
-    return result;
-}
-
 void normaliseLayerMatrix(std::vector<float>& matrix, int layerCount) {
     if (layerCount < 1 || matrix.size() != 3 * static_cast<std::size_t>(layerCount)) return;
     for (int c = 0; c < 3; ++c) {

@@ -43,9 +43,7 @@ inline constexpr const char* kOutsideImage =
 
 // "beibehalten" switched: stores it and, when switched on, balances the white points at once.
 void switchKeepRatio(ImageRenderer& r, bool on);
-// An entry of the preset list: position 0 is "<auto-scaling...>" (preset -1). Returns the
-// autoScale result; the tables are rebuilt on success.
-int applyPresetEntry(ImageRenderer& r, int listPosition);
+// The preset list (applyPresetEntry in analysis/histogram.h applies an entry).
 inline constexpr const char* kPresetEntries[] = {
     "<auto-scaling...>", "Deepsky",   "Deepsky hell", "Planet / Landschaft",
     "Mond dunkel",       "Mond hell", "Sonne"};

@@ -4,7 +4,7 @@
 
 #include "core/error.h"
 #include "core/parallel.h"
-#include "ops/simd.h"
+#include "core/simd.h"
 
 // The per-pixel sums must round exactly like separate multiply and add; AVX-512 code would
 // otherwise fuse them.

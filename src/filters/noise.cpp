@@ -3,7 +3,7 @@
 
 #include "core/error.h"
 #include "core/parallel.h"
-#include "ops/simd.h"
+#include "core/simd.h"
 
 #include <algorithm>
 #include <atomic>

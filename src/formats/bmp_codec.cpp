@@ -175,11 +175,9 @@ void decodeBmp(const std::uint8_t* data, std::size_t size, Bitmap& out) {
     }
 }
 
-void encodeBmp(const Bitmap& bmp, const std::string& path) {
-    const int w = bmp.width(), h = bmp.height();
-    const bool pal = bmp.bitCount() == 8;
-    if (!pal && bmp.bitCount() != 32)
-        throw Error("BMP: only 8 and 32 bits per pixel can be written.");
+void encodeBmp(const Picture& picture, const std::string& path) {
+    const int w = picture.width(), h = picture.height();
+    const bool pal = picture.format() == PictureFormat::Grey8;
     const int outBpp = pal ? 8 : 24;
     const std::size_t stride = ((static_cast<std::size_t>(w) * outBpp + 31) / 32) * 4;
     const std::uint32_t palBytes = pal ? 1024 : 0;
@@ -194,20 +192,25 @@ void encodeBmp(const Bitmap& bmp, const std::string& path) {
         p16(outBpp);
     p32(0), p32(static_cast<std::uint32_t>(stride * h)), p32(2835), p32(2835), p32(pal ? 256 : 0),
         p32(0);
-    if (pal)
-        for (const auto& e : bmp.palette())
-            head.push_back(e.blue), head.push_back(e.green), head.push_back(e.red),
-                head.push_back(0);
+    if (pal) // the linear grey palette of an 8-bit picture
+        for (int i = 0; i < 256; ++i) {
+            const auto v = static_cast<std::uint8_t>(i);
+            head.push_back(v), head.push_back(v), head.push_back(v), head.push_back(0);
+        }
     AtomicFile file(path, "BMP: writing the file failed.");
     file.write(head.data(), head.size());
     std::vector<std::uint8_t> line(stride, 0);
     for (int y = h - 1; y >= 0; --y) {
-        const std::uint8_t* src = bmp.row(y);
         if (pal) {
-            std::memcpy(line.data(), src, static_cast<std::size_t>(w));
+            std::memcpy(line.data(), picture.greyRow(y), static_cast<std::size_t>(w));
         } else {
-            for (int x = 0; x < w; ++x)
-                std::memcpy(&line[3 * static_cast<std::size_t>(x)], src + 4 * x, 3);
+            const std::uint32_t* src = picture.rgbRow(y);
+            for (int x = 0; x < w; ++x) {
+                std::uint8_t* d = &line[3 * static_cast<std::size_t>(x)];
+                d[0] = static_cast<std::uint8_t>(blueOf(src[x]));
+                d[1] = static_cast<std::uint8_t>(greenOf(src[x]));
+                d[2] = static_cast<std::uint8_t>(redOf(src[x]));
+            }
         }
         file.write(line.data(), line.size());
     }

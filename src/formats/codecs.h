@@ -3,6 +3,7 @@
 // decodeFile/decodeMemory wrap it as "Decoder error: %s\n".
 #pragma once
 
+#include "core/picture.h"
 #include "formats/bitmap.h"
 
 #include <cstddef>
@@ -50,9 +51,9 @@ void decodeTiff(const std::uint8_t* data, std::size_t size, Bitmap& out);
 void decodeWmf(const std::uint8_t* data, std::size_t size, Bitmap& out);
 
 // Encoders: write an 8-bit (palette) or 32-bit bitmap to a file through a temporary file.
-void encodeBmp(const Bitmap& bmp, const std::string& path);
-void encodeJpeg(const Bitmap& bmp, const std::string& path, int quality = 90);
-void encodePng(const Bitmap& bmp, const std::string& path);
-void encodeTiff(const Bitmap& bmp, const std::string& path);
+void encodeBmp(const Picture& picture, const std::string& path);
+void encodeJpeg(const Picture& picture, const std::string& path, int quality = 90);
+void encodePng(const Picture& picture, const std::string& path);
+void encodeTiff(const Picture& picture, const std::string& path);
 
 } // namespace quillon

@@ -2,15 +2,13 @@
 // conversion and the little-endian hexadecimal encoding of the compatibility cards.
 #pragma once
 
+#include "core/simd.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace quillon::fits {
 
@@ -48,64 +46,53 @@ std::uint32_t parseHexLittleEndian(std::string_view text);
 float parseHexLittleEndianFloat(std::string_view text);
 
 // Byte order of whole arrays (big-endian file ↔ host), eight or four values per step with
-// plain vector shifts; dst may equal src.
+// the lane byte swaps of core/simd.h; dst may equal src.
 inline void swap16(std::uint16_t* dst, const std::uint16_t* src, std::size_t n) {
-    using V = std::uint16_t __attribute__((vector_size(16)));
     std::size_t i = 0;
     for (; i + 16 <= n; i += 16) {
-        V a, b;
-        std::memcpy(&a, src + i, 16);
-        std::memcpy(&b, src + i + 8, 16);
-        a = (a << 8) | (a >> 8);
-        b = (b << 8) | (b >> 8);
-        std::memcpy(dst + i, &a, 16);
-        std::memcpy(dst + i + 8, &b, 16);
+        simd::U16x8 a, b;
+        simd::load(a, src + i);
+        simd::load(b, src + i + 8);
+        simd::store(dst + i, simd::byteSwap(a));
+        simd::store(dst + i + 8, simd::byteSwap(b));
     }
     for (; i < n; ++i) dst[i] = __builtin_bswap16(src[i]);
 }
 
-// As swap16 into memory that is not read again soon (a freshly read plane): on x86-64 the
-// aligned middle is written with streaming stores, which skip loading every destination cache
-// line first. Call swapStreamFence() before the data are used by another thread.
+// As swap16 into memory that is not read again soon (a freshly read plane): the aligned
+// middle is written with streaming stores, which skip loading every destination cache line
+// first. Call swapStreamFence() before the data are used by another thread.
 inline void swap16Stream(std::uint16_t* dst, const std::uint16_t* src, std::size_t n) {
-#if defined(__SSE2__)
+    if (!simd::kHasStreamingStores) return swap16(dst, src, n);
     std::size_t i = 0;
-    while (i < n && (reinterpret_cast<std::uintptr_t>(dst + i) & 15) != 0) {
+    while (i < n && !simd::aligned16(dst + i)) {
         dst[i] = __builtin_bswap16(src[i]);
         ++i;
     }
     for (; i + 16 <= n; i += 16) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 8));
-        a = _mm_or_si128(_mm_slli_epi16(a, 8), _mm_srli_epi16(a, 8));
-        b = _mm_or_si128(_mm_slli_epi16(b, 8), _mm_srli_epi16(b, 8));
-        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i), a);
-        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 8), b);
+        simd::U16x8 a, b;
+        simd::load(a, src + i);
+        simd::load(b, src + i + 8);
+        simd::streamStore(dst + i, simd::byteSwap(a));
+        simd::streamStore(dst + i + 8, simd::byteSwap(b));
     }
     swap16(dst + i, src + i, n - i);
-#else
-    swap16(dst, src, n);
-#endif
 }
 
 inline void swapStreamFence() {
-#if defined(__SSE2__)
-    _mm_sfence();
-#endif
+    simd::streamFence();
 }
 
 // Four-byte values (integers or floats, written through memcpy so any 4-byte type may be the
 // destination).
 inline void swap32(void* dst, const void* src, std::size_t n) {
-    using V = std::uint32_t __attribute__((vector_size(16)));
     const auto* s = static_cast<const std::uint8_t*>(src);
     auto* d = static_cast<std::uint8_t*>(dst);
     std::size_t i = 0;
     for (; i + 4 <= n; i += 4) {
-        V v;
-        std::memcpy(&v, s + 4 * i, 16);
-        v = (v << 24) | ((v & 0xFF00u) << 8) | ((v >> 8) & 0xFF00u) | (v >> 24);
-        std::memcpy(d + 4 * i, &v, 16);
+        simd::U32x4 v;
+        simd::load(v, s + 4 * i);
+        simd::store(d + 4 * i, simd::byteSwap(v));
     }
     for (; i < n; ++i) {
         std::uint32_t u;

@@ -81,29 +81,33 @@ bool decodeRows(jpeg_decompress_struct* ci, ErrorManager* err, Bitmap* out, cons
     return true;
 }
 
-bool encodeRows(jpeg_compress_struct* ci, ErrorManager* err, const Bitmap* bmp, int quality,
+bool encodeRows(jpeg_compress_struct* ci, ErrorManager* err, const Picture* picture, int quality,
                 unsigned char** mem, unsigned long* memSize) {
     if (setjmp(err->jump)) return false;
     jpeg_mem_dest(ci, mem, memSize);
-    const bool grey = bmp->bitCount() == 8;
-    ci->image_width = static_cast<JDIMENSION>(bmp->width());
-    ci->image_height = static_cast<JDIMENSION>(bmp->height());
+    const bool grey = picture->format() == PictureFormat::Grey8;
+    const int w = picture->width();
+    ci->image_width = static_cast<JDIMENSION>(w);
+    ci->image_height = static_cast<JDIMENSION>(picture->height());
     ci->input_components = grey ? 1 : 3;
     ci->in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(ci);
     jpeg_set_quality(ci, quality, TRUE);
     jpeg_start_compress(ci, TRUE);
     JSAMPARRAY line = (*ci->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(ci), JPOOL_IMAGE,
-                                               static_cast<JDIMENSION>(bmp->width() * 3), 1);
+                                               static_cast<JDIMENSION>(w * 3), 1);
     while (ci->next_scanline < ci->image_height) {
         int y = static_cast<int>(ci->next_scanline);
-        const std::uint8_t* src = bmp->row(y);
         JSAMPROW d = line[0];
-        for (int x = 0; x < bmp->width(); ++x) {
-            if (grey) {
-                d[x] = bmp->palette()[src[x]].blue;
-            } else {
-                d[3 * x] = src[4 * x + 2], d[3 * x + 1] = src[4 * x + 1], d[3 * x + 2] = src[4 * x];
+        if (grey) {
+            const std::uint8_t* src = picture->greyRow(y);
+            for (int x = 0; x < w; ++x) d[x] = src[x];
+        } else {
+            const std::uint32_t* src = picture->rgbRow(y);
+            for (int x = 0; x < w; ++x) {
+                d[3 * x] = static_cast<JSAMPLE>(redOf(src[x]));
+                d[3 * x + 1] = static_cast<JSAMPLE>(greenOf(src[x]));
+                d[3 * x + 2] = static_cast<JSAMPLE>(blueOf(src[x]));
             }
         }
         jpeg_write_scanlines(ci, line, 1);
@@ -131,7 +135,7 @@ void decodeJpeg(const std::uint8_t* data, std::size_t size, Bitmap& out) {
     }
 }
 
-void encodeJpeg(const Bitmap& bmp, const std::string& path, int quality) {
+void encodeJpeg(const Picture& picture, const std::string& path, int quality) {
     jpeg_compress_struct ci{};
     ErrorManager err{};
     ci.err = jpeg_std_error(&err.base);
@@ -140,7 +144,7 @@ void encodeJpeg(const Bitmap& bmp, const std::string& path, int quality) {
     jpeg_create_compress(&ci);
     unsigned char* mem = nullptr;
     unsigned long memSize = 0;
-    bool ok = encodeRows(&ci, &err, &bmp, quality, &mem, &memSize);
+    bool ok = encodeRows(&ci, &err, &picture, quality, &mem, &memSize);
     jpeg_destroy_compress(&ci);
     std::string bytes;
     if (ok && mem) bytes.assign(reinterpret_cast<const char*>(mem), memSize);

@@ -113,28 +113,7 @@ void decodePng(const std::uint8_t* data, std::size_t size, Bitmap& out) {
 }
 
 // Encoding goes through the display's PNG writer: the bitmap becomes a picture first.
-void encodePng(const Bitmap& bmp, const std::string& path) {
-    const bool grey = bmp.bitCount() == 8;
-    if (!grey && bmp.bitCount() != 32)
-        throw Error("PNG: only 8 and 32 bits per pixel can be written.");
-    Picture picture;
-    try {
-        picture.resize(bmp.width(), bmp.height(),
-                       grey ? PictureFormat::Grey8 : PictureFormat::Rgb32);
-    } catch (const std::bad_alloc&) {
-        throw Error(kBitmapOutOfMemory);
-    }
-    for (int y = 0; y < bmp.height(); ++y) {
-        const std::uint8_t* src = bmp.row(y);
-        if (grey) {
-            std::uint8_t* dst = picture.greyRow(y);
-            for (int x = 0; x < bmp.width(); ++x) dst[x] = bmp.palette()[src[x]].blue;
-        } else {
-            std::uint32_t* dst = picture.rgbRow(y);
-            for (int x = 0; x < bmp.width(); ++x)
-                dst[x] = opaque(makeRgb(src[4 * x + 2], src[4 * x + 1], src[4 * x]));
-        }
-    }
+void encodePng(const Picture& picture, const std::string& path) {
     writePng(path, picture, PngOptions{}, "PNG: writing the file failed.");
 }
 

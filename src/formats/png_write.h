@@ -3,7 +3,7 @@
 // file untouched.
 #pragma once
 
-#include "display/picture.h"
+#include "core/picture.h"
 
 #include <cstdint>
 #include <string>

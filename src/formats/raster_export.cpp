@@ -2,12 +2,10 @@
 #include "formats/raster_export.h"
 
 #include "core/error.h"
-#include "display/renderer.h"
 #include "formats/codecs.h"
 
 #include <algorithm>
 #include <cctype>
-#include <memory>
 #include <new>
 
 namespace quillon {
@@ -32,40 +30,19 @@ std::string exportFailureMessage(const std::string& text) {
     return "Error saving the file: " + text;
 }
 
-void renderForExport(const ExportPicture& picture, ExportEncoder encoder, Bitmap& out) {
-    if (!picture.renderRow || picture.width <= 0 || picture.height <= 0)
-        throw Error(msg::unexpected(61));
-    const bool grey =
-        picture.greyDisplay && (encoder == ExportEncoder::Tiff || encoder == ExportEncoder::Bmp);
-    out.create(picture.width, picture.height, grey ? 8 : 32);
-    if (!grey) {
-        for (int y = 0; y < picture.height; ++y) picture.renderRow(y, out.row(y));
-        return;
-    }
-    out.setGreyPalette();
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(picture.width) * 4);
-    for (int y = 0; y < picture.height; ++y) {
-        picture.renderRow(y, row.data());
-        std::uint8_t* dst = out.row(y);
-        for (int x = 0; x < picture.width; ++x) {
-            const std::uint8_t* p = &row[4 * static_cast<std::size_t>(x)];
-            dst[x] = static_cast<std::uint8_t>((30 * p[2] + 59 * p[1] + 11 * p[0] + 50) / 100);
-        }
-    }
+bool exportKeepsGrey(ExportEncoder encoder) {
+    return encoder == ExportEncoder::Tiff || encoder == ExportEncoder::Bmp;
 }
 
-void encodeBitmap(const Bitmap& bmp, ExportEncoder encoder, const std::string& path) {
+void encodePicture(const Picture& picture, ExportEncoder encoder, const std::string& path) {
     switch (encoder) {
-    case ExportEncoder::Bmp: encodeBmp(bmp, path); break;
-    case ExportEncoder::Jpeg: encodeJpeg(bmp, path); break;
-    case ExportEncoder::Png: encodePng(bmp, path); break;
-    case ExportEncoder::Tiff: encodeTiff(bmp, path); break;
+    case ExportEncoder::Bmp: encodeBmp(picture, path); break;
+    case ExportEncoder::Jpeg: encodeJpeg(picture, path); break;
+    case ExportEncoder::Png: encodePng(picture, path); break;
+    case ExportEncoder::Tiff: encodeTiff(picture, path); break;
     }
 }
 
-namespace {
-// The encoder for the export command: the unknown extension's message stands alone, every
-// other refusal comes inside "Error saving the file: %s".
 ExportEncoder encoderForExport(const std::string& path) {
     try {
         return exportEncoderFor(path);
@@ -74,45 +51,17 @@ ExportEncoder encoderForExport(const std::string& path) {
         throw Error(exportFailureMessage(e.what()));
     }
 }
-} // namespace
 
-void exportPicture(const ExportPicture& picture, const std::string& path) {
+void exportPicture(const Picture& picture, const std::string& path) {
     const ExportEncoder encoder = encoderForExport(path);
     try {
-        Bitmap bmp;
-        renderForExport(picture, encoder, bmp);
-        encodeBitmap(bmp, encoder, path);
+        if (picture.empty()) throw Error(msg::unexpected(61));
+        encodePicture(picture, encoder, path);
     } catch (const Error& e) {
         throw Error(exportFailureMessage(e.what()));
     } catch (const std::bad_alloc&) {
         throw Error(exportFailureMessage(kBitmapOutOfMemory));
     }
-}
-
-void exportView(const ImageRenderer& renderer, const std::string& path) {
-    const ExportEncoder encoder = encoderForExport(path);
-    const Image& image = renderer.image();
-    auto picture = std::make_shared<Picture>();
-    RenderOptions options;
-    options.zoomX = 1.0;
-    options.greyRequest = encoder == ExportEncoder::Tiff || encoder == ExportEncoder::Bmp;
-    if (renderer.renderRect(0, 0, image.width(), image.height(), picture.get(), options) !=
-        RENDER_OK)
-        throw Error(exportFailureMessage(msg::unexpected(61)));
-    ExportPicture p;
-    p.width = picture->width();
-    p.height = picture->height();
-    p.greyDisplay = picture->format() == PictureFormat::Grey8;
-    p.renderRow = [picture](int y, std::uint8_t* row) {
-        for (int x = 0; x < picture->width(); ++x) {
-            std::uint32_t c = picture->rgbAt(x, y);
-            row[4 * x] = static_cast<std::uint8_t>(blueOf(c));
-            row[4 * x + 1] = static_cast<std::uint8_t>(greenOf(c));
-            row[4 * x + 2] = static_cast<std::uint8_t>(redOf(c));
-            row[4 * x + 3] = 255;
-        }
-    };
-    exportPicture(p, path);
 }
 
 } // namespace quillon

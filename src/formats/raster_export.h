@@ -1,11 +1,9 @@
 // Export of a rendered picture as BMP, JPEG, PNG or TIFF: the encoder chosen by the file's
-// extension, the 8-bit grey rule for TIFF and BMP, and the export messages.
+// extension, which encoders keep 8-bit grey, and the export messages.
 #pragma once
 
-#include "formats/bitmap.h"
+#include "core/picture.h"
 
-#include <cstdint>
-#include <functional>
 #include <string>
 
 namespace quillon {
@@ -29,34 +27,21 @@ ExportEncoder exportEncoderFor(const std::string& path);
 // "Error saving the file: %s" with the text of a raised error.
 std::string exportFailureMessage(const std::string& text);
 
-// What export needs of a view: the whole image rendered at scale 1 with the view's display
-// parameters, one 32-bit (blue, green, red, alpha) row at a time, row 0 at the top.
-struct ExportPicture {
-    int width = 0;
-    int height = 0;
-    // A grey image shown in grey without a visible overlay.
-    bool greyDisplay = false;
-    std::function<void(int y, std::uint8_t* bgraRow)> renderRow;
-};
+// exportEncoderFor for the export command: the unknown extension's message stands alone,
+// every other refusal comes inside exportFailureMessage.
+ExportEncoder encoderForExport(const std::string& path);
 
-// Renders the picture into the bitmap that the encoder takes: 8-bit grey (each value
-// (30 × red + 59 × green + 11 × blue + 50) ÷ 100) for TIFF and BMP of a grey display,
-// otherwise 32-bit.
-void renderForExport(const ExportPicture& picture, ExportEncoder encoder, Bitmap& out);
+// Whether an encoder takes the 8-bit grey picture of a grey display: TIFF and BMP do, JPEG
+// and PNG get the 32-bit picture (display/export_view.h renders accordingly).
+bool exportKeepsGrey(ExportEncoder encoder);
 
-// Writes a bitmap with the encoder (through a temporary file).
-void encodeBitmap(const Bitmap& bmp, ExportEncoder encoder, const std::string& path);
+// Writes a picture (8-bit grey or 32-bit) with the encoder, through a temporary file.
+void encodePicture(const Picture& picture, ExportEncoder encoder, const std::string& path);
 
-// The whole export: encoder by extension, rendering, encoding. Every failure is thrown as
-// Error(exportFailureMessage(text)), except the unknown extension, whose message stands alone.
-// Nothing is written on failure.
-void exportPicture(const ExportPicture& picture, const std::string& path);
-
-class ImageRenderer;
-// The export command: the view's whole image rendered at scale 1 with its display parameters
-// (8-bit grey for TIFF and BMP when the view shows a grey image in grey without a visible
-// overlay), then encoded by the extension. A rendering failure is "Unerwarteter Fehler: Code
-// 00061"; every failure comes as exportPicture's messages.
-void exportView(const ImageRenderer& renderer, const std::string& path);
+// The whole export of a rendered picture: encoder by extension, encoding. Every failure is
+// thrown as Error(exportFailureMessage(text)) (an empty picture is "Unerwarteter Fehler: Code
+// 00061"), except the unknown extension, whose message stands alone. Nothing is written on
+// failure.
+void exportPicture(const Picture& picture, const std::string& path);
 
 } // namespace quillon

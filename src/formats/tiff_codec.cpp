@@ -170,10 +170,8 @@ void decodeTiff(const std::uint8_t* data, std::size_t size, Bitmap& out) {
     }
 }
 
-void encodeTiff(const Bitmap& bmp, const std::string& path) {
-    const bool grey = bmp.bitCount() == 8;
-    if (!grey && bmp.bitCount() != 32)
-        throw Error("TIFF: only 8 and 32 bits per pixel can be written.");
+void encodeTiff(const Picture& picture, const std::string& path) {
+    const bool grey = picture.format() == PictureFormat::Grey8;
     std::vector<std::uint8_t> bytes;
     MemFile m;
     m.out = &bytes;
@@ -183,24 +181,27 @@ void encodeTiff(const Bitmap& bmp, const std::string& path) {
         h.tif = openMemory(m, "w", error);
         if (!h.tif) fail(error, "TIFF: the file cannot be created.");
         const int spp = grey ? 1 : 3;
-        TIFFSetField(h.tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(bmp.width()));
-        TIFFSetField(h.tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(bmp.height()));
+        TIFFSetField(h.tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(picture.width()));
+        TIFFSetField(h.tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(picture.height()));
         TIFFSetField(h.tif, TIFFTAG_BITSPERSAMPLE, 8);
         TIFFSetField(h.tif, TIFFTAG_SAMPLESPERPIXEL, spp);
         TIFFSetField(h.tif, TIFFTAG_PHOTOMETRIC, grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
         TIFFSetField(h.tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(h.tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
         TIFFSetField(h.tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(h.tif, 0));
-        std::vector<std::uint8_t> line(static_cast<std::size_t>(bmp.width()) * spp);
-        for (int y = 0; y < bmp.height(); ++y) {
-            const std::uint8_t* s = bmp.row(y);
-            for (int x = 0; x < bmp.width(); ++x) {
-                if (grey) {
-                    line[static_cast<std::size_t>(x)] = bmp.palette()[s[x]].blue;
-                } else {
-                    line[3 * static_cast<std::size_t>(x)] = s[4 * x + 2];
-                    line[3 * static_cast<std::size_t>(x) + 1] = s[4 * x + 1];
-                    line[3 * static_cast<std::size_t>(x) + 2] = s[4 * x];
+        const int w = picture.width();
+        std::vector<std::uint8_t> line(static_cast<std::size_t>(w) * spp);
+        for (int y = 0; y < picture.height(); ++y) {
+            if (grey) {
+                std::memcpy(line.data(), picture.greyRow(y), static_cast<std::size_t>(w));
+            } else {
+                const std::uint32_t* s = picture.rgbRow(y);
+                for (int x = 0; x < w; ++x) {
+                    line[3 * static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(redOf(s[x]));
+                    line[3 * static_cast<std::size_t>(x) + 1] =
+                        static_cast<std::uint8_t>(greenOf(s[x]));
+                    line[3 * static_cast<std::size_t>(x) + 2] =
+                        static_cast<std::uint8_t>(blueOf(s[x]));
                 }
             }
             if (TIFFWriteScanline(h.tif, line.data(), static_cast<std::uint32_t>(y), 0) < 0)

@@ -3,7 +3,7 @@
 
 #include "core/error.h"
 #include "core/parallel.h"
-#include "ops/simd.h"
+#include "core/simd.h"
 
 // The fast path must round exactly like the per-pixel sampler: never fuse multiply and add.
 #if defined(__clang__)
@@ -215,9 +215,9 @@ public:
         int x = 0;
         for (; x + 8 <= n; x += 8) {
             S8 v;
-            std::memcpy(&v, r + x, sizeof v);
+            simd::load(v, r + x);
             const F8 fv = __builtin_convertvector(v, F8);
-            std::memcpy(f + x, &fv, sizeof fv);
+            simd::store(f + x, fv);
         }
         for (; x < n; ++x) f[x] = static_cast<float>(r[x]);
         pass_(out, f, t, width_);
@@ -250,14 +250,14 @@ template <int VW>
         for (; x + VW <= width; x += VW) {
             F a = {}, v;
             for (int i = 0; i < 4; ++i) {
-                std::memcpy(&v, h[i] + x, sizeof v);
+                simd::load(v, h[i] + x);
                 a += wy[i] * v;
             }
             a = a == a ? a : F{}; // NaN -> 0
             a = a < lo ? lo : a;  // clamp, then truncate
             a = a > hi ? hi : a;
             const S sv = __builtin_convertvector(__builtin_convertvector(a, I), S);
-            std::memcpy(out + x, &sv, sizeof sv);
+            simd::store(out + x, sv);
         }
     }
     for (; x < width; ++x) {
@@ -309,14 +309,14 @@ template <int VW>
     while (x < dw) {
         if (x + VW <= dw && run[x] >= VW) {
             I a, b;
-            std::memcpy(&a, r0 + x0[x], sizeof a);
-            std::memcpy(&b, r1 + x0[x], sizeof b);
+            simd::load(a, r0 + x0[x]);
+            simd::load(b, r1 + x0[x]);
             const I lowA = reinterpret_cast<I>(reinterpret_cast<U>(a) << 16) >> 16;
             const I lowB = reinterpret_cast<I>(reinterpret_cast<U>(b) << 16) >> 16;
             const I sum = lowA + (a >> 16) + lowB + (b >> 16);
             const I quarter = (sum + ((sum >> 31) & 3)) >> 2; // divides by 4 toward zero
             const S q = __builtin_convertvector(quarter, S);
-            std::memcpy(out + x, &q, sizeof q);
+            simd::store(out + x, q);
             x += VW;
         } else {
             scalar(x++);

@@ -14,9 +14,7 @@
 
 namespace quillon::ui {
 
-CWinQuillonDoc::CWinQuillonDoc(QObject* parent) : QObject(parent) {
-    image_.setOwner(this);
-}
+CWinQuillonDoc::CWinQuillonDoc(QObject* parent) : QObject(parent) {}
 
 CWinQuillonDoc::~CWinQuillonDoc() = default;
 
@@ -38,16 +36,16 @@ void CWinQuillonDoc::addView(CWinQuillonView* v) {
 
 void CWinQuillonDoc::removeView(CWinQuillonView* v) {
     views_.removeAll(v);
-    if (image_.activeView() == v) image_.setActiveView(views_.isEmpty() ? nullptr : views_.first());
+    if (activeView_ == v) activeView_ = views_.isEmpty() ? nullptr : views_.first();
     if (views_.isEmpty()) emit lastViewClosed(this);
 }
 
 CWinQuillonView* CWinQuillonDoc::activeView() const {
-    return static_cast<CWinQuillonView*>(image_.activeView());
+    return activeView_;
 }
 
 void CWinQuillonDoc::setActiveView(CWinQuillonView* v) {
-    image_.setActiveView(v);
+    activeView_ = v;
 }
 
 bool CWinQuillonDoc::openFile(const QString& path, QWidget* parent, JobRunner* jobs) {
@@ -58,7 +56,6 @@ bool CWinQuillonDoc::openFile(const QString& path, QWidget* parent, JobRunner* j
         reportFailure(r, msg::kOutOfMemory, parent);
         return false;
     }
-    image_.setOwner(this);
     const QString clean = QString::fromStdString(p);
     QFileInfo fi(clean);
     path_ = fi.absoluteFilePath();
@@ -127,10 +124,7 @@ void CWinQuillonDoc::refreshViews(bool relayout) {
 
 void CWinQuillonDoc::replaceImage(Image&& result) {
     const bool reshaped = result.width() != image_.width() || result.height() != image_.height();
-    void* active = image_.activeView();
     image_ = std::move(result);
-    image_.setOwner(this);
-    image_.setActiveView(active);
     setModified(true);
     refreshViews(reshaped);
 }

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class QWidget;
@@ -34,7 +35,8 @@ public:
     const QList<CWinQuillonView*>& views() const { return views_; }
     void addView(CWinQuillonView* v);
     void removeView(CWinQuillonView* v);
-    // The view that last had the keyboard focus (also kept by the Image).
+    // The view that last had the keyboard focus; a derived document starts with the view it
+    // was made from. Null once that view is gone.
     CWinQuillonView* activeView() const;
     void setActiveView(CWinQuillonView* v);
 
@@ -82,6 +84,7 @@ private:
     QString path_;
     bool modified_ = false;
     QList<CWinQuillonView*> views_;
+    QPointer<CWinQuillonView> activeView_;
 };
 
 // The messages of the save path.

@@ -75,7 +75,7 @@ HistogramWindow::HistogramWindow(QWidget* owner, SettingsRecord& settings)
         row->addWidget(b);
         connect(b, &QCheckBox::toggled, this, [this] {
             if (filling_ || !view()) return;
-            view()->renderer().setHistogramChannels(
+            view()->display().histogram.setChannels(
                 channels_[0]->isChecked(), channels_[1]->isChecked(), channels_[2]->isChecked());
             refresh();
         });
@@ -87,39 +87,39 @@ HistogramWindow::HistogramWindow(QWidget* owner, SettingsRecord& settings)
 
     connect(minus_, &QPushButton::clicked, this, [this] {
         if (!view()) return;
-        HistogramRange r = widenHistogramRange(view()->renderer().histogramRange());
+        HistogramRange r = widenHistogramRange(view()->display().histogram.range());
         setRange(r.lo, r.hi);
     });
     connect(plus_, &QPushButton::clicked, this, [this] {
         if (!view()) return;
-        HistogramRange r = narrowHistogramRange(view()->renderer().histogramRange());
+        HistogramRange r = narrowHistogramRange(view()->display().histogram.range());
         setRange(r.lo, r.hi);
     });
     connect(lo_, &NumberField::committed, this, [this](double v) {
         if (filling_ || !view()) return;
-        setRange(static_cast<int>(v), view()->renderer().histogramRange().hi);
+        setRange(static_cast<int>(v), view()->display().histogram.range().hi);
     });
     connect(hi_, &NumberField::committed, this, [this](double v) {
         if (filling_ || !view()) return;
-        setRange(view()->renderer().histogramRange().lo, static_cast<int>(v));
+        setRange(view()->display().histogram.range().lo, static_cast<int>(v));
     });
     connect(scroll_, &QScrollBar::valueChanged, this, [this](int pos) {
         if (filling_ || !view()) return;
-        HistogramRange r = scrollHistogramRange(view()->renderer().histogramRange(), pos);
+        HistogramRange r = scrollHistogramRange(view()->display().histogram.range(), pos);
         setRange(r.lo, r.hi);
     });
     resize(300, 230);
 }
 
 void HistogramWindow::setRange(int lo, int hi) {
-    view()->renderer().setHistogramRange(lo, hi);
+    view()->display().histogram.setRange(lo, hi);
     refresh();
 }
 
 void HistogramWindow::showControls() {
     filling_ = true;
-    ImageRenderer& r = view()->renderer();
-    const HistogramRange range = r.histogramRange();
+    const ImageRenderer& r = view()->renderer();
+    const HistogramRange range = view()->display().histogram.range();
     lo_->setValue(range.lo);
     hi_->setValue(range.hi);
     const HistogramScroll s = histogramScroll(range);
@@ -134,7 +134,7 @@ void HistogramWindow::showControls() {
     const bool grey = r.image().type() == BW_IMAGE;
     for (std::size_t c = 0; c < 3; ++c) {
         const QSignalBlocker b(channels_[c]);
-        channels_[c]->setChecked(grey || r.params().histogramChannels[c]);
+        channels_[c]->setChecked(grey || view()->display().histogram.channels()[c]);
         channels_[c]->setEnabled(!grey);
     }
     filling_ = false;
@@ -147,8 +147,9 @@ void HistogramWindow::drawPicture() {
         if (computeHistogram(r) != 0) return; // only the message picture remains
     }
     const int w = area_->width(), h = area_->height();
-    if (drawBars(r, w, h) != 0 || drawCurves(r) != 0) return;
-    const Picture& pic = r.histogramPictures().curves;
+    HistogramView& hv = view()->display().histogram;
+    if (drawBars(hv, r, w, h) != 0 || drawCurves(hv, r) != 0) return;
+    const Picture& pic = hv.pictures().curves;
     if (pic.width() == 0 || pic.height() == 0) return;
     QImage img(reinterpret_cast<const uchar*>(pic.rgbRow(0)), pic.width(), pic.height(),
                pic.bytesPerLine(), QImage::Format_RGB32);

@@ -1,6 +1,7 @@
 // CMainFrame: what the commands do (documents, zoom, full screen, tool windows, help),
 // closing the main window and dropped files.
 #include "core/error.h"
+#include "display/export_view.h"
 #include "formats/raster_export.h"
 #include "ui/document.h"
 #include "ui/help_viewer.h"

@@ -121,7 +121,7 @@ void NavigatorWindow::applyDrag(const QRect& r) {
     CWinQuillonView* v = view();
     if (!v) return;
     const Image& img = v->renderer().image();
-    ViewState state = v->renderer().viewState();
+    ViewState state = v->display().state;
     const QRect vis = v->visibleRect();
     state.visibleRect = {vis.left(), vis.top(), vis.right() + 1, vis.bottom() + 1};
     const QRect t = r.translated(-picture_->offset);
@@ -146,20 +146,21 @@ void NavigatorWindow::refresh() {
         return;
     }
     filling_ = true;
-    ImageRenderer& r = v->renderer();
+    const ImageRenderer& r = v->renderer();
+    Thumbnail& thumb = v->display().thumbnail;
     const Image& img = r.image();
     const int pw = picture_->width(), ph = picture_->height();
-    if (!r.thumbnailValid() || r.thumbnail().width() > pw || r.thumbnail().height() > ph ||
-        (r.thumbnail().width() < pw - 1 && r.thumbnail().height() < ph - 1))
-        r.renderThumbnail(pw, ph);
-    const Picture& t = r.thumbnail();
+    if (!thumb.valid(r) || thumb.picture().width() > pw || thumb.picture().height() > ph ||
+        (thumb.picture().width() < pw - 1 && thumb.picture().height() < ph - 1))
+        thumb.render(r, pw, ph);
+    const Picture& t = thumb.picture();
     if (t.width() > 0 && t.height() > 0 && t.format() == PictureFormat::Rgb32)
         picture_->thumb = QImage(reinterpret_cast<const uchar*>(t.rgbRow(0)), t.width(), t.height(),
                                  t.bytesPerLine(), QImage::Format_RGB32)
                               .copy();
     scale_ = navigatorScale(pw, ph, img.width(), img.height());
     picture_->offset = {(pw - picture_->thumb.width()) / 2, (ph - picture_->thumb.height()) / 2};
-    ViewState state = r.viewState();
+    ViewState state = v->display().state;
     const QRect vis = v->visibleRect();
     state.visibleRect = {vis.left(), vis.top(), vis.right() + 1, vis.bottom() + 1};
     const IntRect f = navigatorFrame(state, scale_);

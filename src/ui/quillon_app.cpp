@@ -66,10 +66,12 @@ ui::CWinQuillonDoc* CWinQuillonApp::newDocument() {
         createImage(newParams_, image);
     } catch (const Error& e) {
         newParams_.resetAfterCreation();
+        derivedSource_ = nullptr;
         ui::showMessage(mainFrame_, QString::fromUtf8(e.what()));
         return nullptr;
     }
-    auto* source = static_cast<ui::CWinQuillonView*>(newParams_.sourceView);
+    ui::CWinQuillonView* source = derivedSource_;
+    derivedSource_ = nullptr;
     newParams_.resetAfterCreation();
     return adoptImage(std::move(image), source);
 }
@@ -77,8 +79,7 @@ ui::CWinQuillonDoc* CWinQuillonApp::newDocument() {
 ui::CWinQuillonDoc* CWinQuillonApp::adoptImage(Image&& image, ui::CWinQuillonView* source) {
     auto doc = std::make_unique<ui::CWinQuillonDoc>();
     doc->image() = std::move(image);
-    doc->image().setOwner(doc.get());
-    doc->image().setActiveView(source);
+    doc->setActiveView(source);
     doc->setTitle(QStringLiteral("Bild%1").arg(++untitled_));
     doc->setModified(true);
     return adoptDocument(std::move(doc), source);
@@ -103,7 +104,7 @@ ui::CWinQuillonDoc* CWinQuillonApp::newDocumentFromDialog() {
     newParams_.overlay = c.overlay;
     newParams_.layerNames.clear();
     newParams_.infoTemplate.reset();
-    newParams_.sourceView = nullptr;
+    derivedSource_ = nullptr;
     // A new image has no pixel size; values left over from a derived image do not belong to it.
     newParams_.pixelWidth = 0;
     newParams_.pixelHeight = 0;
@@ -130,7 +131,7 @@ ui::CWinQuillonDoc* CWinQuillonApp::openDocument(const QString& path) {
 
 ui::CWinQuillonDoc* CWinQuillonApp::createDerivedDocument(const QString& title,
                                                           ui::CWinQuillonView* source) {
-    newParams_.sourceView = source;
+    derivedSource_ = source;
     ui::CWinQuillonDoc* d = newDocument();
     if (d) d->setTitle(title);
     return d;
@@ -142,6 +143,10 @@ ui::CWinQuillonDoc* CWinQuillonApp::createDerivedDocument(const QString& title,
     ui::CWinQuillonDoc* d = adoptImage(std::move(image), source);
     d->setTitle(title);
     return d;
+}
+
+ui::CWinQuillonView* CWinQuillonApp::derivedSource() const {
+    return derivedSource_;
 }
 
 void CWinQuillonApp::refreshViews(ui::CWinQuillonDoc* doc, bool relayout) {

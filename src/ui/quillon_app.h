@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <memory>
@@ -58,6 +59,8 @@ public:
     // new document titled with the operation's name, its first view copying the source view.
     ui::CWinQuillonDoc* createDerivedDocument(const QString& title, ui::CWinQuillonView* source,
                                               Image&& image);
+    // The source view of the derived document being created; null again after creation.
+    ui::CWinQuillonView* derivedSource() const;
     // RefreshViews.
     static void refreshViews(ui::CWinQuillonDoc* doc, bool relayout);
 
@@ -86,6 +89,7 @@ private:
 
     SettingsRecord settings_;
     NewDocumentParams newParams_;
+    QPointer<ui::CWinQuillonView> derivedSource_;
     LayerSelection layerSelection_;
     QList<ui::CWinQuillonDoc*> docs_;
     QStringList recent_;

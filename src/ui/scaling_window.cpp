@@ -2,6 +2,7 @@
 // library (editPoint, applyScalingStep, setWeights, setSwitches, presets, Reset).
 #include "ui/scaling_window.h"
 
+#include "analysis/histogram.h"
 #include "display/scaling.h"
 #include "ui/document.h"
 #include "ui/number_field.h"
@@ -128,7 +129,8 @@ ScalingWindow::ScalingWindow(QWidget* owner, SettingsRecord& settings)
     connect(preset_, &QComboBox::activated, this, [this](int i) { onPreset(i); });
     connect(reset_, &QPushButton::clicked, this, [this] {
         if (!view()) return;
-        view()->renderer().initFromImage();
+        initFromImage(view()->renderer());
+        view()->display().histogram.resetTo(view()->renderer().params());
         view()->renderer().rebuildLut();
         afterDisplayEdit();
     });

@@ -4,6 +4,7 @@
 #include "ui/document.h"
 #include "ui/messages.h"
 
+#include "analysis/histogram.h"
 #include "display/zoom.h"
 
 #include <QContextMenuEvent>
@@ -30,22 +31,23 @@ QMdiSubWindow* subWindowOf(const QWidget* w) {
 } // namespace
 
 CWinQuillonView::CWinQuillonView(CWinQuillonDoc* doc, CWinQuillonView* copyFrom, QWidget* parent)
-    : QAbstractScrollArea(parent), doc_(doc), renderer_(doc->image()) {
+    : QAbstractScrollArea(parent), doc_(doc), display_(doc->image()) {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
     if (copyFrom) {
-        renderer_.copyFromRenderer(copyFrom->renderer_);
-        renderer_.setZoom(renderer_.zoom()); // clamp to this image's limits
+        display_.copyFrom(copyFrom->display_);
+        display_.setZoom(display_.zoom()); // clamp to this image's limits
         // Another view of the same image takes its place; the first view of a derived
         // image fits itself like every first view.
         fitOnShow_ = copyFrom->document() != doc;
         savedTopLeft_ = copyFrom->visibleRect().topLeft();
     } else {
-        renderer_.initFromImage();
-        renderer_.setZoom(1.0);
+        initFromImage(display_.renderer);
+        display_.histogram.resetTo(display_.renderer.params());
+        display_.setZoom(1.0);
     }
     doc_->addView(this);
     connect(&dashTimer_, &QTimer::timeout, this, [this] {
@@ -66,7 +68,7 @@ CWinQuillonView::~CWinQuillonView() {
 
 QSize CWinQuillonView::zoomedSize() const {
     const Image& img = doc_->image();
-    double z = renderer_.zoom();
+    double z = display_.zoom();
     return {std::max(1, static_cast<int>(img.width() * z + 0.5)),
             std::max(1, static_cast<int>(img.height() * z + 0.5))};
 }
@@ -91,7 +93,7 @@ void CWinQuillonView::setVisibleTopLeft(QPoint p) {
 }
 
 ViewState CWinQuillonView::currentState() const {
-    ViewState v = renderer_.viewState();
+    ViewState v = display_.state;
     const QRect r = visibleRect();
     v.visibleRect = {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
     return v;
@@ -101,16 +103,15 @@ void CWinQuillonView::showZoomedAt(QPoint topLeft) {
     updateScrollRanges();
     setVisibleTopLeft(topLeft);
     const QRect r = visibleRect();
-    renderer_.viewState().setVisibleRect(
-        {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()});
-    renderer_.viewState().zoomChanged = false;
+    display_.state.setVisibleRect({r.left(), r.top(), r.left() + r.width(), r.top() + r.height()});
+    display_.state.zoomChanged = false;
     updateTitle();
-    emit zoomChanged(renderer_.zoom());
+    emit zoomChanged(display_.zoom());
     viewport()->update();
 }
 
 void CWinQuillonView::syncViewState() {
-    renderer_.viewState().visibleRect = currentState().visibleRect;
+    display_.state.visibleRect = currentState().visibleRect;
 }
 
 QPoint CWinQuillonView::toImage(QPoint w, double* realX, double* realY) const {
@@ -142,17 +143,17 @@ void CWinQuillonView::updateScrollRanges() {
 
 void CWinQuillonView::setZoomAndRedraw(double z) {
     syncViewState();
-    const double before = renderer_.zoom();
-    if (renderer_.setZoom(z) != before) redraw(false);
+    const double before = display_.zoom();
+    if (display_.setZoom(z) != before) redraw(false);
     updateTitle();
-    emit zoomChanged(renderer_.zoom());
+    emit zoomChanged(display_.zoom());
 }
 
 void CWinQuillonView::zoomIn() {
-    setZoomAndRedraw(zoomInStep(renderer_.zoom()));
+    setZoomAndRedraw(zoomInStep(display_.zoom()));
 }
 void CWinQuillonView::zoomOut() {
-    setZoomAndRedraw(zoomOutStep(renderer_.zoom()));
+    setZoomAndRedraw(zoomOutStep(display_.zoom()));
 }
 void CWinQuillonView::zoomTo100() {
     setZoomAndRedraw(1.0);
@@ -164,13 +165,13 @@ QString CWinQuillonView::applyZoomBoxText(const QString& text) {
         fitWindow(fullScreen_);
     else if (cmd.kind == ZoomBoxCommand::SetZoom)
         setZoomAndRedraw(cmd.zoom);
-    return QString::fromStdString(zoomBoxText(renderer_.zoom()));
+    return QString::fromStdString(zoomBoxText(display_.zoom()));
 }
 
 void CWinQuillonView::redraw(bool resizeWindow) {
     updateScrollRanges();
-    if (renderer_.viewState().recentre()) {
-        const IntRect& r = renderer_.viewState().visibleRect;
+    if (display_.state.recentre()) {
+        const IntRect& r = display_.state.visibleRect;
         setVisibleTopLeft({r.left, r.top});
     }
     if (resizeWindow) {
@@ -179,7 +180,7 @@ void CWinQuillonView::redraw(bool resizeWindow) {
             const Image& img = doc_->image();
             QSize avail = sub->mdiArea()->viewport()->size();
             QSize border = sub->size() - size(); // frame and title, not our scroll bars
-            FitResult f = contentSizeForZoom(img.width(), img.height(), renderer_.zoom(),
+            FitResult f = contentSizeForZoom(img.width(), img.height(), display_.zoom(),
                                              avail.width() - border.width(),
                                              avail.height() - border.height());
             sub->resize(f.contentWidth + border.width(), f.contentHeight + border.height());
@@ -194,13 +195,13 @@ void CWinQuillonView::fitWindow(bool fullScreen) {
     QMdiSubWindow* sub = subWindowOf(this);
     QMdiArea* area = sub ? sub->mdiArea() : nullptr;
     if (!area) {
-        renderer_.setZoom(quillon::fitWindow(img.width(), img.height(), viewport()->width(),
-                                             viewport()->height(), true)
-                              .zoom);
+        display_.setZoom(quillon::fitWindow(img.width(), img.height(), viewport()->width(),
+                                            viewport()->height(), true)
+                             .zoom);
     } else if (fullScreen) {
         QSize avail = area->viewport()->size();
         sub->showMaximized();
-        renderer_.setZoom(
+        display_.setZoom(
             quillon::fitWindow(img.width(), img.height(), avail.width(), avail.height(), true)
                 .zoom);
     } else {
@@ -215,7 +216,7 @@ void CWinQuillonView::fitWindow(bool fullScreen) {
         const QSize client = avail - border;
         FitResult f =
             quillon::fitWindow(img.width(), img.height(), client.width(), client.height(), false);
-        renderer_.setZoom(f.zoom);
+        display_.setZoom(f.zoom);
         QSize outer(f.contentWidth + border.width(), f.contentHeight + border.height());
         sub->resize(outer);
         sub->move((avail.width() - outer.width()) / 2, (avail.height() - outer.height()) / 2);
@@ -224,7 +225,7 @@ void CWinQuillonView::fitWindow(bool fullScreen) {
 }
 
 void CWinQuillonView::refresh(bool relayout) {
-    renderer_.invalidateThumbnail();
+    display_.thumbnail.invalidate();
     if (relayout)
         fitWindow(fullScreen_);
     else {
@@ -243,7 +244,7 @@ QString CWinQuillonView::titleText() const {
         t += QStringLiteral(":%1").arg(doc_->views().indexOf(const_cast<CWinQuillonView*>(this)) +
                                        1);
     t += QStringLiteral("[*]");
-    return QString::fromStdString(viewTitle(t.toStdString(), renderer_.zoom(),
+    return QString::fromStdString(viewTitle(t.toStdString(), display_.zoom(),
                                             ImageTypeName(img.type()).name, img.hasOverlay()));
 }
 
@@ -272,11 +273,11 @@ void CWinQuillonView::paintEvent(QPaintEvent* e) {
     if (!part.isEmpty()) {
         QRect z = part.translated(o);
         RenderOptions opt;
-        opt.zoomX = renderer_.zoom();
+        opt.zoomX = display_.zoom();
         int rc = RENDER_OUT_OF_MEMORY;
         try {
-            rc = renderer_.renderRect(z.left(), z.top(), z.right() + 1, z.bottom() + 1, &picture_,
-                                      opt);
+            rc = display_.renderer.renderRect(z.left(), z.top(), z.right() + 1, z.bottom() + 1,
+                                              &picture_, opt);
         } catch (const std::bad_alloc&) {
             rc = RENDER_OUT_OF_MEMORY;
         }
@@ -301,7 +302,7 @@ void CWinQuillonView::paintEvent(QPaintEvent* e) {
         p.setPen(dash);
         p.drawRect(r);
     }
-    renderer_.viewState().painted();
+    display_.state.painted();
     ++paintCount_;
 }
 
@@ -443,7 +444,8 @@ void CWinQuillonView::mouseMoveEvent(QMouseEvent* e) {
     if (!viewport()->rect().contains(w) && drag_ != Drag::None) autoScrollToward(w);
     QPoint img = toImage(w);
     Composed c{0, 0, 0};
-    bool inside = viewport()->rect().contains(w) && renderer_.composedAt(img.x(), img.y(), c);
+    bool inside =
+        viewport()->rect().contains(w) && display_.renderer.composedAt(img.x(), img.y(), c);
     if (inside) emit pixelInfo(true, img.x(), img.y(), c[0], c[1], c[2]);
     if (drag_ == Drag::None) return;
     if (w != pressWindow_) movedSincePress_ = true;
@@ -476,7 +478,7 @@ void CWinQuillonView::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 bool CWinQuillonView::pickBlackPoint(QPointF pos) {
-    if (setBlackAtPoint(renderer_, pos.x(), pos.y()) != 0) {
+    if (setBlackAtPoint(display_.renderer, pos.x(), pos.y()) != 0) {
         showMessage(this, QString::fromUtf8(kOutsideImage));
         return false;
     }
@@ -486,7 +488,7 @@ bool CWinQuillonView::pickBlackPoint(QPointF pos) {
 
 bool CWinQuillonView::pickWhitePoint(QPointF pos) {
     // floor: a position left of or above the image must not become pixel 0.
-    if (setWhiteAtPoint(renderer_, static_cast<int>(std::floor(pos.x())),
+    if (setWhiteAtPoint(display_.renderer, static_cast<int>(std::floor(pos.x())),
                         static_cast<int>(std::floor(pos.y()))) != 0) {
         showMessage(this, QString::fromUtf8(kOutsideImage));
         return false;
@@ -547,7 +549,7 @@ void CWinQuillonView::focusOutEvent(QFocusEvent* e) {
 void CWinQuillonView::enterFullScreen() {
     if (fullScreen_) return;
     QMdiSubWindow* sub = subWindowOf(this);
-    savedZoom_ = renderer_.zoom();
+    savedZoom_ = display_.zoom();
     savedTopLeft_ = visibleRect().topLeft();
     if (sub) {
         savedMaximized_ = sub->isMaximized();
@@ -569,7 +571,7 @@ void CWinQuillonView::leaveFullScreen() {
             sub->setGeometry(savedGeometry_);
         }
     }
-    renderer_.setZoom(savedZoom_);
+    display_.setZoom(savedZoom_);
     showZoomedAt(savedTopLeft_);
 }
 

@@ -2,9 +2,10 @@
 // zoom, scrolling, the selection rectangle, black/white point picking and the context menu.
 #pragma once
 
-#include "display/picture.h"
+#include "core/picture.h"
 #include "display/renderer.h"
 #include "display/scaling.h"
+#include "display/view_display.h"
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
@@ -26,10 +27,13 @@ public:
     ~CWinQuillonView() override;
 
     CWinQuillonDoc* document() const { return doc_; }
-    ImageRenderer& renderer() { return renderer_; }
-    const ImageRenderer& renderer() const { return renderer_; }
+    ImageRenderer& renderer() { return display_.renderer; }
+    const ImageRenderer& renderer() const { return display_.renderer; }
+    // The renderer with the view's zoom, histogram window model and thumbnail.
+    ViewDisplay& display() { return display_; }
+    const ViewDisplay& display() const { return display_; }
 
-    double zoom() const { return renderer_.zoom(); }
+    double zoom() const { return display_.zoom(); }
     void zoomIn();
     void zoomOut();
     void zoomTo100();
@@ -116,7 +120,7 @@ private:
     void afterDisplayChange();
 
     CWinQuillonDoc* doc_;
-    ImageRenderer renderer_;
+    ViewDisplay display_;
     Picture picture_;
     bool firstShow_ = true;
     bool fitOnShow_ = true;

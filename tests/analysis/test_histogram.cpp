@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace quillon;
 using quillon::testing::makeImage;
 using quillon::testing::noise;
@@ -14,16 +16,17 @@ TEST(Histogram, TenByTenGreyOfValue100) {
     Image im;
     makeImage(im, BW_IMAGE, 10, 10, [](int, int, int) { return 100; });
     ImageRenderer r(im);
-    r.initFromImage();
+    initFromImage(r);
     ASSERT_EQ(computeHistogram(r), 0);
     const HistogramCache& h = im.histogram();
     for (int c = 0; c < 3; ++c) EXPECT_EQ(h.tables[static_cast<std::size_t>(c)][32868], 100);
     EXPECT_EQ(h.maxCount, 100);
 
-    r.setHistogramRange(50, 149);
+    HistogramView hv;
+    hv.setRange(50, 149);
     const int W = 200, H = 60;
-    ASSERT_EQ(drawBars(r, W, H), 0);
-    const Picture& bars = r.histogramPictures().bars;
+    ASSERT_EQ(drawBars(hv, r, W, H), 0);
+    const Picture& bars = hv.pictures().bars;
     auto at = [&](const Picture& p, int x, int rowFromBottom) {
         return p.rgbAt(x, H - 1 - rowFromBottom);
     };
@@ -35,8 +38,8 @@ TEST(Histogram, TenByTenGreyOfValue100) {
             ASSERT_EQ(at(bars, x, row), want) << "column " << x << " row " << row;
         }
     }
-    ASSERT_EQ(drawCurves(r), 0);
-    const Picture& curves = r.histogramPictures().curves;
+    ASSERT_EQ(drawCurves(hv, r), 0);
+    const Picture& curves = hv.pictures().curves;
     // Points 0..255 from the 8-bit rule: value 100 maps to 100, drawn at row
     // (60 - 15 - 1) × 100 / 255 + 15 = 32 in all three colours.
     EXPECT_EQ(at(curves, 100, 32), 0xFFFFFFu);
@@ -47,11 +50,11 @@ TEST(Histogram, TenByTenGreyOfValue100) {
     EXPECT_EQ(at(curves, 0, 13), 0u);
 
     // Switching a channel off redraws: the full bars lose their red part.
-    r.setHistogramChannels(false, true, true);
-    ASSERT_EQ(drawBars(r, W, H), 0);
-    EXPECT_EQ(at(r.histogramPictures().bars, 100, 40), 0x005A5Au);
-    ASSERT_EQ(drawCurves(r), 0);
-    EXPECT_EQ(at(r.histogramPictures().curves, 100, 32), 0x00FFFFu);
+    hv.setChannels(false, true, true);
+    ASSERT_EQ(drawBars(hv, r, W, H), 0);
+    EXPECT_EQ(at(hv.pictures().bars, 100, 40), 0x005A5Au);
+    ASSERT_EQ(drawCurves(hv, r), 0);
+    EXPECT_EQ(at(hv.pictures().curves, 100, 32), 0x00FFFFu);
 }
 
 TEST(Histogram, CountersStopAt65535AndParallelCountsAgree) {
@@ -100,7 +103,54 @@ TEST(Histogram, ValidPerRendererOnlyForLrgbAndUserImages) {
     ASSERT_EQ(computeHistogram(b), 0);
     EXPECT_GE(lrgb.histogram().tables[0][lutIndex(vb[0])], 1) << "recounted with b's bias";
     EXPECT_FALSE(histogramValidFor(lrgb, a));
-    EXPECT_EQ(drawBars(a, 100, 50), 1) << "no bars from another view's counts";
+    HistogramView hv;
+    EXPECT_EQ(drawBars(hv, a, 100, 50), 1) << "no bars from another view's counts";
+}
+
+// Cached pictures follow what they were drawn from: a new counting redraws the bars, a
+// table change the curves, and counts of a renderer that is gone never pass for a new one's.
+TEST(Histogram, PicturesAndCountsFollowTheirSources) {
+    Image im;
+    makeImage(im, BW_IMAGE, 10, 10, [](int, int, int) { return 100; });
+    ImageRenderer r(im);
+    initFromImage(r);
+    HistogramView hv;
+    hv.setRange(50, 149);
+    ASSERT_EQ(drawBars(hv, r, 200, 60), 0);
+    ASSERT_EQ(drawCurves(hv, r), 0);
+    const std::uint32_t fullBar = hv.pictures().bars.rgbAt(100, 10);
+    ASSERT_EQ(fullBar, 0x5A5A5Au);
+    // The samples change and are counted again (as after a turn or a filter in place).
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x) im.row(0, y)[x] = 120;
+    im.invalidateHistogram();
+    ASSERT_EQ(computeHistogram(r), 0);
+    ASSERT_EQ(drawBars(hv, r, 200, 60), 0);
+    EXPECT_EQ(hv.pictures().bars.rgbAt(100, 10), 0u) << "the old bar is gone";
+    EXPECT_EQ(hv.pictures().bars.rgbAt(140, 10), 0x5A5A5Au) << "value 120 is drawn";
+    // Inverting the tables moves the curve without a new counting.
+    ASSERT_EQ(drawCurves(hv, r), 0);
+    const Picture before = [&] {
+        Picture p;
+        p.copyFrom(hv.pictures().curves);
+        return p;
+    }();
+    r.setSwitches({.invert = true});
+    ASSERT_EQ(drawCurves(hv, r), 0);
+    EXPECT_NE(0, std::memcmp(before.bits(), hv.pictures().curves.bits(),
+                             static_cast<std::size_t>(before.bytesPerLine()) * 60));
+
+    Image lrgb;
+    makeImage(lrgb, LRGB_IMAGE, 10, 10, [](int p, int x, int) { return p == 0 ? 900 : 50 + x; });
+    std::uint64_t firstId = 0;
+    {
+        ImageRenderer gone(lrgb);
+        firstId = gone.id();
+        ASSERT_EQ(computeHistogram(gone), 0);
+    }
+    ImageRenderer next(lrgb);
+    EXPECT_NE(next.id(), firstId);
+    EXPECT_FALSE(histogramValidFor(lrgb, next)) << "even where the new renderer reuses memory";
 }
 
 TEST(Histogram, OutOfMemoryReportsTheCode) {
@@ -114,14 +164,14 @@ TEST(Histogram, OutOfMemoryReportsTheCode) {
 TEST(HistogramRange, SetWidenNarrowAndScroll) {
     Image im;
     makeImage(im, BW_IMAGE, 10, 10, [](int, int, int) { return 1; });
-    ImageRenderer r(im);
-    r.setHistogramRange(300, -20);
-    EXPECT_EQ(r.histogramRange().lo, -20) << "a lower value above the upper one is swapped";
-    EXPECT_EQ(r.histogramRange().hi, 300);
-    r.setHistogramRange(32767, 32767);
-    EXPECT_EQ(r.histogramRange().lo, 32766);
-    r.setHistogramRange(5, 5);
-    EXPECT_EQ(r.histogramRange().hi, 6);
+    HistogramView r;
+    r.setRange(300, -20);
+    EXPECT_EQ(r.range().lo, -20) << "a lower value above the upper one is swapped";
+    EXPECT_EQ(r.range().hi, 300);
+    r.setRange(32767, 32767);
+    EXPECT_EQ(r.range().lo, 32766);
+    r.setRange(5, 5);
+    EXPECT_EQ(r.range().hi, 6);
 
     HistogramRange full{-32768, 32767};
     HistogramRange n = narrowHistogramRange(full);

@@ -1,4 +1,5 @@
 // quillon-cli render and histogram: options, wrong use and missing files.
+#include "analysis/histogram.h"
 #include "core/progress.h"
 #include "display/renderer.h"
 #include "formats/open.h"
@@ -89,7 +90,7 @@ TEST(CliRender, DemoImageRendersWhatAViewShows) {
     quillon::Image image;
     quillon::openImage(fts, image, quillon::Progress::none());
     quillon::ImageRenderer view(image);
-    view.initFromImage();
+    initFromImage(view);
     quillon::Picture pic;
     const int w = static_cast<int>(image.width() * 0.25 + 0.5),
               h = static_cast<int>(image.height() * 0.25 + 0.5);

@@ -312,8 +312,7 @@ TEST(ImageClear, ReturnsToEmptyButKeepsPsf) {
     img.setPsfCount(2);
     img.AllocateCounters(0, 1);
     img.storedDisplay().hasPoints = true;
-    int owner = 0;
-    img.setOwner(&owner);
+    img.histogram().rendererId = 7;
     ImageHeader h;
     img.BeginSampleWrite(h);
     img.Clear();
@@ -324,7 +323,7 @@ TEST(ImageClear, ReturnsToEmptyButKeepsPsf) {
     EXPECT_FALSE(img.hasCounters());
     EXPECT_FALSE(img.sampleWriteHeld());
     EXPECT_FALSE(img.storedDisplay().hasPoints);
-    EXPECT_EQ(img.owner(), nullptr);
+    EXPECT_EQ(img.histogram().rendererId, 0u) << "the counts belong to no renderer";
     EXPECT_EQ(img.psf()[0].values.size(), 9u);
     EXPECT_EQ(img.Define(10, 10, BW_IMAGE, false), 200u) << "can be defined again";
 }

@@ -5,6 +5,7 @@
 #include "display/overlay.h"
 #include "display/readout.h"
 #include "display/renderer.h"
+#include "display/view_display.h"
 #include "display_test_support.h"
 
 #include <gtest/gtest.h>
@@ -388,22 +389,23 @@ TEST(Thumbnail, KeepsAspectAndCachesUntilInvalidated) {
     makeImage(im, BW_IMAGE, 200, 100, [](int, int x, int) { return x; });
     ImageRenderer r(im);
     identity(r);
-    ASSERT_EQ(r.renderThumbnail(50, 50), RENDER_OK);
-    EXPECT_EQ(r.thumbnail().width(), 50);
-    EXPECT_EQ(r.thumbnail().height(), 25);
-    EXPECT_TRUE(r.thumbnailValid());
-    std::uint32_t before = r.thumbnail().rgbAt(10, 10);
+    Thumbnail t;
+    ASSERT_EQ(t.render(r, 50, 50), RENDER_OK);
+    EXPECT_EQ(t.picture().width(), 50);
+    EXPECT_EQ(t.picture().height(), 25);
+    EXPECT_TRUE(t.valid(r));
+    std::uint32_t before = t.picture().rgbAt(10, 10);
     im.row(0, 40)[40] = 255, im.row(0, 40)[41] = 255, im.row(0, 41)[40] = 255,
               im.row(0, 41)[41] = 255;
-    r.renderThumbnail(50, 50);
-    EXPECT_EQ(r.thumbnail().rgbAt(10, 10), before) << "cached";
+    t.render(r, 50, 50);
+    EXPECT_EQ(t.picture().rgbAt(10, 10), before) << "cached";
     r.setSwitches({.invert = true});
-    EXPECT_FALSE(r.thumbnailValid());
-    r.renderThumbnail(50, 50);
-    EXPECT_NE(r.thumbnail().rgbAt(10, 10), before);
-    r.renderThumbnail(0, -4);
-    EXPECT_EQ(r.thumbnail().width(), 1);
-    EXPECT_EQ(r.thumbnail().height(), 1);
+    EXPECT_FALSE(t.valid(r));
+    t.render(r, 50, 50);
+    EXPECT_NE(t.picture().rgbAt(10, 10), before);
+    t.render(r, 0, -4);
+    EXPECT_EQ(t.picture().width(), 1);
+    EXPECT_EQ(t.picture().height(), 1);
 }
 
 TEST(Readout, ComposedValuesAndPaneTexts) {

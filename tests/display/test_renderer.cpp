@@ -1,7 +1,9 @@
 // ImageRenderer parameters: points, switches, weights, LRGB bias, layer matrix, both
 // branches of balanceToWeights, autoScale presets on known histograms, initialisation.
+#include "analysis/histogram.h"
 #include "core/memory.h"
 #include "display/renderer.h"
+#include "display/view_display.h"
 #include "display_test_support.h"
 
 #include <gtest/gtest.h>
@@ -128,7 +130,7 @@ TEST_P(AutoScalePresets, PointsFromKnownHistogram) {
     Image im;
     rampImage(im, 1000);
     ImageRenderer r(im);
-    ASSERT_EQ(r.autoScale(GetParam().preset), 0);
+    ASSERT_EQ(autoScale(r, GetParam().preset), 0);
     for (int c = 0; c < 3; ++c) {
         EXPECT_EQ(r.params().blackPoint[static_cast<std::size_t>(c)], 1000 + GetParam().black);
         EXPECT_EQ(r.params().whitePoint[static_cast<std::size_t>(c)], 1000 + GetParam().white);
@@ -146,18 +148,18 @@ TEST(AutoScale, EightBitRuleOfTheInitialScaling) {
     makeImage(im, RGB_IMAGE, 50, 40, [](int p, int x, int y) { return (x * 5 + y + p * 7) % 201; });
     ImageRenderer r(im);
     r.setWeights({1.0f, 1.25f, 1.0f});
-    ASSERT_EQ(r.autoScale(6), 0);
+    ASSERT_EQ(autoScale(r, 6), 0);
     EXPECT_EQ(r.params().blackPoint, (Points{0, 0, 0}));
     EXPECT_EQ(r.params().whitePoint, (Points{255, 204, 255})) << "truncate(255 / weight + 0.5)";
     // Balancing first: weights 1, 2, 0.5 push the whites above 256, so the rule does not apply.
     r.setWeights({1.0f, 2.0f, 0.5f});
-    ASSERT_EQ(r.autoScale(6), 0);
+    ASSERT_EQ(autoScale(r, 6), 0);
     EXPECT_EQ(r.params().whitePoint, (Points{400, 200, 800}));
     // Not 8-bit: a negative black keeps the candidates.
     Image neg;
     rampImage(neg, -100);
     ImageRenderer rn(neg);
-    rn.autoScale(6);
+    autoScale(rn, 6);
     EXPECT_EQ(rn.params().blackPoint[0], -96);
 }
 
@@ -166,7 +168,7 @@ TEST(AutoScale, SaturatedCountersDoNotSendTheWhitePointToTheBottom) {
     Image im;
     makeImage(im, BW_IMAGE, 1000, 1000, [](int, int, int) { return 1234; });
     ImageRenderer r(im);
-    ASSERT_EQ(r.autoScale(1), 0);
+    ASSERT_EQ(autoScale(r, 1), 0);
     EXPECT_EQ(r.params().blackPoint[0], 1234);
     EXPECT_EQ(r.params().whitePoint[0], 1235) << "w3 is the value itself, then separated by one";
 }
@@ -178,7 +180,7 @@ TEST(AutoScale, FailsWithoutHistogramMemory) {
     Points before = r.params().whitePoint;
     {
         memory::ScopedLimit limit(memory::inUse() + 1000);
-        EXPECT_EQ(r.autoScale(0), 1);
+        EXPECT_EQ(autoScale(r, 0), 1);
     }
     EXPECT_EQ(r.params().whitePoint, before);
 }
@@ -187,12 +189,14 @@ TEST(InitFromImage, EightBitGreyWithoutStoredPointsGets0To255) {
     Image im;
     makeImage(im, BW_IMAGE, 64, 64, [](int, int x, int y) { return (x * 3 + y) % 256; });
     ImageRenderer r(im);
-    r.initFromImage();
+    initFromImage(r);
     EXPECT_EQ(r.params().blackPoint, (Points{0, 0, 0}));
     EXPECT_EQ(r.params().whitePoint, (Points{255, 255, 255}));
     EXPECT_EQ(r.table(0)[lutIndex(128)], 128);
-    EXPECT_EQ(r.histogramRange().lo, 0);
-    EXPECT_EQ(r.histogramRange().hi, 255);
+    HistogramView hv;
+    hv.resetTo(r.params());
+    EXPECT_EQ(hv.range().lo, 0);
+    EXPECT_EQ(hv.range().hi, 255);
 }
 
 TEST(InitFromImage, StoredRecordIsBalancedAndTablesCopied) {
@@ -206,17 +210,19 @@ TEST(InitFromImage, StoredRecordIsBalancedAndTablesCopied) {
     s.channelWeight = {1.0f, 2.0f, 0.0f};
     s.exponent = 2.0f;
     ImageRenderer r(im);
-    r.initFromImage();
+    initFromImage(r);
     // weights 1, 2, 0.01: ranges 100, 100, 5 -> m = 100 -> widths 100, 50, 10000.
     EXPECT_EQ(r.params().whitePoint, (Points{100, 60, 10020}));
     EXPECT_FLOAT_EQ(r.params().exponent, 2.0f);
-    EXPECT_EQ(r.histogramRange().lo, 0);
-    EXPECT_EQ(r.histogramRange().hi, 10020);
+    HistogramView hv;
+    hv.resetTo(r.params());
+    EXPECT_EQ(hv.range().lo, 0);
+    EXPECT_EQ(hv.range().hi, 10020);
     // Stored tables are taken as they are, with their switches.
     s.tables.assign(3 * 65536, 0);
     s.tables[lutIndex(7)] = 77;
     s.invert = true;
-    r.initFromImage();
+    initFromImage(r);
     EXPECT_EQ(r.table(0)[lutIndex(7)], 77);
     EXPECT_TRUE(r.params().invert);
 }
@@ -234,7 +240,7 @@ TEST(InitFromImage, StoredRecordRoundTripsThroughARenderer) {
     makeImage(copy, LRGB_IMAGE, 10, 10, [](int p, int x, int) { return p * 10 + x; });
     ra.storeInto(copy.storedDisplay(), true);
     ImageRenderer rb(copy);
-    rb.initFromImage();
+    initFromImage(rb);
     EXPECT_EQ(rb.params().blackPoint, b);
     EXPECT_EQ(rb.params().whitePoint, w) << "already balanced: unchanged";
     EXPECT_FLOAT_EQ(rb.params().exponent, 1.7f);
@@ -252,30 +258,30 @@ TEST(InitFromImage, UserImageMatrixFromRecordOrDefault) {
     ImageRenderer r(im);
     EXPECT_EQ(r.params().layerMatrix, std::vector<float>(6, 0.0f)) << "zero matrix at construction";
     im.storedDisplay().layerMatrix = {1, 2, 3}; // wrong size: default instead
-    r.initFromImage();
+    initFromImage(r);
     EXPECT_EQ(r.params().layerMatrix, ImageRenderer::defaultLayerMatrix(2));
     im.storedDisplay().layerMatrix = {0.5f, 0.5f, 0, 1, 1, 0};
-    r.initFromImage();
+    initFromImage(r);
     EXPECT_EQ(r.params().layerMatrix, im.storedDisplay().layerMatrix);
 }
 
 TEST(CopyFromRenderer, CopiesParametersTablesRangeAndZoom) {
     Image im;
     rampImage(im, 0, RGB_IMAGE);
-    ImageRenderer a(im), b(im);
-    a.initFromImage();
-    a.setSwitches({.invert = true});
-    a.setHistogramRange(-5, 77);
+    ViewDisplay a(im), b(im);
+    initFromImage(a.renderer);
+    a.renderer.setSwitches({.invert = true});
+    a.histogram.setRange(-5, 77);
     a.setZoom(3.0);
-    a.viewState().visibleRect = {1, 2, 30, 40};
-    b.copyFromRenderer(a);
-    EXPECT_TRUE(b.params().invert);
-    EXPECT_EQ(b.params().whitePoint, a.params().whitePoint);
-    EXPECT_EQ(b.histogramRange().hi, 77);
+    a.state.visibleRect = {1, 2, 30, 40};
+    b.copyFrom(a);
+    EXPECT_TRUE(b.renderer.params().invert);
+    EXPECT_EQ(b.renderer.params().whitePoint, a.renderer.params().whitePoint);
+    EXPECT_EQ(b.histogram.range().hi, 77);
     EXPECT_DOUBLE_EQ(b.zoom(), 3.0);
-    EXPECT_EQ(b.viewState().visibleRect, (IntRect{1, 2, 30, 40}));
+    EXPECT_EQ(b.state.visibleRect, (IntRect{1, 2, 30, 40}));
     for (int v = -32768; v < 32768; v += 97)
-        EXPECT_EQ(b.table(1)[lutIndex(v)], a.table(1)[lutIndex(v)]);
+        EXPECT_EQ(b.renderer.table(1)[lutIndex(v)], a.renderer.table(1)[lutIndex(v)]);
 }
 
 TEST(RendererTables, AllocationFailureLeavesNoTables) {

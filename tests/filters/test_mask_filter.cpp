@@ -1,9 +1,9 @@
 // maskFilter: known answers, layer and overlay rules, and every kernel against a plain loop.
 #include "core/error.h"
 #include "core/parallel.h"
+#include "core/simd.h"
 #include "filters/filter.h"
 #include "filters/mask_filter.h"
-#include "ops/simd.h"
 #include "ops/test_images.h"
 
 #include <gtest/gtest.h>

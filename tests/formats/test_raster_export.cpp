@@ -1,4 +1,6 @@
 // Export: encoder by extension, the messages, the grey rule and round trips of every encoder.
+#include "analysis/histogram.h"
+#include "display/export_view.h"
 #include "display/renderer.h"
 #include "formats/bytes.h"
 #include "formats/codecs.h"
@@ -12,20 +14,25 @@ using namespace qtest;
 
 namespace {
 
-// A 14 × 11 picture: grey ramp, or a colour pattern.
-ExportPicture picture(bool grey) {
-    ExportPicture p;
-    p.width = 14;
-    p.height = 11;
-    p.greyDisplay = grey;
-    p.renderRow = [grey](int y, std::uint8_t* row) {
+// A 14 × 11 picture: 8-bit grey ramp, or a colour pattern.
+Picture picture(bool grey) {
+    Picture p;
+    p.resize(14, 11, grey ? PictureFormat::Grey8 : PictureFormat::Rgb32);
+    for (int y = 0; y < 11; ++y)
         for (int x = 0; x < 14; ++x) {
-            auto v = static_cast<std::uint8_t>(10 * x + y);
-            row[4 * x] = grey ? v : 30, row[4 * x + 1] = grey ? v : 90, row[4 * x + 2] = v;
-            row[4 * x + 3] = 255;
+            const int v = 10 * x + y;
+            if (grey)
+                p.greyRow(y)[x] = static_cast<std::uint8_t>(v);
+            else
+                p.rgbRow(y)[x] = opaque(makeRgb(v, 90, 30));
         }
-    };
     return p;
+}
+
+// The bits per pixel of a BMP file's header.
+int bmpBitCount(const std::string& path) {
+    Bytes b = readAll(path);
+    return b.size() > 30 ? b[28] : -1;
 }
 
 } // namespace
@@ -48,28 +55,23 @@ TEST(RasterExport, EncoderByExtensionAndMessages) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.xyz")));
     std::string e = errorOf([&] { exportPicture(picture(true), dir.file("no/such/dir/a.png")); });
     EXPECT_EQ(e.rfind("Error saving the file: ", 0), 0u) << e;
-    ExportPicture broken;
+    Picture broken;
     EXPECT_EQ(errorOf([&] { exportPicture(broken, dir.file("a.png")); }),
               "Error saving the file: Unerwarteter Fehler: Code 00061");
 }
 
 TEST(RasterExport, GreyRuleForTiffAndBmpOnly) {
-    Bitmap bmp;
-    renderForExport(picture(true), ExportEncoder::Bmp, bmp);
-    EXPECT_EQ(bmp.bitCount(), 8);
-    renderForExport(picture(true), ExportEncoder::Tiff, bmp);
-    EXPECT_EQ(bmp.bitCount(), 8);
-    renderForExport(picture(true), ExportEncoder::Png, bmp);
-    EXPECT_EQ(bmp.bitCount(), 32);
-    renderForExport(picture(false), ExportEncoder::Bmp, bmp);
-    EXPECT_EQ(bmp.bitCount(), 32);
+    EXPECT_TRUE(exportKeepsGrey(ExportEncoder::Bmp));
+    EXPECT_TRUE(exportKeepsGrey(ExportEncoder::Tiff));
+    EXPECT_FALSE(exportKeepsGrey(ExportEncoder::Png));
+    EXPECT_FALSE(exportKeepsGrey(ExportEncoder::Jpeg));
+    TempDir dir;
+    exportPicture(picture(true), dir.file("g.bmp"));
+    EXPECT_EQ(bmpBitCount(dir.file("g.bmp")), 8);
+    exportPicture(picture(false), dir.file("c.bmp"));
+    EXPECT_EQ(bmpBitCount(dir.file("c.bmp")), 24);
     // The grey value of a colour that is not quite grey: (30 r + 59 g + 11 b + 50) / 100.
-    ExportPicture p = picture(true);
-    p.renderRow = [](int, std::uint8_t* row) {
-        for (int x = 0; x < 14; ++x) row[4 * x] = 200, row[4 * x + 1] = 100, row[4 * x + 2] = 50;
-    };
-    renderForExport(p, ExportEncoder::Tiff, bmp);
-    EXPECT_EQ(bmp.row(0)[0], (30 * 50 + 59 * 100 + 11 * 200 + 50) / 100);
+    EXPECT_EQ(greyOf(makeRgb(50, 100, 200)), (30 * 50 + 59 * 100 + 11 * 200 + 50) / 100);
 }
 
 class ExportRoundTrip : public ::testing::TestWithParam<std::tuple<const char*, bool>> {};
@@ -106,10 +108,6 @@ void ramp(Image& img, bool overlay) {
     if (overlay) img.row(1, 0)[0] = 1;
 }
 
-int bmpBitCount(const std::string& path) {
-    Bytes b = readAll(path);
-    return b.size() > 30 ? b[28] : -1;
-}
 } // namespace
 
 TEST(ExportView, StretchedToneMappingAndTheGreyRule) {
@@ -117,7 +115,7 @@ TEST(ExportView, StretchedToneMappingAndTheGreyRule) {
     Image img;
     ramp(img, false);
     ImageRenderer r(img);
-    r.initFromImage();
+    initFromImage(r);
     Points black{0, 0, 0}, white{1000, 1000, 1000};
     r.setPoints(&black, &white);
     r.rebuildLut();
@@ -138,7 +136,7 @@ TEST(ExportView, StretchedToneMappingAndTheGreyRule) {
     Image withOverlay;
     ramp(withOverlay, true);
     ImageRenderer ro(withOverlay);
-    ro.initFromImage();
+    initFromImage(ro);
     exportView(ro, dir.file("o.bmp"));
     EXPECT_EQ(bmpBitCount(dir.file("o.bmp")), 24) << "a visible overlay needs colour";
 

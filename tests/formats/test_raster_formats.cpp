@@ -175,10 +175,10 @@ TEST(RasterFormats, TiffGrey8Grey16Rgb16AndEpsPreview) {
 
 TEST(RasterFormats, JpegRoundTripAndJpegNamedBmp) {
     TempDir dir;
-    Bitmap bmp;
-    bmp.create(16, 12, 32);
+    Picture bmp;
+    bmp.resize(16, 12, PictureFormat::Rgb32);
     for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 16; ++x) bmp.setRgb(x, y, 200, 40, 40);
+        for (int x = 0; x < 16; ++x) bmp.rgbRow(y)[x] = opaque(makeRgb(200, 40, 40));
     encodeJpeg(bmp, dir.file("c.jpg"), 95);
     std::filesystem::rename(dir.file("c.jpg"), dir.file("really-a-jpeg.bmp"));
     Image img;
@@ -187,11 +187,10 @@ TEST(RasterFormats, JpegRoundTripAndJpegNamedBmp) {
     EXPECT_NEAR(img.row(0, 5)[5], 200, 4);
     EXPECT_NEAR(img.row(1, 5)[5], 40, 4);
 
-    Bitmap grey;
-    grey.create(16, 12, 8);
-    grey.setGreyPalette();
+    Picture grey;
+    grey.resize(16, 12, PictureFormat::Grey8);
     for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 16; ++x) grey.row(y)[x] = 128;
+        for (int x = 0; x < 16; ++x) grey.greyRow(y)[x] = 128;
     encodeJpeg(grey, dir.file("g.jpg"));
     Image g;
     openImage(dir.file("g.jpg"), g, Progress::none());

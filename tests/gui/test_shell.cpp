@@ -434,7 +434,7 @@ void ShellTest::derivedDocumentKeepsTheSourceView() {
     QVERIFY(d->image().hasOverlay());
     QVERIFY(d->isModified());
     QVERIFY(!s.app->newParams().infoTemplate.has_value());
-    QCOMPARE(s.app->newParams().sourceView, nullptr);
+    QCOMPARE(s.app->derivedSource(), nullptr);
     ui::CWinQuillonView* dv = d->views().first();
     QTest::qWait(20);
     Shell::settle();

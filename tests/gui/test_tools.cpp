@@ -264,27 +264,27 @@ void ToolsTest::histogramDrawsAndFollowsItsRangeControls() {
     auto* h = qobject_cast<ui::HistogramWindow*>(s.frame->toolWindows()->window(Tool::Histogram));
     QVERIFY(h && h->isVisible());
     Shell::settle();
-    ImageRenderer& r = s.frame->activeView()->renderer();
+    HistogramView& r = s.frame->activeView()->display().histogram;
     QVERIFY(!h->area()->picture().isNull());
     QCOMPARE(h->area()->picture().size(), h->area()->size());
-    const HistogramRange start = r.histogramRange();
+    const HistogramRange start = r.range();
     QCOMPARE(h->lowerField()->text(), QString::number(start.lo));
     QCOMPARE(h->scrollBar()->value(), start.lo + 32768);
 
     QTest::mouseClick(h->narrowButton(), Qt::LeftButton);
     const HistogramRange narrow = narrowHistogramRange(start);
-    QCOMPARE(r.histogramRange().lo, narrow.lo);
-    QCOMPARE(r.histogramRange().hi, narrow.hi);
+    QCOMPARE(r.range().lo, narrow.lo);
+    QCOMPARE(r.range().hi, narrow.hi);
     QCOMPARE(h->upperField()->text(), QString::number(narrow.hi));
 
     QVERIFY(typeInto(h->upperField(), QStringLiteral("1000")));
-    QCOMPARE(r.histogramRange().hi, 1000);
+    QCOMPARE(r.range().hi, 1000);
     h->scrollBar()->setValue(32768 + 100);
-    QCOMPARE(r.histogramRange().lo, 100);
-    QCOMPARE(r.histogramRange().hi, 100 + 1000 - narrow.lo);
+    QCOMPARE(r.range().lo, 100);
+    QCOMPARE(r.range().hi, 100 + 1000 - narrow.lo);
 
     h->channelBox(1)->click();
-    QCOMPARE(r.params().histogramChannels, (std::array<bool, 3>{true, false, true}));
+    QCOMPARE(r.channels(), (std::array<bool, 3>{true, false, true}));
 }
 
 void ToolsTest::navigatorShowsZoomAndSliderAndSetsZoom() {

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/image.h"
-#include "ops/simd.h"
+#include "core/simd.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Processor feature detection for the vectorised loops.
-#include "ops/simd.h"
+#include "core/simd.h"
 
 #include <atomic>
 

@@ -1,4 +1,5 @@
-// Picture buffers that rendering fills: 32-bit colour or 8-bit grey, rows from the top.
+// Picture buffers that rendering fills and export encodes: 32-bit colour or 8-bit grey, rows
+// from the top.
 //
 // A Rgb32 picture stores each pixel as one uint32 0xFFRRGGBB (alpha always 0xFF), rows of
 // width pixels one after another, so QImage(bits, w, h, bytesPerLine, Format_RGB32 or
