@@ -1,4 +1,5 @@
-// Shared pieces of the GUI tests: a recorder for message boxes and a started main window.
+// Shared pieces of the GUI tests: a recorder for message boxes, answering modal dialogs and a
+// started main window.
 #pragma once
 
 #include "app/quillon_app.h"
@@ -8,10 +9,14 @@
 #include "ui/view.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTest>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace quillon::test {
@@ -28,6 +33,32 @@ struct MessageRecorder {
     }
     ~MessageRecorder() { ui::setMessageHandler({}); }
 };
+
+// Runs `fn` on the next modal dialog of type D as soon as it is shown. When none shows within
+// `timeoutMs`, the test fails and whatever modal dialog is open is rejected, so that the test
+// ends instead of hanging. The polling timer belongs to the application (nothing leaks when
+// the test ends early) and deletes itself once it is done.
+template <class D>
+void whenModal(std::function<void(D*)> fn, int timeoutMs = 5000) {
+    auto* timer = new QTimer(QCoreApplication::instance());
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer,
+                     [timer, fn = std::move(fn), deadline = QDeadlineTimer(timeoutMs)] {
+                         auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+                         if (!d && !deadline.hasExpired()) return;
+                         timer->stop();
+                         timer->deleteLater();
+                         if (d) {
+                             fn(d);
+                             return;
+                         }
+                         QTest::qFail("no modal dialog of the expected type appeared", __FILE__,
+                                      __LINE__);
+                         if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                             open->reject();
+                     });
+    timer->start();
+}
 
 // An application with its main window shown.
 struct Shell {

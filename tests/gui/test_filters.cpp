@@ -16,7 +16,6 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTableWidget>
-#include <QTimer>
 
 #include <functional>
 
@@ -30,21 +29,6 @@ bool typeInto(ui::NumberField* f, const QString& text) {
     f->setText(text);
     f->setModified(true);
     return f->commit();
-}
-
-// Runs `fn` on the next modal dialog of type D as soon as it is shown (gives up after 2 s).
-template <class D>
-void whenModal(std::function<void(D*)> fn) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, fn, tries = 0]() mutable {
-        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
-        if (!d && ++tries < 200) return;
-        timer->stop();
-        timer->deleteLater();
-        if (d) fn(d);
-    });
-    timer->start();
 }
 
 void fill(Image& img, Sample value) {

@@ -12,7 +12,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 
 #include <utility>
 
@@ -55,8 +54,7 @@ static void type(ui::NumberField* f, const QString& text) {
 // Runs "Größe / Bining" typing `width` and pressing OK `okPresses` times.
 static void resizeThroughDialog(Shell& s, const QString& width, int okPresses,
                                 bool* stayedOpen = nullptr) {
-    QTimer::singleShot(0, [=] {
-        auto* d = qobject_cast<ui::ResizeDialog*>(QApplication::activeModalWidget());
+    whenModal<ui::ResizeDialog>([=](ui::ResizeDialog* d) {
         type(d->widthField(), width);
         for (int i = 0; i < okPresses; ++i) {
             d->okButton()->click();

@@ -178,9 +178,7 @@ void ShellTest::newDialogShowsMemoryAndRaisesUserLayers() {
     // Through the application: the confirmed values become the document and the settings.
     MessageRecorder msgs;
     Shell s;
-    QTimer::singleShot(0, [] {
-        auto* d = qobject_cast<ui::NewImageDialog*>(QApplication::activeModalWidget());
-        QVERIFY(d);
+    whenModal<ui::NewImageDialog>([](ui::NewImageDialog* d) {
         d->typeList()->setCurrentIndex(4);
         d->layersField()->setValue(1);
         emit d->layersField()->editingFinished();
