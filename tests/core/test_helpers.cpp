@@ -4,6 +4,7 @@
 #include "core/parallel.h"
 #include "core/progress.h"
 #include "core/sample.h"
+#include "support/progress_recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -39,18 +40,6 @@ TEST(SampleConversion, TruncatesClampsAndDefinesNaN) {
     EXPECT_EQ(truncToInt(1e20), 2147483647);
 }
 
-namespace {
-struct Recorder : ProgressSink {
-    std::vector<std::string> texts;
-    int finishedCount = 0;
-    bool cancel = false;
-    void started(const std::string&, const std::string& t) override { texts.push_back(t); }
-    void update(const std::string& t, int) override { texts.push_back(t); }
-    void finished() override { ++finishedCount; }
-    bool cancelRequested() override { return cancel; }
-};
-} // namespace
-
 TEST(ProgressText, ExactFormat) {
     EXPECT_EQ(Progress::format("Maskenfilter", 50), "   Maskenfilter  50% ");
     EXPECT_EQ(Progress::format("FITS öffnen", 5), "   FITS öffnen   5% ");
@@ -66,7 +55,7 @@ TEST(ProgressText, IntervalRule) {
 }
 
 TEST(ProgressText, ReportsAtIntervalsAndHalfway) {
-    Recorder r;
+    testkit::ProgressRecorder r;
     Progress p(&r);
     p.begin("Maskenfilter", 200, 20);
     for (int i = 0; i < 200; ++i) p.step();
@@ -75,12 +64,12 @@ TEST(ProgressText, ReportsAtIntervalsAndHalfway) {
     ASSERT_EQ(r.texts.size(), 11u);
     EXPECT_EQ(r.texts[5], "   Maskenfilter  50% ");
     EXPECT_EQ(r.texts.back(), "   Maskenfilter  100% ");
-    EXPECT_EQ(r.finishedCount, 1);
+    EXPECT_EQ(r.finishes, 1);
 }
 
 TEST(ProgressText, CancelThrowsAtNextReport) {
-    Recorder r;
-    r.cancel = true;
+    testkit::ProgressRecorder r;
+    r.cancelAfter = 0;
     Progress p(&r);
     p.begin("Lang", 100, 10);
     for (int i = 0; i < 9; ++i) p.step();

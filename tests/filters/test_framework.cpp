@@ -7,14 +7,15 @@
 #include "filters/unsharp.h"
 #include "ops/geometry.h"
 #include "ops/sampler.h"
-#include "ops/test_images.h"
+#include "support/progress_recorder.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
 using namespace quillon;
-using namespace quillon::testimg;
+using namespace quillon::testkit;
 
 TEST(LayerSelection, ButtonTextAndDialogRule) {
     EXPECT_STREQ(LayerSelection{}.buttonText(), "Ebenen: Alle");
@@ -104,7 +105,7 @@ TEST(Preview, PieceFromPanelZoomAndScroll) {
 
 TEST(Preview, ComputesTheFilteredPieceLikeTheWholeImage) {
     auto src = make(200, 150, RGB_IMAGE, true);
-    fillRandom(*src, 11, 0, 20000);
+    fillNoise(*src, 11, 0, 20000);
     const ConvolutionFilter f = ConvolutionFilter::highpass(1, 2);
     const PreviewPiece piece{30, 20, 70, 50};
     FilterOutcome o;
@@ -162,13 +163,6 @@ struct ProgressCase {
     int updates; // with one thread: total / max(total / 100, minimum interval)
     std::function<void(Image&, Progress&)> run;
 };
-
-struct CountingSink : ProgressSink {
-    std::string title;
-    int updates = 0;
-    void started(const std::string& t, const std::string&) override { title = t; }
-    void update(const std::string&, int) override { ++updates; }
-};
 } // namespace
 
 class ProgressTitles : public ::testing::TestWithParam<ProgressCase> {};
@@ -177,15 +171,15 @@ TEST_P(ProgressTitles, TitleUnitsAndInterval) {
     const ProgressCase& c = GetParam();
     ScopedThreadCount one(1);
     auto img = make(200, 300);
-    fillRandom(*img, 4, 0, 1000);
-    CountingSink sink;
+    fillNoise(*img, 4, 0, 1000);
+    testkit::ProgressRecorder sink;
     Progress progress(&sink);
     c.run(*img, progress);
-    EXPECT_EQ(sink.title, c.title);
+    EXPECT_EQ(sink.title(), c.title);
     EXPECT_EQ(progress.total(), c.total);
     EXPECT_EQ(progress.done(), c.total);
     if (c.updates >= 0) {
-        EXPECT_EQ(sink.updates, c.updates);
+        EXPECT_EQ(sink.updates(), c.updates);
     }
 }
 

@@ -3,14 +3,13 @@
 #include "filters/filter.h"
 #include "filters/mask_filter.h"
 #include "ops/simd.h"
-#include "ops/test_images.h"
+#include "support/progress_recorder.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 using namespace quillon;
-using namespace quillon::testimg;
+using namespace quillon::testkit;
 
 namespace {
 
@@ -59,11 +58,10 @@ std::vector<Kernel> everyKernel() {
     for (int i = 0; i < kSpecialKernelCount; ++i) all.push_back(specialKernel(i));
     for (int i = 0; i < kUnsharpMaskCount; ++i) all.push_back(unsharpBlurKernel(i));
     // Kernels whose float sums round: non-integer coefficients, odd shapes, the largest size.
-    std::mt19937 rng(42);
-    std::uniform_real_distribution<float> d(-3.0f, 3.0f);
+    SplitMix64 rng{42};
     for (auto [w, h] : {std::pair{15, 15}, std::pair{11, 5}, std::pair{3, 15}, std::pair{4, 6}}) {
         std::vector<float> c(static_cast<std::size_t>(w * h));
-        for (auto& v : c) v = d(rng);
+        for (auto& v : c) v = static_cast<float>(rng.uniformReal(-3.0, 3.0));
         c[3] = 0.0f;
         c[5] = 1.0f;
         c[6] = -1.0f;
@@ -76,7 +74,7 @@ std::vector<Kernel> everyKernel() {
 
 TEST(MaskFilter, OutputSizes) {
     auto src = make(100, 80, RGB_IMAGE);
-    fillRandom(*src, 1, 0, 4000);
+    fillNoise(*src, 1, 0, 4000);
     auto seven = applyFilter(ConvolutionFilter::highpass(2, 0), *src, 0, Progress::none());
     EXPECT_EQ(seven->width(), 94);
     EXPECT_EQ(seven->height(), 74);
@@ -116,7 +114,7 @@ TEST(MaskFilter, ConstantAreaAndClampingAtSteps) {
 
 TEST(MaskFilter, UnselectedLayersAndOverlayComeFromTheCentreRegion) {
     auto src = make(30, 25, RGB_IMAGE, true);
-    fillRandom(*src, 7);
+    fillNoise(*src, 7);
     auto dst = make(24, 19, RGB_IMAGE, true);
     maskFilter(*dst, *src, highpassKernel(2, 1), 0b010);
     for (int p : {0, 2, 3})
@@ -156,7 +154,7 @@ TEST(MaskFilter, ZeroSumKernelsReturnZeroAndCentreTheDisplay) {
 
 TEST(MaskFilter, InvalidKernelOrDestinationWritesNothing) {
     auto src = make(20, 20);
-    fillRandom(*src, 3);
+    fillNoise(*src, 3);
     auto dst = make(15, 15);
     fill(*dst, [](int, int, int) { return 77; });
     EXPECT_EQ(maskFilter(*dst, *src, Kernel(2, 3, std::vector<float>(6, 1.0f)), 0),
@@ -188,16 +186,12 @@ TEST(MaskFilter, KernelRecordHoldsLargeKernels) {
 }
 
 TEST(MaskFilter, ProgressTitleAndUnits) {
-    struct Rec : ProgressSink {
-        std::string title;
-        void started(const std::string& t, const std::string&) override { title = t; }
-        void update(const std::string&, int) override {}
-    } rec;
+    testkit::ProgressRecorder rec;
     Progress progress(&rec);
     auto src = make(30, 30, RGB_IMAGE, true);
     auto dst = make(28, 28, RGB_IMAGE, true);
     maskFilter(*dst, *src, lowpassKernel(0, 0), 1, progress);
-    EXPECT_EQ(rec.title, "Maskenfilter");
+    EXPECT_EQ(rec.title(), "Maskenfilter");
     EXPECT_EQ(progress.total(), 28 * 4);
     EXPECT_EQ(progress.done(), 28 * 4);
     EXPECT_EQ(Progress::format("Maskenfilter", 50), "   Maskenfilter  50% ");
@@ -222,7 +216,7 @@ TEST_P(MaskFilterMatchesPlainLoop, EveryKernel) {
         for (auto [w, h] : {std::pair{157, 41}, std::pair{20, 19}}) {
             auto src = make(w, h, RGB_IMAGE, true);
             ++n;
-            fillRandom(*src, static_cast<unsigned>(n), n % 2 ? -32768 : -300, n % 2 ? 32767 : 300);
+            fillNoise(*src, static_cast<unsigned>(n), n % 2 ? -32768 : -300, n % 2 ? 32767 : 300);
             const int ow = w - k.width + 1, oh = h - k.height + 1;
             if (ow < 10 || oh < 10) continue;
             auto fast = make(ow, oh, RGB_IMAGE, true);

@@ -2,12 +2,12 @@
 #include "core/error.h"
 #include "core/parallel.h"
 #include "filters/noise.h"
-#include "ops/test_images.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
 using namespace quillon;
-using namespace quillon::testimg;
+using namespace quillon::testkit;
 
 namespace {
 
@@ -153,8 +153,8 @@ TEST_P(NoiseMatchesPlainLoop, EveryMaskAndKind) {
                 const int w = size.first, h = size.second;
                 auto src = make(w, h, LRGB_IMAGE, true);
                 ++seed;
-                fillRandom(*src, static_cast<unsigned>(seed), seed % 2 ? -32768 : 0,
-                           seed % 2 ? 32767 : 2000);
+                fillNoise(*src, static_cast<unsigned>(seed), seed % 2 ? -32768 : 0,
+                          seed % 2 ? 32767 : 2000);
                 auto ref = make(w - 2, h - 2, LRGB_IMAGE, true);
                 const LayerMask layers = seed % 3 == 0 ? 0b0110 : 0;
                 const auto k = static_cast<NoiseKind>(kind);

@@ -2,12 +2,12 @@
 #include "core/parallel.h"
 #include "filters/kernels.h"
 #include "filters/unsharp.h"
-#include "ops/test_images.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
 using namespace quillon;
-using namespace quillon::testimg;
+using namespace quillon::testkit;
 
 namespace {
 
@@ -67,7 +67,7 @@ TEST(UnsharpMask, FlatAreas) {
 
 TEST(UnsharpMask, UnselectedLayersStayUnchanged) {
     auto src = make(25, 25, RGB_IMAGE, true);
-    fillRandom(*src, 9, -5000, 5000);
+    fillNoise(*src, 9, -5000, 5000);
     auto dst = make(21, 21, RGB_IMAGE, true);
     ASSERT_TRUE(unsharpMask(*dst, *src, 2, 4.0f, 7.0f, 0b001));
     for (int p : {1, 2, 3})
@@ -126,7 +126,7 @@ TEST_P(UnsharpMatchesPlainLoop, EveryPosition) {
     ScopedThreadCount tc(GetParam());
     for (int p = 0; p < 7; ++p) {
         auto src = make(83, 37, RGB_IMAGE, true);
-        fillRandom(*src, static_cast<unsigned>(p + 100), p % 2 ? -32768 : 0, p % 2 ? 32767 : 3000);
+        fillNoise(*src, static_cast<unsigned>(p + 100), p % 2 ? -32768 : 0, p % 2 ? 32767 : 3000);
         const int r = unsharpReduction(p);
         auto fast = make(83 - r, 37 - r, RGB_IMAGE, true);
         auto ref = make(83 - r, 37 - r, RGB_IMAGE, true);

@@ -1,7 +1,7 @@
 // Helpers of the FITS tests: crafted headers, big-endian data, a temporary folder.
 #pragma once
 
-#include "core/image.h"
+#include "support/test_images.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -105,11 +105,9 @@ inline std::string readBytes(const std::string& path) {
 // Fills every plane with a pattern that differs per plane, row and column and uses the
 // whole signed range.
 inline void fillPattern(quillon::Image& img) {
-    for (int p = 0; p < img.planeCount(); ++p)
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x)
-                img.row(p, y)[x] = static_cast<quillon::Sample>(
-                    (x * 7919 + y * 104729 + p * 1299709) % 65536 - 32768);
+    quillon::testkit::fill(img, [](int p, int x, int y) {
+        return (x * 7919 + y * 104729 + p * 1299709) % 65536 - 32768;
+    });
 }
 
 } // namespace fitstest

@@ -69,8 +69,7 @@ const std::vector<Written> kTypes = {
 
 void writeTyped(const Written& w, const std::string& path) {
     Image img;
-    ASSERT_NE(img.Define(41, 29, w.type, w.overlay, w.userLayers), 0u);
-    ASSERT_EQ(img.AllocateSamples(), 0);
+    testkit::define(img, 41, 29, w.type, w.overlay, w.userLayers);
     fitstest::fillPattern(img);
     img.SetPixelSize(6.8f, 9.0f);
     ImageInfo* info = nullptr;

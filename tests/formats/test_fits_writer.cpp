@@ -6,6 +6,7 @@
 #include "formats/fits_format.h"
 #include "formats/fits_reader.h"
 #include "formats/fits_writer.h"
+#include "support/progress_recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +18,8 @@ using fitstest::TempDir;
 
 namespace {
 
-struct Recorder : ProgressSink {
-    std::string title;
-    bool cancel = false;
-    void started(const std::string& t, const std::string&) override { title = t; }
-    void update(const std::string&, int) override {}
-    bool cancelRequested() override { return cancel; }
-};
-
 void makeImage(Image& img, int w, int h, std::uint16_t type, bool overlay, int userLayers = 0) {
-    ASSERT_NE(img.Define(w, h, type, overlay, userLayers), 0u);
-    ASSERT_EQ(img.AllocateSamples(), 0);
+    testkit::define(img, w, h, type, overlay, userLayers);
     img.SetPixelSize(6.8f, 6.8f);
 }
 
@@ -334,10 +326,10 @@ TEST(FitsWriter, ProgressTitleAndNoSamples) {
     TempDir dir;
     Image img;
     makeImage(img, 10, 30, RGB_IMAGE, true);
-    Recorder rec;
+    testkit::ProgressRecorder rec;
     Progress progress(&rec);
     writeFits(img, dir.file("p.fts"), progress);
-    EXPECT_EQ(rec.title, "FITS schreiben");
+    EXPECT_EQ(rec.title(), "FITS schreiben");
     EXPECT_EQ(progress.done(), 4 * 30);
 
     Image empty;
@@ -392,8 +384,8 @@ TEST(FitsWriter, FailedSaveLeavesThePreviousFileIntact) {
     expectFailure(target + "/x.fts", "folder is a file");
     expectIntact("bad folders");
     {
-        Recorder rec;
-        rec.cancel = true;
+        testkit::ProgressRecorder rec;
+        rec.cancelAfter = 0;
         Progress progress(&rec);
         EXPECT_THROW(writeFits(img, target, progress), Cancelled);
         expectIntact("cancelled");

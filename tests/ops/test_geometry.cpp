@@ -2,31 +2,27 @@
 #include "core/error.h"
 #include "core/parallel.h"
 #include "ops/geometry.h"
-#include "ops/test_images.h"
+#include "support/progress_recorder.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 using namespace quillon;
-using namespace quillon::testimg;
+using namespace quillon::testkit;
 
 namespace {
 int code(int p, int x, int y) {
     return p * 10000 + y * 100 + x;
 }
 
-struct TitleRecorder : ProgressSink {
-    std::vector<std::string> titles;
-    void started(const std::string& t, const std::string&) override { titles.push_back(t); }
-    void update(const std::string&, int) override {}
-};
 } // namespace
 
 TEST(Mirror, HorizontalSwapsRowsAndKeepsOddMiddleRow) {
     auto img = make(12, 11, RGB_IMAGE, true);
     fill(*img, code);
-    TitleRecorder rec;
+    testkit::ProgressRecorder rec;
     Progress progress(&rec);
     mirror(*img, true, progress);
     for (int p = 0; p < 4; ++p)
