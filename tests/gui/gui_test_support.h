@@ -41,23 +41,17 @@ struct MessageRecorder {
 template <class D>
 void whenModal(std::function<void(D*)> fn, int timeoutMs = 5000) {
     auto* timer = new QTimer(QCoreApplication::instance());
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, timer,
-                     [timer, fn = std::move(fn), deadline = QDeadlineTimer(timeoutMs)] {
-                         auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
-                         if (!d && !deadline.hasExpired()) return;
-                         timer->stop();
-                         timer->deleteLater();
-                         if (d) {
-                             fn(d);
-                             return;
-                         }
-                         QTest::qFail("no modal dialog of the expected type appeared", __FILE__,
-                                      __LINE__);
-                         if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-                             open->reject();
-                     });
-    timer->start();
+    auto poll = [timer, fn = std::move(fn), deadline = QDeadlineTimer(timeoutMs)] {
+        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+        if (!d && !deadline.hasExpired()) return;
+        timer->stop();
+        timer->deleteLater();
+        if (d) return fn(d);
+        QTest::qFail("no modal dialog of the expected type appeared", __FILE__, __LINE__);
+        if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) open->reject();
+    };
+    QObject::connect(timer, &QTimer::timeout, timer, std::move(poll));
+    timer->start(10);
 }
 
 // An application with its main window shown.

@@ -1,6 +1,7 @@
 // The image menu's geometry commands: the resize dialog's rules and confirmation, mirror and
 // rotation in place, running out of memory, crop enabling and its result.
 #include "gui_test_support.h"
+#include "support/test_images.h"
 
 #include "core/error.h"
 #include "core/memory.h"
@@ -37,10 +38,9 @@ static Sample pattern(int p, int x, int y) {
 
 static ui::CWinQuillonDoc* patternImage(Shell& s, int w, int h, bool overlay = false) {
     ui::CWinQuillonDoc* d = s.newImage(w, h, RGB_IMAGE, overlay);
-    for (int p = 0; d && p < d->image().planeCount(); ++p)
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) d->image().row(p, y)[x] = pattern(p, x, y);
-    if (d) d->setModified(false);
+    if (!d) return d;
+    testkit::fill(d->image(), pattern);
+    d->setModified(false);
     return d;
 }
 
