@@ -114,10 +114,9 @@ TEST(Preview, ComputesTheFilteredPieceLikeTheWholeImage) {
     EXPECT_FALSE(preview->hasOverlay());
     EXPECT_EQ(preview->width(), 66);
     auto whole = applyFilter(f, *src, 0b011, Progress::none());
-    for (int p = 0; p < 3; ++p)
-        for (int y = 0; y < 46; ++y)
-            for (int x = 0; x < 66; ++x)
-                ASSERT_EQ(preview->row(p, y)[x], whole->row(p, y + 20)[x + 30]);
+    ASSERT_EQ(preview->height(), 46);
+    EXPECT_EQ(
+        mismatch(*preview, [&](int p, int x, int y) { return whole->row(p, y + 20)[x + 30]; }), "");
     // A piece smaller than the kernel allows gives no picture.
     EXPECT_FALSE(computePreview(ConvolutionFilter::highpass(2, 0), *src, {0, 0, 15, 15}, 0));
 }

@@ -189,10 +189,9 @@ void GeometryTest::inPlaceCommandsMovePixels() {
         default: return {W - 1 - x, H - 1 - y};
         }
     };
-    for (int p = 0; p < im.planeCount(); ++p) // overlay included
-        for (int y = 0; y < im.height(); ++y)
-            for (int x = 0; x < im.width(); ++x)
-                QCOMPARE(im.row(p, y)[x], pattern(p, from(x, y).x(), from(x, y).y()));
+    const std::string moved = testkit::mismatch( // overlay included
+        im, [&](int p, int x, int y) { return pattern(p, from(x, y).x(), from(x, y).y()); });
+    QVERIFY2(moved.empty(), moved.c_str());
     QVERIFY(d->isModified());
     QVERIFY(msgs.texts.isEmpty());
 }

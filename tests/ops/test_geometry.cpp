@@ -25,9 +25,7 @@ TEST(Mirror, HorizontalSwapsRowsAndKeepsOddMiddleRow) {
     testkit::ProgressRecorder rec;
     Progress progress(&rec);
     mirror(*img, true, progress);
-    for (int p = 0; p < 4; ++p)
-        for (int y = 0; y < 11; ++y)
-            for (int x = 0; x < 12; ++x) ASSERT_EQ(img->row(p, y)[x], code(p, x, 10 - y));
+    EXPECT_EQ(mismatch(*img, [](int p, int x, int y) { return code(p, x, 10 - y); }), "");
     EXPECT_EQ(img->row(0, 5)[3], code(0, 3, 5)) << "middle row unchanged";
     ASSERT_EQ(rec.titles.size(), 1u);
     EXPECT_EQ(rec.titles[0], "Horiz. Spiegeln");
@@ -37,9 +35,7 @@ TEST(Mirror, VerticalReversesEveryRowOfEveryPlane) {
     auto img = make(13, 10, BW_IMAGE, true);
     fill(*img, code);
     mirror(*img, false);
-    for (int p = 0; p < 2; ++p)
-        for (int y = 0; y < 10; ++y)
-            for (int x = 0; x < 13; ++x) ASSERT_EQ(img->row(p, y)[x], code(p, 12 - x, y));
+    EXPECT_EQ(mismatch(*img, [](int p, int x, int y) { return code(p, 12 - x, y); }), "");
 }
 
 TEST(Rotate, PlaneMappingOfThreeByFive) {
@@ -127,9 +123,7 @@ TEST(Crop, CopiesRegionOverlayAndPsf) {
     src->setPsfCount(4);
     auto dst = make(10, 12, RGB_IMAGE, true);
     crop(*dst, 7, 5, *src);
-    for (int p = 0; p < 4; ++p)
-        for (int y = 0; y < 12; ++y)
-            for (int x = 0; x < 10; ++x) ASSERT_EQ(dst->row(p, y)[x], code(p, x + 7, y + 5));
+    EXPECT_EQ(mismatch(*dst, [](int p, int x, int y) { return code(p, x + 7, y + 5); }), "");
     EXPECT_EQ(dst->psfCount(), 4);
     EXPECT_EQ(dst->psf()[1].values.size(), 9u);
     auto outside = make(10, 12, RGB_IMAGE, true);

@@ -138,18 +138,23 @@ inline bool samePlane(const Image& a, int pa, const Image& b, int pb) {
     return true;
 }
 
+// The first pixel of any plane where img differs from expected(p, x, y), as text, or empty.
+inline std::string mismatch(const Image& img, const PixelFn& expected) {
+    for (int p = 0; p < img.planeCount(); ++p)
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (const int want = expected(p, x, y); img.row(p, y)[x] != want)
+                    return "plane " + std::to_string(p) + " (" + std::to_string(x) + "," +
+                           std::to_string(y) + "): " + std::to_string(img.row(p, y)[x]) + " vs " +
+                           std::to_string(want);
+    return {};
+}
+
 // First differing pixel as text, or empty when the images are equal.
 inline std::string firstDifference(const Image& a, const Image& b) {
     if (a.width() != b.width() || a.height() != b.height() || a.planeCount() != b.planeCount())
         return "shape differs";
-    for (int p = 0; p < a.planeCount(); ++p)
-        for (int y = 0; y < a.height(); ++y)
-            for (int x = 0; x < a.width(); ++x)
-                if (a.row(p, y)[x] != b.row(p, y)[x])
-                    return "plane " + std::to_string(p) + " (" + std::to_string(x) + "," +
-                           std::to_string(y) + "): " + std::to_string(a.row(p, y)[x]) + " vs " +
-                           std::to_string(b.row(p, y)[x]);
-    return {};
+    return mismatch(a, [&b](int p, int x, int y) { return b.row(p, y)[x]; });
 }
 
 // Runs fn once for every instruction-set level this processor has (the others must be

@@ -1,5 +1,5 @@
 // The test-image kit itself: stars hold their flux, sit at their positions and have their
-// width; the noise generator is the reference splitmix64.
+// width; comparisons find a changed pixel; the noise generator is the reference splitmix64.
 #include "support/test_images.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +39,15 @@ TEST(TestKit, StarsHoldTheirFluxPositionAndWidth) {
         // Integrating over pixels adds the variance of a unit square's side, 1/12.
         EXPECT_NEAR(mxx / sum, sigma * sigma + 1.0 / 12, 0.03);
     }
+}
+
+TEST(TestKit, ComparisonsFindTheOneChangedPixel) {
+    auto a = make(12, 10, RGB_IMAGE, true), b = make(12, 10, RGB_IMAGE, true);
+    fillNoise(*a, 5);
+    fillNoise(*b, 5);
+    EXPECT_EQ(firstDifference(*a, *b), "");
+    b->row(3, 9)[11] = static_cast<Sample>(a->row(3, 9)[11] ^ 1);
+    EXPECT_EQ(firstDifference(*a, *b).rfind("plane 3 (11,9): ", 0), 0u);
 }
 
 TEST(TestKit, NoiseIsTheReferenceSplitMix64) {
