@@ -1,11 +1,12 @@
-// Shared pieces of the GUI tests: a recorder for message boxes, answering modal dialogs and a
-// started main window.
+// Shared pieces of the GUI tests: a recorder for message boxes, typing into number fields,
+// answering modal dialogs and a started main window.
 #pragma once
 
 #include "app/quillon_app.h"
 #include "ui/document.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
+#include "ui/number_field.h"
 #include "ui/view.h"
 
 #include <QApplication>
@@ -33,6 +34,13 @@ struct MessageRecorder {
     }
     ~MessageRecorder() { ui::setMessageHandler({}); }
 };
+
+// Types text into a field as the user would and leaves it.
+inline bool typeInto(ui::NumberField* f, const QString& text) {
+    f->setText(text);
+    f->setModified(true);
+    return f->commit();
+}
 
 // Runs `fn` on the next modal dialog of type D as soon as it is shown. When none shows within
 // `timeoutMs`, the test fails and whatever modal dialog is open is rejected, so that the test

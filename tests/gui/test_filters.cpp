@@ -27,12 +27,6 @@ using quillon::ui::Cmd;
 
 namespace {
 
-bool typeInto(ui::NumberField* f, const QString& text) {
-    f->setText(text);
-    f->setModified(true);
-    return f->commit();
-}
-
 // Screenshots for looking at the dialogs, when QUILLON_SHOT_DIR names a folder.
 void shot(QWidget* w, const char* name) {
     const QString dir = qEnvironmentVariable("QUILLON_SHOT_DIR");
