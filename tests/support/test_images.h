@@ -130,17 +130,10 @@ inline void fillStars(Image& img, const std::vector<Star>& stars, double sigma,
             img.row(plane, y)[x] = toSample(starValue(stars, sigma, background, x, y));
 }
 
-inline bool samePlane(const Image& a, int pa, const Image& b, int pb) {
-    if (a.width() != b.width() || a.height() != b.height()) return false;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.row(pa, y)[x] != b.row(pb, y)[x]) return false;
-    return true;
-}
-
-// The first pixel of any plane where img differs from expected(p, x, y), as text, or empty.
-inline std::string mismatch(const Image& img, const PixelFn& expected) {
-    for (int p = 0; p < img.planeCount(); ++p)
+// The first pixel where img differs from expected(p, x, y), as text, or empty; in one plane
+// or, with plane = -1, in all of them.
+inline std::string mismatch(const Image& img, const PixelFn& expected, int plane = -1) {
+    for (int p = plane < 0 ? 0 : plane; p < (plane < 0 ? img.planeCount() : plane + 1); ++p)
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x)
                 if (const int want = expected(p, x, y); img.row(p, y)[x] != want)
