@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -54,20 +55,25 @@ inline void setLeF(Bytes& b, std::size_t at, float f) {
     setLe32(b, at, u);
 }
 
-// A fresh folder under the system temp folder, removed at the end of the test.
+// A fresh folder under the system temp folder named after the test, removed at the end of the
+// test even when the test took away its permissions.
 class TempDir {
 public:
     TempDir() {
         auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string("quillon-") + (info ? info->test_suite_name() : "t") + "-" +
-                           (info ? info->name() : "x");
+                           (info ? info->name() : "x") + "-XXXXXX";
         for (auto& c : name)
             if (c == '/') c = '_';
-        path_ = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
+        std::string t = (std::filesystem::temp_directory_path() / name).string();
+        path_ = ::mkdtemp(t.data());
     }
-    ~TempDir() { std::filesystem::remove_all(path_); }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::filesystem::path& path() const { return path_; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
     std::string write(const std::string& name, const Bytes& data) const {
         std::string p = file(name);

@@ -1,6 +1,7 @@
 // Helpers of the FITS tests: crafted headers, big-endian data, a temporary folder.
 #pragma once
 
+#include "formats/bytes.h"
 #include "support/test_images.h"
 
 #include <cstdint>
@@ -72,25 +73,7 @@ struct Crafted {
     std::string bytes() const { return header() + data; }
 };
 
-class TempDir {
-public:
-    TempDir() {
-        std::string t = (std::filesystem::temp_directory_path() / "quillon-fits-XXXXXX").string();
-        std::vector<char> buf(t.begin(), t.end());
-        buf.push_back('\0');
-        path_ = ::mkdtemp(buf.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using qtest::TempDir;
 
 inline void writeBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary)
