@@ -5,6 +5,7 @@
 #include "core/progress.h"
 #include "core/sample.h"
 #include "support/progress_recorder.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <unistd.h>
 #include <vector>
 
 using namespace quillon;
@@ -104,29 +104,20 @@ TEST(ParallelRows, RethrowsAndNests) {
     EXPECT_EQ(total.load(), 80);
 }
 
-namespace {
-fs::path tempDir() {
-    fs::path d = fs::temp_directory_path() / ("quillon-test-" + std::to_string(::getpid()));
-    fs::create_directories(d);
-    return d;
-}
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
-} // namespace
+using testkit::readFile;
 
 TEST(AtomicFileTest, ReplacesOnlyOnCommit) {
-    fs::path dir = tempDir();
+    testkit::TempDir tmp;
+    const fs::path& dir = tmp.path();
     fs::path target = dir / "a.fts";
     { std::ofstream(target) << "old"; }
     {
         AtomicFile f(target.string(), "Fehler beim Speichern des Dokuments.");
         f.write("new content", 11);
-        EXPECT_EQ(slurp(target), "old") << "target untouched until commit";
+        EXPECT_EQ(readFile(target), "old") << "target untouched until commit";
         // destroyed without commit: the temporary file disappears
     }
-    EXPECT_EQ(slurp(target), "old");
+    EXPECT_EQ(readFile(target), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
     {
         AtomicFile f(target.string(), "x");
@@ -135,8 +126,7 @@ TEST(AtomicFileTest, ReplacesOnlyOnCommit) {
         f.write(big.data(), big.size());
         f.commit();
     }
-    EXPECT_EQ(slurp(target).size(), (3u << 20) + 1);
-    fs::remove_all(dir);
+    EXPECT_EQ(readFile(target).size(), (3u << 20) + 1);
 }
 
 TEST(AtomicFileTest, UnwritableFolderReportsTheMessage) {
@@ -149,7 +139,8 @@ TEST(AtomicFileTest, UnwritableFolderReportsTheMessage) {
 }
 
 TEST(AtomicFileTest, FailedCommitLeavesNoDebris) {
-    fs::path dir = tempDir();
+    testkit::TempDir tmp;
+    const fs::path& dir = tmp.path();
     fs::path target = dir / "b.fts";
     fs::create_directory(target); // renaming a file over a folder fails
     {
@@ -159,5 +150,4 @@ TEST(AtomicFileTest, FailedCommitLeavesNoDebris) {
     }
     EXPECT_TRUE(fs::is_directory(target));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
-    fs::remove_all(dir);
 }

@@ -1,15 +1,11 @@
 // Helpers of the FITS tests: crafted headers, big-endian data, a temporary folder.
 #pragma once
 
-#include "formats/bytes.h"
+#include "support/temp_dir.h"
 #include "support/test_images.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -73,17 +69,7 @@ struct Crafted {
     std::string bytes() const { return header() + data; }
 };
 
-using qtest::TempDir;
-
-inline void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using quillon::testkit::TempDir;
 
 // Fills every plane with a pattern that differs per plane, row and column and uses the
 // whole signed range.

@@ -585,7 +585,7 @@ TEST(FitsReader, ProgressAndFileAccess) {
     fitstest::TempDir dir;
     Crafted f = image16(3, 20, 30, 3);
     f.data.resize(f.data.size() + 100, '\0'); // trailing bytes are ignored
-    fitstest::writeBytes(dir.file("a.FIT"), f.bytes());
+    testkit::writeFile(dir.file("a.FIT"), f.bytes());
     testkit::ProgressRecorder rec;
     Progress progress(&rec);
     Image img;

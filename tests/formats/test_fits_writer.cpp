@@ -177,7 +177,7 @@ TEST(FitsWriter, DataBigEndianAndPadded) {
     img.row(0, 0)[1] = 256;
     img.row(1, 9)[9] = -32768;
     writeFits(img, dir.file("a.fts"), Progress::none());
-    std::string bytes = fitstest::readBytes(dir.file("a.fts"));
+    std::string bytes = testkit::readFile(dir.file("a.fts"));
     const std::size_t h = 2880;
     ASSERT_EQ(bytes.size(), 2 * 2880u) << "400 data bytes padded to a block";
     EXPECT_EQ(bytes.substr(h, 4), std::string("\xFF\xFF\x01\x00", 4));
@@ -345,11 +345,11 @@ TEST(FitsWriter, ProgressTitleAndNoSamples) {
 TEST(FitsWriter, FailedSaveLeavesThePreviousFileIntact) {
     TempDir dir;
     const std::string target = dir.file("keep.fts");
-    fitstest::writeBytes(target, "previous contents");
+    testkit::writeFile(target, "previous contents");
     Image img;
     makeImage(img, 400, 400, RGB_IMAGE, false);
     auto expectIntact = [&](const char* what) {
-        EXPECT_EQ(fitstest::readBytes(target), "previous contents") << what;
+        EXPECT_EQ(testkit::readFile(target), "previous contents") << what;
         int files = 0;
         for (const auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++files;
         EXPECT_EQ(files, 1) << what << ": no temporary file left behind";
@@ -392,5 +392,5 @@ TEST(FitsWriter, FailedSaveLeavesThePreviousFileIntact) {
     }
     writeFits(img, target, Progress::none());
     const std::size_t header = fitsHeader(img, displayFromStored(img)).size();
-    EXPECT_EQ(fitstest::readBytes(target).size(), header + 960000u + 1920u);
+    EXPECT_EQ(testkit::readFile(target).size(), header + 960000u + 1920u);
 }
