@@ -11,6 +11,7 @@
 #include "ops/sampler.h"
 
 #include "cli/cli_runner.h"
+#include "support/temp_dir.h"
 #include "support/test_images.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,6 @@
 #include <filesystem>
 #include <string>
 #include <sys/wait.h>
-#include <unistd.h>
 
 using namespace quillon;
 namespace fs = std::filesystem;
@@ -31,8 +31,6 @@ using Result = CliResult;
 class CliOpsFits : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("quillon_ops_cli_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
         testkit::makeImage(
             source_, 60, 40, RGB_IMAGE,
             [n = testkit::noise(3, -2000, 20000)](int p, int x, int y) {
@@ -41,8 +39,7 @@ protected:
             true);
         saveFits(source_, path("in.fts"), Progress::none());
     }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return dir_.file(name); }
 
     Image read(const std::string& name) {
         Image img;
@@ -53,7 +50,7 @@ protected:
         EXPECT_EQ(testkit::firstDifference(a, b), "");
     }
 
-    fs::path dir_;
+    testkit::TempDir dir_;
     Image source_;
 };
 } // namespace
