@@ -87,8 +87,8 @@ struct SplitMix64 {
 // Noise in lo..hi that depends only on the seed and the position, so that it is the same
 // whatever order the pixels are filled in.
 inline PixelFn noise(std::uint64_t seed, int lo = kSampleMin, int hi = kSampleMax) {
-    return [seed, lo, hi](int p, int x, int y) {
-        SplitMix64 g{seed ^ (static_cast<std::uint64_t>(p) << 48) ^
+    return [key = SplitMix64{seed}.next(), lo, hi](int p, int x, int y) {
+        SplitMix64 g{key ^ (static_cast<std::uint64_t>(p) << 48) ^
                      (static_cast<std::uint64_t>(static_cast<std::uint32_t>(y)) << 24) ^
                      static_cast<std::uint32_t>(x)};
         return g.uniform(lo, hi);
