@@ -72,8 +72,7 @@ TEST(NoiseFilter, MedianRemovesHotPixelWithAnyMask) {
     for (int m = 0; m < kNoiseMaskCount; ++m) {
         auto dst = make(18, 18);
         EXPECT_EQ(noiseFilter(*dst, *src, noiseMask(m), NoiseKind::Median, 100, 0), 0);
-        for (int y = 0; y < 18; ++y)
-            for (int x = 0; x < 18; ++x) ASSERT_EQ(dst->row(0, y)[x], 1000) << "mask " << m;
+        EXPECT_EQ(mismatch(*dst, constant(1000)), "") << "mask " << m;
     }
 }
 
