@@ -2,19 +2,18 @@
 // bar, column ranges, the bar and curve pictures of the worked example.
 #include "analysis/histogram.h"
 #include "core/parallel.h"
-#include "display/display_test_support.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 using namespace quillon;
-using quillon::testing::makeImage;
-using quillon::testing::noise;
+using namespace quillon::testkit;
 
 TEST(Histogram, TenByTenGreyOfValue100) {
     Image im;
-    makeImage(im, BW_IMAGE, 10, 10, [](int, int, int) { return 100; });
+    makeImage(im, 10, 10, BW_IMAGE, constant(100));
     ImageRenderer r(im);
     initFromImage(r);
     ASSERT_EQ(computeHistogram(r), 0);
@@ -59,8 +58,8 @@ TEST(Histogram, TenByTenGreyOfValue100) {
 
 TEST(Histogram, CountersStopAt65535AndParallelCountsAgree) {
     Image im;
-    makeImage(im, RGB_IMAGE, 300, 300,
-              [](int p, int x, int) { return p == 0 ? 7 : noise(p, x, 0, -5, 5); });
+    makeImage(im, 300, 300, RGB_IMAGE,
+              [n = noise(1, -5, 5)](int p, int x, int) { return p == 0 ? 7 : n(p, x, 0); });
     ImageRenderer r(im);
     std::vector<std::uint16_t> one[3];
     {
@@ -83,13 +82,13 @@ TEST(Histogram, CountersStopAt65535AndParallelCountsAgree) {
 
 TEST(Histogram, ValidPerRendererOnlyForLrgbAndUserImages) {
     Image grey;
-    makeImage(grey, BW_IMAGE, 10, 10, [](int, int x, int) { return x; });
+    makeImage(grey, 10, 10, BW_IMAGE, Ramp{.dx = 1});
     ImageRenderer g1(grey), g2(grey);
     ASSERT_EQ(computeHistogram(g1), 0);
     EXPECT_TRUE(histogramValidFor(grey, g2)) << "a grey image's histogram is shared";
 
     Image lrgb;
-    makeImage(lrgb, LRGB_IMAGE, 10, 10,
+    makeImage(lrgb, 10, 10, LRGB_IMAGE,
               [](int p, int x, int) { return p == 0 ? 1000 : 100 + x * p; });
     ImageRenderer a(lrgb), b(lrgb);
     b.setLrgbBias(0, 50, 50, 50);
@@ -111,7 +110,7 @@ TEST(Histogram, ValidPerRendererOnlyForLrgbAndUserImages) {
 // table change the curves, and counts of a renderer that is gone never pass for a new one's.
 TEST(Histogram, PicturesAndCountsFollowTheirSources) {
     Image im;
-    makeImage(im, BW_IMAGE, 10, 10, [](int, int, int) { return 100; });
+    makeImage(im, 10, 10, BW_IMAGE, constant(100));
     ImageRenderer r(im);
     initFromImage(r);
     HistogramView hv;
@@ -141,7 +140,7 @@ TEST(Histogram, PicturesAndCountsFollowTheirSources) {
                              static_cast<std::size_t>(before.bytesPerLine()) * 60));
 
     Image lrgb;
-    makeImage(lrgb, LRGB_IMAGE, 10, 10, [](int p, int x, int) { return p == 0 ? 900 : 50 + x; });
+    makeImage(lrgb, 10, 10, LRGB_IMAGE, [](int p, int x, int) { return p == 0 ? 900 : 50 + x; });
     std::uint64_t firstId = 0;
     {
         ImageRenderer gone(lrgb);
@@ -155,7 +154,7 @@ TEST(Histogram, PicturesAndCountsFollowTheirSources) {
 
 TEST(Histogram, OutOfMemoryReportsTheCode) {
     Image im;
-    makeImage(im, BW_IMAGE, 10, 10, [](int, int, int) { return 1; });
+    makeImage(im, 10, 10, BW_IMAGE, constant(1));
     ImageRenderer r(im);
     memory::ScopedLimit limit(memory::inUse() + 1000);
     EXPECT_EQ(computeHistogram(r), 200);
@@ -163,7 +162,7 @@ TEST(Histogram, OutOfMemoryReportsTheCode) {
 
 TEST(HistogramRange, SetWidenNarrowAndScroll) {
     Image im;
-    makeImage(im, BW_IMAGE, 10, 10, [](int, int, int) { return 1; });
+    makeImage(im, 10, 10, BW_IMAGE, constant(1));
     HistogramView r;
     r.setRange(300, -20);
     EXPECT_EQ(r.range().lo, -20) << "a lower value above the upper one is swapped";
@@ -209,7 +208,7 @@ TEST(HistogramRange, ColumnsCoverTheRangeAndStayInside) {
 
 TEST(HistogramStatistics, MinMaxMeanMedianMode) {
     Image im;
-    makeImage(im, BW_IMAGE, 10, 10, [](int, int x, int y) { return y < 5 ? 10 : x; });
+    makeImage(im, 10, 10, BW_IMAGE, [](int, int x, int y) { return y < 5 ? 10 : x; });
     ImageRenderer r(im);
     ASSERT_EQ(computeHistogram(r), 0);
     ChannelStatistics s = histogramStatistics(im.histogram(), 0);

@@ -1,5 +1,6 @@
 // quillon-cli demo, convert and info on FITS files, as a user runs them.
 #include "cli/cli_runner.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -16,23 +17,13 @@ inline CliResult run(const std::string& args) {
     return runCli(args);
 }
 
-struct Dir {
-    std::filesystem::path path;
-    Dir() {
-        char t[] = "/tmp/quillon-cli-fits-XXXXXX";
-        path = ::mkdtemp(t);
-    }
-    ~Dir() { std::filesystem::remove_all(path); }
-    std::string file(const char* n) const { return (path / n).string(); }
-};
-
 bool has(const std::string& s, const char* part) {
     return s.find(part) != std::string::npos;
 }
 } // namespace
 
 TEST(CliFits, DemoThenInfoShowsEverything) {
-    Dir d;
+    quillon::testkit::TempDir d;
     Result demo = run("demo " + d.file("m42.fts"));
     ASSERT_EQ(demo.status, 0) << demo.out;
     Result info = run("info " + d.file("m42.fts"));
@@ -46,7 +37,7 @@ TEST(CliFits, DemoThenInfoShowsEverything) {
 }
 
 TEST(CliFits, ConvertWritesFitsAndRefusesOtherNames) {
-    Dir d;
+    quillon::testkit::TempDir d;
     ASSERT_EQ(run("demo " + d.file("a.fts")).status, 0);
     Result c = run("convert " + d.file("a.fts") + " " + d.file("b.FIT"));
     ASSERT_EQ(c.status, 0) << c.out;

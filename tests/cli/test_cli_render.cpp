@@ -5,11 +5,11 @@
 #include "formats/open.h"
 
 #include "cli/cli_runner.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <filesystem>
 #include <vector>
 
 #include <array>
@@ -46,8 +46,8 @@ TEST(CliRender, WrongUseIsAUsageError) {
 }
 
 TEST(CliRender, MissingInputFailsWithoutWritingOutput) {
-    std::string out = ::testing::TempDir() + "quillon_render_missing.png";
-    std::remove(out.c_str());
+    quillon::testkit::TempDir dir;
+    const std::string out = dir.file("missing.png");
     Outcome r = runCli("render /nonexistent/file.fts " + out);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("quillon-cli render: "), std::string::npos) << r.out;
@@ -76,10 +76,8 @@ Rgb readPng(const std::string& path) {
 } // namespace
 
 TEST(CliRender, DemoImageRendersWhatAViewShows) {
-    namespace fs = std::filesystem;
-    fs::path dir = fs::path(::testing::TempDir()) / "quillon_cli_render";
-    fs::create_directories(dir);
-    const std::string fts = (dir / "demo.fts").string(), png = (dir / "demo.png").string();
+    quillon::testkit::TempDir dir;
+    const std::string fts = dir.file("demo.fts"), png = dir.file("demo.png");
     ASSERT_EQ(runCli("demo " + fts).status, 0);
     Outcome r = runCli("render " + fts + " " + png + " --zoom 0.25");
     ASSERT_EQ(r.status, 0) << r.out;
@@ -119,5 +117,4 @@ TEST(CliRender, DemoImageRendersWhatAViewShows) {
     EXPECT_NE(hist.out.find("1080000 Pixel"), std::string::npos) << hist.out;
     for (const char* ch : {"\nR ", "\nG ", "\nB "})
         EXPECT_NE(hist.out.find(ch), std::string::npos) << ch;
-    fs::remove_all(dir);
 }

@@ -11,16 +11,16 @@
 #include "ops/sampler.h"
 
 #include "cli/cli_runner.h"
+#include "support/temp_dir.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <sys/wait.h>
-#include <unistd.h>
 
 using namespace quillon;
 namespace fs = std::filesystem;
@@ -31,20 +31,15 @@ using Result = CliResult;
 class CliOpsFits : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("quillon_ops_cli_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-        source_.Define(60, 40, RGB_IMAGE, true);
-        source_.AllocateSamples(true);
-        std::mt19937 rng(3);
-        std::uniform_int_distribution<int> d(-2000, 20000);
-        for (int p = 0; p < source_.planeCount(); ++p)
-            for (int y = 0; y < 40; ++y)
-                for (int x = 0; x < 60; ++x)
-                    source_.row(p, y)[x] = static_cast<Sample>(p == 3 ? (x == y ? 1 : 0) : d(rng));
+        testkit::makeImage(
+            source_, 60, 40, RGB_IMAGE,
+            [n = testkit::noise(3, -2000, 20000)](int p, int x, int y) {
+                return p == 3 ? (x == y ? 1 : 0) : n(p, x, y);
+            },
+            true);
         saveFits(source_, path("in.fts"), Progress::none());
     }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return dir_.file(name); }
 
     Image read(const std::string& name) {
         Image img;
@@ -52,16 +47,10 @@ protected:
         return img;
     }
     static void expectSame(const Image& a, const Image& b) {
-        ASSERT_EQ(a.width(), b.width());
-        ASSERT_EQ(a.height(), b.height());
-        ASSERT_EQ(a.planeCount(), b.planeCount());
-        for (int p = 0; p < a.planeCount(); ++p)
-            for (int y = 0; y < a.height(); ++y)
-                for (int x = 0; x < a.width(); ++x)
-                    ASSERT_EQ(a.row(p, y)[x], b.row(p, y)[x]) << p << " " << x << " " << y;
+        EXPECT_EQ(testkit::firstDifference(a, b), "");
     }
 
-    fs::path dir_;
+    testkit::TempDir dir_;
     Image source_;
 };
 } // namespace
@@ -90,10 +79,8 @@ TEST_F(CliOpsFits, SpecialFilterCentresTheDisplay) {
 
 TEST_F(CliOpsFits, NoiseThresholdReportsReplacements) {
     Image hot;
-    hot.Define(20, 20, BW_IMAGE, false);
-    hot.AllocateSamples(true);
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 20; ++x) hot.row(0, y)[x] = x == 9 && y == 9 ? 30000 : 1000;
+    testkit::makeImage(hot, 20, 20, BW_IMAGE,
+                       [](int, int x, int y) { return x == 9 && y == 9 ? 30000 : 1000; });
     saveFits(hot, path("hot.fts"), Progress::none());
     Result r = runCli("filter noise --art schwelle --schwelle 100 " + path("hot.fts") + " " +
                       path("out.fts"));

@@ -4,6 +4,8 @@
 #include "core/parallel.h"
 #include "core/progress.h"
 #include "core/sample.h"
+#include "support/progress_recorder.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <unistd.h>
 #include <vector>
 
 using namespace quillon;
@@ -39,18 +40,6 @@ TEST(SampleConversion, TruncatesClampsAndDefinesNaN) {
     EXPECT_EQ(truncToInt(1e20), 2147483647);
 }
 
-namespace {
-struct Recorder : ProgressSink {
-    std::vector<std::string> texts;
-    int finishedCount = 0;
-    bool cancel = false;
-    void started(const std::string&, const std::string& t) override { texts.push_back(t); }
-    void update(const std::string& t, int) override { texts.push_back(t); }
-    void finished() override { ++finishedCount; }
-    bool cancelRequested() override { return cancel; }
-};
-} // namespace
-
 TEST(ProgressText, ExactFormat) {
     EXPECT_EQ(Progress::format("Maskenfilter", 50), "   Maskenfilter  50% ");
     EXPECT_EQ(Progress::format("FITS öffnen", 5), "   FITS öffnen   5% ");
@@ -66,7 +55,7 @@ TEST(ProgressText, IntervalRule) {
 }
 
 TEST(ProgressText, ReportsAtIntervalsAndHalfway) {
-    Recorder r;
+    testkit::ProgressRecorder r;
     Progress p(&r);
     p.begin("Maskenfilter", 200, 20);
     for (int i = 0; i < 200; ++i) p.step();
@@ -75,12 +64,12 @@ TEST(ProgressText, ReportsAtIntervalsAndHalfway) {
     ASSERT_EQ(r.texts.size(), 11u);
     EXPECT_EQ(r.texts[5], "   Maskenfilter  50% ");
     EXPECT_EQ(r.texts.back(), "   Maskenfilter  100% ");
-    EXPECT_EQ(r.finishedCount, 1);
+    EXPECT_EQ(r.finishes, 1);
 }
 
 TEST(ProgressText, CancelThrowsAtNextReport) {
-    Recorder r;
-    r.cancel = true;
+    testkit::ProgressRecorder r;
+    r.cancelAfter = 0;
     Progress p(&r);
     p.begin("Lang", 100, 10);
     for (int i = 0; i < 9; ++i) p.step();
@@ -115,29 +104,20 @@ TEST(ParallelRows, RethrowsAndNests) {
     EXPECT_EQ(total.load(), 80);
 }
 
-namespace {
-fs::path tempDir() {
-    fs::path d = fs::temp_directory_path() / ("quillon-test-" + std::to_string(::getpid()));
-    fs::create_directories(d);
-    return d;
-}
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
-} // namespace
+using testkit::readFile;
 
 TEST(AtomicFileTest, ReplacesOnlyOnCommit) {
-    fs::path dir = tempDir();
+    testkit::TempDir tmp;
+    const fs::path& dir = tmp.path();
     fs::path target = dir / "a.fts";
     { std::ofstream(target) << "old"; }
     {
         AtomicFile f(target.string(), "Fehler beim Speichern des Dokuments.");
         f.write("new content", 11);
-        EXPECT_EQ(slurp(target), "old") << "target untouched until commit";
+        EXPECT_EQ(readFile(target), "old") << "target untouched until commit";
         // destroyed without commit: the temporary file disappears
     }
-    EXPECT_EQ(slurp(target), "old");
+    EXPECT_EQ(readFile(target), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
     {
         AtomicFile f(target.string(), "x");
@@ -146,8 +126,7 @@ TEST(AtomicFileTest, ReplacesOnlyOnCommit) {
         f.write(big.data(), big.size());
         f.commit();
     }
-    EXPECT_EQ(slurp(target).size(), (3u << 20) + 1);
-    fs::remove_all(dir);
+    EXPECT_EQ(readFile(target).size(), (3u << 20) + 1);
 }
 
 TEST(AtomicFileTest, UnwritableFolderReportsTheMessage) {
@@ -160,7 +139,8 @@ TEST(AtomicFileTest, UnwritableFolderReportsTheMessage) {
 }
 
 TEST(AtomicFileTest, FailedCommitLeavesNoDebris) {
-    fs::path dir = tempDir();
+    testkit::TempDir tmp;
+    const fs::path& dir = tmp.path();
     fs::path target = dir / "b.fts";
     fs::create_directory(target); // renaming a file over a folder fails
     {
@@ -170,5 +150,4 @@ TEST(AtomicFileTest, FailedCommitLeavesNoDebris) {
     }
     EXPECT_TRUE(fs::is_directory(target));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
-    fs::remove_all(dir);
 }

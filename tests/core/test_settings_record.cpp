@@ -2,6 +2,7 @@
 #include "core/error.h"
 #include "core/new_document.h"
 #include "core/settings_record.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -139,8 +140,7 @@ TEST(NewImageDialog, MemoryAndLayerRules) {
 
 TEST(NewDocument, DerivedParamsKeepNamesPixelSizeAndComments) {
     Image src;
-    ASSERT_GT(src.Define(20, 10, USERDEFINED_IMAGE, true, 3), 0u);
-    ASSERT_EQ(src.AllocateSamples(), 0);
+    testkit::define(src, 20, 10, USERDEFINED_IMAGE, true, 3);
     src.setLayerName(1, "H-alpha");
     src.SetPixelSize(6.8f, 7.4f);
     ImageInfo* info = nullptr;

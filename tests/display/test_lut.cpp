@@ -2,7 +2,7 @@
 // fast table construction against a literal transcription of the mapping rule.
 #include "display/lut.h"
 #include "display/renderer.h"
-#include "display_test_support.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <vector>
 
 using namespace quillon;
-using quillon::testing::makeImage;
+using namespace quillon::testkit;
 
 namespace {
 
@@ -166,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(RebuildLut, SharedAndSeparateChannelTables) {
     Image im;
-    makeImage(im, RGB_IMAGE, 10, 10, [](int, int, int) { return 0; });
+    makeImage(im, 10, 10, RGB_IMAGE, constant(0));
     ImageRenderer r(im);
     Points b{-32768, -30000, -32000}, w{32767, 30000, 32000};
     r.setPoints(&b, &w, 2.3f);
@@ -178,7 +178,7 @@ TEST(RebuildLut, SharedAndSeparateChannelTables) {
                 << ch << " " << v;
     // Equal points share one table, a palette makes channels differ again.
     Image grey;
-    makeImage(grey, BW_IMAGE, 10, 10, [](int, int, int) { return 0; });
+    makeImage(grey, 10, 10, BW_IMAGE, constant(0));
     ImageRenderer g(grey);
     Points gb{0, 0, 0}, gw{100, 100, 100};
     g.setPoints(&gb, &gw);

@@ -6,15 +6,14 @@
 #include "display/readout.h"
 #include "display/renderer.h"
 #include "display/view_display.h"
-#include "display_test_support.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 using namespace quillon;
-using quillon::testing::makeImage;
-using quillon::testing::noise;
+using namespace quillon::testkit;
 
 namespace {
 // Identity-like tables: points 0..255 so that a composed value 0..255 shows as itself.
@@ -27,7 +26,7 @@ void identity(ImageRenderer& r) {
 
 TEST(Compose, GreyAtZoomOneIsTheTableEntryInAllChannels) {
     Image im;
-    makeImage(im, BW_IMAGE, 12, 10, [](int, int x, int y) { return x * 20 + y - 30; });
+    makeImage(im, 12, 10, BW_IMAGE, Ramp{.base = -30, .dx = 20, .dy = 1});
     ImageRenderer r(im);
     Points b{0, 0, 0}, w{200, 200, 200};
     r.setPoints(&b, &w);
@@ -48,34 +47,28 @@ TEST(Compose, EveryTypeByHand) {
     Composed v;
     {
         Image im;
-        makeImage(im, RGB_IMAGE, 10, 10, [](int p, int, int) { return 10 * (p + 1); });
+        makeImage(im, 10, 10, RGB_IMAGE, Ramp{.base = 10, .dp = 10});
         ImageRenderer r(im);
         r.composeBlock(0, 0, 1, 1, false, &v);
         EXPECT_EQ(v, (Composed{10, 20, 30}));
     }
     {
         Image im; // C, M, Y = 10, 20, 40 -> R = 50, G = 30, B = -10
-        makeImage(im, CMY_IMAGE, 10, 10, [](int p, int, int) {
-            return p == 0 ? 10 : p == 1 ? 20 : 40;
-        });
+        makeImage(im, 10, 10, CMY_IMAGE, perPlane({10, 20, 40}));
         ImageRenderer r(im);
         r.composeBlock(3, 3, 1, 1, false, &v);
         EXPECT_EQ(v, (Composed{50, 30, -10}));
     }
     {
         Image im; // K = 5 darkens the CMY colour in every channel
-        makeImage(im, CMYK_IMAGE, 10, 10, [](int p, int, int) {
-            return p == 0 ? 5 : p == 1 ? 10 : p == 2 ? 20 : 40;
-        });
+        makeImage(im, 10, 10, CMYK_IMAGE, perPlane({5, 10, 20, 40}));
         ImageRenderer r(im);
         r.composeBlock(3, 3, 1, 1, false, &v);
         EXPECT_EQ(v, (Composed{45, 25, -15}));
     }
     {
         Image im; // L 300, R 110, G 40, B 10 with bias L 0, R 10, G 20, B 10 -> r' 100, g' 20, b' 1
-        makeImage(im, LRGB_IMAGE, 10, 10, [](int p, int, int) {
-            return p == 0 ? 300 : p == 1 ? 110 : p == 2 ? 40 : 10;
-        });
+        makeImage(im, 10, 10, LRGB_IMAGE, perPlane({300, 110, 40, 10}));
         ImageRenderer r(im);
         r.setLrgbBias(0, 10, 20, 10);
         r.composeBlock(0, 0, 1, 1, false, &v);
@@ -83,9 +76,7 @@ TEST(Compose, EveryTypeByHand) {
     }
     {
         Image im;
-        makeImage(
-            im, USERDEFINED_IMAGE, 10, 10, [](int p, int, int) { return p == 0 ? 7 : -9; }, false,
-            2);
+        makeImage(im, 10, 10, USERDEFINED_IMAGE, perPlane({7, -9}), false, 2);
         ImageRenderer r(im);
         r.setLayerMatrix({0.5f, 0.5f, 1.0f, 0.0f, 0.0f, 2.0f});
         r.composeBlock(0, 0, 1, 1, false, &v);
@@ -96,9 +87,7 @@ TEST(Compose, EveryTypeByHand) {
 
 TEST(Compose, LrgbColoursAtAndBelowTheirBiasesCountAsOne) {
     Image im; // colours at / below their biases: each colour share is 3 × l × 1 / 3 = l
-    makeImage(im, LRGB_IMAGE, 10, 10, [](int p, int, int) {
-        return p == 0 ? 1000 : p == 1 ? 10 : p == 2 ? 5 : -100;
-    });
+    makeImage(im, 10, 10, LRGB_IMAGE, perPlane({1000, 10, 5, -100}));
     ImageRenderer r(im);
     r.setLrgbBias(400, 10, 20, 30);
     Composed v;
@@ -108,9 +97,7 @@ TEST(Compose, LrgbColoursAtAndBelowTheirBiasesCountAsOne) {
         << "l = 1000 - 400 in every channel";
     // Just above the biases the colours take their own shares.
     Image im2;
-    makeImage(im2, LRGB_IMAGE, 10, 10, [](int p, int, int) {
-        return p == 0 ? 1000 : p == 1 ? 12 : p == 2 ? 21 : 31;
-    });
+    makeImage(im2, 10, 10, LRGB_IMAGE, perPlane({1000, 12, 21, 31}));
     ImageRenderer r2(im2);
     r2.setLrgbBias(400, 10, 20, 30);
     r2.composeBlock(0, 0, 1, 1, false, &v);
@@ -119,7 +106,7 @@ TEST(Compose, LrgbColoursAtAndBelowTheirBiasesCountAsOne) {
 
 TEST(Compose, CmyBlockAveragesPerPixelValuesAndOutsideMarker) {
     Image im;
-    makeImage(im, CMY_IMAGE, 10, 10,
+    makeImage(im, 10, 10, CMY_IMAGE,
               [](int p, int x, int y) { return (p + 1) * (x + 3 * y) - 7 * p; });
     ImageRenderer r(im);
     identity(r);
@@ -144,7 +131,7 @@ TEST(Compose, LargeBlocksOfLargeValuesDoNotOverflow) {
     // A 100 × 100 block of user-defined values 32767 × 100 sums to 3.3e10: 32-bit sums wrap.
     Image im;
     makeImage(
-        im, USERDEFINED_IMAGE, 100, 100, [](int, int x, int) { return x < 50 ? 32767 : 32000; },
+        im, 100, 100, USERDEFINED_IMAGE, [](int, int x, int) { return x < 50 ? 32767 : 32000; },
         false, 1);
     ImageRenderer r(im);
     r.setLayerMatrix({100.0f, -100.0f, 1e30f});
@@ -162,7 +149,7 @@ TEST(Overlay, OpaqueReplacesTransparentAddsLimited) {
     EXPECT_EQ(applyOverlay(makeRgb(0, 0, 0), static_cast<Sample>(2 * 32 + 3)), makeRgb(0, 16, 24));
     Image im;
     makeImage(
-        im, BW_IMAGE, 10, 10,
+        im, 10, 10, BW_IMAGE,
         [](int p, int x, int) { return p == 1 ? (x == 2 ? 0x8000 + 31 * 1024 : 0) : 77; }, true);
     ImageRenderer r(im);
     identity(r);
@@ -230,12 +217,13 @@ class RenderMatchesBlockRule : public ::testing::TestWithParam<std::uint16_t> {}
 TEST_P(RenderMatchesBlockRule, AllZoomsWithOverlay) {
     const std::uint16_t type = GetParam();
     Image im;
+    const PixelFn layers = noise(1, -300, 3000), marks = noise(2, 1, 0x7FFF);
     makeImage(
-        im, type, 37, 23,
+        im, 37, 23, type,
         [&](int p, int x, int y) {
             if (p == im.layerCount())
-                return (x * y) % 11 == 0 ? (x % 2 ? 0x8000 : 0) + noise(9, x, y, 1, 0x7FFF) : 0;
-            return noise(p, x, y, -300, 3000);
+                return (x * y) % 11 == 0 ? (x % 2 ? 0x8000 : 0) + marks(p, x, y) : 0;
+            return layers(p, x, y);
         },
         true, type == USERDEFINED_IMAGE ? 5 : 0);
     ImageRenderer r(im);
@@ -259,7 +247,7 @@ INSTANTIATE_TEST_SUITE_P(AllTypes, RenderMatchesBlockRule,
 
 TEST(Render, HalfPixelEdgeRuleAndBlockAveraging) {
     Image im;
-    makeImage(im, BW_IMAGE, 10, 10, [](int, int x, int y) { return x * 10 + y; });
+    makeImage(im, 10, 10, BW_IMAGE, Ramp{.dx = 10, .dy = 1});
     ImageRenderer r(im);
     Points b{0, 0, 0}, w{255, 255, 255};
     r.setPoints(&b, &w);
@@ -287,7 +275,7 @@ TEST(Render, HalfPixelEdgeRuleAndBlockAveraging) {
 
 TEST(Render, GreyModeMonochromeDeviceAndPreview) {
     Image grey;
-    makeImage(grey, BW_IMAGE, 10, 10, [](int, int x, int) { return x * 20; });
+    makeImage(grey, 10, 10, BW_IMAGE, Ramp{.dx = 20});
     ImageRenderer g(grey);
     identity(g);
     Picture p;
@@ -300,9 +288,7 @@ TEST(Render, GreyModeMonochromeDeviceAndPreview) {
     EXPECT_EQ(p.format(), PictureFormat::Rgb32) << "palettes need colour";
 
     Image rgb;
-    makeImage(rgb, RGB_IMAGE, 10, 10, [](int c, int, int) {
-        return c == 0 ? 200 : c == 1 ? 100 : 50;
-    });
+    makeImage(rgb, 10, 10, RGB_IMAGE, perPlane({200, 100, 50}));
     ImageRenderer r(rgb);
     identity(r);
     ASSERT_EQ(r.renderRect(0, 0, 10, 10, &p, {1, 0, true, true}), RENDER_OK);
@@ -326,7 +312,7 @@ TEST(Render, ResultCodes) {
     ImageRenderer rd(defined);
     EXPECT_EQ(rd.renderRect(0, 0, 5, 5, &p), RENDER_NO_SAMPLES);
     Image im;
-    makeImage(im, BW_IMAGE, 10, 10, [](int, int, int) { return 1; });
+    makeImage(im, 10, 10, BW_IMAGE, constant(1));
     ImageRenderer r(im);
     EXPECT_EQ(r.renderRect(0, 0, 5, 5, nullptr), RENDER_NO_PICTURE);
     EXPECT_EQ(r.renderRect(0, 0, 5, 5, &p, {0.0}), RENDER_BAD_ZOOM);
@@ -341,9 +327,7 @@ TEST(Render, ResultCodes) {
 
 TEST(Render, IdenticalForAnyThreadCount) {
     Image im;
-    makeImage(
-        im, LRGB_IMAGE, 301, 257, [](int p, int x, int y) { return noise(p, x, y, -1000, 20000); },
-        true);
+    makeImage(im, 301, 257, LRGB_IMAGE, noise(1, -1000, 20000), true);
     ImageRenderer r(im);
     r.setLrgbBias(100, 200, 50, 10);
     Points b{0, 100, 200}, w{15000, 16000, 14000};
@@ -370,8 +354,7 @@ TEST(Render, LargePicturesWrittenWithStreamingStoresMatchRowRenders) {
     // 4100 × 4100 RGB at zoom 1 is a 64 MiB picture, rendered with streaming stores; single
     // rows (small pictures) take the ordinary path and must agree.
     Image im;
-    makeImage(im, RGB_IMAGE, 4100, 4100,
-              [](int p, int x, int y) { return noise(p, x, y, -500, 9000); });
+    makeImage(im, 4100, 4100, RGB_IMAGE, noise(1, -500, 9000));
     ImageRenderer r(im);
     Points b{0, 100, -200}, w{8000, 7000, 9000};
     r.setPoints(&b, &w, 0.7f);
@@ -386,7 +369,7 @@ TEST(Render, LargePicturesWrittenWithStreamingStoresMatchRowRenders) {
 
 TEST(Thumbnail, KeepsAspectAndCachesUntilInvalidated) {
     Image im;
-    makeImage(im, BW_IMAGE, 200, 100, [](int, int x, int) { return x; });
+    makeImage(im, 200, 100, BW_IMAGE, Ramp{.dx = 1});
     ImageRenderer r(im);
     identity(r);
     Thumbnail t;
@@ -410,7 +393,7 @@ TEST(Thumbnail, KeepsAspectAndCachesUntilInvalidated) {
 
 TEST(Readout, ComposedValuesAndPaneTexts) {
     Image im;
-    makeImage(im, RGB_IMAGE, 10, 10, [](int p, int x, int y) { return p * 1000 + x - y; });
+    makeImage(im, 10, 10, RGB_IMAGE, Ramp{.dx = 1, .dy = -1, .dp = 1000});
     ImageRenderer r(im);
     PixelReadout p = readPixel(r, 4, 7);
     ASSERT_TRUE(p.inside);

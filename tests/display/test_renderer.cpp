@@ -4,16 +4,16 @@
 #include "core/memory.h"
 #include "display/renderer.h"
 #include "display/view_display.h"
-#include "display_test_support.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
 using namespace quillon;
-using quillon::testing::makeImage;
+using namespace quillon::testkit;
 
 TEST(RendererParams, SetPointsSeparatesEqualPointsAndClampsExponent) {
     Image im;
-    makeImage(im, RGB_IMAGE, 10, 10, [](int, int, int) { return 0; });
+    makeImage(im, 10, 10, RGB_IMAGE, constant(0));
     ImageRenderer r(im);
     Points b{5, 32767, -3}, w{5, 32767, 10};
     r.setPoints(&b, &w, 0.05f);
@@ -31,7 +31,7 @@ TEST(RendererParams, SetPointsSeparatesEqualPointsAndClampsExponent) {
 
 TEST(RendererParams, SwitchesWeightsAndPaletteOnlyForGrey) {
     Image rgb;
-    makeImage(rgb, RGB_IMAGE, 10, 10, [](int, int, int) { return 0; });
+    makeImage(rgb, 10, 10, RGB_IMAGE, constant(0));
     ImageRenderer r(rgb);
     r.setSwitches({.invert = true, .lutType = 2, .palette = 1});
     EXPECT_TRUE(r.params().invert);
@@ -48,7 +48,7 @@ TEST(RendererParams, SwitchesWeightsAndPaletteOnlyForGrey) {
 
 TEST(RendererParams, LrgbOffsetsFromBiasAndHistogramInvalidated) {
     Image im;
-    makeImage(im, LRGB_IMAGE, 10, 10, [](int, int, int) { return 50; });
+    makeImage(im, 10, 10, LRGB_IMAGE, constant(50));
     ImageRenderer r(im);
     im.histogram().valid = true;
     r.setLrgbBias(100, 10, 20, 0);
@@ -88,7 +88,7 @@ class BalanceToWeights : public ::testing::TestWithParam<BalanceCase> {};
 TEST_P(BalanceToWeights, Rewrites) {
     const BalanceCase& c = GetParam();
     Image im;
-    makeImage(im, RGB_IMAGE, 10, 10, [](int, int, int) { return 0; });
+    makeImage(im, 10, 10, RGB_IMAGE, constant(0));
     ImageRenderer r(im);
     r.setWeights(c.weight);
     Points w = c.white;
@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
 namespace {
 // A 100 × 100 grey image holding every value 0..9999 once (value = 100 y + x) plus `base`.
 void rampImage(Image& im, int base, std::uint16_t type = BW_IMAGE) {
-    makeImage(im, type, 100, 100, [base](int, int x, int y) { return base + 100 * y + x; });
+    makeImage(im, 100, 100, type, Ramp{.base = base, .dx = 1, .dy = 100});
 }
 } // namespace
 
@@ -145,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(AllPresets, AutoScalePresets,
 
 TEST(AutoScale, EightBitRuleOfTheInitialScaling) {
     Image im;
-    makeImage(im, RGB_IMAGE, 50, 40, [](int p, int x, int y) { return (x * 5 + y + p * 7) % 201; });
+    makeImage(im, 50, 40, RGB_IMAGE, [](int p, int x, int y) { return (x * 5 + y + p * 7) % 201; });
     ImageRenderer r(im);
     r.setWeights({1.0f, 1.25f, 1.0f});
     ASSERT_EQ(autoScale(r, 6), 0);
@@ -166,7 +166,7 @@ TEST(AutoScale, EightBitRuleOfTheInitialScaling) {
 TEST(AutoScale, SaturatedCountersDoNotSendTheWhitePointToTheBottom) {
     // 1000 × 1000 pixels of one value: the counter stops at 65535 while t3 = 80000.
     Image im;
-    makeImage(im, BW_IMAGE, 1000, 1000, [](int, int, int) { return 1234; });
+    makeImage(im, 1000, 1000, BW_IMAGE, constant(1234));
     ImageRenderer r(im);
     ASSERT_EQ(autoScale(r, 1), 0);
     EXPECT_EQ(r.params().blackPoint[0], 1234);
@@ -187,7 +187,7 @@ TEST(AutoScale, FailsWithoutHistogramMemory) {
 
 TEST(InitFromImage, EightBitGreyWithoutStoredPointsGets0To255) {
     Image im;
-    makeImage(im, BW_IMAGE, 64, 64, [](int, int x, int y) { return (x * 3 + y) % 256; });
+    makeImage(im, 64, 64, BW_IMAGE, [](int, int x, int y) { return (x * 3 + y) % 256; });
     ImageRenderer r(im);
     initFromImage(r);
     EXPECT_EQ(r.params().blackPoint, (Points{0, 0, 0}));
@@ -201,7 +201,7 @@ TEST(InitFromImage, EightBitGreyWithoutStoredPointsGets0To255) {
 
 TEST(InitFromImage, StoredRecordIsBalancedAndTablesCopied) {
     Image im;
-    makeImage(im, RGB_IMAGE, 10, 10, [](int, int, int) { return 0; });
+    makeImage(im, 10, 10, RGB_IMAGE, constant(0));
     StoredDisplayParams& s = im.storedDisplay();
     s.hasPoints = true;
     s.blackPoint = {0, 10, 20};
@@ -229,7 +229,7 @@ TEST(InitFromImage, StoredRecordIsBalancedAndTablesCopied) {
 
 TEST(InitFromImage, StoredRecordRoundTripsThroughARenderer) {
     Image a;
-    makeImage(a, LRGB_IMAGE, 10, 10, [](int p, int x, int) { return p * 10 + x; });
+    makeImage(a, 10, 10, LRGB_IMAGE, Ramp{.dx = 1, .dp = 10});
     ImageRenderer ra(a);
     ra.setWeights({1.0f, 1.5f, 2.0f});
     ra.setLrgbBias(5, 1, 2, 3);
@@ -237,7 +237,7 @@ TEST(InitFromImage, StoredRecordRoundTripsThroughARenderer) {
     ra.setPoints(&b, &w, 1.7f);
     ra.setSwitches({.invert = true, .lutType = 1});
     Image copy;
-    makeImage(copy, LRGB_IMAGE, 10, 10, [](int p, int x, int) { return p * 10 + x; });
+    makeImage(copy, 10, 10, LRGB_IMAGE, Ramp{.dx = 1, .dp = 10});
     ra.storeInto(copy.storedDisplay(), true);
     ImageRenderer rb(copy);
     initFromImage(rb);
@@ -253,8 +253,7 @@ TEST(InitFromImage, StoredRecordRoundTripsThroughARenderer) {
 
 TEST(InitFromImage, UserImageMatrixFromRecordOrDefault) {
     Image im;
-    makeImage(
-        im, USERDEFINED_IMAGE, 10, 10, [](int, int, int) { return 0; }, false, 2);
+    makeImage(im, 10, 10, USERDEFINED_IMAGE, constant(0), false, 2);
     ImageRenderer r(im);
     EXPECT_EQ(r.params().layerMatrix, std::vector<float>(6, 0.0f)) << "zero matrix at construction";
     im.storedDisplay().layerMatrix = {1, 2, 3}; // wrong size: default instead
@@ -286,7 +285,7 @@ TEST(CopyFromRenderer, CopiesParametersTablesRangeAndZoom) {
 
 TEST(RendererTables, AllocationFailureLeavesNoTables) {
     Image im;
-    makeImage(im, BW_IMAGE, 10, 10, [](int, int, int) { return 0; });
+    makeImage(im, 10, 10, BW_IMAGE, constant(0));
     memory::ScopedLimit limit(memory::inUse() + 1000);
     ImageRenderer r(im);
     EXPECT_FALSE(r.hasTables());

@@ -3,14 +3,14 @@
 #include "display/print_layout.h"
 #include "display/scaling.h"
 #include "display/zoom.h"
-#include "display_test_support.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 using namespace quillon;
-using quillon::testing::makeImage;
+using namespace quillon::testkit;
 
 TEST(Zoom, StepSequencesBothWays) {
     const double up[] = {1.0 / 12, 1.0 / 10, 1.0 / 8, 1.0 / 6, 1.0 / 5, 1.0 / 4,
@@ -191,7 +191,7 @@ TEST(PrintLayout, TileWalk) {
 
 TEST(PrintLayout, TilesAreWhiteOutsideTheImage) {
     Image im;
-    makeImage(im, BW_IMAGE, 10, 10, [](int, int, int) { return 0; });
+    makeImage(im, 10, 10, BW_IMAGE, constant(0));
     ImageRenderer r(im);
     Points b{0, 0, 0}, w{255, 255, 255};
     r.setPoints(&b, &w);
@@ -220,7 +220,7 @@ struct ScalingFixture : ::testing::Test {
     Image im;
     std::unique_ptr<ImageRenderer> r;
     void SetUp() override {
-        makeImage(im, RGB_IMAGE, 20, 20, [](int p, int x, int y) { return 100 * p + x + y; });
+        makeImage(im, 20, 20, RGB_IMAGE, Ramp{.dx = 1, .dy = 1, .dp = 100});
         r = std::make_unique<ImageRenderer>(im);
         Points b{0, 0, 0}, w{200, 200, 200};
         r->setPoints(&b, &w);

@@ -3,6 +3,7 @@
 
 #include "core/error.h"
 #include "core/image.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -54,32 +55,7 @@ inline void setLeF(Bytes& b, std::size_t at, float f) {
     setLe32(b, at, u);
 }
 
-// A fresh folder under the system temp folder, removed at the end of the test.
-class TempDir {
-public:
-    TempDir() {
-        auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("quillon-") + (info ? info->test_suite_name() : "t") + "-" +
-                           (info ? info->name() : "x");
-        for (auto& c : name)
-            if (c == '/') c = '_';
-        path_ = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    std::string write(const std::string& name, const Bytes& data) const {
-        std::string p = file(name);
-        std::ofstream f(p, std::ios::binary);
-        f.write(reinterpret_cast<const char*>(data.data()),
-                static_cast<std::streamsize>(data.size()));
-        return p;
-    }
-
-private:
-    std::filesystem::path path_;
-};
+using quillon::testkit::TempDir;
 
 inline Bytes readAll(const std::string& path) {
     std::ifstream f(path, std::ios::binary);

@@ -1,14 +1,11 @@
 // Helpers of the FITS tests: crafted headers, big-endian data, a temporary folder.
 #pragma once
 
-#include "core/image.h"
+#include "support/temp_dir.h"
+#include "support/test_images.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -72,44 +69,14 @@ struct Crafted {
     std::string bytes() const { return header() + data; }
 };
 
-class TempDir {
-public:
-    TempDir() {
-        std::string t = (std::filesystem::temp_directory_path() / "quillon-fits-XXXXXX").string();
-        std::vector<char> buf(t.begin(), t.end());
-        buf.push_back('\0');
-        path_ = ::mkdtemp(buf.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using quillon::testkit::TempDir;
 
 // Fills every plane with a pattern that differs per plane, row and column and uses the
 // whole signed range.
 inline void fillPattern(quillon::Image& img) {
-    for (int p = 0; p < img.planeCount(); ++p)
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x)
-                img.row(p, y)[x] = static_cast<quillon::Sample>(
-                    (x * 7919 + y * 104729 + p * 1299709) % 65536 - 32768);
+    quillon::testkit::fill(img, [](int p, int x, int y) {
+        return (x * 7919 + y * 104729 + p * 1299709) % 65536 - 32768;
+    });
 }
 
 } // namespace fitstest

@@ -1,7 +1,7 @@
 // The byte sources of the readers: positioned reads and the cursor, from a file and from memory.
 #include "core/error.h"
 #include "formats/byte_source.h"
-#include "formats/fits_test_util.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +14,9 @@ using namespace quillon;
 TEST(ByteSource, FileAndMemoryReadTheSameBytesAtAnyOffsetFromAnyThread) {
     std::string bytes(300000, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7919) >> 3);
-    fitstest::TempDir dir;
+    testkit::TempDir dir;
     const std::string path = dir.file("bytes.bin");
-    fitstest::writeBytes(path, bytes);
+    testkit::writeFile(path, bytes);
     FileSource file(path, "nicht zu öffnen");
     MemorySource memory(bytes.data(), bytes.size());
     EXPECT_TRUE(file.regularFile());
@@ -53,7 +53,7 @@ TEST(ByteSource, FileAndMemoryReadTheSameBytesAtAnyOffsetFromAnyThread) {
 }
 
 TEST(ByteSource, MissingFileAndDirectory) {
-    fitstest::TempDir dir;
+    testkit::TempDir dir;
     try {
         FileSource missing(dir.file("missing.bin"), "Datei nicht gefunden");
         FAIL();

@@ -3,6 +3,7 @@
 #include "formats/camera_raw.h"
 #include "formats/dng_file.h"
 #include "formats/open.h"
+#include "support/progress_recorder.h"
 
 using namespace quillon;
 using namespace qtest;
@@ -78,11 +79,7 @@ unsigned cornerMark(int x, int y) {
 
 TEST(CameraRaw, SyntheticDngDecodesWithVngBorderAndOrientation) {
     TempDir dir;
-    struct Rec : ProgressSink {
-        std::vector<std::string> titles;
-        void started(const std::string& t, const std::string&) override { titles.push_back(t); }
-        void update(const std::string&, int) override {}
-    } rec;
+    testkit::ProgressRecorder rec;
     Progress progress(&rec);
     Image upright;
     openImage(dir.write("upright.dng", makeDng(64, 48, 1, cornerMark)), upright, progress);

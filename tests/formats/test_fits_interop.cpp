@@ -69,8 +69,7 @@ const std::vector<Written> kTypes = {
 
 void writeTyped(const Written& w, const std::string& path) {
     Image img;
-    ASSERT_NE(img.Define(41, 29, w.type, w.overlay, w.userLayers), 0u);
-    ASSERT_EQ(img.AllocateSamples(), 0);
+    testkit::define(img, 41, 29, w.type, w.overlay, w.userLayers);
     fitstest::fillPattern(img);
     img.SetPixelSize(6.8f, 9.0f);
     ImageInfo* info = nullptr;
@@ -87,7 +86,7 @@ void writeTyped(const Written& w, const std::string& path) {
         img.setLayerName(0, "H-alpha");
     }
     writeFits(img, path, Progress::none(), &dp);
-    fitstest::writeBytes(path.substr(0, path.size() - 4) + ".raw", raw(img));
+    testkit::writeFile(path.substr(0, path.size() - 4) + ".raw", raw(img));
 }
 
 } // namespace
@@ -96,7 +95,7 @@ TEST(FitsInterop, AstropyFilesAreReadWithThePrescribedSamples) {
     TempDir dir;
     ToolRun w = run("/usr/bin/python3 " + kScript + " write " + dir.path().string());
     ASSERT_EQ(w.status, 0) << "astropy and numpy are required (python3-astropy):\n" << w.out;
-    std::istringstream manifest(fitstest::readBytes(dir.file("manifest.txt")));
+    std::istringstream manifest(testkit::readFile(dir.file("manifest.txt")));
     std::string name;
     int type, layers, overlay, width, height, cases = 0;
     while (manifest >> name >> type >> layers >> overlay >> width >> height) {
@@ -109,7 +108,7 @@ TEST(FitsInterop, AstropyFilesAreReadWithThePrescribedSamples) {
         EXPECT_EQ(img.hasOverlay(), overlay != 0);
         EXPECT_EQ(img.width(), width);
         EXPECT_EQ(img.height(), height);
-        std::string expect = fitstest::readBytes(dir.file(name + ".expect"));
+        std::string expect = testkit::readFile(dir.file(name + ".expect"));
         std::string got = raw(img);
         ASSERT_EQ(got.size(), expect.size());
         std::size_t diff = 0;
@@ -128,7 +127,7 @@ TEST(FitsInterop, QuillonFilesAreReadByAstropyWithTheSameSamplesAndAxes) {
         readFits(dir.file(w.name + ".fts"), img, Progress::none());
         list += w.name + " " + std::to_string(img.planeCount()) + " 29 41\n";
     }
-    fitstest::writeBytes(dir.file("quillon.txt"), list);
+    testkit::writeFile(dir.file("quillon.txt"), list);
     ToolRun c = run("/usr/bin/python3 " + kScript + " check " + dir.path().string());
     EXPECT_EQ(c.status, 0) << c.out;
     EXPECT_EQ(std::count(c.out.begin(), c.out.end(), '\n'), static_cast<long>(kTypes.size()))

@@ -7,6 +7,7 @@
 #include "formats/fits_format.h"
 #include "formats/fits_reader.h"
 #include "formats/open.h"
+#include "support/progress_recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,13 +18,6 @@ using namespace quillon;
 using fitstest::Crafted;
 
 namespace {
-
-struct Recorder : ProgressSink {
-    std::string title;
-    int last = -1;
-    void started(const std::string& t, const std::string&) override { title = t; }
-    void update(const std::string&, int pct) override { last = pct; }
-};
 
 void readBytes(const std::string& bytes, Image& img, Progress& progress = Progress::none()) {
     readFitsMemory(bytes.data(), bytes.size(), img, progress, "mem.fts");
@@ -591,14 +585,14 @@ TEST(FitsReader, ProgressAndFileAccess) {
     fitstest::TempDir dir;
     Crafted f = image16(3, 20, 30, 3);
     f.data.resize(f.data.size() + 100, '\0'); // trailing bytes are ignored
-    fitstest::writeBytes(dir.file("a.FIT"), f.bytes());
-    Recorder rec;
+    testkit::writeFile(dir.file("a.FIT"), f.bytes());
+    testkit::ProgressRecorder rec;
     Progress progress(&rec);
     Image img;
     openImage(dir.file("a.FIT") + "  ", img, progress);
-    EXPECT_EQ(rec.title, "FITS öffnen");
+    EXPECT_EQ(rec.title(), "FITS öffnen");
     EXPECT_EQ(progress.done(), 90);
-    EXPECT_EQ(rec.last, 100);
+    EXPECT_EQ(rec.lastPercent(), 100);
     EXPECT_EQ(textOf(img.info().sourcePath), dir.file("a.FIT"));
 
     Crafted s = Crafted::image(-32, 3, 20, 30, 2);

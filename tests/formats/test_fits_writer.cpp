@@ -6,6 +6,7 @@
 #include "formats/fits_format.h"
 #include "formats/fits_reader.h"
 #include "formats/fits_writer.h"
+#include "support/progress_recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +18,8 @@ using fitstest::TempDir;
 
 namespace {
 
-struct Recorder : ProgressSink {
-    std::string title;
-    bool cancel = false;
-    void started(const std::string& t, const std::string&) override { title = t; }
-    void update(const std::string&, int) override {}
-    bool cancelRequested() override { return cancel; }
-};
-
 void makeImage(Image& img, int w, int h, std::uint16_t type, bool overlay, int userLayers = 0) {
-    ASSERT_NE(img.Define(w, h, type, overlay, userLayers), 0u);
-    ASSERT_EQ(img.AllocateSamples(), 0);
+    testkit::define(img, w, h, type, overlay, userLayers);
     img.SetPixelSize(6.8f, 6.8f);
 }
 
@@ -193,7 +185,7 @@ TEST(FitsWriter, DataBigEndianAndPadded) {
     img.row(0, 0)[1] = 256;
     img.row(1, 9)[9] = -32768;
     writeFits(img, dir.file("a.fts"), Progress::none());
-    std::string bytes = fitstest::readBytes(dir.file("a.fts"));
+    std::string bytes = testkit::readFile(dir.file("a.fts"));
     const std::size_t h = 2880;
     ASSERT_EQ(bytes.size(), 2 * 2880u) << "400 data bytes padded to a block";
     EXPECT_EQ(bytes.substr(h, 4), std::string("\xFF\xFF\x01\x00", 4));
@@ -342,10 +334,10 @@ TEST(FitsWriter, ProgressTitleAndNoSamples) {
     TempDir dir;
     Image img;
     makeImage(img, 10, 30, RGB_IMAGE, true);
-    Recorder rec;
+    testkit::ProgressRecorder rec;
     Progress progress(&rec);
     writeFits(img, dir.file("p.fts"), progress);
-    EXPECT_EQ(rec.title, "FITS schreiben");
+    EXPECT_EQ(rec.title(), "FITS schreiben");
     EXPECT_EQ(progress.done(), 4 * 30);
 
     Image empty;
@@ -361,11 +353,11 @@ TEST(FitsWriter, ProgressTitleAndNoSamples) {
 TEST(FitsWriter, FailedSaveLeavesThePreviousFileIntact) {
     TempDir dir;
     const std::string target = dir.file("keep.fts");
-    fitstest::writeBytes(target, "previous contents");
+    testkit::writeFile(target, "previous contents");
     Image img;
     makeImage(img, 400, 400, RGB_IMAGE, false);
     auto expectIntact = [&](const char* what) {
-        EXPECT_EQ(fitstest::readBytes(target), "previous contents") << what;
+        EXPECT_EQ(testkit::readFile(target), "previous contents") << what;
         int files = 0;
         for (const auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++files;
         EXPECT_EQ(files, 1) << what << ": no temporary file left behind";
@@ -400,13 +392,13 @@ TEST(FitsWriter, FailedSaveLeavesThePreviousFileIntact) {
     expectFailure(target + "/x.fts", "folder is a file");
     expectIntact("bad folders");
     {
-        Recorder rec;
-        rec.cancel = true;
+        testkit::ProgressRecorder rec;
+        rec.cancelAfter = 0;
         Progress progress(&rec);
         EXPECT_THROW(writeFits(img, target, progress), Cancelled);
         expectIntact("cancelled");
     }
     writeFits(img, target, Progress::none());
     const std::size_t header = fitsHeader(img, displayFromStored(img)).size();
-    EXPECT_EQ(fitstest::readBytes(target).size(), header + 960000u + 1920u);
+    EXPECT_EQ(testkit::readFile(target).size(), header + 960000u + 1920u);
 }

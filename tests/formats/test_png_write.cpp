@@ -1,13 +1,13 @@
 // PNG writer: RGB and grey pictures decode to the same pixels; failures leave no file.
 #include "core/error.h"
 #include "formats/png_write.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 using namespace quillon;
 namespace fs = std::filesystem;
@@ -78,8 +78,8 @@ TEST(PngWrite, RgbAndGreyPicturesRoundTrip) {
 }
 
 TEST(PngWrite, WritesAtomicallyAndReportsFailures) {
-    fs::path dir = fs::temp_directory_path() / ("quillon_png_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    quillon::testkit::TempDir tmp;
+    const fs::path& dir = tmp.path();
     Picture p;
     p.resize(3, 3);
     for (int y = 0; y < 3; ++y)
@@ -94,5 +94,4 @@ TEST(PngWrite, WritesAtomicallyAndReportsFailures) {
     std::size_t entries = 0;
     for (auto& e : fs::directory_iterator(dir)) (void)e, ++entries;
     EXPECT_EQ(entries, 1u) << "no temporary files left behind";
-    fs::remove_all(dir);
 }

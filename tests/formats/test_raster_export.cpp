@@ -6,6 +6,7 @@
 #include "formats/codecs.h"
 #include "formats/open.h"
 #include "formats/raster_export.h"
+#include "support/test_images.h"
 
 #include <filesystem>
 
@@ -101,10 +102,8 @@ INSTANTIATE_TEST_SUITE_P(Encoders, ExportRoundTrip,
 namespace {
 // A 20 × 12 grey ramp 0 .. 950 (50 per column), optionally with an overlay.
 void ramp(Image& img, bool overlay) {
-    ASSERT_NE(img.Define(20, 12, BW_IMAGE, overlay), 0u);
-    ASSERT_EQ(img.AllocateSamples(), 0);
-    for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 20; ++x) img.row(0, y)[x] = static_cast<Sample>(50 * x);
+    testkit::define(img, 20, 12, BW_IMAGE, overlay);
+    testkit::fill(img, testkit::Ramp{.dx = 50}, 0);
     if (overlay) img.row(1, 0)[0] = 1;
 }
 

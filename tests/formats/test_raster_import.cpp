@@ -4,6 +4,7 @@
 #include "formats/open.h"
 #include "formats/raster_files.h"
 #include "formats/raster_import.h"
+#include "support/progress_recorder.h"
 
 using namespace quillon;
 using namespace qtest;
@@ -87,16 +88,12 @@ TEST(RasterImport, Bmp8BitGreyPaletteMetadataAndProgress) {
     palette(b, 256, true);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) put8(b, static_cast<unsigned>(10 * y + x)); // bottom row first
-    struct Rec : ProgressSink {
-        std::string title;
-        void started(const std::string& t, const std::string&) override { title = t; }
-        void update(const std::string&, int) override {}
-    } rec;
+    testkit::ProgressRecorder rec;
     Progress progress(&rec);
     Image img;
     std::string path = dir.write("grey.bmp", b);
     openImage(path, img, progress);
-    EXPECT_EQ(rec.title, "Bild öffnen");
+    EXPECT_EQ(rec.title(), "Bild öffnen");
     EXPECT_EQ(progress.done(), h);
     ASSERT_EQ(img.type(), BW_IMAGE);
     EXPECT_EQ(img.row(0, h - 1)[0], 0) << "bottom-up rows";

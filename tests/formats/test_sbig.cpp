@@ -2,6 +2,7 @@
 #include "formats/bytes.h"
 #include "formats/open.h"
 #include "formats/sbig.h"
+#include "support/progress_recorder.h"
 
 using namespace quillon;
 using namespace qtest;
@@ -272,18 +273,14 @@ TEST(Sbig, MissingFileAndDispatch) {
 }
 
 TEST(Sbig, ProgressTitleAndOneStepPerRow) {
-    struct Rec : ProgressSink {
-        std::string title;
-        void started(const std::string& t, const std::string&) override { title = t; }
-        void update(const std::string&, int) override {}
-    } rec;
+    testkit::ProgressRecorder rec;
     Progress progress(&rec);
     Bytes b = header(basicLines(10, 37, false));
     plainRows(b, 10, 37, [](int, int) { return 0u; });
     Image img;
     MemorySource src(b.data(), b.size());
     readSbig(src, false, img, progress);
-    EXPECT_EQ(rec.title, sbig::kProgressTitle);
+    EXPECT_EQ(rec.title(), sbig::kProgressTitle);
     EXPECT_EQ(progress.done(), 37);
 }
 

@@ -1,17 +1,23 @@
-// Shared pieces of the GUI tests: a recorder for message boxes and a started main window.
+// Shared pieces of the GUI tests: a recorder for message boxes, typing into number fields,
+// answering modal dialogs and a started main window.
 #pragma once
 
 #include "ui/quillon_app.h"
 #include "ui/document.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
+#include "ui/number_field.h"
 #include "ui/view.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTest>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace quillon::test {
@@ -28,6 +34,33 @@ struct MessageRecorder {
     }
     ~MessageRecorder() { ui::setMessageHandler({}); }
 };
+
+// Types text into a field as the user would and leaves it.
+inline bool typeInto(ui::NumberField* f, const QString& text) {
+    f->setText(text);
+    f->setModified(true);
+    return f->commit();
+}
+
+// Runs `fn` on the next modal dialog of type D as soon as it is shown. When none shows within
+// `timeoutMs`, the test fails and whatever modal dialog is open is rejected, so that the test
+// ends instead of hanging. The polling timer belongs to the application (nothing leaks when
+// the test ends early) and deletes itself once it is done.
+template <class D>
+void whenModal(std::function<void(D*)> fn, int timeoutMs = 5000) {
+    auto* timer = new QTimer(QCoreApplication::instance());
+    auto poll = [timer, fn = std::move(fn), deadline = QDeadlineTimer(timeoutMs)] {
+        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+        if (!d && !deadline.hasExpired()) return;
+        timer->stop();
+        timer->deleteLater();
+        if (d) return fn(d);
+        QTest::qFail("no modal dialog of the expected type appeared", __FILE__, __LINE__);
+        if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) open->reject();
+    };
+    QObject::connect(timer, &QTimer::timeout, timer, std::move(poll));
+    timer->start(10);
+}
 
 // An application with its main window shown.
 struct Shell {

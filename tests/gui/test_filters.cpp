@@ -2,6 +2,7 @@
 // scroll rules, recomputation on release, the commands' size limits and the whole command
 // from dialog to new document.
 #include "gui_test_support.h"
+#include "support/test_images.h"
 
 #include "filters/filter.h"
 #include "ui/filter_dialogs.h"
@@ -16,42 +17,15 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTableWidget>
-#include <QTimer>
 
 #include <functional>
 
 using namespace quillon;
 using namespace quillon::test;
+using namespace quillon::testkit;
 using quillon::ui::Cmd;
 
 namespace {
-
-bool typeInto(ui::NumberField* f, const QString& text) {
-    f->setText(text);
-    f->setModified(true);
-    return f->commit();
-}
-
-// Runs `fn` on the next modal dialog of type D as soon as it is shown (gives up after 2 s).
-template <class D>
-void whenModal(std::function<void(D*)> fn) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, fn, tries = 0]() mutable {
-        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
-        if (!d && ++tries < 200) return;
-        timer->stop();
-        timer->deleteLater();
-        if (d) fn(d);
-    });
-    timer->start();
-}
-
-void fill(Image& img, Sample value) {
-    for (int p = 0; p < img.layerCount(); ++p)
-        for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x) img.row(p, y)[x] = value;
-}
 
 // Screenshots for looking at the dialogs, when QUILLON_SHOT_DIR names a folder.
 void shot(QWidget* w, const char* name) {
@@ -179,9 +153,7 @@ void FiltersTest::previewZoomIsClampedAndStepsKeepTheCentre() {
 void FiltersTest::slidersAndScrollBoxRecomputeOnlyOnRelease() {
     Shell s;
     Image& img = s.newImage(800, 600)->image();
-    for (int p = 0; p < 3; ++p)
-        for (int y = 0; y < 600; ++y)
-            for (int x = 0; x < 800; ++x) img.row(p, y)[x] = static_cast<Sample>(x % 256);
+    fill(img, [](int, int x, int) { return x % 256; });
     ui::ConvolutionDialog dlg(ui::ConvolutionDialog::Kind::Lowpass, s.frame->activeView(),
                               s.app->settings(), s.app->layerSelection(), s.frame);
     dlg.show();
@@ -252,9 +224,7 @@ void FiltersTest::highpassCommandMakesSmallerDocumentWithSelectedLayers() {
     Shell s;
     ui::CWinQuillonDoc* src = s.newImage(40, 30);
     Image& img = src->image();
-    for (int p = 0; p < 3; ++p)
-        for (int y = 0; y < 30; ++y)
-            for (int x = 0; x < 40; ++x) img.row(p, y)[x] = static_cast<Sample>(100 * p + x + y);
+    fill(img, Ramp{.dx = 1, .dy = 1, .dp = 100});
     src->setModified(false);
     s.app->layerSelection().mask = 0b001; // only the red layer
     whenModal<ui::ConvolutionDialog>([](ui::ConvolutionDialog* d) {
@@ -311,7 +281,7 @@ void FiltersTest::zeroSumResultIsShownCentredOnZero() {
 void FiltersTest::thresholdNoiseFilterReportsReplacedPixels() {
     Shell s;
     ui::CWinQuillonDoc* src = s.newImage(20, 20, BW_IMAGE);
-    fill(src->image(), 1000);
+    fill(src->image(), constant(1000));
     src->image().row(0, 10)[10] = 30000;
     MessageRecorder msgs;
     whenModal<ui::NoiseFilterDialog>([](ui::NoiseFilterDialog* d) {
@@ -399,7 +369,7 @@ void FiltersTest::previewReopensWhereItWasAndStoresItsPosition() {
 void FiltersTest::layerMappingPreviewUsesTheGridMatrix() {
     Shell s;
     ui::CWinQuillonDoc* doc = s.newImage(300, 200, USERDEFINED_IMAGE);
-    fill(doc->image(), 200);
+    fill(doc->image(), constant(200));
     ui::CWinQuillonView* v = s.frame->activeView();
     ui::LayerMatrixDialog dlg(v, s.app->settings(), s.frame);
     dlg.show();

@@ -1,6 +1,7 @@
 // The image menu's geometry commands: the resize dialog's rules and confirmation, mirror and
 // rotation in place, running out of memory, crop enabling and its result.
 #include "gui_test_support.h"
+#include "support/test_images.h"
 
 #include "core/error.h"
 #include "core/memory.h"
@@ -12,7 +13,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 
 #include <utility>
 
@@ -38,10 +38,9 @@ static Sample pattern(int p, int x, int y) {
 
 static ui::CWinQuillonDoc* patternImage(Shell& s, int w, int h, bool overlay = false) {
     ui::CWinQuillonDoc* d = s.newImage(w, h, RGB_IMAGE, overlay);
-    for (int p = 0; d && p < d->image().planeCount(); ++p)
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) d->image().row(p, y)[x] = pattern(p, x, y);
-    if (d) d->setModified(false);
+    if (!d) return d;
+    testkit::fill(d->image(), pattern);
+    d->setModified(false);
     return d;
 }
 
@@ -55,8 +54,7 @@ static void type(ui::NumberField* f, const QString& text) {
 // Runs "Größe / Bining" typing `width` and pressing OK `okPresses` times.
 static void resizeThroughDialog(Shell& s, const QString& width, int okPresses,
                                 bool* stayedOpen = nullptr) {
-    QTimer::singleShot(0, [=] {
-        auto* d = qobject_cast<ui::ResizeDialog*>(QApplication::activeModalWidget());
+    whenModal<ui::ResizeDialog>([=](ui::ResizeDialog* d) {
         type(d->widthField(), width);
         for (int i = 0; i < okPresses; ++i) {
             d->okButton()->click();
@@ -196,10 +194,9 @@ void GeometryTest::inPlaceCommandsMovePixels() {
         default: return {W - 1 - x, H - 1 - y};
         }
     };
-    for (int p = 0; p < im.planeCount(); ++p) // overlay included
-        for (int y = 0; y < im.height(); ++y)
-            for (int x = 0; x < im.width(); ++x)
-                QCOMPARE(im.row(p, y)[x], pattern(p, from(x, y).x(), from(x, y).y()));
+    const std::string moved = testkit::mismatch( // overlay included
+        im, [&](int p, int x, int y) { return pattern(p, from(x, y).x(), from(x, y).y()); });
+    QVERIFY2(moved.empty(), moved.c_str());
     QVERIFY(d->isModified());
     QVERIFY(msgs.texts.isEmpty());
 }

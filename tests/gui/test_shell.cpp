@@ -1,6 +1,7 @@
 // The main window: settings at start and exit, menu enabling, the New and Open dialogs,
 // open dispatch, the save refusal, closing with the save question, the help wizard rules.
 #include "gui_test_support.h"
+#include "support/test_images.h"
 
 #include "app/qt_settings_store.h"
 #include "formats/fits_writer.h"
@@ -180,9 +181,7 @@ void ShellTest::newDialogShowsMemoryAndRaisesUserLayers() {
     // Through the application: the confirmed values become the document and the settings.
     MessageRecorder msgs;
     Shell s;
-    QTimer::singleShot(0, [] {
-        auto* d = qobject_cast<ui::NewImageDialog*>(QApplication::activeModalWidget());
-        QVERIFY(d);
+    whenModal<ui::NewImageDialog>([](ui::NewImageDialog* d) {
         d->typeList()->setCurrentIndex(4);
         d->layersField()->setValue(1);
         emit d->layersField()->editingFinished();
@@ -343,10 +342,7 @@ void ShellTest::saveAsFitsAndReopenRestoresTheView() {
     ui::CWinQuillonDoc* doc = s.newImage(80, 60);
     ImageHeader h;
     QCOMPARE(doc->image().BeginSampleWrite(h), 0);
-    for (int p = 0; p < 3; ++p)
-        for (int y = 0; y < 60; ++y)
-            for (int x = 0; x < 80; ++x)
-                doc->image().row(p, y)[x] = static_cast<Sample>(x * 10 + p);
+    testkit::fill(doc->image(), testkit::Ramp{.dx = 10, .dp = 1});
     doc->image().EndSampleWrite();
     ui::CWinQuillonView* v = doc->views().first();
     QVERIFY(v->pickWhitePoint({40, 10})); // white from the composed values 400, 401, 402

@@ -28,13 +28,6 @@ using quillon::ui::Tool;
 
 namespace {
 
-// Types text into a field as the user would and leaves it.
-bool typeInto(ui::NumberField* f, const QString& text) {
-    f->setText(text);
-    f->setModified(true);
-    return f->commit();
-}
-
 // Sets all three black and white points of the view and shows them in the tool windows.
 void setPoints(ui::CMainFrame* frame, int black, int white) {
     ImageRenderer& r = frame->activeView()->renderer();

@@ -2,7 +2,8 @@
 #include "core/error.h"
 #include "core/parallel.h"
 #include "ops/geometry.h"
-#include "ops/test_images.h"
+#include "support/progress_recorder.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -10,29 +11,22 @@
 #include <vector>
 
 using namespace quillon;
-using namespace quillon::testimg;
+using namespace quillon::testkit;
 
 namespace {
 int code(int p, int x, int y) {
     return p * 10000 + y * 100 + x;
 }
 
-struct TitleRecorder : ProgressSink {
-    std::vector<std::string> titles;
-    void started(const std::string& t, const std::string&) override { titles.push_back(t); }
-    void update(const std::string&, int) override {}
-};
 } // namespace
 
 TEST(Mirror, HorizontalSwapsRowsAndKeepsOddMiddleRow) {
     auto img = make(12, 11, RGB_IMAGE, true);
     fill(*img, code);
-    TitleRecorder rec;
+    testkit::ProgressRecorder rec;
     Progress progress(&rec);
     mirror(*img, true, progress);
-    for (int p = 0; p < 4; ++p)
-        for (int y = 0; y < 11; ++y)
-            for (int x = 0; x < 12; ++x) ASSERT_EQ(img->row(p, y)[x], code(p, x, 10 - y));
+    EXPECT_EQ(mismatch(*img, [](int p, int x, int y) { return code(p, x, 10 - y); }), "");
     EXPECT_EQ(img->row(0, 5)[3], code(0, 3, 5)) << "middle row unchanged";
     ASSERT_EQ(rec.titles.size(), 1u);
     EXPECT_EQ(rec.titles[0], "Horiz. Spiegeln");
@@ -42,9 +36,7 @@ TEST(Mirror, VerticalReversesEveryRowOfEveryPlane) {
     auto img = make(13, 10, BW_IMAGE, true);
     fill(*img, code);
     mirror(*img, false);
-    for (int p = 0; p < 2; ++p)
-        for (int y = 0; y < 10; ++y)
-            for (int x = 0; x < 13; ++x) ASSERT_EQ(img->row(p, y)[x], code(p, 12 - x, y));
+    EXPECT_EQ(mismatch(*img, [](int p, int x, int y) { return code(p, 12 - x, y); }), "");
 }
 
 TEST(Rotate, PlaneMappingOfThreeByFive) {
@@ -79,13 +71,11 @@ TEST_P(RotateImage, NinetyDegreesMovesEveryPlaneAndSwapsSizes) {
         ASSERT_EQ(img->height(), 130);
         EXPECT_FLOAT_EQ(img->pixelWidth(), 7.4f);
         EXPECT_FLOAT_EQ(img->pixelHeight(), 9.0f);
-        for (int p = 0; p < 4; ++p)
-            for (int y = 0; y < 75; ++y)
-                for (int x = 0; x < 130; ++x) {
-                    const Sample v =
-                        clockwise ? img->row(p, x)[75 - 1 - y] : img->row(p, 130 - 1 - x)[y];
-                    ASSERT_EQ(v, code130(p, x, y)) << p << " " << x << " " << y;
-                }
+        // New pixel (x, y) came from (y, 74 - x) turning clockwise, else from (129 - y, x).
+        const auto from = [&](int p, int x, int y) {
+            return clockwise ? code130(p, y, 74 - x) : code130(p, 129 - y, x);
+        };
+        EXPECT_EQ(mismatch(*img, from), "") << clockwise;
     }
 }
 INSTANTIATE_TEST_SUITE_P(Threads, RotateImage, ::testing::Values(1, 3));
@@ -94,8 +84,7 @@ TEST(Rotate, HalfTurnIsBothMirrors) {
     auto img = make(10, 12);
     fill(*img, code);
     ASSERT_NO_THROW(rotate(*img, Rotation::Half));
-    for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 10; ++x) ASSERT_EQ(img->row(0, y)[x], code(0, 9 - x, 11 - y));
+    EXPECT_EQ(mismatch(*img, [](int p, int x, int y) { return code(p, 9 - x, 11 - y); }), "");
 }
 
 TEST(Rotate, OutOfMemoryLeavesImageUnchangedAndReportsMessage) {
@@ -132,9 +121,7 @@ TEST(Crop, CopiesRegionOverlayAndPsf) {
     src->setPsfCount(4);
     auto dst = make(10, 12, RGB_IMAGE, true);
     crop(*dst, 7, 5, *src);
-    for (int p = 0; p < 4; ++p)
-        for (int y = 0; y < 12; ++y)
-            for (int x = 0; x < 10; ++x) ASSERT_EQ(dst->row(p, y)[x], code(p, x + 7, y + 5));
+    EXPECT_EQ(mismatch(*dst, [](int p, int x, int y) { return code(p, x + 7, y + 5); }), "");
     EXPECT_EQ(dst->psfCount(), 4);
     EXPECT_EQ(dst->psf()[1].values.size(), 9u);
     auto outside = make(10, 12, RGB_IMAGE, true);

@@ -2,12 +2,12 @@
 #include "core/error.h"
 #include "core/parallel.h"
 #include "ops/sampler.h"
-#include "ops/test_images.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
 using namespace quillon;
-using namespace quillon::testimg;
+using namespace quillon::testkit;
 
 TEST(Sampler, LagrangeWeightsHitTheNodes) {
     for (int node = 0; node < 4; ++node) {
@@ -34,7 +34,7 @@ TEST(Sampler, BlockMeanAndBorderRule) {
 
 TEST(Sampler, BlockMeanEqualsPlainFloatSum) {
     auto img = make(40, 40);
-    fillRandom(*img, 17);
+    fillNoise(*img, 17);
     for (auto [bw, bh] : {std::pair{16, 32}, std::pair{22, 23}, std::pair{30, 30}}) {
         float sum = 0.0f;
         for (int y = 3; y < 3 + bh; ++y)
@@ -69,7 +69,7 @@ TEST(Resample, ChoosesBinningAtTwoAndMore) {
 
 TEST(Resample, EnlargingKeepsTopLeftPixel) {
     auto src = make(10, 12);
-    fillRandom(*src, 5);
+    fillNoise(*src, 5);
     auto dst = make(25, 31);
     resample(*dst, *src);
     EXPECT_EQ(dst->row(0, 0)[0], src->row(0, 0)[0]);
@@ -118,7 +118,7 @@ TEST_P(ResampleMatchesSampler, OnRandomImages) {
     const int threads = std::get<1>(GetParam());
     ScopedThreadCount tc(threads);
     auto src = make(c.sw, c.sh, RGB_IMAGE);
-    fillRandom(*src, static_cast<unsigned>(c.sw * 31 + c.dw));
+    fillNoise(*src, static_cast<unsigned>(c.sw * 31 + c.dw));
     const float factors[3] = {0.5f, 1.7f, -1.0f};
     ResampleOptions o;
     o.scale = c.scale;
