@@ -18,7 +18,10 @@ void add(std::string& out, const char* fmt, ...) {
 }
 
 std::string quoted(std::string_view s) {
-    return "\"" + std::string(s) + "\"";
+    std::string q(1, '"');
+    q.append(s);
+    q += '"';
+    return q;
 }
 
 } // namespace
