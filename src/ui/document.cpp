@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace quillon::ui {
 
@@ -70,6 +71,16 @@ void CWinQuillonDoc::fixPathForSaving() {
         QString::fromStdString(documentPathForSaving(path_.toStdString(), title_.toStdString()));
 }
 
+namespace {
+// Whether a file can be written at this place: the folder takes a new file (the save goes
+// through a temporary file there) and an existing file is not write-protected.
+bool canWriteInto(const QFileInfo& target) {
+    if (target.exists() && !target.isWritable()) return false;
+    QTemporaryFile probe(target.absolutePath() + QStringLiteral("/.quillon-XXXXXX"));
+    return probe.open();
+}
+} // namespace
+
 bool CWinQuillonDoc::saveTo(const QString& path, QWidget* parent, JobRunner* jobs) {
     const std::string p = path.toStdString();
     if (!isFitsSaveName(p)) {
@@ -77,7 +88,7 @@ bool CWinQuillonDoc::saveTo(const QString& path, QWidget* parent, JobRunner* job
         return false;
     }
     QFileInfo fi(path);
-    if (fi.fileName().isEmpty() || !fi.absoluteDir().exists() || fi.isDir()) {
+    if (fi.fileName().isEmpty() || !fi.absoluteDir().exists() || fi.isDir() || !canWriteInto(fi)) {
         showMessage(parent, QString::fromUtf8(kInvalidFileName));
         return false;
     }

@@ -300,7 +300,6 @@ void CMainFrame::enterFullScreen(bool allMonitors) {
     fullScreenView_ = v;
     savedGeometry_ = saveGeometry();
     savedState_ = windowState();
-    menuBar()->hide();
     toolBar_->hide();
     statusBar()->hide();
     QRect target = allMonitors ? QGuiApplication::primaryScreen()->virtualGeometry()
@@ -324,7 +323,6 @@ void CMainFrame::leaveFullScreen() {
     setWindowState(savedState_);
     restoreGeometry(savedGeometry_);
     show();
-    menuBar()->show();
     toolBar_->show();
     statusBar()->show();
     if (fullScreenView_) fullScreenView_->leaveFullScreen();

@@ -3,26 +3,27 @@
 
 #include "core/image_type.h"
 #include "core/new_document.h"
+#include "ui/number_field.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 
 namespace quillon::ui {
 
 NewImageDialog::NewImageDialog(const NewImageChoice& init, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Neues Bilddokument erstellen:"));
     auto* grid = new QGridLayout(this);
+    // Out-of-range input gets the range prompt when the field is left or OK is pressed.
     auto spin = [this](int lo, int hi, int value) {
-        auto* s = new QSpinBox(this);
-        s->setRange(lo, hi);
+        auto* s = new NumberField(lo, hi, -1, this);
         s->setValue(std::clamp(value, lo, hi));
-        s->setKeyboardTracking(false); // recompute on leaving the field, not on each key
+        s->installEventFilter(this);
         return s;
     };
     width_ = spin(kMinImageSize, kMaxImageSize, init.width);
@@ -65,10 +66,12 @@ NewImageDialog::NewImageDialog(const NewImageChoice& init, QWidget* parent) : QD
 
     connect(type_, &QComboBox::currentIndexChanged, this, &NewImageDialog::recompute);
     connect(overlay_, &QCheckBox::toggled, this, &NewImageDialog::recompute);
-    for (QSpinBox* s : {width_, height_})
-        connect(s, &QSpinBox::editingFinished, this, &NewImageDialog::recompute);
-    connect(layers_, &QSpinBox::editingFinished, this, [this] {
-        if (type_->currentData().toInt() == USERDEFINED_IMAGE) userLayers_ = layers_->value();
+    // Recomputed when a field is left (NumberField commits then).
+    for (NumberField* s : {width_, height_})
+        connect(s, &QLineEdit::editingFinished, this, &NewImageDialog::recompute);
+    connect(layers_, &QLineEdit::editingFinished, this, [this] {
+        if (type_->currentData().toInt() == USERDEFINED_IMAGE)
+            userLayers_ = static_cast<int>(layers_->value());
         recompute();
     });
     connect(ok_, &QPushButton::clicked, this, &NewImageDialog::onOk);
@@ -81,13 +84,24 @@ void NewImageDialog::recompute() {
     const bool user = type == USERDEFINED_IMAGE;
     int layers = newImageLayerCount(type, userLayers_);
     if (user) userLayers_ = layers;
-    layers_->blockSignals(true);
     layers_->setValue(layers);
-    layers_->blockSignals(false);
     layers_->setEnabled(user);
-    pixels_->setText(QString::number(newImagePixelCount(width_->value(), height_->value())));
-    memory_->setText(QString::number(
-        newImageMemoryKb(width_->value(), height_->value(), layers, overlay_->isChecked())));
+    const int w = static_cast<int>(width_->value()), h = static_cast<int>(height_->value());
+    pixels_->setText(QString::number(newImagePixelCount(w, h)));
+    memory_->setText(QString::number(newImageMemoryKb(w, h, layers, overlay_->isChecked())));
+}
+
+bool NewImageDialog::eventFilter(QObject* watched, QEvent* e) {
+    // Enter in a field commits it and moves the focus to OK (the first step of OK).
+    if (e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+            (watched == width_ || watched == height_ || watched == layers_)) {
+            if (static_cast<NumberField*>(watched)->commit()) onOk();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, e);
 }
 
 void NewImageDialog::onOk() {
@@ -96,16 +110,18 @@ void NewImageDialog::onOk() {
         ok_->setFocus(Qt::OtherFocusReason);
         if (isActiveWindow()) return;
     }
+    for (NumberField* f : {width_, height_, layers_})
+        if (!f->validate()) return;
     recompute();
     accept();
 }
 
 NewImageChoice NewImageDialog::choice() const {
     NewImageChoice c;
-    c.width = width_->value();
-    c.height = height_->value();
+    c.width = static_cast<int>(width_->value());
+    c.height = static_cast<int>(height_->value());
     c.type = type_->currentData().toInt();
-    c.layers = layers_->value();
+    c.layers = static_cast<int>(layers_->value());
     c.overlay = overlay_->isChecked();
     return c;
 }

@@ -12,6 +12,8 @@ class QSpinBox;
 
 namespace quillon::ui {
 
+class NumberField;
+
 struct NewImageChoice {
     int width = 800;
     int height = 600;
@@ -28,10 +30,10 @@ public:
     // The confirmed values (valid after accept()).
     NewImageChoice choice() const;
 
-    QSpinBox* widthField() const { return width_; }
-    QSpinBox* heightField() const { return height_; }
+    NumberField* widthField() const { return width_; }
+    NumberField* heightField() const { return height_; }
     QComboBox* typeList() const { return type_; }
-    QSpinBox* layersField() const { return layers_; }
+    NumberField* layersField() const { return layers_; }
     QCheckBox* overlayBox() const { return overlay_; }
     QLabel* pixelLabel() const { return pixels_; }
     QLabel* memoryLabel() const { return memory_; }
@@ -40,13 +42,16 @@ public:
     // Recomputes the layer count, pixel count and memory display.
     void recompute();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
     void onOk();
 
-    QSpinBox* width_;
-    QSpinBox* height_;
+    NumberField* width_;
+    NumberField* height_;
     QComboBox* type_;
-    QSpinBox* layers_;
+    NumberField* layers_;
     QCheckBox* overlay_;
     QLabel* pixels_;
     QLabel* memory_;

@@ -96,7 +96,7 @@ ui::CWinQuillonDoc* CWinQuillonApp::newDocumentFromDialog() {
     settings_.newPictureSizeY = c.height;
     settings_.newPictureType = c.type;
     settings_.newPictureOverlay = c.overlay ? 1 : 0;
-    if (c.type == USERDEFINED_IMAGE) settings_.newPictureLayers = c.layers;
+    settings_.newPictureLayers = c.layers;
     newParams_.type = static_cast<std::uint16_t>(c.type);
     newParams_.width = c.width;
     newParams_.height = c.height;

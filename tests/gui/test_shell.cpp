@@ -9,6 +9,7 @@
 #include "ui/help_viewer.h"
 #include "ui/help_wizard.h"
 #include "ui/new_image_dialog.h"
+#include "ui/number_field.h"
 #include "ui/open_dialog.h"
 
 #include <QCheckBox>
@@ -165,18 +166,28 @@ void ShellTest::newDialogShowsMemoryAndRaisesUserLayers() {
     dlg.overlayBox()->setChecked(true);
     QCOMPARE(dlg.memoryLabel()->text(), QStringLiteral("3750"));
     QVERIFY(!dlg.layersField()->isEnabled());
-    QCOMPARE(dlg.layersField()->value(), 3);
+    QCOMPARE(dlg.layersField()->value(), 3.0);
 
     dlg.typeList()->setCurrentIndex(0); // Graubild
-    QCOMPARE(dlg.layersField()->value(), 1);
+    QCOMPARE(dlg.layersField()->value(), 1.0);
     QCOMPARE(dlg.memoryLabel()->text(), QString::number(800 * 600 * 2 * 2 / 1024));
 
     dlg.typeList()->setCurrentIndex(4); // Benutzer
     QVERIFY(dlg.layersField()->isEnabled());
     dlg.layersField()->setValue(1);
     emit dlg.layersField()->editingFinished();
-    QCOMPARE(dlg.layersField()->value(), 2);
+    QCOMPARE(dlg.layersField()->value(), 2.0);
     QCOMPARE(dlg.memoryLabel()->text(), QString::number(800 * 600 * 3 * 2 / 1024));
+    {
+        // A size outside 10 … 14000 gets the range prompt instead of a silent clamp.
+        MessageRecorder prompts;
+        dlg.widthField()->setText(QStringLiteral("20000"));
+        dlg.widthField()->setModified(true);
+        QVERIFY(!dlg.widthField()->commit());
+        QCOMPARE(prompts.texts, QStringList{QStringLiteral(
+                                    "Geben Sie bitte eine ganze Zahl zwischen 10 und 14000 ein.")});
+        dlg.widthField()->setValue(800);
+    }
 
     // Through the application: the confirmed values become the document and the settings.
     MessageRecorder msgs;
@@ -333,6 +344,11 @@ void ShellTest::saveRefusesNonFitsNames() {
         QVERIFY(!doc->saveTo(dir.filePath(QString::fromLatin1(bad)), nullptr, nullptr));
         QCOMPARE(msgs.texts, QStringList{QString::fromUtf8(ui::kSaveNotFits)});
     }
+    // A folder that takes no new file (even for root: /proc) gives the file-name message.
+    msgs.texts.clear();
+    QVERIFY(!doc->saveTo(QStringLiteral("/proc/m51.fts"), nullptr, nullptr));
+    QCOMPARE(msgs.texts, QStringList{QString::fromUtf8(ui::kInvalidFileName)});
+    QVERIFY(doc->isModified());
 }
 
 void ShellTest::saveAsFitsAndReopenRestoresTheView() {
