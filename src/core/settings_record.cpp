@@ -39,43 +39,28 @@ WindowPoint unpackPoint(int packed) {
 
 WindowPoint standardPosition(WindowSlot slot, int w) {
     switch (slot) {
-    case WindowSlot::ZoomNavigator:
-        return {w - 232, 95};
-    case WindowSlot::Scaling:
-        return {w - 232, 73};
-    case WindowSlot::Histogram:
-        return {1, 300};
-    case WindowSlot::Photometry:
-        return {1, 95};
-    case WindowSlot::ImageInfo:
-        return {1, 73};
-    case WindowSlot::MiniWebBrowser:
-        return {w - 232, 117};
-    case WindowSlot::Preview:
-        return {w - 456, 73};
-    case WindowSlot::SetReference:
-        return {w - 367, 73};
+    case WindowSlot::ZoomNavigator: return {w - 232, 95};
+    case WindowSlot::Scaling: return {w - 232, 73};
+    case WindowSlot::Histogram: return {1, 300};
+    case WindowSlot::Photometry: return {1, 95};
+    case WindowSlot::ImageInfo: return {1, 73};
+    case WindowSlot::MiniWebBrowser: return {w - 232, 117};
+    case WindowSlot::Preview: return {w - 456, 73};
+    case WindowSlot::SetReference: return {w - 367, 73};
     }
     return {0, 0};
 }
 
 unsigned toolBitOf(WindowSlot slot) {
     switch (slot) {
-    case WindowSlot::ZoomNavigator:
-        return kToolZoomNavigator;
-    case WindowSlot::Scaling:
-        return kToolScaling;
-    case WindowSlot::Histogram:
-        return kToolHistogram;
-    case WindowSlot::Photometry:
-        return kToolPhotometry;
-    case WindowSlot::ImageInfo:
-        return kToolImageInfo;
-    case WindowSlot::MiniWebBrowser:
-        return kToolHelpWizard;
+    case WindowSlot::ZoomNavigator: return kToolZoomNavigator;
+    case WindowSlot::Scaling: return kToolScaling;
+    case WindowSlot::Histogram: return kToolHistogram;
+    case WindowSlot::Photometry: return kToolPhotometry;
+    case WindowSlot::ImageInfo: return kToolImageInfo;
+    case WindowSlot::MiniWebBrowser: return kToolHelpWizard;
     case WindowSlot::SetReference:
-    case WindowSlot::Preview:
-        return 0;
+    case WindowSlot::Preview: return 0;
     }
     return 0;
 }
@@ -156,6 +141,7 @@ void forEachKey(SettingsRecord& r, V&& v) {
     v.stringKey("m_Reg_DarkFlat_strDarkFile", r.darkFlatDarkFile);
     v.stringKey("m_Reg_DarkFlat_strFlatFile", r.darkFlatFlatFile);
     v.intKey("m_Reg_Tools_bIn_bPh_bHi_bSk_bZN", r.toolBits, 0);
+    v.intKey("m_Reg_Toolbar_bHiddenGroups", r.toolbarHiddenGroups, 0);
     v.intKey("m_Reg_LucyRichardson_Iterations", r.lucyIterations, 1);
     v.intKey("m_Reg_LucyRichardson_PSFx", r.lucyPsfX, 7);
     v.intKey("m_Reg_LucyRichardson_PSFy", r.lucyPsfY, 7);

@@ -125,6 +125,7 @@ struct SettingsRecord {
     std::string darkFlatDarkFile;
     std::string darkFlatFlatFile;
     int toolBits = 0;
+    int toolbarHiddenGroups = 0; // bit g hides button group g of the toolbar
     int lucyIterations = 1;
     int lucyPsfX = 7;
     int lucyPsfY = 7;

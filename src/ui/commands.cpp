@@ -20,7 +20,7 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {"Seiten&ansicht", "", "Seitenansicht", "SA", false},
     {"&Drucken...\tStrg+P", "Ctrl+P", "Aktives Bild drucken", "D", false},
     {"Drucker &einrichten...", "", "Drucker auswählen und einrichten", "", false},
-    {"&Toolbar...", "", "Symbolleiste anpassen", "", false},
+    {"&Toolbar...", "", "Symbolleiste anpassen", "", true},
     {"&Speicher...", "", "Speicherausnutzung", "", false},
     {"Fenster Anordnen", "", "Werkzeugfenster zurücksetzen und anzeigen", "", true},
     {"Letzte Datei", "", "Zuletzt geöffnete Datei", "", false},

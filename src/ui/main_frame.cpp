@@ -32,6 +32,10 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWidgetAction>
+
+#include <iterator>
+#include <vector>
 
 namespace quillon::ui {
 
@@ -265,20 +269,39 @@ void CMainFrame::setMenuBarFull(bool full) {
     for (QMenu* m : full ? fullMenus_ : smallMenus_) menuBar()->addMenu(m);
 }
 
+namespace {
+// The toolbar's button groups in order; the zoom box ends the zoom group.
+struct ToolBarGroup {
+    const char* name;
+    std::vector<Cmd> commands;
+};
+const ToolBarGroup kToolBarGroups[] = {
+    {"Datei", {Cmd::FileNew, Cmd::FileOpen, Cmd::FileSave}},
+    {"Drucken", {Cmd::Print, Cmd::PrintPreview}},
+    {"Bearbeiten", {Cmd::EditCopy, Cmd::EditCopyAll, Cmd::EditUndo}},
+    {"Zoom", {Cmd::ZoomIn, Cmd::ZoomOut, Cmd::ZoomOptimal, Cmd::Zoom100, Cmd::FullScreenMain}},
+    {"Werkzeuge und Bild",
+     {Cmd::ToolNavigator, Cmd::ToolScaling, Cmd::ToolHistogram, Cmd::ToolPhotometry, Cmd::ImageInfo,
+      Cmd::HideTools, Cmd::RotateRight, Cmd::RotateLeft, Cmd::MirrorVertical, Cmd::MirrorHorizontal,
+      Cmd::Resize, Cmd::Crop, Cmd::RepairRow, Cmd::RepairColumn}},
+    {"Komposit", {Cmd::CompositeGrey, Cmd::CompositeRgb, Cmd::CompositeLrgb, Cmd::CompositeCmy}},
+    {"Filter", {Cmd::UnsharpMask, Cmd::Highpass, Cmd::Lowpass, Cmd::NoiseFilter}},
+    {"Hilfe", {Cmd::HelpWizard, Cmd::HelpTopics, Cmd::ContextHelp, Cmd::About}},
+};
+constexpr int kZoomGroup = 3;
+} // namespace
+
+QStringList CMainFrame::toolBarGroupNames() {
+    QStringList names;
+    for (const ToolBarGroup& g : kToolBarGroups) names << QString::fromUtf8(g.name);
+    return names;
+}
+
 void CMainFrame::createToolBar() {
     toolBar_ = addToolBar(QStringLiteral("Symbolleiste"));
     toolBar_->setObjectName(QStringLiteral("Symbolleiste"));
     toolBar_->setIconSize(QSize(20, 20));
-    auto add = [this](std::initializer_list<Cmd> cmds) {
-        for (Cmd c : cmds) toolBar_->addAction(action(c));
-        toolBar_->addSeparator();
-    };
-    add({Cmd::FileNew, Cmd::FileOpen, Cmd::FileSave});
-    add({Cmd::Print, Cmd::PrintPreview});
-    add({Cmd::EditCopy, Cmd::EditCopyAll, Cmd::EditUndo});
-    for (Cmd c : {Cmd::ZoomIn, Cmd::ZoomOut, Cmd::ZoomOptimal, Cmd::Zoom100, Cmd::FullScreenMain})
-        toolBar_->addAction(action(c));
-    zoomBox_ = new QComboBox(toolBar_);
+    zoomBox_ = new QComboBox(this);
     zoomBox_->setObjectName(QStringLiteral("zoomBox"));
     zoomBox_->setEditable(true);
     zoomBox_->setInsertPolicy(QComboBox::NoInsert);
@@ -288,21 +311,30 @@ void CMainFrame::createToolBar() {
     zoomBox_->setCurrentIndex(5);
     zoomBox_->setMinimumContentsLength(7);
     zoomBox_->setEnabled(false);
-    toolBar_->addWidget(zoomBox_);
     zoomBox_->setCompleter(nullptr); // typed text is applied as typed
     // Return is seen by the box (real key presses) or by its line edit (sent to it directly).
     zoomBox_->installEventFilter(this);
     zoomBox_->lineEdit()->installEventFilter(this);
     connect(zoomBox_, &QComboBox::activated, this,
             [this](int index) { applyZoomBox(zoomBox_->itemText(index)); });
-    toolBar_->addSeparator();
-    add({Cmd::ToolNavigator, Cmd::ToolScaling, Cmd::ToolHistogram, Cmd::ToolPhotometry,
-         Cmd::ImageInfo, Cmd::HideTools, Cmd::RotateRight, Cmd::RotateLeft, Cmd::MirrorVertical,
-         Cmd::MirrorHorizontal, Cmd::Resize, Cmd::Crop, Cmd::RepairRow, Cmd::RepairColumn});
-    add({Cmd::CompositeGrey, Cmd::CompositeRgb, Cmd::CompositeLrgb, Cmd::CompositeCmy});
-    add({Cmd::UnsharpMask, Cmd::Highpass, Cmd::Lowpass, Cmd::NoiseFilter});
-    for (Cmd c : {Cmd::HelpWizard, Cmd::HelpTopics, Cmd::ContextHelp, Cmd::About})
-        toolBar_->addAction(action(c));
+    // The toolbar shows the box through an action of our own, so that leaving the zoom group
+    // out does not delete the box.
+    auto* boxAction = new QWidgetAction(this);
+    boxAction->setDefaultWidget(zoomBox_);
+    zoomBoxAction_ = boxAction;
+    showToolBarGroups(static_cast<unsigned>(app_.settings().toolbarHiddenGroups));
+}
+
+void CMainFrame::showToolBarGroups(unsigned hidden) {
+    toolBar_->clear();
+    bool first = true;
+    for (int g = 0; g < static_cast<int>(std::size(kToolBarGroups)); ++g) {
+        if (hidden & (1u << g)) continue;
+        if (!first) toolBar_->addSeparator();
+        first = false;
+        for (Cmd c : kToolBarGroups[g].commands) toolBar_->addAction(action(c));
+        if (g == kZoomGroup) toolBar_->addAction(zoomBoxAction_);
+    }
 }
 
 void CMainFrame::createStatusBar() {

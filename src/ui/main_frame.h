@@ -84,6 +84,9 @@ public:
     void hideTools();
     bool toolsHidden() const { return toolsHidden_; }
     ToolWindows* toolWindows() const { return tools_; }
+    // The toolbar's button groups, as "&Toolbar..." lists them; bit g of `hidden` hides group g.
+    static QStringList toolBarGroupNames();
+    void showToolBarGroups(unsigned hidden);
     void showHelpTopic(int topic);
     bool inContextHelpMode() const { return contextHelp_; }
 
@@ -161,6 +164,7 @@ private:
     QToolButton* cancelButton_ = nullptr;
     JobRunner* jobs_ = nullptr;
     QToolBar* toolBar_ = nullptr;
+    QAction* zoomBoxAction_ = nullptr;
     std::array<bool, 6> toolShown_{};
     HelpWizard* wizard_ = nullptr;
     ToolWindows* tools_ = nullptr;

@@ -13,6 +13,7 @@
 #include "ui/open_dialog.h"
 #include "ui/quillon_app.h"
 #include "ui/tool_window.h"
+#include "ui/toolbar_dialog.h"
 #include "ui/view.h"
 
 #include <QAction>
@@ -61,6 +62,13 @@ void CMainFrame::connectCommands() {
     on(Cmd::FileExport, [this] { exportActive(); });
     on(Cmd::Exit, [this] { close(); });
     on(Cmd::ArrangeToolWindows, [this] { arrangeToolWindows(); });
+    on(Cmd::SettingsToolbar, [this] {
+        int& hidden = app_.settings().toolbarHiddenGroups;
+        ToolbarDialog dlg(toolBarGroupNames(), static_cast<unsigned>(hidden), this);
+        if (dlg.exec() != QDialog::Accepted) return;
+        hidden = static_cast<int>(dlg.hiddenGroups());
+        showToolBarGroups(dlg.hiddenGroups());
+    });
 
     on(Cmd::NewView, [this] {
         if (CWinQuillonView* v = activeView()) createView(v->document(), v);

@@ -11,6 +11,7 @@
 #include "ui/new_image_dialog.h"
 #include "ui/number_field.h"
 #include "ui/open_dialog.h"
+#include "ui/toolbar_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -51,6 +52,7 @@ private slots:
     void helpWizardNavigationRules();
     void helpTopicsOpenTheirPages();
     void contextHelpOpensTheTopicOfTheClickedCommand();
+    void toolbarGroupsCanBeHiddenAndStayHidden();
     void arrangeToolWindowsResetsEveryPosition();
     void progressFromWorkerThreadsLeavesTheWidgetsToTheInterfaceThread();
 };
@@ -542,6 +544,34 @@ void ShellTest::contextHelpOpensTheTopicOfTheClickedCommand() {
              QUrl(QStringLiteral("qrc:/help/datei.html")));
     // No dialog opened: the click only asked for help.
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+void ShellTest::toolbarGroupsCanBeHiddenAndStayHidden() {
+    auto shows = [](Shell& s, Cmd c) {
+        auto* bar = s.frame->findChild<QToolBar*>(QStringLiteral("Symbolleiste"));
+        return bar->actions().contains(s.frame->action(c));
+    };
+    Shell s;
+    QVERIFY(shows(s, Cmd::CompositeGrey) && shows(s, Cmd::ZoomIn));
+    whenModal<ui::ToolbarDialog>([](ui::ToolbarDialog* d) {
+        QCOMPARE(d->groupBox(5)->text(), QStringLiteral("Komposit"));
+        d->groupBox(5)->setChecked(false);
+        d->groupBox(3)->setChecked(false); // the zoom group with its box
+        d->okButton()->click();
+    });
+    s.frame->action(Cmd::SettingsToolbar)->trigger();
+    QVERIFY(!shows(s, Cmd::CompositeGrey) && !shows(s, Cmd::ZoomIn));
+    QVERIFY(shows(s, Cmd::UnsharpMask));
+    QCOMPARE(s.app->settings().toolbarHiddenGroups, (1 << 5) | (1 << 3));
+    QVERIFY(s.frame->zoomBox()); // the box survives being left out
+    // The next start shows the toolbar as it was left.
+    Shell next;
+    next.app->settings().toolbarHiddenGroups = s.app->settings().toolbarHiddenGroups;
+    next.frame->showToolBarGroups(static_cast<unsigned>(next.app->settings().toolbarHiddenGroups));
+    QVERIFY(!shows(next, Cmd::CompositeGrey));
+    // Every group unchecked leaves OK disabled: the toolbar never vanishes by accident.
+    ui::ToolbarDialog all(ui::CMainFrame::toolBarGroupNames(), 0xFF);
+    QVERIFY(!all.okButton()->isEnabled());
 }
 
 void ShellTest::arrangeToolWindowsResetsEveryPosition() {
