@@ -1,7 +1,8 @@
-// libFuzzer target: the camera RAW adapter (LibRaw on a memory block) and the image it builds.
+// libFuzzer target: the reader of unlisted endings on a memory block: the camera RAW adapter
+// (LibRaw) and the image it builds, and the raster import of what LibRaw refuses.
 #include "core/error.h"
 #include "core/memory.h"
-#include "formats/camera_raw.h"
+#include "formats/open.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)budget;
     quillon::Image image;
     try {
-        quillon::readCameraRawMemory(data, size, image, quillon::Progress::none());
+        quillon::readCameraRawOrRasterMemory(data, size, image, quillon::Progress::none());
     } catch (const quillon::Error&) {
     }
     return 0;

@@ -83,7 +83,7 @@ void readWith(Open&& open, std::uint64_t sourceSize, Image& image, Progress& pro
         RawDecoder dec;
         if (!dec.raw) throw std::bad_alloc();
         configure(*dec.raw);
-        if (open(*dec.raw) != LIBRAW_SUCCESS) decoderFailed();
+        if (open(*dec.raw) != LIBRAW_SUCCESS) throw NotACameraFile();
         progress.step();
         decode(dec, sourceSize, image, progress);
         progress.end();
@@ -123,7 +123,7 @@ void importRawRgb(const std::uint16_t* rgb, int width, int height, int border, f
 
 void readCameraRaw(const std::string& path, Image& image, Progress& progress) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) throw Error(cameraRaw::kReadFailed);
+    if (!f) throw NotACameraFile();
     std::uint64_t size = 0;
     if (std::fseek(f, 0, SEEK_END) == 0) {
         long end = std::ftell(f);

@@ -2,6 +2,7 @@
 // memory, the demosaicing border removed and the halving rule applied.
 #pragma once
 
+#include "core/error.h"
 #include "core/image.h"
 #include "core/progress.h"
 
@@ -18,7 +19,15 @@ inline constexpr const char* kConvert = "Umwandlung in RGB";
 inline constexpr const char* kBuild = "Erzeuge Quillon-Dokument";
 } // namespace cameraRaw
 
-// The registered reader for every ending not otherwise known.
+// The failure of a file LibRaw does not take for a camera file at all (it cannot open it or
+// recognises no camera), as opposed to a camera file it cannot decode. Same message; the open
+// step may then try the file as a raster picture.
+class NotACameraFile : public Error {
+public:
+    NotACameraFile() : Error(cameraRaw::kReadFailed) {}
+};
+
+// The camera RAW import of a file (throws Error; NotACameraFile when LibRaw refuses the file).
 void readCameraRaw(const std::string& path, Image& image, Progress& progress);
 // The same from a memory block (fuzzing, tests).
 void readCameraRawMemory(const std::uint8_t* data, std::size_t size, Image& image,

@@ -33,8 +33,16 @@ enum class RasterFormat {
 RasterFormat detectRasterFormat(const std::string& name, const std::uint8_t* data,
                                 std::size_t size);
 
+// The format a file's first bytes show (detectRasterFormat without a name); Unknown also when
+// the file cannot be read.
+RasterFormat detectRasterFileContent(const std::string& path);
+
+// Whether the file's name takes part in the recognition (the metafile test) or only its bytes.
+enum class Recognition { NameAndContent, ContentOnly };
+
 // Reads a file (message "Opening %s failed" when impossible), recognises and decodes it.
-void decodeFile(const std::string& path, Bitmap& out);
+void decodeFile(const std::string& path, Bitmap& out,
+                Recognition how = Recognition::NameAndContent);
 // The same for a memory block; `name` only serves the metafile test.
 void decodeMemory(const std::uint8_t* data, std::size_t size, Bitmap& out,
                   const std::string& name = {});

@@ -1,9 +1,11 @@
-// Open dispatch by file extension, and the table of built-in readers.
+// Open dispatch by file extension, the table of built-in readers, and the raster fallback of
+// the camera RAW import.
 #include "formats/open.h"
 #include "formats/reader_util.h"
 
 #include "core/error.h"
 #include "formats/camera_raw.h"
+#include "formats/codecs.h"
 #include "formats/fits_reader.h"
 #include "formats/oes_ast.h"
 #include "formats/raster_import.h"
@@ -38,15 +40,18 @@ constexpr OpenFileType kOpenFileTypes[] = {
     {"RAW file z.B. .crw ...", FileKind::CameraRaw, ""},
     {"SBIG-Astro file", FileKind::Sbig, ".st4 .st5 .st6 .st7 .st8 .st9 .st2k .stx"},
     {"BMP file", FileKind::Raster, ".bmp .dib .rle"},
-    {"JPEG file", FileKind::Raster, ".jpg .jpeg .jif"},
+    {"JPEG file", FileKind::Raster, ".jpg .jpeg .jif .jpe .jfif"},
     {"PNG file", FileKind::Raster, ".png"},
-    {"PICT file", FileKind::Raster, ".pct"},
-    {"TIFF file", FileKind::Raster, ".tif .eps"},
+    {"PICT file", FileKind::Raster, ".pct .pict"},
+    {"TIFF file", FileKind::Raster, ".tif .tiff .eps"},
     {"TARGA file", FileKind::Raster, ".tga"},
     {"Windows Metafile", FileKind::Raster, ".wmf"},
-    {"Windows Enhanced Metafile", FileKind::Raster, ".emf"},
+    // No renderer for enhanced metafiles: the raster import refuses them with a clear text.
+    {"Windows Enhanced Metafile", FileKind::Raster, ".emf", false},
     {"PCX file", FileKind::Raster, ".pcx"},
     {"Portable Greymap File", FileKind::Raster, ".pgm"},
+    // No GIF decoder: the raster import answers "Library not compiled for this file type.".
+    {"GIF file", FileKind::Raster, ".gif", false},
 };
 
 // Calls fn(ending) for each blank-separated ending of an entry.
@@ -84,6 +89,16 @@ std::string openFilterPatterns(const OpenFileType& type) {
     return out.empty() ? std::string("*.*") : out;
 }
 
+std::string allSupportedPatterns() {
+    std::string out;
+    for (const OpenFileType& type : kOpenFileTypes) {
+        if (!type.decodable) continue;
+        if (!out.empty()) out += ' ';
+        out += openFilterPatterns(type);
+    }
+    return out;
+}
+
 FileKind fileKindForPath(std::string_view path) {
     const std::string p = trimTrailingBlanks(path);
     for (const OpenFileType& type : kOpenFileTypes) {
@@ -111,9 +126,36 @@ ReaderFn readerFor(FileKind kind) {
     case FileKind::OesAst: return readOesAst;
     case FileKind::Sbig: return readSbig;
     case FileKind::Raster: return readRaster;
-    case FileKind::CameraRaw: return readCameraRaw;
+    case FileKind::CameraRaw: return readCameraRawOrRaster;
     }
     return nullptr;
+}
+
+void readCameraRawOrRaster(const std::string& path, Image& image, Progress& progress) {
+    try {
+        readCameraRaw(path, image, progress);
+        return;
+    } catch (const NotACameraFile&) {
+        if (detectRasterFileContent(path) == RasterFormat::Unknown) throw;
+    }
+    Bitmap bmp;
+    decodeFile(path, bmp, Recognition::ContentOnly);
+    importBitmap(bmp, image, path, progress);
+}
+
+void readCameraRawOrRasterMemory(const std::uint8_t* data, std::size_t size, Image& image,
+                                 Progress& progress) {
+    try {
+        readCameraRawMemory(data, size, image, progress);
+        return;
+    } catch (const NotACameraFile&) {
+        if (detectRasterFormat({}, data, size) == RasterFormat::Unknown) throw;
+    }
+    detail::guardedRead(image, progress, [&] {
+        Bitmap bmp;
+        decodeMemory(data, size, bmp);
+        importBitmap(bmp, image, {}, progress);
+    });
 }
 
 void openImage(const std::string& path, Image& image, Progress& progress) {

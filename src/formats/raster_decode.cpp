@@ -92,7 +92,22 @@ void decodeMemory(const std::uint8_t* data, std::size_t size, Bitmap& out,
     }
 }
 
-void decodeFile(const std::string& path, Bitmap& out) {
+RasterFormat detectRasterFileContent(const std::string& path) {
+    try {
+        const FileSource src(path, path);
+        // 541 bytes are enough: the tests look at the first 526 bytes and, for PICT, whether
+        // the file is longer than 540.
+        std::uint8_t head[541];
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(src.size(), sizeof head));
+        if (!src.readExactAt(0, head, n)) return RasterFormat::Unknown;
+        return detectRasterFormat({}, head, n);
+    } catch (const Error&) {
+        return RasterFormat::Unknown;
+    }
+}
+
+void decodeFile(const std::string& path, Bitmap& out, Recognition how) {
     memory::Buffer<std::uint8_t> bytes;
     {
         const std::string failure = "Opening " + path + " failed";
@@ -111,7 +126,8 @@ void decodeFile(const std::string& path, Bitmap& out) {
         if (size > 0 && !src->readExactAt(0, bytes.data(), bytes.size())) decoderError(failure);
     }
     static const std::uint8_t empty = 0;
-    decodeMemory(bytes.empty() ? &empty : bytes.data(), bytes.size(), out, path);
+    decodeMemory(bytes.empty() ? &empty : bytes.data(), bytes.size(), out,
+                 how == Recognition::NameAndContent ? path : std::string());
 }
 
 } // namespace quillon

@@ -18,13 +18,11 @@ qsizetype allSupportedIndex() {
 
 QStringList openDialogFilters() {
     QStringList out;
-    QStringList all;
-    for (const OpenFileType& type : openFileTypes()) {
-        const QString patterns = QString::fromStdString(openFilterPatterns(type));
-        out << QStringLiteral("%1 (%2)").arg(QString::fromUtf8(type.description), patterns);
-        all << patterns;
-    }
-    out << QStringLiteral("Alle unterstützten Grafikformate (%1)").arg(all.join(QLatin1Char(' ')));
+    for (const OpenFileType& type : openFileTypes())
+        out << QStringLiteral("%1 (%2)").arg(QString::fromUtf8(type.description),
+                                             QString::fromStdString(openFilterPatterns(type)));
+    out << QStringLiteral("Alle unterstützten Grafikformate (%1)")
+               .arg(QString::fromStdString(allSupportedPatterns()));
     out << QStringLiteral("Alle Dateien (*.*)");
     return out;
 }

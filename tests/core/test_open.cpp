@@ -14,12 +14,24 @@ TEST(OpenDispatch, ByExtensionIgnoringCaseAndTrailingBlanks) {
     EXPECT_EQ(fileKindForPath("cam.ast"), FileKind::OesAst);
     for (const char* p : {"a.st4", "a.ST5", "a.st6", "a.st7", "a.st8", "a.st9", "a.ST2K", "a.stx"})
         EXPECT_EQ(fileKindForPath(p), FileKind::Sbig) << p;
-    for (const char* p : {"a.bmp", "a.DIB", "a.rle", "a.jpg", "a.jpeg", "a.jif", "a.png", "a.pct",
-                          "a.tif", "a.eps", "a.tga", "a.wmf", "a.emf", "a.pcx", "a.pgm"})
+    for (const char* p : {"a.bmp", "a.DIB",  "a.rle",  "a.jpg", "a.jpeg", "a.jif", "a.png",
+                          "a.pct", "a.tif",  "a.eps",  "a.tga", "a.wmf",  "a.emf", "a.pcx",
+                          "a.pgm", "a.TIFF", "a.pict", "a.jpe", "a.JFIF", "a.gif"})
         EXPECT_EQ(fileKindForPath(p), FileKind::Raster) << p;
-    EXPECT_EQ(fileKindForPath("a.tiff"), FileKind::CameraRaw) << "only the listed endings";
+    EXPECT_EQ(fileKindForPath("a.tif2"), FileKind::CameraRaw) << "only the listed endings";
     EXPECT_EQ(fileKindForPath("noextension"), FileKind::CameraRaw);
     EXPECT_EQ(trimTrailingBlanks("x.fts   "), "x.fts");
+}
+
+// EMF and GIF files are taken only to be refused: the dialog keeps their own entries, but the
+// list of everything supported does not promise them.
+TEST(OpenDispatch, AllSupportedLeavesOutTheRefusedTypes) {
+    const std::string all = " " + allSupportedPatterns() + " ";
+    for (const char* p :
+         {" *.fts ", " *.* ", " *.tiff ", " *.pict ", " *.jpe ", " *.wmf ", " *.pgm "})
+        EXPECT_NE(all.find(p), std::string::npos) << p;
+    EXPECT_EQ(all.find("*.emf"), std::string::npos);
+    EXPECT_EQ(all.find("*.gif"), std::string::npos);
 }
 
 TEST(OpenDispatch, MissingReaderOrFileGivesAMessageAndAnEmptyImage) {

@@ -81,6 +81,60 @@ TEST(RasterImport, UnknownGifAndMissingFilesGiveDecoderErrors) {
     EXPECT_NE(openError(dir, "a.emf", Bytes(100, 1)).find("Enhanced metafiles"), std::string::npos);
 }
 
+// The alternative endings go to the raster import; a raster file under an ending no table lists
+// reaches it after the camera RAW import refused it. Every file is made here.
+TEST(RasterImport, AlternativeEndingsAndRasterFilesUnderUnlistedEndings) {
+    TempDir dir;
+    Bytes tiff = makeTiff(12, 10, 8, 1, Bytes(120, 77));
+    // A version 2 PICT of 16 × 10 with one 1-bit BitsRect: left half black, right half white.
+    Bytes pict(512, 0);
+    be16(pict, 0);
+    be16(pict, 0), be16(pict, 0), be16(pict, 10), be16(pict, 16); // frame
+    be16(pict, 0x0011), be16(pict, 0x02FF), be16(pict, 0x0090), be16(pict, 2);
+    for (int i = 0; i < 3; ++i) be16(pict, 0), be16(pict, 0), be16(pict, 10), be16(pict, 16);
+    be16(pict, 0); // transfer mode
+    for (int y = 0; y < 10; ++y) put8(pict, 0xFF), put8(pict, 0x00);
+    be16(pict, 0x00FF);
+    Picture grey;
+    grey.resize(16, 12, PictureFormat::Grey8);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 16; ++x) grey.greyRow(y)[x] = 128;
+    encodeJpeg(grey, dir.file("made.jpg"));
+    const Bytes jpeg = readAll(dir.file("made.jpg"));
+    const Bytes gif{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+    const std::string noGif = "Decoder error: Library not compiled for this file type.\n";
+    struct Case {
+        const char* name;
+        const Bytes& bytes;
+        std::string error; // empty: the file opens
+        int width, x, value, tolerance;
+    };
+    const Case cases[] = {
+        {"scan.tiff", tiff, "", 12, 0, 77, 0},
+        {"mac.pict", pict, "", 16, 3, 0, 0},
+        {"mac2.PICT", pict, "", 16, 12, 255, 0},
+        {"photo.jpe", jpeg, "", 16, 5, 128, 2},
+        {"anim.gif", gif, noGif, 0, 0, 0, 0},
+        {"photo.jpg_large", jpeg, "", 16, 5, 128, 2}, // through the camera RAW import
+        {"scan.tif2", tiff, "", 12, 0, 77, 0},
+        {"anim.gif.part", gif, noGif, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Image img;
+        const std::string path = dir.write(c.name, c.bytes);
+        EXPECT_EQ(errorOf([&] { openImage(path, img, Progress::none()); }), c.error);
+        if (!c.error.empty()) {
+            EXPECT_EQ(img.type(), NO_IMAGE);
+            continue;
+        }
+        ASSERT_EQ(img.type(), BW_IMAGE);
+        EXPECT_EQ(img.width(), c.width);
+        EXPECT_NEAR(img.row(0, 4)[c.x], c.value, c.tolerance);
+        EXPECT_EQ(comments(img).at(0), raster::kSourceComment);
+    }
+}
+
 TEST(RasterImport, Bmp8BitGreyPaletteMetadataAndProgress) {
     TempDir dir;
     const int w = 12, h = 10;
