@@ -485,6 +485,17 @@ void ToolsTest::imageInfoCommentLinesAndApplyFocusRule() {
     QCOMPARE(w->commentBox()->toPlainText(), QStringLiteral("erste Zeile\n") +
                                                  QString(71, QLatin1Char('x')) +
                                                  QStringLiteral("\n"));
+    // A date of more than 8 characters gets the length prompt instead of lost keys, and an
+    // umlaut line keeps 71 characters.
+    MessageRecorder rec;
+    w->dateField()->setText(QStringLiteral("08/12/2026"));
+    w->commentBox()->setPlainText(QString(80, QChar(0xE4)));
+    QVERIFY(!clickApply(w));
+    QCOMPARE(rec.texts,
+             QStringList{QStringLiteral("Geben Sie bitte nicht mehr als 8 Zeichen ein.")});
+    w->dateField()->setText(QStringLiteral("08/12/26"));
+    QVERIFY(clickApply(w));
+    QCOMPARE(utf8Length(textOf(info.comments[0])), std::size_t{71});
 }
 
 void ToolsTest::imageInfoCancelRestoresAndReenablesTheMainWindow() {
