@@ -3,10 +3,9 @@
 // OpenCV's filter2D is run on its fast route (16-bit → float, filter2D, back to 16-bit);
 // medianBlur and resize run on the 16-bit plane directly. Each pair runs at one thread and at
 // all threads; the table at the end gives OpenCV's time divided by Quillon's (> 1: faster).
-// QUILLON_SIMD=sse2|avx2|avx512 runs Quillon at that instruction-set level (e.g. to see how an
-// AVX2-only processor fares on a machine with AVX-512).
+// QUILLON_SIMD=avx2 runs Quillon at that instruction-set level (see bench_env.h).
+#include "bench_env.h"
 #include "core/parallel.h"
-#include "core/simd.h"
 #include "filters/mask_filter.h"
 #include "filters/noise.h"
 #include "ops/sampler.h"
@@ -16,8 +15,6 @@
 #include <opencv2/imgproc.hpp>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <random>
@@ -211,32 +208,11 @@ private:
     std::map<std::string, Times> times_;
 };
 
-// The level asked for by QUILLON_SIMD; false when the name is unknown or the processor lacks it.
-bool forceLevelFromEnvironment() {
-    const char* name = std::getenv("QUILLON_SIMD");
-    if (!name || !*name) return true;
-    const struct {
-        const char* name;
-        simd::Level level;
-    } levels[] = {{"sse2", simd::Sse2}, {"avx2", simd::Avx2}, {"avx512", simd::Avx512}};
-    for (const auto& l : levels)
-        if (std::strcmp(name, l.name) == 0) return simd::force(l.level);
-    return false;
-}
-
-const char* levelName(simd::Level l) {
-    return l == simd::Avx512 ? "avx512" : (l == simd::Avx2 ? "avx2" : "sse2");
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    if (!forceLevelFromEnvironment()) {
-        std::fprintf(stderr, "QUILLON_SIMD: unknown level or not available on this processor\n");
-        return 1;
-    }
-    std::printf("Quillon instruction-set level: %s\n", levelName(simd::level()));
+    if (!bench::applyEnvironment()) return 1;
     data();
     auto threads = [](benchmark::internal::Benchmark* b) {
         b->Arg(1);

@@ -1,9 +1,11 @@
 // FITS reading and writing against cfitsio on the same files in the same run: a 4096 × 4096
 // × 3 16-bit image (read and write) and 4096 × 4096 images of BITPIX -32, -64 and 32 (read;
-// cfitsio reads them into their own type). Prints the ratios.
+// cfitsio reads them into their own type). Prints the ratios. QUILLON_THREADS and QUILLON_SIMD
+// set Quillon's thread count and instruction-set level (bench_env.h).
 //
 // Files live in QUILLON_BENCH_DIR (default /dev/shm, i.e. the page cache without a disk
 // flush; the writer's fsync then costs nothing, as cfitsio does none).
+#include "bench_env.h"
 #include "core/image.h"
 #include "formats/fits_reader.h"
 #include "formats/fits_writer.h"
@@ -224,6 +226,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         minTimeGiven = minTimeGiven || std::strncmp(argv[i], "--benchmark_min_time", 20) == 0;
     benchmark::Initialize(&argc, argv);
+    if (!bench::applyEnvironment()) return 1;
     const char* const ops[] = {"Read16", "Write16", "ReadFloat", "ReadDouble", "ReadInt32"};
     void (*const fns[][2])(benchmark::State&) = {{BM_Read16_Quillon, BM_Read16_Cfitsio},
                                                  {BM_Write16_Quillon, BM_Write16_Cfitsio},
