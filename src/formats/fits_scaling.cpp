@@ -130,25 +130,38 @@ template <class Value, int B, int VW>
     auto* dst = static_cast<std::uint8_t*>(out);
     V lo = V{} + std::numeric_limits<Value>::max(), hi = V{} + std::numeric_limits<Value>::lowest();
     typename T::I seen{};
-    std::size_t i = 0;
-    for (; i + VW <= n; i += VW) {
-        V x;
-        decodeLanes<V, B, VW>(x, raw + B * i);
-        simd::store(dst + 4 * i, x);
-        const typename T::I c = (x > kLow) & (x < kHigh); // NaN compares false
-        replaceWhere(lo, c & (x < lo), x);
-        replaceWhere(hi, c & (x > hi), x);
-        seen |= c;
-    }
-    for (int k = 0; k < VW; ++k)
-        if (seen[k]) range.fold(static_cast<double>(lo[k]), static_cast<double>(hi[k]));
-    for (; i < n; ++i) {
+    auto one = [&](std::size_t i) {
         const Value v = decodeOne<Value, B>(raw + B * i);
         std::memcpy(dst + 4 * i, &v, 4);
         if (isFloat ? countedFloat(static_cast<float>(v))
                     : countedInt(static_cast<std::int32_t>(v)))
             range.fold(static_cast<double>(v), static_cast<double>(v));
+    };
+    // The values are read back only after the whole plane is decoded: streaming stores from
+    // the first 16-byte boundary on.
+    std::size_t i = 0;
+    for (; i < n && !simd::aligned16(dst + 4 * i); ++i) one(i);
+    for (; i + VW <= n; i += VW) {
+        V x;
+        decodeLanes<V, B, VW>(x, raw + B * i);
+        if constexpr (sizeof x % 16 == 0) {
+            for (std::size_t k = 0; k < sizeof x; k += 16) {
+                simd::U32x4 part;
+                std::memcpy(&part, reinterpret_cast<const char*>(&x) + k, 16);
+                simd::streamStore(dst + 4 * i + k, part);
+            }
+        } else {
+            simd::store(dst + 4 * i, x);
+        }
+        const typename T::I c = (x > kLow) & (x < kHigh); // NaN compares false
+        replaceWhere(lo, c & (x < lo), x);
+        replaceWhere(hi, c & (x > hi), x);
+        seen |= c;
     }
+    simd::streamFence();
+    for (int k = 0; k < VW; ++k)
+        if (seen[k]) range.fold(static_cast<double>(lo[k]), static_cast<double>(hi[k]));
+    for (; i < n; ++i) one(i);
 }
 
 inline Sample scaledSample(double v, double mn, double range) {
@@ -156,6 +169,13 @@ inline Sample scaledSample(double v, double mn, double range) {
     t = t > 0.0 ? t : 0.0; // also NaN
     t = t < 1.0 ? t : 1.0;
     return static_cast<Sample>(static_cast<int>(t * 65535.0 - 32768.0));
+}
+
+template <class Value>
+inline Value valueAt(const std::uint8_t* values, std::size_t i) {
+    Value v;
+    std::memcpy(&v, values + 4 * i, 4);
+    return v;
 }
 
 template <class Value, int VW>
@@ -167,22 +187,40 @@ template <class Value, int VW>
     using H = Lanes<VW / 2>;
     using VH = std::conditional_t<std::is_same_v<Value, float>, typename H::F, typename H::I>;
     const typename H::D zero{}, one = typename H::D{} + 1.0;
-    std::size_t i = 0;
-    for (; i + VW / 2 <= n; i += VW / 2) {
+    auto samples = [&](std::size_t i, typename H::I& s) {
         VH x;
         simd::load(x, src + 4 * i);
         typename H::D t = (__builtin_convertvector(x, typename H::D) - mn) / range;
         replaceWhere(t, ~(t > 0.0), zero); // also NaN
         replaceWhere(t, ~(t < 1.0), one);
-        const typename H::I s = __builtin_convertvector(t * 65535.0 - 32768.0, typename H::I);
+        s = __builtin_convertvector(t * 65535.0 - 32768.0, typename H::I);
+    };
+    std::size_t i = 0;
+    if constexpr (VW == 8 && simd::kHasStreamingStores) {
+        // Four lanes twice make 16 bytes of samples, written past the cache (the plane is
+        // not read again soon). The samples lie in the 16-bit range, so packing them with
+        // saturation keeps them as they are.
+        for (; i < n && !simd::aligned16(dst + i); ++i)
+            dst[i] = scaledSample(static_cast<double>(valueAt<Value>(src, i)), mn, range);
+        for (; i + 8 <= n; i += 8) {
+            typename H::I a, b;
+            samples(i, a);
+            samples(i + 4, b);
+            __m128i pa, pb;
+            std::memcpy(&pa, &a, 16);
+            std::memcpy(&pb, &b, 16);
+            simd::streamStore(dst + i, _mm_packs_epi32(pa, pb));
+        }
+        simd::streamFence();
+    }
+    for (; i + VW / 2 <= n; i += VW / 2) {
+        typename H::I s;
+        samples(i, s);
         const typename H::S s16 = __builtin_convertvector(s, typename H::S);
         simd::store(dst + i, s16);
     }
-    for (; i < n; ++i) {
-        Value v;
-        std::memcpy(&v, src + 4 * i, 4);
-        dst[i] = scaledSample(static_cast<double>(v), mn, range);
-    }
+    for (; i < n; ++i)
+        dst[i] = scaledSample(static_cast<double>(valueAt<Value>(src, i)), mn, range);
 }
 
 template <int VW>
