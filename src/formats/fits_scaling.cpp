@@ -44,7 +44,6 @@ struct Lanes {
     typedef std::int32_t I __attribute__((vector_size(4 * VW)));
     typedef std::uint32_t U __attribute__((vector_size(4 * VW)));
     typedef double D __attribute__((vector_size(8 * VW)));
-    typedef std::int64_t L __attribute__((vector_size(8 * VW)));
     typedef std::uint64_t U64 __attribute__((vector_size(8 * VW)));
     typedef std::int16_t S __attribute__((vector_size(2 * VW)));
 };
