@@ -3,6 +3,8 @@
 // OpenCV's filter2D is run on its fast route (16-bit → float, filter2D, back to 16-bit);
 // medianBlur and resize run on the 16-bit plane directly. Each pair runs at one thread and at
 // all threads; the table at the end gives OpenCV's time divided by Quillon's (> 1: faster).
+// QUILLON_SIMD=avx2 runs Quillon at that instruction-set level (see bench_env.h).
+#include "bench_env.h"
 #include "core/parallel.h"
 #include "filters/mask_filter.h"
 #include "filters/noise.h"
@@ -210,6 +212,7 @@ private:
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
+    if (!bench::applyEnvironment()) return 1;
     data();
     auto threads = [](benchmark::internal::Benchmark* b) {
         b->Arg(1);

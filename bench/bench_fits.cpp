@@ -1,8 +1,11 @@
 // FITS reading and writing against cfitsio on the same files in the same run: a 4096 × 4096
-// × 3 16-bit image (read and write) and a 4096 × 4096 float image (read). Prints the ratios.
+// × 3 16-bit image (read and write) and 4096 × 4096 images of BITPIX -32, -64 and 32 (read;
+// cfitsio reads them into their own type). Prints the ratios. QUILLON_THREADS and QUILLON_SIMD
+// set Quillon's thread count and instruction-set level (bench_env.h).
 //
 // Files live in QUILLON_BENCH_DIR (default /dev/shm, i.e. the page cache without a disk
 // flush; the writer's fsync then costs nothing, as cfitsio does none).
+#include "bench_env.h"
 #include "core/image.h"
 #include "formats/fits_reader.h"
 #include "formats/fits_writer.h"
@@ -12,6 +15,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -39,6 +44,8 @@ std::string path(const char* name) {
 
 const std::string kShort = path("short.fts");
 const std::string kFloat = path("float.fts");
+const std::string kDouble = path("double.fts");
+const std::string kInt32 = path("int32.fts");
 const std::string kOutQ = path("out-q.fts");
 const std::string kOutC = path("out-c.fts");
 
@@ -80,22 +87,33 @@ Image& sampleImage() {
     return img;
 }
 
-void makeFiles() {
-    writeFits(sampleImage(), kShort, Progress::none());
-    std::vector<float> f(static_cast<std::size_t>(kPixels));
-    std::uint32_t x = 7;
-    for (auto& v : f) {
-        x = x * 1664525u + 1013904223u;
-        v = static_cast<float>(x >> 8) * 1e-3f;
-    }
+template <class T>
+void writeImage(const std::string& file, int bitpix, int datatype, const std::vector<T>& v) {
     fitsfile* fp = nullptr;
     int status = 0;
     long axes[2] = {kSize, kSize};
-    fits_create_file(&fp, ("!" + kFloat).c_str(), &status);
-    fits_create_img(fp, FLOAT_IMG, 2, axes, &status);
-    fits_write_img(fp, TFLOAT, 1, kPixels, f.data(), &status);
+    fits_create_file(&fp, ("!" + file).c_str(), &status);
+    fits_create_img(fp, bitpix, 2, axes, &status);
+    fits_write_img(fp, datatype, 1, kPixels, const_cast<T*>(v.data()), &status);
     fits_close_file(fp, &status);
-    check(status, "writing the float file");
+    check(status, "writing a scaled file");
+}
+
+void makeFiles() {
+    writeFits(sampleImage(), kShort, Progress::none());
+    std::vector<float> f(static_cast<std::size_t>(kPixels));
+    std::vector<double> d(f.size());
+    std::vector<int> n(f.size());
+    std::uint32_t x = 7;
+    for (std::size_t i = 0; i < f.size(); ++i) {
+        x = x * 1664525u + 1013904223u;
+        f[i] = static_cast<float>(x >> 8) * 1e-3f;
+        d[i] = static_cast<double>(x >> 8) * 1e-3;
+        n[i] = static_cast<int>(x);
+    }
+    writeImage(kFloat, FLOAT_IMG, TFLOAT, f);
+    writeImage(kDouble, DOUBLE_IMG, TDOUBLE, d);
+    writeImage(kInt32, LONG_IMG, TINT, n);
 }
 
 void BM_Read16_Quillon(benchmark::State& state) {
@@ -139,89 +157,103 @@ void BM_Write16_Cfitsio(benchmark::State& state) {
     }
 }
 
-void BM_ReadFloat_Quillon(benchmark::State& state) {
+// One plane of a scaled BITPIX: Quillon scales it to 16 bits, cfitsio reads it as it is.
+void readScaledQuillon(benchmark::State& state, const std::string& file) {
     for (auto _ : state) {
         Image img;
-        readFits(kFloat, img, Progress::none());
+        readFits(file, img, Progress::none());
         benchmark::DoNotOptimize(img.planeData(0));
     }
 }
 
-void BM_ReadFloat_Cfitsio(benchmark::State& state) {
+template <class T>
+void readScaledCfitsio(benchmark::State& state, const std::string& file, int datatype) {
     for (auto _ : state) {
-        auto data = destination<float>(static_cast<std::size_t>(kPixels));
+        auto data = destination<T>(static_cast<std::size_t>(kPixels));
         fitsfile* fp = nullptr;
         int status = 0, anynul = 0;
-        fits_open_file(&fp, kFloat.c_str(), READONLY, &status);
-        fits_read_img(fp, TFLOAT, 1, kPixels, nullptr, data.get(), &anynul, &status);
+        fits_open_file(&fp, file.c_str(), READONLY, &status);
+        fits_read_img(fp, datatype, 1, kPixels, nullptr, data.get(), &anynul, &status);
         fits_close_file(fp, &status);
-        check(status, "readFloat");
+        check(status, "read scaled");
         benchmark::DoNotOptimize(data.get());
     }
 }
 
-BENCHMARK(BM_Read16_Quillon)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime()
-    ->MinTime(2.0);
-BENCHMARK(BM_Read16_Cfitsio)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime()
-    ->MinTime(2.0);
-BENCHMARK(BM_Write16_Quillon)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime()
-    ->MinTime(2.0);
-BENCHMARK(BM_Write16_Cfitsio)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime()
-    ->MinTime(2.0);
-BENCHMARK(BM_ReadFloat_Quillon)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime()
-    ->MinTime(2.0);
-BENCHMARK(BM_ReadFloat_Cfitsio)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime()
-    ->MinTime(2.0);
+void BM_ReadFloat_Quillon(benchmark::State& state) {
+    readScaledQuillon(state, kFloat);
+}
+void BM_ReadFloat_Cfitsio(benchmark::State& state) {
+    readScaledCfitsio<float>(state, kFloat, TFLOAT);
+}
+void BM_ReadDouble_Quillon(benchmark::State& state) {
+    readScaledQuillon(state, kDouble);
+}
+void BM_ReadDouble_Cfitsio(benchmark::State& state) {
+    readScaledCfitsio<double>(state, kDouble, TDOUBLE);
+}
+void BM_ReadInt32_Quillon(benchmark::State& state) {
+    readScaledQuillon(state, kInt32);
+}
+void BM_ReadInt32_Cfitsio(benchmark::State& state) {
+    readScaledCfitsio<int>(state, kInt32, TINT);
+}
 
-// Collects the mean real time of every benchmark so the ratios can be printed at the end.
+// Collects the time of every benchmark so the ratios can be printed at the end: the median of
+// the repetitions when there are several, else the run itself.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const auto& r : runs)
-            if (r.run_type == Run::RT_Iteration)
-                times[r.benchmark_name()] = r.GetAdjustedRealTime();
+        for (const auto& r : runs) {
+            if (r.error_occurred) continue;
+            const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+            if (r.run_type != Run::RT_Iteration && !median) continue;
+            const std::string name = r.run_name.function_name;
+            if (median || !fromMedian[name]) times[name] = r.GetAdjustedRealTime();
+            fromMedian[name] = fromMedian[name] || median;
+        }
     }
     std::map<std::string, double> times;
+    std::map<std::string, bool> fromMedian;
 };
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // Two seconds per benchmark unless --benchmark_min_time says otherwise.
+    bool minTimeGiven = false;
+    for (int i = 1; i < argc; ++i)
+        minTimeGiven = minTimeGiven || std::strncmp(argv[i], "--benchmark_min_time", 20) == 0;
     benchmark::Initialize(&argc, argv);
+    if (!bench::applyEnvironment()) return 1;
+    const char* const ops[] = {"Read16", "Write16", "ReadFloat", "ReadDouble", "ReadInt32"};
+    void (*const fns[][2])(benchmark::State&) = {{BM_Read16_Quillon, BM_Read16_Cfitsio},
+                                                 {BM_Write16_Quillon, BM_Write16_Cfitsio},
+                                                 {BM_ReadFloat_Quillon, BM_ReadFloat_Cfitsio},
+                                                 {BM_ReadDouble_Quillon, BM_ReadDouble_Cfitsio},
+                                                 {BM_ReadInt32_Quillon, BM_ReadInt32_Cfitsio}};
+    for (std::size_t i = 0; i < std::size(ops); ++i)
+        for (int peer = 0; peer < 2; ++peer) {
+            auto* b = benchmark::RegisterBenchmark(
+                (std::string("BM_") + ops[i] + (peer ? "_Cfitsio" : "_Quillon")).c_str(),
+                fns[i][peer]);
+            b->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+            if (!minTimeGiven) b->MinTime(2.0);
+        }
     std::printf("files in %s\n", folder().c_str());
     makeFiles();
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\ncfitsio time / Quillon time (above 1: Quillon is faster)\n");
-    for (const char* op : {"Read16", "Write16", "ReadFloat"}) {
-        auto q = reporter.times.find(std::string("BM_") + op +
-                                     "_Quillon/min_time:2.000/process_time/real_time");
-        auto c = reporter.times.find(std::string("BM_") + op +
-                                     "_Cfitsio/min_time:2.000/process_time/real_time");
+    for (const char* op : ops) {
+        auto q = reporter.times.find(std::string("BM_") + op + "_Quillon");
+        auto c = reporter.times.find(std::string("BM_") + op + "_Cfitsio");
         if (q != reporter.times.end() && c != reporter.times.end())
             std::printf("  %-10s Quillon %8.2f ms   cfitsio %8.2f ms   ratio %5.2f\n", op,
                         q->second, c->second, c->second / q->second);
     }
-    for (const auto& p : {kShort, kFloat, kOutQ, kOutC}) std::remove(p.c_str());
+    for (const auto& p : {kShort, kFloat, kDouble, kInt32, kOutQ, kOutC}) std::remove(p.c_str());
     benchmark::Shutdown();
     return 0;
 }

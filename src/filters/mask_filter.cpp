@@ -51,17 +51,31 @@ void convolveScalar(Sample* out, const float* const* rows, const Tap* taps, int 
     }
 }
 
+// Consecutive taps of one kind. The vector loop branches once per run instead of once per tap,
+// so each tap's loads stay inside its own loop (a branch per tap let the compiler load every
+// vector of a tap ahead of the branch, which needs more registers than there are).
+struct Run {
+    int kind;
+    int first;
+    int end;
+};
+
 template <int VW, int NV>
 [[gnu::always_inline]] inline void convolveRowT(Sample* out, const float* const* rows,
-                                                const Tap* taps, int ntaps, int ow, float divisor) {
+                                                const Tap* taps, const Run* runs, int nruns, int ow,
+                                                float divisor) {
     using F = typename Vec<VW>::F;
     using I = typename Vec<VW>::I;
     using S = typename Vec<VW>::S;
     constexpr int B = VW * NV;
     if (ow < B) {
-        convolveScalar(out, rows, taps, ntaps, ow, divisor);
+        convolveScalar(out, rows, taps, nruns ? runs[nruns - 1].end : 0, ow, divisor);
         return;
     }
+    // Where each tap reads in this row of the output.
+    const int ntaps = nruns ? runs[nruns - 1].end : 0;
+    const float* at[kMaxKernelSize * kMaxKernelSize];
+    for (int t = 0; t < ntaps; ++t) at[t] = rows[taps[t].row] + taps[t].col;
     const bool divide = divisor != 1.0f;
     const F lo = F{} - 32768.0f, hi = F{} + 32767.0f;
     for (int start = 0; start < ow; start += B) {
@@ -69,30 +83,38 @@ template <int VW, int NV>
         F acc[NV];
 #pragma GCC unroll 16
         for (int v = 0; v < NV; ++v) acc[v] = F{};
-        for (int t = 0; t < ntaps; ++t) {
-            const float* p = rows[taps[t].row] + x + taps[t].col;
-            const int kind = taps[t].kind;
-            if (kind == 1) {
+        for (int g = 0; g < nruns; ++g) {
+            const Run run = runs[g];
+            if (run.kind == 1) {
+                for (int t = run.first; t < run.end; ++t) {
+                    const float* p = at[t] + x;
 #pragma GCC unroll 16
-                for (int v = 0; v < NV; ++v) {
-                    F s;
-                    std::memcpy(&s, p + v * VW, sizeof s);
-                    acc[v] += s;
+                    for (int v = 0; v < NV; ++v) {
+                        F s;
+                        std::memcpy(&s, p + v * VW, sizeof s);
+                        acc[v] += s;
+                    }
                 }
-            } else if (kind == 2) {
+            } else if (run.kind == 2) {
+                for (int t = run.first; t < run.end; ++t) {
+                    const float* p = at[t] + x;
 #pragma GCC unroll 16
-                for (int v = 0; v < NV; ++v) {
-                    F s;
-                    std::memcpy(&s, p + v * VW, sizeof s);
-                    acc[v] -= s;
+                    for (int v = 0; v < NV; ++v) {
+                        F s;
+                        std::memcpy(&s, p + v * VW, sizeof s);
+                        acc[v] -= s;
+                    }
                 }
             } else {
-                const float k = taps[t].k;
+                for (int t = run.first; t < run.end; ++t) {
+                    const float* p = at[t] + x;
+                    const float k = taps[t].k;
 #pragma GCC unroll 16
-                for (int v = 0; v < NV; ++v) {
-                    F s;
-                    std::memcpy(&s, p + v * VW, sizeof s);
-                    acc[v] += s * k;
+                    for (int v = 0; v < NV; ++v) {
+                        F s;
+                        std::memcpy(&s, p + v * VW, sizeof s);
+                        acc[v] += s * k;
+                    }
                 }
             }
         }
@@ -122,27 +144,27 @@ template <int VW>
     for (; x < n; ++x) dst[x] = static_cast<float>(src[x]);
 }
 
-using RowFn = void (*)(Sample*, const float* const*, const Tap*, int, int, float);
+using RowFn = void (*)(Sample*, const float* const*, const Tap*, const Run*, int, int, float);
 using ConvertFn = void (*)(float*, const Sample*, int);
 
-void rowSse2(Sample* o, const float* const* r, const Tap* t, int n, int w, float d) {
-    convolveRowT<4, 8>(o, r, t, n, w, d);
+void rowSse2(Sample* o, const float* const* r, const Tap* t, const Run* g, int n, int w, float d) {
+    convolveRowT<4, 8>(o, r, t, g, n, w, d);
 }
 void convertSse2(float* d, const Sample* s, int n) {
     toFloatT<4>(d, s, n);
 }
 
-__attribute__((target("avx2"))) void rowAvx2(Sample* o, const float* const* r, const Tap* t, int n,
-                                             int w, float d) {
-    convolveRowT<8, 8>(o, r, t, n, w, d);
+__attribute__((target("avx2"))) void rowAvx2(Sample* o, const float* const* r, const Tap* t,
+                                             const Run* g, int n, int w, float d) {
+    convolveRowT<8, 8>(o, r, t, g, n, w, d);
 }
 __attribute__((target("avx2"))) void convertAvx2(float* d, const Sample* s, int n) {
     toFloatT<8>(d, s, n);
 }
 
 __attribute__((target("avx512f"))) void rowAvx512(Sample* o, const float* const* r, const Tap* t,
-                                                  int n, int w, float d) {
-    convolveRowT<16, 8>(o, r, t, n, w, d);
+                                                  const Run* g, int n, int w, float d) {
+    convolveRowT<16, 8>(o, r, t, g, n, w, d);
 }
 __attribute__((target("avx512f"))) void convertAvx512(float* d, const Sample* s, int n) {
     toFloatT<16>(d, s, n);
@@ -189,6 +211,12 @@ float maskFilter(Image& destination, const Image& source, const Kernel& kernel, 
             if (k == 0.0f) continue;
             taps.push_back({r, c, k, k == 1.0f ? 1 : (k == -1.0f ? 2 : 0)});
         }
+    std::vector<Run> runs;
+    for (int t = 0; t < static_cast<int>(taps.size()); ++t) {
+        if (runs.empty() || runs.back().kind != taps[static_cast<std::size_t>(t)].kind)
+            runs.push_back({taps[static_cast<std::size_t>(t)].kind, t, t});
+        runs.back().end = t + 1;
+    }
     const Path path = currentPath();
 
     const int layers = destination.layerCount();
@@ -228,8 +256,8 @@ float maskFilter(Image& destination, const Image& source, const Kernel& kernel, 
                 const int newest = y + kh - 1;
                 path.convert(slot(newest), source.row(i, newest), sw);
                 for (int r = 0; r < kh; ++r) rows[static_cast<std::size_t>(r)] = slot(y + r);
-                path.row(destination.row(i, y + dy) + dx, rows.data(), taps.data(),
-                         static_cast<int>(taps.size()), ow, divisor);
+                path.row(destination.row(i, y + dy) + dx, rows.data(), taps.data(), runs.data(),
+                         static_cast<int>(runs.size()), ow, divisor);
                 progress.step();
             }
         });

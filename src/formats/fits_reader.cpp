@@ -6,9 +6,11 @@
 #include "formats/reader_util.h"
 
 #include "core/error.h"
+#include "core/memory.h"
 #include "core/parallel.h"
 #include "formats/fits_format.h"
 #include "formats/fits_header.h"
+#include "formats/fits_scaling.h"
 
 #include <algorithm>
 #include <cmath>
@@ -158,52 +160,6 @@ void readPlane16(const PlaneJob& j) {
     fits::swapStreamFence();
 }
 
-// The scaled formats decode a chunk of raw bytes into values first; `counted` tells whether a
-// value takes part in finding the plane's range.
-struct Int32Format {
-    using Value = std::int32_t;
-    static constexpr int kBytes = 4;
-    static void decode(const std::uint8_t* raw, std::size_t n, Value* out) {
-        fits::swap32(out, raw, n);
-    }
-    static bool counted(Value v) { return v > -2147483000 && v < 2147483000; }
-};
-
-struct Float32Format {
-    using Value = float;
-    static constexpr int kBytes = 4;
-    static void decode(const std::uint8_t* raw, std::size_t n, Value* out) {
-        fits::swap32(out, raw, n);
-    }
-    static bool counted(Value v) { return v > -2147483008.0f && v < 2147483008.0f; }
-};
-
-// Doubles are taken to single precision first, as the format's scaling rule has it; values
-// beyond the float range become infinite (explicitly, not by an undefined conversion).
-struct Float64Format {
-    using Value = float;
-    static constexpr int kBytes = 8;
-    static void decode(const std::uint8_t* raw, std::size_t n, Value* out) {
-        constexpr double kMax = std::numeric_limits<float>::max();
-        for (std::size_t i = 0; i < n; ++i) {
-            std::uint64_t u;
-            std::memcpy(&u, raw + 8 * i, 8);
-            u = __builtin_bswap64(u);
-            double d;
-            std::memcpy(&d, &u, 8);
-            if (d > kMax)
-                out[i] = std::numeric_limits<float>::infinity();
-            else if (d < -kMax)
-                out[i] = -std::numeric_limits<float>::infinity();
-            else if (!(d == d))
-                out[i] = std::numeric_limits<float>::quiet_NaN();
-            else
-                out[i] = static_cast<float>(d);
-        }
-    }
-    static bool counted(Value v) { return Float32Format::counted(v); }
-};
-
 // The range a plane is scaled over: its counted extremes, replaced by the smallest
 // power-of-two range [-p, p-1] (p = 8192 .. 131072) that holds both.
 struct ScaleRange {
@@ -224,141 +180,61 @@ ScaleRange scaleRange(bool any, double mn, double mx) {
     return {mn, mx};
 }
 
-// The sample of a value: t = (v - min) / (max - min) clamped to 0..1 (NaN counts as 0),
-// then t × 65535 - 32768 truncated toward zero.
-inline Sample scaledSample(double v, double mn, double range) {
-    double t = (v - mn) / range;
-    t = t > 0.0 ? t : 0.0; // also NaN
-    t = t < 1.0 ? t : 1.0;
-    return static_cast<Sample>(static_cast<int>(t * 65535.0 - 32768.0));
-}
-
-// The two loops that carry the scaled formats, written with vector extensions (GCC and clang,
-// plain SSE2 on x86-64) so that they run four values at a time; the arithmetic per value is
-// exactly that of the scalar tails.
-using I4 = std::int32_t __attribute__((vector_size(16)));
-using F4 = float __attribute__((vector_size(16)));
-using D4 = double __attribute__((vector_size(32)));
-using L4 = std::int64_t __attribute__((vector_size(32)));
-
-// x = mask ? x : other, lane by lane (through references: 32-byte vectors have no stable
-// by-value ABI without AVX).
-template <class V, class M>
-inline void keepWhere(V& x, const M& mask, const V& other) {
-    const M bits =
-        (reinterpret_cast<const M&>(x) & mask) | (reinterpret_cast<const M&>(other) & ~mask);
-    std::memcpy(&x, &bits, sizeof x);
-}
-
-// The counted extremes of n values, folded into (any, mn, mx).
-template <class Format, class Value>
-void rangeOf(const Value* v, std::size_t n, bool& any, Value& mn, Value& mx) {
-    using V = std::conditional_t<std::is_same_v<Value, float>, F4, I4>;
-    constexpr Value kLow =
-        std::is_same_v<Value, float> ? Value(-2147483008.0f) : Value(-2147483000);
-    constexpr Value kHigh = std::is_same_v<Value, float> ? Value(2147483008.0f) : Value(2147483000);
-    V lo = V{} + std::numeric_limits<Value>::max(), hi = V{} + std::numeric_limits<Value>::lowest();
-    I4 seen = I4{};
-    std::size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        V x;
-        std::memcpy(&x, v + i, sizeof x);
-        const I4 c = (x > kLow) & (x < kHigh); // NaN compares false
-        V newLo = x, newHi = x;
-        keepWhere(newLo, c & (x < lo), lo);
-        keepWhere(newHi, c & (x > hi), hi);
-        lo = newLo;
-        hi = newHi;
-        seen |= c;
+// BITPIX 32, -32 and -64 need the plane's range before the first sample can be written. The
+// first pass reads the file once, decoding every value (byte swap, doubles to floats) into a
+// 4-byte buffer while folding the range; the second maps the buffer onto the samples. Both run
+// in parallel over rows. The buffer is reused by the planes of an image.
+void readPlaneScaled(long long bitpix, const PlaneJob& j, memory::Buffer<std::byte>& values) {
+    const int B = fits::fileBytes(bitpix);
+    const std::size_t planeValues = static_cast<std::size_t>(j.width) * j.height;
+    if (values.size() < planeValues * fits::kDecodedBytes) {
+        values.allocate(planeValues * fits::kDecodedBytes, false);
+        prepareFreshMemory(values.data(), values.size());
     }
-    auto fold = [&](bool counted, Value lane, Value laneHi) {
-        if (!counted) return;
-        mn = any ? std::min(mn, lane) : lane;
-        mx = any ? std::max(mx, laneHi) : laneHi;
-        any = true;
+    std::byte* const decoded = values.data();
+    auto valuesAt = [&](int r) {
+        return decoded + static_cast<std::size_t>(r) * j.width * fits::kDecodedBytes;
     };
-    for (int k = 0; k < 4; ++k) fold(seen[k] != 0, lo[k], hi[k]);
-    for (; i < n; ++i) fold(Format::counted(v[i]), v[i], v[i]);
-}
-
-template <class Value>
-void toSamples(const Value* v, std::size_t n, Sample* d, double mn, double range) {
-    using V = std::conditional_t<std::is_same_v<Value, float>, F4, I4>;
-    std::size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        V x;
-        std::memcpy(&x, v + i, sizeof x);
-        D4 t = (__builtin_convertvector(x, D4) - mn) / range;
-        const D4 zero = D4{}, one = D4{} + 1.0;
-        keepWhere(t, t > 0.0, zero); // also NaN
-        keepWhere(t, t < 1.0, one);
-        const I4 s = __builtin_convertvector(t * 65535.0 - 32768.0, I4);
-        for (int k = 0; k < 4; ++k) d[i + static_cast<std::size_t>(k)] = static_cast<Sample>(s[k]);
-    }
-    for (; i < n; ++i) d[i] = scaledSample(static_cast<double>(v[i]), mn, range);
-}
-
-template <class Format>
-void readPlaneScaled(const PlaneJob& j) {
-    using Value = typename Format::Value;
-    constexpr int B = Format::kBytes;
     const int k = chunkRows(j.width, B);
     const std::size_t rowBytes = static_cast<std::size_t>(j.width) * B;
-    const std::size_t chunkValues = static_cast<std::size_t>(k) * j.width;
     // One progress step every second row in each pass.
     auto stepRows = [&](int r, int n) { j.progress.step((r + n) / 2 - r / 2); };
-    auto readChunk = [&](int r, std::size_t count, std::vector<std::uint8_t>& raw,
-                         std::vector<Value>& values) {
-        readExactAt(j.src, j.offset + static_cast<std::uint64_t>(r) * rowBytes, raw.data(),
-                    count * B);
-        Format::decode(raw.data(), count, values.data());
-    };
 
     std::mutex m;
-    bool any = false;
-    Value mn{}, mx{};
+    fits::ValueRange range;
     parallelRows(j.height, blockRows(j.width, B), [&](int first, int last) {
-        std::vector<std::uint8_t> raw(chunkValues * B);
-        std::vector<Value> values(chunkValues);
-        bool lany = false;
-        Value lmn = std::numeric_limits<Value>::max(), lmx = std::numeric_limits<Value>::lowest();
+        std::vector<std::uint8_t> raw(static_cast<std::size_t>(k) * rowBytes);
+        fits::ValueRange local;
         for (int r = first; r < last; r += k) {
             int n = std::min(k, last - r);
             std::size_t count = static_cast<std::size_t>(n) * j.width;
-            readChunk(r, count, raw, values);
-            rangeOf<Format>(values.data(), count, lany, lmn, lmx);
+            readExactAt(j.src, j.offset + static_cast<std::uint64_t>(r) * rowBytes, raw.data(),
+                        count * B);
+            fits::decodeScaled(bitpix, raw.data(), count, valuesAt(r), local);
             stepRows(r, n);
         }
-        if (!lany) return;
         std::lock_guard<std::mutex> lock(m);
-        mn = any ? std::min(mn, lmn) : lmn;
-        mx = any ? std::max(mx, lmx) : lmx;
-        any = true;
+        range.merge(local);
     });
 
-    const ScaleRange sr = scaleRange(any, static_cast<double>(mn), static_cast<double>(mx));
-    const double range = sr.maximum - sr.minimum;
+    const ScaleRange sr = scaleRange(range.any, range.minimum, range.maximum);
+    const double span = sr.maximum - sr.minimum;
     parallelRows(j.height, blockRows(j.width, B), [&](int first, int last) {
-        std::vector<std::uint8_t> raw(chunkValues * B);
-        std::vector<Value> values(chunkValues);
         for (int r = first; r < last; r += k) {
             int n = std::min(k, last - r);
             std::size_t count = static_cast<std::size_t>(n) * j.width;
-            readChunk(r, count, raw, values);
-            Sample* d = j.dst + static_cast<std::size_t>(r) * j.width;
-            toSamples(values.data(), count, d, sr.minimum, range);
+            fits::mapScaled(bitpix, valuesAt(r), count,
+                            j.dst + static_cast<std::size_t>(r) * j.width, sr.minimum, span);
             stepRows(r, n);
         }
     });
 }
 
-void readPlane(long long bitpix, const PlaneJob& j) {
+void readPlane(long long bitpix, const PlaneJob& j, memory::Buffer<std::byte>& values) {
     switch (bitpix) {
     case 8: readPlane8(j); break;
     case 16: readPlane16(j); break;
-    case 32: readPlaneScaled<Int32Format>(j); break;
-    case -32: readPlaneScaled<Float32Format>(j); break;
-    default: readPlaneScaled<Float64Format>(j); break;
+    default: readPlaneScaled(bitpix, j, values); break;
     }
 }
 
@@ -456,9 +332,12 @@ void readImage(const ByteSource& src, Image& image, Progress& progress, std::str
     if (image.BeginSampleWrite(header) != 0) throw Error(msg::unexpected(11));
     const int planes = image.planeCount();
     const int readPlanes = static_cast<int>(std::min<long long>(filePlanes, planes));
+    memory::Buffer<std::byte> values; // decoded values of the scaled formats
     for (int p = 0; p < readPlanes; ++p)
-        readPlane(s.bitpix, PlaneJob{src, dataStart + planeBytes * static_cast<std::uint64_t>(p),
-                                     width, height, image.planeData(p), progress});
+        readPlane(s.bitpix,
+                  PlaneJob{src, dataStart + planeBytes * static_cast<std::uint64_t>(p), width,
+                           height, image.planeData(p), progress},
+                  values);
     for (int p = readPlanes; p < planes; ++p)
         std::fill_n(image.planeData(p), static_cast<std::size_t>(width) * height, Sample{0});
     image.EndSampleWrite();

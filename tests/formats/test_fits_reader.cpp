@@ -8,11 +8,13 @@
 #include "formats/fits_reader.h"
 #include "formats/open.h"
 #include "support/progress_recorder.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 using namespace quillon;
 using fitstest::Crafted;
@@ -375,6 +377,81 @@ TEST(FitsReader, SameSamplesForAnyThreadCount) {
         for (int p = 0; p < 2; ++p)
             ASSERT_EQ(0, std::memcmp(one.planeData(p), many.planeData(p), 300 * 500 * 2)) << bitpix;
     }
+}
+
+namespace {
+// The scaling rules written out plainly for one plane of values as the reader sees them
+// (doubles already taken to floats): counted extremes, the power-of-two ranges, then each
+// value in double precision.
+std::vector<int> referenceScaled(int bitpix, const std::vector<double>& plane) {
+    const double limit = bitpix == 32 ? 2147483000.0 : 2147483008.0;
+    bool any = false;
+    double mn = 0, mx = 0;
+    for (double v : plane)
+        if (v > -limit && v < limit) {
+            mn = any ? std::min(mn, v) : v;
+            mx = any ? std::max(mx, v) : v;
+            any = true;
+        }
+    const double lo = mn, hi = mx;
+    for (double p : {131072.0, 65536.0, 32768.0, 16384.0, 8192.0})
+        if (lo >= -p && hi <= p - 1) mn = -p, mx = p - 1;
+    if (mx <= mn) mx = mn + 1;
+    std::vector<int> out;
+    for (double v : plane) {
+        double t = (v - mn) / (mx - mn);
+        t = std::isnan(t) || t < 0 ? 0 : (t > 1 ? 1 : t);
+        out.push_back(static_cast<int>(t * 65535.0 - 32768.0));
+    }
+    return out;
+}
+} // namespace
+
+TEST(FitsReader, ScaledPlanesMatchThePlainRulesAtEveryLevel) {
+    // Odd widths leave tails after every vector width; specials sit among ordinary values.
+    constexpr int w = 37, h = 23, n = w * h;
+    std::mt19937 rng(7);
+    for (int bitpix : {32, -32, -64})
+        for (double spread : {5000.5, 3.0e6}) {
+            Crafted f = Crafted::image(bitpix, 3, w, h, 2);
+            std::vector<double> seen[2];
+            std::uniform_real_distribution<double> value(-spread, spread * 0.7);
+            for (int p = 0; p < 2; ++p)
+                for (int i = 0; i < n; ++i) {
+                    double v = value(rng);
+                    const int pick = static_cast<int>(rng() % 40);
+                    if (pick == 0) v = bitpix == 32 ? 2147483500.0 : kNaN;
+                    if (pick == 1) v = bitpix == 32 ? -2147483600.0 : kInf;
+                    if (pick == 2) v = bitpix == -64 ? -1e300 : -kInf;
+                    if (pick == 3) v = bitpix == 32 ? 0 : 3e9; // uncounted float
+                    if (bitpix == 32) {
+                        v = std::trunc(v);
+                        f.be32(static_cast<std::uint32_t>(static_cast<std::int32_t>(v)));
+                    } else if (bitpix == -32) {
+                        v = static_cast<float>(v);
+                        f.beFloat(static_cast<float>(v));
+                    } else {
+                        f.beDouble(v);
+                        const double fmax = std::numeric_limits<float>::max();
+                        v = v > fmax ? kInf : (v < -fmax ? -kInf : static_cast<float>(v));
+                    }
+                    seen[p].push_back(v);
+                }
+            testkit::forEachSimdLevel([&](int level) {
+                for (int threads : {1, 3}) {
+                    ScopedThreadCount t(threads);
+                    Image img;
+                    readBytes(f.bytes(), img);
+                    for (int p = 0; p < 2; ++p) {
+                        const std::vector<int> want = referenceScaled(bitpix, seen[p]);
+                        for (int i = 0; i < n; ++i)
+                            ASSERT_EQ(img.row(p, i / w)[i % w], want[static_cast<std::size_t>(i)])
+                                << "BITPIX " << bitpix << " level " << level << " plane " << p
+                                << " value " << seen[p][static_cast<std::size_t>(i)];
+                    }
+                }
+            });
+        }
 }
 
 // --- cards ----------------------------------------------------------------------------------
