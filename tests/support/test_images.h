@@ -50,6 +50,13 @@ inline void makeImage(Image& img, int w, int h, std::uint16_t type, const PixelF
     if (img.hasSamples()) fill(img, f);
 }
 
+// The type comes after the size: an image type in front of the size is refused at compile time
+// instead of being read as a width.
+template <class... Rest>
+void makeImage(Image&, ImageType, int, int, Rest&&...) = delete;
+template <class... Rest>
+void define(Image&, ImageType, int, Rest&&...) = delete;
+
 inline PixelFn constant(int value) {
     return [value](int, int, int) { return value; };
 }
