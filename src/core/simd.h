@@ -24,25 +24,28 @@ bool available(Level level);
 // by processor.
 bool force(int level);
 
-// GCC vector types of VW lanes: floats, 32-bit ints and 16-bit samples.
+// GCC vector types of VW lanes: floats, 32-bit signed and unsigned ints and 16-bit samples.
 template <int VW>
 struct Vec;
 template <>
 struct Vec<4> {
     typedef float F __attribute__((vector_size(16)));
     typedef int I __attribute__((vector_size(16)));
+    typedef unsigned U __attribute__((vector_size(16)));
     typedef short S __attribute__((vector_size(8)));
 };
 template <>
 struct Vec<8> {
     typedef float F __attribute__((vector_size(32)));
     typedef int I __attribute__((vector_size(32)));
+    typedef unsigned U __attribute__((vector_size(32)));
     typedef short S __attribute__((vector_size(16)));
 };
 template <>
 struct Vec<16> {
     typedef float F __attribute__((vector_size(64)));
     typedef int I __attribute__((vector_size(64)));
+    typedef unsigned U __attribute__((vector_size(64)));
     typedef short S __attribute__((vector_size(32)));
 };
 

@@ -281,26 +281,11 @@ __attribute__((target("avx2"))) void verticalAvx2(Sample* out, int width, const 
 // side (x0 stepping by 2) are summed with integer vectors: each 32-bit lane holds two
 // neighbouring samples.
 template <int VW>
-struct BinVec;
-template <>
-struct BinVec<8> {
-    typedef int I __attribute__((vector_size(32)));
-    typedef unsigned U __attribute__((vector_size(32)));
-    typedef short S __attribute__((vector_size(16)));
-};
-template <>
-struct BinVec<16> {
-    typedef int I __attribute__((vector_size(64)));
-    typedef unsigned U __attribute__((vector_size(64)));
-    typedef short S __attribute__((vector_size(32)));
-};
-
-template <int VW>
 [[gnu::always_inline]] inline void bin2RowT(Sample* out, const Sample* r0, const Sample* r1,
                                             const int* x0, const int* run, int dw) {
-    using I = typename BinVec<VW>::I;
-    using U = typename BinVec<VW>::U;
-    using S = typename BinVec<VW>::S;
+    using I = typename simd::Vec<VW>::I;
+    using U = typename simd::Vec<VW>::U;
+    using S = typename simd::Vec<VW>::S;
     auto scalar = [&](int x) {
         const int i = x0[x];
         out[x] = static_cast<Sample>((r0[i] + r0[i + 1] + r1[i] + r1[i + 1]) / 4);
