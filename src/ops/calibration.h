@@ -1,0 +1,73 @@
+// Dark/flat calibration of an exposure in place, and the repair of one defective row or column.
+//
+// The calibration command, the composite (for every exposure of a list) and `quillon-cli
+// calibrate` all call darkFlatCorrect; the GUI and the CLI share the messages below.
+#pragma once
+
+#include "core/image.h"
+#include "core/progress.h"
+
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// Result codes of darkFlatCorrect.
+enum CalibrationCode : int {
+    CALIBRATION_OK = 0,
+    CALIBRATION_DARK_TYPE = 1,
+    CALIBRATION_DARK_SIZE = 2,
+    CALIBRATION_FLAT_TYPE = 11,
+    CALIBRATION_FLAT_SIZE = 12,
+};
+
+struct CalibrationParams {
+    float flatFactor = 0.0f;  // F; 0: each layer's factor is the mean of its flat layer
+    float darkDivisor = 1.0f; // d, 0.1 … 100
+    int offset = 0;           // a, −32768 … 32767
+};
+
+struct CalibrationOutcome {
+    int code = CALIBRATION_OK;
+    // Samples the clamp to −32768 … 32767 limited: a sign of a wrong dark or flat that the
+    // GUI and the CLI report when it is not 0.
+    long long clamped = 0;
+};
+
+// The per-layer flat factors for F = 0: (Σ over rows of (row sum ÷ width, integer division))
+// ÷ height, the last division in float. One entry per flat layer.
+std::vector<float> flatMeans(const Image& flat);
+
+// Checks the frames against the image (dark before flat) and returns the result code without
+// changing anything.
+int checkCalibrationFrames(const Image& image, const Image* dark, const Image* flat);
+
+// Calibrates every colour layer of `image` in place: v = old; v −= dark ÷ d; v = factor ÷ h × v
+// for flat pixels h ≠ 0; v += a; clamped and truncated toward zero, all in 32-bit float. A
+// grey dark or flat serves every layer. With neither frame nothing changes. On a result code
+// other than 0 the image is unchanged. Progress "Dunkelstrom/Flatfield", height × layers
+// units; throws Cancelled (image partly calibrated: callers work on a copy).
+CalibrationOutcome darkFlatCorrect(Image& image, const Image* dark, const Image* flat,
+                                   const CalibrationParams& params,
+                                   Progress& progress = Progress::none());
+
+// The message for a result code other than 0 ("Das Dunkelstrombild ist vom falschen
+// Bildtyp!", ...); empty for 0.
+std::string calibrationMessage(int code);
+// The title label for the frames that were applied: "<Dunkelkorr.>", "<Flatkorr.>",
+// "<Dunkel+Flatkorr.>", or empty with neither.
+std::string calibrationTitleLabel(bool dark, bool flat);
+// "%lld Werte wurden auf den Wertebereich begrenzt." style notice for a clamp count > 0.
+std::string clampedNotice(long long clamped);
+
+// Layer choice of the repair commands: a colour layer index, or all colour layers.
+constexpr int kAllLayers = -1;
+
+// Column k over rows top … bottom − 1 becomes the truncated mean of its neighbours (column 0
+// copies column 1, the last column copies the one before it). Only `layer`, or every colour
+// layer for kAllLayers; never the overlay. Throws Error when the range is outside the image.
+void repairColumn(Image& image, int column, int top, int bottom, int layer);
+// The same for row k over columns left … right − 1 with the rows above and below.
+void repairRow(Image& image, int row, int left, int right, int layer);
+
+} // namespace quillon
