@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace quillon {
@@ -14,6 +15,40 @@ namespace quillon {
 // caller's buffer (a file read is one pread per call, no intermediate copy), for readers that
 // fetch chunks from several workers; and a sequential cursor (read/seek) on top of them for
 // readers that walk a file from the front on one thread.
+// Bytes of a source seen in place, without a copy: a memory block's own bytes or a file's pages
+// mapped into memory. Empty when the source cannot offer them (the caller then reads).
+class ByteView {
+public:
+    ByteView() = default;
+    ByteView(const std::uint8_t* data, std::size_t size, void* mapping, std::size_t mappingSize)
+        : data_(data), size_(size), mapping_(mapping), mappingSize_(mappingSize) {}
+    ~ByteView();
+    ByteView(ByteView&& o) noexcept { swap(o); }
+    ByteView& operator=(ByteView&& o) noexcept {
+        swap(o);
+        return *this;
+    }
+    ByteView(const ByteView&) = delete;
+    ByteView& operator=(const ByteView&) = delete;
+
+    const std::uint8_t* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return data_ == nullptr; }
+    // Runs `work`, which reads the viewed bytes. A mapped file that shrank meanwhile has lost
+    // the pages beyond its new end; touching them then returns false here instead of ending
+    // the program (work must own nothing that needs destroying when it is left that way).
+    // Memory blocks cannot fail. Safe to call from several threads at once.
+    bool access(const std::function<void()>& work) const;
+
+private:
+    void swap(ByteView& o) noexcept;
+
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    void* mapping_ = nullptr; // the whole mapping when the bytes are a file's pages
+    std::size_t mappingSize_ = 0;
+};
+
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
@@ -24,6 +59,12 @@ public:
     // Reads exactly n bytes at `offset`; false on a short read.
     bool readExactAt(std::uint64_t offset, void* dst, std::size_t n) const {
         return readAt(offset, dst, n) == n;
+    }
+    // The n bytes at `offset` seen in place, or an empty view (also when they lie beyond the
+    // end).
+    virtual ByteView viewAt(std::uint64_t offset, std::size_t n) const {
+        (void)offset, (void)n;
+        return {};
     }
 
     // Reads up to n bytes at the cursor and moves it past them; returns the count read.
@@ -57,6 +98,8 @@ public:
 
     std::uint64_t size() const override { return size_; }
     std::size_t readAt(std::uint64_t offset, void* dst, std::size_t n) const override;
+    // Maps the pages of a regular file; empty for other files or when mapping fails.
+    ByteView viewAt(std::uint64_t offset, std::size_t n) const override;
     // False for directories, devices and pipes (they open, but hold no image).
     bool regularFile() const { return regular_; }
 
@@ -73,6 +116,7 @@ public:
 
     std::uint64_t size() const override { return size_; }
     std::size_t readAt(std::uint64_t offset, void* dst, std::size_t n) const override;
+    ByteView viewAt(std::uint64_t offset, std::size_t n) const override;
 
 private:
     const std::uint8_t* data_;

@@ -13,6 +13,7 @@
 #include "formats/fits_scaling.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -180,54 +181,68 @@ ScaleRange scaleRange(bool any, double mn, double mx) {
     return {mn, mx};
 }
 
-// BITPIX 32, -32 and -64 need the plane's range before the first sample can be written. The
-// first pass reads the file once, decoding every value (byte swap, doubles to floats) into a
-// 4-byte buffer while folding the range; the second maps the buffer onto the samples. Both run
-// in parallel over rows. The buffer is reused by the planes of an image.
-void readPlaneScaled(long long bitpix, const PlaneJob& j, memory::Buffer<std::byte>& values) {
+// BITPIX 32, -32 and -64 need the plane's range before the first sample can be written: the
+// first pass folds the range, the second maps the values onto the samples, both in parallel
+// over rows and both straight from the file's pages when the file can be mapped (no copy at
+// all). Otherwise the plane's bytes are read into `raw` once (reused by the planes of an
+// image) and both passes work from there.
+void readPlaneScaled(long long bitpix, const PlaneJob& j, memory::Buffer<std::byte>& raw) {
     const int B = fits::fileBytes(bitpix);
-    const std::size_t planeValues = static_cast<std::size_t>(j.width) * j.height;
-    if (values.size() < planeValues * fits::kDecodedBytes) {
-        values.allocate(planeValues * fits::kDecodedBytes, false);
-        prepareFreshMemory(values.data(), values.size());
-    }
-    std::byte* const decoded = values.data();
-    auto valuesAt = [&](int r) {
-        return decoded + static_cast<std::size_t>(r) * j.width * fits::kDecodedBytes;
-    };
-    const int k = chunkRows(j.width, B);
     const std::size_t rowBytes = static_cast<std::size_t>(j.width) * B;
+    const std::size_t planeBytes = rowBytes * static_cast<std::size_t>(j.height);
+    ByteView view = j.src.viewAt(j.offset, planeBytes);
+    const std::uint8_t* bytes = view.data();
+    if (view.empty()) {
+        if (raw.size() < planeBytes) {
+            raw.allocate(planeBytes, false);
+            prepareFreshMemory(raw.data(), raw.size());
+        }
+        readExactAt(j.src, j.offset, raw.data(), planeBytes);
+        bytes = reinterpret_cast<const std::uint8_t*>(raw.data());
+    }
+    const int k = chunkRows(j.width, B);
     // One progress step every second row in each pass.
     auto stepRows = [&](int r, int n) { j.progress.step((r + n) / 2 - r / 2); };
+    std::atomic<bool> shrank{false};
 
     std::mutex m;
     fits::ValueRange range;
     parallelRows(j.height, blockRows(j.width, B), [&](int first, int last) {
-        std::vector<std::uint8_t> raw(static_cast<std::size_t>(k) * rowBytes);
         fits::ValueRange local;
         for (int r = first; r < last; r += k) {
-            int n = std::min(k, last - r);
-            std::size_t count = static_cast<std::size_t>(n) * j.width;
-            readExactAt(j.src, j.offset + static_cast<std::uint64_t>(r) * rowBytes, raw.data(),
-                        count * B);
-            fits::decodeScaled(bitpix, raw.data(), count, valuesAt(r), local);
+            const int n = std::min(k, last - r);
+            const bool read = view.access([&] {
+                fits::rangeScaled(bitpix, bytes + r * rowBytes,
+                                  static_cast<std::size_t>(n) * j.width, local);
+            });
+            if (!read) {
+                shrank = true;
+                return;
+            }
             stepRows(r, n);
         }
         std::lock_guard<std::mutex> lock(m);
         range.merge(local);
     });
+    if (shrank) throw Error(fits::kMsgUnknownFormat);
 
     const ScaleRange sr = scaleRange(range.any, range.minimum, range.maximum);
     const double span = sr.maximum - sr.minimum;
     parallelRows(j.height, blockRows(j.width, B), [&](int first, int last) {
         for (int r = first; r < last; r += k) {
-            int n = std::min(k, last - r);
-            std::size_t count = static_cast<std::size_t>(n) * j.width;
-            fits::mapScaled(bitpix, valuesAt(r), count,
-                            j.dst + static_cast<std::size_t>(r) * j.width, sr.minimum, span);
+            const int n = std::min(k, last - r);
+            const bool read = view.access([&] {
+                fits::mapScaled(bitpix, bytes + r * rowBytes, static_cast<std::size_t>(n) * j.width,
+                                j.dst + static_cast<std::size_t>(r) * j.width, sr.minimum, span);
+            });
+            if (!read) {
+                shrank = true;
+                return;
+            }
             stepRows(r, n);
         }
     });
+    if (shrank) throw Error(fits::kMsgUnknownFormat);
 }
 
 void readPlane(long long bitpix, const PlaneJob& j, memory::Buffer<std::byte>& values) {
@@ -332,7 +347,7 @@ void readImage(const ByteSource& src, Image& image, Progress& progress, std::str
     if (image.BeginSampleWrite(header) != 0) throw Error(msg::unexpected(11));
     const int planes = image.planeCount();
     const int readPlanes = static_cast<int>(std::min<long long>(filePlanes, planes));
-    memory::Buffer<std::byte> values; // decoded values of the scaled formats
+    memory::Buffer<std::byte> values; // raw bytes of the scaled formats when not mapped
     for (int p = 0; p < readPlanes; ++p)
         readPlane(s.bitpix,
                   PlaneJob{src, dataStart + planeBytes * static_cast<std::uint64_t>(p), width,

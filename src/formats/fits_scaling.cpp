@@ -50,9 +50,26 @@ struct Lanes {
 
 // Byte order of every 32-bit lane reversed (in place: wide lanes never cross a function
 // boundary by value).
-template <class V>
+// Byte shuffles are there from SSSE3 on, i.e. in the AVX2 loops; the SSE2 loops shift.
+template <bool Shuffle, class V>
 [[gnu::always_inline]] inline void swap32(V& v) {
-    v = (v << 24) | ((v & 0xFF00u) << 8) | ((v >> 8) & 0xFF00u) | (v >> 24);
+    if constexpr (Shuffle && sizeof(V) == 32) {
+        typedef std::uint8_t Bytes __attribute__((vector_size(32)));
+        Bytes b;
+        std::memcpy(&b, &v, sizeof b);
+        b = __builtin_shuffle(b, Bytes{3,  2,  1,  0,  7,  6,  5,  4,  11, 10, 9,
+                                       8,  15, 14, 13, 12, 19, 18, 17, 16, 23, 22,
+                                       21, 20, 27, 26, 25, 24, 31, 30, 29, 28});
+        std::memcpy(&v, &b, sizeof b);
+    } else if constexpr (Shuffle && sizeof(V) == 16) {
+        typedef std::uint8_t Bytes __attribute__((vector_size(16)));
+        Bytes b;
+        std::memcpy(&b, &v, sizeof b);
+        b = __builtin_shuffle(b, Bytes{3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12});
+        std::memcpy(&v, &b, sizeof b);
+    } else {
+        v = (v << 24) | ((v & 0xFF00u) << 8) | ((v >> 8) & 0xFF00u) | (v >> 24);
+    }
 }
 
 // x = mask ? other : x, lane by lane, through bit operations (vector ?: is not lowered well for
@@ -91,19 +108,19 @@ inline Value decodeOne(const std::uint8_t* p) {
 }
 
 // VW values decoded at once, lane for lane as decodeOne.
-template <class V, int B, int VW>
+template <class V, int B, int VW, bool Shuffle>
 [[gnu::always_inline]] inline void decodeLanes(V& x, const std::uint8_t* p) {
     using T = Lanes<VW>;
     if constexpr (B == 4) {
         typename T::U u;
         simd::load(u, p);
-        swap32(u);
+        swap32<Shuffle>(u);
         std::memcpy(&x, &u, sizeof x);
     } else {
         // Each 64-bit lane: both halves swapped, then exchanged.
         typename Lanes<2 * VW>::U halves;
         simd::load(halves, p);
-        swap32(halves);
+        swap32<Shuffle>(halves);
         typename T::U64 u;
         std::memcpy(&u, &halves, sizeof u);
         u = (u << 32) | (u >> 32);
@@ -118,49 +135,33 @@ template <class V, int B, int VW>
     }
 }
 
-template <class Value, int B, int VW>
-[[gnu::always_inline]] inline void decodeT(const std::uint8_t* raw, std::size_t n, void* out,
-                                           ValueRange& range) {
+template <class Value, int B, int VW, bool kShuffle>
+[[gnu::always_inline]] inline void rangeT(const std::uint8_t* raw, std::size_t n,
+                                          ValueRange& range) {
     using T = Lanes<VW>;
     constexpr bool isFloat = std::is_same_v<Value, float>;
     using V = std::conditional_t<isFloat, typename T::F, typename T::I>;
     constexpr Value kLow = isFloat ? Value(-2147483008.0f) : Value(-2147483000);
     constexpr Value kHigh = isFloat ? Value(2147483008.0f) : Value(2147483000);
-    auto* dst = static_cast<std::uint8_t*>(out);
     V lo = V{} + std::numeric_limits<Value>::max(), hi = V{} + std::numeric_limits<Value>::lowest();
     typename T::I seen{};
-    auto one = [&](std::size_t i) {
-        const Value v = decodeOne<Value, B>(raw + B * i);
-        std::memcpy(dst + 4 * i, &v, 4);
-        if (isFloat ? countedFloat(static_cast<float>(v))
-                    : countedInt(static_cast<std::int32_t>(v)))
-            range.fold(static_cast<double>(v), static_cast<double>(v));
-    };
-    // The values are read back only after the whole plane is decoded: streaming stores from
-    // the first 16-byte boundary on.
     std::size_t i = 0;
-    for (; i < n && !simd::aligned16(dst + 4 * i); ++i) one(i);
     for (; i + VW <= n; i += VW) {
         V x;
-        decodeLanes<V, B, VW>(x, raw + B * i);
-        if constexpr (sizeof x % 16 == 0) {
-            for (std::size_t k = 0; k < sizeof x; k += 16) {
-                simd::U32x4 part;
-                std::memcpy(&part, reinterpret_cast<const char*>(&x) + k, 16);
-                simd::streamStore(dst + 4 * i + k, part);
-            }
-        } else {
-            simd::store(dst + 4 * i, x);
-        }
+        decodeLanes<V, B, VW, kShuffle>(x, raw + B * i);
         const typename T::I c = (x > kLow) & (x < kHigh); // NaN compares false
         replaceWhere(lo, c & (x < lo), x);
         replaceWhere(hi, c & (x > hi), x);
         seen |= c;
     }
-    simd::streamFence();
     for (int k = 0; k < VW; ++k)
         if (seen[k]) range.fold(static_cast<double>(lo[k]), static_cast<double>(hi[k]));
-    for (; i < n; ++i) one(i);
+    for (; i < n; ++i) {
+        const Value v = decodeOne<Value, B>(raw + B * i);
+        if (isFloat ? countedFloat(static_cast<float>(v))
+                    : countedInt(static_cast<std::int32_t>(v)))
+            range.fold(static_cast<double>(v), static_cast<double>(v));
+    }
 }
 
 inline Sample scaledSample(double v, double mn, double range) {
@@ -170,17 +171,9 @@ inline Sample scaledSample(double v, double mn, double range) {
     return static_cast<Sample>(static_cast<int>(t * 65535.0 - 32768.0));
 }
 
-template <class Value>
-inline Value valueAt(const std::uint8_t* values, std::size_t i) {
-    Value v;
-    std::memcpy(&v, values + 4 * i, 4);
-    return v;
-}
-
-template <class Value, int VW>
-[[gnu::always_inline]] inline void mapT(const void* values, std::size_t n, Sample* dst, double mn,
-                                        double range) {
-    const auto* src = static_cast<const std::uint8_t*>(values);
+template <class Value, int B, int VW, bool kShuffle>
+[[gnu::always_inline]] inline void mapT(const std::uint8_t* raw, std::size_t n, Sample* dst,
+                                        double mn, double range) {
     // Doubles of half the lanes fill one register; wider vectors would not be compared in
     // registers.
     using H = Lanes<VW / 2>;
@@ -188,19 +181,21 @@ template <class Value, int VW>
     const typename H::D zero{}, one = typename H::D{} + 1.0;
     auto samples = [&](std::size_t i, typename H::I& s) {
         VH x;
-        simd::load(x, src + 4 * i);
+        decodeLanes<VH, B, VW / 2, kShuffle>(x, raw + B * i);
         typename H::D t = (__builtin_convertvector(x, typename H::D) - mn) / range;
         replaceWhere(t, ~(t > 0.0), zero); // also NaN
         replaceWhere(t, ~(t < 1.0), one);
         s = __builtin_convertvector(t * 65535.0 - 32768.0, typename H::I);
+    };
+    auto scalar = [&](std::size_t i) {
+        dst[i] = scaledSample(static_cast<double>(decodeOne<Value, B>(raw + B * i)), mn, range);
     };
     std::size_t i = 0;
     if constexpr (VW == 8 && simd::kHasStreamingStores) {
         // Four lanes twice make 16 bytes of samples, written past the cache (the plane is
         // not read again soon). The samples lie in the 16-bit range, so packing them with
         // saturation keeps them as they are.
-        for (; i < n && !simd::aligned16(dst + i); ++i)
-            dst[i] = scaledSample(static_cast<double>(valueAt<Value>(src, i)), mn, range);
+        for (; i < n && !simd::aligned16(dst + i); ++i) scalar(i);
         for (; i + 8 <= n; i += 8) {
             typename H::I a, b;
             samples(i, a);
@@ -218,63 +213,63 @@ template <class Value, int VW>
         const typename H::S s16 = __builtin_convertvector(s, typename H::S);
         simd::store(dst + i, s16);
     }
-    for (; i < n; ++i)
-        dst[i] = scaledSample(static_cast<double>(valueAt<Value>(src, i)), mn, range);
+    for (; i < n; ++i) scalar(i);
 }
 
 template <int VW>
-[[gnu::always_inline]] inline void decodeAt(long long bitpix, const std::uint8_t* raw,
-                                            std::size_t n, void* out, ValueRange& range) {
+[[gnu::always_inline]] inline void rangeAt(long long bitpix, const std::uint8_t* raw, std::size_t n,
+                                           ValueRange& range) {
     switch (bitpix) {
-    case 32: decodeT<std::int32_t, 4, VW>(raw, n, out, range); break;
-    case -32: decodeT<float, 4, VW>(raw, n, out, range); break;
-    default: decodeT<float, 8, VW / 2>(raw, n, out, range); break; // doubles fill the lanes
+    case 32: rangeT<std::int32_t, 4, VW, VW == 8>(raw, n, range); break;
+    case -32: rangeT<float, 4, VW, VW == 8>(raw, n, range); break;
+    default: rangeT<float, 8, VW / 2, VW == 8>(raw, n, range); break; // doubles fill the lanes
     }
 }
 
 template <int VW>
-[[gnu::always_inline]] inline void mapAt(long long bitpix, const void* values, std::size_t n,
+[[gnu::always_inline]] inline void mapAt(long long bitpix, const std::uint8_t* raw, std::size_t n,
                                          Sample* dst, double mn, double range) {
-    if (bitpix == 32)
-        mapT<std::int32_t, VW>(values, n, dst, mn, range);
-    else
-        mapT<float, VW>(values, n, dst, mn, range);
+    switch (bitpix) {
+    case 32: mapT<std::int32_t, 4, VW, VW == 8>(raw, n, dst, mn, range); break;
+    case -32: mapT<float, 4, VW, VW == 8>(raw, n, dst, mn, range); break;
+    default: mapT<float, 8, VW, VW == 8>(raw, n, dst, mn, range); break;
+    }
 }
 
-void decodeSse2(long long b, const std::uint8_t* raw, std::size_t n, void* out, ValueRange& r) {
-    decodeAt<4>(b, raw, n, out, r);
+void rangeSse2(long long b, const std::uint8_t* raw, std::size_t n, ValueRange& r) {
+    rangeAt<4>(b, raw, n, r);
 }
-void mapSse2(long long b, const void* v, std::size_t n, Sample* d, double mn, double range) {
-    mapAt<4>(b, v, n, d, mn, range);
+void mapSse2(long long b, const std::uint8_t* raw, std::size_t n, Sample* d, double mn,
+             double range) {
+    mapAt<4>(b, raw, n, d, mn, range);
 }
-__attribute__((target("avx2"))) void decodeAvx2(long long b, const std::uint8_t* raw, std::size_t n,
-                                                void* out, ValueRange& r) {
-    decodeAt<8>(b, raw, n, out, r);
+__attribute__((target("avx2"))) void rangeAvx2(long long b, const std::uint8_t* raw, std::size_t n,
+                                               ValueRange& r) {
+    rangeAt<8>(b, raw, n, r);
 }
-__attribute__((target("avx2"))) void mapAvx2(long long b, const void* v, std::size_t n, Sample* d,
-                                             double mn, double range) {
-    mapAt<8>(b, v, n, d, mn, range);
+__attribute__((target("avx2"))) void mapAvx2(long long b, const std::uint8_t* raw, std::size_t n,
+                                             Sample* d, double mn, double range) {
+    mapAt<8>(b, raw, n, d, mn, range);
 }
 // The AVX-512 level runs the AVX2 loops: 64-byte compares would need AVX512DQ to become
 // vectors again, and both passes are bound by memory rather than by lanes.
 
 } // namespace
 
-void decodeScaled(long long bitpix, const std::uint8_t* raw, std::size_t n, void* out,
-                  ValueRange& range) {
+void rangeScaled(long long bitpix, const std::uint8_t* raw, std::size_t n, ValueRange& range) {
     switch (simd::level()) {
     case simd::Avx512:
-    case simd::Avx2: decodeAvx2(bitpix, raw, n, out, range); break;
-    default: decodeSse2(bitpix, raw, n, out, range); break;
+    case simd::Avx2: rangeAvx2(bitpix, raw, n, range); break;
+    default: rangeSse2(bitpix, raw, n, range); break;
     }
 }
 
-void mapScaled(long long bitpix, const void* values, std::size_t n, Sample* dst, double minimum,
-               double range) {
+void mapScaled(long long bitpix, const std::uint8_t* raw, std::size_t n, Sample* dst,
+               double minimum, double range) {
     switch (simd::level()) {
     case simd::Avx512:
-    case simd::Avx2: mapAvx2(bitpix, values, n, dst, minimum, range); break;
-    default: mapSse2(bitpix, values, n, dst, minimum, range); break;
+    case simd::Avx2: mapAvx2(bitpix, raw, n, dst, minimum, range); break;
+    default: mapSse2(bitpix, raw, n, dst, minimum, range); break;
     }
 }
 

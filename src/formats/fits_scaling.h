@@ -1,5 +1,5 @@
 // The two passes of the per-plane scaling of BITPIX 32, -32 and -64 into 16-bit samples:
-// decoding big-endian values (with their counted extremes) and mapping them onto samples.
+// finding the counted extremes of the big-endian values and mapping the values onto samples.
 #pragma once
 
 #include "core/image.h"
@@ -9,10 +9,8 @@
 
 namespace quillon::fits {
 
-// Bytes per value in the file (4 or 8) and in the decoded buffer (always 4: 32-bit integers
-// for BITPIX 32, floats for -32 and -64).
+// Bytes per value in the file (4 or 8).
 int fileBytes(long long bitpix);
-inline constexpr int kDecodedBytes = 4;
 
 // Whether a decoded value takes part in finding the plane's range.
 bool countedInt(std::int32_t v);
@@ -29,15 +27,15 @@ struct ValueRange {
     }
 };
 
-// Decodes n big-endian values from `raw` into `out` (n × 4 bytes) and folds their counted
-// extremes into `range`. Doubles are taken to single precision first, as the format's scaling
-// rule has it; values beyond the float range become infinite.
-void decodeScaled(long long bitpix, const std::uint8_t* raw, std::size_t n, void* out,
-                  ValueRange& range);
+// Folds the counted extremes of n big-endian values into `range`. Doubles are taken to single
+// precision first, as the format's scaling rule has it; values beyond the float range become
+// infinite.
+void rangeScaled(long long bitpix, const std::uint8_t* raw, std::size_t n, ValueRange& range);
 
-// Maps n decoded values onto samples: t = (v - minimum) / range clamped to 0..1 (NaN counts as
-// 0), then t × 65535 - 32768 truncated toward zero, all in double precision.
-void mapScaled(long long bitpix, const void* values, std::size_t n, Sample* dst, double minimum,
-               double range);
+// Maps n big-endian values (decoded as above) onto samples: t = (v - minimum) / range clamped
+// to 0..1 (NaN counts as 0), then t × 65535 - 32768 truncated toward zero, all in double
+// precision.
+void mapScaled(long long bitpix, const std::uint8_t* raw, std::size_t n, Sample* dst,
+               double minimum, double range);
 
 } // namespace quillon::fits

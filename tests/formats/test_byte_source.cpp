@@ -7,6 +7,7 @@
 
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace quillon;
@@ -69,4 +70,35 @@ TEST(ByteSource, MissingFileAndDirectory) {
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "Ordner");
     }
+}
+
+// A view of a file that is cut short while it is being read: the pages beyond the new end are
+// gone, and reading them must be reported instead of ending the program, from any thread.
+TEST(ByteSource, ViewOfAFileThatShrinksReportsTheLostPages) {
+    std::string bytes(5 * 4096 + 100, 'q');
+    testkit::TempDir dir;
+    const std::string path = dir.file("shrinks.bin");
+    testkit::writeFile(path, bytes);
+    FileSource file(path, "nicht zu öffnen");
+    MemorySource memory(bytes.data(), bytes.size());
+    EXPECT_TRUE(file.viewAt(10, bytes.size()).empty()) << "beyond the end";
+    EXPECT_EQ(memory.viewAt(7, 3).data(), reinterpret_cast<const std::uint8_t*>(bytes.data() + 7));
+
+    const ByteView view = file.viewAt(100, bytes.size() - 100);
+    ASSERT_FALSE(view.empty());
+    long sum = 0;
+    EXPECT_TRUE(view.access([&] { sum += view.data()[bytes.size() - 101]; }));
+    EXPECT_EQ(sum, 'q');
+    ASSERT_EQ(::truncate(path.c_str(), 4096), 0);
+    for (int t = 0; t < 2; ++t) {
+        bool first = true, last = true;
+        std::thread([&] {
+            first = view.access([&] { sum += view.data()[0]; });
+            last = view.access([&] { sum += view.data()[4 * 4096]; });
+        }).join();
+        EXPECT_TRUE(first);
+        EXPECT_FALSE(last);
+    }
+    // A Cancelled or Error thrown inside passes through unchanged.
+    EXPECT_THROW(view.access([] { throw Error("x"); }), Error);
 }
