@@ -46,12 +46,12 @@ struct Convert {
 template <>
 struct Convert<4> {
     using F = Vec<4>::F;
-    static void load(F& f, const Sample* p) {
+    [[gnu::always_inline]] static inline void load(F& f, const Sample* p) {
         const __m128i s = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
         const __m128 r = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(s, s), 16));
         std::memcpy(&f, &r, sizeof f);
     }
-    static void store(Sample* p, const F& v) {
+    [[gnu::always_inline]] static inline void store(Sample* p, const F& v) {
         __m128 f;
         std::memcpy(&f, &v, sizeof f);
         const __m128i i = _mm_cvttps_epi32(f);
