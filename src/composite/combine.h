@@ -16,8 +16,8 @@ float rejectionThreshold(int n);
 // of all n values with every rejected one replaced by that mean. Rounded half away from zero
 // (in steps of 1/128) and limited to the sample range; 0 for n = 0.
 //
-// Quadratic by definition; computed from sorted values in O(n log n) beyond a few values with
-// the same float d_i as the pairwise sums give.
+// Quadratic by definition: up to 64 values the pairwise sums are formed eight at a time, beyond
+// that from sorted values in O(n log n), with the same float d_i as the pairwise sums give.
 Sample combineSamples(const Sample* values, int n, float threshold, bool averaging);
 
 // sum ÷ count rounded half away from zero and limited to the sample range: the rounding of
