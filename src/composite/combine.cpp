@@ -1,0 +1,136 @@
+// Robust combination of one pixel's values (rejection of outliers, then mean or sum).
+#include "composite/combine.h"
+
+#include "core/simd.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace quillon {
+
+namespace {
+
+// Up to this many values the pairwise sums are formed directly; beyond, from sorted values.
+constexpr int kPairwiseLimit = 64;
+// Integers up to 2^24 are exact in a float; a sum of non-negative integers that stays there
+// has every partial sum exact too, so it equals the float sum in any order.
+constexpr long long kFloatExact = 1LL << 24;
+constexpr float kLargestMinimum = 1000000.0f;
+
+// d for one value with the float sum in the order of the values (large sums only).
+float orderedDistance(const Sample* values, int n, int v) {
+    float d = 0.0f;
+    for (int j = 0; j < n; ++j) d += static_cast<float>(std::abs(v - values[j]));
+    return d;
+}
+
+float minimumDistance(const float* d, int n) {
+    float m = *std::min_element(d, d + n);
+    if (m > kLargestMinimum) m = kLargestMinimum;
+    return m == 0.0f ? 1.0f : m;
+}
+
+// The accepted sum S of a values, scaled by 128 and rounded half away from zero.
+Sample fromAccepted(long long sum, long long accepted, long long n, bool averaging) {
+    if (accepted == 0) return 0;
+    const long long scaled = sum * 128;
+    long long q = scaled / accepted;
+    if (!averaging) {
+        // scaled × n / a without forming scaled × n: with scaled = q·a + r (r of the sign of
+        // scaled, |r| < a) the quotient is q·n + r·n / a.
+        q = q * n + (scaled % accepted) * n / accepted;
+    }
+    q = q < 1 ? q - 64 : q + 64;
+    return clampSample(q / 128);
+}
+
+Sample combinePairwise(const Sample* values, int n, float threshold, bool averaging) {
+    // Eight values at a time; the padding zeros add |v_i| each, taken off again exactly.
+    using Lanes = simd::Vec<8>::I;
+    constexpr int kLanes = 8;
+    const int padded = (n + kLanes - 1) / kLanes * kLanes;
+    alignas(32) int w[kPairwiseLimit];
+    for (int i = 0; i < n; ++i) w[i] = values[i];
+    for (int i = n; i < padded; ++i) w[i] = 0;
+    float d[kPairwiseLimit];
+    for (int i = 0; i < n; ++i) {
+        const Lanes vi = Lanes{} + w[i];
+        Lanes acc{};
+        for (int j = 0; j < padded; j += kLanes) {
+            Lanes x;
+            simd::load(x, w + j);
+            const Lanes diff = vi - x;
+            acc += diff < 0 ? -diff : diff;
+        }
+        int s = 0; // at most 63 × 65535: exact, and exact as a float
+        for (int k = 0; k < kLanes; ++k) s += acc[k];
+        s -= (padded - n) * std::abs(w[i]);
+        d[i] = static_cast<float>(s);
+    }
+    const float m = minimumDistance(d, n);
+    long long sum = 0;
+    int accepted = 0;
+    for (int i = 0; i < n; ++i) {
+        if (d[i] / m < threshold) {
+            sum += values[i];
+            ++accepted;
+        }
+    }
+    return fromAccepted(sum, accepted, n, averaging);
+}
+
+Sample combineSorted(const Sample* values, int n, float threshold, bool averaging) {
+    thread_local std::vector<int> sorted;
+    thread_local std::vector<float> d;
+    sorted.assign(values, values + n);
+    std::sort(sorted.begin(), sorted.end());
+    d.resize(static_cast<std::size_t>(n));
+    long long total = 0;
+    for (int v : sorted) total += v;
+    // For sorted s_k: d_k = (k·s_k − below) + (above − (n − 1 − k)·s_k), exact in integers.
+    long long below = 0;
+    for (int k = 0; k < n;) {
+        const int v = sorted[static_cast<std::size_t>(k)];
+        int run = k;
+        while (run < n && sorted[static_cast<std::size_t>(run)] == v) ++run;
+        const long long above = total - below - static_cast<long long>(run - k) * v;
+        const long long exact =
+            (static_cast<long long>(k) * v - below) + (above - static_cast<long long>(n - run) * v);
+        const float dk =
+            exact <= kFloatExact ? static_cast<float>(exact) : orderedDistance(values, n, v);
+        for (; k < run; ++k) {
+            d[static_cast<std::size_t>(k)] = dk;
+            below += v;
+        }
+    }
+    const float m = minimumDistance(d.data(), n);
+    long long sum = 0;
+    long long accepted = 0;
+    for (int k = 0; k < n; ++k) {
+        if (d[static_cast<std::size_t>(k)] / m < threshold) {
+            sum += sorted[static_cast<std::size_t>(k)];
+            ++accepted;
+        }
+    }
+    return fromAccepted(sum, accepted, n, averaging);
+}
+
+} // namespace
+
+float rejectionThreshold(int n) {
+    static constexpr float kTable[7] = {99.0f, 99.0f, 99.0f, 1.9f, 2.3f, 2.8f, 3.2f};
+    return n >= 0 && n < 7 ? kTable[n] : 2.5f;
+}
+
+Sample combineSamples(const Sample* values, int n, float threshold, bool averaging) {
+    if (n <= 0) return 0;
+    if (n <= kPairwiseLimit) return combinePairwise(values, n, threshold, averaging);
+    return combineSorted(values, n, threshold, averaging);
+}
+
+Sample roundedMean(long long sum, long long count) {
+    return fromAccepted(sum, count, count, true);
+}
+
+} // namespace quillon

@@ -1,0 +1,209 @@
+// Master frames: each input is read once and parked in a temporary file, then the frames are
+// combined strip by strip from that file.
+#include "composite/master.h"
+
+#include "composite/combine.h"
+#include "core/error.h"
+#include "core/image_type.h"
+#include "core/memory.h"
+#include "core/parallel.h"
+#include "formats/open.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace quillon {
+
+namespace {
+
+// A temporary file without a name: it vanishes when closed, also after a failure or a crash.
+class SpillFile {
+public:
+    explicit SpillFile(const std::string& folder) {
+        std::error_code ec;
+        folder_ = folder.empty() ? std::filesystem::temp_directory_path(ec).string() : folder;
+        fd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd_ < 0) { // file systems without unnamed files: create, then unlink at once
+            std::string path = (std::filesystem::path(folder_) / "quillon-master-XXXXXX").string();
+            fd_ = ::mkstemp(path.data());
+            if (fd_ >= 0) ::unlink(path.c_str());
+        }
+        if (fd_ < 0) fail();
+    }
+    ~SpillFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    SpillFile(const SpillFile&) = delete;
+    SpillFile& operator=(const SpillFile&) = delete;
+
+    void write(const void* data, std::size_t size, off_t offset) {
+        const char* p = static_cast<const char*>(data);
+        while (size > 0) {
+            ssize_t n = ::pwrite(fd_, p, size, offset);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) fail();
+            p += n;
+            size -= static_cast<std::size_t>(n);
+            offset += n;
+        }
+    }
+    void read(void* data, std::size_t size, off_t offset) {
+        char* p = static_cast<char*>(data);
+        while (size > 0) {
+            ssize_t n = ::pread(fd_, p, size, offset);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) fail();
+            p += n;
+            size -= static_cast<std::size_t>(n);
+            offset += n;
+        }
+    }
+
+private:
+    [[noreturn]] void fail() const {
+        throw Error(
+            "Die Zwischendatei für das Masterbild kann nicht geschrieben werden (Ordner \"" +
+            folder_ + "\").");
+    }
+    std::string folder_;
+    int fd_ = -1;
+};
+
+std::string describeFrame(const Image& image) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%d x %d, %s, %d Ebene(n)", image.width(), image.height(),
+                  std::string(ImageTypeName(image.type()).name).c_str(), image.layerCount());
+    return buf;
+}
+
+bool sameFrame(const Image& a, const Image& b) {
+    return a.width() == b.width() && a.height() == b.height() && a.type() == b.type() &&
+           a.layerCount() == b.layerCount();
+}
+
+Sample medianOf(Sample* v, int n) {
+    Sample* mid = v + n / 2;
+    std::nth_element(v, mid, v + n);
+    if (n % 2 != 0) return *mid;
+    const Sample lower = *std::max_element(v, mid);
+    return roundedMean(static_cast<long long>(lower) + *mid, 2);
+}
+
+Sample combinePixel(Sample* v, int n, MasterMethod method) {
+    switch (method) {
+    case MasterMethod::Mean: {
+        long long sum = 0;
+        for (int i = 0; i < n; ++i) sum += v[i];
+        return roundedMean(sum, n);
+    }
+    case MasterMethod::Median: return medianOf(v, n);
+    case MasterMethod::Reject: break;
+    }
+    return combineSamples(v, n, rejectionThreshold(n), true);
+}
+
+// Opens a file, naming it in the reader's message.
+void openFrame(const std::string& file, Image& image, Progress& progress) {
+    try {
+        openImage(file, image, progress);
+    } catch (const Error& e) {
+        throw Error("\"" + file + "\": " + e.what());
+    }
+}
+
+void buildInto(const std::vector<std::string>& files, const MasterOptions& options, Image& result,
+               Progress& progress) {
+    if (files.empty()) throw Error("Kein Bild für das Masterbild angegeben.");
+    SpillFile spill(options.spillFolder);
+    openFrame(files[0], result, progress);
+    result.SetOverlay(false);
+    const int width = result.width(), height = result.height();
+    const int planes = result.layerCount();
+    const int frames = static_cast<int>(files.size());
+    const std::size_t planeSamples = static_cast<std::size_t>(width) * height;
+    const std::size_t planeBytes = planeSamples * sizeof(Sample);
+    auto planeOffset = [&](int frame, int plane) {
+        return static_cast<off_t>((static_cast<std::size_t>(frame) * planes + plane) * planeBytes);
+    };
+    for (int p = 0; p < planes; ++p)
+        spill.write(result.planeData(p), planeBytes, planeOffset(0, p));
+    for (int f = 1; f < frames; ++f) {
+        Image frame;
+        openFrame(files[f], frame, progress);
+        if (!sameFrame(frame, result))
+            throw Error("Die Datei \"" + files[f] + "\" passt nicht zum ersten Bild (" +
+                        describeFrame(frame) + " statt " + describeFrame(result) + ").");
+        for (int p = 0; p < planes; ++p)
+            spill.write(frame.planeData(p), planeBytes, planeOffset(f, p));
+    }
+
+    const std::size_t frameRowBytes = static_cast<std::size_t>(frames) * width * sizeof(Sample);
+    const int stripRows = static_cast<int>(std::clamp<std::size_t>(
+        options.stripBytes / frameRowBytes, 1, static_cast<std::size_t>(height)));
+    const std::size_t stripSamples = static_cast<std::size_t>(stripRows) * width;
+    memory::Buffer<Sample> strips(stripSamples * frames, false);
+    progress.begin("Bilder Zusammenführen", static_cast<long long>(height) * planes, 10);
+    for (int p = 0; p < planes; ++p) {
+        for (int top = 0; top < height; top += stripRows) {
+            const int rows = std::min(stripRows, height - top);
+            const std::size_t rowOffset = static_cast<std::size_t>(top) * width * sizeof(Sample);
+            for (int f = 0; f < frames; ++f)
+                spill.read(strips.data() + f * stripSamples,
+                           static_cast<std::size_t>(rows) * width * sizeof(Sample),
+                           planeOffset(f, p) + static_cast<off_t>(rowOffset));
+            parallelRows(rows, 4, [&](int first, int last) {
+                std::vector<Sample> values(static_cast<std::size_t>(frames));
+                for (int r = first; r < last; ++r) {
+                    Sample* out = result.row(p, top + r);
+                    const Sample* in = strips.data() + static_cast<std::size_t>(r) * width;
+                    for (int x = 0; x < width; ++x) {
+                        for (int f = 0; f < frames; ++f)
+                            values[static_cast<std::size_t>(f)] = in[f * stripSamples + x];
+                        out[x] = combinePixel(values.data(), frames, options.method);
+                    }
+                    progress.step();
+                }
+            });
+        }
+    }
+    progress.end();
+    result.invalidateHistogram();
+    ImageInfo* info = nullptr;
+    if (result.BeginInfoWrite(info) == 0) {
+        char line[72];
+        std::snprintf(line, sizeof line, "Masterbild aus %d Bildern (%s)", frames,
+                      masterMethodName(options.method));
+        info->addComment(line);
+        result.EndInfoWrite();
+    }
+}
+
+} // namespace
+
+const char* masterMethodName(MasterMethod method) {
+    switch (method) {
+    case MasterMethod::Mean: return "mean";
+    case MasterMethod::Median: return "median";
+    case MasterMethod::Reject: break;
+    }
+    return "reject";
+}
+
+void buildMaster(const std::vector<std::string>& files, const MasterOptions& options, Image& result,
+                 Progress& progress) {
+    try {
+        buildInto(files, options, result, progress);
+    } catch (...) {
+        result.Clear();
+        throw;
+    }
+}
+
+} // namespace quillon
