@@ -31,7 +31,10 @@ int envInt(const char* name, int fallback) {
 }
 
 std::string quoted(const fs::path& p) {
-    return "'" + p.string() + "'";
+    std::string q = p.string();
+    q.insert(q.begin(), '\'');
+    q.push_back('\'');
+    return q;
 }
 
 // Noise from a 32-bit xorshift, the same on every run.
@@ -129,7 +132,8 @@ int main() {
     for (int i = 1; i <= frames; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "light_%05d.fit", i);
-        inputs += " " + quoted(dir / "lights" / name);
+        inputs += ' ';
+        inputs += quoted(dir / "lights" / name);
     }
     const std::string quillon = "QUILLON_THREADS=" + std::to_string(threads) + " " + quoted(cli) +
                                 " calibrate" + inputs + " --out-dir " + quoted(dir / "quillon") +
