@@ -1,34 +1,300 @@
-// Dark/flat calibration and row/column repair (placeholder until the implementation lands).
+// Dark/flat calibration (one vectorised pass per layer, rows in parallel) and row/column repair.
 #include "ops/calibration.h"
 
 #include "core/error.h"
+#include "core/image_type.h"
+#include "core/parallel.h"
+#include "core/simd.h"
+
+// Every pixel must round exactly like the separate subtract, divide, multiply and add of the
+// scalar formula; AVX-512 or FMA code would otherwise fuse them.
+#if defined(__clang__)
+#pragma clang fp contract(off)
+#else
+#pragma GCC optimize("fp-contract=off")
+#endif
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
 
 namespace quillon {
+namespace {
 
-std::vector<float> flatMeans(const Image&) {
-    return {};
+template <int VW>
+using Vec = simd::Vec<VW>;
+
+// One row's calibration inputs. dark or flat is null when that frame is not applied.
+struct RowJob {
+    Sample* out;
+    const Sample* dark;
+    const Sample* flat;
+    int width;
+    float divisor; // d
+    float factor;  // the layer's flat factor
+    float offset;  // a
+};
+
+// The formula for one pixel; the vector loop below computes the same operations lane by lane.
+template <bool D, bool Fl>
+inline Sample calibrateOne(Sample old, Sample dark, Sample flat, const RowJob& j,
+                           long long& clamped) {
+    float v = static_cast<float>(old);
+    if constexpr (D) v = v - static_cast<float>(dark) / j.divisor;
+    if constexpr (Fl) {
+        const float h = static_cast<float>(flat);
+        if (h != 0.0f) v = j.factor / h * v;
+    }
+    v = v + j.offset;
+    if (v < -32768.0f) {
+        ++clamped;
+        v = -32768.0f;
+    } else if (v > 32767.0f) {
+        ++clamped;
+        v = 32767.0f;
+    }
+    return static_cast<Sample>(static_cast<int>(v));
 }
-int checkCalibrationFrames(const Image&, const Image*, const Image*) {
+
+template <int VW, bool D, bool Fl>
+[[gnu::always_inline]] inline long long calibrateRowT(const RowJob& j) {
+    using F = typename Vec<VW>::F;
+    using I = typename Vec<VW>::I;
+    using S = typename Vec<VW>::S;
+    const F lo = F{} - 32768.0f, hi = F{} + 32767.0f;
+    const F divisor = F{} + j.divisor, factor = F{} + j.factor, offset = F{} + j.offset;
+    const F zero = F{};
+    I count = I{};
+    int x = 0;
+    for (; x + VW <= j.width; x += VW) {
+        S s;
+        simd::load(s, j.out + x);
+        F v = __builtin_convertvector(s, F);
+        if constexpr (D) {
+            S ds;
+            simd::load(ds, j.dark + x);
+            v = v - __builtin_convertvector(ds, F) / divisor;
+        }
+        if constexpr (Fl) {
+            S fs;
+            simd::load(fs, j.flat + x);
+            const F h = __builtin_convertvector(fs, F);
+            // Lanes with h = 0 divide by zero here, but their quotient is never used.
+            const F scaled = factor / h * v;
+            v = h != zero ? scaled : v;
+        }
+        v = v + offset;
+        count -= (v < lo) | (v > hi); // true lanes are −1
+        v = v < lo ? lo : v;
+        v = v > hi ? hi : v;
+        const S r = __builtin_convertvector(__builtin_convertvector(v, I), S);
+        simd::store(j.out + x, r);
+    }
+    long long clamped = 0;
+    for (int i = 0; i < VW; ++i) clamped += count[i];
+    for (; x < j.width; ++x)
+        j.out[x] = calibrateOne<D, Fl>(j.out[x], D ? j.dark[x] : 0, Fl ? j.flat[x] : 0, j, clamped);
+    return clamped;
+}
+
+template <int VW>
+[[gnu::always_inline]] inline long long calibrateRowAny(const RowJob& j) {
+    if (j.dark && j.flat) return calibrateRowT<VW, true, true>(j);
+    if (j.dark) return calibrateRowT<VW, true, false>(j);
+    if (j.flat) return calibrateRowT<VW, false, true>(j);
+    return calibrateRowT<VW, false, false>(j);
+}
+
+long long rowSse2(const RowJob& j) {
+    return calibrateRowAny<4>(j);
+}
+__attribute__((target("avx2"))) long long rowAvx2(const RowJob& j) {
+    return calibrateRowAny<8>(j);
+}
+__attribute__((target("avx512f"))) long long rowAvx512(const RowJob& j) {
+    return calibrateRowAny<16>(j);
+}
+
+using RowFn = long long (*)(const RowJob&);
+
+RowFn currentRowFn() {
+    switch (simd::level()) {
+    case simd::Avx512: return rowAvx512;
+    case simd::Avx2: return rowAvx2;
+    default: return rowSse2;
+    }
+}
+
+// A frame matches when it has the image's layer count or is grey, and the image's size.
+int checkFrame(const Image& image, const Image& frame, int typeCode, int sizeCode) {
+    if (frame.layerCount() != image.layerCount() && frame.type() != BW_IMAGE) return typeCode;
+    if (frame.width() != image.width() || frame.height() != image.height()) return sizeCode;
     return CALIBRATION_OK;
 }
-CalibrationOutcome darkFlatCorrect(Image&, const Image*, const Image*, const CalibrationParams&,
-                                   Progress&) {
-    throw Error("Dunkelstrom/Flatfield: not implemented yet");
+
+// The plane of `frame` that serves colour layer q of an image with `layers` layers.
+int framePlane(const Image& frame, int layers, int q) {
+    return frame.layerCount() == layers ? q : 0;
 }
-std::string calibrationMessage(int) {
+
+bool validLayer(const Image& image, int layer) {
+    return layer == kAllLayers || (layer >= 0 && layer < image.layerCount());
+}
+
+} // namespace
+
+std::vector<float> flatMeans(const Image& flat) {
+    std::vector<float> means;
+    if (!flat.hasSamples() || flat.width() <= 0 || flat.height() <= 0) return means;
+    const int w = flat.width(), h = flat.height();
+    std::vector<long long> rowMeans(static_cast<std::size_t>(h));
+    for (int q = 0; q < flat.layerCount(); ++q) {
+        parallelRows(h, 64, [&](int y0, int y1) {
+            for (int y = y0; y < y1; ++y) {
+                const Sample* r = flat.row(q, y);
+                // Image widths stay far below 65536, so a row sum fits in 32 bits.
+                int sum = 0;
+                for (int x = 0; x < w; ++x) sum += r[x];
+                rowMeans[static_cast<std::size_t>(y)] = sum / w;
+            }
+        });
+        long long total = 0;
+        for (long long m : rowMeans) total += m;
+        means.push_back(static_cast<float>(total) / static_cast<float>(h));
+    }
+    return means;
+}
+
+int checkCalibrationFrames(const Image& image, const Image* dark, const Image* flat) {
+    if (dark) {
+        const int code = checkFrame(image, *dark, CALIBRATION_DARK_TYPE, CALIBRATION_DARK_SIZE);
+        if (code != CALIBRATION_OK) return code;
+    }
+    if (flat) return checkFrame(image, *flat, CALIBRATION_FLAT_TYPE, CALIBRATION_FLAT_SIZE);
+    return CALIBRATION_OK;
+}
+
+CalibrationOutcome darkFlatCorrect(Image& image, const Image* dark, const Image* flat,
+                                   const CalibrationParams& params, Progress& progress) {
+    return darkFlatCorrect(image, dark, flat, params, std::vector<float>{}, progress);
+}
+
+CalibrationOutcome darkFlatCorrect(Image& image, const Image* dark, const Image* flat,
+                                   const CalibrationParams& params,
+                                   const std::vector<float>& precomputedMeans, Progress& progress) {
+    CalibrationOutcome outcome;
+    if (!dark && !flat) return outcome;
+    outcome.code = checkCalibrationFrames(image, dark, flat);
+    if (outcome.code != CALIBRATION_OK || !image.hasSamples()) return outcome;
+
+    const int layers = image.layerCount();
+    const int w = image.width(), h = image.height();
+    std::vector<float> means;
+    if (flat && params.flatFactor == 0.0f) {
+        if (precomputedMeans.size() == static_cast<std::size_t>(flat->layerCount()))
+            means = precomputedMeans;
+        else
+            means = flatMeans(*flat);
+    }
+    const RowFn rowFn = currentRowFn();
+    std::atomic<long long> clamped{0};
+
+    progress.begin("Dunkelstrom/Flatfield", static_cast<long long>(h) * layers, 50);
+    for (int q = 0; q < layers; ++q) {
+        const int dq = dark ? framePlane(*dark, layers, q) : 0;
+        const int fq = flat ? framePlane(*flat, layers, q) : 0;
+        const float factor =
+            means.empty() ? params.flatFactor : means[static_cast<std::size_t>(fq)];
+        parallelRows(h, 32, [&](int y0, int y1) {
+            long long local = 0;
+            try {
+                for (int y = y0; y < y1; ++y) {
+                    const RowJob job{image.row(q, y),
+                                     dark ? dark->row(dq, y) : nullptr,
+                                     flat ? flat->row(fq, y) : nullptr,
+                                     w,
+                                     params.darkDivisor,
+                                     factor,
+                                     static_cast<float>(params.offset)};
+                    local += rowFn(job);
+                    progress.step();
+                }
+            } catch (...) {
+                clamped += local;
+                throw;
+            }
+            clamped += local;
+        });
+    }
+    progress.end();
+    image.invalidateHistogram();
+    outcome.clamped = clamped.load();
+    return outcome;
+}
+
+std::string calibrationMessage(int code) {
+    switch (code) {
+    case CALIBRATION_DARK_TYPE: return "Das Dunkelstrombild ist vom falschen Bildtyp!";
+    case CALIBRATION_DARK_SIZE:
+        return "Das Dunkelstrombild hat die falsche Größe\n(muß genauso groß sein, wie das zu "
+               "bearbeitende Bild!)";
+    case CALIBRATION_FLAT_TYPE: return "Das Flatfield-Bild ist vom falschen Bildtyp!";
+    case CALIBRATION_FLAT_SIZE:
+        return "Das Flatfield-Bild hat die falsche Größe\n(muß genauso groß sein, wie das zu "
+               "bearbeitende Bild!)";
+    default: return {};
+    }
+}
+
+std::string calibrationTitleLabel(bool dark, bool flat) {
+    if (dark && flat) return "<Dunkel+Flatkorr.>";
+    if (dark) return "<Dunkelkorr.>";
+    if (flat) return "<Flatkorr.>";
     return {};
 }
-std::string calibrationTitleLabel(bool, bool) {
-    return {};
+
+std::string clampedNotice(long long clamped) {
+    if (clamped <= 0) return {};
+    if (clamped == 1) return "1 Wert lag außerhalb des Wertebereichs und wurde begrenzt.";
+    return std::to_string(clamped) +
+           " Werte lagen außerhalb des Wertebereichs und wurden begrenzt.";
 }
-std::string clampedNotice(long long) {
-    return {};
+
+void repairColumn(Image& image, int column, int top, int bottom, int layer) {
+    const int w = image.width(), h = image.height();
+    if (!image.hasSamples() || w < 2 || column < 0 || column >= w || top < 0 || bottom > h ||
+        top >= bottom)
+        throw Error("Die Spalte liegt nicht im Bild.");
+    if (!validLayer(image, layer)) throw Error("Diese Ebene gibt es im Bild nicht.");
+    const int left = column == 0 ? 1 : column - 1;
+    const int right = column + 1 == w ? left : column + 1;
+    const int first = layer == kAllLayers ? 0 : layer;
+    const int last = layer == kAllLayers ? image.layerCount() : layer + 1;
+    for (int q = first; q < last; ++q)
+        for (int y = top; y < bottom; ++y) {
+            Sample* r = image.row(q, y);
+            r[column] = static_cast<Sample>((r[left] + r[right]) / 2);
+        }
+    image.invalidateHistogram();
 }
-void repairColumn(Image&, int, int, int, int) {
-    throw Error("repair: not implemented yet");
-}
-void repairRow(Image&, int, int, int, int) {
-    throw Error("repair: not implemented yet");
+
+void repairRow(Image& image, int row, int left, int right, int layer) {
+    const int w = image.width(), h = image.height();
+    if (!image.hasSamples() || h < 2 || row < 0 || row >= h || left < 0 || right > w ||
+        left >= right)
+        throw Error("Die Zeile liegt nicht im Bild.");
+    if (!validLayer(image, layer)) throw Error("Diese Ebene gibt es im Bild nicht.");
+    const int above = row == 0 ? 1 : row - 1;
+    const int below = row + 1 == h ? above : row + 1;
+    const int first = layer == kAllLayers ? 0 : layer;
+    const int last = layer == kAllLayers ? image.layerCount() : layer + 1;
+    for (int q = first; q < last; ++q) {
+        Sample* r = image.row(q, row);
+        const Sample* a = image.row(q, above);
+        const Sample* b = image.row(q, below);
+        for (int x = left; x < right; ++x) r[x] = static_cast<Sample>((a[x] + b[x]) / 2);
+    }
+    image.invalidateHistogram();
 }
 
 } // namespace quillon

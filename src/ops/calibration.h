@@ -35,7 +35,7 @@ struct CalibrationOutcome {
 };
 
 // The per-layer flat factors for F = 0: (Σ over rows of (row sum ÷ width, integer division))
-// ÷ height, the last division in float. One entry per flat layer.
+// ÷ height, the last division in float. One entry per flat layer; empty without samples.
 std::vector<float> flatMeans(const Image& flat);
 
 // Checks the frames against the image (dark before flat) and returns the result code without
@@ -46,9 +46,19 @@ int checkCalibrationFrames(const Image& image, const Image* dark, const Image* f
 // for flat pixels h ≠ 0; v += a; clamped and truncated toward zero, all in 32-bit float. A
 // grey dark or flat serves every layer. With neither frame nothing changes. On a result code
 // other than 0 the image is unchanged. Progress "Dunkelstrom/Flatfield", height × layers
-// units; throws Cancelled (image partly calibrated: callers work on a copy).
+// units; throws Cancelled (image partly calibrated: callers work on a copy). Bit for bit the
+// same at every thread count and instruction-set level. `clamped` counts the samples whose
+// value lay outside −32768 … 32767 before the clamp.
 CalibrationOutcome darkFlatCorrect(Image& image, const Image* dark, const Image* flat,
                                    const CalibrationParams& params,
+                                   Progress& progress = Progress::none());
+// The same with the flat means computed beforehand by flatMeans(*flat), for a series of
+// exposures calibrated with one flat (the composite, `quillon-cli calibrate --out-dir`): the
+// flat is then not summed again for every exposure. Means of the wrong count are ignored and
+// computed anew.
+CalibrationOutcome darkFlatCorrect(Image& image, const Image* dark, const Image* flat,
+                                   const CalibrationParams& params,
+                                   const std::vector<float>& precomputedMeans,
                                    Progress& progress = Progress::none());
 
 // The message for a result code other than 0 ("Das Dunkelstrombild ist vom falschen
@@ -57,7 +67,8 @@ std::string calibrationMessage(int code);
 // The title label for the frames that were applied: "<Dunkelkorr.>", "<Flatkorr.>",
 // "<Dunkel+Flatkorr.>", or empty with neither.
 std::string calibrationTitleLabel(bool dark, bool flat);
-// "%lld Werte wurden auf den Wertebereich begrenzt." style notice for a clamp count > 0.
+// "<n> Werte lagen außerhalb des Wertebereichs und wurden begrenzt." for a clamp count > 0
+// (the singular for 1), empty for 0.
 std::string clampedNotice(long long clamped);
 
 // Layer choice of the repair commands: a colour layer index, or all colour layers.
@@ -65,7 +76,8 @@ constexpr int kAllLayers = -1;
 
 // Column k over rows top … bottom − 1 becomes the truncated mean of its neighbours (column 0
 // copies column 1, the last column copies the one before it). Only `layer`, or every colour
-// layer for kAllLayers; never the overlay. Throws Error when the range is outside the image.
+// layer for kAllLayers; never the overlay. Throws Error when the range is outside the image,
+// the image is narrower than 2 pixels or the layer does not exist; nothing changes then.
 void repairColumn(Image& image, int column, int top, int bottom, int layer);
 // The same for row k over columns left … right − 1 with the rows above and below.
 void repairRow(Image& image, int row, int left, int right, int layer);

@@ -12,6 +12,8 @@
 #include "display/renderer.h"
 
 #include <array>
+#include <string>
+#include <vector>
 
 namespace quillon {
 
@@ -61,5 +63,15 @@ ConvertedDisplay overlayDisplay();
 
 // The title of a split layer's document: the layer name followed by "-Anteil".
 std::string splitLayerTitle(const Image& source, int layer);
+
+// One document of a split: a colour layer (extractLayer, layerDescription, layerDisplay) or,
+// with layer -1, the overlay picture (extractOverlay, overlayDescription, overlayDisplay).
+struct SplitPart {
+    std::string title;
+    int layer = -1;
+};
+// The documents a split makes, in order: one per colour layer, then "Overlay" when the source
+// has an overlay.
+std::vector<SplitPart> splitParts(const Image& source);
 
 } // namespace quillon
