@@ -22,8 +22,9 @@
 namespace quillon::ui {
 
 namespace {
+// The factors are floats: scaled in float, so that 0.11 is stored as 1100, not 1099.
 int scaled(float v) {
-    return static_cast<int>(std::trunc(static_cast<double>(v) * 10000.0));
+    return static_cast<int>(std::trunc(v * 10000.0f));
 }
 } // namespace
 

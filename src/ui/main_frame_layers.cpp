@@ -165,21 +165,22 @@ void splitActive(CMainFrame& frame) {
     if (!layerCommandAvailable(Cmd::SplitLayers, view)) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const Image& source = view->document()->image();
-    const int layers = source.layerCount();
-    bool going = true;
-    for (int i = 0; i < layers && going && view; ++i) {
-        const ConvertedDisplay display = layerDisplay(view->renderer(), i);
-        going =
-            frame.makeDerivedDocument(
-                view, QString::fromStdString(splitLayerTitle(source, i)), layerDescription(source),
-                [&source, i](Image& out, Progress& p) { extractLayer(out, source, i, p); },
-                &display) != nullptr;
-    }
-    if (going && view && source.hasOverlay()) {
-        const ConvertedDisplay display = overlayDisplay();
-        frame.makeDerivedDocument(
-            view, QStringLiteral("Overlay"), overlayDescription(source),
-            [&source](Image& out, Progress& p) { extractOverlay(out, source, p); }, &display);
+    for (const SplitPart& part : splitParts(source)) {
+        if (!view) break;
+        const int layer = part.layer;
+        const bool overlay = layer < 0;
+        const ConvertedDisplay display =
+            overlay ? overlayDisplay() : layerDisplay(view->renderer(), layer);
+        const CMainFrame::ImageWork fill = [&source, layer](Image& out, Progress& p) {
+            if (layer < 0)
+                extractOverlay(out, source, p);
+            else
+                extractLayer(out, source, layer, p);
+        };
+        if (!frame.makeDerivedDocument(
+                view, QString::fromStdString(part.title),
+                overlay ? overlayDescription(source) : layerDescription(source), fill, &display))
+            break;
     }
     QApplication::restoreOverrideCursor();
 }
