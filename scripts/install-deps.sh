@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package needed to build, test, benchmark and fuzz Quillon.
 # Idempotent: does nothing (no network access) when everything is already present.
+# With --bench it also installs the large peer programs that only the benchmarks run (the
+# benchmark scripts call it so), which the build and test runs do not need.
 set -euo pipefail
 
 PACKAGES=(
@@ -13,6 +15,10 @@ PACKAGES=(
   xvfb xauth
   xdotool x11-apps imagemagick qt6-translations-l10n
 )
+BENCH_PACKAGES=(
+  siril
+)
+if [ "${1:-}" = "--bench" ]; then PACKAGES+=("${BENCH_PACKAGES[@]}"); fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -24,6 +24,42 @@ namespace {
 template <int VW>
 using Vec = simd::Vec<VW>;
 
+// Samples to float and clamped floats back to samples. GCC compiles the generic form well for
+// AVX2 and AVX-512; at SSE2 it goes lane by lane, so 4 lanes use unpack and pack directly (the
+// same values: sign extension, and truncation toward zero of values already in range).
+template <int VW>
+struct Convert {
+    using F = typename Vec<VW>::F;
+    using I = typename Vec<VW>::I;
+    using S = typename Vec<VW>::S;
+    [[gnu::always_inline]] static inline void load(F& f, const Sample* p) {
+        S s;
+        simd::load(s, p);
+        f = __builtin_convertvector(s, F);
+    }
+    [[gnu::always_inline]] static inline void store(Sample* p, const F& v) {
+        const S r = __builtin_convertvector(__builtin_convertvector(v, I), S);
+        simd::store(p, r);
+    }
+};
+#if defined(__SSE2__)
+template <>
+struct Convert<4> {
+    using F = Vec<4>::F;
+    [[gnu::always_inline]] static inline void load(F& f, const Sample* p) {
+        const __m128i s = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+        const __m128 r = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(s, s), 16));
+        std::memcpy(&f, &r, sizeof f);
+    }
+    [[gnu::always_inline]] static inline void store(Sample* p, const F& v) {
+        __m128 f;
+        std::memcpy(&f, &v, sizeof f);
+        const __m128i i = _mm_cvttps_epi32(f);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packs_epi32(i, i));
+    }
+};
+#endif
+
 // One row's calibration inputs. dark or flat is null when that frame is not applied.
 struct RowJob {
     Sample* out;
@@ -59,39 +95,35 @@ inline Sample calibrateOne(Sample old, Sample dark, Sample flat, const RowJob& j
 template <int VW, bool D, bool Fl>
 [[gnu::always_inline]] inline long long calibrateRowT(const RowJob& j) {
     using F = typename Vec<VW>::F;
-    using I = typename Vec<VW>::I;
-    using S = typename Vec<VW>::S;
     const F lo = F{} - 32768.0f, hi = F{} + 32767.0f;
     const F divisor = F{} + j.divisor, factor = F{} + j.factor, offset = F{} + j.offset;
-    const F zero = F{};
-    I count = I{};
+    const F zero = F{}, one = F{} + 1.0f;
+    // Clamped lanes are counted in float (exact below 2^24 per lane and row): selects between
+    // float vectors compile to blends at every level, mask-to-integer conversions do not.
+    F count = F{};
     int x = 0;
     for (; x + VW <= j.width; x += VW) {
-        S s;
-        simd::load(s, j.out + x);
-        F v = __builtin_convertvector(s, F);
+        F v, dk, h;
+        Convert<VW>::load(v, j.out + x);
         if constexpr (D) {
-            S ds;
-            simd::load(ds, j.dark + x);
-            v = v - __builtin_convertvector(ds, F) / divisor;
+            Convert<VW>::load(dk, j.dark + x);
+            v = v - dk / divisor;
         }
         if constexpr (Fl) {
-            S fs;
-            simd::load(fs, j.flat + x);
-            const F h = __builtin_convertvector(fs, F);
+            Convert<VW>::load(h, j.flat + x);
             // Lanes with h = 0 divide by zero here, but their quotient is never used.
             const F scaled = factor / h * v;
             v = h != zero ? scaled : v;
         }
         v = v + offset;
-        count -= (v < lo) | (v > hi); // true lanes are −1
+        count += v < lo ? one : zero;
+        count += v > hi ? one : zero;
         v = v < lo ? lo : v;
         v = v > hi ? hi : v;
-        const S r = __builtin_convertvector(__builtin_convertvector(v, I), S);
-        simd::store(j.out + x, r);
+        Convert<VW>::store(j.out + x, v);
     }
     long long clamped = 0;
-    for (int i = 0; i < VW; ++i) clamped += count[i];
+    for (int i = 0; i < VW; ++i) clamped += static_cast<long long>(count[i]);
     for (; x < j.width; ++x)
         j.out[x] = calibrateOne<D, Fl>(j.out[x], D ? j.dark[x] : 0, Fl ? j.flat[x] : 0, j, clamped);
     return clamped;

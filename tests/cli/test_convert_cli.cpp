@@ -1,4 +1,4 @@
-// quillon-cli grey, split and overlay end to end: FITS in, FITS out.
+// quillon-cli grey and split end to end: FITS in, FITS out.
 #include "core/image.h"
 #include "formats/fits_writer.h"
 #include "formats/open.h"
@@ -43,17 +43,9 @@ TEST_F(CliConvert, GreyUsesTheWeightsStoredInTheFile) {
     CliResult r = runCli("grey --factors 0.5,0,0 " + path("in.fts") + " " + path("g.fts"));
     ASSERT_EQ(r.status, 0) << r.out;
     Image grey = read("g.fts");
-    ASSERT_EQ(grey.type(), BW_IMAGE);
     EXPECT_EQ(
         testkit::mismatch(grey, [&](int p, int x, int y) { return src.row(p ? 3 : 0, y)[x]; }), "");
     EXPECT_EQ(grey.storedDisplay().blackPoint[1], -100);
-
-    r = runCli("grey --no-weights --factors 0.5,0,0 " + path("in.fts") + " " + path("h.fts"));
-    ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(read("h.fts").row(0, 3)[7], src.row(0, 3)[7] / 2);
-
-    EXPECT_EQ(runCli("grey " + path("g.fts") + " " + path("x.fts")).status, 1) << "already grey";
-    EXPECT_EQ(runCli("grey --factors 1,2 " + path("in.fts") + " " + path("x.fts")).status, 2);
 }
 
 TEST_F(CliConvert, SplitWritesOneFilePerLayerWithSafeNames) {
@@ -79,19 +71,4 @@ TEST_F(CliConvert, SplitWritesOneFilePerLayerWithSafeNames) {
     Image overlay = read("part_Overlay.fts");
     EXPECT_EQ(testkit::mismatch(overlay, testkit::constant(248)), "");
     EXPECT_EQ(overlay.storedDisplay().whitePoint[0], 255);
-}
-
-TEST_F(CliConvert, OverlayAddKeepsAnExistingPlaneAndRemoveDropsIt) {
-    Image src;
-    testkit::makeImage(src, 10, 10, BW_IMAGE, testkit::Ramp{0, 1, 10, 500}, true);
-    saveFits(src, path("in.fts"), Progress::none());
-    ASSERT_EQ(runCli("overlay add " + path("in.fts") + " " + path("a.fts")).status, 0);
-    EXPECT_EQ(testkit::firstDifference(read("a.fts"), src), "");
-    ASSERT_EQ(runCli("overlay remove " + path("in.fts") + " " + path("r.fts")).status, 0);
-    Image removed = read("r.fts");
-    EXPECT_FALSE(removed.hasOverlay());
-    ASSERT_EQ(runCli("overlay add " + path("r.fts") + " " + path("b.fts")).status, 0);
-    Image added = read("b.fts");
-    ASSERT_TRUE(added.hasOverlay());
-    EXPECT_EQ(testkit::mismatch(added, testkit::constant(0), 1), "");
 }
