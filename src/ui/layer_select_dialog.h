@@ -1,4 +1,5 @@
-// LayerSelectDialog ("Ebenen auswählen"): picks the colour layers the filters work on.
+// LayerSelectDialog ("Ebenen auswählen"): picks the colour layers the filters work on;
+// LayerChoiceDialog ("Ebene auswählen"): one layer or all, for the repair commands.
 #pragma once
 
 #include "filters/layer_selection.h"
@@ -30,6 +31,21 @@ private:
     QListWidget* list_ = nullptr;
     QPushButton* all_ = nullptr;
     QPushButton* none_ = nullptr;
+};
+
+// One entry "%i: %s" (number from 1, name) per colour layer, then "<Alle Ebenen>".
+class LayerChoiceDialog : public QDialog {
+    Q_OBJECT
+public:
+    // `choice` is a layer index, or the layer count for all layers; it is pulled into range.
+    LayerChoiceDialog(const Image& image, int choice, QWidget* parent = nullptr);
+
+    QListWidget* list() const { return list_; }
+    // The entry chosen: a layer index, or the layer count for "<Alle Ebenen>".
+    int choice() const;
+
+private:
+    QListWidget* list_ = nullptr;
 };
 
 } // namespace quillon::ui

@@ -7,6 +7,7 @@
 #include "ui/help_viewer.h"
 #include "ui/help_wizard.h"
 #include "ui/job_runner.h"
+#include "ui/layer_commands.h"
 #include "ui/messages.h"
 #include "ui/quillon_app.h"
 #include "ui/tool_window.h"
@@ -509,6 +510,7 @@ void CMainFrame::updateActions() {
     enable(Cmd::HideTools, true);
     enable(Cmd::EditMapping, d && d->image().type() == USERDEFINED_IMAGE);
     for (Cmd c : kGeometryCommands) enable(c, geometryCommandAvailable(c, v));
+    for (Cmd c : kLayerCommands) enable(c, layerCommandAvailable(c, v));
     enableFilterCommands(d ? &d->image() : nullptr);
     action(Cmd::HideTools)->setChecked(toolsHidden_);
     if (!v) tools_->setActiveView(nullptr);

@@ -23,6 +23,8 @@ class QToolButton;
 namespace quillon {
 class Filter;
 class Image;
+struct ConvertedDisplay;
+struct NewDocumentParams;
 enum class FilterCommand;
 } // namespace quillon
 
@@ -45,6 +47,8 @@ class CMainFrame : public QMainWindow {
 public:
     explicit CMainFrame(CWinQuillonApp& app);
     ~CMainFrame() override;
+
+    CWinQuillonApp& app() const { return app_; }
 
     QAction* action(Cmd c) const { return actions_[static_cast<std::size_t>(c)]; }
     QMdiArea* mdiArea() const { return mdi_; }
@@ -100,13 +104,19 @@ public:
     // Mirror, rotation and every other change of the active document's image: the work runs
     // on a copy, which replaces the image only when the work has finished. A failure shows
     // its message and a cancel says nothing; both leave the image exactly as it was.
-    void changeInPlace(const ImageWork& work);
+    // True when the image was replaced.
+    bool changeInPlace(const ImageWork& work);
     // Resize, crop and the filters: a new image described by the source view's image with the
     // given size, filled by `fill` as a job; the document titled `title` appears only when the
     // fill has finished. Null after a failure (message shown), a cancel (nothing shown) or
     // when the document could not be created.
     CWinQuillonDoc* makeDerivedDocument(CWinQuillonView* source, const QString& title, int width,
                                         int height, const ImageWork& fill);
+    // The same for a new image of another description (conversions, split layers); `display`,
+    // when given, sets the weights and points of the new view instead of the source view's.
+    CWinQuillonDoc* makeDerivedDocument(CWinQuillonView* source, const QString& title,
+                                        const NewDocumentParams& description, const ImageWork& fill,
+                                        const ConvertedDisplay* display = nullptr);
 
     // The filter menu: the command's dialog for the view (null for commands without one),
     // the whole command, and the filter over the view's image into a new document (null when
@@ -132,6 +142,8 @@ private:
     void connectCommands();
     void connectGeometryCommands();
     void connectFilterCommands();
+    // Conversions, overlay, dark/flat calibration and row/column repair.
+    void connectLayerCommands();
     // Filter commands need an image of their minimum size.
     void enableFilterCommands(const Image* image);
     void rebuildRecentMenu();

@@ -135,6 +135,7 @@ void CMainFrame::connectCommands() {
     on(Cmd::About, [this] { about(); });
     connectGeometryCommands();
     connectFilterCommands();
+    connectLayerCommands();
 }
 
 int CMainFrame::contextHelpTopicAt(QPoint globalPos) const {

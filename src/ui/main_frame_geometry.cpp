@@ -71,9 +71,9 @@ void cropActive(CMainFrame& frame) {
 
 } // namespace
 
-void CMainFrame::changeInPlace(const ImageWork& work) {
+bool CMainFrame::changeInPlace(const ImageWork& work) {
     CWinQuillonView* view = activeView();
-    if (!view) return;
+    if (!view) return false;
     CWinQuillonDoc* doc = view->document();
     const Image& image = doc->image();
     Image result;
@@ -83,29 +83,19 @@ void CMainFrame::changeInPlace(const ImageWork& work) {
     });
     if (!r.ok()) {
         reportFailure(r, msg::kOutOfMemoryAction, this);
-        return;
+        return false;
     }
     doc->replaceImage(std::move(result));
+    return true;
 }
 
 CWinQuillonDoc* CMainFrame::makeDerivedDocument(CWinQuillonView* source, const QString& title,
                                                 int width, int height, const ImageWork& fill) {
-    NewDocumentParams& params = app_.newParams();
-    params.takeFrom(source->document()->image());
-    params.width = width;
-    params.height = height;
-    const NewDocumentParams description = params;
-    params.resetAfterCreation();
-    Image result;
-    const JobResult r = jobs_->run([&](Progress& p) {
-        createImage(description, result);
-        fill(result, p);
-    });
-    if (!r.ok()) {
-        reportFailure(r, msg::kOutOfMemoryAction, this);
-        return nullptr;
-    }
-    return app_.createDerivedDocument(title, source, std::move(result));
+    NewDocumentParams description;
+    description.takeFrom(source->document()->image());
+    description.width = width;
+    description.height = height;
+    return makeDerivedDocument(source, title, description, fill);
 }
 
 void CMainFrame::connectGeometryCommands() {
