@@ -79,7 +79,13 @@ double fromStoredReal(int stored) {
 
 namespace {
 
-// Walks the key table in its order. V provides intKey(key, int&, default) and
+// Keys whose 0 is a choice the user can make (a switch turned off, the first entry of a list,
+// a factor of 0). A stored 0 means the default only for the other keys: read that way, turning
+// off "Farbgewichtung berücksichtigen" or choosing "Maximalfilter" would not survive a
+// restart. A missing key still gives the default.
+constexpr bool kZeroIsAValue = true;
+
+// Walks the key table in its order. V provides intKey(key, int&, default, zeroIsAValue) and
 // stringKey(key, std::string&).
 template <class V>
 void forEachKey(SettingsRecord& r, V&& v) {
@@ -94,15 +100,15 @@ void forEachKey(SettingsRecord& r, V&& v) {
         "m_Reg_nPreview_WindowPoint",       "m_Reg_nMiniWebBrowser_WindowPoint"};
     for (int i = 0; i < kWindowSlotCount; ++i)
         v.intKey(kPointKeys[i], r.windowPoints[static_cast<std::size_t>(i)], absent);
-    v.intKey("m_Reg_nGraypic_Red", r.graypicRed, 3000);
-    v.intKey("m_Reg_nGraypic_Green", r.graypicGreen, 5900);
-    v.intKey("m_Reg_nGraypic_Blue", r.graypicBlue, 1100);
-    v.intKey("m_Reg_nGraypic_bWeight", r.graypicWeight, 1);
+    v.intKey("m_Reg_nGraypic_Red", r.graypicRed, 3000, kZeroIsAValue);
+    v.intKey("m_Reg_nGraypic_Green", r.graypicGreen, 5900, kZeroIsAValue);
+    v.intKey("m_Reg_nGraypic_Blue", r.graypicBlue, 1100, kZeroIsAValue);
+    v.intKey("m_Reg_nGraypic_bWeight", r.graypicWeight, 1, kZeroIsAValue);
     v.intKey("m_Reg_nComposite_nInsertionType", r.compositeInsertionType, 0);
-    v.intKey("m_Reg_nComposite_bBorders_bErrors_bAverage", r.compositeSwitches, 4);
+    v.intKey("m_Reg_nComposite_bBorders_bErrors_bAverage", r.compositeSwitches, 4, kZeroIsAValue);
     v.intKey("m_Reg_nComposite_nSizeFactor", r.compositeSizeFactor, 10000);
     v.intKey("m_Reg_nComposite_nRefPoints", r.compositeRefPoints, 2);
-    v.intKey("m_Reg_nComposite_nSetAllFactors", r.compositeSetAllFactors, 10000);
+    v.intKey("m_Reg_nComposite_nSetAllFactors", r.compositeSetAllFactors, 10000, kZeroIsAValue);
     v.intKey("m_Reg_nComposite_nRed", r.compositeRed, 10000);
     v.intKey("m_Reg_nComposite_nGreen", r.compositeGreen, 10000);
     v.intKey("m_Reg_nComposite_nBlue", r.compositeBlue, 10000);
@@ -111,8 +117,8 @@ void forEachKey(SettingsRecord& r, V&& v) {
     v.intKey("m_Reg_nLowpass_nStrength", r.lowpassStrength, 0);
     v.intKey("m_Reg_nLowpass_nSize", r.lowpassSize, 0);
     v.intKey("m_Reg_nSpecial_nType", r.specialType, 0);
-    v.intKey("m_Reg_nNoise_nMask", r.noiseMask, 2);
-    v.intKey("m_Reg_nNoise_nType", r.noiseType, 2);
+    v.intKey("m_Reg_nNoise_nMask", r.noiseMask, 2, kZeroIsAValue);
+    v.intKey("m_Reg_nNoise_nType", r.noiseType, 2, kZeroIsAValue);
     v.intKey("m_Reg_nNoise_nLimit", r.noiseLimit, 100);
     v.intKey("m_Reg_nNewPicture_nSizeX", r.newPictureSizeX, 800);
     v.intKey("m_Reg_nNewPicture_nSizeY", r.newPictureSizeY, 600);
@@ -120,7 +126,8 @@ void forEachKey(SettingsRecord& r, V&& v) {
     v.intKey("m_Reg_nNewPicture_nLayers", r.newPictureLayers, 3);
     v.intKey("m_Reg_nNewPicture_bOverlay", r.newPictureOverlay, 0);
     v.intKey("m_Reg_nNumberLayers_n", r.numberLayers, 2);
-    v.intKey("m_Reg_nOverlayForming_bInvert_bTransparency_nMethod", r.overlayForming, 16);
+    v.intKey("m_Reg_nOverlayForming_bInvert_bTransparency_nMethod", r.overlayForming, 16,
+             kZeroIsAValue);
     v.intKey("m_Reg_nSelectLayer_n", r.selectLayer, 0);
     v.intKey("m_Reg_SetReference_bMethods", r.setReferenceMethods, 0);
     static constexpr const char* kSearch[4] = {
@@ -131,10 +138,10 @@ void forEachKey(SettingsRecord& r, V&& v) {
         "m_Reg_SetReference_nGravity3", "m_Reg_SetReference_nGravity4"};
     for (std::size_t i = 0; i < 4; ++i) v.intKey(kSearch[i], r.setReferenceSearch[i], 12);
     for (std::size_t i = 0; i < 4; ++i) v.intKey(kGravity[i], r.setReferenceGravity[i], 4);
-    v.intKey("m_Reg_nUnsharpMask_nMaskStrength", r.unsharpMaskStrength, 2);
-    v.intKey("m_Reg_nUnsharpMask_nOriginal", r.unsharpOriginal, 30000);
-    v.intKey("m_Reg_nUnsharpMask_nMask", r.unsharpMask, 20000);
-    v.intKey("m_Reg_DarkFlat_bDark_bFlat_bFactorAuto", r.darkFlatSwitches, 1);
+    v.intKey("m_Reg_nUnsharpMask_nMaskStrength", r.unsharpMaskStrength, 2, kZeroIsAValue);
+    v.intKey("m_Reg_nUnsharpMask_nOriginal", r.unsharpOriginal, 30000, kZeroIsAValue);
+    v.intKey("m_Reg_nUnsharpMask_nMask", r.unsharpMask, 20000, kZeroIsAValue);
+    v.intKey("m_Reg_DarkFlat_bDark_bFlat_bFactorAuto", r.darkFlatSwitches, 1, kZeroIsAValue);
     v.intKey("m_Reg_DarkFlat_nAddVal", r.darkFlatAddVal, 0);
     v.intKey("m_Reg_DarkFlat_nDarkDiv", r.darkFlatDarkDiv, 10000);
     v.intKey("m_Reg_DarkFlat_nFlatFkt", r.darkFlatFlatFkt, 100000000);
@@ -148,13 +155,17 @@ void forEachKey(SettingsRecord& r, V&& v) {
 }
 
 struct Defaults {
-    void intKey(const char*, int& f, int def) { f = def; }
+    void intKey(const char*, int& f, int def, bool = false) { f = def; }
     void stringKey(const char*, std::string& f) { f.clear(); }
 };
 
 struct Loader {
     SettingsStore& store;
-    void intKey(const char* key, int& f, int def) {
+    void intKey(const char* key, int& f, int def, bool zeroIsAValue = false) {
+        if (zeroIsAValue) {
+            f = store.readInt(key, def);
+            return;
+        }
         int v = store.readInt(key, 0);
         f = v == 0 ? def : v;
     }
@@ -163,13 +174,13 @@ struct Loader {
 
 struct Saver {
     SettingsStore& store;
-    void intKey(const char* key, int& f, int) { store.writeInt(key, f); }
+    void intKey(const char* key, int& f, int, bool = false) { store.writeInt(key, f); }
     void stringKey(const char* key, std::string& f) { store.writeString(key, f); }
 };
 
 struct Lister {
     std::vector<SettingsKeyInfo>& out;
-    void intKey(const char* key, int&, int def) { out.push_back({key, false, def}); }
+    void intKey(const char* key, int&, int def, bool = false) { out.push_back({key, false, def}); }
     void stringKey(const char* key, std::string&) { out.push_back({key, true, 0}); }
 };
 

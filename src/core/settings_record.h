@@ -1,5 +1,6 @@
 // The settings record: every value that survives a restart, with its key, default and the
-// "a stored 0 means the default" rule, plus packed window points and their position check.
+// "a stored 0 means the default" rule (except where 0 is a choice), plus packed window points and
+// their position check.
 #pragma once
 
 #include <array>

@@ -60,6 +60,31 @@ TEST(SettingsRecord, StoredZeroMeansDefaultAndOtherValuesRoundTrip) {
     EXPECT_EQ(b.windowPoint(WindowSlot::Photometry), (WindowPoint{300, 200}));
 }
 
+// Switches turned off and first list entries are choices: they survive a restart, while a key
+// that was never written still gives its default.
+TEST(SettingsRecord, ZeroIsKeptWhereItIsAChoice) {
+    MemorySettingsStore store;
+    SettingsRecord a;
+    a.graypicWeight = 0;
+    a.graypicBlue = 0;
+    a.darkFlatSwitches = 0;
+    a.noiseType = 0;
+    a.compositeSwitches = 0;
+    a.save(store);
+    SettingsRecord b;
+    b.load(store);
+    EXPECT_EQ(b.graypicWeight, 0);
+    EXPECT_EQ(b.graypicBlue, 0);
+    EXPECT_EQ(b.darkFlatSwitches, 0);
+    EXPECT_EQ(b.noiseType, 0);
+    EXPECT_EQ(b.compositeSwitches, 0);
+    MemorySettingsStore empty;
+    b.load(empty);
+    EXPECT_EQ(b.graypicWeight, 1);
+    EXPECT_EQ(b.darkFlatSwitches, 1);
+    EXPECT_EQ(b.compositeSwitches, 4);
+}
+
 TEST(SettingsRecord, SaveWritesEveryKeyOnceInTableOrder) {
     MemorySettingsStore store;
     SettingsRecord().save(store);
