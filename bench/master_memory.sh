@@ -8,7 +8,7 @@ METHOD=${2:-median}
 DIR=$(mktemp -d)
 trap 'rm -rf "$DIR"' EXIT INT TERM
 
-python3 - "$DIR" <<'PY'
+/usr/bin/python3 - "$DIR" <<'PY'
 import os, sys
 side, frames = 2048, 20
 cards = ["SIMPLE  =                    T", "BITPIX  =                   16",
