@@ -106,3 +106,6 @@ if [ -n "${QUILLON_TOTAL:-}" ]; then
     awk -v s="$(step "$WORK/siril_steps.txt" total)" -v q="$QUILLON_TOTAL" 'BEGIN {
         printf "ratio Siril / Quillon (64 MB): %.2f (goal: at least 2)\n", s / (q > 0 ? q : 0.01)}'
 fi
+if [ "${QUILLON_BENCH_KEEP:-0}" != 0 ]; then
+    echo "files kept in $WORK (quillon_64.csv: the per-exposure report of the 64 MB run)"
+fi
