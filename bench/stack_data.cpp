@@ -153,16 +153,19 @@ int main(int argc, char** argv) {
 
     // Transforms: exposure 1 is the reference; the rest follow a dither path of steps of a few
     // pixels (so that seeds carried from the exposure before stay inside the search box) that
-    // wanders about 30 px, with a sub-pixel jitter; three exposures are also rotated.
+    // wanders about 30 px (less for short series, to keep the steps small), with a sub-pixel
+    // jitter; three exposures are also rotated.
     std::vector<Exposure> exps(static_cast<std::size_t>(frames));
+    const double ampX = std::min(28.0, 1.5 * (frames - 1)),
+                 ampY = std::min(14.5, 0.8 * (frames - 1));
     const int rotated[3] = {std::max(2, (frames + 2) / 4), std::max(2, (frames * 11 + 10) / 20),
                             std::max(2, (frames * 17 + 10) / 20)};
     const double angles[3] = {0.3, -0.6, 1.0};
     for (int k = 0; k < frames; ++k) {
         Exposure& e = exps[static_cast<std::size_t>(k)];
         const double t = frames > 1 ? static_cast<double>(k) / (frames - 1) : 0;
-        e.dx = k == 0 ? 0 : 28 * std::sin(std::numbers::pi * t) + (rng.uniform() - 0.5);
-        e.dy = k == 0 ? 0 : -14.5 * (1 - std::cos(std::numbers::pi * t)) + (rng.uniform() - 0.5);
+        e.dx = k == 0 ? 0 : ampX * std::sin(std::numbers::pi * t) + (rng.uniform() - 0.5);
+        e.dy = k == 0 ? 0 : -ampY * (1 - std::cos(std::numbers::pi * t)) + (rng.uniform() - 0.5);
         e.angleDeg = 0;
         for (int r = 0; r < 3; ++r)
             if (rotated[r] == k + 1 && k > 0) e.angleDeg = angles[r];
