@@ -47,10 +47,12 @@ seconds() {
         for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s}' "$1"
 }
 peak_mb() { awk -F': ' '/Maximum resident set size/{printf "%.0f", $2 / 1024}' "$1"; }
+cpu_seconds() { awk -F': ' '/User time|System time/{s += $2} END {print s}' "$1"; }
 # step FILE NAME: the seconds of one Siril step; steps_peak FILE: the largest peak of the steps.
 step() { awk -v s="$2" '$2 == s {print $3}' "$1"; }
+steps_cpu() { awk '$2 == "total" {print $5}' "$1"; }
 steps_peak() { awk '$2 != "total" {if ($5 > m) m = $5} END {print m}' "$1"; }
-row() { printf '%-24s %10s %10s %10s %9s %9s %12s\n' "$@"; }
+row() { printf '%-24s %10s %10s %10s %9s %9s %9s %9s\n' "$@"; }
 
 # Siril twice: on our files as they are, and on unsigned copies (see stack_siril.sh: Siril
 # reads our signed 16-bit files with an offset that disables the flat).
@@ -65,7 +67,8 @@ for variant in "siril-cli 1.0|$WORK/siril_steps.txt|$SIRIL_RMS" \
     "siril-cli 1.0, unsigned|$WORK/unsigned/siril_steps.txt|$SIRILU_RMS"; do
     IFS='|' read -r label file rms <<<"$variant"
     ROWS+=("$(row "$label" "$(step "$file" calibrate)" "$(step "$file" register)" \
-        "$(step "$file" stack)" "$(step "$file" total)" "$(steps_peak "$file")" "$rms")")
+        "$(step "$file" stack)" "$(step "$file" total)" "$(steps_cpu "$file")" \
+        "$(steps_peak "$file")" "$rms")")
 done
 
 # ---------------------------------------------------------------------------------------------
@@ -90,21 +93,27 @@ if [ -x "$CLI" ] && "$CLI" stack --help >/dev/null 2>&1; then
         fi
         accuracy "$WORK/quillon_$mem.fts" "quillon-cli, $mem MB" rms
         ROWS+=("$(row "quillon-cli, $mem MB" - - - "$(seconds "$WORK/quillon_$mem.time")" \
-            "$(peak_mb "$WORK/quillon_$mem.time")" "$rms")")
-        if [ "$mem" = 64 ]; then QUILLON_TOTAL=$(seconds "$WORK/quillon_$mem.time"); fi
+            "$(cpu_seconds "$WORK/quillon_$mem.time")" "$(peak_mb "$WORK/quillon_$mem.time")" "$rms")")
+        if [ "$mem" = 64 ]; then
+            QUILLON_TOTAL=$(seconds "$WORK/quillon_$mem.time")
+            QUILLON_CPU=$(cpu_seconds "$WORK/quillon_$mem.time")
+        fi
     done
 else
     echo "== quillon-cli stack: not available in $CLI (skipped)"
 fi
 
 echo
-echo "== $FRAMES exposures of $SIZE x $SIZE, $THREADS threads: seconds, peak resident MB (the"
-echo "   largest of Siril's steps), rms position error of the check stars in pixels"
-row program calibrate register stack total "peak MB" "rms px"
+echo "== $FRAMES exposures of $SIZE x $SIZE, $THREADS threads: wall seconds per step and in all,"
+echo "   user + system seconds in all (cpu), peak resident MB (the largest of Siril's steps), rms"
+echo "   position error of the check stars in pixels"
+row program calibrate register stack total cpu "peak MB" "rms px"
 for row in "${ROWS[@]}"; do echo "$row"; done
 if [ -n "${QUILLON_TOTAL:-}" ]; then
-    awk -v s="$(step "$WORK/siril_steps.txt" total)" -v q="$QUILLON_TOTAL" 'BEGIN {
-        printf "ratio Siril / Quillon (64 MB): %.2f (goal: at least 2)\n", s / (q > 0 ? q : 0.01)}'
+    awk -v s="$(step "$WORK/siril_steps.txt" total)" -v q="$QUILLON_TOTAL" \
+        -v sc="$(steps_cpu "$WORK/siril_steps.txt")" -v qc="$QUILLON_CPU" 'BEGIN {
+        printf "ratio Siril / Quillon (64 MB): %.2f wall, %.2f cpu (goal: at least 2)\n",
+            s / (q > 0 ? q : 0.01), sc / (qc > 0 ? qc : 0.01)}'
 fi
 if [ "${QUILLON_BENCH_KEEP:-0}" != 0 ]; then
     echo "files kept in $WORK (quillon_64.csv: the per-exposure report of the 64 MB run)"

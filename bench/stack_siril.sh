@@ -2,7 +2,8 @@
 # Runs bench/stack_siril.ssf in siril-cli on a stack_data work folder, one siril-cli call per
 # step, each timed with GNU time:
 #   bench/stack_siril.sh WORK [THREADS] [--unsigned]
-# Prints one line per step (wall seconds, peak resident MB) and writes them to
+# Prints one line per step (wall seconds, peak resident MB, user + system seconds: steadier
+# than the wall time on a busy machine) and writes them to
 # WORK/siril_steps.txt; the stacked result is WORK/siril_result.fit, the logs WORK/siril_*.log.
 #
 # --unsigned runs on copies in WORK/unsigned written the way cameras write 16 bits (unsigned,
@@ -42,6 +43,7 @@ STEPS=$(sed -n 's/^# step: *//p' "$SSF")
 
 : >"$WORK/siril_steps.txt"
 total=0
+cpu_total=0
 for step in $STEPS; do
     body=$(awk -v s="$step" '/^# step:/{on = ($3 == s); next} on && /^[^#]/' "$SSF")
     printf '%s\n%s\n' "$HEAD" "$body" >"$WORK/siril_$step.ssf"
@@ -54,7 +56,11 @@ for step in $STEPS; do
     wall=$(awk -F': ' '/Elapsed \(wall clock\)/{n = split($2, t, ":"); s = 0;
         for (i = 1; i <= n; i++) s = s * 60 + t[i]; print s}' "$WORK/siril_$step.time")
     rss=$(awk -F': ' '/Maximum resident set size/{printf "%.0f", $2 / 1024}' "$WORK/siril_$step.time")
+    cpu=$(awk -F': ' '/User time|System time/{s += $2} END {print s}' "$WORK/siril_$step.time")
     total=$(awk -v a="$total" -v b="$wall" 'BEGIN{print a + b}')
-    printf 'siril %-10s %7.2f s  %6d MB peak\n' "$step" "$wall" "$rss" | tee -a "$WORK/siril_steps.txt"
+    cpu_total=$(awk -v a="$cpu_total" -v b="$cpu" 'BEGIN{print a + b}')
+    printf 'siril %-10s %7.2f s  %6d MB peak  %7.2f s cpu\n' "$step" "$wall" "$rss" "$cpu" |
+        tee -a "$WORK/siril_steps.txt"
 done
-printf 'siril %-10s %7.2f s\n' total "$total" | tee -a "$WORK/siril_steps.txt"
+printf 'siril %-10s %7.2f s  %6s         %7.2f s cpu\n' total "$total" "" "$cpu_total" |
+    tee -a "$WORK/siril_steps.txt"
