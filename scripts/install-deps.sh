@@ -16,7 +16,7 @@ PACKAGES=(
   xdotool x11-apps imagemagick qt6-translations-l10n
 )
 BENCH_PACKAGES=(
-  siril
+  siril time
 )
 if [ "${1:-}" = "--bench" ]; then PACKAGES+=("${BENCH_PACKAGES[@]}"); fi
 
