@@ -57,15 +57,14 @@ template <bool Shuffle, class V>
         typedef std::uint8_t Bytes __attribute__((vector_size(32)));
         Bytes b;
         std::memcpy(&b, &v, sizeof b);
-        b = __builtin_shuffle(b, Bytes{3,  2,  1,  0,  7,  6,  5,  4,  11, 10, 9,
-                                       8,  15, 14, 13, 12, 19, 18, 17, 16, 23, 22,
-                                       21, 20, 27, 26, 25, 24, 31, 30, 29, 28});
+        b = __builtin_shufflevector(b, b, 3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 19,
+                                    18, 17, 16, 23, 22, 21, 20, 27, 26, 25, 24, 31, 30, 29, 28);
         std::memcpy(&v, &b, sizeof b);
     } else if constexpr (Shuffle && sizeof(V) == 16) {
         typedef std::uint8_t Bytes __attribute__((vector_size(16)));
         Bytes b;
         std::memcpy(&b, &v, sizeof b);
-        b = __builtin_shuffle(b, Bytes{3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12});
+        b = __builtin_shufflevector(b, b, 3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
         std::memcpy(&v, &b, sizeof b);
     } else {
         v = (v << 24) | ((v & 0xFF00u) << 8) | ((v >> 8) & 0xFF00u) | (v >> 24);
