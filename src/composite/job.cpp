@@ -122,6 +122,19 @@ bool CompositeJob::configure(std::uint16_t type, int userLayers, const ListCalib
     return rebuild;
 }
 
+bool CompositeJob::prepareWindow(std::uint16_t type, int userLayers, const SettingsRecord& settings,
+                                 const std::vector<std::uint64_t>& openDocuments,
+                                 bool fromCommand) {
+    if (fromCommand) loadSettings(settings);
+    const bool rebuilt = configure(type, userLayers, listCalibrationFromSettings(settings));
+    removeClosedDocuments(openDocuments);
+    return rebuilt;
+}
+
+bool CompositeJob::usesColourWeights() const {
+    return targetType == RGB_IMAGE || targetType == LRGB_IMAGE;
+}
+
 CompositeEntry CompositeJob::newEntry(int list) const {
     CompositeEntry e;
     e.factors.assign(static_cast<std::size_t>(factorSlots(list)), 1.0f);

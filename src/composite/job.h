@@ -126,6 +126,16 @@ struct CompositeJob {
     // Throws Error for a type that is no composite target or a layer count out of range.
     bool configure(std::uint16_t type, int userLayers, const ListCalibration& seed);
 
+    // What opening the composite window does to the job: with `fromCommand` (a composite
+    // command rather than the return from reference setting) the options and current list come
+    // from the settings; then the job is configured for the type, with the calibration
+    // settings as the seed of new list calibrations, and the entries of documents no longer
+    // open are dropped. Returns true when the lists were rebuilt.
+    bool prepareWindow(std::uint16_t type, int userLayers, const SettingsRecord& settings,
+                       const std::vector<std::uint64_t>& openDocuments, bool fromCommand);
+    // The colour weights apply to RGB and LRGB targets only.
+    bool usesColourWeights() const;
+
     // A new entry with used on, factor 1 in every slot of `list` and the default points.
     CompositeEntry newEntry(int list) const;
     CompositeEntry& addFile(int list, const std::string& path);

@@ -55,8 +55,11 @@ void checkKeys(const Json& object, const std::string& field,
     for (auto it = object.begin(); it != object.end(); ++it) {
         bool found = false;
         for (const char* k : known) found = found || it.key() == k;
-        if (!found)
-            throw Problem{(field.empty() ? "" : field + ".") + it.key() + ": unbekannter Eintrag"};
+        if (!found) {
+            std::string key = it.key();
+            if (key.size() > 40) key = key.substr(0, 37) + "...";
+            throw Problem{(field.empty() ? "" : field + ".") + key + ": unbekannter Eintrag"};
+        }
     }
 }
 

@@ -49,6 +49,30 @@ TEST(CompositeJob, ListsAreRebuiltOnlyForAnotherTypeOrLayerCount) {
     EXPECT_THROW(job.configure(USERDEFINED_IMAGE, 33, seed), Error);
 }
 
+TEST(CompositeJob, OpeningTheWindowSeedsOnlyFromACommand) {
+    SettingsRecord record;
+    record.compositeRefPoints = 3;
+    record.darkFlatSwitches = 0x111;
+    record.darkFlatAddVal = -4;
+    CompositeJob job;
+    EXPECT_TRUE(job.prepareWindow(RGB_IMAGE, 0, record, {}, true));
+    EXPECT_EQ(job.options.referencePointCount, 3);
+    EXPECT_EQ(job.calibrations[2].offset, -4);
+    EXPECT_FALSE(job.calibrations[2].active());
+    for (const char* name : {"a.fts", "b.fts", "c.fts"}) job.addFile(3, name);
+    job.addDocument(0, 7, "Fenster 7");
+    job.options.referencePointCount = 4;
+    // Back from reference setting after the window with document 7 was closed.
+    EXPECT_FALSE(job.prepareWindow(RGB_IMAGE, 0, record, {8}, false));
+    EXPECT_EQ(job.options.referencePointCount, 4);
+    EXPECT_EQ(job.lists[3].entries.size(), 3u);
+    EXPECT_TRUE(job.lists[0].entries.empty());
+    EXPECT_TRUE(job.usesColourWeights());
+    EXPECT_TRUE(job.prepareWindow(CMY_IMAGE, 0, record, {}, true));
+    EXPECT_FALSE(job.usesColourWeights());
+    EXPECT_EQ(job.options.referencePointCount, 3);
+}
+
 TEST(CompositeJob, NewEntriesCarryTheDefaults) {
     CompositeJob job = jobOf(LRGB_IMAGE);
     const CompositeEntry& whole = job.addFile(4, "/x/a.fts");
