@@ -231,7 +231,8 @@ void CompositeJob::loadSettings(const SettingsRecord& s) {
     const int count = s.compositeRefPoints;
     options.referencePointCount = count >= 1 && count <= kMaxReferencePoints ? count : 1;
     currentList = s.compositeInsertionType;
-    if (currentList < 0 || (configured() && currentList >= listCount())) currentList = 0;
+    // Brought into the range of the lists by configure(), which may be about to change them.
+    if (currentList < 0) currentList = 0;
 }
 
 void CompositeJob::storeSettings(SettingsRecord& s) const {

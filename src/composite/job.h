@@ -166,7 +166,8 @@ struct CompositeJob {
     std::optional<std::pair<int, int>> firstEntry() const;
 
     // Options and current list from the settings of the composite window; reference point
-    // count as setReferencePointCount, the numbers clamped into their ranges.
+    // count as setReferencePointCount, the numbers clamped into their ranges. The current list
+    // is checked against the lists by the next configure().
     void loadSettings(const SettingsRecord& settings);
     // The options, reference point count and current list back into the settings (reals
     // × 10000, truncated).

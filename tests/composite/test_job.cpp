@@ -52,11 +52,13 @@ TEST(CompositeJob, ListsAreRebuiltOnlyForAnotherTypeOrLayerCount) {
 TEST(CompositeJob, OpeningTheWindowSeedsOnlyFromACommand) {
     SettingsRecord record;
     record.compositeRefPoints = 3;
+    record.compositeInsertionType = 3;
     record.darkFlatSwitches = 0x111;
     record.darkFlatAddVal = -4;
-    CompositeJob job;
+    CompositeJob job = jobOf(BW_IMAGE); // two lists: list 3 is no list of its
     EXPECT_TRUE(job.prepareWindow(RGB_IMAGE, 0, record, {}, true));
     EXPECT_EQ(job.options.referencePointCount, 3);
+    EXPECT_EQ(job.currentList, 3);
     EXPECT_EQ(job.calibrations[2].offset, -4);
     EXPECT_FALSE(job.calibrations[2].active());
     for (const char* name : {"a.fts", "b.fts", "c.fts"}) job.addFile(3, name);
@@ -163,6 +165,7 @@ TEST(CompositeJob, SettingsSeedAndStore) {
     EXPECT_FALSE(job.options.averaging || job.options.removeArtefacts);
     EXPECT_EQ(job.options.sizeFactor, 2.0f);
     EXPECT_EQ(job.options.referencePointCount, 1);
+    job.configure(RGB_IMAGE, 0, ListCalibration{}); // list 9 of 5
     EXPECT_EQ(job.currentList, 0);
     const ListCalibration c = listCalibrationFromSettings(record);
     EXPECT_TRUE(c.darkEnabled && c.flatEnabled && !c.automaticFactor);
