@@ -82,7 +82,8 @@ namespace {
 // Keys whose 0 is a choice the user can make (a switch turned off, the first entry of a list,
 // a factor of 0). A stored 0 means the default only for the other keys: read that way, turning
 // off "Farbgewichtung berücksichtigen" or choosing "Maximalfilter" would not survive a
-// restart. A missing key still gives the default.
+// restart. A missing key still gives the default. The composite's keys keep the rule on
+// purpose (its window reads a stored 0 as the default in all of them).
 constexpr bool kZeroIsAValue = true;
 
 // Walks the key table in its order. V provides intKey(key, int&, default, zeroIsAValue) and
@@ -105,10 +106,10 @@ void forEachKey(SettingsRecord& r, V&& v) {
     v.intKey("m_Reg_nGraypic_Blue", r.graypicBlue, 1100, kZeroIsAValue);
     v.intKey("m_Reg_nGraypic_bWeight", r.graypicWeight, 1, kZeroIsAValue);
     v.intKey("m_Reg_nComposite_nInsertionType", r.compositeInsertionType, 0);
-    v.intKey("m_Reg_nComposite_bBorders_bErrors_bAverage", r.compositeSwitches, 4, kZeroIsAValue);
+    v.intKey("m_Reg_nComposite_bBorders_bErrors_bAverage", r.compositeSwitches, 4);
     v.intKey("m_Reg_nComposite_nSizeFactor", r.compositeSizeFactor, 10000);
     v.intKey("m_Reg_nComposite_nRefPoints", r.compositeRefPoints, 2);
-    v.intKey("m_Reg_nComposite_nSetAllFactors", r.compositeSetAllFactors, 10000, kZeroIsAValue);
+    v.intKey("m_Reg_nComposite_nSetAllFactors", r.compositeSetAllFactors, 10000);
     v.intKey("m_Reg_nComposite_nRed", r.compositeRed, 10000);
     v.intKey("m_Reg_nComposite_nGreen", r.compositeGreen, 10000);
     v.intKey("m_Reg_nComposite_nBlue", r.compositeBlue, 10000);

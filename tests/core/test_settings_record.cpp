@@ -69,7 +69,6 @@ TEST(SettingsRecord, ZeroIsKeptWhereItIsAChoice) {
     a.graypicBlue = 0;
     a.darkFlatSwitches = 0;
     a.noiseType = 0;
-    a.compositeSwitches = 0;
     a.save(store);
     SettingsRecord b;
     b.load(store);
@@ -77,12 +76,10 @@ TEST(SettingsRecord, ZeroIsKeptWhereItIsAChoice) {
     EXPECT_EQ(b.graypicBlue, 0);
     EXPECT_EQ(b.darkFlatSwitches, 0);
     EXPECT_EQ(b.noiseType, 0);
-    EXPECT_EQ(b.compositeSwitches, 0);
     MemorySettingsStore empty;
     b.load(empty);
     EXPECT_EQ(b.graypicWeight, 1);
     EXPECT_EQ(b.darkFlatSwitches, 1);
-    EXPECT_EQ(b.compositeSwitches, 4);
 }
 
 TEST(SettingsRecord, SaveWritesEveryKeyOnceInTableOrder) {
