@@ -18,9 +18,6 @@ const char* const kNoExposuresMessage = "Sie haben noch keine Bilder in die List
 namespace {
 
 // Bits of the calibration switches and of the composite switches in the settings.
-constexpr int kDarkBit = 1 << 8;
-constexpr int kFlatBit = 1 << 4;
-constexpr int kAutoFactorBit = 1 << 0;
 constexpr int kAveragingBit = 1;
 constexpr int kArtefactsBit = 2;
 constexpr int kBordersBit = 4;
@@ -64,9 +61,9 @@ ListCalibration listCalibrationFromSettings(const SettingsRecord& s) {
     ListCalibration c;
     c.darkFile = s.darkFlatDarkFile;
     c.flatFile = s.darkFlatFlatFile;
-    c.darkEnabled = (s.darkFlatSwitches & kDarkBit) != 0;
-    c.flatEnabled = (s.darkFlatSwitches & kFlatBit) != 0;
-    c.automaticFactor = (s.darkFlatSwitches & kAutoFactorBit) != 0;
+    c.darkEnabled = (s.darkFlatSwitches & kDarkFlatDarkBit) != 0;
+    c.flatEnabled = (s.darkFlatSwitches & kDarkFlatFlatBit) != 0;
+    c.automaticFactor = (s.darkFlatSwitches & kDarkFlatAutoBit) != 0;
     c.offset = std::clamp(s.darkFlatAddVal, -32768, 32767);
     c.darkDivisor = clampReal(fromStoredReal(s.darkFlatDarkDiv), 0.1f, 100.0f);
     c.flatFactor = clampReal(fromStoredReal(s.darkFlatFlatFkt), 1.0f, 32767.0f);
@@ -76,8 +73,9 @@ ListCalibration listCalibrationFromSettings(const SettingsRecord& s) {
 void storeListCalibration(const ListCalibration& c, SettingsRecord& s) {
     s.darkFlatDarkFile = c.darkFile;
     s.darkFlatFlatFile = c.flatFile;
-    s.darkFlatSwitches = (c.darkEnabled ? kDarkBit : 0) | (c.flatEnabled ? kFlatBit : 0) |
-                         (c.automaticFactor ? kAutoFactorBit : 0);
+    s.darkFlatSwitches = (c.darkEnabled ? kDarkFlatDarkBit : 0) |
+                         (c.flatEnabled ? kDarkFlatFlatBit : 0) |
+                         (c.automaticFactor ? kDarkFlatAutoBit : 0);
     s.darkFlatAddVal = c.offset;
     s.darkFlatDarkDiv = toStoredReal(c.darkDivisor);
     s.darkFlatFlatFkt = toStoredReal(c.flatFactor);

@@ -36,6 +36,12 @@ public:
     std::vector<std::string> writeOrder;
 };
 
+// Switch bits of m_Reg_DarkFlat_bDark_bFlat_bFactorAuto: dark on, flat on, flat factor from
+// the flat's mean.
+inline constexpr int kDarkFlatDarkBit = 1 << 8;
+inline constexpr int kDarkFlatFlatBit = 1 << 4;
+inline constexpr int kDarkFlatAutoBit = 1 << 0;
+
 // The windows with a remembered top-left corner, in the order of their keys.
 enum class WindowSlot {
     ZoomNavigator = 0,
@@ -119,7 +125,7 @@ struct SettingsRecord {
     int unsharpMaskStrength = 2;
     int unsharpOriginal = 30000;
     int unsharpMask = 20000;
-    int darkFlatSwitches = 1;
+    int darkFlatSwitches = 1; // kDarkFlatDarkBit | kDarkFlatFlatBit | kDarkFlatAutoBit
     int darkFlatAddVal = 0;
     int darkFlatDarkDiv = 10000;
     int darkFlatFlatFkt = 100000000;

@@ -18,10 +18,9 @@ namespace quillon::ui {
 class NumberField;
 class TextField;
 
-// Switch bits of m_Reg_DarkFlat_bDark_bFlat_bFactorAuto.
-inline constexpr int kDarkFlatDarkBit = 1 << 8;
-inline constexpr int kDarkFlatFlatBit = 1 << 4;
-inline constexpr int kDarkFlatAutoBit = 1 << 0;
+using quillon::kDarkFlatAutoBit;
+using quillon::kDarkFlatDarkBit;
+using quillon::kDarkFlatFlatBit;
 
 struct DarkFlatSettings {
     bool dark = false;
