@@ -67,10 +67,10 @@ int Image::AllocateSamples(bool zeroFill) {
     return 0;
 }
 
-int Image::AllocateCounters(int layerIndex, std::uint8_t value) {
+int Image::AllocateCounters(int layerIndex, Count value) {
     if (width_ == 0 || height_ == 0 || layerCount_ == 0) return 100;
     if (!counters_.empty()) return 200;
-    std::vector<PlaneStore<std::uint8_t>> counters;
+    std::vector<PlaneStore<Count>> counters;
     try {
         counters.resize(layerCount_);
         for (auto& p : counters) allocatePlane(p, width_, height_, true);

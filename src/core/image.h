@@ -29,8 +29,12 @@ inline constexpr int kMaxImageSize = 14000;
 
 using LayerName = CharText<64>;
 using Row = Sample*;
-using PlaneRows = Row*;             // plane[y] is a row
-using CounterRows = std::uint8_t**; // counters[y][x]
+using PlaneRows = Row*; // plane[y] is a row
+// Contribution counters of a composite: how many exposures have entered a pixel of a layer.
+// 16 bits wide so that long series (up to kMaxContributions exposures) average correctly.
+using Count = std::uint16_t;
+inline constexpr int kMaxContributions = 65535;
+using CounterRows = Count**; // counters[y][x]
 
 // A value copy of the image's shape. Pointers refer to the Image's own buffers: valid while
 // the Image is unchanged, never released by the receiver.
@@ -95,7 +99,7 @@ public:
     std::size_t Define(int width, int height, std::uint16_t type, bool withOverlay,
                        int userLayerCount = 0, const std::vector<std::string>* userNames = nullptr);
     int AllocateSamples(bool zeroFill = true);
-    int AllocateCounters(int layerIndex, std::uint8_t value);
+    int AllocateCounters(int layerIndex, Count value);
     void FreeCounters();
     // A complete copy (samples, counters, names, metadata, stored display, PSFs, photometric
     // calibration; the histogram counts are left to be recomputed). Work that must be able
@@ -166,7 +170,10 @@ public:
     // Marks the histogram stale; every operation that changes samples calls it.
     void invalidateHistogram() { histogram_.valid = false; }
 
-    std::uint8_t* counterRow(int layer, int y) {
+    Count* counterRow(int layer, int y) {
+        return counters_[static_cast<std::size_t>(layer)].rows[static_cast<std::size_t>(y)];
+    }
+    const Count* counterRow(int layer, int y) const {
         return counters_[static_cast<std::size_t>(layer)].rows[static_cast<std::size_t>(y)];
     }
     bool hasCounters() const { return !counters_.empty(); }
@@ -201,7 +208,7 @@ private:
 
     std::vector<PlaneStore<Sample>> planes_;
     std::vector<PlaneRows> planeTable_; // what ImageHeader::planes points at
-    std::vector<PlaneStore<std::uint8_t>> counters_;
+    std::vector<PlaneStore<Count>> counters_;
     std::vector<CounterRows> counterTable_;
     std::vector<LayerName> names_;
 

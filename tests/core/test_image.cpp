@@ -139,14 +139,14 @@ TEST(ImageAllocate, OutOfMemoryReleasesEverything) {
     ASSERT_EQ(img.Define(1000, 1000, RGB_IMAGE, true), 8000000u);
     {
         // Room for one plane and a bit, not four: the attempt fails part-way; the three
-        // 1 MB counter planes do not fit either.
+        // 2 MB counter planes do not fit either.
         memory::ScopedLimit limit(before + 2500000);
         EXPECT_EQ(img.AllocateSamples(true), 1);
         EXPECT_EQ(memory::inUse(), before) << "partial planes released";
         EXPECT_FALSE(img.hasSamples());
         ImageHeader h;
         EXPECT_EQ(img.GetHeader(h), 1);
-        EXPECT_EQ(img.AllocateCounters(0, 1), 1) << "3 MB of counters do not fit either";
+        EXPECT_EQ(img.AllocateCounters(0, 1), 1) << "6 MB of counters do not fit either";
         EXPECT_EQ(memory::inUse(), before);
     }
     EXPECT_EQ(img.AllocateSamples(true), 0) << "works again with memory";
