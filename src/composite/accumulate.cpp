@@ -5,7 +5,6 @@
 #include "core/parallel.h"
 #include "display/overlay.h"
 #include "display/renderer.h"
-#include "ops/sampler.h"
 
 // The interpolation must round exactly like the sampler, and the mapping arithmetic must not
 // depend on the compiler's choice: never fuse multiply and add.
@@ -20,6 +19,7 @@
 #include <cmath>
 #include <new>
 #include <stdexcept>
+#include <vector>
 
 namespace quillon {
 namespace {
@@ -42,17 +42,26 @@ float clampToSampleRange(float v) {
     return v;
 }
 
+// lagrangeWeights of the sampler, written out here so that it inlines into the pixel loop
+// (the same expressions; the alignment test compares the results with the sampler's).
+inline std::array<float, 4> weightsAt(float t) {
+    return {(t - 1.0f) * (t - 2.0f) * (t - 3.0f) / -6.0f, t * (t - 2.0f) * (t - 3.0f) / 2.0f,
+            t * (t - 1.0f) * (t - 3.0f) / -2.0f, t * (t - 1.0f) * (t - 2.0f) / 6.0f};
+}
+
 // The 4 × 4 neighbourhood and weights of one position, shared by every layer sampled there.
 // Computes what sampleLayer computes for 1 × 1 bins, in the same order.
 struct Tap {
     int x0 = 0, y0 = 0;
     std::array<float, 4> wx{}, wy{};
 
-    void place(float u, float v, int width, int height) {
+    void placeX(float u, int width) {
         x0 = std::clamp(truncF(u) - 1, 0, width - 4);
+        wx = weightsAt(u - static_cast<float>(x0));
+    }
+    void placeY(float v, int height) {
         y0 = std::clamp(truncF(v) - 1, 0, height - 4);
-        wx = lagrangeWeights(u - static_cast<float>(x0));
-        wy = lagrangeWeights(v - static_cast<float>(y0));
+        wy = weightsAt(v - static_cast<float>(y0));
     }
     float at(const PlaneRows rows) const {
         float value = 0.0f;
@@ -271,6 +280,22 @@ void insertExposure(Image& result, const Image& exposure, std::span<const AlignP
     const int exposureOverlay = exposure.overlayPlane();
     const int resultOverlay = result.overlayPlane();
 
+    // A shift maps columns and rows separately: each column's position and weights are
+    // computed once per call instead of once per pixel (the same values).
+    const bool shift = map.kind == 1;
+    std::vector<float> columnU;
+    std::vector<Tap> columnTap;
+    if (shift) {
+        columnU.resize(static_cast<std::size_t>(result.width()));
+        columnTap.resize(columnU.size());
+        for (int x = 0; x < result.width(); ++x) {
+            float v = 0;
+            const auto i = static_cast<std::size_t>(x);
+            map.sourcePosition(static_cast<float>(x), 0.0f, columnU[i], v);
+            if (canInterpolate) columnTap[i].placeX(columnU[i], ew);
+        }
+    }
+
     progress.begin(kTitles[map.kind], result.height(), 10);
     parallelRows(result.height(), 8, [&](int first, int last) {
         std::array<float, kMaxUserLayers> values{};
@@ -284,9 +309,20 @@ void insertExposure(Image& result, const Image& exposure, std::span<const AlignP
             }
             Sample* overlayRow = resultOverlay >= 0 ? result.row(resultOverlay, y) : nullptr;
             const float fy = static_cast<float>(y);
+            float rowV = 0;
+            if (shift) {
+                float u = 0;
+                map.sourcePosition(0.0f, fy, u, rowV);
+                if (canInterpolate) tap.placeY(rowV, eh);
+            }
             for (int x = 0; x < result.width(); ++x) {
                 float u = 0, v = 0;
-                if (!map.sourcePosition(static_cast<float>(x), fy, u, v)) continue;
+                if (shift) {
+                    u = columnU[static_cast<std::size_t>(x)];
+                    v = rowV;
+                } else if (!map.sourcePosition(static_cast<float>(x), fy, u, v)) {
+                    continue;
+                }
                 if (copyOverlay)
                     overlayRow[x] = static_cast<Sample>(
                         overlayRow[x] |
@@ -300,7 +336,16 @@ void insertExposure(Image& result, const Image& exposure, std::span<const AlignP
                         static_cast<Sample>(overlayRow[x] | overlaySampleFor(colour, transparent));
                     continue;
                 }
-                if (canInterpolate) tap.place(u, v, ew, eh);
+                if (canInterpolate) {
+                    if (shift) {
+                        const Tap& column = columnTap[static_cast<std::size_t>(x)];
+                        tap.x0 = column.x0;
+                        tap.wx = column.wx;
+                    } else {
+                        tap.placeX(u, ew);
+                        tap.placeY(v, eh);
+                    }
+                }
                 if (single) {
                     float value = canInterpolate ? tap.at(planes[layer]) : 0.0f;
                     if (limitSingle) value = clampToSampleRange(value);

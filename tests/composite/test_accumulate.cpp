@@ -175,22 +175,6 @@ TEST(Accumulate, OverlayIsCopiedOrFormed) {
     EXPECT_EQ(result.counterRow(0, 7)[11], 0) << "counters untouched";
 }
 
-TEST(Accumulate, RefusesWhatItCannotDo) {
-    Image result, exposure;
-    makeImage(result, 12, 12, BW_IMAGE, testkit::constant(0));
-    makeImage(exposure, 12, 12, BW_IMAGE, testkit::constant(0));
-    const AlignPoint p[5] = {};
-    EXPECT_THROW(insertExposure(result, exposure, std::span(p, 1), std::span(p, 1)),
-                 std::invalid_argument)
-        << "no counters";
-    ASSERT_EQ(result.AllocateCounters(0, 0), 0);
-    EXPECT_THROW(insertExposure(result, exposure, std::span(p, 5), std::span(p, 5)),
-                 std::invalid_argument);
-    EXPECT_THROW(insertExposure(result, exposure, std::span(p, 2), std::span(p, 1)),
-                 std::invalid_argument);
-    EXPECT_EQ(result.counterRow(0, 0)[0], 0);
-}
-
 // A star field, rotated, scaled and shifted by known amounts, aligned on 1 to 4 of its stars
 // (given exactly): every other star's centroid in the result must sit on its true position.
 class StarFieldAlignment : public ::testing::TestWithParam<int> {};
