@@ -9,6 +9,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libraw-dev libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libwmf-dev fonts-urw-base35
+  nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-astropy python3-numpy fitsverify libcfitsio-dev
   libopencv-dev
