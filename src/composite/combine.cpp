@@ -45,7 +45,8 @@ Sample fromAccepted(long long sum, long long accepted, long long n, bool averagi
     return clampSample(q / 128);
 }
 
-Sample combinePairwise(const Sample* values, int n, float threshold, bool averaging) {
+Sample combinePairwise(const Sample* values, int n, float threshold, bool averaging,
+                       bool* rejected) {
     // Eight values at a time; the padding zeros add |v_i| each, taken off again exactly.
     using Lanes = simd::Vec<8>::I;
     constexpr int kLanes = 8;
@@ -72,15 +73,17 @@ Sample combinePairwise(const Sample* values, int n, float threshold, bool averag
     long long sum = 0;
     int accepted = 0;
     for (int i = 0; i < n; ++i) {
-        if (d[i] / m < threshold) {
+        const bool accept = d[i] / m < threshold;
+        if (accept) {
             sum += values[i];
             ++accepted;
         }
+        if (rejected) rejected[i] = !accept;
     }
     return fromAccepted(sum, accepted, n, averaging);
 }
 
-Sample combineSorted(const Sample* values, int n, float threshold, bool averaging) {
+Sample combineSorted(const Sample* values, int n, float threshold, bool averaging, bool* rejected) {
     thread_local std::vector<int> sorted;
     thread_local std::vector<float> d;
     sorted.assign(values, values + n);
@@ -113,6 +116,13 @@ Sample combineSorted(const Sample* values, int n, float threshold, bool averagin
             ++accepted;
         }
     }
+    if (rejected) {
+        // Equal values share their d: look each value's up among the sorted ones.
+        for (int i = 0; i < n; ++i) {
+            const auto at = std::lower_bound(sorted.begin(), sorted.end(), int{values[i]});
+            rejected[i] = !(d[static_cast<std::size_t>(at - sorted.begin())] / m < threshold);
+        }
+    }
     return fromAccepted(sum, accepted, n, averaging);
 }
 
@@ -123,10 +133,11 @@ float rejectionThreshold(int n) {
     return n >= 0 && n < 7 ? kTable[n] : 2.5f;
 }
 
-Sample combineSamples(const Sample* values, int n, float threshold, bool averaging) {
+Sample combineSamples(const Sample* values, int n, float threshold, bool averaging,
+                      bool* rejected) {
     if (n <= 0) return 0;
-    if (n <= kPairwiseLimit) return combinePairwise(values, n, threshold, averaging);
-    return combineSorted(values, n, threshold, averaging);
+    if (n <= kPairwiseLimit) return combinePairwise(values, n, threshold, averaging, rejected);
+    return combineSorted(values, n, threshold, averaging, rejected);
 }
 
 Sample roundedMean(long long sum, long long count) {

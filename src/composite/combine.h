@@ -18,7 +18,9 @@ float rejectionThreshold(int n);
 //
 // Quadratic by definition: up to 64 values the pairwise sums are formed eight at a time, beyond
 // that from sorted values in O(n log n), with the same float d_i as the pairwise sums give.
-Sample combineSamples(const Sample* values, int n, float threshold, bool averaging);
+// `rejected`, when given, receives for each of the n values whether it was left out.
+Sample combineSamples(const Sample* values, int n, float threshold, bool averaging,
+                      bool* rejected = nullptr);
 
 // sum ÷ count rounded half away from zero and limited to the sample range: the rounding of
 // combineSamples, for the plain mean and median of master frames. count > 0.

@@ -1,0 +1,308 @@
+// Strip-wise accumulation with artefact rejection, the merge of one strip, the border rectangle.
+#include "composite/strips.h"
+
+#include "composite/combine.h"
+#include "core/error.h"
+#include "core/parallel.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+namespace quillon {
+namespace {
+
+__extension__ typedef unsigned __int128 Wide;
+
+constexpr long long kMegabyte = 1048576;
+constexpr long long kBytesPerValue = 3;
+
+Wide heldBytes(long long exposures, int width, int height) {
+    return static_cast<Wide>(exposures) * static_cast<Wide>(width) * static_cast<Wide>(height) *
+           static_cast<Wide>(kBytesPerValue);
+}
+
+std::string tooLittleMemory(long long minimumMB) {
+    return "Zu wenig Speicher für die Artefaktentfernung: erhöhen Sie die Speichergrenze "
+           "(Speicherausnutzung) auf mindestens " +
+           std::to_string(minimumMB) + " MB.";
+}
+
+std::string stripsNotAllocated(long long megabytes) {
+    return "Zu wenig Speicher für die Artefaktentfernung: die Streifenbilder (" +
+           std::to_string(megabytes) + " MB) konnten nicht angelegt werden.";
+}
+
+// Whether exposure `list` feeds result layer k of a result with n layers, and in which
+// group: 1 its channel list, 2 the whole-image list, 0 not at all.
+int feedGroup(int list, int k, int n) {
+    if (list == k) return 1;
+    if (n > 1 && list == n) return 2;
+    return 0;
+}
+
+// One-layer strip images of the result's width and `rows` rows with counters, zero-filled.
+void provideStripImages(std::vector<Image>& images, std::size_t count, int width, int rows) {
+    images.clear();
+    images.resize(count);
+    for (Image& img : images) {
+        if (img.Define(width, rows, BW_IMAGE, false) == 0 || img.AllocateSamples(true) != 0 ||
+            img.AllocateCounters(0, 0) != 0) {
+            images.clear();
+            const Wide bytes = heldBytes(static_cast<long long>(count), width, rows);
+            throw Error(stripsNotAllocated(static_cast<long long>(bytes / kMegabyte) + 1));
+        }
+    }
+}
+
+void zeroStripImage(Image& img) {
+    const std::size_t n = static_cast<std::size_t>(img.width()) * img.height();
+    std::memset(img.planeData(0), 0, n * sizeof(Sample));
+    for (int y = 0; y < img.height(); ++y)
+        std::memset(img.counterRow(0, y), 0, static_cast<std::size_t>(img.width()) * sizeof(Count));
+}
+
+// Releases an acquired exposure however the insertion ends.
+struct Acquired {
+    const StripSource& source;
+    int index;
+    Image* image;
+    ~Acquired() {
+        if (image && source.release) source.release(index);
+    }
+};
+
+} // namespace
+
+long long stripCount(long long exposures, int width, int height, long long memoryLimitMB) {
+    if (memoryLimitMB < 1) throw std::invalid_argument("stripCount: memory limit below 1 MB");
+    const Wide limit = static_cast<Wide>(memoryLimitMB) * kMegabyte;
+    return static_cast<long long>(heldBytes(std::max(exposures, 0LL), width, height) / limit) + 1;
+}
+
+std::vector<int> stripBoundaries(int height, long long strips) {
+    std::vector<int> r(static_cast<std::size_t>(strips) + 1);
+    for (long long d = 0; d < strips; ++d)
+        r[static_cast<std::size_t>(d)] = static_cast<int>(d * height / strips);
+    r.back() = height;
+    return r;
+}
+
+long long minimumStripMemoryMB(long long exposures, int width, int height) {
+    // Strips of at least kMinStripRows rows exist exactly when S × kMinStripRows ≤ height,
+    // i.e. S ≤ most; S = B / L + 1 ≤ most needs L > B / most.
+    const long long most = std::max(height / kMinStripRows, 1);
+    const Wide bytes = heldBytes(std::max(exposures, 0LL), width, height);
+    return static_cast<long long>(bytes / (static_cast<Wide>(most) * kMegabyte)) + 1;
+}
+
+void mergeStrips(Image& result, std::span<const Image* const> strips, int top, int rows,
+                 bool averaging, int layer, Progress& progress, MergeTally* tally) {
+    if (!result.hasCounters() || !result.hasSamples() || layer < 0 ||
+        layer >= result.layerCount() || top < 0 || rows < 0 || top + rows > result.height())
+        throw std::invalid_argument("mergeStrips: result, layer or rows out of range");
+    for (const Image* s : strips) {
+        if (!s || !s->hasCounters() || s->width() != result.width() || s->height() < rows)
+            throw std::invalid_argument("mergeStrips: strip image does not fit");
+    }
+    const std::size_t count = strips.size();
+    if (tally) {
+        tally->contributed.resize(std::max(tally->contributed.size(), count));
+        tally->rejected.resize(std::max(tally->rejected.size(), count));
+    }
+    std::mutex tallyMutex;
+    progress.begin("Bilder Zusammenführen", rows, 10);
+    parallelRows(rows, 4, [&](int first, int last) {
+        std::vector<Sample> values(count + 1);
+        std::vector<int> owner(count + 1); // -1: the result's own value
+        const std::unique_ptr<bool[]> flags(new bool[count + 1]);
+        std::vector<long long> contributed(tally ? count : 0), rejected(tally ? count : 0);
+        long long resultRejected = 0;
+        for (int r = first; r < last; ++r) {
+            const int y = top + r;
+            Sample* out = result.row(layer, y);
+            Count* outCount = result.counterRow(layer, y);
+            for (int x = 0; x < result.width(); ++x) {
+                int n = 0;
+                if (outCount[x] != 0) {
+                    values[0] = out[x];
+                    owner[0] = -1;
+                    n = 1;
+                }
+                for (std::size_t u = 0; u < count; ++u) {
+                    if (strips[u]->counterRow(0, r)[x] == 0) continue;
+                    values[static_cast<std::size_t>(n)] = strips[u]->row(0, r)[x];
+                    owner[static_cast<std::size_t>(n)] = static_cast<int>(u);
+                    ++n;
+                }
+                out[x] = combineSamples(values.data(), n, rejectionThreshold(n), averaging,
+                                        tally ? flags.get() : nullptr);
+                outCount[x] = static_cast<Count>(std::min(n, kMaxContributions));
+                if (!tally) continue;
+                for (int i = 0; i < n; ++i) {
+                    const int u = owner[static_cast<std::size_t>(i)];
+                    const bool lost = flags[i];
+                    if (u < 0) {
+                        resultRejected += lost;
+                        continue;
+                    }
+                    ++contributed[static_cast<std::size_t>(u)];
+                    rejected[static_cast<std::size_t>(u)] += lost;
+                }
+            }
+            progress.step();
+        }
+        if (tally) {
+            const std::lock_guard lock(tallyMutex);
+            for (std::size_t u = 0; u < count; ++u) {
+                tally->contributed[u] += contributed[u];
+                tally->rejected[u] += rejected[u];
+            }
+            tally->resultRejected += resultRejected;
+        }
+    });
+    progress.end();
+    result.invalidateHistogram();
+}
+
+StripReport accumulateStrips(Image& result, std::span<const StripExposure> exposures,
+                             const StripSource& source, const StripOptions& options,
+                             Progress& progress) {
+    const int n = result.layerCount();
+    if (!result.hasCounters() || !result.hasSamples())
+        throw std::invalid_argument("accumulateStrips: result with samples and counters needed");
+    const std::size_t pairs = options.target.size();
+    if (pairs < 1 || pairs > 4)
+        throw std::invalid_argument("accumulateStrips: 1 to 4 target points expected");
+    for (const StripExposure& e : exposures) {
+        if (e.points.size() != pairs)
+            throw std::invalid_argument("accumulateStrips: point counts differ");
+    }
+    const int width = result.width(), height = result.height();
+
+    // The exposures of each layer, channel list first, then the whole-image list.
+    std::vector<std::vector<int>> perLayer(static_cast<std::size_t>(n));
+    std::size_t most = 0;
+    for (int k = 0; k < n; ++k) {
+        auto& order = perLayer[static_cast<std::size_t>(k)];
+        for (int group = 1; group <= 2; ++group)
+            for (std::size_t i = 0; i < exposures.size(); ++i)
+                if (feedGroup(exposures[i].list, k, n) == group)
+                    order.push_back(static_cast<int>(i));
+        most = std::max(most, order.size());
+    }
+
+    // Every strip must have room before anything is touched.
+    const long long needed = minimumStripMemoryMB(static_cast<long long>(most), width, height);
+    if (most > 0 && options.memoryLimitMB < needed) throw Error(tooLittleMemory(needed));
+
+    StripReport report;
+    report.exposures.resize(exposures.size());
+    std::vector<char> calibrated(exposures.size(), 0);
+    std::vector<Image> images;
+    std::vector<AlignPoint> target(options.target.begin(), options.target.end());
+
+    for (int k = 0; k < n; ++k) {
+        const auto& order = perLayer[static_cast<std::size_t>(k)];
+        if (order.empty()) continue;
+        const long long strips =
+            stripCount(static_cast<long long>(order.size()), width, height, options.memoryLimitMB);
+        const std::vector<int> bounds = stripBoundaries(height, strips);
+        const int tallest = static_cast<int>((height + strips - 1) / strips);
+        images.clear(); // the previous pass's images go before the new ones come
+        provideStripImages(images, order.size(), width, tallest);
+
+        for (long long s = 0; s < strips; ++s) {
+            const int top = bounds[static_cast<std::size_t>(s)];
+            const int rows = bounds[static_cast<std::size_t>(s) + 1] - top;
+            for (std::size_t i = 0; i < target.size(); ++i) {
+                target[i] = options.target[i];
+                target[i].y -= static_cast<float>(top);
+            }
+            std::vector<const Image*> filled;
+            std::vector<int> owners;
+            for (const int index : order) {
+                const StripExposure& e = exposures[static_cast<std::size_t>(index)];
+                Acquired got{source, index, source.acquire ? source.acquire(index) : nullptr};
+                if (!got.image) continue;
+                if (source.calibrate &&
+                    (e.fromFile || !calibrated[static_cast<std::size_t>(index)]))
+                    source.calibrate(index, *got.image);
+                calibrated[static_cast<std::size_t>(index)] = 1;
+
+                Image& strip = images[filled.size()];
+                zeroStripImage(strip);
+                InsertOptions o;
+                o.factors = e.factors;
+                o.row = 0;
+                o.sizeFactor = options.sizeFactor;
+                o.layerIndex = k;
+                o.strip = true;
+                insertExposure(strip, *got.image, e.points, target, o, progress);
+                report.exposures[static_cast<std::size_t>(index)].inserted = true;
+                filled.push_back(&strip);
+                owners.push_back(index);
+            }
+            if (filled.empty()) continue;
+            MergeTally tally;
+            mergeStrips(result, filled, top, rows, options.averaging, k, progress, &tally);
+            for (std::size_t u = 0; u < owners.size(); ++u) {
+                auto& r = report.exposures[static_cast<std::size_t>(owners[u])];
+                r.contributed += tally.contributed[u];
+                r.rejected += tally.rejected[u];
+            }
+            report.referenceRejected += tally.resultRejected;
+        }
+    }
+    return report;
+}
+
+BorderRect borderRectangle(const Image& result) {
+    const int w = result.width(), h = result.height();
+    if (!result.hasCounters()) return {0, 0, w - 1, h - 1};
+    const int layers = result.layerCount();
+    const int cx = w / 2, cy = h / 2;
+    std::vector<Count> centre(static_cast<std::size_t>(layers));
+    for (int p = 0; p < layers; ++p)
+        centre[static_cast<std::size_t>(p)] = result.counterRow(p, cy)[cx];
+    const auto differs = [&](int x, int y) {
+        for (int p = 0; p < layers; ++p)
+            if (result.counterRow(p, y)[x] != centre[static_cast<std::size_t>(p)]) return true;
+        return false;
+    };
+
+    BorderRect r{cx, cy, cx, cy};
+    for (r.left = cx - 1; r.left > 0 && !differs(r.left, cy); --r.left) {
+    }
+    for (r.top = cy - 1; r.top > 0 && !differs(cx, r.top); --r.top) {
+    }
+    for (r.right = cx + 1; r.right < w - 1 && !differs(r.right, cy); ++r.right) {
+    }
+    for (r.bottom = cy + 1; r.bottom < h - 1 && !differs(cx, r.bottom); ++r.bottom) {
+    }
+
+    const auto columnDiffers = [&](int x) {
+        for (int y = r.top; y <= r.bottom; ++y)
+            if (differs(x, y)) return true;
+        return false;
+    };
+    const auto rowDiffers = [&](int y) {
+        for (int x = r.left; x <= r.right; ++x)
+            if (differs(x, y)) return true;
+        return false;
+    };
+    for (bool changed = true; changed;) {
+        changed = false;
+        if (r.left < cx && columnDiffers(r.left)) ++r.left, changed = true;
+        if (r.top < cy && rowDiffers(r.top)) ++r.top, changed = true;
+        if (r.right > cx && columnDiffers(r.right)) --r.right, changed = true;
+        if (r.bottom > cy && rowDiffers(r.bottom)) --r.bottom, changed = true;
+    }
+    return r;
+}
+
+} // namespace quillon
