@@ -9,6 +9,7 @@
 #include "formats/fits_writer.h"
 #include "formats/open.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -95,7 +96,7 @@ CompositeJob jobFromArgs(const OpArgs& a, const StackArgs& s) {
     if (s.refs.size() > kMaxReferencePoints) throw UsageError{"--ref höchstens viermal"};
     const auto [type, userLayers] = targetType(a, whole.empty() ? s.files[0].second : whole[0]);
     CompositeJob job;
-    job.configure(type, userLayers, calibrationFromArgs(a));
+    job.configure(type, userLayers, ListCalibration{});
     for (const auto& [k, file] : s.files) {
         if (k > job.layerCount || type == BW_IMAGE)
             badValue("--channel", std::to_string(k) + "=" + file,
@@ -120,6 +121,9 @@ CompositeJob jobFromArgs(const OpArgs& a, const StackArgs& s) {
 void applyOptions(const OpArgs& a, CompositeJob& job) {
     CompositeOptions& o = job.options;
     o.sizeFactor = a.real("size-factor", o.sizeFactor, kMinSizeFactor, kMaxSizeFactor);
+    // --dark and --flat calibrate every list (configure() leaves new lists uncalibrated).
+    if (a.has("dark") || a.has("flat"))
+        std::fill(job.calibrations.begin(), job.calibrations.end(), calibrationFromArgs(a));
     if (a.has("average")) o.averaging = true;
     if (a.has("reject")) o.removeArtefacts = true;
     if (a.has("no-borders")) o.removeBorders = false;

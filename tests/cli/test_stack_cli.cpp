@@ -182,3 +182,27 @@ TEST(StackCli, NoUsableExposureWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_EQ(runCli("stack " + out + " " + dir.file("a.fts")).status, 2); // no --ref
 }
+
+// A dark of another size leaves the exposures uncalibrated with one message at the end; a dark
+// that cannot be read is reported and the run goes on without it.
+TEST(StackCli, CalibrationNotices) {
+    TempDir dir;
+    const auto files = writeSeries(dir, {kShifted[0], kShifted[1]}, "c");
+    Image dark;
+    define(dark, kW - 1, kH);
+    const std::string darkFile = dir.file("dark.fts");
+    writeFits(dark, darkFile, Progress::none());
+    const std::string out = dir.file("c.fts");
+    const CliResult mismatch =
+        runCli("stack " + out + refArgs(1) + " --dark " + darkFile + join(files));
+    EXPECT_EQ(mismatch.status, 0) << mismatch.out;
+    EXPECT_NE(mismatch.out.find("Die Bildtypen oder Bildgrößen stimmen nicht überein!"),
+              std::string::npos)
+        << mismatch.out;
+    const CliResult missing =
+        runCli("stack " + out + refArgs(1) + " --dark " + dir.file("nodark.fts") + join(files));
+    EXPECT_EQ(missing.status, 0) << missing.out;
+    EXPECT_NE(missing.out.find("Mindestens ein Dunkelstrombild konnte nicht geladen werden!"),
+              std::string::npos)
+        << missing.out;
+}
