@@ -120,12 +120,18 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
         std::vector<Sample> values(count + 1);
         std::vector<int> owner(count + 1); // -1: the result's own value
         const std::unique_ptr<bool[]> flags(new bool[count + 1]);
+        std::vector<const Sample*> stripRow(count);
+        std::vector<const Count*> stripCounts(count);
         std::vector<long long> contributed(tally ? count : 0), rejected(tally ? count : 0);
         long long resultRejected = 0;
         for (int r = first; r < last; ++r) {
             const int y = top + r;
             Sample* out = result.row(layer, y);
             Count* outCount = result.counterRow(layer, y);
+            for (std::size_t u = 0; u < count; ++u) {
+                stripRow[u] = strips[u]->row(0, r);
+                stripCounts[u] = strips[u]->counterRow(0, r);
+            }
             for (int x = 0; x < result.width(); ++x) {
                 int n = 0;
                 if (outCount[x] != 0) {
@@ -134,8 +140,8 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
                     n = 1;
                 }
                 for (std::size_t u = 0; u < count; ++u) {
-                    if (strips[u]->counterRow(0, r)[x] == 0) continue;
-                    values[static_cast<std::size_t>(n)] = strips[u]->row(0, r)[x];
+                    if (stripCounts[u][x] == 0) continue;
+                    values[static_cast<std::size_t>(n)] = stripRow[u][x];
                     owner[static_cast<std::size_t>(n)] = static_cast<int>(u);
                     ++n;
                 }

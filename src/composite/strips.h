@@ -46,7 +46,8 @@ struct MergeTally {
 // image's sample where its count is not 0; the result's sample becomes combineSamples of them
 // with rejectionThreshold(n) and its count becomes n (at most kMaxContributions, a 16-bit
 // count). Rows in parallel, progress "Bilder Zusammenführen" one step per row; the histogram
-// is marked stale. `tally`, when given, is sized to the strip images and added to.
+// is marked stale. `tally`, when given, is sized to the strip images and added to. A cancel
+// leaves the strip partly combined.
 // Throws std::invalid_argument when the result has no counters, a strip image is too small or
 // has no counters, or the layer or rows lie outside the result.
 void mergeStrips(Image& result, std::span<const Image* const> strips, int top, int rows,
