@@ -120,6 +120,9 @@ TEST(CompositeRun, NothingUsableAndCancel) {
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), kNoUsableExposureMessage);
     }
+    // Only the overlay list holds a usable entry: that is no exposure either.
+    s->job.addDocument(1, 1, "Overlay");
+    EXPECT_THROW(runComposite(s->job, s->source, searching()), Error);
     for (CompositeEntry& e : s->job.lists[0].entries) e.used = true;
     ProgressRecorder rec;
     rec.cancelAfter = 0;
@@ -142,4 +145,19 @@ TEST(CompositeRun, DisplayWeights) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(compositeDisplayWeights(c.weights, c.sums, c.averaging), c.expected);
+}
+
+TEST(CompositeRun, SizeFactorTwoOfThousandByEight) {
+    MemorySource source;
+    source.images[1] = make(1000, 800);
+    CompositeJob job;
+    job.configure(BW_IMAGE, 0, ListCalibration{});
+    job.options.referencePointCount = 1;
+    job.options.sizeFactor = 2.0f;
+    job.options.removeBorders = false; // the size of the result as created
+    job.addDocument(0, 1, "B");
+    const CompositeResult r = runComposite(job, source, RunOptions{});
+    EXPECT_EQ(r.image.width(), 1999);
+    EXPECT_EQ(r.image.height(), 1599);
+    EXPECT_FALSE(r.image.hasCounters());
 }
