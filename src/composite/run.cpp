@@ -331,6 +331,8 @@ void accumulatePlain(RunState& s, const std::vector<std::pair<int, int>>& order,
         }
         o.reset();
         s.result.exposures.push_back(std::move(r));
+        if (s.options.afterExposure)
+            s.options.afterExposure(s.result.image, s.result.exposures.back());
         progress.step();
     }
 }

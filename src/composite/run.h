@@ -52,20 +52,6 @@ private:
     std::vector<std::pair<int, int>> keys_;
 };
 
-struct RunOptions {
-    // Entries whose points were not placed are searched: the first such exposure from its own
-    // points, every later one from the exposure before (carried to its size) with the
-    // automatic check. Without it every entry's points are taken as they are.
-    bool searchReferences = false;
-    ReferenceSearchSet search{};
-    // Stop with Error at the first exposure that fails the automatic check (it is used and
-    // flagged otherwise).
-    bool strict = false;
-    long long memoryLimitMB = 64; // strip images with artefact removal
-    // Called for an LRGB result before the run returns, to set its LRGB display bias.
-    std::function<void(Image& result)> lrgbBias;
-};
-
 // What one exposure did in a run.
 struct ExposureReport {
     int list = 0;
@@ -83,6 +69,22 @@ struct ExposureReport {
     float scale = 1;              // distance ratio of point pair 1–2 (size factor with one point)
     long long contributed = 0;    // result samples it gave a value
     long long rejected = 0;       // of those, rejected by the artefact removal
+};
+
+struct RunOptions {
+    // Entries whose points were not placed are searched: the first such exposure from its own
+    // points, every later one from the exposure before (carried to its size) with the
+    // automatic check. Without it every entry's points are taken as they are.
+    bool searchReferences = false;
+    ReferenceSearchSet search{};
+    // Stop with Error at the first exposure that fails the automatic check (it is used and
+    // flagged otherwise).
+    bool strict = false;
+    long long memoryLimitMB = 64; // strip images with artefact removal
+    // Called after each exposure of the plain accumulation (the window redraws the result).
+    std::function<void(const Image& result, const ExposureReport& exposure)> afterExposure;
+    // Called for an LRGB result before the run returns, to set its LRGB display bias.
+    std::function<void(Image& result)> lrgbBias;
 };
 
 struct CompositeResult {

@@ -75,8 +75,12 @@ TEST(CompositeRun, ReportGivesShiftTurnAndCoverage) {
     auto s = makeSeries({{0, 0}, {3.4, -2.3}, {5.0, -1.0}}, {0, 0, 0.6});
     s->source.images[9] = nullptr; // an entry whose image cannot be had is skipped
     s->job.addDocument(0, 9, "fehlt");
-    const CompositeResult r = runComposite(s->job, s->source, searching());
+    RunOptions options = searching();
+    int seen = 0;
+    options.afterExposure = [&](const Image&, const ExposureReport&) { ++seen; };
+    const CompositeResult r = runComposite(s->job, s->source, options);
     EXPECT_EQ(s->source.opens, s->source.releases);
+    EXPECT_EQ(seen, 3);
     ASSERT_EQ(r.exposures.size(), 4u);
     EXPECT_TRUE(r.exposures[0].reference);
     EXPECT_EQ(r.exposures[0].contributed, kW * kH);
