@@ -73,8 +73,9 @@ done
 
 # ---------------------------------------------------------------------------------------------
 # Quillon side. Intended command line (one call does calibration, alignment on the two
-# reference stars and the average with artefact removal):
-#   quillon-cli stack OUT.fts --ref X1,Y1 --ref X2,Y2 --reject --dark D --flat F \
+# reference stars and the average with artefact removal; without --average the exposures are
+# summed and 20 of them clip at 32767):
+#   quillon-cli stack OUT.fts --ref X1,Y1 --ref X2,Y2 --reject --average --dark D --flat F \
 #       --flat-factor auto [--memory MB] [--report REPORT.csv] FILES...
 # It runs only once `quillon-cli stack --help` succeeds; until then the table shows Siril alone.
 # ---------------------------------------------------------------------------------------------
@@ -83,7 +84,7 @@ if [ -x "$CLI" ] && "$CLI" stack --help >/dev/null 2>&1; then
         echo "== quillon-cli stack --memory $mem"
         # shellcheck disable=SC2086 # REFS holds "--ref X1,Y1 --ref X2,Y2"
         if ! QUILLON_THREADS=$THREADS /usr/bin/time -v -o "$WORK/quillon_$mem.time" \
-            "$CLI" stack "$WORK/quillon_$mem.fts" $REFS --reject \
+            "$CLI" stack "$WORK/quillon_$mem.fts" $REFS --reject --average \
             --dark "$WORK/masters/dark.fit" --flat "$WORK/masters/flat.fit" --flat-factor auto \
             --memory "$mem" --report "$WORK/quillon_$mem.csv" "${LIGHTS[@]}" \
             >"$WORK/quillon_$mem.log" 2>&1; then

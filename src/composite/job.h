@@ -8,6 +8,7 @@
 #pragma once
 
 #include "composite/composite_lists.h"
+#include "composite/reference_search.h" // kMaxReferencePoints
 
 #include <array>
 #include <cstdint>
@@ -20,7 +21,6 @@ namespace quillon {
 struct CalibrationParams;
 struct SettingsRecord;
 
-inline constexpr int kMaxReferencePoints = 4;
 inline constexpr float kMinSizeFactor = 0.01f;
 inline constexpr float kMaxSizeFactor = 100.0f;
 // Range of the per-entry factors and of the set-all value.

@@ -1,0 +1,275 @@
+// quillon-cli stack: a composite of a series of exposures from the command line or a job file.
+#include "cli/command.h"
+#include "cli/op_args.h"
+#include "cli/progress_bar.h"
+#include "composite/job_file.h"
+#include "composite/run.h"
+#include "core/atomic_file.h"
+#include "core/parallel.h"
+#include "formats/fits_writer.h"
+#include "formats/open.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace quillon::cli {
+namespace {
+
+struct StackArgs {
+    std::vector<std::string> rest;                  // for OpArgs
+    std::vector<std::string> refs;                  // --ref X,Y in order
+    std::vector<std::pair<int, std::string>> files; // --channel K=FILE (K from 1)
+};
+
+// --ref and --channel may be given several times, which OpArgs (last value wins) cannot keep.
+StackArgs splitRepeated(const std::vector<std::string>& args) {
+    StackArgs s;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a != "--ref" && a != "--channel") {
+            s.rest.push_back(a);
+            continue;
+        }
+        if (i + 1 >= args.size()) throw UsageError{a + ": Wert fehlt"};
+        const std::string& v = args[++i];
+        if (a == "--ref") {
+            s.refs.push_back(v);
+            continue;
+        }
+        const auto eq = v.find('=');
+        if (eq == std::string::npos || eq + 1 == v.size()) badValue("--channel", v, "K=DATEI");
+        s.files.emplace_back(parseInteger(v.substr(0, eq), "--channel", 1, kMaxUserLayers),
+                             v.substr(eq + 1));
+    }
+    return s;
+}
+
+// "X,Y" or "R,G,B" as reals.
+std::vector<float> parseList(const std::string& text, const std::string& what, std::size_t n,
+                             float lo, float hi) {
+    std::vector<float> out;
+    std::size_t start = 0;
+    while (true) {
+        const auto comma = text.find(',', start);
+        out.push_back(parseFloat(text.substr(start, comma - start), what, lo, hi));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (out.size() != n) badValue(what, text, n == 2 ? "zwei Zahlen X,Y" : "drei Zahlen R,G,B");
+    return out;
+}
+
+// Target type and layer count from --type, or from the first input's layers.
+std::pair<std::uint16_t, int> targetType(const OpArgs& a, const std::string& firstInput) {
+    if (a.has("type")) {
+        const std::string& t = a.options.at("type");
+        if (t.rfind("user:", 0) == 0)
+            return {USERDEFINED_IMAGE, parseInteger(t.substr(5), "--type", 2, kMaxUserLayers)};
+        const int k = parseChoice(t, "--type", {"grey", "rgb", "lrgb", "cmy"});
+        static constexpr std::uint16_t types[] = {BW_IMAGE, RGB_IMAGE, LRGB_IMAGE, CMY_IMAGE};
+        return {types[k], 0};
+    }
+    Image first;
+    openImage(firstInput, first, Progress::none());
+    return {first.layerCount() >= 3 ? RGB_IMAGE : BW_IMAGE, 0};
+}
+
+ListCalibration calibrationFromArgs(const OpArgs& a) {
+    ListCalibration c;
+    if (a.has("dark")) c.darkFile = a.options.at("dark"), c.darkEnabled = true;
+    if (a.has("flat")) c.flatFile = a.options.at("flat"), c.flatEnabled = true;
+    c.darkDivisor = a.real("dark-divisor", 1.0f, 0.1f, 100.0f);
+    c.offset = a.integer("offset", 0, kSampleMin, kSampleMax);
+    if (a.has("flat-factor") && a.options.at("flat-factor") != "auto") {
+        c.automaticFactor = false;
+        c.flatFactor = parseFloat(a.options.at("flat-factor"), "--flat-factor", 1.0f, 32767.0f);
+    }
+    return c;
+}
+
+CompositeJob jobFromArgs(const OpArgs& a, const StackArgs& s) {
+    const std::vector<std::string> whole(a.positional.begin() + 1, a.positional.end());
+    if (whole.empty() && s.files.empty()) throw UsageError{"mindestens eine Eingabedatei erwartet"};
+    if (s.refs.empty()) throw UsageError{"--ref X,Y erwartet (ein- bis viermal)"};
+    if (s.refs.size() > kMaxReferencePoints) throw UsageError{"--ref höchstens viermal"};
+    const auto [type, userLayers] = targetType(a, whole.empty() ? s.files[0].second : whole[0]);
+    CompositeJob job;
+    job.configure(type, userLayers, ListCalibration{});
+    for (const auto& [k, file] : s.files) {
+        if (k > job.layerCount || type == BW_IMAGE)
+            badValue("--channel", std::to_string(k) + "=" + file,
+                     "Kanal 1 bis " + std::to_string(type == BW_IMAGE ? 0 : job.layerCount));
+        job.addFile(k - 1, file);
+    }
+    for (const std::string& f : whole) job.addFile(job.wholeImageList(), f);
+    job.options.referencePointCount = static_cast<int>(s.refs.size());
+    // The reference points go on the first exposure in run order; the run locates them there.
+    for (CompositeList& list : job.lists) {
+        if (list.entries.empty()) continue;
+        for (std::size_t i = 0; i < s.refs.size(); ++i) {
+            const auto xy = parseList(s.refs[i], "--ref", 2, 0.0f, 14000.0f);
+            list.entries[0].points[i] = {xy[0], xy[1]};
+        }
+        break;
+    }
+    return job;
+}
+
+// Options given on the command line override the job's.
+void applyOptions(const OpArgs& a, CompositeJob& job) {
+    CompositeOptions& o = job.options;
+    o.sizeFactor = a.real("size-factor", o.sizeFactor, kMinSizeFactor, kMaxSizeFactor);
+    // --dark and --flat calibrate every list (configure() leaves new lists uncalibrated).
+    if (a.has("dark") || a.has("flat"))
+        std::fill(job.calibrations.begin(), job.calibrations.end(), calibrationFromArgs(a));
+    if (a.has("average")) o.averaging = true;
+    if (a.has("reject")) o.removeArtefacts = true;
+    if (a.has("no-borders")) o.removeBorders = false;
+    if (a.has("weights")) {
+        const auto w = parseList(a.options.at("weights"), "--weights", 3, -1e6f, 1e6f);
+        o.colourWeights = {w[0], w[1], w[2]};
+    }
+}
+
+std::string csvText(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+std::string csvReport(const CompositeResult& r) {
+    std::string out = "liste;nr;name;referenz;verfuegbar;eingefuegt;gesucht;pruefung";
+    for (int i = 1; i <= kMaxReferencePoints; ++i)
+        out += ";x" + std::to_string(i) + ";y" + std::to_string(i);
+    for (int i = 1; i < kMaxReferencePoints; ++i)
+        out += ";abstand" + std::to_string(i) + std::to_string(i + 1) + ";winkel" +
+               std::to_string(i) + std::to_string(i + 1);
+    out += ";verschiebung_x;verschiebung_y;drehung_grad;massstab;beitrag;verworfen\n";
+    char buf[64];
+    auto num = [&](double v, const char* f = "%.4f") {
+        std::snprintf(buf, sizeof buf, f, v);
+        return std::string(buf);
+    };
+    for (const ExposureReport& e : r.exposures) {
+        out += std::to_string(e.list) + ";" + std::to_string(e.index + 1) + ";" + csvText(e.name) +
+               ";" + (e.reference ? "1" : "0") + ";" + (e.available ? "1" : "0") + ";" +
+               (e.inserted ? "1" : "0") + ";" + (e.searched ? "1" : "0") + ";" +
+               (e.checkPassed ? "ok" : "fehlgeschlagen");
+        for (int i = 0; i < kMaxReferencePoints; ++i) {
+            const LocatedPoint& p = e.located[static_cast<std::size_t>(i)];
+            out += i < r.pointCount && e.available ? ";" + num(p.x) + ";" + num(p.y) : ";;";
+        }
+        for (int i = 0; i < kMaxReferencePoints - 1; ++i) {
+            const ReferencePairCheck& c = e.check.pairs[static_cast<std::size_t>(i)];
+            out += i < e.check.pairCount
+                       ? ";" + num(c.distanceDeviation) + ";" + num(c.bearingDeviation)
+                       : ";;";
+        }
+        out += ";" + num(e.shiftX) + ";" + num(e.shiftY) + ";" + num(e.angleDegrees) + ";" +
+               num(e.scale, "%.6f") + ";" + std::to_string(e.contributed) + ";" +
+               std::to_string(e.rejected) + "\n";
+    }
+    return out;
+}
+
+int runStack(const std::vector<std::string>& args) {
+    const StackArgs s = splitRepeated(args);
+    const OpArgs a =
+        OpArgs::parse(s.rest,
+                      {"type", "method", "search", "centroid", "size-factor", "memory", "dark",
+                       "flat", "flat-factor", "dark-divisor", "offset", "weights", "job", "report"},
+                      {"strict", "average", "reject", "no-borders"});
+    if (a.positional.empty()) throw UsageError{"Ausgabedatei erwartet"};
+    const std::string& output = a.positional[0];
+    checkFitsSaveName(output);
+    if (const char* n = std::getenv("QUILLON_THREADS"); n && *n)
+        setThreadCount(parseInteger(n, "QUILLON_THREADS", 1, 1024));
+
+    CompositeJob job;
+    if (a.has("job")) {
+        if (a.positional.size() > 1 || !s.refs.empty() || !s.files.empty())
+            throw UsageError{"--job nimmt keine weiteren Eingabedateien und kein --ref"};
+        job = readCompositeJob(a.options.at("job"));
+    } else {
+        job = jobFromArgs(a, s);
+    }
+    applyOptions(a, job);
+
+    RunOptions options;
+    options.searchReferences = true;
+    ReferenceSearchSettings search;
+    search.method = static_cast<ReferenceMethod>(
+        a.choice("method", 0, {"pos", "neg", "max", "min", "position"}));
+    search.searchHalfSize = a.integer("search", 12, 0, 7000);
+    search.centroidHalfSize = a.integer("centroid", 4, 0, 499);
+    options.search.fill(search);
+    options.strict = a.has("strict");
+    options.memoryLimitMB = a.integer("memory", 64, 1, 1 << 20);
+
+    TerminalProgress bar;
+    Progress progress(&bar);
+    CompositeResult result =
+        runComposite(job, *std::make_unique<FileImageSource>(), options, progress);
+    for (const std::string& n : result.notices) std::fprintf(stderr, "%s\n", n.c_str());
+    saveFits(result.image, output, progress);
+    if (a.has("report")) {
+        AtomicFile f(a.options.at("report"),
+                     "Bericht \"" + a.options.at("report") + "\" konnte nicht geschrieben werden");
+        const std::string text = csvReport(result);
+        f.write(text.data(), text.size());
+        f.commit();
+    }
+    int used = 0, failed = 0;
+    for (const ExposureReport& e : result.exposures) {
+        used += e.inserted ? 1 : 0;
+        failed += e.checkPassed ? 0 : 1;
+    }
+    std::printf("%s: Komposit aus %d Bildern, %d x %d%s\n", output.c_str(), used,
+                result.image.width(), result.image.height(),
+                failed ? (", " + std::to_string(failed) + " mit fehlgeschlagener Prüfung").c_str()
+                       : "");
+    return 0;
+}
+
+Registrar reg{
+    {"stack", "stack AUSGABE.fts [Optionen] DATEIEN...",
+     "Belichtungen ausrichten und zu einem Kompositbild addieren oder mitteln",
+     "Bildliste und Ziel:\n"
+     "  DATEIEN             gehen in die Gesamtbild-Liste (bei grau: Liste 0)\n"
+     "  --type grey|rgb|lrgb|cmy|user:N\n"
+     "                      Zieltyp (Vorgabe: grey bei einer Ebene, rgb bei drei)\n"
+     "  --channel K=DATEI   Datei in die Kanal-Liste K (K von 1 an), mehrfach möglich\n"
+     "  --job AUFTRAG.json  ganzer Kompositauftrag (Listen, Faktoren, Referenzpunkte,\n"
+     "                      Kalibrierung je Liste, Optionen; Format: docs/composite-job.md);\n"
+     "                      dann keine DATEIEN und kein --ref. Die übrigen Optionen gelten\n"
+     "                      zusätzlich; Einträge mit Referenzpunkten werden nicht gesucht.\n"
+     "Referenzpunkte:\n"
+     "  --ref X,Y           1- bis 4-mal: Punkte auf dem ersten (Referenz-)Bild. Jedes\n"
+     "                      weitere Bild wird ab den Punkten des vorigen gesucht (auf seine\n"
+     "                      Größe umgerechnet) und automatisch geprüft.\n"
+     "  --method pos|neg|max|min|position   Suchmethode (Vorgabe pos)\n"
+     "  --search H          Such-Bereich (Vorgabe 12)\n"
+     "  --centroid G        Swp-Bereich (Vorgabe 4)\n"
+     "  --strict            bei fehlgeschlagener Prüfung abbrechen (Status 1); sonst wird\n"
+     "                      das Bild verwendet und im Bericht markiert\n"
+     "Addition:\n"
+     "  --size-factor F     Größe des Ergebnisses relativ zum Referenzbild (0.01 bis 100)\n"
+     "  --average           Bilder mitteln (Faktoren werden nicht verwendet)\n"
+     "  --reject            Artefakte entfernen (streifenweise, robust vereint)\n"
+     "  --memory MB         Speichergrenze der Streifen (Vorgabe 64)\n"
+     "  --no-borders        Ränder nicht automatisch entfernen\n"
+     "  --weights R,G,B     Farbgewichte (RGB und LRGB)\n"
+     "Kalibrierung (für jede Liste):\n"
+     "  --dark DATEI --flat DATEI --flat-factor auto|F --dark-divisor D --offset A\n"
+     "Ausgabe:\n"
+     "  --report BERICHT.csv je Bild: Liste, Name, Referenzpunkte, Abweichungen der Prüfung\n"
+     "                      (Abstand, Winkel), Verschiebung, Drehung, Maßstab, beigetragene\n"
+     "                      und verworfene Werte; Trennzeichen \";\"\n"
+     "Fortschritt auf stderr, ein Schritt je Bild. Status 0 nur, wenn das Ergebnis\n"
+     "geschrieben wurde.",
+     runStack}};
+
+} // namespace
+} // namespace quillon::cli

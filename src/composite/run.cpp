@@ -1,0 +1,493 @@
+// The composite run over a job: see run.h.
+#include "composite/run.h"
+
+#include "core/error.h"
+#include "core/new_document.h"
+#include "formats/open.h"
+#include "ops/calibration.h"
+#include "ops/geometry.h"
+#include "ops/sampler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <stdexcept>
+
+namespace quillon {
+
+const char* const kNoUsableExposureMessage =
+    "Es wurde kein Gültiges, zu verwendendes Bild gefunden!";
+const char* const kResultNotCreatedMessage = "Komposit/Summenbild konnte nicht erstellt werden!";
+const char* const kCountersNotCreatedMessage =
+    "Komposit/Summenbild Bearbeitung wird abgebrochen:\n konnte Gewichtung nicht erstellen!";
+const char* const kDarkNotLoadedMessage =
+    "Mindestens ein Dunkelstrombild konnte nicht geladen werden!";
+const char* const kFlatNotLoadedMessage =
+    "Mindestens ein Flatfieldbild konnte nicht geladen werden!";
+const char* const kCalibrationMismatchMessage =
+    "Bei der Dunkelstrom- und Flatfieldkorrektur ist mindestens ein Fehler aufgetreten:\n Die "
+    "Bildtypen oder Bildgrößen stimmen nicht überein!";
+
+bool ImageSource::openFrame(const std::string& path, Image& frame) {
+    try {
+        openImage(path, frame, Progress::none());
+        return frame.hasSamples();
+    } catch (const Error&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+Image* FileImageSource::open(int list, int index, const CompositeEntry& entry) {
+    if (!entry.isFile()) return nullptr;
+    auto image = std::make_unique<Image>();
+    if (!openFrame(entry.name, *image)) return nullptr;
+    open_.push_back(std::move(image));
+    keys_.emplace_back(list, index);
+    return open_.back().get();
+}
+
+void FileImageSource::release(int list, int index, const CompositeEntry&) {
+    for (std::size_t i = 0; i < keys_.size(); ++i) {
+        if (keys_[i] == std::pair{list, index}) {
+            open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(i));
+            keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+    }
+}
+
+std::array<float, 3> compositeDisplayWeights(const std::array<float, 3>& colourWeights,
+                                             std::array<float, 3> sums, bool averaging) {
+    for (float& w : sums)
+        if (w == 0.0f || averaging) w = 1.0f;
+    const float r = colourWeights[0] / sums[0];
+    const float g = colourWeights[1] / sums[1];
+    const float b = colourWeights[2] / sums[2];
+    if (r != 0.0f) return {1.0f, g / r, b / r};
+    const float m = std::max(g, b);
+    if (m <= 0.0f) return {0.0f, g, b};
+    return {0.0f, g / m, b / m};
+}
+
+namespace {
+
+// The image of one entry while it is in use; released when it goes out of scope.
+class Opened {
+public:
+    Opened(ImageSource& source, int list, int index, const CompositeEntry& entry)
+        : source_(source), list_(list), index_(index), entry_(entry),
+          image_(source.open(list, index, entry)) {}
+    ~Opened() { reset(); }
+    Opened(const Opened&) = delete;
+    Opened& operator=(const Opened&) = delete;
+    Image* get() const { return image_; }
+    void reset() {
+        if (image_) source_.release(list_, index_, entry_);
+        image_ = nullptr;
+    }
+
+private:
+    ImageSource& source_;
+    int list_, index_;
+    const CompositeEntry& entry_;
+    Image* image_;
+};
+
+// One list's calibration frames, loaded once per run.
+struct ListFrames {
+    Image dark, flat;
+    bool hasDark = false, hasFlat = false;
+    std::vector<float> flatMeans;
+    CalibrationParams params;
+};
+
+struct RunState {
+    const CompositeJob& job;
+    ImageSource& source;
+    const RunOptions& options;
+    CompositeResult result;
+    std::vector<ListFrames> frames;
+    std::vector<AlignPoint> target;
+    // The last searched exposure: its points and size, the seeds of the next one.
+    bool havePrevious = false;
+    ReferenceSet previous{};
+    int previousWidth = 0, previousHeight = 0;
+
+    RunState(const CompositeJob& j, ImageSource& s, const RunOptions& o)
+        : job(j), source(s), options(o) {}
+
+    const CompositeEntry& entry(int list, int index) const {
+        return job.lists[static_cast<std::size_t>(list)].entries[static_cast<std::size_t>(index)];
+    }
+    int lastList() const { return job.wholeImageList(); }
+};
+
+void loadFrames(RunState& s) {
+    const int lists = std::min(s.job.overlayList(), static_cast<int>(s.job.calibrations.size()));
+    s.frames.resize(static_cast<std::size_t>(std::max(lists, 0)));
+    for (int l = 0; l < lists; ++l) {
+        const ListCalibration& c = s.job.calibrations[static_cast<std::size_t>(l)];
+        ListFrames& f = s.frames[static_cast<std::size_t>(l)];
+        f.params = c.params();
+        if (c.darkEnabled && !c.darkFile.empty()) {
+            f.hasDark = s.source.openFrame(c.darkFile, f.dark);
+            if (!f.hasDark) s.result.loadErrors |= 1;
+        }
+        if (c.flatEnabled && !c.flatFile.empty()) {
+            f.hasFlat = s.source.openFrame(c.flatFile, f.flat);
+            if (!f.hasFlat)
+                s.result.loadErrors |= 2;
+            else if (c.automaticFactor)
+                f.flatMeans = flatMeans(f.flat);
+        }
+    }
+    if (s.result.loadErrors & 1) s.result.notices.emplace_back(kDarkNotLoadedMessage);
+    if (s.result.loadErrors & 2) s.result.notices.emplace_back(kFlatNotLoadedMessage);
+}
+
+void calibrate(RunState& s, int list, Image& image) {
+    if (list < 0 || list >= static_cast<int>(s.frames.size())) return;
+    const ListFrames& f = s.frames[static_cast<std::size_t>(list)];
+    if (!f.hasDark && !f.hasFlat) return;
+    const CalibrationOutcome out = darkFlatCorrect(
+        image, f.hasDark ? &f.dark : nullptr, f.hasFlat ? &f.flat : nullptr, f.params, f.flatMeans);
+    s.result.calibrationErrors |= out.code;
+}
+
+// Padded so that every source layer finds a factor (the last given one repeats).
+std::vector<float> paddedFactors(const std::vector<float>& factors) {
+    std::vector<float> out(factors);
+    if (out.empty()) out.push_back(1.0f);
+    out.resize(kMaxUserLayers, out.back());
+    return out;
+}
+
+void addColourSums(RunState& s, int list, const std::vector<float>& f) {
+    if (s.job.targetType != RGB_IMAGE && s.job.targetType != LRGB_IMAGE) return;
+    const int n = s.job.layerCount;
+    auto factor = [&](int i) { return i >= 0 && i < static_cast<int>(f.size()) ? f[i] : 0.0f; };
+    if (list == n) {
+        for (int a = 0; a < 3; ++a)
+            s.result.colourSums[static_cast<std::size_t>(a)] += factor(n - 3 + a);
+    } else {
+        const int k = list + 3 - n;
+        if (k >= 0 && k <= 2) s.result.colourSums[static_cast<std::size_t>(k)] += factor(0);
+    }
+}
+
+// The entry's points as they are, or located when the run searches them.
+void placePoints(RunState& s, const CompositeEntry& e, const Image& image, ExposureReport& r) {
+    const int count = s.result.pointCount;
+    for (int i = 0; i < kMaxReferencePoints; ++i)
+        r.located[static_cast<std::size_t>(i)] = {e.points[static_cast<std::size_t>(i)].x,
+                                                  e.points[static_cast<std::size_t>(i)].y, true};
+    if (!s.options.searchReferences) return;
+    if (e.pointsSet) {
+        // Placed points are taken as they are and seed the next exposure.
+    } else if (!s.havePrevious) {
+        r.searched = true;
+        r.located = locateReferences(image, s.options.search, r.located, count);
+    } else {
+        r.searched = true;
+        const ReferenceFollow f = followReferences(image, s.options.search, s.previous,
+                                                   s.previousWidth, s.previousHeight, count);
+        r.located = f.located;
+        r.check = f.check;
+        r.checkPassed = f.check.passed;
+    }
+    s.havePrevious = true;
+    s.previous = r.located;
+    s.previousWidth = image.width();
+    s.previousHeight = image.height();
+    if (!r.checkPassed && s.options.strict)
+        throw Error("Bild " + e.name + ": die automatische Prüfung der Referenzpunkte schlug fehl");
+}
+
+std::vector<AlignPoint> sourcePoints(const RunState& s, const ExposureReport& r) {
+    std::vector<AlignPoint> p;
+    for (int i = 0; i < s.result.pointCount; ++i)
+        p.push_back(
+            {r.located[static_cast<std::size_t>(i)].x, r.located[static_cast<std::size_t>(i)].y});
+    return p;
+}
+
+// Shift of point 1, and rotation and scale of the pair 1–2, for the report.
+void describeMapping(const RunState& s, ExposureReport& r) {
+    const std::vector<AlignPoint> src = sourcePoints(s, r);
+    const std::vector<AlignPoint>& t = s.target;
+    r.shiftX = t[0].x - src[0].x;
+    r.shiftY = t[0].y - src[0].y;
+    if (src.size() < 2) {
+        r.scale = s.job.options.sizeFactor;
+        return;
+    }
+    const float ds = std::hypot(src[1].x - src[0].x, src[1].y - src[0].y);
+    const float dt = std::hypot(t[1].x - t[0].x, t[1].y - t[0].y);
+    r.scale = ds > 0 ? dt / ds : 0.0f;
+    float a = alignBearing(t[0], t[1]) - alignBearing(src[0], src[1]);
+    const float full = 2.0f * std::numbers::pi_v<float>;
+    if (a > full / 2) a -= full;
+    if (a <= -full / 2) a += full;
+    r.angleDegrees = a * 180.0f / std::numbers::pi_v<float>;
+}
+
+long long counterSum(const Image& image, int row) {
+    long long sum = 0;
+    const int n = image.layerCount();
+    for (int l = 0; l < n; ++l) {
+        if (row < n && n > 1 && l != row) continue;
+        for (int y = 0; y < image.height(); ++y) {
+            const Count* c = image.counterRow(l, y);
+            for (int x = 0; x < image.width(); ++x) sum += c[x];
+        }
+    }
+    return sum;
+}
+
+// Step 1: the first exposure that can be had, searching the lists up to the whole-image list.
+bool findReference(RunState& s, std::unique_ptr<Opened>& ref) {
+    for (int l = 0; l <= s.lastList(); ++l) {
+        const auto& entries = s.job.lists[static_cast<std::size_t>(l)].entries;
+        for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
+            if (!entries[static_cast<std::size_t>(i)].used) continue;
+            auto o = std::make_unique<Opened>(s.source, l, i, entries[static_cast<std::size_t>(i)]);
+            if (!o->get()) continue;
+            ref = std::move(o);
+            s.result.referenceList = l;
+            s.result.referenceIndex = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+void createResult(RunState& s, const Image& reference) {
+    const float sf = s.job.options.sizeFactor;
+    NewDocumentParams p;
+    p.takeFrom(reference);
+    p.type = s.job.targetType;
+    p.userLayerCount = s.job.layerCount;
+    p.layerNames.clear();
+    p.width = static_cast<int>(static_cast<float>(reference.width() - 1) * sf + 1.0f);
+    p.height = static_cast<int>(static_cast<float>(reference.height() - 1) * sf + 1.0f);
+    try {
+        createImage(p, s.result.image);
+    } catch (const Error&) {
+        throw Error(kResultNotCreatedMessage);
+    } catch (const std::bad_alloc&) {
+        throw Error(kResultNotCreatedMessage);
+    }
+}
+
+// The exposures after the reference, in run order: (list, index).
+std::vector<std::pair<int, int>> laterExposures(const RunState& s) {
+    std::vector<std::pair<int, int>> out;
+    for (int l = s.result.referenceList; l <= s.lastList(); ++l) {
+        const auto& entries = s.job.lists[static_cast<std::size_t>(l)].entries;
+        const int first = l == s.result.referenceList ? s.result.referenceIndex + 1 : 0;
+        for (int i = first; i < static_cast<int>(entries.size()); ++i)
+            if (entries[static_cast<std::size_t>(i)].used) out.emplace_back(l, i);
+    }
+    return out;
+}
+
+ExposureReport newReport(const RunState& s, int list, int index) {
+    ExposureReport r;
+    r.list = list;
+    r.index = index;
+    r.name = s.entry(list, index).name;
+    return r;
+}
+
+void accumulatePlain(RunState& s, const std::vector<std::pair<int, int>>& order,
+                     Progress& progress) {
+    const bool averaging = s.job.options.averaging;
+    for (const auto& [l, i] : order) {
+        const CompositeEntry& e = s.entry(l, i);
+        ExposureReport r = newReport(s, l, i);
+        Opened o(s.source, l, i, e);
+        if (o.get()) {
+            Image& img = *o.get();
+            calibrate(s, l, img);
+            placePoints(s, e, img, r);
+            describeMapping(s, r);
+            InsertOptions io;
+            if (!averaging) io.factors = e.factors;
+            io.row = l;
+            io.sizeFactor = s.job.options.sizeFactor;
+            const long long before = counterSum(s.result.image, l);
+            try {
+                insertExposure(s.result.image, img, sourcePoints(s, r), s.target, io);
+                r.inserted = true;
+                r.contributed = counterSum(s.result.image, l) - before;
+                addColourSums(s, l, e.factors);
+            } catch (const std::invalid_argument&) {
+                // The exposure contributes nothing; the run goes on.
+            }
+        } else {
+            r.available = false;
+        }
+        o.reset();
+        s.result.exposures.push_back(std::move(r));
+        if (s.options.afterExposure)
+            s.options.afterExposure(s.result.image, s.result.exposures.back());
+        progress.step();
+    }
+}
+
+void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& order,
+                          Progress& progress) {
+    // First pass: which exposures can be had, and their points (searched on the calibrated
+    // image as the plain run does).
+    std::vector<StripExposure> exposures;
+    std::vector<std::pair<int, int>> owners;
+    std::vector<std::size_t> reportOf;
+    std::vector<char> documentCalibrated;
+    const bool averaging = s.job.options.averaging;
+    for (const auto& [l, i] : order) {
+        const CompositeEntry& e = s.entry(l, i);
+        ExposureReport r = newReport(s, l, i);
+        Opened o(s.source, l, i, e);
+        if (o.get()) {
+            calibrate(s, l, *o.get());
+            placePoints(s, e, *o.get(), r);
+            describeMapping(s, r);
+            StripExposure x;
+            x.list = l;
+            x.points = sourcePoints(s, r);
+            x.factors = averaging ? std::vector<float>(e.factors.size(), 1.0f) : e.factors;
+            if (x.factors.empty()) x.factors.push_back(1.0f);
+            x.fromFile = e.isFile();
+            exposures.push_back(std::move(x));
+            owners.emplace_back(l, i);
+            reportOf.push_back(s.result.exposures.size());
+            documentCalibrated.push_back(e.isFile() ? 0 : 1);
+        } else {
+            r.available = false;
+        }
+        o.reset();
+        s.result.exposures.push_back(std::move(r));
+        progress.step();
+    }
+    progress.end();
+
+    std::vector<std::unique_ptr<Opened>> held(exposures.size());
+    StripSource src;
+    src.acquire = [&](int k) -> Image* {
+        const auto [l, i] = owners[static_cast<std::size_t>(k)];
+        held[static_cast<std::size_t>(k)] = std::make_unique<Opened>(s.source, l, i, s.entry(l, i));
+        return held[static_cast<std::size_t>(k)]->get();
+    };
+    src.release = [&](int k) { held[static_cast<std::size_t>(k)].reset(); };
+    src.calibrate = [&](int k, Image& image) {
+        // An open window's image was corrected in the first pass already.
+        if (documentCalibrated[static_cast<std::size_t>(k)]) return;
+        calibrate(s, owners[static_cast<std::size_t>(k)].first, image);
+    };
+    StripOptions so;
+    so.target = s.target;
+    so.memoryLimitMB = s.options.memoryLimitMB;
+    so.sizeFactor = s.job.options.sizeFactor;
+    so.averaging = averaging;
+    const StripReport report = accumulateStrips(s.result.image, exposures, src, so, progress);
+    s.result.referenceRejected = report.referenceRejected;
+    s.result.exposures.front().rejected = report.referenceRejected;
+    for (std::size_t k = 0; k < exposures.size(); ++k) {
+        ExposureReport& r = s.result.exposures[reportOf[k]];
+        const StripExposureReport& x = report.exposures[k];
+        r.inserted = x.inserted;
+        r.contributed = x.contributed;
+        r.rejected = x.rejected;
+        if (x.inserted) addColourSums(s, r.list, s.entry(r.list, r.index).factors);
+    }
+}
+
+void cropBorders(RunState& s) {
+    Image& result = s.result.image;
+    const BorderRect b = borderRectangle(result);
+    s.result.border = b;
+    if (!cropsToBorder(b)) return;
+    NewDocumentParams p;
+    p.takeFrom(result);
+    p.width = b.right - b.left;
+    p.height = b.bottom - b.top;
+    Image cropped;
+    createImage(p, cropped);
+    crop(cropped, b.left, b.top, result);
+    cropped.storedDisplay() = result.storedDisplay();
+    result = std::move(cropped);
+    s.result.cropped = true;
+}
+
+} // namespace
+
+CompositeResult runComposite(const CompositeJob& job, ImageSource& source,
+                             const RunOptions& options, Progress& progress) {
+    if (!job.configured()) throw Error(kNoUsableExposureMessage);
+    RunState s(job, source, options);
+    s.result.pointCount = std::clamp(job.options.referencePointCount, 1, kMaxReferencePoints);
+
+    std::unique_ptr<Opened> ref;
+    if (!findReference(s, ref)) throw Error(kNoUsableExposureMessage);
+    const int h0 = s.result.referenceList;
+    const CompositeEntry& refEntry = s.entry(h0, s.result.referenceIndex);
+    Image& refImage = *ref->get();
+    createResult(s, refImage);
+    loadFrames(s);
+    calibrate(s, h0, refImage);
+
+    const std::vector<std::pair<int, int>> order = laterExposures(s);
+    progress.begin("Komposit", static_cast<long long>(order.size()) + 1, 1);
+
+    ExposureReport rr = newReport(s, h0, s.result.referenceIndex);
+    rr.reference = true;
+    placePoints(s, refEntry, refImage, rr);
+    const float sf = job.options.sizeFactor;
+    for (int i = 0; i < s.result.pointCount; ++i)
+        s.target.push_back({rr.located[static_cast<std::size_t>(i)].x * sf,
+                            rr.located[static_cast<std::size_t>(i)].y * sf});
+    describeMapping(s, rr);
+
+    const std::vector<float> factors = paddedFactors(refEntry.factors);
+    ResampleOptions ro;
+    ro.scale = sf;
+    ro.factors = factors.data();
+    ro.targetLayer = h0 < s.result.image.layerCount() ? h0 : 0;
+    resample(s.result.image, refImage, ro);
+    ref.reset();
+    addColourSums(s, h0, refEntry.factors);
+
+    if (s.result.image.AllocateCounters(h0, 1) != 0) throw Error(kCountersNotCreatedMessage);
+    rr.inserted = true;
+    rr.contributed = counterSum(s.result.image, h0);
+    s.result.exposures.push_back(std::move(rr));
+    progress.step();
+
+    if (job.options.removeArtefacts)
+        accumulateWithStrips(s, order, progress);
+    else
+        accumulatePlain(s, order, progress);
+    progress.end();
+
+    s.frames.clear();
+    if (s.result.calibrationErrors != 0) s.result.notices.emplace_back(kCalibrationMismatchMessage);
+
+    if (job.options.removeBorders) cropBorders(s);
+    s.result.image.FreeCounters();
+
+    if (job.targetType == RGB_IMAGE || job.targetType == LRGB_IMAGE) {
+        s.result.displayWeights = compositeDisplayWeights(
+            job.options.colourWeights, s.result.colourSums, job.options.averaging);
+        s.result.hasDisplayWeights = true;
+        StoredDisplayParams& d = s.result.image.storedDisplay();
+        d.hasWeights = true;
+        d.channelWeight = s.result.displayWeights;
+    }
+    if (job.targetType == LRGB_IMAGE && options.lrgbBias) options.lrgbBias(s.result.image);
+    s.result.image.invalidateHistogram();
+    return std::move(s.result);
+}
+
+} // namespace quillon
