@@ -469,7 +469,15 @@ std::vector<DetectedStar> detectStars(const Image& image, int maxStars) {
         return {};
     const LayerSums sums = sumLayers(image);
     const Background sky(sums);
-    const std::vector<Candidate> candidates = findMaxima(sums, sky);
+    std::vector<Candidate> candidates = findMaxima(sums, sky);
+    // Crowded fields and hot sensors: only the highest peaks are worth a centroid.
+    const std::size_t keep = std::max<std::size_t>(1000, 4 * static_cast<std::size_t>(maxStars));
+    if (candidates.size() > keep) {
+        std::stable_sort(
+            candidates.begin(), candidates.end(),
+            [](const Candidate& a, const Candidate& b) { return a.excess > b.excess; });
+        candidates.resize(keep);
+    }
 
     std::vector<DetectedStar> found;
     for (const Candidate& c : candidates) {

@@ -33,7 +33,8 @@ struct DetectedStar {
 // at least 5 noise levels above the background whose neighbours share its light (single hot
 // pixels and cosmic-ray hits are not stars); its position is the iterated background-
 // subtracted centroid. An image without samples has no stars. Rows run in parallel; the
-// result is the same for any thread count.
+// result is the same for any thread count. Throws std::bad_alloc when the sum of the layers
+// (4 bytes a pixel) does not fit.
 std::vector<DetectedStar> detectStars(const Image& image, int maxStars = 200);
 
 // A similarity from reference exposure coordinates (x, y) to exposure coordinates:
@@ -67,11 +68,14 @@ struct StarMatch {
 
 // Matches the exposure's stars to the reference exposure's (both lists brightest first, as
 // detectStars gives them). The brightest 36 of each list form triangles; triangles of equal
-// shape, orientation and a size ratio within 10 % of 1 vote for their vertex pairs; pairs of
-// mutually best-voted stars propose transforms, the one that brings the most of them within
-// 3 pixels wins, and the fit is refined by least squares over all stars of both lists,
-// dropping pairs beyond the tolerance. Not found (with the reason) rather than a doubtful
-// transform: at least 6 stars must agree and the scale must stay within 10 % of 1.
+// side ratios and turning sense whose sizes differ by at most 10 % vote for their vertex
+// pairs. Every two of the 20 best-voted pairs of mutually best-voted stars propose a
+// similarity; the one bringing the most of the brightest 100 reference stars within 3 pixels
+// of an exposure star wins, and least squares over those pairs refine it, the last rounds
+// keeping only pairs within 1.5 pixels. Not found (with the reason) rather than a doubtful
+// transform: at least 6 stars must agree within 1.5 pixels (matched tells how many did, also
+// when too few) and the scale must stay within 10 % of 1, so exposures of another size or
+// mirrored ones are not matched.
 StarMatch matchStars(std::span<const DetectedStar> reference,
                      std::span<const DetectedStar> exposure);
 

@@ -151,7 +151,8 @@ TEST(AutoSeeds, DetectsStarsNotHotPixels) {
 }
 
 // Seeds for points on four bright, isolated reference stars land within half a pixel of where
-// the stars really are in the exposure, and the reference search takes them to 0.05 pixel.
+// the stars really are in the exposure, and the reference search takes them to 0.05 pixel;
+// also when the exposure is turned upside down.
 TEST(AutoSeeds, SeedsFarBeyondTheSearchWindow) {
     const Series& s = series();
     ReferenceSet points{};
@@ -177,20 +178,31 @@ TEST(AutoSeeds, SeedsFarBeyondTheSearchWindow) {
     }
     ASSERT_EQ(want.size(), 4u);
 
+    // The exposure as it is, and turned by 180 degrees (a mount flipped at the meridian).
+    Image flipped;
+    testkit::makeImage(flipped, kSize, kSize, BW_IMAGE, [&](int, int x, int y) {
+        return s.exposure.row(0, kSize - 1 - y)[kSize - 1 - x];
+    });
     const std::vector<DetectedStar> referenceStars = detectStars(s.reference);
-    const AutoSeeds a = autoSeeds(referenceStars, points, 4, s.exposure);
-    ASSERT_TRUE(a.match.found) << starMatchFailureText(a.match.failure);
-    EXPECT_GE(a.match.matched, 40);
-    EXPECT_LT(a.match.rms, 0.3);
-    EXPECT_NEAR(a.match.transform.angle, kAngle, 1e-4);
-    EXPECT_NEAR(a.match.transform.scale, 1.0, 1e-4);
-    for (std::size_t k = 0; k < want.size(); ++k) {
-        const LocatedPoint& seed = a.seeds[k];
-        EXPECT_LT(std::hypot(seed.x - want[k].first, seed.y - want[k].second), 0.5) << k;
-        const LocatedPoint p =
-            locateReference(s.exposure, ReferenceMethod::PositiveCentroid, seed.x, seed.y, 12, 4);
-        EXPECT_NEAR(p.x, want[k].first, 0.05) << k;
-        EXPECT_NEAR(p.y, want[k].second, 0.05) << k;
+    for (const bool flip : {false, true}) {
+        const Image& exposure = flip ? flipped : s.exposure;
+        const AutoSeeds a = autoSeeds(referenceStars, points, 4, exposure);
+        ASSERT_TRUE(a.match.found) << starMatchFailureText(a.match.failure);
+        EXPECT_GE(a.match.matched, 40);
+        EXPECT_LT(a.match.rms, 0.3);
+        const double turn = kAngle + (flip ? std::numbers::pi : 0.0);
+        EXPECT_NEAR(std::remainder(a.match.transform.angle - turn, 2 * std::numbers::pi), 0, 1e-4);
+        EXPECT_NEAR(a.match.transform.scale, 1.0, 1e-4);
+        for (std::size_t k = 0; k < want.size(); ++k) {
+            const double wx = flip ? kSize - 1 - want[k].first : want[k].first;
+            const double wy = flip ? kSize - 1 - want[k].second : want[k].second;
+            const LocatedPoint& seed = a.seeds[k];
+            EXPECT_LT(std::hypot(seed.x - wx, seed.y - wy), 0.5) << k << " flip " << flip;
+            const LocatedPoint p =
+                locateReference(exposure, ReferenceMethod::PositiveCentroid, seed.x, seed.y, 12, 4);
+            EXPECT_NEAR(p.x, wx, 0.05) << k << " flip " << flip;
+            EXPECT_NEAR(p.y, wy, 0.05) << k << " flip " << flip;
+        }
     }
 }
 
