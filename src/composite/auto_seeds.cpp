@@ -17,15 +17,17 @@ namespace {
 
 // ---- Detection ----
 
-constexpr int kCellSize = 32;           // side of a background cell
-constexpr int kClipRounds = 3;          // sigma-clipping rounds per cell
-constexpr double kClipSigma = 3.0;      // clipping distance in noise levels
-constexpr double kDetectSigma = 5.0;    // detection threshold in noise levels
-constexpr double kMinNoise = 0.5;       // floor of the noise level (flat or quantised skies)
-constexpr int kBorder = 3;              // maxima closer to the edge are not taken
-constexpr double kNeighbourShare = 0.2; // a star's direct neighbours carry this share of its
-constexpr int kMinLitNeighbours = 3;    // peak excess, at least three of the four of them
-constexpr int kMinRadius = 3;           // centroid window half-sizes
+constexpr int kCellSize = 32;        // side of a background cell
+constexpr int kClipRounds = 3;       // sigma-clipping rounds per cell
+constexpr double kClipSigma = 3.0;   // clipping distance in noise levels
+constexpr double kDetectSigma = 5.0; // detection threshold in noise levels
+constexpr double kMinNoise = 0.5;    // floor of the noise level (flat or quantised skies)
+constexpr int kBorder = 3;           // maxima closer to the edge are not taken
+// A star's light spreads: at least three of its four direct neighbours carry a fifth of its
+// peak's excess over the sky (a hot pixel or a cosmic-ray hit has at most one such neighbour).
+constexpr double kNeighbourShare = 0.2;
+constexpr int kMinLitNeighbours = 3;
+constexpr int kMinRadius = 3; // centroid window half-sizes
 constexpr int kMaxRadius = 10;
 constexpr int kCentroidRounds = 4;
 constexpr double kMinSeparation = 2.5; // a fainter star this close to a brighter one is dropped
