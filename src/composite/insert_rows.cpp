@@ -1,0 +1,189 @@
+// Vectorised accumulation of one result row for the linear alignment mappings.
+//
+// Every lane computes what the per-pixel loop of insertExposure computes for its pixel: the
+// same float operations in the same order (the source position, the Lagrange weights, the
+// 4 × 4 sums row by row, the clamping and the accumulation step), so the bytes are the same.
+#include "composite/insert_rows.h"
+
+#include "core/simd.h"
+
+// Lanes must round exactly like the scalar loop: never fuse multiply and add.
+#if defined(__clang__)
+#pragma clang fp contract(off)
+#else
+#pragma GCC optimize("fp-contract=off")
+#endif
+
+namespace quillon {
+namespace {
+
+template <int VW>
+struct Lanes {
+    using F = typename simd::Vec<VW>::F;
+    using I = typename simd::Vec<VW>::I;
+    using S = typename simd::Vec<VW>::S;
+};
+
+// toSample per lane: NaN to 0, clamped, truncated. (Vectors go by reference: wide lanes never
+// cross a function boundary by value.)
+template <int VW>
+[[gnu::always_inline]] inline void toSamples(typename Lanes<VW>::I& out, typename Lanes<VW>::F v) {
+    using F = typename Lanes<VW>::F;
+    v = v == v ? v : F{};
+    v = v >= 32767.0f ? F{} + 32767.0f : v;
+    v = v <= -32768.0f ? F{} - 32768.0f : v;
+    out = __builtin_convertvector(v, typename Lanes<VW>::I);
+}
+
+// The Lagrange weights of the nodes 0 .. 3 at t, as the sampler forms them.
+template <int VW>
+[[gnu::always_inline]] inline void weights(typename Lanes<VW>::F* w,
+                                           const typename Lanes<VW>::F& t) {
+    w[0] = (t - 1.0f) * (t - 2.0f) * (t - 3.0f) / -6.0f;
+    w[1] = t * (t - 2.0f) * (t - 3.0f) / 2.0f;
+    w[2] = t * (t - 1.0f) * (t - 3.0f) / -2.0f;
+    w[3] = t * (t - 1.0f) * (t - 2.0f) / 6.0f;
+}
+
+template <int VW>
+[[gnu::always_inline]] inline int rowT(const RowInsertJob& job, int y, Sample* const* out,
+                                       Count* const* counts) {
+    using F = typename Lanes<VW>::F;
+    using I = typename Lanes<VW>::I;
+    using S = typename Lanes<VW>::S;
+    const ExposureMapping& m = *job.map;
+    const int ew = job.exposureWidth, eh = job.exposureHeight;
+    const float maxU = static_cast<float>(ew - 1), maxV = static_cast<float>(eh - 1);
+    const float fy = static_cast<float>(y);
+    // The parts of the position that depend on the row only, as the scalar loop forms them.
+    const float dy = fy - m.t1.y;
+    const float rowShiftV = (fy - m.offsetY) / m.factor;
+    const float bdy = m.b * dy, ady = m.a * dy, yuy = fy * m.uy, yvy = fy * m.vy;
+    const float minusB = -m.b;
+    I lane;
+    for (int k = 0; k < VW; ++k) lane[k] = k;
+
+    int x = 0;
+    for (; x + VW <= job.resultWidth; x += VW) {
+        const F fx = __builtin_convertvector(lane + x, F);
+        F u, v;
+        if (m.kind == 1) {
+            u = (fx - m.offsetX) / m.factor;
+            v = F{} + rowShiftV;
+        } else if (m.kind == 2) {
+            const F dx = fx - m.t1.x;
+            u = m.a * dx + bdy + m.s1.x;
+            v = minusB * dx + ady + m.s1.y;
+        } else {
+            u = fx * m.ux + yuy + m.u0;
+            v = fx * m.vx + yvy + m.v0;
+        }
+        const I inside = (u >= 0.0f) & (u <= maxU) & (v >= 0.0f) & (v <= maxV);
+        bool any = false;
+        for (int k = 0; k < VW; ++k) any |= inside[k] != 0;
+        if (!any) continue;
+        // Lanes outside keep their samples; their position only has to index the exposure.
+        u = inside ? u : F{};
+        v = inside ? v : F{};
+        I x0 = __builtin_convertvector(u, I) - 1;
+        I y0 = __builtin_convertvector(v, I) - 1;
+        x0 = x0 < 0 ? I{} : x0;
+        x0 = x0 > ew - 4 ? I{} + (ew - 4) : x0;
+        y0 = y0 < 0 ? I{} : y0;
+        y0 = y0 > eh - 4 ? I{} + (eh - 4) : y0;
+        const F tx = u - __builtin_convertvector(x0, F);
+        const F ty = v - __builtin_convertvector(y0, F);
+        F wx[4], wy[4];
+        weights<VW>(wx, tx);
+        weights<VW>(wy, ty);
+        const I base = y0 * ew + x0;
+        // Neighbouring lanes usually read neighbouring windows (a shift, small angles): then
+        // each window sample is one vector load.
+        bool consecutive = true;
+        for (int k = 0; k < VW; ++k) consecutive &= base[k] == base[0] + k;
+
+        for (int p = 0; p < job.layers; ++p) {
+            const Sample* plane = job.source[static_cast<std::size_t>(p)];
+            F value = {};
+            for (int i = 0; i < 4; ++i) {
+                F inner = {};
+                if (consecutive) {
+                    const Sample* r = plane + base[0] + i * ew;
+                    for (int j = 0; j < 4; ++j) {
+                        S s;
+                        simd::load(s, r + j);
+                        inner += wx[j] * __builtin_convertvector(s, F);
+                    }
+                } else {
+                    I s[4] = {};
+                    for (int k = 0; k < VW; ++k) {
+                        const Sample* r = plane + base[k] + i * ew;
+                        for (int j = 0; j < 4; ++j) s[j][k] = r[j];
+                    }
+                    for (int j = 0; j < 4; ++j) inner += wx[j] * __builtin_convertvector(s[j], F);
+                }
+                value += wy[i] * inner;
+            }
+            if (job.clampValues) {
+                value = value < -32768.0f ? F{} - 32768.0f : value;
+                value = value > 32767.0f ? F{} + 32767.0f : value;
+            }
+            const int t = job.target[static_cast<std::size_t>(p)];
+            Sample* o = out[t] + x;
+            Count* c = counts[t] + x;
+            S rs, cs;
+            simd::load(rs, o);
+            simd::load(cs, c);
+            const I r = __builtin_convertvector(rs, I);
+            const I count = __builtin_convertvector(cs, I) & 0xFFFF;
+            I next;
+            if (job.sum) {
+                F add = job.factor[static_cast<std::size_t>(p)] * value + 0.5f;
+                add = add == add ? add : F{};
+                add = add > 1.0e6f ? F{} + 1.0e6f : add;
+                add = add < -1.0e6f ? F{} - 1.0e6f : add;
+                next = r + __builtin_convertvector(add, I);
+                next = next > 32767 ? I{} + 32767 : next;
+                next = next < -32768 ? I{} - 32768 : next;
+            } else {
+                const F s = __builtin_convertvector(count, F);
+                const F kept = __builtin_convertvector(r, F) * s / (s + 1.0f);
+                toSamples<VW>(next, kept + value / (s + 1.0f));
+            }
+            next = inside ? next : r;
+            const I nextCount = inside & (count < kMaxContributions) ? count + 1 : count;
+            simd::store(o, __builtin_convertvector(next, S));
+            simd::store(c, __builtin_convertvector(nextCount, S));
+        }
+    }
+    return x;
+}
+
+int rowSse2(const RowInsertJob& job, int y, Sample* const* out, Count* const* counts) {
+    return rowT<4>(job, y, out, counts);
+}
+__attribute__((target("avx2"))) int rowAvx2(const RowInsertJob& job, int y, Sample* const* out,
+                                            Count* const* counts) {
+    return rowT<8>(job, y, out, counts);
+}
+__attribute__((target("avx512f"))) int rowAvx512(const RowInsertJob& job, int y, Sample* const* out,
+                                                 Count* const* counts) {
+    return rowT<16>(job, y, out, counts);
+}
+
+} // namespace
+
+bool rowInsertApplies(const ExposureMapping& map, int exposureWidth, int exposureHeight) {
+    return map.kind >= 1 && map.kind <= 3 && exposureWidth >= 4 && exposureHeight >= 4 &&
+           static_cast<long long>(exposureWidth) * exposureHeight < (1LL << 31) - 1;
+}
+
+int insertRowVectors(const RowInsertJob& job, int y, Sample* const* out, Count* const* counts) {
+    switch (simd::level()) {
+    case simd::Avx512: return rowAvx512(job, y, out, counts);
+    case simd::Avx2: return rowAvx2(job, y, out, counts);
+    default: return rowSse2(job, y, out, counts);
+    }
+}
+
+} // namespace quillon
