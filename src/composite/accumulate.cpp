@@ -301,9 +301,14 @@ void insertExposure(Image& result, const Image& exposure, std::span<const AlignP
     // The linear mappings without overlays run whole vectors of pixels at once; the scalar
     // loop below finishes each row.
     RowInsertJob vectors;
+    ShiftColumns shiftColumns;
     const bool vectorised = !renderer && !copyOverlay && rowInsertApplies(map, ew, eh);
     if (vectorised) {
         vectors.map = &map;
+        if (shift) {
+            prepareShiftColumns(shiftColumns, map, result.width(), ew);
+            vectors.columns = &shiftColumns;
+        }
         vectors.resultWidth = result.width();
         vectors.exposureWidth = ew;
         vectors.exposureHeight = eh;

@@ -7,6 +7,8 @@
 
 #include "core/simd.h"
 
+#include <algorithm>
+
 // Lanes must round exactly like the scalar loop: never fuse multiply and add.
 #if defined(__clang__)
 #pragma clang fp contract(off)
@@ -63,40 +65,67 @@ template <int VW>
     I lane;
     for (int k = 0; k < VW; ++k) lane[k] = k;
 
+    // A shift: the row's window and weights are the same for every pixel, the columns' come
+    // from the tables.
+    const ShiftColumns* columns = m.kind == 1 ? job.columns : nullptr;
+    int rowStart = 0;
+    F rowWeight[4];
+    if (columns) {
+        if (!(rowShiftV >= 0.0f && rowShiftV <= maxV)) return 0; // nothing in this row
+        rowStart = std::clamp(static_cast<int>(rowShiftV) - 1, 0, eh - 4);
+        F t = F{} + (rowShiftV - static_cast<float>(rowStart));
+        weights<VW>(rowWeight, t);
+    }
+
     int x = 0;
     for (; x + VW <= job.resultWidth; x += VW) {
-        const F fx = __builtin_convertvector(lane + x, F);
-        F u, v;
-        if (m.kind == 1) {
-            u = (fx - m.offsetX) / m.factor;
-            v = F{} + rowShiftV;
-        } else if (m.kind == 2) {
-            const F dx = fx - m.t1.x;
-            u = m.a * dx + bdy + m.s1.x;
-            v = minusB * dx + ady + m.s1.y;
-        } else {
-            u = fx * m.ux + yuy + m.u0;
-            v = fx * m.vx + yvy + m.v0;
-        }
-        const I inside = (u >= 0.0f) & (u <= maxU) & (v >= 0.0f) & (v <= maxV);
-        bool any = false;
-        for (int k = 0; k < VW; ++k) any |= inside[k] != 0;
-        if (!any) continue;
-        // Lanes outside keep their samples; their position only has to index the exposure.
-        u = inside ? u : F{};
-        v = inside ? v : F{};
-        I x0 = __builtin_convertvector(u, I) - 1;
-        I y0 = __builtin_convertvector(v, I) - 1;
-        x0 = x0 < 0 ? I{} : x0;
-        x0 = x0 > ew - 4 ? I{} + (ew - 4) : x0;
-        y0 = y0 < 0 ? I{} : y0;
-        y0 = y0 > eh - 4 ? I{} + (eh - 4) : y0;
-        const F tx = u - __builtin_convertvector(x0, F);
-        const F ty = v - __builtin_convertvector(y0, F);
+        I inside, base;
         F wx[4], wy[4];
-        weights<VW>(wx, tx);
-        weights<VW>(wy, ty);
-        const I base = y0 * ew + x0;
+        if (columns) {
+            simd::load(inside, columns->inside.data() + x);
+            bool any = false;
+            for (int k = 0; k < VW; ++k) any |= inside[k] != 0;
+            if (!any) continue;
+            I x0;
+            simd::load(x0, columns->start.data() + x);
+            for (int j = 0; j < 4; ++j) {
+                simd::load(wx[j], columns->weight[static_cast<std::size_t>(j)].data() + x);
+                wy[j] = rowWeight[j];
+            }
+            base = rowStart * ew + x0;
+        } else {
+            const F fx = __builtin_convertvector(lane + x, F);
+            F u, v;
+            if (m.kind == 1) {
+                u = (fx - m.offsetX) / m.factor;
+                v = F{} + rowShiftV;
+            } else if (m.kind == 2) {
+                const F dx = fx - m.t1.x;
+                u = m.a * dx + bdy + m.s1.x;
+                v = minusB * dx + ady + m.s1.y;
+            } else {
+                u = fx * m.ux + yuy + m.u0;
+                v = fx * m.vx + yvy + m.v0;
+            }
+            inside = (u >= 0.0f) & (u <= maxU) & (v >= 0.0f) & (v <= maxV);
+            bool any = false;
+            for (int k = 0; k < VW; ++k) any |= inside[k] != 0;
+            if (!any) continue;
+            // Lanes outside keep their samples; their position only has to index the exposure.
+            u = inside ? u : F{};
+            v = inside ? v : F{};
+            I x0 = __builtin_convertvector(u, I) - 1;
+            I y0 = __builtin_convertvector(v, I) - 1;
+            x0 = x0 < 0 ? I{} : x0;
+            x0 = x0 > ew - 4 ? I{} + (ew - 4) : x0;
+            y0 = y0 < 0 ? I{} : y0;
+            y0 = y0 > eh - 4 ? I{} + (eh - 4) : y0;
+            const F tx = u - __builtin_convertvector(x0, F);
+            const F ty = v - __builtin_convertvector(y0, F);
+            weights<VW>(wx, tx);
+            weights<VW>(wy, ty);
+            base = y0 * ew + x0;
+        }
         // Neighbouring lanes usually read neighbouring windows (a shift, small angles): then
         // each window sample is one vector load.
         bool consecutive = true;
@@ -172,6 +201,29 @@ __attribute__((target("avx512f"))) int rowAvx512(const RowInsertJob& job, int y,
 }
 
 } // namespace
+
+void prepareShiftColumns(ShiftColumns& columns, const ExposureMapping& map, int resultWidth,
+                         int exposureWidth) {
+    // Padded to whole vectors of the widest level, so that a vector load never leaves them.
+    const std::size_t n = static_cast<std::size_t>(resultWidth) + 16;
+    columns.inside.assign(n, 0);
+    columns.start.assign(n, 0);
+    for (auto& w : columns.weight) w.assign(n, 0.0f);
+    const float maxU = static_cast<float>(exposureWidth - 1);
+    for (int x = 0; x < resultWidth; ++x) {
+        const auto i = static_cast<std::size_t>(x);
+        const float u = (static_cast<float>(x) - map.offsetX) / map.factor;
+        if (!(u >= 0.0f && u <= maxU)) continue;
+        columns.inside[i] = -1;
+        const int x0 = std::clamp(static_cast<int>(u) - 1, 0, exposureWidth - 4);
+        columns.start[i] = x0;
+        const float t = u - static_cast<float>(x0);
+        columns.weight[0][i] = (t - 1.0f) * (t - 2.0f) * (t - 3.0f) / -6.0f;
+        columns.weight[1][i] = t * (t - 2.0f) * (t - 3.0f) / 2.0f;
+        columns.weight[2][i] = t * (t - 1.0f) * (t - 3.0f) / -2.0f;
+        columns.weight[3][i] = t * (t - 1.0f) * (t - 2.0f) / 6.0f;
+    }
+}
 
 bool rowInsertApplies(const ExposureMapping& map, int exposureWidth, int exposureHeight) {
     return map.kind >= 1 && map.kind <= 3 && exposureWidth >= 4 && exposureHeight >= 4 &&

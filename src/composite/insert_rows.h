@@ -5,13 +5,26 @@
 #include "core/image.h"
 
 #include <array>
+#include <vector>
 
 namespace quillon {
+
+// A shift's columns, the same in every row: where the window starts, its Lagrange weights and
+// whether the column's exposure position lies inside the exposure (-1) or not (0).
+struct ShiftColumns {
+    std::vector<int> inside, start;
+    std::array<std::vector<float>, 4> weight;
+};
+
+// Fills the columns of a shift (kind 1) onto a result of the given width.
+void prepareShiftColumns(ShiftColumns& columns, const ExposureMapping& map, int resultWidth,
+                         int exposureWidth);
 
 // One insertion's fixed data for the vector loop: the mapping, the exposure planes sampled and
 // the result layers they feed, and how values are accumulated.
 struct RowInsertJob {
-    const ExposureMapping* map = nullptr; // kind 1 .. 3
+    const ExposureMapping* map = nullptr;  // kind 1 .. 3
+    const ShiftColumns* columns = nullptr; // a shift's columns (optional)
     int resultWidth = 0;
     int exposureWidth = 0, exposureHeight = 0; // at least 4 × 4, fewer than 2^31 samples
     bool sum = false;                          // add with factors; else average
