@@ -8,6 +8,7 @@
 #include "core/simd.h"
 
 #include <algorithm>
+#include <array>
 
 // Lanes must round exactly like the scalar loop: never fuse multiply and add.
 #if defined(__clang__)
@@ -126,22 +127,51 @@ template <int VW>
             weights<VW>(wy, ty);
             base = y0 * ew + x0;
         }
-        // Neighbouring lanes usually read neighbouring windows (a shift, small angles): then
-        // each window sample is one vector load.
-        bool consecutive = true;
-        for (int k = 0; k < VW; ++k) consecutive &= base[k] == base[0] + k;
+        // Neighbouring lanes usually read neighbouring windows (a shift, small angles): lane k's
+        // window then starts at offset + k for one of a few offsets (a rotation steps to the
+        // next exposure row now and then), and each window sample is a vector load per offset,
+        // the lanes blended by offset. Lanes outside read whatever the first inside lane reads.
+        I offset = base - lane;
+        int first = 0;
+        while (inside[first] == 0) ++first;
+        offset = inside ? offset : I{} + offset[first];
+        constexpr int kMostRuns = 3;
+        std::array<int, kMostRuns> runStart{};
+        std::array<I, kMostRuns> runLanes{};
+        int runs = 0;
+        I left = I{} - 1;
+        for (int k = 0; k < VW; ++k) {
+            if (left[k] == 0) continue;
+            const int o = offset[k];
+            // Every lane's load of this offset must stay inside the plane.
+            if (runs == kMostRuns || o < 0 ||
+                static_cast<long long>(o) + VW + 3LL * ew + 3 > static_cast<long long>(ew) * eh) {
+                runs = 0;
+                break;
+            }
+            runStart[static_cast<std::size_t>(runs)] = o;
+            runLanes[static_cast<std::size_t>(runs)] = offset == o;
+            left &= ~runLanes[static_cast<std::size_t>(runs)];
+            ++runs;
+        }
 
         for (int p = 0; p < job.layers; ++p) {
             const Sample* plane = job.source[static_cast<std::size_t>(p)];
             F value = {};
             for (int i = 0; i < 4; ++i) {
                 F inner = {};
-                if (consecutive) {
-                    const Sample* r = plane + base[0] + i * ew;
+                if (runs > 0) {
                     for (int j = 0; j < 4; ++j) {
-                        S s;
-                        simd::load(s, r + j);
-                        inner += wx[j] * __builtin_convertvector(s, F);
+                        F sample;
+                        for (int r = 0; r < runs; ++r) {
+                            S s;
+                            simd::load(s,
+                                       plane + runStart[static_cast<std::size_t>(r)] + i * ew + j);
+                            const F f = __builtin_convertvector(s, F);
+                            sample =
+                                r == 0 ? f : (runLanes[static_cast<std::size_t>(r)] ? f : sample);
+                        }
+                        inner += wx[j] * sample;
                     }
                 } else {
                     I s[4] = {};
@@ -195,9 +225,11 @@ __attribute__((target("avx2"))) int rowAvx2(const RowInsertJob& job, int y, Samp
                                             Count* const* counts) {
     return rowT<8>(job, y, out, counts);
 }
+// 16 lanes for the shift only: the other mappings divide per pixel (the weights of both
+// directions and the average step), and 512-bit divisions cost twice as much per lane.
 __attribute__((target("avx512f"))) int rowAvx512(const RowInsertJob& job, int y, Sample* const* out,
                                                  Count* const* counts) {
-    return rowT<16>(job, y, out, counts);
+    return job.columns ? rowT<16>(job, y, out, counts) : rowT<8>(job, y, out, counts);
 }
 
 } // namespace
