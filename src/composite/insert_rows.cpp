@@ -30,9 +30,10 @@ struct Lanes {
 // toSample per lane: NaN to 0, clamped, truncated. (Vectors go by reference: wide lanes never
 // cross a function boundary by value.)
 template <int VW>
-[[gnu::always_inline]] inline void toSamples(typename Lanes<VW>::I& out, typename Lanes<VW>::F v) {
+[[gnu::always_inline]] inline void toSamples(typename Lanes<VW>::I& out,
+                                             const typename Lanes<VW>::F& value) {
     using F = typename Lanes<VW>::F;
-    v = v == v ? v : F{};
+    F v = value == value ? value : F{};
     v = v >= 32767.0f ? F{} + 32767.0f : v;
     v = v <= -32768.0f ? F{} - 32768.0f : v;
     out = __builtin_convertvector(v, typename Lanes<VW>::I);
