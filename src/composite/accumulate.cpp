@@ -1,6 +1,8 @@
 // The four alignment mappings of a composite and the accumulation of one exposure.
 #include "composite/accumulate.h"
 
+#include "composite/insert_rows.h"
+
 #include "core/error.h"
 #include "core/parallel.h"
 #include "display/overlay.h"
@@ -296,6 +298,31 @@ void insertExposure(Image& result, const Image& exposure, std::span<const AlignP
         }
     }
 
+    // The linear mappings without overlays run whole vectors of pixels at once; the scalar
+    // loop below finishes each row.
+    RowInsertJob vectors;
+    ShiftColumns shiftColumns;
+    const bool vectorised = !renderer && !copyOverlay && rowInsertApplies(map, ew, eh);
+    if (vectorised) {
+        vectors.map = &map;
+        if (shift) {
+            prepareShiftColumns(shiftColumns, map, result.width(), ew);
+            vectors.columns = &shiftColumns;
+        }
+        vectors.resultWidth = result.width();
+        vectors.exposureWidth = ew;
+        vectors.exposureHeight = eh;
+        vectors.sum = sum;
+        vectors.clampValues = !single;
+        vectors.layers = single ? 1 : layersBoth;
+        for (int p = 0; p < vectors.layers; ++p) {
+            const auto i = static_cast<std::size_t>(p);
+            vectors.source[i] = exposure.planeData(single ? layer : p);
+            vectors.target[i] = single ? row : p;
+            vectors.factor[i] = single ? singleFactor : factor[i];
+        }
+    }
+
     progress.begin(kTitles[map.kind], result.height(), 10);
     parallelRows(result.height(), 8, [&](int first, int last) {
         std::array<float, kMaxUserLayers> values{};
@@ -315,7 +342,9 @@ void insertExposure(Image& result, const Image& exposure, std::span<const AlignP
                 map.sourcePosition(0.0f, fy, u, rowV);
                 if (canInterpolate) tap.placeY(rowV, eh);
             }
-            for (int x = 0; x < result.width(); ++x) {
+            const int done =
+                vectorised ? insertRowVectors(vectors, y, out.data(), counts.data()) : 0;
+            for (int x = done; x < result.width(); ++x) {
                 float u = 0, v = 0;
                 if (shift) {
                     u = columnU[static_cast<std::size_t>(x)];

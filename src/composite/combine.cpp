@@ -45,42 +45,76 @@ Sample fromAccepted(long long sum, long long accepted, long long n, bool averagi
     return clampSample(q / 128);
 }
 
-Sample combinePairwise(const Sample* values, int n, float threshold, bool averaging,
-                       bool* rejected) {
-    // Eight values at a time; the padding zeros add |v_i| each, taken off again exactly.
-    using Lanes = simd::Vec<8>::I;
-    constexpr int kLanes = 8;
-    const int padded = (n + kLanes - 1) / kLanes * kLanes;
-    alignas(32) int w[kPairwiseLimit];
-    for (int i = 0; i < n; ++i) w[i] = values[i];
-    for (int i = n; i < padded; ++i) w[i] = 0;
-    float d[kPairwiseLimit];
-    for (int i = 0; i < n; ++i) {
-        const Lanes vi = Lanes{} + w[i];
-        Lanes acc{};
-        for (int j = 0; j < padded; j += kLanes) {
-            Lanes x;
-            simd::load(x, w + j);
-            const Lanes diff = vi - x;
+// The rejection of up to kPairwiseLimit values w (padded with zeros to a multiple of 8), VW
+// values at a time: d_i = Σ_j |v_i − v_j| as integer sums (at most 63 × 65535, so exact as
+// floats and equal to the float sums in any order), then v_i accepted when d_i / m is below
+// the threshold. Fills accept[i] (1 or 0) and gives the accepted values' sum and number.
+struct Scored {
+    int sum = 0, accepted = 0;
+};
+
+template <int VW>
+[[gnu::always_inline]] inline void scoreT(Scored& out, int* accept, const int* w, int n,
+                                          float threshold) {
+    using I = typename simd::Vec<VW>::I;
+    using F = typename simd::Vec<VW>::F;
+    alignas(64) int d[kPairwiseLimit];
+    for (int i = 0; i < n; i += VW) {
+        I vi;
+        simd::load(vi, w + i);
+        I acc{};
+        for (int j = 0; j < n; ++j) {
+            const I diff = vi - w[j];
             acc += diff < 0 ? -diff : diff;
         }
-        int s = 0; // at most 63 × 65535: exact, and exact as a float
-        for (int k = 0; k < kLanes; ++k) s += acc[k];
-        s -= (padded - n) * std::abs(w[i]);
-        d[i] = static_cast<float>(s);
+        simd::store(d + i, acc);
     }
-    const float m = minimumDistance(d, n);
-    long long sum = 0;
-    int accepted = 0;
-    for (int i = 0; i < n; ++i) {
-        const bool accept = d[i] / m < threshold;
-        if (accept) {
-            sum += values[i];
-            ++accepted;
-        }
-        if (rejected) rejected[i] = !accept;
+    int least = d[0];
+    for (int i = 1; i < n; ++i) least = std::min(least, d[i]);
+    float m = static_cast<float>(least);
+    if (m > kLargestMinimum) m = kLargestMinimum;
+    if (m == 0.0f) m = 1.0f;
+    I lane, sum{}, count{};
+    for (int k = 0; k < VW; ++k) lane[k] = k;
+    for (int i = 0; i < n; i += VW) {
+        I di, vi;
+        simd::load(di, d + i);
+        simd::load(vi, w + i);
+        const I ok = (__builtin_convertvector(di, F) / m < threshold) & (lane + i < n);
+        sum += vi & ok;
+        count -= ok;
+        simd::store(accept + i, -ok);
     }
-    return fromAccepted(sum, accepted, n, averaging);
+    for (int k = 0; k < VW; ++k) {
+        out.sum += sum[k];
+        out.accepted += count[k];
+    }
+}
+
+void scoreSse2(Scored& out, int* accept, const int* w, int n, float threshold) {
+    scoreT<4>(out, accept, w, n, threshold);
+}
+__attribute__((target("avx2"))) void scoreAvx2(Scored& out, int* accept, const int* w, int n,
+                                               float threshold) {
+    scoreT<8>(out, accept, w, n, threshold);
+}
+
+Sample combinePairwise(const Sample* values, int n, float threshold, bool averaging,
+                       bool* rejected) {
+    constexpr int kLanes = 8;
+    const int padded = (n + kLanes - 1) / kLanes * kLanes;
+    alignas(64) int w[kPairwiseLimit];
+    for (int i = 0; i < n; ++i) w[i] = values[i];
+    for (int i = n; i < padded; ++i) w[i] = 0;
+    alignas(64) int accept[kPairwiseLimit];
+    Scored scored;
+    if (simd::level() >= simd::Avx2)
+        scoreAvx2(scored, accept, w, n, threshold);
+    else
+        scoreSse2(scored, accept, w, n, threshold);
+    if (rejected)
+        for (int i = 0; i < n; ++i) rejected[i] = accept[i] == 0;
+    return fromAccepted(scored.sum, scored.accepted, n, averaging);
 }
 
 Sample combineSorted(const Sample* values, int n, float threshold, bool averaging, bool* rejected) {

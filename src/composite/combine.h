@@ -16,7 +16,7 @@ float rejectionThreshold(int n);
 // of all n values with every rejected one replaced by that mean. Rounded half away from zero
 // (in steps of 1/128) and limited to the sample range; 0 for n = 0.
 //
-// Quadratic by definition: up to 64 values the pairwise sums are formed eight at a time, beyond
+// Quadratic by definition: up to 64 values the pairwise sums are formed in vector lanes, beyond
 // that from sorted values in O(n log n), with the same float d_i as the pairwise sums give.
 // `rejected`, when given, receives for each of the n values whether it was left out.
 Sample combineSamples(const Sample* values, int n, float threshold, bool averaging,

@@ -116,41 +116,50 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
     }
     std::mutex tallyMutex;
     progress.begin("Bilder Zusammenführen", rows, 10);
+    const int width = result.width();
+    const std::size_t stride = count + 1;
     parallelRows(rows, 4, [&](int first, int last) {
-        std::vector<Sample> values(count + 1);
-        std::vector<int> owner(count + 1); // -1: the result's own value
-        const std::unique_ptr<bool[]> flags(new bool[count + 1]);
-        std::vector<const Sample*> stripRow(count);
-        std::vector<const Count*> stripCounts(count);
+        // One row's values, pixel by pixel (stride values per pixel, the result's own first, then
+        // the strips' in their order), gathered strip row by strip row so that every row is read
+        // front to back once.
+        std::vector<Sample> values(stride * static_cast<std::size_t>(width));
+        std::vector<int> owner(tally ? values.size() : 0); // -1: the result's own value
+        std::vector<int> filled(static_cast<std::size_t>(width));
+        const std::unique_ptr<bool[]> flags(new bool[stride]);
         std::vector<long long> contributed(tally ? count : 0), rejected(tally ? count : 0);
         long long resultRejected = 0;
         for (int r = first; r < last; ++r) {
             const int y = top + r;
             Sample* out = result.row(layer, y);
             Count* outCount = result.counterRow(layer, y);
-            for (std::size_t u = 0; u < count; ++u) {
-                stripRow[u] = strips[u]->row(0, r);
-                stripCounts[u] = strips[u]->counterRow(0, r);
+            for (int x = 0; x < width; ++x) {
+                const std::size_t at = static_cast<std::size_t>(x) * stride;
+                const bool own = outCount[x] != 0;
+                values[at] = out[x];
+                if (tally) owner[at] = -1;
+                filled[static_cast<std::size_t>(x)] = own ? 1 : 0;
             }
-            for (int x = 0; x < result.width(); ++x) {
-                int n = 0;
-                if (outCount[x] != 0) {
-                    values[0] = out[x];
-                    owner[0] = -1;
-                    n = 1;
+            for (std::size_t u = 0; u < count; ++u) {
+                const Sample* stripRow = strips[u]->row(0, r);
+                const Count* stripCounts = strips[u]->counterRow(0, r);
+                for (int x = 0; x < width; ++x) {
+                    if (stripCounts[x] == 0) continue;
+                    const std::size_t at =
+                        static_cast<std::size_t>(x) * stride +
+                        static_cast<std::size_t>(filled[static_cast<std::size_t>(x)]++);
+                    values[at] = stripRow[x];
+                    if (tally) owner[at] = static_cast<int>(u);
                 }
-                for (std::size_t u = 0; u < count; ++u) {
-                    if (stripCounts[u][x] == 0) continue;
-                    values[static_cast<std::size_t>(n)] = stripRow[u][x];
-                    owner[static_cast<std::size_t>(n)] = static_cast<int>(u);
-                    ++n;
-                }
-                out[x] = combineSamples(values.data(), n, rejectionThreshold(n), averaging,
+            }
+            for (int x = 0; x < width; ++x) {
+                const int n = filled[static_cast<std::size_t>(x)];
+                const std::size_t at = static_cast<std::size_t>(x) * stride;
+                out[x] = combineSamples(values.data() + at, n, rejectionThreshold(n), averaging,
                                         tally ? flags.get() : nullptr);
                 outCount[x] = static_cast<Count>(std::min(n, kMaxContributions));
                 if (!tally) continue;
                 for (int i = 0; i < n; ++i) {
-                    const int u = owner[static_cast<std::size_t>(i)];
+                    const int u = owner[at + static_cast<std::size_t>(i)];
                     const bool lost = flags[i];
                     if (u < 0) {
                         resultRejected += lost;

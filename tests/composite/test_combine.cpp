@@ -1,6 +1,7 @@
 // combineSamples against a pairwise implementation written out step by step, and the worked
 // values of the rejection rule.
 #include "composite/combine.h"
+#include "support/test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -85,6 +86,26 @@ TEST(CombineSamples, MatchesPairwiseRuleOnRandomSets) {
                         << "n " << n << " shape " << shape << " threshold " << t;
         }
     }
+}
+
+// The vector lanes of small sets at every instruction-set level, the rejected flags included.
+TEST(CombineSamples, EveryLevelFollowsTheRuleOnSmallSets) {
+    testkit::forEachSimdLevel([](int level) {
+        std::mt19937 rng(99);
+        for (int n = 1; n <= 64; ++n)
+            for (int r = 0; r < 30; ++r) {
+                const std::vector<Sample> v = valueSet(rng, n, r % 3);
+                const std::vector<float> ratios = literalRatios(v);
+                const float t = rejectionThreshold(n);
+                bool rejected[64];
+                ASSERT_EQ(combineSamples(v.data(), n, t, true, rejected),
+                          literalCombine(v, ratios, t, true))
+                    << "level " << level << " n " << n;
+                for (int i = 0; i < n; ++i)
+                    ASSERT_EQ(rejected[i], !(ratios[static_cast<std::size_t>(i)] < t))
+                        << "level " << level << " n " << n << " value " << i;
+            }
+    });
 }
 
 TEST(CombineSamples, WorkedValues) {

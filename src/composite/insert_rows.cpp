@@ -1,0 +1,274 @@
+// Vectorised accumulation of one result row for the linear alignment mappings.
+//
+// Every lane computes what the per-pixel loop of insertExposure computes for its pixel: the
+// same float operations in the same order (the source position, the Lagrange weights, the
+// 4 × 4 sums row by row, the clamping and the accumulation step), so the bytes are the same.
+#include "composite/insert_rows.h"
+
+#include "core/simd.h"
+
+#include <algorithm>
+#include <array>
+
+// Lanes must round exactly like the scalar loop: never fuse multiply and add.
+#if defined(__clang__)
+#pragma clang fp contract(off)
+#else
+#pragma GCC optimize("fp-contract=off")
+#endif
+
+namespace quillon {
+namespace {
+
+template <int VW>
+struct Lanes {
+    using F = typename simd::Vec<VW>::F;
+    using I = typename simd::Vec<VW>::I;
+    using S = typename simd::Vec<VW>::S;
+};
+
+// toSample per lane: NaN to 0, clamped, truncated. (Vectors go by reference: wide lanes never
+// cross a function boundary by value.)
+template <int VW>
+[[gnu::always_inline]] inline void toSamples(typename Lanes<VW>::I& out,
+                                             const typename Lanes<VW>::F& value) {
+    using F = typename Lanes<VW>::F;
+    F v = value == value ? value : F{};
+    v = v >= 32767.0f ? F{} + 32767.0f : v;
+    v = v <= -32768.0f ? F{} - 32768.0f : v;
+    out = __builtin_convertvector(v, typename Lanes<VW>::I);
+}
+
+// The Lagrange weights of the nodes 0 .. 3 at t, as the sampler forms them.
+template <int VW>
+[[gnu::always_inline]] inline void weights(typename Lanes<VW>::F* w,
+                                           const typename Lanes<VW>::F& t) {
+    w[0] = (t - 1.0f) * (t - 2.0f) * (t - 3.0f) / -6.0f;
+    w[1] = t * (t - 2.0f) * (t - 3.0f) / 2.0f;
+    w[2] = t * (t - 1.0f) * (t - 3.0f) / -2.0f;
+    w[3] = t * (t - 1.0f) * (t - 2.0f) / 6.0f;
+}
+
+template <int VW>
+[[gnu::always_inline]] inline int rowT(const RowInsertJob& job, int y, Sample* const* out,
+                                       Count* const* counts) {
+    using F = typename Lanes<VW>::F;
+    using I = typename Lanes<VW>::I;
+    using S = typename Lanes<VW>::S;
+    const ExposureMapping& m = *job.map;
+    const int ew = job.exposureWidth, eh = job.exposureHeight;
+    const float maxU = static_cast<float>(ew - 1), maxV = static_cast<float>(eh - 1);
+    const float fy = static_cast<float>(y);
+    // The parts of the position that depend on the row only, as the scalar loop forms them.
+    const float dy = fy - m.t1.y;
+    const float rowShiftV = (fy - m.offsetY) / m.factor;
+    const float bdy = m.b * dy, ady = m.a * dy, yuy = fy * m.uy, yvy = fy * m.vy;
+    const float minusB = -m.b;
+    I lane;
+    for (int k = 0; k < VW; ++k) lane[k] = k;
+
+    // A shift: the row's window and weights are the same for every pixel, the columns' come
+    // from the tables.
+    const ShiftColumns* columns = m.kind == 1 ? job.columns : nullptr;
+    int rowStart = 0;
+    F rowWeight[4];
+    if (columns) {
+        if (!(rowShiftV >= 0.0f && rowShiftV <= maxV)) return 0; // nothing in this row
+        rowStart = std::clamp(static_cast<int>(rowShiftV) - 1, 0, eh - 4);
+        F t = F{} + (rowShiftV - static_cast<float>(rowStart));
+        weights<VW>(rowWeight, t);
+    }
+
+    int x = 0;
+    for (; x + VW <= job.resultWidth; x += VW) {
+        I inside, base;
+        F wx[4], wy[4];
+        if (columns) {
+            simd::load(inside, columns->inside.data() + x);
+            bool any = false;
+            for (int k = 0; k < VW; ++k) any |= inside[k] != 0;
+            if (!any) continue;
+            I x0;
+            simd::load(x0, columns->start.data() + x);
+            for (int j = 0; j < 4; ++j) {
+                simd::load(wx[j], columns->weight[static_cast<std::size_t>(j)].data() + x);
+                wy[j] = rowWeight[j];
+            }
+            base = rowStart * ew + x0;
+        } else {
+            const F fx = __builtin_convertvector(lane + x, F);
+            F u, v;
+            if (m.kind == 1) {
+                u = (fx - m.offsetX) / m.factor;
+                v = F{} + rowShiftV;
+            } else if (m.kind == 2) {
+                const F dx = fx - m.t1.x;
+                u = m.a * dx + bdy + m.s1.x;
+                v = minusB * dx + ady + m.s1.y;
+            } else {
+                u = fx * m.ux + yuy + m.u0;
+                v = fx * m.vx + yvy + m.v0;
+            }
+            inside = (u >= 0.0f) & (u <= maxU) & (v >= 0.0f) & (v <= maxV);
+            bool any = false;
+            for (int k = 0; k < VW; ++k) any |= inside[k] != 0;
+            if (!any) continue;
+            // Lanes outside keep their samples; their position only has to index the exposure.
+            u = inside ? u : F{};
+            v = inside ? v : F{};
+            I x0 = __builtin_convertvector(u, I) - 1;
+            I y0 = __builtin_convertvector(v, I) - 1;
+            x0 = x0 < 0 ? I{} : x0;
+            x0 = x0 > ew - 4 ? I{} + (ew - 4) : x0;
+            y0 = y0 < 0 ? I{} : y0;
+            y0 = y0 > eh - 4 ? I{} + (eh - 4) : y0;
+            const F tx = u - __builtin_convertvector(x0, F);
+            const F ty = v - __builtin_convertvector(y0, F);
+            weights<VW>(wx, tx);
+            weights<VW>(wy, ty);
+            base = y0 * ew + x0;
+        }
+        // Neighbouring lanes usually read neighbouring windows (a shift, small angles): lane k's
+        // window then starts at offset + k for one of a few offsets (a rotation steps to the
+        // next exposure row now and then), and each window sample is a vector load per offset,
+        // the lanes blended by offset. Lanes outside read whatever the first inside lane reads.
+        I offset = base - lane;
+        int first = 0;
+        while (inside[first] == 0) ++first;
+        offset = inside ? offset : I{} + offset[first];
+        constexpr int kMostRuns = 3;
+        std::array<int, kMostRuns> runStart{};
+        std::array<I, kMostRuns> runLanes{};
+        int runs = 0;
+        I left = I{} - 1;
+        for (int k = 0; k < VW; ++k) {
+            if (left[k] == 0) continue;
+            const int o = offset[k];
+            // Every lane's load of this offset must stay inside the plane.
+            if (runs == kMostRuns || o < 0 ||
+                static_cast<long long>(o) + VW + 3LL * ew + 3 > static_cast<long long>(ew) * eh) {
+                runs = 0;
+                break;
+            }
+            runStart[static_cast<std::size_t>(runs)] = o;
+            runLanes[static_cast<std::size_t>(runs)] = offset == o;
+            left &= ~runLanes[static_cast<std::size_t>(runs)];
+            ++runs;
+        }
+
+        for (int p = 0; p < job.layers; ++p) {
+            const Sample* plane = job.source[static_cast<std::size_t>(p)];
+            F value = {};
+            for (int i = 0; i < 4; ++i) {
+                F inner = {};
+                if (runs > 0) {
+                    for (int j = 0; j < 4; ++j) {
+                        F sample;
+                        for (int r = 0; r < runs; ++r) {
+                            S s;
+                            simd::load(s,
+                                       plane + runStart[static_cast<std::size_t>(r)] + i * ew + j);
+                            const F f = __builtin_convertvector(s, F);
+                            sample =
+                                r == 0 ? f : (runLanes[static_cast<std::size_t>(r)] ? f : sample);
+                        }
+                        inner += wx[j] * sample;
+                    }
+                } else {
+                    I s[4] = {};
+                    for (int k = 0; k < VW; ++k) {
+                        const Sample* r = plane + base[k] + i * ew;
+                        for (int j = 0; j < 4; ++j) s[j][k] = r[j];
+                    }
+                    for (int j = 0; j < 4; ++j) inner += wx[j] * __builtin_convertvector(s[j], F);
+                }
+                value += wy[i] * inner;
+            }
+            if (job.clampValues) {
+                value = value < -32768.0f ? F{} - 32768.0f : value;
+                value = value > 32767.0f ? F{} + 32767.0f : value;
+            }
+            const int t = job.target[static_cast<std::size_t>(p)];
+            Sample* o = out[t] + x;
+            Count* c = counts[t] + x;
+            S rs, cs;
+            simd::load(rs, o);
+            simd::load(cs, c);
+            const I r = __builtin_convertvector(rs, I);
+            const I count = __builtin_convertvector(cs, I) & 0xFFFF;
+            I next;
+            if (job.sum) {
+                F add = job.factor[static_cast<std::size_t>(p)] * value + 0.5f;
+                add = add == add ? add : F{};
+                add = add > 1.0e6f ? F{} + 1.0e6f : add;
+                add = add < -1.0e6f ? F{} - 1.0e6f : add;
+                next = r + __builtin_convertvector(add, I);
+                next = next > 32767 ? I{} + 32767 : next;
+                next = next < -32768 ? I{} - 32768 : next;
+            } else {
+                const F s = __builtin_convertvector(count, F);
+                const F kept = __builtin_convertvector(r, F) * s / (s + 1.0f);
+                toSamples<VW>(next, kept + value / (s + 1.0f));
+            }
+            next = inside ? next : r;
+            const I nextCount = inside & (count < kMaxContributions) ? count + 1 : count;
+            simd::store(o, __builtin_convertvector(next, S));
+            simd::store(c, __builtin_convertvector(nextCount, S));
+        }
+    }
+    return x;
+}
+
+int rowSse2(const RowInsertJob& job, int y, Sample* const* out, Count* const* counts) {
+    return rowT<4>(job, y, out, counts);
+}
+__attribute__((target("avx2"))) int rowAvx2(const RowInsertJob& job, int y, Sample* const* out,
+                                            Count* const* counts) {
+    return rowT<8>(job, y, out, counts);
+}
+// 16 lanes for the shift only: the other mappings divide per pixel (the weights of both
+// directions and the average step), and 512-bit divisions cost twice as much per lane.
+__attribute__((target("avx512f"))) int rowAvx512(const RowInsertJob& job, int y, Sample* const* out,
+                                                 Count* const* counts) {
+    return job.columns ? rowT<16>(job, y, out, counts) : rowT<8>(job, y, out, counts);
+}
+
+} // namespace
+
+void prepareShiftColumns(ShiftColumns& columns, const ExposureMapping& map, int resultWidth,
+                         int exposureWidth) {
+    // Padded to whole vectors of the widest level, so that a vector load never leaves them.
+    const std::size_t n = static_cast<std::size_t>(resultWidth) + 16;
+    columns.inside.assign(n, 0);
+    columns.start.assign(n, 0);
+    for (auto& w : columns.weight) w.assign(n, 0.0f);
+    const float maxU = static_cast<float>(exposureWidth - 1);
+    for (int x = 0; x < resultWidth; ++x) {
+        const auto i = static_cast<std::size_t>(x);
+        const float u = (static_cast<float>(x) - map.offsetX) / map.factor;
+        if (!(u >= 0.0f && u <= maxU)) continue;
+        columns.inside[i] = -1;
+        const int x0 = std::clamp(static_cast<int>(u) - 1, 0, exposureWidth - 4);
+        columns.start[i] = x0;
+        const float t = u - static_cast<float>(x0);
+        columns.weight[0][i] = (t - 1.0f) * (t - 2.0f) * (t - 3.0f) / -6.0f;
+        columns.weight[1][i] = t * (t - 2.0f) * (t - 3.0f) / 2.0f;
+        columns.weight[2][i] = t * (t - 1.0f) * (t - 3.0f) / -2.0f;
+        columns.weight[3][i] = t * (t - 1.0f) * (t - 2.0f) / 6.0f;
+    }
+}
+
+bool rowInsertApplies(const ExposureMapping& map, int exposureWidth, int exposureHeight) {
+    return map.kind >= 1 && map.kind <= 3 && exposureWidth >= 4 && exposureHeight >= 4 &&
+           static_cast<long long>(exposureWidth) * exposureHeight < (1LL << 31) - 1;
+}
+
+int insertRowVectors(const RowInsertJob& job, int y, Sample* const* out, Count* const* counts) {
+    switch (simd::level()) {
+    case simd::Avx512: return rowAvx512(job, y, out, counts);
+    case simd::Avx2: return rowAvx2(job, y, out, counts);
+    default: return rowSse2(job, y, out, counts);
+    }
+}
+
+} // namespace quillon
