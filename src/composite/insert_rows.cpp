@@ -211,7 +211,7 @@ template <int VW>
                 toSamples<VW>(next, kept + value / (s + 1.0f));
             }
             next = inside ? next : r;
-            const I nextCount = inside & (count < kMaxContributions) ? count + 1 : count;
+            const I nextCount = (inside & (count < kMaxContributions)) ? count + 1 : count;
             simd::store(o, __builtin_convertvector(next, S));
             simd::store(c, __builtin_convertvector(nextCount, S));
         }

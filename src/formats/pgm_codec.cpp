@@ -38,7 +38,7 @@ void decodePgm(const std::uint8_t* d, std::size_t size, Bitmap& out) {
     if (size < 2 || d[0] != 'P' || (d[1] != '2' && d[1] != '5')) fail("PGM: header damaged.");
     const bool binary = d[1] == '5';
     std::size_t pos = 2;
-    long long w, h, maxval;
+    long long w = 0, h = 0, maxval = 0;
     if (!number(d, size, pos, w) || !number(d, size, pos, h) || !number(d, size, pos, maxval))
         fail("PGM: header damaged.");
     if (maxval < 1 || maxval > 65535) fail("PGM: invalid maximum value.");
