@@ -139,14 +139,23 @@ std::string csvText(const std::string& s) {
     return out + "\"";
 }
 
-std::string csvReport(const CompositeResult& r) {
+// Where a searched exposure's seeds came from: its own points (the reference exposure), its
+// stars or the exposure before; empty when its points were taken as placed.
+const char* seedSource(const ExposureReport& e) {
+    if (!e.searched) return "";
+    if (e.reference) return "eigene";
+    return e.seedsFromStars ? "sterne" : "uebernommen";
+}
+
+std::string csvReport(const CompositeResult& r, bool autoSeeds) {
     std::string out = "liste;nr;name;referenz;verfuegbar;eingefuegt;gesucht;pruefung";
     for (int i = 1; i <= kMaxReferencePoints; ++i)
         out += ";x" + std::to_string(i) + ";y" + std::to_string(i);
     for (int i = 1; i < kMaxReferencePoints; ++i)
         out += ";abstand" + std::to_string(i) + std::to_string(i + 1) + ";winkel" +
                std::to_string(i) + std::to_string(i + 1);
-    out += ";verschiebung_x;verschiebung_y;drehung_grad;massstab;beitrag;verworfen\n";
+    out += ";verschiebung_x;verschiebung_y;drehung_grad;massstab;beitrag;verworfen;startwerte;"
+           "sterne_passend;sternabgleich\n";
     char buf[64];
     auto num = [&](double v, const char* f = "%.4f") {
         std::snprintf(buf, sizeof buf, f, v);
@@ -169,7 +178,13 @@ std::string csvReport(const CompositeResult& r) {
         }
         out += ";" + num(e.shiftX) + ";" + num(e.shiftY) + ";" + num(e.angleDegrees) + ";" +
                num(e.scale, "%.6f") + ";" + std::to_string(e.contributed) + ";" +
-               std::to_string(e.rejected) + "\n";
+               std::to_string(e.rejected) + ";" + seedSource(e) + ";" +
+               (autoSeeds && e.searched && !e.reference ? std::to_string(e.starsMatched) : "") +
+               ";" +
+               (e.starFailure == StarMatchFailure::None
+                    ? std::string()
+                    : csvText(std::string(starMatchFailureText(e.starFailure)))) +
+               "\n";
     }
     return out;
 }
@@ -180,7 +195,7 @@ int runStack(const std::vector<std::string>& args) {
         OpArgs::parse(s.rest,
                       {"type", "method", "search", "centroid", "size-factor", "memory", "dark",
                        "flat", "flat-factor", "dark-divisor", "offset", "weights", "job", "report"},
-                      {"strict", "average", "reject", "no-borders"});
+                      {"strict", "average", "reject", "no-borders", "auto-seeds"});
     if (a.positional.empty()) throw UsageError{"Ausgabedatei erwartet"};
     const std::string& output = a.positional[0];
     checkFitsSaveName(output);
@@ -206,6 +221,7 @@ int runStack(const std::vector<std::string>& args) {
     search.centroidHalfSize = a.integer("centroid", 4, 0, 499);
     options.search.fill(search);
     options.strict = a.has("strict");
+    options.autoSeeds = a.has("auto-seeds");
     options.memoryLimitMB = a.integer("memory", 64, 1, 1 << 20);
 
     TerminalProgress bar;
@@ -217,7 +233,7 @@ int runStack(const std::vector<std::string>& args) {
     if (a.has("report")) {
         AtomicFile f(a.options.at("report"),
                      "Bericht \"" + a.options.at("report") + "\" konnte nicht geschrieben werden");
-        const std::string text = csvReport(result);
+        const std::string text = csvReport(result, options.autoSeeds);
         f.write(text.data(), text.size());
         f.commit();
     }
@@ -252,6 +268,10 @@ Registrar reg{
      "  --method pos|neg|max|min|position   Suchmethode (Vorgabe pos)\n"
      "  --search H          Such-Bereich (Vorgabe 12)\n"
      "  --centroid G        Swp-Bereich (Vorgabe 4)\n"
+     "  --auto-seeds        Startpunkte jedes Bildes aus seinen hellsten Sternen (Abgleich\n"
+     "                      mit den Sternen des Referenzbildes: Verschiebung und Drehung\n"
+     "                      beliebiger Größe); gelingt er nicht, wie ohne die Option. Der\n"
+     "                      Bericht nennt die Herkunft und die Zahl passender Sterne.\n"
      "  --strict            bei fehlgeschlagener Prüfung abbrechen (Status 1); sonst wird\n"
      "                      das Bild verwendet und im Bericht markiert\n"
      "Addition:\n"

@@ -114,6 +114,10 @@ struct RunState {
     bool havePrevious = false;
     ReferenceSet previous{};
     int previousWidth = 0, previousHeight = 0;
+    // With automatic seeds: the reference exposure's stars and points.
+    bool haveReferenceStars = false;
+    std::vector<DetectedStar> referenceStars;
+    ReferenceSet referencePoints{};
 
     RunState(const CompositeJob& j, ImageSource& s, const RunOptions& o)
         : job(j), source(s), options(o) {}
@@ -191,8 +195,25 @@ void placePoints(RunState& s, const CompositeEntry& e, const Image& image, Expos
         r.located = locateReferences(image, s.options.search, r.located, count);
     } else {
         r.searched = true;
-        const ReferenceFollow f = followReferences(image, s.options.search, s.previous,
-                                                   s.previousWidth, s.previousHeight, count);
+        ReferenceFollow f;
+        if (s.haveReferenceStars) {
+            try {
+                const AutoSeeds a = autoSeeds(s.referenceStars, s.referencePoints, count, image);
+                r.seedsFromStars = a.match.found;
+                r.starFailure = a.match.failure;
+                r.starsMatched = a.match.matched;
+                if (a.match.found) {
+                    f.seeds = a.seeds;
+                    f.located = locateReferences(image, s.options.search, f.seeds, count);
+                    f.check = checkReferences(f.located, f.seeds, count);
+                }
+            } catch (const std::bad_alloc&) {
+                // No room for the star detection: the carried seeds below.
+            }
+        }
+        if (!r.seedsFromStars)
+            f = followReferences(image, s.options.search, s.previous, s.previousWidth,
+                                 s.previousHeight, count);
         r.located = f.located;
         r.check = f.check;
         r.checkPassed = f.check.passed;
@@ -449,6 +470,15 @@ CompositeResult runComposite(const CompositeJob& job, ImageSource& source,
         s.target.push_back({rr.located[static_cast<std::size_t>(i)].x * sf,
                             rr.located[static_cast<std::size_t>(i)].y * sf});
     describeMapping(s, rr);
+    if (options.autoSeeds && options.searchReferences) {
+        try {
+            s.referenceStars = detectStars(refImage);
+            s.referencePoints = rr.located;
+            s.haveReferenceStars = true;
+        } catch (const std::bad_alloc&) {
+            // Without the reference exposure's stars every exposure keeps the carried seeds.
+        }
+    }
 
     const std::vector<float> factors = paddedFactors(refEntry.factors);
     ResampleOptions ro;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "composite/accumulate.h"
+#include "composite/auto_seeds.h"
 #include "composite/job.h"
 #include "composite/reference_search.h"
 #include "composite/strips.h"
@@ -69,6 +70,12 @@ struct ExposureReport {
     float scale = 1;              // distance ratio of point pair 1–2 (size factor with one point)
     long long contributed = 0;    // result samples it gave a value
     long long rejected = 0;       // of those, rejected by the artefact removal
+    // With RunOptions::autoSeeds, for an exposure searched from seeds: whether the seeds came
+    // from its stars (else carried from the exposure before, starFailure saying why), and how
+    // many of its stars the match brought onto the reference exposure's.
+    bool seedsFromStars = false;
+    StarMatchFailure starFailure = StarMatchFailure::None;
+    int starsMatched = 0;
 };
 
 struct RunOptions {
@@ -77,6 +84,11 @@ struct RunOptions {
     // automatic check. Without it every entry's points are taken as they are.
     bool searchReferences = false;
     ReferenceSearchSet search{};
+    // With searchReferences: the reference exposure's stars are detected once, and every
+    // exposure searched after it takes its seeds from matching its stars to them (a shift and
+    // turn of any size); when no match is found, the seeds are carried as usual. The search and
+    // the check then run on those seeds.
+    bool autoSeeds = false;
     // Stop with Error at the first exposure that fails the automatic check (it is used and
     // flagged otherwise).
     bool strict = false;
