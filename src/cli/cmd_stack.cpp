@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 namespace quillon::cli {
 namespace {
@@ -156,35 +157,50 @@ std::string csvReport(const CompositeResult& r, bool autoSeeds) {
                std::to_string(i) + std::to_string(i + 1);
     out += ";verschiebung_x;verschiebung_y;drehung_grad;massstab;beitrag;verworfen;startwerte;"
            "sterne_passend;sternabgleich\n";
-    char buf[64];
+    // Fields are appended one by one: each row starts a line, every later field a ";".
+    bool first = true;
+    auto field = [&](std::string_view v) {
+        if (!first) out += ';';
+        first = false;
+        out += v;
+    };
     auto num = [&](double v, const char* f = "%.4f") {
+        char buf[64];
         std::snprintf(buf, sizeof buf, f, v);
-        return std::string(buf);
+        field(buf);
     };
     for (const ExposureReport& e : r.exposures) {
-        out += std::to_string(e.list) + ";" + std::to_string(e.index + 1) + ";" + csvText(e.name) +
-               ";" + (e.reference ? "1" : "0") + ";" + (e.available ? "1" : "0") + ";" +
-               (e.inserted ? "1" : "0") + ";" + (e.searched ? "1" : "0") + ";" +
-               (e.checkPassed ? "ok" : "fehlgeschlagen");
+        first = true;
+        field(std::to_string(e.list));
+        field(std::to_string(e.index + 1));
+        field(csvText(e.name));
+        for (bool flag : {e.reference, e.available, e.inserted, e.searched})
+            field(flag ? "1" : "0");
+        field(e.checkPassed ? "ok" : "fehlgeschlagen");
         for (int i = 0; i < kMaxReferencePoints; ++i) {
             const LocatedPoint& p = e.located[static_cast<std::size_t>(i)];
-            out += i < r.pointCount && e.available ? ";" + num(p.x) + ";" + num(p.y) : ";;";
+            const bool shown = i < r.pointCount && e.available;
+            shown ? num(p.x) : field("");
+            shown ? num(p.y) : field("");
         }
         for (int i = 0; i < kMaxReferencePoints - 1; ++i) {
             const ReferencePairCheck& c = e.check.pairs[static_cast<std::size_t>(i)];
-            out += i < e.check.pairCount
-                       ? ";" + num(c.distanceDeviation) + ";" + num(c.bearingDeviation)
-                       : ";;";
+            const bool shown = i < e.check.pairCount;
+            shown ? num(c.distanceDeviation) : field("");
+            shown ? num(c.bearingDeviation) : field("");
         }
-        out += ";" + num(e.shiftX) + ";" + num(e.shiftY) + ";" + num(e.angleDegrees) + ";" +
-               num(e.scale, "%.6f") + ";" + std::to_string(e.contributed) + ";" +
-               std::to_string(e.rejected) + ";" + seedSource(e) + ";" +
-               (autoSeeds && e.searched && !e.reference ? std::to_string(e.starsMatched) : "") +
-               ";" +
-               (e.starFailure == StarMatchFailure::None
-                    ? std::string()
-                    : csvText(std::string(starMatchFailureText(e.starFailure)))) +
-               "\n";
+        num(e.shiftX);
+        num(e.shiftY);
+        num(e.angleDegrees);
+        num(e.scale, "%.6f");
+        field(std::to_string(e.contributed));
+        field(std::to_string(e.rejected));
+        field(seedSource(e));
+        field(autoSeeds && e.searched && !e.reference ? std::to_string(e.starsMatched) : "");
+        field(e.starFailure == StarMatchFailure::None
+                  ? std::string()
+                  : csvText(std::string(starMatchFailureText(e.starFailure))));
+        out += '\n';
     }
     return out;
 }
