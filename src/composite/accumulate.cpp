@@ -10,11 +10,7 @@
 
 // The interpolation must round exactly like the sampler, and the mapping arithmetic must not
 // depend on the compiler's choice: never fuse multiply and add.
-#if defined(__clang__)
-#pragma clang fp contract(off)
-#else
-#pragma GCC optimize("fp-contract=off")
-#endif
+#include "core/exact_float.h"
 
 #include <algorithm>
 #include <array>

@@ -11,11 +11,7 @@
 #include <array>
 
 // Lanes must round exactly like the scalar loop: never fuse multiply and add.
-#if defined(__clang__)
-#pragma clang fp contract(off)
-#else
-#pragma GCC optimize("fp-contract=off")
-#endif
+#include "core/exact_float.h"
 
 namespace quillon {
 namespace {

@@ -8,11 +8,7 @@
 
 // The per-pixel sums must round exactly like separate multiply and add; AVX-512 code would
 // otherwise fuse them.
-#if defined(__clang__)
-#pragma clang fp contract(off)
-#else
-#pragma GCC optimize("fp-contract=off")
-#endif
+#include "core/exact_float.h"
 
 #include <algorithm>
 #include <cstring>

@@ -6,11 +6,7 @@
 
 // The mapping must round exactly like the separate multiply and subtract of the scalar rule;
 // AVX-512 code would otherwise fuse them.
-#if defined(__clang__)
-#pragma clang fp contract(off)
-#else
-#pragma GCC optimize("fp-contract=off")
-#endif
+#include "core/exact_float.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,11 +8,7 @@
 
 // Every pixel must round exactly like the separate subtract, divide, multiply and add of the
 // scalar formula; AVX-512 or FMA code would otherwise fuse them.
-#if defined(__clang__)
-#pragma clang fp contract(off)
-#else
-#pragma GCC optimize("fp-contract=off")
-#endif
+#include "core/exact_float.h"
 
 #include <atomic>
 #include <cstdio>

@@ -6,11 +6,7 @@
 #include "core/simd.h"
 
 // The fast path must round exactly like the per-pixel sampler: never fuse multiply and add.
-#if defined(__clang__)
-#pragma clang fp contract(off)
-#else
-#pragma GCC optimize("fp-contract=off")
-#endif
+#include "core/exact_float.h"
 
 #include <algorithm>
 #include <cstring>
