@@ -2,11 +2,11 @@
 // answering modal dialogs and a started main window.
 #pragma once
 
-#include "ui/quillon_app.h"
 #include "ui/document.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
 #include "ui/number_field.h"
+#include "ui/quillon_app.h"
 #include "ui/view.h"
 
 #include <QApplication>
@@ -93,5 +93,13 @@ struct Shell {
         return d;
     }
 };
+
+// Screenshots for looking at the dialogs, when QUILLON_SHOT_DIR names a folder.
+inline void shot(QWidget* w, const char* name) {
+    const QString dir = qEnvironmentVariable("QUILLON_SHOT_DIR");
+    if (dir.isEmpty() || !w) return;
+    QCoreApplication::processEvents();
+    w->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
+}
 
 } // namespace quillon::test

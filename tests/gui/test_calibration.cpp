@@ -21,14 +21,6 @@ using quillon::ui::Cmd;
 
 namespace {
 
-// Screenshots for looking at the dialogs, when QUILLON_SHOT_DIR names a folder.
-void shot(QWidget* w, const char* name) {
-    const QString dir = qEnvironmentVariable("QUILLON_SHOT_DIR");
-    if (dir.isEmpty() || !w) return;
-    QCoreApplication::processEvents();
-    w->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
-}
-
 ui::CWinQuillonDoc* filledImage(Shell& s, int w, int h, std::uint16_t type, const PixelFn& f,
                                 bool overlay = false) {
     ui::CWinQuillonDoc* d = s.newImage(w, h, type, overlay);

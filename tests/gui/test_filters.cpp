@@ -25,17 +25,7 @@ using namespace quillon::test;
 using namespace quillon::testkit;
 using quillon::ui::Cmd;
 
-namespace {
-
-// Screenshots for looking at the dialogs, when QUILLON_SHOT_DIR names a folder.
-void shot(QWidget* w, const char* name) {
-    const QString dir = qEnvironmentVariable("QUILLON_SHOT_DIR");
-    if (dir.isEmpty() || !w) return;
-    QCoreApplication::processEvents();
-    w->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
-}
-
-} // namespace
+namespace {} // namespace
 
 class FiltersTest : public QObject {
     Q_OBJECT
