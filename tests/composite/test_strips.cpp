@@ -108,7 +108,9 @@ struct Series {
 };
 
 int field(int x, int y, int seed) {
-    const unsigned hash = static_cast<unsigned>(x * 73856093 ^ y * 19349663 ^ seed * 83492791);
+    const unsigned hash = static_cast<unsigned>(x) * 73856093u ^
+                          static_cast<unsigned>(y) * 19349663u ^
+                          static_cast<unsigned>(seed) * 83492791u;
     return 1000 + 3 * x + 2 * y + static_cast<int>(hash % 41) - 20;
 }
 

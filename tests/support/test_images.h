@@ -61,9 +61,11 @@ inline PixelFn constant(int value) {
     return [value](int, int, int) { return value; };
 }
 
-// Plane p holds values[p] everywhere.
+// Plane p holds values[p] everywhere; planes beyond the list (an overlay) hold 0.
 inline PixelFn perPlane(std::vector<int> values) {
-    return [v = std::move(values)](int p, int, int) { return v[static_cast<std::size_t>(p)]; };
+    return [v = std::move(values)](int p, int, int) {
+        return static_cast<std::size_t>(p) < v.size() ? v[static_cast<std::size_t>(p)] : 0;
+    };
 }
 
 // base + dx·x + dy·y + dp·p.
