@@ -1,6 +1,8 @@
 // CMainFrame: construction of menus, toolbar, zoom box and status bar; action enabling.
 #include "ui/main_frame.h"
 
+#include "composite/job.h"
+
 #include "ui/child_frame.h"
 #include "ui/document.h"
 #include "ui/geometry_commands.h"
@@ -62,7 +64,8 @@ QIcon glyphIcon(const QString& glyph, const QColor& colour) {
 
 } // namespace
 
-CMainFrame::CMainFrame(CWinQuillonApp& app) : app_(app) {
+CMainFrame::CMainFrame(CWinQuillonApp& app)
+    : app_(app), compositeJob_(std::make_unique<composite::CompositeJob>()) {
     setWindowTitle(QStringLiteral("Quillon"));
     setObjectName(QStringLiteral("CMainFrame"));
     setAcceptDrops(true);

@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -26,6 +27,9 @@ class Image;
 struct ConvertedDisplay;
 struct NewDocumentParams;
 enum class FilterCommand;
+namespace composite {
+struct CompositeJob;
+}
 } // namespace quillon
 
 namespace quillon::ui {
@@ -125,6 +129,17 @@ public:
     void runFilterCommand(FilterCommand command);
     CWinQuillonDoc* applyFilterToNewDocument(const Filter& filter, CWinQuillonView* view);
 
+    // The composite job: it lives for the whole run of the program and is rebuilt only when
+    // the type or layer count changes.
+    composite::CompositeJob& compositeJob() { return *compositeJob_; }
+    // Opens the composite window for the type (user-defined: `userLayers` layers). With
+    // `fromCommand` (a composite menu command) options and current list come from the
+    // settings; false is the return from reference setting.
+    void showCompositeWindow(std::uint16_t type, int userLayers, bool fromCommand);
+    // Opens the window "Referenzpunkte setzen" over the composite job; closing it brings the
+    // composite window back.
+    void showReferenceWindow();
+
     // Shows the view's pixel readout in panes 1..5.
     void showPixel(bool valid, int x, int y, int r, int g, int b);
 
@@ -190,6 +205,7 @@ private:
     QByteArray savedGeometry_;
     Qt::WindowStates savedState_;
     QPointer<CWinQuillonView> fullScreenView_;
+    std::unique_ptr<composite::CompositeJob> compositeJob_;
 };
 
 } // namespace quillon::ui
