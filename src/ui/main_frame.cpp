@@ -65,7 +65,7 @@ QIcon glyphIcon(const QString& glyph, const QColor& colour) {
 } // namespace
 
 CMainFrame::CMainFrame(CWinQuillonApp& app)
-    : app_(app), compositeJob_(std::make_unique<composite::CompositeJob>()) {
+    : app_(app), compositeJob_(std::make_unique<CompositeJob>()) {
     setWindowTitle(QStringLiteral("Quillon"));
     setObjectName(QStringLiteral("CMainFrame"));
     setAcceptDrops(true);

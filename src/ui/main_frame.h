@@ -27,9 +27,7 @@ class Image;
 struct ConvertedDisplay;
 struct NewDocumentParams;
 enum class FilterCommand;
-namespace composite {
 struct CompositeJob;
-}
 } // namespace quillon
 
 namespace quillon::ui {
@@ -131,7 +129,7 @@ public:
 
     // The composite job: it lives for the whole run of the program and is rebuilt only when
     // the type or layer count changes.
-    composite::CompositeJob& compositeJob() { return *compositeJob_; }
+    CompositeJob& compositeJob() { return *compositeJob_; }
     // Opens the composite window for the type (user-defined: `userLayers` layers). With
     // `fromCommand` (a composite menu command) options and current list come from the
     // settings; false is the return from reference setting.
@@ -205,7 +203,7 @@ private:
     QByteArray savedGeometry_;
     Qt::WindowStates savedState_;
     QPointer<CWinQuillonView> fullScreenView_;
-    std::unique_ptr<composite::CompositeJob> compositeJob_;
+    std::unique_ptr<CompositeJob> compositeJob_;
 };
 
 } // namespace quillon::ui
