@@ -71,7 +71,7 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {"&Zoomnavigator", "", "Zoomnavigator", "ZN", true},
     {"Ska&lierung", "", "Skalierung", "Sk", true},
     {"&Histogramm", "", "Histogramm", "Hi", true},
-    {"&Photometrie", "", "Photometrie", "Ph", false},
+    {"&Photometrie", "", "Photometrie", "Ph", true},
     {"Tools &ausblenden", "", "Werkzeugfenster aus- und wieder einblenden", "T", true},
     {"Über&lappend", "", "Fenster überlappend anordnen", "", true},
     {"&Nebeneinander", "", "Fenster nebeneinander anordnen", "", true},

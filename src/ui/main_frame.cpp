@@ -430,6 +430,8 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
     connect(view, &CWinQuillonView::zoomChanged, this, followView);
     connect(view, &CWinQuillonView::displayChanged, this, followView);
     connect(view, &CWinQuillonView::hideToolsRequested, this, &CMainFrame::hideTools);
+    connect(view, &CWinQuillonView::photometryTrack, this,
+            [this, view](int x, int y, bool fix) { trackPhotometry(view, x, y, fix); });
     connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, followView);
     connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, followView);
     if (copyFrom) {

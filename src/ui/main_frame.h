@@ -137,6 +137,9 @@ public:
     // Opens the window "Referenzpunkte setzen" over the composite job; closing it brings the
     // composite window back.
     void showReferenceWindow();
+    // The mouse over a view or "&Photometrie hier fixieren" (fix): handed to the photometry
+    // window, which the fixing entry opens when it is not shown.
+    void trackPhotometry(CWinQuillonView* view, int x, int y, bool fix);
 
     // Shows the view's pixel readout in panes 1..5.
     void showPixel(bool valid, int x, int y, int r, int g, int b);

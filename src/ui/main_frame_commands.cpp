@@ -106,6 +106,7 @@ void CMainFrame::connectCommands() {
     on(Cmd::ToolNavigator, [this] { toggleTool(Tool::Navigator); });
     on(Cmd::ToolScaling, [this] { toggleTool(Tool::Scaling); });
     on(Cmd::ToolHistogram, [this] { toggleTool(Tool::Histogram); });
+    on(Cmd::ToolPhotometry, [this] { toggleTool(Tool::Photometry); });
     on(Cmd::HideTools, [this] { hideTools(); });
     on(Cmd::ImageInfo, [this] { toggleTool(Tool::ImageInfo); });
     on(Cmd::EditMapping, [this] {
@@ -347,7 +348,8 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
     unsigned bits = toolBits();
     if (wizard_->isVisible())
         app_.settings().setWindowPoint(WindowSlot::MiniWebBrowser, {wizard_->x(), wizard_->y()});
-    for (Tool t : {Tool::Navigator, Tool::Scaling, Tool::Histogram, Tool::ImageInfo})
+    for (Tool t :
+         {Tool::Navigator, Tool::Scaling, Tool::Histogram, Tool::Photometry, Tool::ImageInfo})
         if (tools_->isVisible(t)) tools_->window(t)->storePoint();
     if (!app_.closeAllDocuments()) {
         app_.setClosing(false);

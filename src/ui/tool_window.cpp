@@ -4,6 +4,7 @@
 #include "ui/histogram_window.h"
 #include "ui/image_info_window.h"
 #include "ui/navigator_window.h"
+#include "ui/photometry_window.h"
 #include "ui/scaling_window.h"
 #include "ui/view.h"
 
@@ -62,7 +63,7 @@ ToolWindows::ToolWindows(QWidget* owner, SettingsRecord& settings)
 
 bool ToolWindows::hasWindow(Tool t) const {
     return t == Tool::Navigator || t == Tool::Scaling || t == Tool::Histogram ||
-           t == Tool::ImageInfo;
+           t == Tool::Photometry || t == Tool::ImageInfo;
 }
 
 bool ToolWindows::isVisible(Tool t) const {
@@ -78,6 +79,7 @@ ToolWindow* ToolWindows::open(Tool t) {
         case Tool::Navigator: w = new NavigatorWindow(owner_, settings_); break;
         case Tool::Scaling: w = new ScalingWindow(owner_, settings_); break;
         case Tool::Histogram: w = new HistogramWindow(owner_, settings_); break;
+        case Tool::Photometry: w = new PhotometryWindow(owner_, settings_); break;
         case Tool::ImageInfo: w = new ImageInfoWindow(owner_, settings_); break;
         default: return nullptr;
         }

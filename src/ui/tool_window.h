@@ -53,8 +53,8 @@ private:
     friend class ToolWindows;
 };
 
-// The tool windows of the main window, created on first use (the help wizard and the
-// photometry window live elsewhere).
+// The tool windows of the main window, created on first use (the help wizard lives
+// elsewhere).
 class ToolWindows : public QObject {
     Q_OBJECT
 public:

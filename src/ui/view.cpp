@@ -446,7 +446,10 @@ void CWinQuillonView::mouseMoveEvent(QMouseEvent* e) {
     Composed c{0, 0, 0};
     bool inside =
         viewport()->rect().contains(w) && display_.renderer.composedAt(img.x(), img.y(), c);
-    if (inside) emit pixelInfo(true, img.x(), img.y(), c[0], c[1], c[2]);
+    if (inside) {
+        emit pixelInfo(true, img.x(), img.y(), c[0], c[1], c[2]);
+        emit photometryTrack(img.x(), img.y(), false);
+    }
     if (drag_ == Drag::None) return;
     if (w != pressWindow_) movedSincePress_ = true;
     if (drag_ == Drag::Select) {
@@ -516,7 +519,7 @@ void CWinQuillonView::showContextMenu(QPoint windowPos, QPoint globalPos) {
     menu.addSeparator();
     menu.addAction(QStringLiteral("&LRGB Bias hier ermitteln..."))->setEnabled(false);
     menu.addAction(QStringLiteral("Referenzstern Lucy Richardson..."))->setEnabled(false);
-    menu.addAction(QStringLiteral("&Photometrie hier fixieren"))->setEnabled(false);
+    QAction* photometry = menu.addAction(QStringLiteral("&Photometrie hier fixieren"));
     menu.addSeparator();
     QAction* hide = menu.addAction(QStringLiteral("Tools &ausblenden"));
     QAction* leave = menu.addAction(QStringLiteral("&Vollbildansicht beenden"));
@@ -530,6 +533,9 @@ void CWinQuillonView::showContextMenu(QPoint windowPos, QPoint globalPos) {
         emit escapePressed();
     else if (chosen == hide)
         emit hideToolsRequested();
+    else if (chosen == photometry)
+        emit photometryTrack(static_cast<int>(std::floor(rx)), static_cast<int>(std::floor(ry)),
+                             true);
 }
 
 void CWinQuillonView::focusInEvent(QFocusEvent* e) {

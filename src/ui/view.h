@@ -91,6 +91,8 @@ signals:
     void displayChanged();
     // The context menu's "Tools &ausblenden".
     void hideToolsRequested();
+    // The image position under the mouse (fix off) or "&Photometrie hier fixieren" (fix on).
+    void photometryTrack(int x, int y, bool fix);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
