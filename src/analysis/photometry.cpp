@@ -175,32 +175,79 @@ PhotometryResult measure(const Image& image, PhotometryArea area, const ImageRen
     r.valid = true;
     if (!renderer) return r;
 
-    // Composed values of the display channels, and the per-pixel brightness that the total
-    // sums (for the ring's scatter).
+    // Composed values of the display channels in integers. For the ring's scatter of the
+    // per-pixel brightness v = Σ w[c]·value[c] the ring also sums every product of two
+    // channels, from which Σv² follows without a floating sum per pixel (LRGB: v is L).
     const std::array<float, 3> w = renderer->params().channelWeight;
     const bool lrgb = image.type() == LRGB_IMAGE;
-    double ellRgb[3] = {0, 0, 0}, ringRgb[3] = {0, 0, 0};
-    double ringV = 0, ringV2 = 0;
+    std::int64_t ellRgb[3] = {0, 0, 0}, ringRgb[3] = {0, 0, 0};
+    std::int64_t prod[6] = {0, 0, 0, 0, 0, 0}; // 00 11 22 01 02 12
+    std::int64_t lumSum = 0, lumSq = 0;
     std::vector<int> buf;
+    // Local accumulators: sums kept in arrays on the stack stall on every store.
+    auto addRing = [&](const int* c, int n) {
+        std::int64_t r0 = 0, r1 = 0, r2 = 0, p0 = 0, p1 = 0, p2 = 0, p3 = 0, p4 = 0, p5 = 0;
+        for (int i = 0; i < n; ++i, c += 3) {
+            const std::int64_t a = c[0], b = c[1], d = c[2];
+            r0 += a;
+            r1 += b;
+            r2 += d;
+            p0 += a * a;
+            p1 += b * b;
+            p2 += d * d;
+            p3 += a * b;
+            p4 += a * d;
+            p5 += b * d;
+        }
+        ringRgb[0] += r0;
+        ringRgb[1] += r1;
+        ringRgb[2] += r2;
+        prod[0] += p0;
+        prod[1] += p1;
+        prod[2] += p2;
+        prod[3] += p3;
+        prod[4] += p4;
+        prod[5] += p5;
+    };
     for (const Span& s : spans) {
         buf.resize(3 * static_cast<std::size_t>(s.o1 - s.o0));
         renderer->composeRow(s.y, s.o0, s.o1, buf.data());
-        const Sample* lum = image.row(0, s.y);
-        for (int px = s.o0; px < s.o1; ++px) {
-            const int* c = buf.data() + 3 * (px - s.o0);
-            const bool inEllipse = px >= s.e0 && px < s.e1;
-            double* acc = inEllipse ? ellRgb : ringRgb;
-            for (int k = 0; k < 3; ++k) acc[k] += c[k];
-            if (!inEllipse) {
-                const double v = lrgb ? lum[px] : w[0] * c[0] + w[1] * c[1] + w[2] * c[2];
-                ringV += v;
-                ringV2 += v * v;
+        addRing(buf.data(), s.e0 - s.o0);
+        addRing(buf.data() + 3 * (s.e1 - s.o0), s.o1 - s.e1);
+        const int* c = buf.data() + 3 * (s.e0 - s.o0);
+        std::int64_t e0 = 0, e1 = 0, e2 = 0;
+        for (int i = 0; i < s.e1 - s.e0; ++i, c += 3) {
+            e0 += c[0];
+            e1 += c[1];
+            e2 += c[2];
+        }
+        ellRgb[0] += e0;
+        ellRgb[1] += e1;
+        ellRgb[2] += e2;
+        if (lrgb) {
+            const Sample* lum = image.row(0, s.y);
+            for (int px = s.o0; px < s.o1; ++px) {
+                if (px == s.e0) px = s.e1;
+                if (px >= s.o1) break;
+                lumSum += lum[px];
+                lumSq += static_cast<std::int64_t>(lum[px]) * lum[px];
             }
         }
     }
+    double ringV = 0, ringV2 = 0;
+    if (lrgb) {
+        ringV = static_cast<double>(lumSum);
+        ringV2 = static_cast<double>(lumSq);
+    } else {
+        const double w0 = w[0], w1 = w[1], w2 = w[2];
+        ringV = w0 * ringRgb[0] + w1 * ringRgb[1] + w2 * ringRgb[2];
+        ringV2 = w0 * w0 * prod[0] + w1 * w1 * prod[1] + w2 * w2 * prod[2] +
+                 2 * (w0 * w1 * prod[3] + w0 * w2 * prod[4] + w1 * w2 * prod[5]);
+    }
     double net[3];
     for (int k = 0; k < 3; ++k)
-        net[k] = ellRgb[k] - static_cast<double>(F) * ringRgb[k] / static_cast<double>(G);
+        net[k] = static_cast<double>(ellRgb[k]) -
+                 static_cast<double>(F) * static_cast<double>(ringRgb[k]) / static_cast<double>(G);
     double shot = 0;
     if (lrgb) {
         const auto& rs = r.layers;
