@@ -106,6 +106,25 @@ def check(cli, folder, rng, shape, sizes):
                 if -30 < mag < 99.9 and abs(float(row["mag"]) - mag) > 1e-3:
                     print(f"magnitude {row['mag']} != {mag:.4f}")
                     failures += 1
+    # One position: the statistics text and the lines below it agree with the list's row;
+    # a position outside the image is an error (exit status 1).
+    x, y, _ = stars[0]
+    cx, cy = kept_inside(x, y, 11, 11, 1, 1, width, height)[:2]
+    one = subprocess.run([cli, "photometry", str(path), "--at", f"{x},{y}", "--coefficient",
+                          "1000"], capture_output=True, text=True)
+    lines = one.stdout.splitlines()
+    row = subprocess.run([cli, "photometry", str(path), "--stars", str(listing)],
+                         capture_output=True, text=True).stdout.splitlines()[1].split(",")
+    expected_total = f"Gesamthelligheit = {row[-3]}"
+    if one.returncode != 0 or "rel.Pixelsumme:" not in lines[7] or lines[8] != expected_total \
+            or not lines[10].startswith("Entspr. mag = ") or (int(row[0]), int(row[1])) != (cx, cy):
+        print("--at output:", one.stdout, one.stderr)
+        failures += 1
+    outside = subprocess.run([cli, "photometry", str(path), "--at", f"{width},0"],
+                             capture_output=True, text=True)
+    if outside.returncode != 1 or "außerhalb des Bildes" not in outside.stderr:
+        print("outside:", outside.returncode, outside.stderr)
+        failures += 1
     return failures
 
 
