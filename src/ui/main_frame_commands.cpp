@@ -136,6 +136,7 @@ void CMainFrame::connectCommands() {
     connectGeometryCommands();
     connectFilterCommands();
     connectLayerCommands();
+    connectPrintCommands();
 }
 
 int CMainFrame::contextHelpTopicAt(QPoint globalPos) const {
