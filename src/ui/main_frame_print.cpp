@@ -79,7 +79,13 @@ void PrintSession::pageSetup() {
         &frame_);
     const int r = dlg.exec();
     if (r == PageSetupDialog::Preview) preview();
-    if (r == PageSetupDialog::Print) print();
+    if (r != PageSetupDialog::Print) return;
+    // "Drucken" prints on the printer set up here; a PDF printer first needs its file name.
+    QPrinter& p = printer();
+    if (p.outputFormat() == QPrinter::PdfFormat && p.outputFileName().isEmpty())
+        print();
+    else if (CWinQuillonView* view = frame_.activeView())
+        printView(*view, p, false);
 }
 
 void PrintSession::printerSetup() {

@@ -5,11 +5,14 @@
 #include "support/temp_dir.h"
 #include "support/test_images.h"
 
+#include "core/memory.h"
 #include "formats/fits_writer.h"
 #include "ui/print_dialogs.h"
 #include "ui/print_session.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QPageLayout>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -258,6 +261,20 @@ void PrintTest::clipboardCopiesAtZoomOne() {
     s.frame->action(Cmd::EditCopyAll)->trigger();
     got = QGuiApplication::clipboard()->image();
     QCOMPARE(got.size(), QSize(60, 40));
+
+    // No memory for the picture: the message, and the clipboard keeps what it had.
+    MessageRecorder msgs;
+    {
+        memory::ScopedLimit full(memory::inUse() + 1);
+        copy->trigger();
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QDir::temp().filePath(QStringLiteral("quillon-oom.pdf")));
+        QVERIFY(!s.frame->printing().printView(*v, printer, false));
+    }
+    QFile::remove(QDir::temp().filePath(QStringLiteral("quillon-oom.pdf")));
+    QCOMPARE(msgs.texts, QStringList(2, QString::fromUtf8(kOutOfMemoryBitmap)));
+    QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(60, 40));
 }
 
 QTEST_MAIN(PrintTest)
