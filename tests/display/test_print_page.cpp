@@ -1,5 +1,5 @@
-// The printed page: assembled from tiles against one render of the whole page, pixel mode 4,
-// and an image partly or wholly off the page.
+// The printed page assembled from its tiles against one render of the whole page (pixel
+// mode 4 and offsets off the page: tests/cli/test_page_cli.cpp).
 #include "display/print_page.h"
 #include "support/test_images.h"
 
@@ -79,57 +79,4 @@ TEST(PrintPage, TilesAddUpToOneRenderOfTheWholePage) {
             << "tile " << c.tile << " overlap " << c.overlap;
         EXPECT_EQ(page.rgbAt(l.x > 0 ? 0 : 420, l.y > 0 ? 0 : 332), 0xFFFFFFu) << "white paper";
     }
-}
-
-TEST(PrintPage, PixelModeFourPrintsEachImagePixelAsTwoByTwo) {
-    Scene scene(30, 20);
-    Picture view; // the image at zoom 1, as the view shows it
-    ASSERT_EQ(scene.view->renderRect(0, 0, 30, 20, &view), RENDER_OK);
-    PrintSettings s;
-    s.pixelMode = 2;
-    s.sizeMode = 1; // ignored in pixel mode
-    s.gridPosition = 4;
-    s.tileX = s.tileY = 100;
-    Picture page;
-    const PrintLayout l =
-        renderPrintPagePicture(*scene.view, s, printerOf(211, 150, 600, 600), page);
-    ASSERT_EQ(l.width, 60);
-    ASSERT_EQ(l.height, 40);
-    EXPECT_EQ(l.x, (211 - 60) / 2);
-    EXPECT_EQ(l.y, (150 - 40) / 2);
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 59; ++x) // the last printer column lies half a pixel beyond the image
-            ASSERT_EQ(page.rgbAt(l.x + x, l.y + y), view.rgbAt(x / 2, y / 2)) << x << "," << y;
-    EXPECT_EQ(page.rgbAt(l.x - 1, l.y), 0xFFFFFFu);
-    EXPECT_EQ(page.rgbAt(l.x, l.y + 40), 0xFFFFFFu);
-}
-
-TEST(PrintPage, AnOffsetOffThePagePrintsOnlyTheVisiblePart) {
-    Scene scene(40, 30);
-    Picture view;
-    ASSERT_EQ(scene.view->renderRect(0, 0, 40, 30, &view), RENDER_OK);
-    PrintSettings s;
-    s.placementMode = 1;
-    s.pixelMode = 1;
-    s.offsetX = -2; // 254 dpi: -20 + 0.5 printer pixels, truncated toward zero
-    s.offsetY = -1;
-    s.tileX = s.tileY = 100;
-    s.overlapX = 7;
-    const PrinterInfo printer = printerOf(150, 120, 254, 254);
-    Picture page;
-    PrintLayout l = renderPrintPagePicture(*scene.view, s, printer, page);
-    ASSERT_EQ(l.x, -19);
-    ASSERT_EQ(l.y, -9);
-    for (int y = 0; y < 120; ++y)
-        for (int x = 0; x < 150; ++x) {
-            const bool inside = x < 21 && y < 21; // image columns 19..39, rows 9..29
-            ASSERT_EQ(page.rgbAt(x, y), inside ? view.rgbAt(x + 19, y + 9) : 0xFFFFFFu)
-                << x << "," << y;
-        }
-
-    s.offsetX = -1000; // the whole image beyond the left edge: a white page
-    l = renderPrintPagePicture(*scene.view, s, printer, page);
-    EXPECT_LT(l.x, -9000);
-    for (int y = 0; y < 120; ++y)
-        for (int x = 0; x < 150; ++x) ASSERT_EQ(page.rgbAt(x, y), 0xFFFFFFu);
 }
