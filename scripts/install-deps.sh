@@ -15,6 +15,7 @@ PACKAGES=(
   libopencv-dev
   xvfb xauth
   xdotool x11-apps imagemagick qt6-translations-l10n
+  poppler-utils
 )
 BENCH_PACKAGES=(
   siril time

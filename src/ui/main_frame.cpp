@@ -11,6 +11,7 @@
 #include "ui/job_runner.h"
 #include "ui/layer_commands.h"
 #include "ui/messages.h"
+#include "ui/print_session.h"
 #include "ui/quillon_app.h"
 #include "ui/tool_window.h"
 #include "ui/view.h"
@@ -517,6 +518,10 @@ void CMainFrame::updateActions() {
     for (Cmd c : kGeometryCommands) enable(c, geometryCommandAvailable(c, v));
     for (Cmd c : kLayerCommands) enable(c, layerCommandAvailable(c, v));
     enableFilterCommands(d ? &d->image() : nullptr);
+    for (Cmd c : {Cmd::PageSetup, Cmd::PrintPreview, Cmd::Print, Cmd::EditCopyAll})
+        enable(c, d && d->image().hasSamples());
+    enable(Cmd::PrintSetup, true);
+    enable(Cmd::EditCopy, canCopySelectionOf(v));
     action(Cmd::HideTools)->setChecked(toolsHidden_);
     if (!v) tools_->setActiveView(nullptr);
     zoomBox_->setEnabled(v != nullptr);

@@ -39,6 +39,7 @@ class FilterDialog;
 class HelpViewer;
 class HelpWizard;
 class JobRunner;
+class PrintSession;
 class ToolWindows;
 
 // Tool windows in the order of their bits.
@@ -141,6 +142,9 @@ public:
     // window, which the fixing entry opens when it is not shown.
     void trackPhotometry(CWinQuillonView* view, int x, int y, bool fix);
 
+    // Page setup, printing, preview and the clipboard copies, with the print settings.
+    PrintSession& printing() { return *print_; }
+
     // Shows the view's pixel readout in panes 1..5.
     void showPixel(bool valid, int x, int y, int r, int g, int b);
 
@@ -160,6 +164,7 @@ private:
     void connectFilterCommands();
     // Conversions, overlay, dark/flat calibration and row/column repair.
     void connectLayerCommands();
+    void connectPrintCommands();
     // Filter commands need an image of their minimum size.
     void enableFilterCommands(const Image* image);
     void rebuildRecentMenu();
@@ -207,6 +212,7 @@ private:
     Qt::WindowStates savedState_;
     QPointer<CWinQuillonView> fullScreenView_;
     std::unique_ptr<CompositeJob> compositeJob_;
+    std::unique_ptr<PrintSession> print_;
 };
 
 } // namespace quillon::ui

@@ -137,6 +137,7 @@ void CMainFrame::connectCommands() {
     connectGeometryCommands();
     connectFilterCommands();
     connectLayerCommands();
+    connectPrintCommands();
 }
 
 int CMainFrame::contextHelpTopicAt(QPoint globalPos) const {

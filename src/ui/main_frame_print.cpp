@@ -1,0 +1,189 @@
+// CMainFrame: page setup, printer setup, printing, print preview and the clipboard copies.
+//
+// One page per print: the library lays the image out and renders the printable area in tiles
+// (display/print_page.h); each tile is drawn at its place on the printer's painter, whose
+// origin is the printable area's corner in device pixels.
+#include "core/error.h"
+#include "display/print_page.h"
+#include "ui/document.h"
+#include "ui/geometry_commands.h"
+#include "ui/main_frame.h"
+#include "ui/messages.h"
+#include "ui/print_dialogs.h"
+#include "ui/print_session.h"
+#include "ui/view.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+namespace quillon::ui {
+
+namespace {
+
+// A picture as a QImage that owns its pixels (the picture buffer is reused for the next
+// tile, and the preview keeps what was drawn). Null when the copy cannot be allocated.
+QImage toImage(const Picture& p) {
+    const QImage view(p.bits(), p.width(), p.height(), p.bytesPerLine(),
+                      p.format() == PictureFormat::Grey8 ? QImage::Format_Grayscale8
+                                                         : QImage::Format_RGB32);
+    return view.copy();
+}
+
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+PrintSession::PrintSession(CMainFrame& frame) : frame_(frame) {}
+PrintSession::~PrintSession() = default;
+
+bool PrintSession::printerInstalled() const {
+    return printerCheck_ ? printerCheck_() : !QPrinterInfo::availablePrinterNames().isEmpty();
+}
+
+QPrinter& PrintSession::printer() {
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        if (!printerInstalled() || printer_->outputFormat() == QPrinter::PdfFormat) {
+            printer_->setOutputFormat(QPrinter::PdfFormat);
+            printer_->setResolution(300);
+        }
+        printer_->setDocName(QStringLiteral("Quillon"));
+    }
+    return *printer_;
+}
+
+void PrintSession::pageSetup() {
+    if (!printerInstalled()) {
+        showMessage(&frame_, QString::fromUtf8(kNoPrinter));
+        return;
+    }
+    PageSetupDialog dlg(
+        settings_, readPrinterFacts(printer()),
+        [this] {
+            QPageSetupDialog setup(&printer(), &frame_);
+            setup.exec();
+            return readPrinterFacts(printer());
+        },
+        &frame_);
+    const int r = dlg.exec();
+    if (r == PageSetupDialog::Preview) preview();
+    if (r != PageSetupDialog::Print) return;
+    // "Drucken" prints on the printer set up here; a PDF printer first needs its file name.
+    QPrinter& p = printer();
+    if (p.outputFormat() == QPrinter::PdfFormat && p.outputFileName().isEmpty())
+        print();
+    else if (CWinQuillonView* view = frame_.activeView())
+        printView(*view, p, false);
+}
+
+void PrintSession::printerSetup() {
+    if (!printerInstalled()) {
+        showMessage(&frame_, QString::fromUtf8(kNoPrinter));
+        return;
+    }
+    QPageSetupDialog setup(&printer(), &frame_);
+    setup.exec();
+}
+
+void PrintSession::print() {
+    QPointer<CWinQuillonView> view = frame_.activeView();
+    if (!view) return;
+    QPrintDialog dlg(&printer(), &frame_);
+    dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dlg.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dlg.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    if (dlg.exec() != QDialog::Accepted || !view) return;
+    printView(*view, printer(), false);
+}
+
+void PrintSession::preview() {
+    QPointer<CWinQuillonView> view = frame_.activeView();
+    if (!view) return;
+    QPrintPreviewDialog dlg(&printer(), &frame_);
+    dlg.setWindowTitle(QStringLiteral("Seitenansicht"));
+    QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [this, view](QPrinter* p) {
+        if (view) printView(*view, *p, true);
+    });
+    dlg.exec();
+}
+
+bool PrintSession::printView(const CWinQuillonView& view, QPrinter& printer, bool preview) {
+    const PrinterFacts facts = readPrinterFacts(printer);
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        showMessage(&frame_, QString::fromUtf8(kNoPrinter));
+        return false;
+    }
+    // Astronomical pictures keep every pixel: no lossy compression on the way to a PDF.
+    painter.setRenderHint(QPainter::LosslessImageRendering);
+    WaitCursor wait;
+    try {
+        renderPrintPage(view.renderer(), settings_, facts.info(), preview,
+                        [&painter](const IntRect& t, const Picture& picture) {
+                            const QImage tile = toImage(picture);
+                            if (tile.isNull()) throw Error(kOutOfMemoryBitmap);
+                            painter.drawImage(QPoint(t.left, t.top), tile);
+                        });
+    } catch (const Error& e) {
+        painter.end();
+        showMessage(&frame_, QString::fromUtf8(e.what()));
+        return false;
+    }
+    return painter.end();
+}
+
+bool canCopySelectionOf(const CWinQuillonView* view) {
+    if (!view || !view->document()->image().hasSamples()) return false;
+    const PixelRect r = cropRectangle(*view);
+    return canCopySelection({r.left, r.top, r.right, r.bottom});
+}
+
+bool PrintSession::copyToClipboard(const CWinQuillonView& view, bool whole) {
+    if (!view.document()->image().hasSamples()) return false;
+    const PixelRect r = cropRectangle(view);
+    const IntRect selection{r.left, r.top, r.right, r.bottom};
+    if (!whole && !canCopySelection(selection)) return false;
+    Picture picture;
+    const int result = renderForClipboard(view.renderer(), whole ? nullptr : &selection, picture);
+    if (result == RENDER_OUT_OF_MEMORY) {
+        showMessage(&frame_, QString::fromUtf8(kOutOfMemoryBitmap));
+        return false;
+    }
+    if (result != RENDER_OK) return false;
+    const QImage image = toImage(picture);
+    if (image.isNull()) {
+        showMessage(&frame_, QString::fromUtf8(kNoClipboardMemory));
+        return false;
+    }
+    QGuiApplication::clipboard()->setImage(image);
+    return true;
+}
+
+void CMainFrame::connectPrintCommands() {
+    print_ = std::make_unique<PrintSession>(*this);
+    auto on = [this](Cmd c, auto fn) { connect(action(c), &QAction::triggered, this, fn); };
+    on(Cmd::PageSetup, [this] { print_->pageSetup(); });
+    on(Cmd::PrintSetup, [this] { print_->printerSetup(); });
+    on(Cmd::Print, [this] { print_->print(); });
+    on(Cmd::PrintPreview, [this] { print_->preview(); });
+    on(Cmd::EditCopy, [this] {
+        if (CWinQuillonView* v = activeView()) print_->copyToClipboard(*v, false);
+    });
+    on(Cmd::EditCopyAll, [this] {
+        if (CWinQuillonView* v = activeView()) print_->copyToClipboard(*v, true);
+    });
+}
+
+} // namespace quillon::ui
