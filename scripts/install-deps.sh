@@ -17,7 +17,7 @@ PACKAGES=(
   xdotool x11-apps imagemagick qt6-translations-l10n
 )
 BENCH_PACKAGES=(
-  siril time
+  siril time python3-skimage
 )
 if [ "${1:-}" = "--bench" ]; then PACKAGES+=("${BENCH_PACKAGES[@]}"); fi
 

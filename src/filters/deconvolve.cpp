@@ -251,7 +251,7 @@ void correlatePlane(const float* in, float* out, int width, int height, const fl
 
 void richardsonLucy(const float* observed, float* estimate, int width, int height,
                     const float* kernel, int kernelWidth, int kernelHeight, int iterations,
-                    const std::function<void(int)>& afterIteration) {
+                    const std::function<void(int)>& afterIteration, bool keepEstimate) {
     if (kernelWidth < 1 || kernelHeight < 1 || kernelWidth > width || kernelHeight > height)
         throw Error(msg::kFilterNotApplicable);
     const std::size_t n = static_cast<std::size_t>(width) * height;
@@ -260,7 +260,7 @@ void richardsonLucy(const float* observed, float* estimate, int width, int heigh
     // P'[r][c] = P[h - 1 - r][w - 1 - c]: the cells in reverse order.
     const std::vector<float> turned(std::make_reverse_iterator(kernel + cells),
                                     std::make_reverse_iterator(kernel));
-    std::memcpy(estimate, observed, n * sizeof(float));
+    if (!keepEstimate) std::memcpy(estimate, observed, n * sizeof(float));
     const Pass blur = makePass(estimate, ratio.data(), observed, width, height, turned.data(),
                                kernelWidth, kernelHeight);
     const Pass correct =

@@ -85,12 +85,13 @@ void deconvolve(Image& destination, const Image& source, const DeconvolveOptions
 void correlatePlane(const float* in, float* out, int width, int height, const float* kernel,
                     int kernelWidth, int kernelHeight);
 
-// The iterations on one float plane: `estimate` starts as `observed` (which must be ≥ 0) and
-// afterIteration(k) runs after iteration k (it may throw to stop). Throws Error when the kernel
+// The iterations on one float plane: `estimate` starts as `observed` (which must be ≥ 0), or
+// as it is with `keepEstimate`, and afterIteration(k) runs after iteration k (it may throw to
+// stop). Throws Error when the kernel
 // does not fit into the plane, std::bad_alloc without memory for the working plane.
 void richardsonLucy(const float* observed, float* estimate, int width, int height,
                     const float* kernel, int kernelWidth, int kernelHeight, int iterations,
-                    const std::function<void(int)>& afterIteration = {});
+                    const std::function<void(int)>& afterIteration = {}, bool keepEstimate = false);
 
 // The deconvolution as a filter for the filter framework (result of the source's size).
 class DeconvolutionFilter : public Filter {
