@@ -430,6 +430,8 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
     connect(view, &CWinQuillonView::zoomChanged, this, followView);
     connect(view, &CWinQuillonView::displayChanged, this, followView);
     connect(view, &CWinQuillonView::hideToolsRequested, this, &CMainFrame::hideTools);
+    connect(view, &CWinQuillonView::psfStarRequested, this,
+            [this, view](QPointF p) { addReferenceStar(view, p); });
     connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, followView);
     connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, followView);
     if (copyFrom) {

@@ -515,7 +515,7 @@ void CWinQuillonView::showContextMenu(QPoint windowPos, QPoint globalPos) {
     QAction* white = menu.addAction(QStringLiteral("&Weißpunkt"));
     menu.addSeparator();
     menu.addAction(QStringLiteral("&LRGB Bias hier ermitteln..."))->setEnabled(false);
-    menu.addAction(QStringLiteral("Referenzstern Lucy Richardson..."))->setEnabled(false);
+    QAction* psfStar = menu.addAction(QStringLiteral("Referenzstern Lucy Richardson..."));
     menu.addAction(QStringLiteral("&Photometrie hier fixieren"))->setEnabled(false);
     menu.addSeparator();
     QAction* hide = menu.addAction(QStringLiteral("Tools &ausblenden"));
@@ -530,6 +530,8 @@ void CWinQuillonView::showContextMenu(QPoint windowPos, QPoint globalPos) {
         emit escapePressed();
     else if (chosen == hide)
         emit hideToolsRequested();
+    else if (chosen == psfStar)
+        emit psfStarRequested({rx, ry});
 }
 
 void CWinQuillonView::focusInEvent(QFocusEvent* e) {

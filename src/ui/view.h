@@ -91,6 +91,8 @@ signals:
     void displayChanged();
     // The context menu's "Tools &ausblenden".
     void hideToolsRequested();
+    // The context menu's "Referenzstern Lucy Richardson..." at this image point.
+    void psfStarRequested(QPointF imagePoint);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
