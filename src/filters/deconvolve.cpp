@@ -123,12 +123,14 @@ template <int VW, int NV, Finish F>
     int x = x0;
     for (; x + NV * VW <= x1; x += NV * VW) {
         V acc[NV];
+#pragma GCC unroll 8
         for (int j = 0; j < NV; ++j) acc[j] = V{};
         for (int r = 0; r < p.kh; ++r) {
             const float* src = top + static_cast<std::size_t>(r) * p.width + x;
             const float* k = p.kernel + static_cast<std::size_t>(r) * p.kw;
             for (int c = 0; c < p.kw; ++c) {
                 const float kc = k[c];
+#pragma GCC unroll 8
                 for (int j = 0; j < NV; ++j) {
                     V v;
                     simd::load(v, src + c + j * VW);
@@ -136,6 +138,7 @@ template <int VW, int NV, Finish F>
                 }
             }
         }
+#pragma GCC unroll 8
         for (int j = 0; j < NV; ++j) {
             const std::size_t i = rowOff + x + j * VW;
             if constexpr (F == Finish::Divide) {
@@ -168,15 +171,15 @@ using InteriorFn = void (*)(const Pass&, int, int, int);
 
 template <Finish F>
 void interiorSse2(const Pass& p, int y, int x0, int x1) {
-    interiorT<4, 4, F>(p, y, x0, x1);
+    interiorT<4, 8, F>(p, y, x0, x1);
 }
 template <Finish F>
 __attribute__((target("avx2"))) void interiorAvx2(const Pass& p, int y, int x0, int x1) {
-    interiorT<8, 4, F>(p, y, x0, x1);
+    interiorT<8, 8, F>(p, y, x0, x1);
 }
 template <Finish F>
 __attribute__((target("avx512f"))) void interiorAvx512(const Pass& p, int y, int x0, int x1) {
-    interiorT<16, 2, F>(p, y, x0, x1);
+    interiorT<16, 8, F>(p, y, x0, x1);
 }
 
 template <Finish F>
