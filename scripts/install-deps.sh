@@ -18,7 +18,7 @@ PACKAGES=(
   poppler-utils
 )
 BENCH_PACKAGES=(
-  siril time
+  siril time python3-skimage
 )
 if [ "${1:-}" = "--bench" ]; then PACKAGES+=("${BENCH_PACKAGES[@]}"); fi
 

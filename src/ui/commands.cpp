@@ -58,7 +58,7 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {nullptr, "", "Spezialfilter", "", true},
     {nullptr, "", "Rauschfilter", "RF", true},
     {nullptr, "", "Unscharfe Maske", "UM", true},
-    {nullptr, "", "Lucy-Richardson Deconvolution", "", false},
+    {nullptr, "", "Lucy-Richardson Deconvolution", "", true},
     {"Neue &Ansicht", "", "Weitere Ansicht des aktiven Dokuments", "", true},
     {"Ansichten &Schließen", "", "Alle anderen Ansichten des Dokuments schließen", "", true},
     {"Overlay an&zeigen", "", "Overlay anzeigen", "", true},

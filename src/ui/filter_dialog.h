@@ -63,7 +63,7 @@ public:
 
     // makeDocument clear: the filter over the piece, wrapped in a renderer with the view's
     // display (centred on 0 for zero-sum results). Empty when the filter cannot work on it.
-    PreviewResult preview(const PreviewPiece& piece) const;
+    virtual PreviewResult preview(const PreviewPiece& piece) const;
 
     PreviewWindow* previewWindow() const { return preview_->window(); }
     QPushButton* layersButton() const { return layersButton_; }
@@ -72,7 +72,7 @@ public:
     // "Ebenen": the layer selection dialog; on OK the button text and the preview follow.
     void chooseLayers();
     // A parameter changed: the preview is computed again.
-    void parametersChanged();
+    virtual void parametersChanged();
 
     void accept() override;
     void done(int r) override;
@@ -82,6 +82,7 @@ protected:
     QVBoxLayout* body() const { return body_; }
     CWinQuillonView* view() const { return view_; }
     SettingsRecord& settings() const { return settings_; }
+    const LayerSelection& layerSelection() const { return layers_; }
     void showEvent(QShowEvent* e) override;
 
 private:

@@ -433,6 +433,8 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
     connect(view, &CWinQuillonView::hideToolsRequested, this, &CMainFrame::hideTools);
     connect(view, &CWinQuillonView::photometryTrack, this,
             [this, view](int x, int y, bool fix) { trackPhotometry(view, x, y, fix); });
+    connect(view, &CWinQuillonView::psfStarRequested, this,
+            [this, view](QPointF p) { addReferenceStar(view, p); });
     connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, followView);
     connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, followView);
     if (copyFrom) {

@@ -6,6 +6,7 @@
 #include "ui/status_progress.h"
 
 #include <QMainWindow>
+#include <QPointF>
 #include <QPointer>
 
 #include <array>
@@ -127,6 +128,11 @@ public:
     std::unique_ptr<FilterDialog> makeFilterDialog(FilterCommand command, CWinQuillonView* view);
     void runFilterCommand(FilterCommand command);
     CWinQuillonDoc* applyFilterToNewDocument(const Filter& filter, CWinQuillonView* view);
+    // "Referenzstern Lucy Richardson...": the PSF dialog for the star near the image point.
+    void addReferenceStar(CWinQuillonView* view, QPointF imagePoint);
+    // "&Lucy-Richardson Deconvolution": the dialog, then a new document that shows every
+    // iteration; a cancel keeps the iterations done so far. Null when nothing was made.
+    CWinQuillonDoc* runDeconvolution(CWinQuillonView* view);
 
     // The composite job: it lives for the whole run of the program and is rebuilt only when
     // the type or layer count changes.

@@ -1,6 +1,7 @@
 // CMainFrame: the commands of the filter menu: dialog, then the filter over the whole image
 // into a new document.
 #include "filters/noise.h"
+#include "ui/deconvolution_dialog.h"
 #include "ui/document.h"
 #include "ui/filter_dialogs.h"
 #include "ui/main_frame.h"
@@ -35,7 +36,9 @@ std::unique_ptr<FilterDialog> CMainFrame::makeFilterDialog(FilterCommand command
         return std::make_unique<SpecialFilterDialog>(view, s, layers, this);
     case FilterCommand::Noise: return std::make_unique<NoiseFilterDialog>(view, s, layers, this);
     case FilterCommand::Unsharp: return std::make_unique<UnsharpMaskDialog>(view, s, layers, this);
-    default: break; // Lucy-Richardson has no dialog yet; the image menu has its own
+    case FilterCommand::LucyRichardson:
+        return std::make_unique<DeconvolutionDialog>(view, s, layers, this);
+    default: break; // the image menu has its own
     }
     return nullptr;
 }
@@ -45,6 +48,10 @@ void CMainFrame::runFilterCommand(FilterCommand command) {
     if (!v) return;
     const Image& img = v->document()->image();
     if (!filterCommandEnabled(command, img.width(), img.height())) return;
+    if (command == FilterCommand::LucyRichardson) {
+        runDeconvolution(v); // its result shows every iteration
+        return;
+    }
     std::unique_ptr<FilterDialog> dlg = makeFilterDialog(command, v);
     if (!dlg || dlg->exec() != QDialog::Accepted) return;
     const std::unique_ptr<Filter> f = dlg->filter();
@@ -85,7 +92,9 @@ void CMainFrame::enableFilterCommands(const Image* image) {
         if (isFilterLink(l))
             action(l.cmd)->setEnabled(
                 commandInfo(l.cmd).built && image &&
-                filterCommandEnabled(l.command, image->width(), image->height()));
+                filterCommandEnabled(l.command, image->width(), image->height()) &&
+                // The deconvolution needs the PSF collected on the image's stars first.
+                (l.command != FilterCommand::LucyRichardson || image->psfCount() > 0));
 }
 
 } // namespace quillon::ui

@@ -518,7 +518,7 @@ void CWinQuillonView::showContextMenu(QPoint windowPos, QPoint globalPos) {
     QAction* white = menu.addAction(QStringLiteral("&Weißpunkt"));
     menu.addSeparator();
     menu.addAction(QStringLiteral("&LRGB Bias hier ermitteln..."))->setEnabled(false);
-    menu.addAction(QStringLiteral("Referenzstern Lucy Richardson..."))->setEnabled(false);
+    QAction* psfStar = menu.addAction(QStringLiteral("Referenzstern Lucy Richardson..."));
     QAction* photometry = menu.addAction(QStringLiteral("&Photometrie hier fixieren"));
     menu.addSeparator();
     QAction* hide = menu.addAction(QStringLiteral("Tools &ausblenden"));
@@ -536,6 +536,8 @@ void CWinQuillonView::showContextMenu(QPoint windowPos, QPoint globalPos) {
     else if (chosen == photometry)
         emit photometryTrack(static_cast<int>(std::floor(rx)), static_cast<int>(std::floor(ry)),
                              true);
+    else if (chosen == psfStar)
+        emit psfStarRequested({rx, ry});
 }
 
 void CWinQuillonView::focusInEvent(QFocusEvent* e) {

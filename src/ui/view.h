@@ -93,6 +93,8 @@ signals:
     void hideToolsRequested();
     // The image position under the mouse (fix off) or "&Photometrie hier fixieren" (fix on).
     void photometryTrack(int x, int y, bool fix);
+    // The context menu's "Referenzstern Lucy Richardson..." at this image point.
+    void psfStarRequested(QPointF imagePoint);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
