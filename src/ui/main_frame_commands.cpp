@@ -136,6 +136,7 @@ void CMainFrame::connectCommands() {
     connectGeometryCommands();
     connectFilterCommands();
     connectLayerCommands();
+    connectCompositeCommands();
 }
 
 int CMainFrame::contextHelpTopicAt(QPoint globalPos) const {
