@@ -4,6 +4,7 @@
 #include "composite/run.h"
 
 #include <QColor>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -14,6 +15,7 @@ namespace quillon::ui {
 namespace {
 
 constexpr int kStatusColumn = 2;
+constexpr int kNameColumn = 3;
 
 QString status(const ExposureReport& e) {
     if (!e.available) return QStringLiteral("nicht verfügbar");
@@ -33,7 +35,7 @@ QStringList compositeReportHeaders() {
             QStringLiteral("Verworfen")};
 }
 
-std::vector<QStringList> compositeReportRows(const CompositeResult& r) {
+std::vector<QStringList> compositeReportRows(const CompositeJob& job, const CompositeResult& r) {
     std::vector<QStringList> rows;
     for (const ExposureReport& e : r.exposures) {
         QStringList points;
@@ -49,8 +51,14 @@ std::vector<QStringList> compositeReportRows(const CompositeResult& r) {
                 check << QString::asprintf("%.2f / %.2f°", c.distanceDeviation, c.bearingDeviation);
             }
         const bool shown = e.available && e.inserted;
-        rows.push_back({QString::number(e.list), QString::number(e.index + 1), status(e),
-                        QString::fromStdString(e.name), points.join(QStringLiteral("; ")),
+        const bool file = e.list >= 0 && e.list < job.listCount() &&
+                          job.lists[static_cast<std::size_t>(e.list)]
+                              .entries[static_cast<std::size_t>(e.index)]
+                              .isFile();
+        const QString name = QString::fromStdString(e.name);
+        rows.push_back({QString::fromStdString(job.listName(e.list)), QString::number(e.index + 1),
+                        status(e), file ? QFileInfo(name).fileName() : name,
+                        points.join(QStringLiteral("; ")),
                         e.searched ? check.join(QStringLiteral("; ")) : QStringLiteral("–"),
                         shown ? QString::asprintf("%.2f, %.2f", e.shiftX, e.shiftY) : QString(),
                         shown ? QString::asprintf("%.3f°", e.angleDegrees) : QString(),
@@ -60,7 +68,9 @@ std::vector<QStringList> compositeReportRows(const CompositeResult& r) {
     return rows;
 }
 
-CompositeReport::CompositeReport(const CompositeResult& result, QWidget* parent) : QDialog(parent) {
+CompositeReport::CompositeReport(const CompositeJob& job, const CompositeResult& result,
+                                 QWidget* parent)
+    : QDialog(parent) {
     setWindowTitle(QStringLiteral("Komposit: Bericht der Einzelbilder"));
     setObjectName(QStringLiteral("compositeReport"));
     auto* l = new QVBoxLayout(this);
@@ -78,7 +88,7 @@ CompositeReport::CompositeReport(const CompositeResult& result, QWidget* parent)
     l->addWidget(new QLabel(summary_, this));
 
     const QStringList headers = compositeReportHeaders();
-    const std::vector<QStringList> rows = compositeReportRows(result);
+    const std::vector<QStringList> rows = compositeReportRows(job, result);
     table_ =
         new QTableWidget(static_cast<int>(rows.size()), static_cast<int>(headers.size()), this);
     table_->setHorizontalHeaderLabels(headers);
@@ -92,6 +102,7 @@ CompositeReport::CompositeReport(const CompositeResult& result, QWidget* parent)
             auto* item = new QTableWidgetItem(rows[static_cast<std::size_t>(r)][c]);
             if (bad) item->setBackground(QColor(255, 200, 200));
             if (bad && c == kStatusColumn) item->setForeground(QColor(160, 0, 0));
+            if (c == kNameColumn) item->setToolTip(QString::fromStdString(e.name));
             table_->setItem(r, c, item);
         }
     }
@@ -101,21 +112,22 @@ CompositeReport::CompositeReport(const CompositeResult& result, QWidget* parent)
     auto* close = new QPushButton(QStringLiteral("Schließen"), this);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     l->addWidget(close, 0, Qt::AlignRight);
-    resize(900, 320);
+    resize(1120, 320);
 }
 
 QString CompositeReport::summary() const {
     return summary_;
 }
 
-CompositeReport* showCompositeReport(QWidget* parent, const CompositeResult& result) {
+CompositeReport* showCompositeReport(QWidget* parent, const CompositeJob& job,
+                                     const CompositeResult& result) {
     if (parent)
         if (auto* old = parent->findChild<CompositeReport*>(QStringLiteral("compositeReport"))) {
             old->setObjectName(QString());
             old->close();
             old->deleteLater();
         }
-    auto* report = new CompositeReport(result, parent);
+    auto* report = new CompositeReport(job, result, parent);
     report->setAttribute(Qt::WA_DeleteOnClose);
     report->setModal(false);
     report->show();

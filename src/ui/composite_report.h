@@ -11,19 +11,22 @@
 class QTableWidget;
 
 namespace quillon {
+struct CompositeJob;
 struct CompositeResult;
-}
+} // namespace quillon
 
 namespace quillon::ui {
 
 // The rows of the report table, one per exposure in run order, and its column titles.
 QStringList compositeReportHeaders();
-std::vector<QStringList> compositeReportRows(const CompositeResult& result);
+std::vector<QStringList> compositeReportRows(const CompositeJob& job,
+                                             const CompositeResult& result);
 
 class CompositeReport : public QDialog {
     Q_OBJECT
 public:
-    CompositeReport(const CompositeResult& result, QWidget* parent = nullptr);
+    CompositeReport(const CompositeJob& job, const CompositeResult& result,
+                    QWidget* parent = nullptr);
     QTableWidget* table() const { return table_; }
     QString summary() const;
 
@@ -34,6 +37,7 @@ private:
 
 // Shows the report of the run in a window of its own beside the result (replacing the one of
 // an earlier run); it stays open until the user closes it.
-CompositeReport* showCompositeReport(QWidget* parent, const CompositeResult& result);
+CompositeReport* showCompositeReport(QWidget* parent, const CompositeJob& job,
+                                     const CompositeResult& result);
 
 } // namespace quillon::ui

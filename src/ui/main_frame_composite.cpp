@@ -29,6 +29,7 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -168,7 +169,7 @@ std::vector<OpenViewChoice> CMainFrame::openViewChoices() const {
     for (QMdiSubWindow* sub : mdi_->subWindowList()) {
         auto* view = qobject_cast<CWinQuillonView*>(sub->widget());
         if (!view) continue;
-        QString title = sub->windowTitle();
+        QString title = sub->windowTitle().remove(QStringLiteral("[*]"));
         if (title.isEmpty()) title = view->document()->title();
         out.push_back({documentIdOf(view->document()), title});
     }
@@ -181,6 +182,7 @@ CWinQuillonDoc* CMainFrame::runCompositeJob() {
     QPointer<CWinQuillonDoc> live;
 
     RunOptions options;
+    options.memoryLimitMB = std::max(app_.settings().settingsRam, 1); // "Speicherausnutzung"
     options.afterExposure = [&](const Image& result, const ExposureReport&) {
         jobs().onInterfaceThread([&] {
             Image copy = result.clone();
@@ -233,7 +235,7 @@ CWinQuillonDoc* CMainFrame::runCompositeJob() {
         if (dlg.exec() == QDialog::Accepted) view->refresh(false);
     }
     if (job.targetType == LRGB_IMAGE) afterLrgbComposite(view);
-    showCompositeReport(this, result);
+    showCompositeReport(this, job, result);
     return live;
 }
 
