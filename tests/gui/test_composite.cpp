@@ -13,6 +13,8 @@
 #include "ui/composite_report.h"
 #include "ui/composite_window.h"
 #include "ui/job_runner.h"
+#include "ui/layer_matrix_dialog.h"
+#include "ui/overlay_forming_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,6 +22,7 @@
 #include <QHeaderView>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -95,6 +98,8 @@ private slots:
     void startNeedsFocusAndStoresTheOptions();
     void rgbRunWeightsMismatchMessageAndReport();
     void cancelledRunLeavesNoResult();
+    void overlayListLandsOnTheCroppedResult();
+    void userDefinedAsksLayersAndEndsWithTheMapping();
     void runMatchesTheCommandLineStack();
 };
 
@@ -331,6 +336,87 @@ void CompositeTest::cancelledRunLeavesNoResult() {
     QCOMPARE(int{open->image().row(0, 5)[5]}, 600);
     QCOMPARE(open->title(), title + QString::fromStdString(calibrationTitleLabel(true, false)));
     QVERIFY(open->isModified());
+}
+
+// A square on black: two shifted exposures (the result is cropped to their overlap) and an
+// open window of the reference scene in the overlay list with "Schwarz" inactive. The overlay
+// must cover exactly the square of the cropped result.
+void CompositeTest::overlayListLandsOnTheCroppedResult() {
+    Shell s;
+    MessageRecorder messages;
+    QTemporaryDir dir;
+    auto square = [](int dx, int dy) {
+        return [dx, dy](int, int x, int y) {
+            return x >= 30 + dx && x < 36 + dx && y >= 15 + dy && y < 21 + dy ? 5000 : 0;
+        };
+    };
+    QStringList files;
+    for (int i = 0; i < 2; ++i) {
+        Image img;
+        makeImage(img, 60, 40, BW_IMAGE, square(3 * i, 2 * i));
+        files << QString::fromStdString(writeFrame(dir, QStringLiteral("q%1.fts").arg(i), img));
+    }
+    ui::CWinQuillonDoc* drawing = s.newImage(60, 40, BW_IMAGE);
+    fill(drawing->image(), square(0, 0));
+    drawing->setModified(false);
+    drawing->refreshViews(false);
+    withWindow(s, Cmd::CompositeGrey, [&](CompositeWindow* w) {
+        addFiles(w, files);
+        QVERIFY(typeInto(w->pointCountField(), QStringLiteral("1")));
+        for (int r = 0; r < 2; ++r) {
+            w->table()->item(r, 5)->setText(QString::number(20 + 3 * r));
+            w->table()->item(r, 6)->setText(QString::number(20 + 2 * r));
+        }
+        w->selectList(1);
+        whenModal<ui::OpenViewChooser>([](ui::OpenViewChooser* c) {
+            c->table()->selectRow(0);
+            c->accept();
+        });
+        w->addViewsButton()->click();
+        w->table()->item(0, 4)->setText(QStringLiteral("20"));
+        w->table()->item(0, 5)->setText(QStringLiteral("20"));
+        whenModal<ui::OverlayFormingDialog>([](ui::OverlayFormingDialog* d) {
+            d->methodButton(OVERLAY_BLACK)->setChecked(true);
+            d->okButton()->click();
+        });
+        pressStart(w);
+    });
+    QVERIFY(messages.texts.isEmpty());
+    const Image& result = s.app->documents().last()->image();
+    QVERIFY(result.width() < 60 && result.hasOverlay());
+    int covered = 0;
+    for (int y = 0; y < result.height(); ++y)
+        for (int x = 0; x < result.width(); ++x) {
+            const bool bright = result.row(0, y)[x] > 0;
+            const bool marked = result.row(result.overlayPlane(), y)[x] != 0;
+            if (bright != marked)
+                QFAIL(qPrintable(QStringLiteral("overlay misplaced at %1,%2").arg(x).arg(y)));
+            covered += marked ? 1 : 0;
+        }
+    QCOMPARE(covered, 36);
+}
+
+void CompositeTest::userDefinedAsksLayersAndEndsWithTheMapping() {
+    Shell s;
+    QTemporaryDir dir;
+    const QStringList files = writeSeries(dir, 1, 20, 20, BW_IMAGE);
+    whenModal<ui::LayerCountDialog>([](ui::LayerCountDialog* d) {
+        QVERIFY(typeInto(d->field(), QStringLiteral("5")));
+        d->accept();
+    });
+    bool mapping = false;
+    withWindow(s, Cmd::CompositeUser, [&](CompositeWindow* w) {
+        QCOMPARE(w->listChooser()->count(), 7);
+        addFiles(w, files);
+        whenModal<ui::LayerMatrixDialog>([&](ui::LayerMatrixDialog* d) {
+            mapping = true;
+            d->reject();
+        });
+        pressStart(w);
+    });
+    QVERIFY(mapping);
+    QCOMPARE(s.app->settings().numberLayers, 5);
+    QCOMPARE(s.app->documents().last()->image().layerCount(), 5);
 }
 
 // The bundled sample shifted into a short series: the window's run against `quillon-cli stack`
