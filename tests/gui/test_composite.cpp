@@ -481,6 +481,7 @@ void CompositeTest::runMatchesTheCommandLineStack() {
     QVERIFY(got.width() < w); // the borders were cut away
     shot(s.frame->findChild<ui::CompositeReport*>(QStringLiteral("compositeReport")),
          "composite_report_series");
+    shot(s.frame, "composite_result");
     QCOMPARE(QString::fromStdString(firstDifference(got, expected)), QString());
 }
 
