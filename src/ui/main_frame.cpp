@@ -172,7 +172,7 @@ void CMainFrame::createMenus() {
         return m;
     };
     auto compositeMenu = [&](QMenu* parent) {
-        QMenu* k = parent->addMenu(QStringLiteral("Komposit / Summenbild erstellen"));
+        QMenu* k = parent->addMenu(QStringLiteral("&Komposit / Summenbild erstellen"));
         add(k, {Cmd::CompositeGrey, Cmd::CompositeRgb, Cmd::CompositeLrgb, Cmd::CompositeCmy,
                 Cmd::CompositeUser});
     };

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -29,6 +30,7 @@ struct ConvertedDisplay;
 struct NewDocumentParams;
 enum class FilterCommand;
 struct CompositeJob;
+struct CompositeResult;
 } // namespace quillon
 
 namespace quillon::ui {
@@ -42,6 +44,7 @@ class HelpWizard;
 class JobRunner;
 class PrintSession;
 class ToolWindows;
+struct OpenViewChoice;
 
 // Tool windows in the order of their bits.
 enum class Tool { Navigator = 0, Scaling, Histogram, Photometry, ImageInfo, HelpWizard };
@@ -150,6 +153,13 @@ public:
 
     // Page setup, printing, preview and the clipboard copies, with the print settings.
     PrintSession& printing() { return *print_; }
+    // Runs the composite job as the window's "Verarbeitung starten" does: the result document
+    // "Komposit" (null after a failure or cancel), its overlay, display and report.
+    CWinQuillonDoc* runCompositeJob();
+    // The LRGB bias step at the end of an LRGB composite.
+    void afterLrgbComposite(CWinQuillonView* result);
+    // Every open view as "Geöffnetes Bild hinzufügen" lists it.
+    std::vector<OpenViewChoice> openViewChoices() const;
 
     // Shows the view's pixel readout in panes 1..5.
     void showPixel(bool valid, int x, int y, int r, int g, int b);
@@ -171,6 +181,9 @@ private:
     // Conversions, overlay, dark/flat calibration and row/column repair.
     void connectLayerCommands();
     void connectPrintCommands();
+    void connectCompositeCommands();
+    // The overlay list of the composite job into the result, one "Overlayeigenschaften" each.
+    void insertOverlayList(CWinQuillonDoc* result, const CompositeResult& run);
     // Filter commands need an image of their minimum size.
     void enableFilterCommands(const Image* image);
     void rebuildRecentMenu();

@@ -138,6 +138,7 @@ void CMainFrame::connectCommands() {
     connectFilterCommands();
     connectLayerCommands();
     connectPrintCommands();
+    connectCompositeCommands();
 }
 
 int CMainFrame::contextHelpTopicAt(QPoint globalPos) const {

@@ -1,8 +1,311 @@
-// CMainFrame: the composite window and the composite run.
+// CMainFrame: the composite commands, the composite window and the composite run.
+//
+// The run is the library's runComposite on the job runner. Exposures come from open windows
+// (their documents) and from files read invisibly; the result document "Komposit" appears
+// after the first inserted exposure and is redrawn after each one. A cancelled or failed run
+// leaves no "Komposit" document and no exposure changed: an open window's image is calibrated
+// on a copy that replaces it only when the run has finished.
+#include "analysis/histogram.h"
+#include "composite/accumulate.h"
+#include "composite/run.h"
+#include "core/error.h"
+#include "core/settings_record.h"
+#include "formats/open.h"
+#include "ops/calibration.h"
+#include "ui/composite_report.h"
+#include "ui/composite_window.h"
+#include "ui/document.h"
+#include "ui/job_runner.h"
+#include "ui/layer_matrix_dialog.h"
 #include "ui/main_frame.h"
+#include "ui/messages.h"
+#include "ui/overlay_forming_dialog.h"
+#include "ui/quillon_app.h"
+#include "ui/view.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
 
 namespace quillon::ui {
+namespace {
 
-void CMainFrame::showCompositeWindow(std::uint16_t, int, bool) {}
+// Exposures of the GUI's run: open windows' documents and files read without a document.
+// An open window's image is handed out as it is unless its list calibrates; then as a copy,
+// kept until the run has ended so that the caller can put it in place.
+class WindowImageSource : public ImageSource {
+public:
+    WindowImageSource(const CWinQuillonApp& app, const CompositeJob& job) : job_(job) {
+        for (CWinQuillonDoc* d : app.documents()) docs_[documentIdOf(d)] = d;
+    }
+
+    Image* open(int list, int index, const CompositeEntry& entry) override {
+        std::lock_guard lock(mutex_);
+        const Key key{list, index};
+        if (!entry.isFile()) {
+            const auto d = docs_.find(entry.documentId);
+            if (d == docs_.end() || !d->second) return nullptr;
+            if (!calibrates(list)) return &d->second->image();
+            auto& copy = copies_[key];
+            if (!copy) copy = std::make_unique<Image>(d->second->image().clone());
+            return copy.get();
+        }
+        auto image = std::make_unique<Image>();
+        try {
+            openImage(trimTrailingBlanks(entry.name), *image, Progress::none());
+        } catch (const Error&) {
+            return nullptr; // skipped without a message; the entry stays in its list
+        }
+        return (files_[key] = std::move(image)).get();
+    }
+
+    void release(int list, int index, const CompositeEntry&) override {
+        std::lock_guard lock(mutex_);
+        files_.erase(Key{list, index});
+    }
+
+    bool openFrame(const std::string& path, Image& frame) override {
+        const bool ok = ImageSource::openFrame(path, frame);
+        std::lock_guard lock(mutex_);
+        if (ok) loaded_.insert(path);
+        return ok;
+    }
+
+    // After a finished run: each calibrated copy replaces its window's image, which is marked
+    // modified and titled with the calibration label.
+    void putCalibratedCopiesInPlace() {
+        for (auto& [key, copy] : copies_) {
+            const CompositeEntry& e = job_.lists[static_cast<std::size_t>(key.first)]
+                                          .entries[static_cast<std::size_t>(key.second)];
+            const ListCalibration& c = job_.calibrations[static_cast<std::size_t>(key.first)];
+            const bool dark = c.darkEnabled && loaded_.count(c.darkFile) > 0;
+            const bool flat = c.flatEnabled && loaded_.count(c.flatFile) > 0;
+            CWinQuillonDoc* doc = docs_[e.documentId];
+            if (!doc || (!dark && !flat)) continue;
+            doc->replaceImage(std::move(*copy));
+            doc->setTitle(doc->title() + QString::fromStdString(calibrationTitleLabel(dark, flat)));
+        }
+    }
+
+private:
+    using Key = std::pair<int, int>;
+    bool calibrates(int list) const {
+        if (list < 0 || list >= static_cast<int>(job_.calibrations.size())) return false;
+        const ListCalibration& c = job_.calibrations[static_cast<std::size_t>(list)];
+        return (c.darkEnabled && !c.darkFile.empty()) || (c.flatEnabled && !c.flatFile.empty());
+    }
+
+    const CompositeJob& job_;
+    std::map<std::uint64_t, QPointer<CWinQuillonDoc>> docs_;
+    std::map<Key, std::unique_ptr<Image>> files_;
+    std::map<Key, std::unique_ptr<Image>> copies_;
+    std::set<std::string> loaded_;
+    std::mutex mutex_;
+};
+
+CWinQuillonView* firstView(CWinQuillonDoc* doc) {
+    return doc && !doc->views().isEmpty() ? doc->views().first() : nullptr;
+}
+
+// Refresh of the result view: automatic scaling, tables, redraw.
+void refreshResult(CWinQuillonView* view) {
+    if (!view) return;
+    autoScale(view->renderer(), 0);
+    view->renderer().rebuildLut();
+    view->document()->notifyDisplayChanged();
+    view->refresh(false);
+}
+
+} // namespace
+
+void CMainFrame::connectCompositeCommands() {
+    const std::pair<Cmd, std::uint16_t> commands[] = {{Cmd::CompositeGrey, BW_IMAGE},
+                                                      {Cmd::CompositeRgb, RGB_IMAGE},
+                                                      {Cmd::CompositeLrgb, LRGB_IMAGE},
+                                                      {Cmd::CompositeCmy, CMY_IMAGE}};
+    for (const auto& [cmd, type] : commands)
+        connect(action(cmd), &QAction::triggered, this,
+                [this, type] { showCompositeWindow(type, 0, true); });
+    connect(action(Cmd::CompositeUser), &QAction::triggered, this, [this] {
+        int& stored = app_.settings().numberLayers;
+        LayerCountDialog dlg(stored, this);
+        if (dlg.exec() != QDialog::Accepted) return;
+        stored = dlg.value();
+        showCompositeWindow(USERDEFINED_IMAGE, stored, true);
+    });
+}
+
+void CMainFrame::showCompositeWindow(std::uint16_t type, int userLayers, bool fromCommand) {
+    if (jobs().busy()) return;
+    CompositeJob& job = compositeJob();
+    std::vector<std::uint64_t> open;
+    for (CWinQuillonDoc* d : app_.documents()) open.push_back(documentIdOf(d));
+    try {
+        job.prepareWindow(type, userLayers, app_.settings(), open, fromCommand);
+    } catch (const Error& e) {
+        showMessage(this, QString::fromUtf8(e.what()));
+        return;
+    }
+    CompositeWindow window(
+        job, app_.settings(), [this] { return openViewChoices(); }, this);
+    window.exec();
+    switch (window.outcome()) {
+    case CompositeWindow::Outcome::Cancelled: return;
+    case CompositeWindow::Outcome::References: showReferenceWindow(); return;
+    case CompositeWindow::Outcome::Start: runCompositeJob(); return;
+    }
+}
+
+std::vector<OpenViewChoice> CMainFrame::openViewChoices() const {
+    std::vector<OpenViewChoice> out;
+    for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+        auto* view = qobject_cast<CWinQuillonView*>(sub->widget());
+        if (!view) continue;
+        QString title = sub->windowTitle().remove(QStringLiteral("[*]"));
+        if (title.isEmpty()) title = view->document()->title();
+        out.push_back({documentIdOf(view->document()), title});
+    }
+    return out;
+}
+
+CWinQuillonDoc* CMainFrame::runCompositeJob() {
+    const CompositeJob& job = compositeJob();
+    WindowImageSource source(app_, job);
+    QPointer<CWinQuillonDoc> live;
+
+    RunOptions options;
+    options.memoryLimitMB = std::max(app_.settings().settingsRam, 1); // "Speicherausnutzung"
+    options.afterExposure = [&](const Image& result, const ExposureReport&) {
+        jobs().onInterfaceThread([&] {
+            Image copy = result.clone();
+            copy.FreeCounters();
+            if (!live) {
+                live = app_.createDerivedDocument(QStringLiteral("Komposit"), nullptr,
+                                                  std::move(copy));
+                if (CWinQuillonView* v = firstView(live)) v->renderer().setKeepRatio(false);
+            } else {
+                live->replaceImage(std::move(copy));
+            }
+            refreshResult(firstView(live));
+        });
+    };
+
+    CompositeResult result;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const JobResult r =
+        jobs().run([&](Progress& p) { result = runComposite(job, source, options, p); });
+    QApplication::restoreOverrideCursor();
+    if (!r.ok()) {
+        if (live) {
+            live->setModified(false);
+            app_.closeDocument(live);
+        }
+        reportFailure(r, kResultNotCreatedMessage, this);
+        return nullptr;
+    }
+    source.putCalibratedCopiesInPlace();
+    if (live) {
+        live->replaceImage(std::move(result.image));
+    } else {
+        live = app_.createDerivedDocument(QStringLiteral("Komposit"), nullptr,
+                                          std::move(result.image));
+    }
+    CWinQuillonView* view = firstView(live);
+    if (!view) return nullptr;
+    view->renderer().setKeepRatio(false);
+    for (const std::string& n : result.notices) showMessage(this, QString::fromUtf8(n.c_str()));
+    insertOverlayList(live, result);
+    if (!live || !(view = firstView(live))) return nullptr;
+
+    if (result.hasDisplayWeights) view->renderer().setWeights(result.displayWeights);
+    view->renderer().setKeepRatio(true);
+    refreshResult(view);
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(view->parentWidget()))
+        mdi_->setActiveSubWindow(sub);
+    if (job.targetType == USERDEFINED_IMAGE) {
+        LayerMatrixDialog dlg(view, app_.settings(), this);
+        if (dlg.exec() == QDialog::Accepted) view->refresh(false);
+    }
+    if (job.targetType == LRGB_IMAGE) afterLrgbComposite(view);
+    showCompositeReport(this, job, result);
+    return live;
+}
+
+void CMainFrame::insertOverlayList(CWinQuillonDoc* resultDoc, const CompositeResult& result) {
+    const CompositeJob& job = compositeJob();
+    const CompositeList& overlay = job.lists[static_cast<std::size_t>(job.overlayList())];
+    if (overlay.entries.empty() || result.exposures.empty()) return;
+    QPointer<CWinQuillonDoc> target = resultDoc;
+    // The run has cropped the result already: the target points move with the crop.
+    const float sf = job.options.sizeFactor;
+    const float dx = result.cropped ? static_cast<float>(result.border.left) : 0.0f;
+    const float dy = result.cropped ? static_cast<float>(result.border.top) : 0.0f;
+    std::vector<AlignPoint> targetPoints;
+    for (int i = 0; i < result.pointCount; ++i) {
+        const auto& p = result.exposures.front().located[static_cast<std::size_t>(i)];
+        targetPoints.push_back({p.x * sf - dx, p.y * sf - dy});
+    }
+    for (const CompositeEntry& e : overlay.entries) {
+        if (!e.used || !target) continue;
+        QPointer<CWinQuillonDoc> doc;
+        const bool fromFile = e.isFile();
+        if (fromFile) {
+            doc = app_.openDocument(QString::fromStdString(e.name));
+        } else {
+            for (CWinQuillonDoc* d : app_.documents())
+                if (documentIdOf(d) == e.documentId) doc = d;
+        }
+        CWinQuillonView* view =
+            doc ? (doc->activeView() ? doc->activeView() : firstView(doc)) : nullptr;
+        if (!view || !doc->image().hasSamples()) {
+            if (fromFile && doc) app_.closeDocument(doc);
+            continue;
+        }
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(view->parentWidget()))
+            mdi_->setActiveSubWindow(sub);
+        OverlayFormingDialog dlg(view, app_.settings().overlayForming, this);
+        if (dlg.exec() == QDialog::Accepted) {
+            const OverlayForming f = dlg.choice();
+            app_.settings().overlayForming = f.pack();
+            std::vector<AlignPoint> sourcePoints;
+            for (int i = 0; i < result.pointCount; ++i)
+                sourcePoints.push_back({e.points[static_cast<std::size_t>(i)].x,
+                                        e.points[static_cast<std::size_t>(i)].y});
+            Image work = target->image().clone();
+            const Image& exposure = doc->image();
+            const ImageRenderer& renderer = view->renderer();
+            const JobResult r = jobs().run([&](Progress& p) {
+                if (work.AllocateCounters(0, 0) != 0) throw std::bad_alloc();
+                InsertOptions o;
+                o.sizeFactor = sf;
+                o.layerIndex = f.method;
+                o.strip = f.transparent;
+                o.overlayRenderer = &renderer;
+                insertExposure(work, exposure, sourcePoints, targetPoints, o, p);
+                work.FreeCounters();
+            });
+            if (r.ok() && target) {
+                target->replaceImage(std::move(work));
+                refreshResult(firstView(target));
+            } else {
+                reportFailure(r, msg::kOutOfMemory, this);
+            }
+        }
+        if (fromFile && doc) {
+            doc->setModified(false);
+            app_.closeDocument(doc);
+        }
+    }
+}
+
+void CMainFrame::afterLrgbComposite(CWinQuillonView*) {}
 
 } // namespace quillon::ui
