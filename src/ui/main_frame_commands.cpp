@@ -8,6 +8,7 @@
 #include "ui/help_wizard.h"
 #include "ui/job_runner.h"
 #include "ui/layer_matrix_dialog.h"
+#include "ui/lrgb_bias_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
 #include "ui/open_dialog.h"
@@ -114,6 +115,7 @@ void CMainFrame::connectCommands() {
         LayerMatrixDialog dlg(v, app_.settings(), this);
         dlg.exec(); // an accepted mapping refreshes the document's views and the tools
     });
+    on(Cmd::LrgbBias, [this] { runLrgbBiasDialog(*this, activeView()); });
     on(Cmd::WindowCascade, [this] { mdi_->cascadeSubWindows(); });
     on(Cmd::WindowTile, [this] { mdi_->tileSubWindows(); });
     on(Cmd::WindowArrangeIcons, [this] {
