@@ -24,6 +24,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
@@ -41,6 +42,9 @@ constexpr int kUsedColumn = 1;
 constexpr int kIconColumn = 2;
 constexpr int kNameColumn = 3;
 constexpr int kFactorColumn = 4;
+
+// The star-matching switch keeps its state for the run of the program.
+bool starMatchOn = false;
 
 int methodShift(int point) {
     return 12 - 4 * point; // point 1 in bits 12..14, point 4 in bits 0..2
@@ -109,7 +113,7 @@ ReferenceWindow::ReferenceWindow(CMainFrame& frame, CompositeJob& job)
     row_ = new QTableWidget(1, 0, this);
     row_->verticalHeader()->hide();
     row_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    row_->setFixedHeight(row_->horizontalHeader()->sizeHint().height() + 34);
+    row_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     l->addWidget(row_);
 
     auto* typeRow = new QHBoxLayout;
@@ -134,6 +138,8 @@ ReferenceWindow::ReferenceWindow(CMainFrame& frame, CompositeJob& job)
     starMatch_->setToolTip(QStringLiteral(
         "Die Startpositionen jedes weiteren Bildes werden über seine Sterne gefunden, auch bei "
         "großen Verschiebungen und Drehungen."));
+    starMatch_->setChecked(starMatchOn);
+    connect(starMatch_, &QCheckBox::toggled, this, [](bool on) { starMatchOn = on; });
     boxes->addWidget(carry_);
     boxes->addWidget(autoContinue_);
     boxes->addWidget(starMatch_);
@@ -262,9 +268,12 @@ void ReferenceWindow::fillRow() {
                       new QTableWidgetItem(QString::asprintf("%.2f", static_cast<double>(p.y))));
     }
     filling_ = false;
-    row_->resizeColumnsToContents();
     listType_->setText(listTypeText(job_, list_));
     updateButtons();
+    row_->resizeColumnsToContents();
+    row_->resizeRowsToContents();
+    row_->setFixedHeight(row_->horizontalHeader()->sizeHint().height() + row_->rowHeight(0) +
+                         row_->horizontalScrollBar()->sizeHint().height() + 2 * row_->frameWidth());
 }
 
 void ReferenceWindow::buildSearchTable() {

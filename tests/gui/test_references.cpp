@@ -144,6 +144,34 @@ private slots:
         Shell::settle();
     }
 
+    void starMatchingFollowsAShiftBeyondTheSearchWindow() {
+        Shell s;
+        QTemporaryDir dir;
+        // Ten stars; the second frame is shifted by (25, -18), beyond the search half-size 12.
+        auto field = [](double dx, double dy) {
+            std::vector<Star> stars = shifted(dx, dy);
+            const double extra[][2] = {{20, 95}, {60, 70}, {140, 20}, {100, 100},
+                                       {30, 15}, {75, 50}, {135, 105}};
+            for (const auto& e : extra) stars.push_back({e[0] + dx, e[1] + dy, 900});
+            return stars;
+        };
+        CompositeJob& job = fileJob(s, dir, {field(0, 0), field(25, -18)});
+        ui::ReferenceWindow* w = ui::openReferenceWindowAt(*s.frame, 0, 0);
+        QVERIFY(w);
+        w->starMatchBox()->setChecked(true);
+        w->next();
+        QVERIFY(w->lastCheckPassed());
+        w->finish();
+        Shell::settle();
+        expectNear(job.lists[0].entries[1].points[0], 65, 22, "star 1");
+        expectNear(job.lists[0].entries[1].points[1], 145, 62, "star 2");
+        w = ui::openReferenceWindowAt(*s.frame, 0, 0);
+        QVERIFY(w->starMatchBox()->isChecked()); // kept for the run of the program
+        w->starMatchBox()->setChecked(false);
+        w->close();
+        Shell::settle();
+    }
+
     void positionsCarryAcrossSizesAndFollowTheUser() {
         Shell s;
         MessageRecorder rec;
