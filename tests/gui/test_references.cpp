@@ -9,6 +9,8 @@
 #include "formats/fits_writer.h"
 #include "ui/lrgb_bias_dialog.h"
 #include "ui/reference_window.h"
+#include "ui/scaling_window.h"
+#include "ui/tool_window.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -269,6 +271,11 @@ private slots:
         QCOMPARE(v->renderer().params().lrgbBias, mode);
         QCOMPARE(dlg.oldField(1)->text(), QStringLiteral("240"));
         QVERIFY(dlg.isVisible()); // "Übernehmen" keeps the dialog open
+        s.frame->action(ui::Cmd::ToolScaling)->trigger();
+        auto* scaling =
+            qobject_cast<ui::ScalingWindow*>(s.frame->toolWindows()->window(ui::Tool::Scaling));
+        QVERIFY(scaling && scaling->lrgbBiasButton()->isEnabled());
+        QVERIFY(scaling->lrgbBiasButton()->toolTip().contains(QStringLiteral("R=240")));
         QVERIFY(typeInto(dlg.newField(0), QStringLiteral("7")));
         dlg.reject(); // what was applied stays
         QCOMPARE(v->renderer().params().lrgbBias, mode);
