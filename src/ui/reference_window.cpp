@@ -442,9 +442,15 @@ void ReferenceWindow::showEntry(bool check) {
         }
         list_ = p.list;
         index_ = p.index;
+        // Carried positions go to the entry shown, also when a file before it did not open.
+        if (carried_)
+            job_.lists[static_cast<std::size_t>(list_)]
+                .entries[static_cast<std::size_t>(index_)]
+                .points = *carried_;
         fillRow();
         if (attachView()) break;
     }
+    carried_.reset();
     updateButtons();
     const Image& image = shown_->document()->image();
     const int count = job_.options.referencePointCount;
@@ -494,9 +500,7 @@ void ReferenceWindow::step(bool forward) {
         const Image& image = shown_->document()->image();
         previousWidth_ = image.width();
         previousHeight_ = image.height();
-        CompositeEntry& e =
-            job_.lists[static_cast<std::size_t>(list_)].entries[static_cast<std::size_t>(index_)];
-        e.points = leftEntry.points;
+        carried_ = leftEntry.points;
         if (forward && starMatch_->isChecked()) {
             previousStars_ = detectStars(image);
             for (int k = 0; k < kMaxReferencePoints; ++k)

@@ -3,13 +3,16 @@
 #pragma once
 
 #include "composite/auto_seeds.h"
+#include "composite/job.h"
 #include "composite/reference_search.h"
 
 #include <QPointF>
 #include <QPointer>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -19,7 +22,6 @@ class QPushButton;
 class QTableWidget;
 
 namespace quillon {
-struct CompositeJob;
 struct SettingsRecord;
 } // namespace quillon
 
@@ -111,6 +113,8 @@ private:
     int index_ = 0;
     QPointer<CWinQuillonView> shown_;
     QPointer<CWinQuillonDoc> opened_;
+    // The positions of the entry left last, for the next entry shown.
+    std::optional<std::array<ReferencePoint, kMaxReferencePoints>> carried_;
     int previousWidth_ = 0;
     int previousHeight_ = 0;
     ReferenceSearchSet settings_{};

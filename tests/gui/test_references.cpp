@@ -96,9 +96,14 @@ private slots:
         std::vector<std::vector<Star>> frames;
         for (int i = 0; i < 5; ++i) frames.push_back(shifted(3 * i, -2 * i));
         CompositeJob& job = fileJob(s, dir, frames);
+        // A file that does not open is dropped without a message.
+        MessageRecorder rec;
+        CompositeEntry missing = job.newEntry(0);
+        missing.name = dir.filePath(QStringLiteral("fehlt.fts")).toStdString();
+        job.lists[0].entries.insert(job.lists[0].entries.begin() + 2, missing);
         ui::ReferenceWindow* w = ui::openReferenceWindowAt(*s.frame, 0, 0);
         QVERIFY(w);
-        QCOMPARE(w->row()->item(0, 0)->text(), QStringLiteral("5/5"));
+        QCOMPARE(w->row()->item(0, 0)->text(), QStringLiteral("6/6"));
         QCOMPARE(w->listTypeField()->text(), QStringLiteral("Weiss"));
         QVERIFY(!w->previousButton()->isEnabled());
         QCOMPARE(s.app->documents().size(), 1); // the file of the entry, opened for showing
@@ -117,6 +122,8 @@ private slots:
         Shell::settle();
         QVERIFY(!ui::referenceWindowOf(*s.frame));
         QCOMPARE(s.app->documents().size(), 0);
+        QVERIFY(rec.texts.isEmpty());
+        QCOMPARE(job.lists[0].entries.size(), std::size_t{5});
         for (int i = 0; i < 5; ++i) {
             const auto& e = job.lists[0].entries[static_cast<std::size_t>(i)];
             expectNear(e.points[0], 40 + 3 * i, 40 - 2 * i, "star 1");
@@ -139,6 +146,13 @@ private slots:
         Shell::settle();
         QCOMPARE(w->currentIndex(), 2);
         QVERIFY(!w->lastCheckPassed());
+        // The user closes the shown file: its row is kept and the next exposure comes.
+        w->locateAt(1, QPointF(128, 82));
+        s.app->closeDocument(w->shownView()->document());
+        Shell::settle();
+        QCOMPARE(w->currentIndex(), 3);
+        QCOMPARE(s.app->documents().size(), 1);
+        QCOMPARE(s.frame->compositeJob().lists[0].entries[2].points[1].x, 128.0f);
         // Switching the carried positions off also ends the continuation.
         w->carryBox()->setChecked(false);
         QVERIFY(!w->autoContinueBox()->isChecked());
