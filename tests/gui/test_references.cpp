@@ -172,11 +172,17 @@ private slots:
             return stars;
         };
         CompositeJob& job = fileJob(s, dir, {field(0, 0), field(25, -18)});
+        job.options.referencePointCount = 4;
+        job.lists[0].entries[0].points[2] = {61, 71};
+        job.lists[0].entries[0].points[3] = {101, 99};
         ui::ReferenceWindow* w = ui::openReferenceWindowAt(*s.frame, 0, 0);
         QVERIFY(w);
         w->starMatchBox()->setChecked(true);
         w->next();
         QVERIFY(w->lastCheckPassed());
+        QVERIFY(std::abs(w->rowPoint(3).x - 125) < 0.05f &&
+                std::abs(w->rowPoint(3).y - 82) < 0.05f);
+        shot(s.frame, "reference_marks");
         w->finish();
         Shell::settle();
         expectNear(job.lists[0].entries[1].points[0], 65, 22, "star 1");
