@@ -14,7 +14,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -234,7 +236,29 @@ private slots:
         w->searchTable()->item(1, 1)->setText(QStringLiteral("9"));
         w->row()->item(0, 7)->setText(QStringLiteral("70"));
         QVERIFY(std::abs(w->rowPoint(0).x - 75) < 0.05f && std::abs(w->rowPoint(0).y - 20) < 0.05f);
-        w->locateAt(1, QPointF(52.4, 42.8));
+        // The view's context menu offers one entry per point, beyond the count disabled.
+        ui::CWinQuillonView* view = w->shownView();
+        QStringList offered;
+        QTimer::singleShot(50, [&offered] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return;
+            QAction* second = nullptr;
+            for (QAction* a : menu->actions()) {
+                if (!a->text().startsWith(QStringLiteral("Referenzposition"))) continue;
+                offered << a->text() + (a->isEnabled() ? QString() : QStringLiteral(" (aus)"));
+                if (a->text().startsWith(QStringLiteral("Referenzposition 2"))) second = a;
+            }
+            menu->setActiveAction(second);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        const QPoint at = view->toWindow(QPoint(52, 43));
+        QContextMenuEvent ev(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(view->viewport(), &ev);
+        QCOMPARE(offered,
+                 (QStringList{QStringLiteral("Referenzposition 1 hier setzen/suchen"),
+                              QStringLiteral("Referenzposition 2 hier setzen/suchen"),
+                              QStringLiteral("Referenzposition 3 hier setzen/suchen (aus)"),
+                              QStringLiteral("Referenzposition 4 hier setzen/suchen (aus)")}));
         QCOMPARE(w->rowPoint(1).x, 50.0f);
         QCOMPARE(w->rowPoint(1).y, 40.0f);
         shot(w, "reference_window");
