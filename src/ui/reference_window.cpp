@@ -603,6 +603,10 @@ void ReferenceWindow::closeEvent(QCloseEvent* e) {
     QWidget::closeEvent(e);
 }
 
+bool referenceStarMatching() {
+    return starMatchOn;
+}
+
 ReferenceWindow* referenceWindowOf(CMainFrame& frame) {
     return frame.findChild<ReferenceWindow*>(QStringLiteral("ReferenceWindow"),
                                              Qt::FindDirectChildrenOnly);

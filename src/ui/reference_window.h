@@ -136,6 +136,10 @@ private:
     QPushButton* end_ = nullptr;
 };
 
+// The switch "Sterne automatisch zuordnen" (kept for the run of the program); a composite run
+// can hand it on as RunOptions::autoSeeds.
+bool referenceStarMatching();
+
 // The open reference window of the main window, or null.
 ReferenceWindow* referenceWindowOf(CMainFrame& frame);
 // Opens the window at an entry of the composite job (the job's reference request).

@@ -191,6 +191,7 @@ private slots:
         expectNear(job.lists[0].entries[1].points[1], 145, 62, "star 2");
         w = ui::openReferenceWindowAt(*s.frame, 0, 0);
         QVERIFY(w->starMatchBox()->isChecked()); // kept for the run of the program
+        QVERIFY(ui::referenceStarMatching());
         w->starMatchBox()->setChecked(false);
         w->close();
         Shell::settle();
