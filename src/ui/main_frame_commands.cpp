@@ -345,6 +345,10 @@ void CMainFrame::leaveFullScreen() {
 void CMainFrame::closeEvent(QCloseEvent* e) {
     if (fullScreen_) leaveFullScreen();
     app_.setClosing(true);
+    // The reference window stores its position and search settings as it closes.
+    if (QWidget* r =
+            findChild<QWidget*>(QStringLiteral("ReferenceWindow"), Qt::FindDirectChildrenOnly))
+        r->close();
     // The tool bits are taken before any window goes away.
     unsigned bits = toolBits();
     if (wizard_->isVisible())

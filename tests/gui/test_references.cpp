@@ -158,7 +158,12 @@ private slots:
         // Switching the carried positions off also ends the continuation.
         w->carryBox()->setChecked(false);
         QVERIFY(!w->autoContinueBox()->isChecked());
-        w->close();
+        // Closing the main window closes the reference window the regular way: the row is taken
+        // over and the search settings are stored.
+        w->searchTable()->item(2, 0)->setText(QStringLiteral("3"));
+        QVERIFY(s.frame->close());
+        QVERIFY(s.frame->compositeJob().lists[0].entries[3].pointsSet);
+        QCOMPARE(s.app->settings().setReferenceGravity[0], 3);
         Shell::settle();
     }
 
