@@ -234,6 +234,18 @@ private slots:
         QVERIFY(std::abs(w->rowPoint(1).x - 75) < 0.05f && std::abs(w->rowPoint(1).y - 20) < 0.05f);
         QCOMPARE(w->shownView()->referenceMark(1), QPointF(w->rowPoint(1).x, w->rowPoint(1).y));
         QCOMPARE(big->views().first()->referenceMarkCount(), 0);
+        {
+            // The frames are drawn over the grey picture: pure red and green pixels appear.
+            const QImage shown = w->shownView()->viewport()->grab().toImage();
+            bool red = false, green = false;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x) {
+                    const QRgb c = shown.pixel(x, y);
+                    red |= c == qRgb(255, 0, 0);
+                    green |= c == qRgb(0, 255, 0);
+                }
+            QVERIFY(red && green);
+        }
 
         // A typed cell searches at once with the table's settings (point 1 over a larger
         // window); the context entry searches at the clicked position (point 2 by "Maximum").
