@@ -32,7 +32,7 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {"&Einfügen\tStrg+V", "Ctrl+V", "Einfügen", "", false},
     {"&Graubild...", "", "In Graubild konvertieren", "", true},
     {"&RGB", "", "In RGB konvertieren", "", true},
-    {"LRGB-Bias Werte setzen...", "", "LRGB-Bias Werte setzen", "", false},
+    {"LRGB-Bias Werte setzen...", "", "LRGB-Bias Werte setzen", "", true},
     {"Abbildungs&vorschrift bearbeiten...", "", "Ebenennamen / Abbildungsvorschrift", "", true},
     {nullptr, "", "Horizontal spiegeln", "↔", true},
     {nullptr, "", "Vertikal spiegeln", "↕", true},

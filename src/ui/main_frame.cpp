@@ -10,6 +10,7 @@
 #include "ui/help_wizard.h"
 #include "ui/job_runner.h"
 #include "ui/layer_commands.h"
+#include "ui/lrgb_bias_dialog.h"
 #include "ui/messages.h"
 #include "ui/print_session.h"
 #include "ui/quillon_app.h"
@@ -110,7 +111,10 @@ CMainFrame::CMainFrame(CWinQuillonApp& app)
 
 CMainFrame::~CMainFrame() {
     // Child windows go away with us: nothing of theirs may call back into a half-destroyed
-    // main window.
+    // main window. The reference window follows the views of the composite job, which is
+    // gone before the views.
+    qDeleteAll(
+        findChildren<QWidget*>(QStringLiteral("ReferenceWindow"), Qt::FindDirectChildrenOnly));
     mdi_->disconnect(this);
     for (QMdiSubWindow* sub : mdi_->subWindowList())
         if (sub->widget()) sub->widget()->disconnect(this);
@@ -435,6 +439,8 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
             [this, view](int x, int y, bool fix) { trackPhotometry(view, x, y, fix); });
     connect(view, &CWinQuillonView::psfStarRequested, this,
             [this, view](QPointF p) { addReferenceStar(view, p); });
+    connect(view, &CWinQuillonView::lrgbBiasRequested, this,
+            [this, view](QPointF at) { runLrgbBiasDialog(*this, view, at); });
     connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, followView);
     connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, followView);
     if (copyFrom) {
@@ -517,6 +523,7 @@ void CMainFrame::updateActions() {
     }
     enable(Cmd::HideTools, true);
     enable(Cmd::EditMapping, d && d->image().type() == USERDEFINED_IMAGE);
+    enable(Cmd::LrgbBias, d && d->image().type() == LRGB_IMAGE);
     for (Cmd c : kGeometryCommands) enable(c, geometryCommandAvailable(c, v));
     for (Cmd c : kLayerCommands) enable(c, layerCommandAvailable(c, v));
     enableFilterCommands(d ? &d->image() : nullptr);

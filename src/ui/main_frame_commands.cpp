@@ -8,6 +8,7 @@
 #include "ui/help_wizard.h"
 #include "ui/job_runner.h"
 #include "ui/layer_matrix_dialog.h"
+#include "ui/lrgb_bias_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
 #include "ui/open_dialog.h"
@@ -115,6 +116,7 @@ void CMainFrame::connectCommands() {
         LayerMatrixDialog dlg(v, app_.settings(), this);
         dlg.exec(); // an accepted mapping refreshes the document's views and the tools
     });
+    on(Cmd::LrgbBias, [this] { runLrgbBiasDialog(*this, activeView()); });
     on(Cmd::WindowCascade, [this] { mdi_->cascadeSubWindows(); });
     on(Cmd::WindowTile, [this] { mdi_->tileSubWindows(); });
     on(Cmd::WindowArrangeIcons, [this] {
@@ -346,6 +348,10 @@ void CMainFrame::leaveFullScreen() {
 void CMainFrame::closeEvent(QCloseEvent* e) {
     if (fullScreen_) leaveFullScreen();
     app_.setClosing(true);
+    // The reference window stores its position and search settings as it closes.
+    if (QWidget* r =
+            findChild<QWidget*>(QStringLiteral("ReferenceWindow"), Qt::FindDirectChildrenOnly))
+        r->close();
     // The tool bits are taken before any window goes away.
     unsigned bits = toolBits();
     if (wizard_->isVisible())

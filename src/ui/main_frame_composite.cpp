@@ -17,10 +17,12 @@
 #include "ui/document.h"
 #include "ui/job_runner.h"
 #include "ui/layer_matrix_dialog.h"
+#include "ui/lrgb_bias_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
 #include "ui/overlay_forming_dialog.h"
 #include "ui/quillon_app.h"
+#include "ui/reference_window.h"
 #include "ui/view.h"
 
 #include <QAction>
@@ -144,7 +146,9 @@ void CMainFrame::connectCompositeCommands() {
 }
 
 void CMainFrame::showCompositeWindow(std::uint16_t type, int userLayers, bool fromCommand) {
-    if (jobs().busy()) return;
+    // While reference setting runs, the composite commands do nothing; closing that window
+    // brings the composite window back itself.
+    if (jobs().busy() || (fromCommand && referenceWindowOf(*this))) return;
     CompositeJob& job = compositeJob();
     std::vector<std::uint64_t> open;
     for (CWinQuillonDoc* d : app_.documents()) open.push_back(documentIdOf(d));
@@ -159,7 +163,11 @@ void CMainFrame::showCompositeWindow(std::uint16_t type, int userLayers, bool fr
     window.exec();
     switch (window.outcome()) {
     case CompositeWindow::Outcome::Cancelled: return;
-    case CompositeWindow::Outcome::References: showReferenceWindow(); return;
+    case CompositeWindow::Outcome::References: {
+        const auto [list, index] = window.referenceRequest();
+        openReferenceWindowAt(*this, list, index);
+        return;
+    }
     case CompositeWindow::Outcome::Start: runCompositeJob(); return;
     }
 }
@@ -306,6 +314,8 @@ void CMainFrame::insertOverlayList(CWinQuillonDoc* resultDoc, const CompositeRes
     }
 }
 
-void CMainFrame::afterLrgbComposite(CWinQuillonView*) {}
+void CMainFrame::afterLrgbComposite(CWinQuillonView* result) {
+    openLrgbBiasAfterComposite(*this, result);
+}
 
 } // namespace quillon::ui

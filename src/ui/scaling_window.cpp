@@ -5,7 +5,10 @@
 #include "analysis/histogram.h"
 #include "display/scaling.h"
 #include "ui/document.h"
+#include "ui/lrgb_bias_dialog.h"
+#include "ui/main_frame.h"
 #include "ui/number_field.h"
+#include "ui/quillon_app.h"
 #include "ui/view.h"
 
 #include <QCheckBox>
@@ -108,6 +111,8 @@ ScalingWindow::ScalingWindow(QWidget* owner, SettingsRecord& settings)
     eg->addWidget(preset_, 4, 0);
     reset_ = new QPushButton(QStringLiteral("Reset"), extended);
     eg->addWidget(reset_, 4, 1);
+    lrgbBias_ = new QPushButton(QStringLiteral("LRGB-Bias..."), extended);
+    eg->addWidget(lrgbBias_, 5, 0, 1, 2);
     outer->addWidget(extended);
     outer->addStretch(1);
     for (auto* g : {sg, dg, eg}) {
@@ -134,6 +139,10 @@ ScalingWindow::ScalingWindow(QWidget* owner, SettingsRecord& settings)
         view()->renderer().rebuildLut();
         afterDisplayEdit();
     });
+    connect(lrgbBias_, &QPushButton::clicked, this, [this] {
+        CWinQuillonApp* app = CWinQuillonApp::instance();
+        if (view() && app && app->mainFrame()) runLrgbBiasDialog(*app->mainFrame(), view());
+    });
 }
 
 void ScalingWindow::refresh() {
@@ -144,6 +153,8 @@ void ScalingWindow::refresh() {
             for (NumberField* f : row) f->clear();
         for (NumberField* f : weights_) f->clear();
         exponent_->clear();
+        lrgbBias_->setEnabled(false);
+        lrgbBias_->setToolTip(QString());
         filling_ = false;
         return;
     }
@@ -170,6 +181,14 @@ void ScalingWindow::refresh() {
     palette_->setCurrentIndex(grey ? p.palette : 0);
     palette_->setEnabled(grey);
     preset_->setCurrentIndex(0);
+    const bool lrgb = img.type() == LRGB_IMAGE;
+    lrgbBias_->setEnabled(lrgb);
+    lrgbBias_->setToolTip(lrgb ? QStringLiteral("L=%1 R=%2 G=%3 B=%4")
+                                     .arg(p.lrgbBias[0])
+                                     .arg(p.lrgbBias[1])
+                                     .arg(p.lrgbBias[2])
+                                     .arg(p.lrgbBias[3])
+                               : QString());
     filling_ = false;
 }
 

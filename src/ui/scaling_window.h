@@ -36,6 +36,8 @@ public:
     QComboBox* paletteList() const { return palette_; }
     QComboBox* presetList() const { return preset_; }
     QPushButton* resetButton() const { return reset_; }
+    // Opens "LRGB Bias-Werte" for the view; enabled for LRGB images, its tip tells the values.
+    QPushButton* lrgbBiasButton() const { return lrgbBias_; }
     // Step buttons in the order Helligkeit -, +, Kontrast -, +, "Gamma" -, +.
     QPushButton* stepButton(int i) const { return steps_[static_cast<std::size_t>(i)]; }
 
@@ -59,6 +61,7 @@ private:
     QComboBox* palette_ = nullptr;
     QComboBox* preset_ = nullptr;
     QPushButton* reset_ = nullptr;
+    QPushButton* lrgbBias_ = nullptr;
     bool filling_ = false;
 };
 

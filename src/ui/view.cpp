@@ -302,6 +302,7 @@ void CWinQuillonView::paintEvent(QPaintEvent* e) {
         p.setPen(dash);
         p.drawRect(r);
     }
+    paintReferenceMarks(p);
     display_.state.painted();
     ++paintCount_;
 }
@@ -517,7 +518,15 @@ void CWinQuillonView::showContextMenu(QPoint windowPos, QPoint globalPos) {
     QAction* black = menu.addAction(QStringLiteral("&Schwarzpunkt"));
     QAction* white = menu.addAction(QStringLiteral("&Weißpunkt"));
     menu.addSeparator();
-    menu.addAction(QStringLiteral("&LRGB Bias hier ermitteln..."))->setEnabled(false);
+    std::array<QAction*, 4> refs{};
+    for (int k = 0; markCount_ > 0 && k < 4; ++k) {
+        refs[static_cast<std::size_t>(k)] =
+            menu.addAction(QStringLiteral("Referenzposition %1 hier setzen/suchen").arg(k + 1));
+        refs[static_cast<std::size_t>(k)]->setEnabled(k < markCount_);
+    }
+    if (markCount_ > 0) menu.addSeparator();
+    QAction* bias = menu.addAction(QStringLiteral("&LRGB Bias hier ermitteln..."));
+    bias->setEnabled(doc_->image().type() == LRGB_IMAGE);
     QAction* psfStar = menu.addAction(QStringLiteral("Referenzstern Lucy Richardson..."));
     QAction* photometry = menu.addAction(QStringLiteral("&Photometrie hier fixieren"));
     menu.addSeparator();
@@ -538,6 +547,10 @@ void CWinQuillonView::showContextMenu(QPoint windowPos, QPoint globalPos) {
                              true);
     else if (chosen == psfStar)
         emit psfStarRequested({rx, ry});
+    else if (chosen && chosen == bias)
+        emit lrgbBiasRequested({rx, ry});
+    for (int k = 0; chosen && k < 4; ++k)
+        if (chosen == refs[static_cast<std::size_t>(k)]) emit referencePointRequested(k, {rx, ry});
 }
 
 void CWinQuillonView::focusInEvent(QFocusEvent* e) {

@@ -9,9 +9,14 @@
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
+#include <QPointF>
 #include <QPointer>
 #include <QRect>
 #include <QTimer>
+
+#include <array>
+
+class QPainter;
 
 namespace quillon::ui {
 
@@ -77,6 +82,14 @@ public:
     void leaveFullScreen();
     bool isFullScreen() const { return fullScreen_; }
 
+    // Reference mode of the window "Referenzpunkte setzen": `count` marks (0 ends the mode).
+    // The marks are drawn over the picture; the context menu offers one entry per point.
+    void setReferenceMode(int count);
+    int referenceMarkCount() const { return markCount_; }
+    // Mark `index` (0..3) at an image position (pixel centres are integers); NaN hides it.
+    void setReferenceMark(int index, QPointF imagePos);
+    QPointF referenceMark(int index) const { return marks_[static_cast<std::size_t>(index)]; }
+
     // For tests and the benchmark: how many paints and rendered pixels so far.
     long long paintCount() const { return paintCount_; }
     long long renderedPixels() const { return renderedPixels_; }
@@ -95,6 +108,10 @@ signals:
     void photometryTrack(int x, int y, bool fix);
     // The context menu's "Referenzstern Lucy Richardson..." at this image point.
     void psfStarRequested(QPointF imagePoint);
+    // "Referenzposition k hier setzen/suchen" (index k − 1) at an image position.
+    void referencePointRequested(int index, QPointF imagePos);
+    // "&LRGB Bias hier ermitteln..." at an image position.
+    void lrgbBiasRequested(QPointF imagePos);
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -122,6 +139,8 @@ private:
     void autoScrollToward(QPoint windowPos);
     void showContextMenu(QPoint windowPos, QPoint globalPos);
     void afterDisplayChange();
+    // The reference marks over the picture (view_marks.cpp).
+    void paintReferenceMarks(QPainter& p) const;
 
     CWinQuillonDoc* doc_;
     ViewDisplay display_;
@@ -148,6 +167,8 @@ private:
     bool savedMaximized_ = false;
     long long paintCount_ = 0;
     long long renderedPixels_ = 0;
+    int markCount_ = 0;
+    std::array<QPointF, 4> marks_{};
 };
 
 using quillon::kOutsideImage; // "Sie haben eine Position außerhalb des Bildes gewählt!"
