@@ -1,5 +1,5 @@
-// The undo record and history: every kind of in-place change goes back and forth bit for bit,
-// a chain of steps back to the saved state, the shared memory limit and running out of memory.
+// The undo record and history: each kind of change goes back and forth bit for bit, only what
+// is needed is kept, the shared limit drops the oldest step, and undo without memory.
 #include "core/memory.h"
 #include "ops/calibration.h"
 #include "ops/geometry.h"
@@ -17,7 +17,7 @@ namespace {
 
 using testkit::wholeImageDifference;
 
-// An RGB image with an overlay, noise in every plane, counters and metadata in every group.
+// An RGB image with an overlay, noise in every plane and metadata in every group.
 Image richImage(int w = 48, int h = 40) {
     Image img;
     testkit::define(img, w, h, RGB_IMAGE, true);
@@ -33,47 +33,28 @@ struct Change {
     bool overlay = true; // whether the image has an overlay before the change
 };
 
-void calibrate(Image& img) {
-    Image dark;
-    testkit::makeImage(dark, img.width(), img.height(), BW_IMAGE, testkit::constant(100));
-    CalibrationParams params;
-    params.offset = 5;
-    ASSERT_EQ(darkFlatCorrect(img, &dark, nullptr, params).code, CALIBRATION_OK);
-}
-
 const Change kChanges[] = {
     {"mirror_rows", Reversal::MirrorHorizontal, [](Image& i) { mirror(i, true); }},
     {"mirror_columns", Reversal::MirrorVertical, [](Image& i) { mirror(i, false); }},
     {"turn_right", Reversal::TurnRight, [](Image& i) { rotate(i, Rotation::Clockwise); }},
     {"turn_left", Reversal::TurnLeft, [](Image& i) { rotate(i, Rotation::CounterClockwise); }},
     {"turn_half", Reversal::TurnHalf, [](Image& i) { rotate(i, Rotation::Half); }},
-    // The same turns recorded by difference: planes change their size.
-    {"turn_right_as_difference", Reversal::None, [](Image& i) { rotate(i, Rotation::Clockwise); }},
     {"remove_overlay", Reversal::None, [](Image& i) { i.SetOverlay(false); }},
     {"add_overlay", Reversal::None, [](Image& i) { i.SetOverlay(true); }, false},
     {"repair_row", Reversal::None, [](Image& i) { repairRow(i, 12, 3, 30, kAllLayers); }},
     {"repair_column", Reversal::None, [](Image& i) { repairColumn(i, 0, 5, 20, 1); }},
-    {"calibration", Reversal::None, calibrate},
-    {"image_information", Reversal::None,
+    {"stored_display_and_names", Reversal::None,
      [](Image& i) {
-         ImageInfo copy = i.info();
-         copy.exposureTime = 30;
-         copy.comments.clear();
-         i.SetInfoFrom(&copy);
-         i.SetPixelSize(3.0f, 3.0f);
-     }},
-    {"stored_display", Reversal::None,
-     [](Image& i) {
-         i.storedDisplay().hasWeights = true;
          i.storedDisplay().channelWeight = {0.5f, 1.0f, 2.0f};
          i.storedDisplay().lrgbBias = {9, 9, 9, 9};
+         i.setLayerName(2, "Hα");
      }},
-    {"layer_name", Reversal::None, [](Image& i) { i.setLayerName(2, "Hα"); }},
 };
 
 class UndoRoundTrip : public ::testing::TestWithParam<Change> {};
 
-// Done, undone and redone: the image before and the result again, in everything it holds.
+// Done, undone and redone: the image before and the result again, in everything it holds;
+// with contribution counters a quarter turn is recorded by difference instead.
 TEST_P(UndoRoundTrip, UndoGivesTheImageBackAndRedoTheResult) {
     const Change& c = GetParam();
     for (bool counters : {false, true}) {
@@ -103,16 +84,15 @@ INSTANTIATE_TEST_SUITE_P(EveryChange, UndoRoundTrip, ::testing::ValuesIn(kChange
 
 TEST(UndoRecord, StoresOnlyWhatItNeeds) {
     const Image before = richImage(800, 600);
+    const std::size_t plane = 800u * 600u * sizeof(Sample);
     Image after = before.clone();
     mirror(after, true);
-    // A mirror keeps nothing of the image.
     EXPECT_LT(UndoRecord::forChange(before, after, Reversal::MirrorHorizontal).bytes(), 1024u);
-    // A repaired row keeps about one row of the noise plane per layer, not the planes.
+    // A repaired row of noise: about one row per layer, not the planes.
     Image repaired = before.clone();
     repairRow(repaired, 100, 0, 800, kAllLayers);
-    const std::size_t plane = 800u * 600u * sizeof(Sample);
     EXPECT_LT(UndoRecord::between(before, repaired).bytes(), plane / 20);
-    // An added overlay is a plane of zeros: it compresses to almost nothing.
+    // An added overlay is a plane of zeros, which compresses to almost nothing.
     Image without = before.clone();
     without.SetOverlay(false);
     Image with = without.clone();
@@ -120,7 +100,7 @@ TEST(UndoRecord, StoresOnlyWhatItNeeds) {
     EXPECT_LT(UndoRecord::between(without, with).bytes(), plane / 20);
 }
 
-// Runs `n` steps of a row repair moving down the image on `img` into `history`.
+// Runs `n` row repairs moving down the image, one step each.
 void repairSteps(UndoHistory& history, Image& img, int n, int firstRow = 1) {
     for (int k = 0; k < n; ++k) {
         Image next = img.clone();
@@ -133,33 +113,21 @@ void repairSteps(UndoHistory& history, Image& img, int n, int firstRow = 1) {
     }
 }
 
-TEST(UndoHistory, TwentyStepsBackReachTheSavedStateAndForwardTheLast) {
+TEST(UndoHistory, ANewStepAfterUndoingDropsTheStepsToRedo) {
     UndoBudget budget;
     UndoHistory history(budget);
     Image img = richImage();
-    history.markClean();
-    const Image saved = img.clone();
-    repairSteps(history, img, 20);
-    const Image last = img.clone();
-    EXPECT_FALSE(history.isClean());
-    for (int k = 0; k < 20; ++k) {
-        ASSERT_TRUE(history.canUndo());
-        EXPECT_EQ(history.nextUndo()->name, "Zeile reparieren");
-        history.undo(img);
-        EXPECT_EQ(history.isClean(), k == 19);
-    }
-    EXPECT_FALSE(history.canUndo());
-    EXPECT_EQ(wholeImageDifference(img, saved), "");
-    while (history.canRedo()) history.redo(img);
-    EXPECT_EQ(wholeImageDifference(img, last), "");
-    // A new step after undoing drops what could have been redone, and with it the saved state.
+    repairSteps(history, img, 3);
     history.undo(img);
+    history.undo(img);
+    history.markClean(); // saved after one step
     history.undo(img);
     repairSteps(history, img, 1, 30);
     EXPECT_FALSE(history.canRedo());
-    EXPECT_EQ(history.count(), 19u);
-    while (history.canUndo()) history.undo(img);
-    EXPECT_TRUE(history.isClean());
+    EXPECT_EQ(history.count(), 1u);
+    // The saved state went with the dropped steps.
+    history.undo(img);
+    EXPECT_FALSE(history.isClean());
 }
 
 TEST(UndoHistory, TheSharedLimitDropsTheOldestStepOfAllDocuments) {
@@ -171,12 +139,11 @@ TEST(UndoHistory, TheSharedLimitDropsTheOldestStepOfAllDocuments) {
     first.markClean();
     repairSteps(first, a, 2);
     repairSteps(second, b, 2);
-    const std::size_t all = budget.used();
-    // Room for three of the four steps: the first document's first step goes.
-    budget.setLimit(all - 1);
+    // Room for three of the four steps: the first document's first step goes, and with it
+    // the way back to its saved state.
+    budget.setLimit(budget.used() - 1);
     EXPECT_EQ(first.count(), 1u);
     EXPECT_EQ(second.count(), 2u);
-    // Its saved state can no longer be reached.
     first.undo(a);
     EXPECT_FALSE(first.canUndo());
     EXPECT_FALSE(first.isClean());
@@ -186,20 +153,13 @@ TEST(UndoHistory, TheSharedLimitDropsTheOldestStepOfAllDocuments) {
     UndoStep big;
     big.record = UndoRecord::between(a, b);
     EXPECT_FALSE(second.push(std::move(big)));
-    EXPECT_FALSE(second.canUndo());
-    EXPECT_FALSE(second.canRedo());
+    EXPECT_FALSE(second.canUndo() || second.canRedo());
 }
 
-TEST(UndoHistory, RunningOutOfMemoryLeavesEverythingAsItWas) {
+TEST(UndoHistory, UndoWithoutMemoryLeavesImageAndHistoryAsTheyWere) {
     const Image before = richImage(300, 200);
     Image after = before.clone();
     testkit::fillNoise(after, 99);
-    // Recording: the whole planes of noise do not fit.
-    {
-        memory::ScopedLimit limit(memory::inUse() + 100 * 1024);
-        EXPECT_THROW(UndoRecord::between(before, after), std::bad_alloc);
-    }
-    // Undoing: the image and the history stay as they were when the new image does not fit.
     UndoBudget budget;
     UndoHistory history(budget);
     UndoStep s;
@@ -211,7 +171,6 @@ TEST(UndoHistory, RunningOutOfMemoryLeavesEverythingAsItWas) {
         EXPECT_THROW(history.undo(work), std::bad_alloc);
     }
     EXPECT_EQ(wholeImageDifference(work, after), "");
-    ASSERT_TRUE(history.canUndo());
     history.undo(work);
     EXPECT_EQ(wholeImageDifference(work, before), "");
 }
