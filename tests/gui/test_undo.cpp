@@ -9,6 +9,7 @@
 #include "formats/fits_writer.h"
 #include "ui/calibration_dialog.h"
 #include "ui/image_info_window.h"
+#include "ui/layer_matrix_dialog.h"
 #include "ui/layer_select_dialog.h"
 #include "ui/memory_dialog.h"
 #include "ui/tool_window.h"
@@ -17,6 +18,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 using namespace quillon;
@@ -36,8 +38,8 @@ private slots:
 
 namespace {
 
-ui::CWinQuillonDoc* richDocument(Shell& s, bool overlay) {
-    ui::CWinQuillonDoc* d = s.newImage(40, 30, RGB_IMAGE, overlay);
+ui::CWinQuillonDoc* richDocument(Shell& s, bool overlay, std::uint16_t type = RGB_IMAGE) {
+    ui::CWinQuillonDoc* d = s.newImage(40, 30, type, overlay);
     testkit::fillNoise(d->image(), 11);
     testkit::giveMetadata(d->image());
     d->setModified(false);
@@ -71,6 +73,12 @@ void runCommand(Shell& s, Cmd c, const QTemporaryDir& dir) {
         whenModal<ui::DarkFlatDialog>([](ui::DarkFlatDialog* d) { d->okButton()->click(); });
         break;
     }
+    case Cmd::EditMapping:
+        whenModal<ui::LayerMatrixDialog>([](ui::LayerMatrixDialog* d) {
+            d->grid()->item(1, 1)->setText(QStringLiteral("Hα"));
+            d->accept();
+        });
+        break;
     case Cmd::ImageInfo: {
         s.frame->action(Cmd::ImageInfo)->trigger();
         auto* w =
@@ -106,6 +114,7 @@ void UndoTest::everyInPlaceCommandGoesBackAndForth_data() {
     QTest::newRow("repair column") << Cmd::RepairColumn << "Spalte reparieren";
     QTest::newRow("calibration") << Cmd::DarkFlat << "Dunkelstrom / Flatfieldkorrektur";
     QTest::newRow("image information") << Cmd::ImageInfo << "Bildinformation";
+    QTest::newRow("layer names") << Cmd::EditMapping << "Abbildungsvorschrift bearbeiten";
 }
 
 void UndoTest::everyInPlaceCommandGoesBackAndForth() {
@@ -115,7 +124,8 @@ void UndoTest::everyInPlaceCommandGoesBackAndForth() {
     MessageRecorder messages;
     messages.answer = QMessageBox::Ok; // "Soll die Overlay-Ebene ... gelöscht werden?"
     QTemporaryDir dir;
-    ui::CWinQuillonDoc* d = richDocument(s, command != Cmd::AddOverlay);
+    ui::CWinQuillonDoc* d = richDocument(
+        s, command != Cmd::AddOverlay, command == Cmd::EditMapping ? USERDEFINED_IMAGE : RGB_IMAGE);
     QAction* undo = s.frame->action(Cmd::EditUndo);
     QAction* redo = s.frame->action(Cmd::EditRedo);
     QVERIFY(!undo->isEnabled());
