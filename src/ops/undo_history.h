@@ -76,6 +76,8 @@ public:
     }
     // The current state is the saved one (opened or written to a file).
     void markClean() { clean_ = static_cast<std::ptrdiff_t>(index_); }
+    // No state of the history is the saved one (a new document, never written).
+    void forgetSavedState() { clean_ = -1; }
     // Whether the current state is the saved one; false once that state cannot be reached.
     bool isClean() const { return clean_ == static_cast<std::ptrdiff_t>(index_); }
 

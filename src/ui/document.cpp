@@ -32,7 +32,11 @@ void CWinQuillonDoc::setTitle(const QString& title) {
 }
 
 void CWinQuillonDoc::setModified(bool on) {
-    if (!on) history_.markClean();
+    // Marked without a step (a new document): going back never reaches a saved state.
+    if (!on)
+        history_.markClean();
+    else if (history_.isClean())
+        history_.forgetSavedState();
     if (on == modified_) return;
     modified_ = on;
     emit modifiedChanged(on);

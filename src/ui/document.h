@@ -36,7 +36,8 @@ public:
     QString pathName() const { return path_; }
     void setPathName(const QString& path) { path_ = path; }
     bool isModified() const { return modified_; }
-    // Clearing the mark makes the current state the saved one of the undo history.
+    // Clearing the mark makes the current state the saved one of the undo history; setting it
+    // outside a step means no state of the history is the saved one.
     void setModified(bool on);
 
     const QList<CWinQuillonView*>& views() const { return views_; }

@@ -193,6 +193,11 @@ void UndoTest::twentyStepsBackClearTheModifiedMark() {
     for (int k = 0; k < 21; ++k) s.frame->action(Cmd::EditRedo)->trigger();
     QCOMPARE(QString::fromStdString(testkit::wholeImageDifference(d->image(), last)), QString());
     QVERIFY(d->isModified());
+    // A new document was never saved: undoing back to its creation keeps the mark.
+    ui::CWinQuillonDoc* fresh = s.newImage(20, 20);
+    s.frame->action(Cmd::MirrorVertical)->trigger();
+    s.frame->action(Cmd::EditUndo)->trigger();
+    QVERIFY(fresh->isModified());
 }
 
 void UndoTest::outOfMemoryWhileRecordingStillChangesAndTellsOnce() {
