@@ -89,7 +89,7 @@ int Image::AllocateCounters(int layerIndex, Count value) {
     return 0;
 }
 
-Image Image::clone() const {
+Image Image::metadataCopy() const {
     Image c;
     c.type_ = type_;
     c.width_ = width_;
@@ -104,6 +104,11 @@ Image Image::clone() const {
     c.psf_ = psf_;
     c.psfCount_ = psfCount_;
     c.photometry_ = photometry_;
+    return c;
+}
+
+Image Image::clone() const {
+    Image c = metadataCopy();
     if (!planes_.empty()) {
         if (c.AllocateSamples(false) != 0) throw std::bad_alloc();
         for (int p = 0; p < planeCount(); ++p)

@@ -106,6 +106,9 @@ public:
     // to stop half-way changes a copy and replaces the original only when it has finished.
     // Throws std::bad_alloc when the memory cannot be had.
     Image clone() const;
+    // The same without samples and counters: type, size, names and every piece of metadata.
+    // AllocateSamples gives it planes of its size.
+    Image metadataCopy() const;
 
     // --- access -------------------------------------------------------------------------
     int GetHeader(ImageHeader& dst) const;

@@ -94,6 +94,7 @@ void forEachKey(SettingsRecord& r, V&& v) {
     v.stringKey("m_Reg_strEXEPath", r.exePath);
     v.stringKey("m_Reg_strMainfolder", r.mainFolder);
     v.intKey("m_Reg_nSettings_Ram", r.settingsRam, 64);
+    v.intKey("m_Reg_nSettings_UndoRam", r.settingsUndoRam, 512);
     static constexpr const char* kPointKeys[kWindowSlotCount] = {
         "m_Reg_nZoomNavigator_WindowPoint", "m_Reg_nScaling_WindowPoint",
         "m_Reg_nHistogram_WindowPoint",     "m_Reg_nPhotometry_WindowPoint",

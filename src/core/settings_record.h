@@ -90,6 +90,7 @@ struct SettingsRecord {
     std::string exePath;    // "m_Reg_strEXEPath", written at every start
     std::string mainFolder; // "m_Reg_strMainfolder"
     int settingsRam = 64;
+    int settingsUndoRam = 512; // MB the undo histories of all documents may hold together
     std::array<int, kWindowSlotCount> windowPoints{}; // packed points, WindowSlot order
     int graypicRed = 3000;
     int graypicGreen = 5900;

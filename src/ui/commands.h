@@ -32,6 +32,7 @@ enum class Cmd {
     EditCopy,
     EditCopyAll,
     EditUndo,
+    EditRedo,
     EditCut,
     EditPaste,
     // Bild

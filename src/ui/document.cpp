@@ -9,11 +9,17 @@
 #include "ui/messages.h"
 #include "ui/view.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
 
 namespace quillon::ui {
+
+UndoBudget& undoBudget() {
+    static UndoBudget budget;
+    return budget;
+}
 
 CWinQuillonDoc::CWinQuillonDoc(QObject* parent) : QObject(parent) {}
 
@@ -26,6 +32,11 @@ void CWinQuillonDoc::setTitle(const QString& title) {
 }
 
 void CWinQuillonDoc::setModified(bool on) {
+    // Marked without a step (a new document): going back never reaches a saved state.
+    if (!on)
+        history_.markClean();
+    else if (history_.isClean())
+        history_.forgetSavedState();
     if (on == modified_) return;
     modified_ = on;
     emit modifiedChanged(on);
@@ -138,6 +149,81 @@ void CWinQuillonDoc::replaceImage(Image&& result) {
     image_ = std::move(result);
     setModified(true);
     refreshViews(reshaped);
+}
+
+bool CWinQuillonDoc::changeInPlace(const QString& name, const ImageWork& work, QWidget* parent,
+                                   JobRunner* jobs, Reversal reversal) {
+    Image result;
+    UndoRecord record;
+    bool recorded = false;
+    const JobResult r = runJob(jobs, [&](Progress& p) {
+        result = image_.clone();
+        work(result, p);
+        // The record is made while both states exist; without memory for it the change
+        // still goes ahead.
+        try {
+            record = UndoRecord::forChange(image_, result, reversal);
+            recorded = true;
+        } catch (const std::bad_alloc&) {
+        }
+    });
+    if (!r.ok()) {
+        reportFailure(r, msg::kOutOfMemoryAction, parent);
+        return false;
+    }
+    bool kept = false;
+    if (recorded) {
+        UndoStep s;
+        s.name = name.toStdString();
+        s.record = std::move(record);
+        kept = history_.push(std::move(s));
+    }
+    if (!kept) history_.discard();
+    replaceImage(std::move(result));
+    emit historyChanged();
+    if (!kept) showMessage(parent, QString::fromUtf8(kNotUndoable));
+    return true;
+}
+
+void CWinQuillonDoc::appendToTitle(const QString& label) {
+    setTitle(title_ + label);
+    if (UndoStep* s = history_.lastStep()) s->titleSuffix += label.toStdString();
+}
+
+bool CWinQuillonDoc::undo(QWidget* parent) {
+    return step(parent, true);
+}
+
+bool CWinQuillonDoc::redo(QWidget* parent) {
+    return step(parent, false);
+}
+
+bool CWinQuillonDoc::step(QWidget* parent, bool back) {
+    if (back ? !history_.canUndo() : !history_.canRedo()) return false;
+    const int width = image_.width();
+    const int height = image_.height();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const UndoStep* done = nullptr;
+    try {
+        done = back ? &history_.undo(image_) : &history_.redo(image_);
+    } catch (const std::bad_alloc&) {
+    }
+    QApplication::restoreOverrideCursor();
+    if (!done) {
+        showMessage(parent, QString::fromUtf8(msg::kOutOfMemoryAction));
+        return false;
+    }
+    const QString suffix = QString::fromStdString(done->titleSuffix);
+    if (!suffix.isEmpty()) {
+        if (!back)
+            setTitle(title_ + suffix);
+        else if (title_.endsWith(suffix))
+            setTitle(title_.chopped(suffix.size()));
+    }
+    setModified(!history_.isClean());
+    refreshViews(image_.width() != width || image_.height() != height);
+    emit historyChanged();
+    return true;
 }
 
 } // namespace quillon::ui

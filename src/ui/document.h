@@ -2,11 +2,14 @@
 #pragma once
 
 #include "core/image.h"
+#include "ops/undo_history.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+
+#include <functional>
 
 class QWidget;
 
@@ -14,6 +17,9 @@ namespace quillon::ui {
 
 class CWinQuillonView;
 class JobRunner;
+
+// The memory limit the undo histories of all documents share.
+UndoBudget& undoBudget();
 
 class CWinQuillonDoc : public QObject {
     Q_OBJECT
@@ -30,6 +36,8 @@ public:
     QString pathName() const { return path_; }
     void setPathName(const QString& path) { path_ = path; }
     bool isModified() const { return modified_; }
+    // Clearing the mark makes the current state the saved one of the undo history; setting it
+    // outside a step means no state of the history is the saved one.
     void setModified(bool on);
 
     const QList<CWinQuillonView*>& views() const { return views_; }
@@ -68,6 +76,23 @@ public:
     // renderers keep referring to it); the document is marked modified and the change
     // announced, with a relayout when the size changed.
     void replaceImage(Image&& result);
+
+    // An in-place change: `work` runs on a copy of the image as a job of `jobs` (on this
+    // thread when null) and the copy takes the image's place when it has finished; a failure
+    // shows its message, a cancel nothing, and both leave the image as it was. The change
+    // becomes an undo step called `name`, recorded as `reversal` when that is exact. Running
+    // out of memory while recording still applies the change, but empties the history and
+    // says once that this step cannot be undone. True when the image was replaced.
+    using ImageWork = std::function<void(Image&, Progress&)>;
+    bool changeInPlace(const QString& name, const ImageWork& work, QWidget* parent, JobRunner* jobs,
+                       Reversal reversal = Reversal::None);
+    // Appends `label` to the title as part of the last undo step, which takes it off again.
+    void appendToTitle(const QString& label);
+    const UndoHistory& history() const { return history_; }
+    // Takes back the last step or does the next one again; false when there was none or
+    // memory ran out (message shown, image unchanged).
+    bool undo(QWidget* parent);
+    bool redo(QWidget* parent);
     // A view's display parameters changed in a way the tool windows must follow.
     void notifyDisplayChanged() { emit displayChanged(); }
 
@@ -77,6 +102,7 @@ signals:
     void titleChanged();
     void modifiedChanged(bool modified);
     void lastViewClosed(CWinQuillonDoc* doc);
+    void historyChanged();
 
 private:
     Image image_;
@@ -85,7 +111,15 @@ private:
     bool modified_ = false;
     QList<CWinQuillonView*> views_;
     QPointer<CWinQuillonView> activeView_;
+    UndoHistory history_{undoBudget()};
+
+    bool step(QWidget* parent, bool back);
 };
+
+// Told when a change was made but cannot be undone.
+inline constexpr const char* kNotUndoable =
+    "Dieser Schritt kann nicht rückgängig gemacht werden: Der Speicher für \"Rückgängig\" "
+    "reicht nicht aus.";
 
 // The messages of the save path.
 inline constexpr const char* kSaveNotFits =

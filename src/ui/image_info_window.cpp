@@ -198,26 +198,37 @@ bool ImageInfoWindow::apply() {
     apply_->setFocus(Qt::OtherFocusReason);
     if (!hadFocus) return false;
 
-    Image& img = v->document()->image();
-    img.SetPixelSize(static_cast<float>(pixelX_->value()), static_cast<float>(pixelY_->value()));
-    ImageInfo* info = nullptr;
-    if (img.BeginInfoWrite(info) != 0 || !info) {
+    CWinQuillonDoc* doc = v->document();
+    if (doc->image().infoWriteHeld()) {
         showMessage(this, QStringLiteral("Die Bildinformation wird gerade bearbeitet."));
         return false;
     }
-    info->exposureTime = static_cast<float>(exposure_->value());
-    info->temperature = static_cast<float>(temperature_->value());
-    info->julianDate = julian_->value();
-    info->latitude = static_cast<float>(latitude_->value());
-    info->longitude = static_cast<float>(longitude_->value());
-    setText(info->date, date_->text().toStdString());
-    setText(info->time, time_->text().toStdString());
-    setText(info->siderealTime, sidereal_->text().toStdString());
-    info->comments.clear();
+    ImageInfo values = doc->image().info();
+    values.exposureTime = static_cast<float>(exposure_->value());
+    values.temperature = static_cast<float>(temperature_->value());
+    values.julianDate = julian_->value();
+    values.latitude = static_cast<float>(latitude_->value());
+    values.longitude = static_cast<float>(longitude_->value());
+    setText(values.date, date_->text().toStdString());
+    setText(values.time, time_->text().toStdString());
+    setText(values.siderealTime, sidereal_->text().toStdString());
+    values.comments.clear();
     for (const QString& line : commentLines(comments_->toPlainText()))
-        if (!info->addComment(line.toStdString())) break;
-    img.EndInfoWrite();
-    v->document()->setModified(true);
+        if (!values.addComment(line.toStdString())) break;
+    const auto pixelWidth = static_cast<float>(pixelX_->value());
+    const auto pixelHeight = static_cast<float>(pixelY_->value());
+    // An in-place change like any other, so that it becomes an undo step.
+    const bool stored = doc->changeInPlace(
+        QStringLiteral("Bildinformation"),
+        [&](Image& img, Progress&) {
+            img.SetPixelSize(pixelWidth, pixelHeight);
+            ImageInfo* info = nullptr;
+            if (img.BeginInfoWrite(info) != 0 || !info) return;
+            *info = values;
+            img.EndInfoWrite();
+        },
+        this, nullptr);
+    if (!stored) return false;
     setEditing(false);
     load();
     return true;

@@ -122,13 +122,27 @@ bool LayerMatrixDialog::store() {
     ImageRenderer& r = view_->renderer();
     r.setLayerMatrix(m);
     r.rebuildLut();
-    Image& img = r.image();
+    std::vector<std::string> names;
+    bool renamed = false;
     for (int i = 0; i < layers_; ++i) {
         QString name = grid_->item(i, 1) ? grid_->item(i, 1)->text() : QString();
-        img.setLayerName(i, name.toStdString()); // cut to the name's character limit
+        LayerName cut{}; // the name as the image keeps it
+        setText(cut, name.toStdString());
+        names.emplace_back(textOf(cut));
+        renamed = renamed || r.image().layerName(i) != names.back();
     }
-    img.invalidateHistogram();
-    view_->document()->refreshViews(false);
+    CWinQuillonDoc* doc = view_->document();
+    // New layer names change the image: an in-place change with its undo step.
+    if (renamed)
+        doc->changeInPlace(
+            QStringLiteral("Abbildungsvorschrift bearbeiten"),
+            [&names](Image& img, Progress&) {
+                for (std::size_t i = 0; i < names.size(); ++i)
+                    img.setLayerName(static_cast<int>(i), names[i]);
+            },
+            this, nullptr);
+    r.image().invalidateHistogram();
+    doc->refreshViews(false);
     return true;
 }
 

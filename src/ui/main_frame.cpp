@@ -131,6 +131,9 @@ void CMainFrame::createActions() {
         if (*info.glyph) a->setIcon(glyphIcon(QString::fromUtf8(info.glyph), QColor(90, 130, 200)));
         a->setEnabled(info.built);
         a->setData(i);
+        // Runs before the command's own handler: an in-place change names its undo step
+        // after the command.
+        connect(a, &QAction::triggered, this, [this, c] { lastCommand_ = c; });
         addAction(a); // accelerators work while menus are swapped or hidden
         actions_[static_cast<std::size_t>(i)] = a;
     }
@@ -203,6 +206,8 @@ void CMainFrame::createMenus() {
 
     fullMenus_ << fileMenu(true);
     auto* edit = new QMenu(QStringLiteral("&Bearbeiten"), this);
+    add(edit, {Cmd::EditUndo, Cmd::EditRedo});
+    edit->addSeparator();
     add(edit, {Cmd::EditCopy, Cmd::EditCopyAll});
     fullMenus_ << edit;
 
@@ -426,6 +431,8 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
             Qt::UniqueConnection);
     connect(doc, &CWinQuillonDoc::displayChanged, this, &CMainFrame::onDocumentChanged,
             Qt::UniqueConnection);
+    connect(doc, &CWinQuillonDoc::historyChanged, this, &CMainFrame::updateActions,
+            Qt::UniqueConnection);
     connect(view, &QObject::destroyed, this,
             [this] { QTimer::singleShot(0, this, &CMainFrame::updateActions); });
     // The tool windows follow zoom and scrolling of the active view.
@@ -531,6 +538,7 @@ void CMainFrame::updateActions() {
         enable(c, d && d->image().hasSamples());
     enable(Cmd::PrintSetup, true);
     enable(Cmd::EditCopy, canCopySelectionOf(v));
+    updateUndoActions();
     action(Cmd::HideTools)->setChecked(toolsHidden_);
     if (!v) tools_->setActiveView(nullptr);
     zoomBox_->setEnabled(v != nullptr);

@@ -2,6 +2,7 @@
 // full screen and the tool-window flags.
 #pragma once
 
+#include "ops/undo_record.h"
 #include "ui/commands.h"
 #include "ui/status_progress.h"
 
@@ -111,8 +112,14 @@ public:
     // Mirror, rotation and every other change of the active document's image: the work runs
     // on a copy, which replaces the image only when the work has finished. A failure shows
     // its message and a cancel says nothing; both leave the image exactly as it was.
-    // True when the image was replaced.
+    // True when the image was replaced. Every change made here becomes an undo step, named
+    // after the menu command last chosen unless `name` is given (CWinQuillonDoc::changeInPlace).
     bool changeInPlace(const ImageWork& work);
+    bool changeInPlace(const ImageWork& work, const QString& name,
+                       Reversal reversal = Reversal::None);
+    // The name of an undo step made by the command: its menu text without "&", "..." and
+    // accelerator ("90° Rechts").
+    static QString undoName(Cmd c);
     // Resize, crop and the filters: a new image described by the source view's image with the
     // given size, filled by `fill` as a job; the document titled `title` appears only when the
     // fill has finished. Null after a failure (message shown), a cancel (nothing shown) or
@@ -184,6 +191,10 @@ private:
     void connectCompositeCommands();
     // The overlay list of the composite job into the result, one "Overlayeigenschaften" each.
     void insertOverlayList(CWinQuillonDoc* result, const CompositeResult& run);
+    // "&Rückgängig", "&Wiederherstellen" and "&Speicher...".
+    void connectUndoCommands();
+    // The undo entries name the active document's next steps.
+    void updateUndoActions();
     // Filter commands need an image of their minimum size.
     void enableFilterCommands(const Image* image);
     void rebuildRecentMenu();
@@ -224,6 +235,7 @@ private:
     unsigned hiddenTools_ = 0; // tools open when "Tools &ausblenden" closed them
     HelpViewer* help_ = nullptr;
     QPointer<CWinQuillonView> lastActiveView_;
+    Cmd lastCommand_ = Cmd::Count; // the menu command last chosen, for naming undo steps
 
     bool contextHelp_ = false;
     bool fullScreen_ = false;

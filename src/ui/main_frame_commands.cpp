@@ -141,6 +141,7 @@ void CMainFrame::connectCommands() {
     connectLayerCommands();
     connectPrintCommands();
     connectCompositeCommands();
+    connectUndoCommands();
 }
 
 int CMainFrame::contextHelpTopicAt(QPoint globalPos) const {

@@ -1,7 +1,7 @@
 // CMainFrame: mirror, rotation, resize and crop of the image menu.
 //
-// Mirror and rotation change the active document's image in place; resize and crop fill a new
-// derived document and leave the source alone.
+// Mirror and rotation change the active document's image in place (undone by their
+// counterparts); resize and crop fill a new derived document and leave the source alone.
 #include "core/error.h"
 #include "ops/geometry.h"
 #include "ops/sampler.h"
@@ -71,24 +71,6 @@ void cropActive(CMainFrame& frame) {
 
 } // namespace
 
-bool CMainFrame::changeInPlace(const ImageWork& work) {
-    CWinQuillonView* view = activeView();
-    if (!view) return false;
-    CWinQuillonDoc* doc = view->document();
-    const Image& image = doc->image();
-    Image result;
-    const JobResult r = jobs_->run([&](Progress& p) {
-        result = image.clone();
-        work(result, p);
-    });
-    if (!r.ok()) {
-        reportFailure(r, msg::kOutOfMemoryAction, this);
-        return false;
-    }
-    doc->replaceImage(std::move(result));
-    return true;
-}
-
 CWinQuillonDoc* CMainFrame::makeDerivedDocument(CWinQuillonView* source, const QString& title,
                                                 int width, int height, const ImageWork& fill) {
     NewDocumentParams description;
@@ -100,17 +82,23 @@ CWinQuillonDoc* CMainFrame::makeDerivedDocument(CWinQuillonView* source, const Q
 
 void CMainFrame::connectGeometryCommands() {
     auto on = [this](Cmd c, auto fn) { connect(action(c), &QAction::triggered, this, fn); };
-    auto inPlace = [this](ImageWork work) {
-        return [this, work = std::move(work)] { changeInPlace(work); };
+    // Each of these is undone by its counterpart, so its undo step keeps nothing of the image.
+    auto inPlace = [this](Cmd c, Reversal reversal, ImageWork work) {
+        return [this, c, reversal, work = std::move(work)] {
+            changeInPlace(work, undoName(c), reversal);
+        };
     };
-    auto turn = [](Rotation mode) {
-        return [mode](Image& image, Progress& p) { rotateImage(image, mode, p); };
+    auto turn = [&](Cmd c, Rotation mode, Reversal reversal) {
+        on(c, inPlace(c, reversal,
+                      [mode](Image& image, Progress& p) { rotateImage(image, mode, p); }));
     };
-    on(Cmd::MirrorHorizontal, inPlace([](Image& image, Progress& p) { mirror(image, true, p); }));
-    on(Cmd::MirrorVertical, inPlace([](Image& image, Progress& p) { mirror(image, false, p); }));
-    on(Cmd::RotateRight, inPlace(turn(Rotation::Clockwise)));
-    on(Cmd::RotateLeft, inPlace(turn(Rotation::CounterClockwise)));
-    on(Cmd::Rotate180, inPlace(turn(Rotation::Half)));
+    on(Cmd::MirrorHorizontal, inPlace(Cmd::MirrorHorizontal, Reversal::MirrorHorizontal,
+                                      [](Image& image, Progress& p) { mirror(image, true, p); }));
+    on(Cmd::MirrorVertical, inPlace(Cmd::MirrorVertical, Reversal::MirrorVertical,
+                                    [](Image& image, Progress& p) { mirror(image, false, p); }));
+    turn(Cmd::RotateRight, Rotation::Clockwise, Reversal::TurnRight);
+    turn(Cmd::RotateLeft, Rotation::CounterClockwise, Reversal::TurnLeft);
+    turn(Cmd::Rotate180, Rotation::Half, Reversal::TurnHalf);
     on(Cmd::Resize, [this] { resizeActive(*this); });
     on(Cmd::Crop, [this] { cropActive(*this); });
 }

@@ -107,7 +107,8 @@ void darkFlatActive(CMainFrame& frame) {
         if (outcome.code != CALIBRATION_OK) throw Error(calibrationMessage(outcome.code));
     });
     if (!done || !doc) return;
-    doc->setTitle(doc->title() + QString::fromStdString(calibrationTitleLabel(withDark, withFlat)));
+    // Undoing the calibration takes the label off the title again.
+    doc->appendToTitle(QString::fromStdString(calibrationTitleLabel(withDark, withFlat)));
     if (outcome.clamped > 0)
         showMessage(&frame, QString::fromStdString(clampedNotice(outcome.clamped)), Ask::Info);
 }
