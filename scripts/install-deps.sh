@@ -7,7 +7,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config clang clang-format
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev python3
   libraw-dev libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libwmf-dev fonts-urw-base35
   nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -16,6 +16,7 @@ PACKAGES=(
   xvfb xauth
   xdotool x11-apps imagemagick qt6-translations-l10n
   poppler-utils
+  desktop-file-utils appstream dpkg-dev file man-db groff-base
 )
 BENCH_PACKAGES=(
   siril time python3-skimage

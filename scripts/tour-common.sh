@@ -12,7 +12,7 @@ SAMPLE="$OUT/m42-synthetisch.fts"
 rm -f "$OUT"/*.png "$OUT/settings.ini"
 
 export DISPLAY=:${QUILLON_TOUR_DISPLAY:-$DISPLAY_NUMBER}
-Xvfb "$DISPLAY" -screen 0 1600x1000x24 >/dev/null 2>&1 &
+Xvfb "$DISPLAY" -screen 0 "${QUILLON_TOUR_SCREEN:-1600x1000x24}" >/dev/null 2>&1 &
 XVFB=$!
 export QUILLON_SETTINGS_FILE="$OUT/settings.ini" QUILLON_INSTANCE_NAME="quillon-$NAME-$$"
 cleanup() { kill "${APP:-}" 2>/dev/null || true; kill "$XVFB" 2>/dev/null || true; }

@@ -1,10 +1,11 @@
 // quillon: start-up in its fixed order, the event loop, and the settings written at exit.
 #include "app/qt_settings_store.h"
-#include "ui/quillon_app.h"
 #include "app/single_instance.h"
 #include "core/memory.h"
+#include "ui/command_icons.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
+#include "ui/quillon_app.h"
 
 #include "quillon_version.h"
 
@@ -55,6 +56,14 @@ QPixmap splashPicture() {
     return pm;
 }
 
+// Where Qt's German translations are looked for: the installed program's share folder
+// (<prefix>/bin/quillon -> <prefix>/share/quillon/translations), then Qt's own folder.
+QStringList qtTranslationFolders() {
+    const QString bin = QCoreApplication::applicationDirPath();
+    return {QDir(bin).absoluteFilePath(QStringLiteral("../share/quillon/translations")),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
+}
+
 QRect desktopGeometry() {
     if (QGuiApplication::screens().size() >= 2)
         return QGuiApplication::primaryScreen()->virtualGeometry();
@@ -69,12 +78,18 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Tervalis_RARU"));
-    // The interface is German: Qt's own dialogs (file dialogs, message box buttons) too.
+    // Matches the installed desktop entry (task bars group our windows under its icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillon"));
+    // The interface is German: Qt's own dialogs (file dialogs, message box buttons) too. The
+    // installed program carries its copy of Qt's German texts beside its other files.
     QTranslator qtGerman;
-    if (qtGerman.load(QStringLiteral("qtbase_de"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtGerman);
-    QApplication::setWindowIcon(QIcon(splashPicture().copy(150, 40, 180, 180)));
+    for (const QString& folder : qtTranslationFolders()) {
+        if (qtGerman.load(QStringLiteral("qtbase_de"), folder)) {
+            QApplication::installTranslator(&qtGerman);
+            break;
+        }
+    }
+    QApplication::setWindowIcon(ui::applicationIcon());
 
     QStringList files;
     bool splash = qEnvironmentVariableIsEmpty("QUILLON_NO_SPLASH");

@@ -4,6 +4,7 @@
 #include "composite/job.h"
 
 #include "ui/child_frame.h"
+#include "ui/command_icons.h"
 #include "ui/document.h"
 #include "ui/geometry_commands.h"
 #include "ui/help_viewer.h"
@@ -43,28 +44,6 @@
 #include <vector>
 
 namespace quillon::ui {
-
-namespace {
-
-// A toolbar picture drawn from a short text, so the program needs no picture files.
-QIcon glyphIcon(const QString& glyph, const QColor& colour) {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(colour.darker(160), 1.5));
-    p.setBrush(colour.lighter(170));
-    p.drawRoundedRect(QRectF(2, 2, 28, 28), 5, 5);
-    QFont f = p.font();
-    f.setBold(true);
-    f.setPixelSize(glyph.size() <= 1 ? 20 : glyph.size() == 2 ? 14 : 11);
-    p.setFont(f);
-    p.setPen(colour.darker(220));
-    p.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, glyph);
-    return QIcon(pm);
-}
-
-} // namespace
 
 CMainFrame::CMainFrame(CWinQuillonApp& app)
     : app_(app), compositeJob_(std::make_unique<CompositeJob>()) {
@@ -128,7 +107,7 @@ void CMainFrame::createActions() {
         if (*info.shortcut) a->setShortcut(QKeySequence(QString::fromLatin1(info.shortcut)));
         a->setToolTip(QString::fromUtf8(info.tip));
         a->setStatusTip(QString::fromUtf8(info.tip));
-        if (*info.glyph) a->setIcon(glyphIcon(QString::fromUtf8(info.glyph), QColor(90, 130, 200)));
+        a->setIcon(commandIcon(c));
         a->setEnabled(info.built);
         a->setData(i);
         // Runs before the command's own handler: an in-place change names its undo step
@@ -137,10 +116,6 @@ void CMainFrame::createActions() {
         addAction(a); // accelerators work while menus are swapped or hidden
         actions_[static_cast<std::size_t>(i)] = a;
     }
-    QStyle* s = style();
-    action(Cmd::FileOpen)->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
-    action(Cmd::FileSave)->setIcon(s->standardIcon(QStyle::SP_DialogSaveButton));
-    action(Cmd::About)->setIcon(s->standardIcon(QStyle::SP_MessageBoxInformation));
     for (Cmd c : {Cmd::ShowOverlay, Cmd::ToolNavigator, Cmd::ToolScaling, Cmd::ToolHistogram,
                   Cmd::ToolPhotometry, Cmd::ImageInfo, Cmd::HelpWizard, Cmd::HideTools})
         action(c)->setCheckable(true);
