@@ -80,6 +80,95 @@ struct RowRing {
 
 // --- bilinear ---------------------------------------------------------------------------
 
+// Unaligned views of 32-bit and 16-bit lanes, so that loads and stores are plain expressions
+// (no helper functions: a vector passed by value to a function compiled without the level's
+// instructions would not be inlined).
+template <int VW>
+struct Lanes;
+template <>
+struct Lanes<4> {
+    typedef int I __attribute__((vector_size(16), aligned(4), may_alias));
+    typedef short S __attribute__((vector_size(8), aligned(2), may_alias));
+};
+template <>
+struct Lanes<8> {
+    typedef int I __attribute__((vector_size(32), aligned(4), may_alias));
+    typedef short S __attribute__((vector_size(16), aligned(2), may_alias));
+};
+template <>
+struct Lanes<16> {
+    typedef int I __attribute__((vector_size(64), aligned(4), may_alias));
+    typedef short S __attribute__((vector_size(32), aligned(2), may_alias));
+};
+
+// Which lanes (columns x, x + 1, ... with x even) of row y hold green samples, and which of a
+// lane's values each output channel takes: its own sample, the first estimate (green at a red
+// or blue pixel, the row neighbours' colour at a green one) or the second.
+template <int VW>
+[[gnu::always_inline]] inline void laneRoles(int pi, int y, typename simd::Vec<VW>::I& green,
+                                             typename simd::Vec<VW>::I (&ownCh)[3],
+                                             typename simd::Vec<VW>::I (&aCh)[3]) {
+    for (int l = 0; l < VW; ++l) {
+        const int c = kColours[pi][y & 1][l & 1];
+        const int hc = kColours[pi][y & 1][(l + 1) & 1];
+        green[l] = c == 1 ? -1 : 0;
+        const int aColour = c == 1 ? hc : 1;
+        for (int ch = 0; ch < 3; ++ch) {
+            ownCh[ch][l] = ch == c ? -1 : 0;
+            aCh[ch][l] = ch == aColour ? -1 : 0;
+        }
+    }
+}
+
+// Bilinear VW pixels at a time from x = 0; returns the first column left to the per-pixel loop.
+template <int VW>
+[[gnu::always_inline]] inline int bilinearSpan(const std::int32_t* a, const std::int32_t* m,
+                                               const std::int32_t* b, int w, int y, int pi,
+                                               Sample* const* out) {
+    using I = typename simd::Vec<VW>::I;
+    using S = typename simd::Vec<VW>::S;
+    using UI = typename Lanes<VW>::I;
+    using US = typename Lanes<VW>::S;
+#define QL_LD(p, at) (*reinterpret_cast<const UI*>((p) + (at)))
+#define QL_SEL(k, u, v) (((k) & (u)) | (~(k) & (v)))
+    I green{}, ownCh[3]{}, aCh[3]{};
+    laneRoles<VW>(pi, y, green, ownCh, aCh);
+    const I one = I{} + 1, two = I{} + 2;
+    int x = 0;
+    for (; x + VW <= w; x += VW) {
+        const I s0 = QL_LD(m, x), west = QL_LD(m, x - 1), east = QL_LD(m, x + 1);
+        const I north = QL_LD(a, x), south = QL_LD(b, x);
+        const I cross = (north + south + west + east + two) >> 2;
+        const I diag =
+            (QL_LD(a, x - 1) + QL_LD(a, x + 1) + QL_LD(b, x - 1) + QL_LD(b, x + 1) + two) >> 2;
+        const I row = (west + east + one) >> 1, column = (north + south + one) >> 1;
+        const I first = QL_SEL(green, row, cross), second = QL_SEL(green, column, diag);
+        for (int ch = 0; ch < 3; ++ch) {
+            const I chosen = QL_SEL(ownCh[ch], s0, QL_SEL(aCh[ch], first, second));
+            *reinterpret_cast<US*>(out[ch] + x) = __builtin_convertvector(chosen, S);
+        }
+    }
+#undef QL_LD
+#undef QL_SEL
+    return x;
+}
+
+int bilinearSse2(const std::int32_t* a, const std::int32_t* m, const std::int32_t* b, int w, int y,
+                 int pi, Sample* const* out) {
+    return bilinearSpan<4>(a, m, b, w, y, pi, out);
+}
+__attribute__((target("avx2"))) int bilinearAvx2(const std::int32_t* a, const std::int32_t* m,
+                                                 const std::int32_t* b, int w, int y, int pi,
+                                                 Sample* const* out) {
+    return bilinearSpan<8>(a, m, b, w, y, pi, out);
+}
+__attribute__((target("avx512f,avx512bw"))) int bilinearAvx512(const std::int32_t* a,
+                                                               const std::int32_t* m,
+                                                               const std::int32_t* b, int w, int y,
+                                                               int pi, Sample* const* out) {
+    return bilinearSpan<16>(a, m, b, w, y, pi, out);
+}
+
 void bilinearRows(Image& dst, const Image& src, BayerPattern p, int y0, int y1,
                   Progress& progress) {
     const int w = src.width(), h = src.height();
@@ -100,7 +189,13 @@ void bilinearRows(Image& dst, const Image& src, BayerPattern p, int y0, int y1,
         const std::int32_t* m = rowOf(y) + kPad;
         const std::int32_t* b = rowOf(y + 1) + kPad;
         Sample* out[3] = {dst.row(0, y), dst.row(1, y), dst.row(2, y)};
-        for (int x = 0; x < w; ++x) {
+        int x0 = 0;
+        switch (simd::level()) {
+        case simd::Avx512: x0 = bilinearAvx512(a, m, b, w, y, pi, out); break;
+        case simd::Avx2: x0 = bilinearAvx2(a, m, b, w, y, pi, out); break;
+        default: x0 = bilinearSse2(a, m, b, w, y, pi, out); break;
+        }
+        for (int x = x0; x < w; ++x) {
             const int c = kColours[pi][y & 1][x & 1];
             if (c == 1) {
                 const int hc = kColours[pi][y & 1][(x + 1) & 1];
@@ -128,6 +223,58 @@ void bilinearRows(Image& dst, const Image& src, BayerPattern p, int y0, int y1,
 //   G2 = (s(0,-1) + s(-1,0) + s(1,0) + s(0,1)) >> 1                      (twice the cross mean)
 enum Part { kV, kH, kD1, kD2, kE1, kE2, kG2, kParts };
 
+// The parts of columns -1 .. w (padded indices 1 .. w + 2), VW at a time from index `from`;
+// returns the first index left to the per-pixel loop. Exact integer arithmetic, so every level
+// gives the same parts.
+template <int VW>
+[[gnu::always_inline]] inline int gradientSpan(const std::int32_t* up, const std::int32_t* mid,
+                                               const std::int32_t* down, int last,
+                                               std::int32_t* parts, int stride) {
+    using I = typename simd::Vec<VW>::I;
+    using UI = typename Lanes<VW>::I;
+#define QL_LD(p, at) (*reinterpret_cast<const UI*>((p) + (at)))
+#define QL_ABS(d) ((d) < 0 ? -(d) : (d))
+#define QL_ST(k, value) (*reinterpret_cast<UI*>(parts + (k)*stride + i) = (value))
+    int i = 1;
+    for (; i + VW - 1 <= last; i += VW) {
+        const I nw = QL_LD(up, i - 1), n = QL_LD(up, i), ne = QL_LD(up, i + 1);
+        const I wv = QL_LD(mid, i - 1), ev = QL_LD(mid, i + 1);
+        const I sw = QL_LD(down, i - 1), s = QL_LD(down, i), se = QL_LD(down, i + 1);
+        const I dV1 = nw - sw, dV2 = n - s, dV3 = ne - se;
+        const I dH1 = nw - ne, dH2 = wv - ev, dH3 = sw - se;
+        const I dD1 = ne - sw, dD2 = nw - se;
+        const I d1 = n - wv, d2 = s - ev, d3 = n - ev, d4 = s - wv;
+        const I D1 = QL_ABS(dD1) << 1, D2 = QL_ABS(dD2) << 1;
+        QL_ST(kV, QL_ABS(dV1) + (QL_ABS(dV2) << 1) + QL_ABS(dV3));
+        QL_ST(kH, QL_ABS(dH1) + (QL_ABS(dH2) << 1) + QL_ABS(dH3));
+        QL_ST(kD1, D1);
+        QL_ST(kD2, D2);
+        QL_ST(kE1, D1 + QL_ABS(d1) + QL_ABS(d2));
+        QL_ST(kE2, D2 + QL_ABS(d3) + QL_ABS(d4));
+        QL_ST(kG2, (n + wv + ev + s) >> 1);
+    }
+#undef QL_LD
+#undef QL_ABS
+#undef QL_ST
+    return i;
+}
+
+int gradientSse2(const std::int32_t* u, const std::int32_t* m, const std::int32_t* d, int last,
+                 std::int32_t* parts, int stride) {
+    return gradientSpan<4>(u, m, d, last, parts, stride);
+}
+__attribute__((target("avx2"))) int gradientAvx2(const std::int32_t* u, const std::int32_t* m,
+                                                 const std::int32_t* d, int last,
+                                                 std::int32_t* parts, int stride) {
+    return gradientSpan<8>(u, m, d, last, parts, stride);
+}
+__attribute__((target("avx512f,avx512bw"))) int gradientAvx512(const std::int32_t* u,
+                                                               const std::int32_t* m,
+                                                               const std::int32_t* d, int last,
+                                                               std::int32_t* parts, int stride) {
+    return gradientSpan<16>(u, m, d, last, parts, stride);
+}
+
 void gradientRow(const std::int32_t* up, const std::int32_t* mid, const std::int32_t* down, int w,
                  std::int32_t* parts, int stride) {
     std::int32_t* V = parts + kV * stride;
@@ -138,7 +285,13 @@ void gradientRow(const std::int32_t* up, const std::int32_t* mid, const std::int
     std::int32_t* E2 = parts + kE2 * stride;
     std::int32_t* G2 = parts + kG2 * stride;
     // Columns -1 .. w of the row (padded indices 1 .. w + 2).
-    for (int i = 1; i <= w + 2; ++i) {
+    int first = 1;
+    switch (simd::level()) {
+    case simd::Avx512: first = gradientAvx512(up, mid, down, w + 2, parts, stride); break;
+    case simd::Avx2: first = gradientAvx2(up, mid, down, w + 2, parts, stride); break;
+    default: first = gradientSse2(up, mid, down, w + 2, parts, stride); break;
+    }
+    for (int i = first; i <= w + 2; ++i) {
         const int nw = up[i - 1], n = up[i], ne = up[i + 1];
         const int wv = mid[i - 1], ev = mid[i + 1];
         const int sw = down[i - 1], s = down[i], se = down[i + 1];
@@ -232,27 +385,6 @@ void vngPixel(const VngRow& v, int x) {
     }
 }
 
-// Unaligned views of 32-bit and 16-bit lanes, so that loads and stores are plain expressions
-// (no helper functions: a vector passed by value to a function compiled without the level's
-// instructions would not be inlined).
-template <int VW>
-struct Lanes;
-template <>
-struct Lanes<4> {
-    typedef int I __attribute__((vector_size(16), aligned(4), may_alias));
-    typedef short S __attribute__((vector_size(8), aligned(2), may_alias));
-};
-template <>
-struct Lanes<8> {
-    typedef int I __attribute__((vector_size(32), aligned(4), may_alias));
-    typedef short S __attribute__((vector_size(16), aligned(2), may_alias));
-};
-template <>
-struct Lanes<16> {
-    typedef int I __attribute__((vector_size(64), aligned(4), may_alias));
-    typedef short S __attribute__((vector_size(32), aligned(2), may_alias));
-};
-
 // The same pixels VW at a time (columns x, x + 1, ... in the lanes; x even). Red/blue and green
 // pixels alternate along a row, so both kinds of estimate are computed for every lane and each
 // lane keeps its own kind; the arithmetic per lane is vngPixel's.
@@ -268,18 +400,8 @@ template <int VW>
 #define QL_SEL(m, a, b) (((m) & (a)) | (~(m) & (b)))
 #define QL_MIN(a, b) ((a) < (b) ? (a) : (b))
 #define QL_MAX(a, b) ((a) > (b) ? (a) : (b))
-    // Per lane: green or not, and which of s0, a and b each output channel takes.
     I green{}, ownCh[3]{}, aCh[3]{};
-    for (int l = 0; l < VW; ++l) {
-        const int c = kColours[v.pi][v.y & 1][l & 1];
-        const int hc = kColours[v.pi][v.y & 1][(l + 1) & 1];
-        green[l] = c == 1 ? -1 : 0;
-        const int aColour = c == 1 ? hc : 1;
-        for (int ch = 0; ch < 3; ++ch) {
-            ownCh[ch][l] = ch == c ? -1 : 0;
-            aCh[ch][l] = ch == aColour ? -1 : 0;
-        }
-    }
+    laneRoles<VW>(v.pi, v.y, green, ownCh, aCh);
     const I one = I{} + 1;
     const F magic = F{} + 12582912.0f;
     const I lowest = I{} + kSampleMin, highest = I{} + kSampleMax;
