@@ -48,6 +48,7 @@ enum class Cmd {
     Crop,
     AddOverlay,
     RemoveOverlay,
+    Debayer,
     ImageInfo,
     // Aktionen
     CompositeGrey,

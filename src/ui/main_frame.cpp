@@ -4,6 +4,7 @@
 #include "composite/job.h"
 
 #include "ui/child_frame.h"
+#include "ui/debayer_dialog.h"
 #include "ui/document.h"
 #include "ui/geometry_commands.h"
 #include "ui/help_viewer.h"
@@ -204,6 +205,7 @@ void CMainFrame::createMenus() {
     auto* image = new QMenu(QStringLiteral("B&ild"), this);
     QMenu* conv = image->addMenu(QStringLiteral("&Konvertieren"));
     add(conv, {Cmd::ConvertGrey, Cmd::ConvertRgb});
+    add(image, {Cmd::Debayer});
     add(image, {Cmd::LrgbBias, Cmd::EditMapping});
     image->addSeparator();
     QMenu* mirror = image->addMenu(QStringLiteral("&Spiegeln"));
@@ -514,6 +516,7 @@ void CMainFrame::updateActions() {
     enable(Cmd::EditMapping, d && d->image().type() == USERDEFINED_IMAGE);
     for (Cmd c : kGeometryCommands) enable(c, geometryCommandAvailable(c, v));
     for (Cmd c : kLayerCommands) enable(c, layerCommandAvailable(c, v));
+    enable(Cmd::Debayer, debayerAvailable(v));
     enableFilterCommands(d ? &d->image() : nullptr);
     action(Cmd::HideTools)->setChecked(toolsHidden_);
     if (!v) tools_->setActiveView(nullptr);

@@ -157,6 +157,8 @@ private:
     void connectFilterCommands();
     // Conversions, overlay, dark/flat calibration and row/column repair.
     void connectLayerCommands();
+    // "Debayer..." (main_frame_debayer.cpp).
+    void connectDebayerCommand();
     // Filter commands need an image of their minimum size.
     void enableFilterCommands(const Image* image);
     void rebuildRecentMenu();

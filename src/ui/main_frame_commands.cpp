@@ -136,6 +136,7 @@ void CMainFrame::connectCommands() {
     connectGeometryCommands();
     connectFilterCommands();
     connectLayerCommands();
+    connectDebayerCommand();
 }
 
 int CMainFrame::contextHelpTopicAt(QPoint globalPos) const {
