@@ -45,15 +45,6 @@ int mirror(int i, int n) {
     return i;
 }
 
-// One source row as 32-bit values with kPad mirrored columns on both sides: out[x + kPad].
-void padRow(const Sample* row, int w, std::int32_t* out) {
-    for (int x = 0; x < w; ++x) out[x + kPad] = row[x];
-    for (int k = 1; k <= kPad; ++k) {
-        out[kPad - k] = row[mirror(-k, w)];
-        out[kPad + w - 1 + k] = row[mirror(w - 1 + k, w)];
-    }
-}
-
 std::int16_t clampSample(int v) {
     return static_cast<std::int16_t>(std::clamp(v, int{kSampleMin}, int{kSampleMax}));
 }
@@ -100,6 +91,43 @@ struct Lanes<16> {
     typedef int I __attribute__((vector_size(64), aligned(4), may_alias));
     typedef short S __attribute__((vector_size(32), aligned(2), may_alias));
 };
+
+// One source row as 32-bit values with kPad mirrored columns on both sides: out[x + kPad].
+template <int VW>
+[[gnu::always_inline]] inline int widenSpan(const Sample* row, int w, std::int32_t* out) {
+    using I = typename simd::Vec<VW>::I;
+    using UI = typename Lanes<VW>::I;
+    using US = typename Lanes<VW>::S;
+    int x = 0;
+    for (; x + VW <= w; x += VW)
+        *reinterpret_cast<UI*>(out + x) =
+            __builtin_convertvector(*reinterpret_cast<const US*>(row + x), I);
+    return x;
+}
+int widenSse2(const Sample* row, int w, std::int32_t* out) {
+    return widenSpan<4>(row, w, out);
+}
+__attribute__((target("avx2"))) int widenAvx2(const Sample* row, int w, std::int32_t* out) {
+    return widenSpan<8>(row, w, out);
+}
+__attribute__((target("avx512f,avx512bw"))) int widenAvx512(const Sample* row, int w,
+                                                            std::int32_t* out) {
+    return widenSpan<16>(row, w, out);
+}
+
+void padRow(const Sample* row, int w, std::int32_t* out) {
+    int x = 0;
+    switch (simd::level()) {
+    case simd::Avx512: x = widenAvx512(row, w, out + kPad); break;
+    case simd::Avx2: x = widenAvx2(row, w, out + kPad); break;
+    default: x = widenSse2(row, w, out + kPad); break;
+    }
+    for (; x < w; ++x) out[x + kPad] = row[x];
+    for (int k = 1; k <= kPad; ++k) {
+        out[kPad - k] = row[mirror(-k, w)];
+        out[kPad + w - 1 + k] = row[mirror(w - 1 + k, w)];
+    }
+}
 
 // Which lanes (columns x, x + 1, ... with x even) of row y hold green samples, and which of a
 // lane's values each output channel takes: its own sample, the first estimate (green at a red
