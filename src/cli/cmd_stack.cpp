@@ -72,6 +72,8 @@ std::pair<std::uint16_t, int> targetType(const OpArgs& a, const std::string& fir
         static constexpr std::uint16_t types[] = {BW_IMAGE, RGB_IMAGE, LRGB_IMAGE, CMY_IMAGE};
         return {types[k], 0};
     }
+    // Debayered exposures are colour images whatever the mosaic's one layer says.
+    if (a.has("debayer")) return {RGB_IMAGE, 0};
     Image first;
     openImage(firstInput, first, Progress::none());
     return {first.layerCount() >= 3 ? RGB_IMAGE : BW_IMAGE, 0};
@@ -132,6 +134,23 @@ void applyOptions(const OpArgs& a, CompositeJob& job) {
         const auto w = parseList(a.options.at("weights"), "--weights", 3, -1e6f, 1e6f);
         o.colourWeights = {w[0], w[1], w[2]};
     }
+    if (a.has("debayer")) {
+        const std::string& t = a.options.at("debayer");
+        o.debayer.enabled = true;
+        o.debayer.pattern = parseBayerPattern(t);
+        if (t != "auto" && !o.debayer.pattern)
+            badValue("--debayer", t, "auto, RGGB, BGGR, GRBG oder GBRG");
+    }
+    if (a.has("debayer-method")) {
+        if (!o.debayer.enabled) throw UsageError{"--debayer-method nur mit --debayer"};
+        const auto m = parseDebayerMethod(a.options.at("debayer-method"));
+        if (!m)
+            badValue("--debayer-method", a.options.at("debayer-method"),
+                     "bilinear, vng oder superpixel");
+        o.debayer.method = *m;
+    }
+    if (o.debayer.enabled && job.targetType != RGB_IMAGE)
+        throw UsageError{"--debayer nur mit dem Zieltyp rgb"};
 }
 
 std::string csvText(const std::string& s) {
@@ -207,11 +226,11 @@ std::string csvReport(const CompositeResult& r, bool autoSeeds) {
 
 int runStack(const std::vector<std::string>& args) {
     const StackArgs s = splitRepeated(args);
-    const OpArgs a =
-        OpArgs::parse(s.rest,
-                      {"type", "method", "search", "centroid", "size-factor", "memory", "dark",
-                       "flat", "flat-factor", "dark-divisor", "offset", "weights", "job", "report"},
-                      {"strict", "average", "reject", "no-borders", "auto-seeds"});
+    const OpArgs a = OpArgs::parse(s.rest,
+                                   {"type", "method", "search", "centroid", "size-factor", "memory",
+                                    "dark", "flat", "flat-factor", "dark-divisor", "offset",
+                                    "weights", "job", "report", "debayer", "debayer-method"},
+                                   {"strict", "average", "reject", "no-borders", "auto-seeds"});
     if (a.positional.empty()) throw UsageError{"Ausgabedatei erwartet"};
     const std::string& output = a.positional[0];
     checkFitsSaveName(output);
@@ -299,6 +318,13 @@ Registrar reg{
      "  --weights R,G,B     Farbgewichte (RGB und LRGB)\n"
      "Kalibrierung (für jede Liste):\n"
      "  --dark DATEI --flat DATEI --flat-factor auto|F --dark-divisor D --offset A\n"
+     "Rohe Farbmosaike (Farbkameras):\n"
+     "  --debayer auto|RGGB|BGGR|GRBG|GBRG\n"
+     "                      jedes einebenige Bild nach der Kalibrierung und vor dem\n"
+     "                      Ausrichten in ein RGB-Bild umrechnen (auto: Muster aus BAYERPAT,\n"
+     "                      XBAYROFF, YBAYROFF, ROWORDER); Zieltyp rgb. Referenzpunkte gelten\n"
+     "                      im umgerechneten Bild (superpixel: halbe Koordinaten)\n"
+     "  --debayer-method bilinear|vng|superpixel   Verfahren (Vorgabe vng)\n"
      "Ausgabe:\n"
      "  --report BERICHT.csv je Bild: Liste, Name, Referenzpunkte, Abweichungen der Prüfung\n"
      "                      (Abstand, Winkel), Verschiebung, Drehung, Maßstab, beigetragene\n"

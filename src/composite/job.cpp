@@ -263,6 +263,8 @@ std::string validateCompositeJob(const CompositeJob& job) {
     for (std::size_t c = 0; c < 3 && p.empty(); ++c)
         p = rangeProblem("options.weights[" + std::to_string(c) + "]", o.colourWeights[c], 0.0,
                          1.0e6);
+    if (p.empty() && o.debayer.enabled && job.targetType != RGB_IMAGE)
+        p = "options.debayer: nur mit type rgb möglich";
     for (int l = 0; l < count && p.empty(); ++l) {
         const std::string list = "lists[" + std::to_string(l) + "]";
         if (l < count - 1)

@@ -9,6 +9,7 @@
 
 #include "composite/composite_lists.h"
 #include "composite/reference_search.h" // kMaxReferencePoints
+#include "ops/debayer.h"                // DebayerSettings
 
 #include <array>
 #include <cstdint>
@@ -97,6 +98,8 @@ struct CompositeOptions {
     bool removeBorders = true;
     bool removeArtefacts = false;
     std::array<float, 3> colourWeights{1.0f, 1.0f, 1.0f}; // R, G, B (RGB and LRGB only)
+    // Raw colour mosaics: each one-layer exposure debayered after its calibration (RGB only).
+    DebayerSettings debayer;
     bool operator==(const CompositeOptions&) const = default;
 };
 

@@ -132,7 +132,7 @@ void readOptions(const Json& j, CompositeOptions& o) {
     objectAt(j, field);
     checkKeys(j, field,
               {"referencePoints", "sizeFactor", "average", "setAllValue", "removeBorders",
-               "removeArtefacts", "weights"});
+               "removeArtefacts", "weights", "debayer", "debayerMethod"});
     optional(j, "referencePoints", field, [&](const Json& v, const std::string& f) {
         o.referencePointCount = integerAt(v, f, 1, kMaxReferencePoints);
     });
@@ -151,6 +151,18 @@ void readOptions(const Json& j, CompositeOptions& o) {
         if (v.size() != 3) fail(f, "drei Zahlen [R, G, B]", v);
         for (std::size_t c = 0; c < 3; ++c)
             o.colourWeights[c] = realAt(v[c], f + "[" + std::to_string(c) + "]");
+    });
+    optional(j, "debayer", field, [&](const Json& v, const std::string& f) {
+        const std::string t = textAt(v, f);
+        o.debayer.enabled = t != "off";
+        o.debayer.pattern = parseBayerPattern(t);
+        if (t != "off" && t != "auto" && !o.debayer.pattern)
+            fail(f, "off, auto, RGGB, BGGR, GRBG oder GBRG", v);
+    });
+    optional(j, "debayerMethod", field, [&](const Json& v, const std::string& f) {
+        const auto m = parseDebayerMethod(textAt(v, f));
+        if (!m) fail(f, "bilinear, vng oder superpixel", v);
+        o.debayer.method = *m;
     });
 }
 
@@ -376,6 +388,10 @@ std::string formatCompositeJob(const CompositeJob& job) {
     options["removeArtefacts"] = o.removeArtefacts;
     options["weights"] =
         Json::array({real(o.colourWeights[0]), real(o.colourWeights[1]), real(o.colourWeights[2])});
+    if (o.debayer.enabled) {
+        options["debayer"] = o.debayer.pattern ? bayerPatternName(*o.debayer.pattern) : "auto";
+        options["debayerMethod"] = debayerMethodName(o.debayer.method);
+    }
     Json lists = Json::array();
     for (int l = 0; l < job.listCount(); ++l) {
         Json list;

@@ -5,6 +5,7 @@
 #include "core/new_document.h"
 #include "formats/open.h"
 #include "ops/calibration.h"
+#include "ops/debayer.h"
 #include "ops/geometry.h"
 #include "ops/sampler.h"
 
@@ -24,6 +25,8 @@ const char* const kDarkNotLoadedMessage =
     "Mindestens ein Dunkelstrombild konnte nicht geladen werden!";
 const char* const kFlatNotLoadedMessage =
     "Mindestens ein Flatfieldbild konnte nicht geladen werden!";
+const char* const kDebayerNeedsRgbMessage =
+    "Debayer im Komposit ist nur mit dem Zieltyp RGB möglich.";
 const char* const kCalibrationMismatchMessage =
     "Bei der Dunkelstrom- und Flatfieldkorrektur ist mindestens ein Fehler aufgetreten:\n Die "
     "Bildtypen oder Bildgrößen stimmen nicht überein!";
@@ -82,13 +85,20 @@ public:
     ~Opened() { reset(); }
     Opened(const Opened&) = delete;
     Opened& operator=(const Opened&) = delete;
-    Image* get() const { return image_; }
+    // The debayered image once debayer() made one, else the source's image.
+    Image* get() const { return own_ ? own_.get() : image_; }
+    const CompositeEntry& entry() const { return entry_; }
+    // Keeps a result made from the source's image (which stays unchanged, so an open window
+    // keeps its mosaic) as the image of this exposure.
+    void replace(Image&& image) { own_ = std::make_unique<Image>(std::move(image)); }
     void reset() {
+        own_.reset();
         if (image_) source_.release(list_, index_, entry_);
         image_ = nullptr;
     }
 
 private:
+    std::unique_ptr<Image> own_;
     ImageSource& source_;
     int list_, index_;
     const CompositeEntry& entry_;
@@ -158,6 +168,21 @@ void calibrate(RunState& s, int list, Image& image) {
     const CalibrationOutcome out = darkFlatCorrect(
         image, f.hasDark ? &f.dark : nullptr, f.hasFlat ? &f.flat : nullptr, f.params, f.flatMeans);
     s.result.calibrationErrors |= out.code;
+}
+
+// The debayer step of a run: after the calibration, before the points are placed, a
+// one-layer exposure becomes an RGB image (pattern from its cards unless one was chosen).
+void debayerExposure(const RunState& s, Opened& o) {
+    const DebayerSettings& d = s.job.options.debayer;
+    if (!d.enabled || !o.get() || o.get()->layerCount() != 1) return;
+    std::optional<BayerPattern> p = d.pattern;
+    if (!p) p = bayerPatternFromCards(o.get()->info().bayer, o.get()->height());
+    if (!p) throw Error("Bild " + o.entry().name + ": " + kNoBayerPatternMessage);
+    try {
+        o.replace(debayerImage(*o.get(), *p, d.method));
+    } catch (const std::bad_alloc&) {
+        throw Error(msg::kOutOfMemoryAction);
+    }
 }
 
 // Padded so that every source layer finds a factor (the last given one repeats).
@@ -330,8 +355,9 @@ void accumulatePlain(RunState& s, const std::vector<std::pair<int, int>>& order,
         ExposureReport r = newReport(s, l, i);
         Opened o(s.source, l, i, e);
         if (o.get()) {
+            calibrate(s, l, *o.get());
+            debayerExposure(s, o);
             Image& img = *o.get();
-            calibrate(s, l, img);
             placePoints(s, e, img, r);
             describeMapping(s, r);
             InsertOptions io;
@@ -373,6 +399,7 @@ void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& o
         Opened o(s.source, l, i, e);
         if (o.get()) {
             calibrate(s, l, *o.get());
+            debayerExposure(s, o);
             placePoints(s, e, *o.get(), r);
             describeMapping(s, r);
             StripExposure x;
@@ -396,15 +423,23 @@ void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& o
 
     std::vector<std::unique_ptr<Opened>> held(exposures.size());
     StripSource src;
+    const bool debayering = s.job.options.debayer.enabled;
     src.acquire = [&](int k) -> Image* {
         const auto [l, i] = owners[static_cast<std::size_t>(k)];
-        held[static_cast<std::size_t>(k)] = std::make_unique<Opened>(s.source, l, i, s.entry(l, i));
-        return held[static_cast<std::size_t>(k)]->get();
+        auto& o = held[static_cast<std::size_t>(k)];
+        o = std::make_unique<Opened>(s.source, l, i, s.entry(l, i));
+        if (debayering && o->get()) {
+            // Calibrated here, before the debayer step, instead of in calibrate() below.
+            if (!documentCalibrated[static_cast<std::size_t>(k)]) calibrate(s, l, *o->get());
+            debayerExposure(s, *o);
+        }
+        return o->get();
     };
     src.release = [&](int k) { held[static_cast<std::size_t>(k)].reset(); };
     src.calibrate = [&](int k, Image& image) {
-        // An open window's image was corrected in the first pass already.
-        if (documentCalibrated[static_cast<std::size_t>(k)]) return;
+        // An open window's image was corrected in the first pass already; a debayered one in
+        // acquire().
+        if (documentCalibrated[static_cast<std::size_t>(k)] || debayering) return;
         calibrate(s, owners[static_cast<std::size_t>(k)].first, image);
     };
     StripOptions so;
@@ -454,10 +489,13 @@ CompositeResult runComposite(const CompositeJob& job, ImageSource& source,
     if (!findReference(s, ref)) throw Error(kNoUsableExposureMessage);
     const int h0 = s.result.referenceList;
     const CompositeEntry& refEntry = s.entry(h0, s.result.referenceIndex);
+    if (job.options.debayer.enabled && job.targetType != RGB_IMAGE)
+        throw Error(kDebayerNeedsRgbMessage);
+    loadFrames(s);
+    calibrate(s, h0, *ref->get());
+    debayerExposure(s, *ref);
     Image& refImage = *ref->get();
     createResult(s, refImage);
-    loadFrames(s);
-    calibrate(s, h0, refImage);
 
     const std::vector<std::pair<int, int>> order = laterExposures(s);
     progress.begin("Komposit", static_cast<long long>(order.size()) + 1, 1);

@@ -28,6 +28,8 @@ extern const char* const kCountersNotCreatedMessage;
 extern const char* const kDarkNotLoadedMessage;
 extern const char* const kFlatNotLoadedMessage;
 extern const char* const kCalibrationMismatchMessage;
+// A job that debayers its exposures needs an RGB target.
+extern const char* const kDebayerNeedsRgbMessage;
 
 // Where the exposures of a run come from. open() gives the image of an entry, or null when it
 // cannot be had (the exposure is then skipped without a message); every non-null open() is

@@ -21,6 +21,7 @@ void ImageInfo::copyFromTemplate(const ImageInfo& o) {
     time = o.time;
     siderealTime = o.siderealTime;
     comments = o.comments;
+    bayer = o.bayer;
 }
 
 void ImageInfo::resetKeepingPath() {
@@ -30,6 +31,7 @@ void ImageInfo::resetKeepingPath() {
     clearText(time);
     clearText(siderealTime);
     comments.clear();
+    bayer = {};
 }
 
 } // namespace quillon

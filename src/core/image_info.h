@@ -4,6 +4,7 @@
 #include "core/text.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -14,6 +15,22 @@ inline constexpr std::size_t kMaxComments = 255;
 
 using ShortText = CharText<8>;    // date, time, sidereal time
 using CommentLine = CharText<71>; // one comment line
+
+// The colour-filter-array cards of a raw one-shot colour frame, kept as the FITS file had
+// them so that the debayer step can find the pattern and saving writes them back.
+struct BayerCards {
+    std::string pattern; // BAYERPAT without quotes and trailing blanks; empty when absent
+    int xOffset = 0;     // XBAYROFF
+    int yOffset = 0;     // YBAYROFF
+    bool hasXOffset = false;
+    bool hasYOffset = false;
+    std::string rowOrder; // ROWORDER ("TOP-DOWN", "BOTTOM-UP"); empty when absent
+
+    bool present() const {
+        return !pattern.empty() || hasXOffset || hasYOffset || !rowOrder.empty();
+    }
+    bool operator==(const BayerCards&) const = default;
+};
 
 struct ImageInfo {
     TextBuffer<kSourcePathSize> sourcePath{};
@@ -26,6 +43,7 @@ struct ImageInfo {
     ShortText siderealTime{};
     double julianDate = 0;
     std::vector<CommentLine> comments; // at most kMaxComments
+    BayerCards bayer;
 
     std::uint8_t commentCount() const { return static_cast<std::uint8_t>(comments.size()); }
 

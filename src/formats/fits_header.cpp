@@ -224,6 +224,16 @@ bool scanCard(HeaderState& s, const char* card) {
             while (!line.empty() && line.back() == ' ') line.pop_back();
             s.comments.push_back(line.empty() ? std::string(" ") : line);
         }
+    } else if (keywordIs(card, "BAYERPAT")) {
+        s.bayerPattern = freeString(card);
+    } else if (keywordIs(card, "ROWORDER")) {
+        s.rowOrder = freeString(card);
+    } else if (keywordIs(card, "XBAYROFF")) {
+        s.bayerXOffset = freeInteger(card);
+        s.hasBayerXOffset = true;
+    } else if (keywordIs(card, "YBAYROFF")) {
+        s.bayerYOffset = freeInteger(card);
+        s.hasBayerYOffset = true;
     } else if (keywordIs(card, "PIXWIDTH")) {
         s.pixelWidth.setExact(realAt(card, 11, 31));
     } else if (keywordIs(card, "PIXHEIGH")) {

@@ -58,6 +58,10 @@ struct HeaderState {
     float latitude = 0;
     std::string date, time, siderealTime;
     std::vector<std::string> comments;
+    // colour-filter-array cards of raw one-shot colour frames
+    std::string bayerPattern, rowOrder;
+    long long bayerXOffset = 0, bayerYOffset = 0;
+    bool hasBayerXOffset = false, hasBayerYOffset = false;
 
     // pixel size and display values
     Twofold<float> pixelWidth, pixelHeight;

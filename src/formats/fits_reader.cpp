@@ -268,6 +268,13 @@ void fillInfo(Image& image, const HeaderState& s, std::string_view path) {
     info->julianDate = s.julianDate;
     info->comments.clear();
     for (const auto& c : s.comments) info->addComment(c);
+    auto offset = [](long long v) { return static_cast<int>(std::clamp(v, -65536LL, 65536LL)); };
+    info->bayer.pattern = s.bayerPattern.substr(0, 16);
+    info->bayer.rowOrder = s.rowOrder.substr(0, 16);
+    info->bayer.xOffset = offset(s.bayerXOffset);
+    info->bayer.yOffset = offset(s.bayerYOffset);
+    info->bayer.hasXOffset = s.hasBayerXOffset;
+    info->bayer.hasYOffset = s.hasBayerYOffset;
     setText(info->sourcePath, path);
     image.EndInfoWrite();
 }

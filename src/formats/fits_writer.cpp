@@ -59,6 +59,14 @@ private:
     std::string out_;
 };
 
+// A string value between quotes: inner quotes doubled, padded to eight characters.
+std::string quotedValue(std::string_view text) {
+    std::string out;
+    for (char ch : text) out += ch == '\'' ? std::string("''") : std::string(1, ch);
+    if (out.size() < 8) out.resize(8, ' ');
+    return out;
+}
+
 std::string fixed(double v, int width, int precision) {
     return formatFixed(v, width, precision);
 }
@@ -215,6 +223,12 @@ std::string fitsHeader(const Image& img, const DisplayParams& dp) {
     }
     c.add("EXPONENT=                " + fixed(dp.exponent, 5, 2));
     for (const auto& line : info.comments) c.add("COMMENT " + std::string(textOf(line)));
+    // The colour-filter-array cards of a raw mosaic, as they were read.
+    const BayerCards& bayer = info.bayer;
+    if (!bayer.pattern.empty()) c.add("BAYERPAT= '" + quotedValue(bayer.pattern) + "'");
+    if (bayer.hasXOffset) c.addf("XBAYROFF=                 %4i", bayer.xOffset);
+    if (bayer.hasYOffset) c.addf("YBAYROFF=                 %4i", bayer.yOffset);
+    if (!bayer.rowOrder.empty()) c.add("ROWORDER= '" + quotedValue(bayer.rowOrder) + "'");
     if (type == LRGB_IMAGE) {
         c.addf("LRGBBIAL=               %6i", dp.lrgbBias[0]);
         c.addf("LRGBBIAR=               %6i", dp.lrgbBias[1]);

@@ -44,6 +44,7 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {nullptr, "", "Auf die Auswahl zuschneiden", "Au", true},
     {"leeres Overlay &hinzufügen", "", "Leere Beschriftungsebene hinzufügen", "", true},
     {"&Overlay entfernen", "", "Beschriftungsebene entfernen", "", true},
+    {"&Debayer...", "", "Rohes Farbmosaik einer Farbkamera in ein RGB-Bild umrechnen", "", true},
     {"Bild&informationen...", "", "Bildinformation - zur Ansicht", "i", true},
     {"&Graubild...", "", "Graues Komposit / Summenbild", "KG", true},
     {"&RGB...", "", "RGB-Komposit", "KR", true},

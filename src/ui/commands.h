@@ -49,6 +49,7 @@ enum class Cmd {
     Crop,
     AddOverlay,
     RemoveOverlay,
+    Debayer,
     ImageInfo,
     // Aktionen
     CompositeGrey,

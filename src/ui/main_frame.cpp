@@ -5,6 +5,7 @@
 
 #include "ui/child_frame.h"
 #include "ui/command_icons.h"
+#include "ui/debayer_dialog.h"
 #include "ui/document.h"
 #include "ui/geometry_commands.h"
 #include "ui/help_viewer.h"
@@ -189,6 +190,7 @@ void CMainFrame::createMenus() {
     auto* image = new QMenu(QStringLiteral("B&ild"), this);
     QMenu* conv = image->addMenu(QStringLiteral("&Konvertieren"));
     add(conv, {Cmd::ConvertGrey, Cmd::ConvertRgb});
+    add(image, {Cmd::Debayer});
     add(image, {Cmd::LrgbBias, Cmd::EditMapping});
     image->addSeparator();
     QMenu* mirror = image->addMenu(QStringLiteral("&Spiegeln"));
@@ -508,6 +510,7 @@ void CMainFrame::updateActions() {
     enable(Cmd::LrgbBias, d && d->image().type() == LRGB_IMAGE);
     for (Cmd c : kGeometryCommands) enable(c, geometryCommandAvailable(c, v));
     for (Cmd c : kLayerCommands) enable(c, layerCommandAvailable(c, v));
+    enable(Cmd::Debayer, debayerAvailable(v));
     enableFilterCommands(d ? &d->image() : nullptr);
     for (Cmd c : {Cmd::PageSetup, Cmd::PrintPreview, Cmd::Print, Cmd::EditCopyAll})
         enable(c, d && d->image().hasSamples());

@@ -195,6 +195,8 @@ private:
     void connectUndoCommands();
     // The undo entries name the active document's next steps.
     void updateUndoActions();
+    // "Debayer..." (main_frame_debayer.cpp).
+    void connectDebayerCommand();
     // Filter commands need an image of their minimum size.
     void enableFilterCommands(const Image* image);
     void rebuildRecentMenu();

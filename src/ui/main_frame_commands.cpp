@@ -142,6 +142,7 @@ void CMainFrame::connectCommands() {
     connectPrintCommands();
     connectCompositeCommands();
     connectUndoCommands();
+    connectDebayerCommand();
 }
 
 int CMainFrame::contextHelpTopicAt(QPoint globalPos) const {
