@@ -121,8 +121,14 @@ private slots:
         QCOMPARE(w->row()->item(0, 0)->text(), QStringLiteral("1/5"));
         QCOMPARE(s.app->documents().size(), 1); // each file closed when left
         shot(s.frame, "reference_series");
+        bool back = false; // the composite window comes back on the job
+        whenModal<ui::CompositeWindow>([&back](ui::CompositeWindow* d) {
+            back = true;
+            d->reject();
+        });
         QTest::mouseClick(w->endButton(), Qt::LeftButton);
         Shell::settle();
+        QTRY_VERIFY(back);
         QVERIFY(!ui::referenceWindowOf(*s.frame));
         QCOMPARE(s.app->documents().size(), 0);
         QVERIFY(rec.texts.isEmpty());
@@ -191,6 +197,7 @@ private slots:
         QVERIFY(std::abs(w->rowPoint(3).x - 125) < 0.05f &&
                 std::abs(w->rowPoint(3).y - 82) < 0.05f);
         shot(s.frame, "reference_marks");
+        whenModal<ui::CompositeWindow>([](ui::CompositeWindow* d) { d->reject(); });
         w->finish();
         Shell::settle();
         expectNear(job.lists[0].entries[1].points[0], 65, 22, "star 1");
@@ -199,6 +206,7 @@ private slots:
         QVERIFY(w->starMatchBox()->isChecked()); // kept for the run of the program
         QVERIFY(ui::referenceStarMatching());
         w->starMatchBox()->setChecked(false);
+        whenModal<ui::CompositeWindow>([](ui::CompositeWindow* d) { d->reject(); });
         w->close();
         Shell::settle();
     }
@@ -290,6 +298,7 @@ private slots:
         QCOMPARE(w->currentIndex(), 0);
         QVERIFY(!w->previousButton()->isEnabled());
         QCOMPARE(w->row()->item(0, 0)->text(), QStringLiteral("1/1"));
+        whenModal<ui::CompositeWindow>([](ui::CompositeWindow* d) { d->reject(); });
         w->finish();
         Shell::settle();
         const CompositeEntry& e = job.lists[3].entries[0];
