@@ -5,10 +5,10 @@
 #include "formats/open.h"
 
 #include "cli/cli_runner.h"
+#include "support/png_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <vector>
 
@@ -55,33 +55,13 @@ TEST(CliRender, MissingInputFailsWithoutWritingOutput) {
     EXPECT_EQ(runCli("histogram /nonexistent/file.fts").status, 1);
 }
 
-namespace {
-// Decodes a PNG file to 8-bit RGB; width 0 when it cannot be read.
-struct Rgb {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> px;
-};
-Rgb readPng(const std::string& path) {
-    png_image img{};
-    img.version = PNG_IMAGE_VERSION;
-    Rgb r;
-    if (!png_image_begin_read_from_file(&img, path.c_str())) return r;
-    img.format = PNG_FORMAT_RGB;
-    r.px.resize(PNG_IMAGE_SIZE(img));
-    if (!png_image_finish_read(&img, nullptr, r.px.data(), 0, nullptr)) return {};
-    r.width = static_cast<int>(img.width);
-    r.height = static_cast<int>(img.height);
-    return r;
-}
-} // namespace
-
 TEST(CliRender, DemoImageRendersWhatAViewShows) {
     quillon::testkit::TempDir dir;
     const std::string fts = dir.file("demo.fts"), png = dir.file("demo.png");
     ASSERT_EQ(runCli("demo " + fts).status, 0);
     Outcome r = runCli("render " + fts + " " + png + " --zoom 0.25");
     ASSERT_EQ(r.status, 0) << r.out;
-    Rgb got = readPng(png);
+    quillon::testkit::RgbPicture got = quillon::testkit::readPng(png);
     ASSERT_GT(got.width, 0);
 
     // The same view through the library: stored display values, zoom 1/4.
@@ -110,7 +90,7 @@ TEST(CliRender, DemoImageRendersWhatAViewShows) {
                        " --black 1500 --white 3000 --invert --lut stufen --zoom 0.1");
     ASSERT_EQ(o.status, 0) << o.out;
     EXPECT_NE(o.out.find("Schwarz 1500,1500,1500"), std::string::npos) << o.out;
-    EXPECT_EQ(readPng(png).width, 120);
+    EXPECT_EQ(quillon::testkit::readPng(png).width, 120);
 
     Outcome hist = runCli("histogram " + fts);
     ASSERT_EQ(hist.status, 0) << hist.out;

@@ -6,37 +6,15 @@
 #include "formats/open.h"
 
 #include "cli/cli_runner.h"
+#include "support/png_file.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 using namespace quillon;
 
 namespace {
-
-struct Rgb {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> px;
-    std::uint32_t at(int x, int y) const {
-        const std::uint8_t* p = &px[(static_cast<std::size_t>(y) * width + x) * 3];
-        return makeRgb(p[0], p[1], p[2]);
-    }
-};
-
-Rgb readPng(const std::string& path) {
-    png_image img{};
-    img.version = PNG_IMAGE_VERSION;
-    Rgb r;
-    if (!png_image_begin_read_from_file(&img, path.c_str())) return r;
-    img.format = PNG_FORMAT_RGB;
-    r.px.resize(PNG_IMAGE_SIZE(img));
-    if (!png_image_finish_read(&img, nullptr, r.px.data(), 0, nullptr)) return {};
-    r.width = static_cast<int>(img.width);
-    r.height = static_cast<int>(img.height);
-    return r;
-}
 
 class CliPage : public ::testing::Test {
 protected:
@@ -63,7 +41,8 @@ protected:
         return p;
     }
     // The page shows `expected` at (x0, y0) and white everywhere else.
-    static void expectPage(const Rgb& page, const Picture& expected, int x0, int y0) {
+    static void expectPage(const testkit::RgbPicture& page, const Picture& expected, int x0,
+                           int y0) {
         for (int y = 0; y < page.height; ++y)
             for (int x = 0; x < page.width; ++x) {
                 const bool inside =
@@ -89,7 +68,7 @@ TEST_F(CliPage, WorkedExampleFillsTheWidthAndSitsInTheMiddle) {
     EXPECT_NE(r.out.find("Seite 4800 x 6600 Pixel (600 dpi), Bild 4800 x 2400 bei (0, 2100)"),
               std::string::npos)
         << r.out;
-    const Rgb page = readPng(out);
+    const testkit::RgbPicture page = testkit::readPng(out);
     ASSERT_EQ(page.width, 4800);
     ASSERT_EQ(page.height, 6600);
     expectPage(page, imageAt(4.8), 0, 2100);
@@ -102,7 +81,7 @@ TEST_F(CliPage, PixelModeFourAndOffsets) {
     CliResult r =
         runCli("page " + in + " " + out + " --dpi 254 --paper 30x20mm --pixel 4 --position 8");
     ASSERT_EQ(r.status, 0) << r.out;
-    Rgb page = readPng(out);
+    testkit::RgbPicture page = testkit::readPng(out);
     ASSERT_EQ(page.width, 300);
     ASSERT_EQ(page.height, 200);
     expectPage(page, imageAt(2), 300 - 120, 200 - 80);
@@ -111,12 +90,12 @@ TEST_F(CliPage, PixelModeFourAndOffsets) {
     r = runCli("page " + in + " " + out + " --dpi 254 --paper 30x20mm --pixel 1 --offset -5,-2mm");
     ASSERT_EQ(r.status, 0) << r.out;
     // at (-49, -19): -50 + 0.5 and -20 + 0.5 truncated toward zero
-    expectPage(readPng(out), imageAt(1, 49, 19), 0, 0);
+    expectPage(testkit::readPng(out), imageAt(1, 49, 19), 0, 0);
 
     // −1000 mm: nothing of the image is left on the page.
     r = runCli("page " + in + " " + out + " --dpi 254 --paper 30x20mm --offset -1000,0 --grey");
     ASSERT_EQ(r.status, 0) << r.out;
-    expectPage(readPng(out), Picture{}, 0, 0);
+    expectPage(testkit::readPng(out), Picture{}, 0, 0);
 }
 
 TEST(CliPageUse, WrongUseIsAUsageError) {
