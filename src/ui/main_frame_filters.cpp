@@ -92,9 +92,7 @@ void CMainFrame::enableFilterCommands(const Image* image) {
         if (isFilterLink(l))
             action(l.cmd)->setEnabled(
                 commandInfo(l.cmd).built && image &&
-                filterCommandEnabled(l.command, image->width(), image->height()) &&
-                // The deconvolution needs the PSF collected on the image's stars first.
-                (l.command != FilterCommand::LucyRichardson || image->psfCount() > 0));
+                filterCommandEnabled(l.command, image->width(), image->height()));
 }
 
 } // namespace quillon::ui
