@@ -151,6 +151,23 @@ void CWinQuillonDoc::replaceImage(Image&& result) {
     refreshViews(reshaped);
 }
 
+void CWinQuillonDoc::replaceImageAsStep(const QString& name, Image&& result,
+                                        const QString& titleLabel) {
+    bool kept = false;
+    try {
+        UndoStep s;
+        s.name = name.toStdString();
+        s.titleSuffix = titleLabel.toStdString();
+        s.record = UndoRecord::forChange(image_, result);
+        kept = history_.push(std::move(s));
+    } catch (const std::bad_alloc&) {
+    }
+    if (!kept) history_.discard();
+    replaceImage(std::move(result));
+    setTitle(title_ + titleLabel);
+    emit historyChanged();
+}
+
 bool CWinQuillonDoc::changeInPlace(const QString& name, const ImageWork& work, QWidget* parent,
                                    JobRunner* jobs, Reversal reversal) {
     Image result;

@@ -293,7 +293,9 @@ void CompositeTest::cancelledRunLeavesNoResult() {
     QTemporaryDir dir;
     const QStringList files = writeSeries(dir, 4, 300, 200, BW_IMAGE);
     ui::CWinQuillonDoc* open = s.newImage(300, 200, BW_IMAGE);
-    fill(open->image(), constant(1000));
+    open->changeInPlace(
+        QStringLiteral("Füllen"), [](Image& img, Progress&) { fill(img, constant(1000)); }, s.frame,
+        nullptr);
     open->setModified(false);
     const QString title = open->title();
     Image dark;
@@ -336,6 +338,14 @@ void CompositeTest::cancelledRunLeavesNoResult() {
     QCOMPARE(int{open->image().row(0, 5)[5]}, 600);
     QCOMPARE(open->title(), title + QString::fromStdString(calibrationTitleLabel(true, false)));
     QVERIFY(open->isModified());
+
+    // The calibration is an undo step of its own behind the window's earlier ones: undo takes
+    // back exactly it, the next undo the earlier step.
+    open->undo(s.frame);
+    QCOMPARE(int{open->image().row(0, 5)[5]}, 1000);
+    QCOMPARE(open->title(), title);
+    open->undo(s.frame);
+    QCOMPARE(int{open->image().row(0, 5)[5]}, 0);
 }
 
 // A square on black: two shifted exposures (the result is cropped to their overlap) and an
