@@ -222,7 +222,15 @@ bool CWinQuillonDoc::step(QWidget* parent, bool back) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const UndoStep* done = nullptr;
     try {
+        // Lucy-Richardson reference stars and the magnitude calibration are set between steps,
+        // never by one, while a step's record restores the metadata of its state: they stay.
+        const auto psf = image_.psf();
+        const std::uint8_t psfCount = image_.psfCount();
+        const PhotometricCalibration photometry = image_.photometry();
         done = back ? &history_.undo(image_) : &history_.redo(image_);
+        image_.psf() = psf;
+        image_.setPsfCount(psfCount);
+        image_.photometry() = photometry;
     } catch (const std::bad_alloc&) {
     }
     QApplication::restoreOverrideCursor();
