@@ -151,6 +151,23 @@ void CWinQuillonDoc::replaceImage(Image&& result) {
     refreshViews(reshaped);
 }
 
+void CWinQuillonDoc::replaceImageAsStep(const QString& name, Image&& result,
+                                        const QString& titleLabel) {
+    bool kept = false;
+    try {
+        UndoStep s;
+        s.name = name.toStdString();
+        s.titleSuffix = titleLabel.toStdString();
+        s.record = UndoRecord::forChange(image_, result);
+        kept = history_.push(std::move(s));
+    } catch (const std::bad_alloc&) {
+    }
+    if (!kept) history_.discard();
+    replaceImage(std::move(result));
+    setTitle(title_ + titleLabel);
+    emit historyChanged();
+}
+
 bool CWinQuillonDoc::changeInPlace(const QString& name, const ImageWork& work, QWidget* parent,
                                    JobRunner* jobs, Reversal reversal) {
     Image result;
@@ -205,7 +222,15 @@ bool CWinQuillonDoc::step(QWidget* parent, bool back) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const UndoStep* done = nullptr;
     try {
+        // Lucy-Richardson reference stars and the magnitude calibration are set between steps,
+        // never by one, while a step's record restores the metadata of its state: they stay.
+        const auto psf = image_.psf();
+        const std::uint8_t psfCount = image_.psfCount();
+        const PhotometricCalibration photometry = image_.photometry();
         done = back ? &history_.undo(image_) : &history_.redo(image_);
+        image_.psf() = psf;
+        image_.setPsfCount(psfCount);
+        image_.photometry() = photometry;
     } catch (const std::bad_alloc&) {
     }
     QApplication::restoreOverrideCursor();

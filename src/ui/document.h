@@ -76,6 +76,9 @@ public:
     // renderers keep referring to it); the document is marked modified and the change
     // announced, with a relayout when the size changed.
     void replaceImage(Image&& result);
+    // The same as one undo step called `name` that also appends `titleLabel` to the title
+    // (undo takes both back); without memory for the step the history is emptied.
+    void replaceImageAsStep(const QString& name, Image&& result, const QString& titleLabel);
 
     // An in-place change: `work` runs on a copy of the image as a job of `jobs` (on this
     // thread when null) and the copy takes the image's place when it has finished; a failure

@@ -82,7 +82,7 @@ public:
     }
 
     // After a finished run: each calibrated copy replaces its window's image, which is marked
-    // modified and titled with the calibration label.
+    // modified and titled with the calibration label; undo takes both back.
     void putCalibratedCopiesInPlace() {
         for (auto& [key, copy] : copies_) {
             const CompositeEntry& e = job_.lists[static_cast<std::size_t>(key.first)]
@@ -92,8 +92,9 @@ public:
             const bool flat = c.flatEnabled && loaded_.count(c.flatFile) > 0;
             CWinQuillonDoc* doc = docs_[e.documentId];
             if (!doc || (!dark && !flat)) continue;
-            doc->replaceImage(std::move(*copy));
-            doc->setTitle(doc->title() + QString::fromStdString(calibrationTitleLabel(dark, flat)));
+            // An undo step of its own: the document's earlier steps stay valid behind it.
+            doc->replaceImageAsStep(CMainFrame::undoName(Cmd::DarkFlat), std::move(*copy),
+                                    QString::fromStdString(calibrationTitleLabel(dark, flat)));
         }
     }
 

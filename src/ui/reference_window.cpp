@@ -588,14 +588,19 @@ void ReferenceWindow::closeEvent(QCloseEvent* e) {
         SettingsRecord& s = frame_.app().settings();
         s.setWindowPoint(WindowSlot::SetReference, {x(), y()});
         storeReferenceSearch(settings_, s);
-        // The composite window comes back on the same job.
+        // The composite window comes back on the same job, unless the program is quitting:
+        // also not when the quit is cancelled before the window would come back.
         CMainFrame* frame = &frame_;
         const std::uint16_t type = job_.targetType;
         const int layers = job_.layerCount;
-        QTimer::singleShot(0, frame, [frame, type, layers] {
-            if (CWinQuillonApp* app = CWinQuillonApp::instance(); app && app->isClosing()) return;
-            frame->showCompositeWindow(type, layers, false);
-        });
+        auto quitting = [] {
+            const CWinQuillonApp* app = CWinQuillonApp::instance();
+            return app && app->isClosing();
+        };
+        if (!quitting())
+            QTimer::singleShot(0, frame, [frame, type, layers, quitting] {
+                if (!quitting()) frame->showCompositeWindow(type, layers, false);
+            });
     }
     QWidget::closeEvent(e);
 }

@@ -4,6 +4,7 @@
 #include "gui_test_support.h"
 #include "support/test_images.h"
 
+#include "analysis/lrgb_bias.h"
 #include "composite/run.h"
 #include "formats/demo_image.h"
 #include "formats/fits_writer.h"
@@ -101,6 +102,7 @@ private slots:
     void overlayListLandsOnTheCroppedResult();
     void userDefinedAsksLayersAndEndsWithTheMapping();
     void runMatchesTheCommandLineStack();
+    void lrgbRunEndsWithTheBias();
 };
 
 void CompositeTest::listsAndColumnsOfGreyAndLrgbJobs() {
@@ -293,7 +295,9 @@ void CompositeTest::cancelledRunLeavesNoResult() {
     QTemporaryDir dir;
     const QStringList files = writeSeries(dir, 4, 300, 200, BW_IMAGE);
     ui::CWinQuillonDoc* open = s.newImage(300, 200, BW_IMAGE);
-    fill(open->image(), constant(1000));
+    open->changeInPlace(
+        QStringLiteral("Füllen"), [](Image& img, Progress&) { fill(img, constant(1000)); }, s.frame,
+        nullptr);
     open->setModified(false);
     const QString title = open->title();
     Image dark;
@@ -336,6 +340,14 @@ void CompositeTest::cancelledRunLeavesNoResult() {
     QCOMPARE(int{open->image().row(0, 5)[5]}, 600);
     QCOMPARE(open->title(), title + QString::fromStdString(calibrationTitleLabel(true, false)));
     QVERIFY(open->isModified());
+
+    // The calibration is an undo step of its own behind the window's earlier ones: undo takes
+    // back exactly it, the next undo the earlier step.
+    open->undo(s.frame);
+    QCOMPARE(int{open->image().row(0, 5)[5]}, 1000);
+    QCOMPARE(open->title(), title);
+    open->undo(s.frame);
+    QCOMPARE(int{open->image().row(0, 5)[5]}, 0);
 }
 
 // A square on black: two shifted exposures (the result is cropped to their overlap) and an
@@ -483,6 +495,41 @@ void CompositeTest::runMatchesTheCommandLineStack() {
          "composite_report_series");
     shot(s.frame, "composite_result");
     QCOMPARE(QString::fromStdString(firstDifference(got, expected)), QString());
+}
+
+// An LRGB run through the window: one exposure per channel list, each a background with its
+// own most frequent value; the result's view shows the background as the bias step found it.
+void CompositeTest::lrgbRunEndsWithTheBias() {
+    Shell s;
+    MessageRecorder messages;
+    QTemporaryDir dir;
+    const int backgrounds[4] = {300, 120, 90, 60};
+    withWindow(s, Cmd::CompositeLrgb, [&](CompositeWindow* w) {
+        QVERIFY(typeInto(w->pointCountField(), QStringLiteral("1")));
+        for (int list = 0; list < 4; ++list) {
+            Image img;
+            makeImage(img, 40, 30, BW_IMAGE, [&](int, int x, int y) {
+                return backgrounds[list] + ((x == 20 && y == 15) ? 2000 : (x + y) % 3 == 0);
+            });
+            w->selectList(list);
+            addFiles(w, {QString::fromStdString(
+                            writeFrame(dir, QStringLiteral("c%1.fts").arg(list), img))});
+            for (int c = 0; c < w->table()->columnCount(); ++c) {
+                const QString h = w->table()->horizontalHeaderItem(c)->text();
+                if (h == QStringLiteral("Ref 1: X")) w->table()->item(0, c)->setText("20");
+                if (h == QStringLiteral("Ref 1: Y")) w->table()->item(0, c)->setText("15");
+            }
+        }
+        pressStart(w);
+    });
+    QCOMPARE(messages.texts, QStringList());
+    ui::CWinQuillonDoc* result = s.app->documents().last();
+    QCOMPARE(result->title(), QStringLiteral("Komposit"));
+    QCOMPARE(result->image().type(), std::uint16_t{LRGB_IMAGE});
+    const ui::CWinQuillonView* v = result->views().first();
+    const LrgbBiasValues bias = v->renderer().params().lrgbBias;
+    QCOMPARE(bias, determineBias(result->image(), kWholeImageBias, kWholeImageBias));
+    shot(s.frame, "composite_lrgb_result");
 }
 
 QTEST_MAIN(CompositeTest)

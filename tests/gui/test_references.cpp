@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cmath>
 
@@ -172,6 +173,30 @@ private slots:
         QVERIFY(s.frame->compositeJob().lists[0].entries[3].pointsSet);
         QCOMPARE(s.app->settings().setReferenceGravity[0], 3);
         Shell::settle();
+    }
+
+    // Quitting with the reference window open, cancelled at the save question: the reference
+    // window has ended, but the composite window must not come up over the main window.
+    void cancelledQuitBringsNoCompositeWindow() {
+        Shell s;
+        QTemporaryDir dir;
+        MessageRecorder messages;
+        messages.answer = QMessageBox::Cancel;
+        fileJob(s, dir, {shifted(0, 0), shifted(2, 1)});
+        s.newImage(30, 20)->setModified(true);
+        QVERIFY(ui::openReferenceWindowAt(*s.frame, 0, 0));
+        bool composite = false;
+        QTimer::singleShot(300, s.frame, [&] {
+            if (auto* c = qobject_cast<ui::CompositeWindow*>(QApplication::activeModalWidget())) {
+                composite = true;
+                c->reject();
+            }
+        });
+        QVERIFY(!s.frame->close());
+        QTest::qWait(500);
+        QCOMPARE(messages.texts.size(), 1);
+        QVERIFY(!composite);
+        QVERIFY(!ui::referenceWindowOf(*s.frame));
     }
 
     void starMatchingFollowsAShiftBeyondTheSearchWindow() {

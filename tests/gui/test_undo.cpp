@@ -34,6 +34,7 @@ private slots:
     void twentyStepsBackClearTheModifiedMark();
     void outOfMemoryWhileRecordingStillChangesAndTellsOnce();
     void memoryDialogStoresBothLimits();
+    void referenceStarsAndMagnitudeCalibrationOutliveUndo();
 };
 
 namespace {
@@ -253,6 +254,27 @@ void UndoTest::memoryDialogStoresBothLimits() {
     QCOMPARE(s.app->settings().settingsUndoRam, 100);
     QCOMPARE(ui::undoBudget().limit(), std::size_t{100} << 20);
     ui::undoBudget().setLimit(UndoBudget::kDefaultLimit);
+}
+
+// Lucy-Richardson reference stars and the magnitude calibration are set on the image between
+// steps, never by one: undo and redo of a step recorded by difference leave them as they are.
+void UndoTest::referenceStarsAndMagnitudeCalibrationOutliveUndo() {
+    Shell s;
+    ui::CWinQuillonDoc* d = s.newImage(30, 20);
+    d->changeInPlace(
+        QStringLiteral("Füllen"), [](Image& img, Progress&) { testkit::fillNoise(img, 3); },
+        s.frame, nullptr);
+    Image& img = d->image();
+    img.psf()[0] = PsfKernel{3, 3, std::vector<float>(9, 1.0f / 9)};
+    img.setPsfCount(1);
+    img.photometry() = PhotometricCalibration{21.5f, 2};
+    for (Cmd c : {Cmd::EditUndo, Cmd::EditRedo}) {
+        s.frame->action(c)->trigger();
+        QCOMPARE(int{d->image().psfCount()}, 1);
+        QCOMPARE(d->image().psf()[0].values.size(), std::size_t{9});
+        QCOMPARE(d->image().photometry().coefficient, 21.5f);
+        QCOMPARE(int{d->image().photometry().referenceCount}, 2);
+    }
 }
 
 QTEST_MAIN(UndoTest)
