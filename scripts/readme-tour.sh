@@ -35,7 +35,10 @@ stop() { kill "$APP"; wait "$APP" 2>/dev/null || true; sleep 0.5; }
 # crop SHOT NAME GEOMETRY: cuts GEOMETRY (WxH+X+Y) out of OUT/SHOT.png into DEST/NAME.png.
 crop() { convert "$OUT/$1.png" -crop "$3" +repage "$DEST/$2.png"; echo "$DEST/$2.png"; }
 # small SHOT: OUT/SHOT.png at most 1200 pixels wide in 256 colours (a small file for the README).
-small() { convert "$OUT/$1.png" -resize '1200x>' -colors 256 "PNG8:$DEST/$1.png"; echo "$DEST/$1.png"; }
+small() {
+    convert "$OUT/$1.png" -resize '1200x>' -colors 256 "PNG8:$DEST/$1.png"
+    echo "$DEST/$1.png"
+}
 # grab SHOT TITLE: saves the shown window titled TITLE (without frame) as OUT/SHOT.png.
 grab() {
     local id
