@@ -234,6 +234,9 @@ void UndoTest::memoryDialogStoresBothLimits() {
     s.app->settings().settingsUndoRam = 512;
     bool stayedOpen = false;
     whenModal<ui::MemoryDialog>([&](ui::MemoryDialog* dlg) {
+        // The focus rules need the dialog to be the active window, which a loaded machine
+        // may not have made it yet.
+        QApplication::setActiveWindow(dlg);
         shot(dlg, "memory-dialog");
         QCOMPARE(dlg->undoField()->text(), QStringLiteral("512"));
         typeInto(dlg->artefactField(), QStringLiteral("2000")); // refused with the range prompt
