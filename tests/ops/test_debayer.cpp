@@ -132,33 +132,36 @@ TEST(Debayer, BilinearEqualsThePlainMeanOfTheNearestSamplesOfEachColour) {
         auto mirror = [](int i, int n) { return i < 0 ? -i : (i >= n ? 2 * (n - 1) - i : i); };
         return static_cast<int>(m.row(0, mirror(y, m.height()))[mirror(x, m.width())]);
     };
-    for (BayerPattern p : kPatterns) {
-        Image one, three;
-        {
-            ScopedThreadCount t(1);
-            one = debayerImage(m, p, DebayerMethod::Bilinear);
+    // At every instruction-set level: each level has its own vector code for the row.
+    testkit::forEachSimdLevel([&](int level) {
+        for (BayerPattern p : kPatterns) {
+            Image one, three;
+            {
+                ScopedThreadCount t(1);
+                one = debayerImage(m, p, DebayerMethod::Bilinear);
+            }
+            {
+                ScopedThreadCount t(3);
+                three = debayerImage(m, p, DebayerMethod::Bilinear);
+            }
+            EXPECT_EQ(testkit::firstDifference(one, three), "");
+            // Each colour: the sample itself, else the mean of the 3 × 3 neighbours of that colour
+            // (two or four of them), rounded half up.
+            EXPECT_EQ(testkit::mismatch(one,
+                                        [&](int c, int x, int y) {
+                                            if (bayerColour(p, x, y) == c) return at(x, y);
+                                            int sum = 0, n = 0;
+                                            for (int dy = -1; dy <= 1; ++dy)
+                                                for (int dx = -1; dx <= 1; ++dx)
+                                                    if (bayerColour(p, x + dx + 2, y + dy + 2) == c)
+                                                        sum += at(x + dx, y + dy), ++n;
+                                            const int q = (sum + n / 2);
+                                            return q >= 0 ? q / n : -((-q + n - 1) / n);
+                                        }),
+                      "")
+                << bayerPatternName(p) << " level " << level;
         }
-        {
-            ScopedThreadCount t(3);
-            three = debayerImage(m, p, DebayerMethod::Bilinear);
-        }
-        EXPECT_EQ(testkit::firstDifference(one, three), "");
-        // Each colour: the sample itself, else the mean of the 3 × 3 neighbours of that colour
-        // (two or four of them), rounded half up.
-        EXPECT_EQ(testkit::mismatch(one,
-                                    [&](int c, int x, int y) {
-                                        if (bayerColour(p, x, y) == c) return at(x, y);
-                                        int sum = 0, n = 0;
-                                        for (int dy = -1; dy <= 1; ++dy)
-                                            for (int dx = -1; dx <= 1; ++dx)
-                                                if (bayerColour(p, x + dx + 2, y + dy + 2) == c)
-                                                    sum += at(x + dx, y + dy), ++n;
-                                        const int q = (sum + n / 2);
-                                        return q >= 0 ? q / n : -((-q + n - 1) / n);
-                                    }),
-                  "")
-            << bayerPatternName(p);
-    }
+    });
 }
 
 TEST(Debayer, VngIsTheSameForAnyThreadCountAndLevelAndKeepsTheOverlay) {
