@@ -14,7 +14,7 @@ namespace {
 
 using testkit::makeImage;
 
-// Reference sums by the written rule, pixel by pixel in real arithmetic.
+// Reference sums computed pixel by pixel in real arithmetic, independently of the span walk.
 struct Reference {
     long f = 0, g = 0;
     double ell = 0, ring = 0;

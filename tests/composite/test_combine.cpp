@@ -15,7 +15,7 @@ using namespace quillon;
 
 namespace {
 
-// Every step as the rule states it: pairwise float sums in the order of the values.
+// The plain definition, step by step: pairwise float sums in the order of the values.
 std::vector<float> literalRatios(const std::vector<Sample>& v) {
     std::vector<float> d;
     for (Sample vi : v) {
