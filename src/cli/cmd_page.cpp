@@ -84,6 +84,10 @@ PrintSettings settingsFrom(const OpArgs& a) {
         s.overlapX = parseInteger(x, "--overlap", 0, 100);
         s.overlapY = parseInteger(y, "--overlap", 0, 100);
     }
+    // Each tile must start further on than the one before; an overlap as large as the tile
+    // would move the tiles one pixel at a time and take millions of them for a page.
+    if (s.overlapX >= s.tileX || s.overlapY >= s.tileY)
+        throw UsageError{"--overlap: kleiner als die Kachelgröße (--tile) erwartet"};
     return s;
 }
 
@@ -130,7 +134,8 @@ Registrar regPage{
      "  --pixel auto|1|4      Druckerpixel je Bildpixel (auto: nach --size)\n"
      "  --grey                schwarzweiß drucken\n"
      "  --tile BxH            Kachelgröße in Druckerpixeln (100..1000, Standard 1000x1000)\n"
-     "  --overlap X,Y         Kachelüberhang in Druckerpixeln (0..100, Standard 0,0)\n"
+     "  --overlap X,Y         Kachelüberhang in Druckerpixeln (0..100 und kleiner als die\n"
+     "                        Kachelgröße, Standard 0,0)\n"
      "Das Bild wird mit seinen gespeicherten Darstellungswerten (oder der Anfangsskalierung)\n"
      "gedruckt, mit Overlay.",
      runPage}};

@@ -36,6 +36,7 @@ struct PrinterInfo {
     int dpiX = 0;
     int dpiY = 0;
     int colours = 0; // number of colours the printer reports
+    bool operator==(const PrinterInfo&) const = default;
 };
 
 struct PrintLayout {

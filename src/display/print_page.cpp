@@ -39,8 +39,10 @@ PrintLayout renderPrintPage(const ImageRenderer& r, const PrintSettings& s,
 }
 
 PrintLayout renderPrintPagePicture(const ImageRenderer& r, const PrintSettings& s,
-                                   const PrinterInfo& printer, Picture& page) {
+                                   const PrinterInfo& printer, Picture& page, Progress& progress,
+                                   bool preview) {
     const bool grey =
+        !preview &&
         computePrintLayout(s, printer, r.image().width(), r.image().height()).monochrome;
     try {
         page.resize(printer.printableWidth, printer.printableHeight,
@@ -52,12 +54,13 @@ PrintLayout renderPrintPagePicture(const ImageRenderer& r, const PrintSettings& 
         std::memset(page.bits(), 0xFF,
                     static_cast<std::size_t>(page.bytesPerLine()) * page.height());
     const std::size_t pixelBytes = grey ? 1 : 4;
-    return renderPrintPage(r, s, printer, false, [&](const IntRect& t, const Picture& tile) {
+    return renderPrintPage(r, s, printer, preview, [&](const IntRect& t, const Picture& tile) {
         const std::size_t bytes = pixelBytes * static_cast<std::size_t>(tile.width());
         for (int y = 0; y < tile.height(); ++y)
             std::memcpy(page.bits() + static_cast<std::size_t>(t.top + y) * page.bytesPerLine() +
                             pixelBytes * static_cast<std::size_t>(t.left),
                         tile.bits() + static_cast<std::size_t>(y) * tile.bytesPerLine(), bytes);
+        progress.step();
     });
 }
 

@@ -21,9 +21,12 @@ PrintLayout renderPrintPage(const ImageRenderer& r, const PrintSettings& s,
                             const PrinterInfo& printer, bool preview, const PageTileSink& sink);
 
 // The whole printable area as one picture, white where the image is not: 8-bit grey for a
-// monochrome page, 32-bit colour otherwise. Assembled from exactly the tiles renderPrintPage
-// delivers, so it is the page a printer receives. Peak memory: the page plus one tile.
+// monochrome page (32-bit grey with `preview`), 32-bit colour otherwise. Assembled from
+// exactly the tiles renderPrintPage delivers, so it is the page a printer receives. Peak
+// memory: the page plus one tile. `progress` advances by one per tile (the caller begins it
+// with the number of printTiles) and may cancel between tiles.
 PrintLayout renderPrintPagePicture(const ImageRenderer& r, const PrintSettings& s,
-                                   const PrinterInfo& printer, Picture& page);
+                                   const PrinterInfo& printer, Picture& page,
+                                   Progress& progress = Progress::none(), bool preview = false);
 
 } // namespace quillon

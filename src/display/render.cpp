@@ -267,15 +267,22 @@ struct RectPlan {
     std::size_t ncols() const { return static_cast<std::size_t>(std::max(0, cend - cmin)); }
 };
 
-// Maps every output column to its source block's first column.
+// Maps every output column to its source block's first column. A column shows the image
+// when its block lies inside the image and the column ends less than half an image pixel
+// beyond the right edge. Zoomed in, a column covers 1 / zx of an image pixel, not a whole
+// one: measuring it as a whole pixel would blank the last columns of the zoomed image (at
+// 480 % the last two of every 4.8, at 200 % the last one).
 void mapColumns(RectPlan& p, int left, double zx) {
     const int imgW = p.im->width();
+    const double covered = std::min(static_cast<double>(p.bw), 1.0 / zx);
     p.cmin = imgW;
     int cmax = -1;
     p.contiguous = true;
     for (int X = 0; X < p.W; ++X) {
         double u = (static_cast<double>(left) + X) / zx;
-        int c = (u >= 0 && u + p.bw < imgW + 0.5) ? static_cast<int>(u) : -1;
+        int c = (u >= 0 && u + covered < imgW + 0.5 && static_cast<long long>(u) + p.bw <= imgW)
+                    ? static_cast<int>(u)
+                    : -1;
         p.col[static_cast<std::size_t>(X)] = c;
         if (c >= 0) p.cmin = std::min(p.cmin, c), cmax = std::max(cmax, c);
         if (c < 0 || (X > 0 && c != p.col[static_cast<std::size_t>(X) - 1] + 1))

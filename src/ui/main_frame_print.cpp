@@ -1,12 +1,14 @@
 // CMainFrame: page setup, printer setup, printing, print preview and the clipboard copies.
 //
 // One page per print: the library lays the image out and renders the printable area in tiles
-// (display/print_page.h); each tile is drawn at its place on the printer's painter, whose
-// origin is the printable area's corner in device pixels.
+// (display/print_page.h) on the job runner's worker, with progress and cancel; the interface
+// thread then draws each tile at its place on the printer's painter, whose origin is the
+// printable area's corner in device pixels.
 #include "core/error.h"
 #include "display/print_page.h"
 #include "ui/document.h"
 #include "ui/geometry_commands.h"
+#include "ui/job_runner.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
 #include "ui/print_dialogs.h"
@@ -25,6 +27,9 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include <memory>
+#include <vector>
+
 namespace quillon::ui {
 
 namespace {
@@ -42,6 +47,55 @@ struct WaitCursor {
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
 };
+
+// A page rendered for one printer: the printable area as one picture (shared with the
+// QImage, no copy) and the tiles in which it goes to the printer.
+struct RenderedPage {
+    PrinterInfo info;
+    QImage picture;
+    std::vector<IntRect> tiles;
+};
+
+// Renders the view's page as a job: the tiles are rendered into the page picture on the
+// worker, with progress per tile and cancel between tiles. Nothing is drawn yet, so a cancel
+// or failure leaves the printer untouched (no half page, no half-written file). The page
+// picture takes the printable area once, however much the tiles overlap.
+JobResult renderPage(JobRunner* jobs, const ImageRenderer& renderer, const PrintSettings& s,
+                     const PrinterInfo& info, bool preview, RenderedPage& page) {
+    page = RenderedPage{info, QImage(), {}};
+    auto picture = std::make_unique<Picture>();
+    const JobResult r = runJob(jobs, [&](Progress& progress) {
+        page.tiles = printTiles(s, info.printableWidth, info.printableHeight);
+        progress.begin(preview ? "Seitenansicht" : "Drucken",
+                       static_cast<long long>(page.tiles.size()), 1);
+        renderPrintPagePicture(renderer, s, info, *picture, progress, preview);
+    });
+    if (!r.ok() || picture->empty()) return r;
+    Picture* p = picture.release();
+    page.picture = QImage(
+        p->bits(), p->width(), p->height(), p->bytesPerLine(),
+        p->format() == PictureFormat::Grey8 ? QImage::Format_Grayscale8 : QImage::Format_RGB32,
+        [](void* owned) { delete static_cast<Picture*>(owned); }, p);
+    return r;
+}
+
+// Draws a rendered page on the printer (interface thread). False, after the message, when
+// the printer cannot be opened.
+bool drawPage(QPrinter& printer, const RenderedPage& page, QWidget* parent) {
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        showMessage(parent, QString::fromUtf8(kNoPrinter));
+        return false;
+    }
+    // Astronomical pictures keep every pixel: no lossy compression on the way to a PDF.
+    painter.setRenderHint(QPainter::LosslessImageRendering);
+    WaitCursor wait;
+    // Tile by tile as the printer has always received the page (overlaps drawn twice).
+    for (const IntRect& t : page.tiles)
+        painter.drawImage(QPoint(t.left, t.top), page.picture,
+                          QRect(t.left, t.top, t.width(), t.height()));
+    return painter.end();
+}
 
 } // namespace
 
@@ -111,37 +165,42 @@ void PrintSession::print() {
 void PrintSession::preview() {
     QPointer<CWinQuillonView> view = frame_.activeView();
     if (!view) return;
+    // The page is rendered before the preview opens, while the status bar's "Abbrechen" can
+    // still be reached; the preview then only draws it.
+    RenderedPage page;
+    const JobResult r = renderPage(&frame_.jobs(), view->renderer(), settings_,
+                                   readPrinterFacts(printer()).info(), true, page);
+    if (!r.ok()) {
+        reportFailure(r, kOutOfMemoryBitmap, &frame_);
+        return;
+    }
     QPrintPreviewDialog dlg(&printer(), &frame_);
     dlg.setWindowTitle(QStringLiteral("Seitenansicht"));
-    QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [this, view](QPrinter* p) {
-        if (view) printView(*view, *p, true);
+    QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [&](QPrinter* p) {
+        if (!view) return;
+        // A page set up anew in the preview is rendered again (Esc cancels: a blank page).
+        if (const PrinterInfo now = readPrinterFacts(*p).info(); !(now == page.info)) {
+            const JobResult again =
+                renderPage(&frame_.jobs(), view->renderer(), settings_, now, true, page);
+            if (!again.ok()) {
+                reportFailure(again, kOutOfMemoryBitmap, &dlg);
+                return;
+            }
+        }
+        drawPage(*p, page, &dlg);
     });
     dlg.exec();
 }
 
 bool PrintSession::printView(const CWinQuillonView& view, QPrinter& printer, bool preview) {
-    const PrinterFacts facts = readPrinterFacts(printer);
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        showMessage(&frame_, QString::fromUtf8(kNoPrinter));
+    RenderedPage page;
+    const JobResult r = renderPage(&frame_.jobs(), view.renderer(), settings_,
+                                   readPrinterFacts(printer).info(), preview, page);
+    if (!r.ok()) {
+        reportFailure(r, kOutOfMemoryBitmap, &frame_);
         return false;
     }
-    // Astronomical pictures keep every pixel: no lossy compression on the way to a PDF.
-    painter.setRenderHint(QPainter::LosslessImageRendering);
-    WaitCursor wait;
-    try {
-        renderPrintPage(view.renderer(), settings_, facts.info(), preview,
-                        [&painter](const IntRect& t, const Picture& picture) {
-                            const QImage tile = toImage(picture);
-                            if (tile.isNull()) throw Error(kOutOfMemoryBitmap);
-                            painter.drawImage(QPoint(t.left, t.top), tile);
-                        });
-    } catch (const Error& e) {
-        painter.end();
-        showMessage(&frame_, QString::fromUtf8(e.what()));
-        return false;
-    }
-    return painter.end();
+    return drawPage(printer, page, &frame_);
 }
 
 bool canCopySelectionOf(const CWinQuillonView* view) {

@@ -163,6 +163,19 @@ QStringList PrinterPropertiesDialog::factTexts() const {
 void PrinterPropertiesDialog::confirm() {
     for (NumberField* f : {tile_[0], tile_[1], overlap_[0], overlap_[1]})
         if (!f->validate()) return;
+    // Each tile must start further on than the one before: an overlap as large as the tile
+    // would move the tiles one pixel at a time, millions of them for a page.
+    for (std::size_t a = 0; a < 2; ++a) {
+        const int tile = static_cast<int>(tile_[a]->value());
+        if (overlap_[a]->value() < tile) continue;
+        const int most = std::min(static_cast<int>(overlap_[a]->maximum()), tile - 1);
+        refuseInput(overlap_[a],
+                    QStringLiteral("Geben Sie bitte eine ganze Zahl zwischen %1 und %2 ein.")
+                        .arg(static_cast<int>(overlap_[a]->minimum()))
+                        .arg(most),
+                    prompting_);
+        return;
+    }
     values_.tileX = static_cast<int>(tile_[0]->value());
     values_.tileY = static_cast<int>(tile_[1]->value());
     values_.overlapX = static_cast<int>(overlap_[0]->value());

@@ -51,7 +51,7 @@ public:
     QRadioButton* pixelButton(int mode) const { return pixel_[static_cast<std::size_t>(mode)]; }
     // The shown printer values, one text per label in the dialog's order.
     QStringList factTexts() const;
-    // OK: every field must hold a valid value.
+    // OK: every field must hold a valid value, and each overlap must be below its tile size.
     void confirm();
 
 private:
@@ -61,6 +61,7 @@ private:
     std::array<QRadioButton*, 3> colour_{};
     std::array<QRadioButton*, 3> pixel_{};
     QList<QLabel*> facts_;
+    bool prompting_ = false; // an overlap prompt is showing
 };
 
 // "Druck-Seite Einrichten". The action buttons store the values first and close the dialog

@@ -37,10 +37,12 @@ public:
     void printerSetup();
     // "&Drucken...": the print dialog, then one page of the active view.
     void print();
-    // "Seiten&ansicht": the print preview of the active view.
+    // "Seiten&ansicht": the print preview of the active view, its page rendered as a job
+    // before the preview opens.
     void preview();
-    // Renders the view's page on `printer`, tile by tile (wait cursor). False, after a
-    // message, when the printer cannot be opened or the tiles cannot be allocated.
+    // Renders the view's page tile by tile as a job (progress, "Abbrechen" and Esc), then
+    // draws it on `printer`. False when cancelled (the printer has received nothing) and,
+    // after a message, when the printer cannot be opened or the tiles cannot be allocated.
     bool printView(const CWinQuillonView& view, QPrinter& printer, bool preview);
 
     // "Kopie Gesamt" (whole) and "Kopie Ausschnitt": the image or the selection at zoom 1

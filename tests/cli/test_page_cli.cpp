@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace quillon;
 
 namespace {
@@ -74,6 +76,31 @@ TEST_F(CliPage, WorkedExampleFillsTheWidthAndSitsInTheMiddle) {
     expectPage(page, imageAt(4.8), 0, 2100);
 }
 
+TEST_F(CliPage, WorkedExampleShowsTheImageInEveryPixelOfItsRectangle) {
+    // The same page with the default tiles, checked against the image pixels themselves:
+    // page pixel (x, y) of the 4800 x 2400 rectangle at (0, 2100) shows image pixel
+    // (x / 4.8, (y - 2100) / 4.8), up to the last column and row; the rest is white.
+    const std::string in = input(1000, 500), out = dir_.file("page.png");
+    CliResult r = runCli("page " + in + " " + out + " --dpi 600 --paper 203.2x279.4mm");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const testkit::RgbPicture page = testkit::readPng(out);
+    ASSERT_EQ(page.width, 4800);
+    ASSERT_EQ(page.height, 6600);
+    std::vector<std::uint32_t> colour(1000 * 500);
+    for (int y = 0; y < 500; ++y)
+        for (int x = 0; x < 1000; ++x)
+            colour[static_cast<std::size_t>(y) * 1000 + x] = view_->composeBlock(x, y, 1, 1, true);
+    for (int y = 0; y < page.height; ++y)
+        for (int x = 0; x < page.width; ++x) {
+            const bool inside = y >= 2100 && y < 4500; // every column 0..4799
+            ASSERT_EQ(page.at(x, y),
+                      inside ? colour[static_cast<std::size_t>(y - 2100) * 10 / 48 * 1000 +
+                                      static_cast<std::size_t>(x) * 10 / 48]
+                             : 0xFFFFFFu)
+                << x << "," << y;
+        }
+}
+
 TEST_F(CliPage, PixelModeFourAndOffsets) {
     const std::string in = input(60, 40), out = dir_.file("page.png");
     // 254 dpi: 10 printer pixels per millimetre; each image pixel 2 × 2 printer pixels at
@@ -104,6 +131,9 @@ TEST(CliPageUse, WrongUseIsAUsageError) {
           "page a.fts b.png --offset 5,1001", "page a.fts b.png --tile 50x100",
           "page a.fts b.png --overlap 0,101", "page a.fts b.png --paper B5",
           "page a.fts b.png --size 5x100mm", "page a.fts b.png --pixel 2",
-          "page a.fts b.png --position 1 --offset 0,0", "page a.fts b.png --dpi 0"})
+          "page a.fts b.png --position 1 --offset 0,0", "page a.fts b.png --dpi 0",
+          // an overlap as large as the tile would advance the tiles one pixel at a time
+          "page a.fts b.png --tile 100x100 --overlap 100,100",
+          "page a.fts b.png --tile 300x100 --overlap 0,100"})
         EXPECT_EQ(runCli(args).status, 2) << args;
 }

@@ -204,7 +204,10 @@ void expectMatchesBlockRule(const ImageRenderer& r, const IntRect& rc, double zx
         for (int X = 0; X < rc.width(); ++X) {
             double u = (rc.left + X) / zx;
             std::uint32_t want = bg;
-            if (sy >= 0 && sy + bh <= im.height() && u >= 0 && u + bw < im.width() + 0.5)
+            // A zoomed-in column covers 1 / zx of a pixel; its block must lie in the image.
+            const double covered = std::min<double>(bw, 1 / zx);
+            if (sy >= 0 && sy + bh <= im.height() && u >= 0 && u + covered < im.width() + 0.5 &&
+                static_cast<int>(u) + bw <= im.width())
                 want = r.composeBlock(static_cast<int>(u), sy, bw, bh, overlay);
             ASSERT_EQ(p.rgbAt(X, Y), want) << "zoom " << zx << "," << zy << " at " << X << "," << Y;
         }
@@ -271,6 +274,12 @@ TEST(Render, HalfPixelEdgeRuleAndBlockAveraging) {
     ASSERT_EQ(r.renderRect(0, 0, 20, 20, &p, {2.0}), RENDER_OK);
     EXPECT_EQ(p.rgbAt(6, 9), makeRgb(34, 34, 34));
     EXPECT_EQ(p.rgbAt(7, 8), makeRgb(34, 34, 34));
+    // Zoom 4.8: the zoomed image is 48 columns wide; 46 and 47 (u = 9.58, 9.79) end inside
+    // it and show pixel 9, column 48 lies beyond.
+    ASSERT_EQ(r.renderRect(0, 0, 49, 1, &p, {4.8, 0, true, false, 0xABCDEF}), RENDER_OK);
+    EXPECT_EQ(p.rgbAt(46, 0), makeRgb(90, 90, 90));
+    EXPECT_EQ(p.rgbAt(47, 0), makeRgb(90, 90, 90));
+    EXPECT_EQ(p.rgbAt(48, 0), 0xABCDEFu);
 }
 
 TEST(Render, GreyModeMonochromeDeviceAndPreview) {

@@ -202,7 +202,8 @@ TEST(PrintLayout, TilesAreWhiteOutsideTheImage) {
     EXPECT_EQ(p.rgbAt(4, 4), 0xFFFFFFu);
     EXPECT_EQ(p.rgbAt(5, 5), 0u);
     EXPECT_EQ(p.rgbAt(23, 24), 0u) << "u = 9: last column";
-    EXPECT_EQ(p.rgbAt(24, 24), 0xFFFFFFu) << "u = 9.5 reaches half a pixel beyond the edge";
+    EXPECT_EQ(p.rgbAt(24, 24), 0u) << "u = 9.5: the printed width of 20 ends here";
+    EXPECT_EQ(p.rgbAt(25, 24), 0xFFFFFFu) << "u = 10 is beyond the image";
     EXPECT_EQ(p.rgbAt(23, 25), 0xFFFFFFu) << "row 10 is below the image";
     l.monochrome = true;
     ASSERT_EQ(renderPrintTile(r, l, {0, 0, 30, 30}, p, false), RENDER_OK);

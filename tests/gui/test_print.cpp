@@ -1,12 +1,14 @@
-// Printing: a real print to PDF against the page PNG of quillon-cli, page setup and the
-// extended dialog storing their values, the no-printer rules, the print preview and the
-// clipboard copies.
+// Printing: a real print to PDF against the page PNG of quillon-cli, a cancelled print,
+// page setup and the extended dialog storing their values, the no-printer rules, the print
+// preview and the clipboard copies.
 #include "gui_test_support.h"
 #include "support/temp_dir.h"
 #include "support/test_images.h"
 
 #include "core/memory.h"
+#include "core/parallel.h"
 #include "formats/fits_writer.h"
+#include "ui/job_runner.h"
 #include "ui/print_dialogs.h"
 #include "ui/print_session.h"
 
@@ -20,6 +22,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QToolButton>
 
 #include <algorithm>
 #include <array>
@@ -32,6 +35,7 @@ class PrintTest : public QObject {
     Q_OBJECT
 private slots:
     void pdfPrintMatchesThePagePng();
+    void cancelledPrintLeavesTheFileAsItWas();
     void pageSetupStoresItsValues();
     void withoutPrinterOnlyPrintingToAFileRemains();
     void clipboardCopiesAtZoomOne();
@@ -49,6 +53,15 @@ static ui::CWinQuillonDoc* patternImage(Shell& s, int w, int h) {
     r.rebuildLut();
     d->notifyDisplayChanged();
     return d;
+}
+
+// A PDF printer on an 8 × 6 inch sheet without margins.
+static void setUpPdf(QPrinter& printer, const QString& file, int dpi) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    printer.setResolution(dpi);
+    printer.setPageSize(QPageSize(QSizeF(8, 6), QPageSize::Inch));
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
 }
 
 void PrintTest::pdfPrintMatchesThePagePng() {
@@ -69,11 +82,7 @@ void PrintTest::pdfPrintMatchesThePagePng() {
 
     // 8 × 6 inches at 100 dpi without margins: a printable area of 800 × 600 pixels.
     QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(dir.file("page.pdf")));
-    printer.setResolution(100);
-    printer.setPageSize(QPageSize(QSizeF(8, 6), QPageSize::Inch));
-    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    setUpPdf(printer, QString::fromStdString(dir.file("page.pdf")), 100);
     QVERIFY(s.frame->printing().printView(*view, printer, false));
 
     const QString pdf = QString::fromStdString(dir.file("page.pdf")),
@@ -124,6 +133,42 @@ void PrintTest::pdfPrintMatchesThePagePng() {
     QCOMPARE(outside, 0);
 }
 
+void PrintTest::cancelledPrintLeavesTheFileAsItWas() {
+    Shell s;
+    MessageRecorder msgs;
+    testkit::TempDir dir;
+    ui::CWinQuillonDoc* d = patternImage(s, 700, 450);
+    PrintSettings& settings = s.frame->printing().settings();
+    settings.tileX = settings.tileY = 100; // tens of thousands of tiles: time to cancel
+    settings.overlapX = settings.overlapY = 95;
+    const QString pdf = QString::fromStdString(dir.file("page.pdf"));
+    QFile earlier(pdf);
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.write("earlier print");
+    earlier.close();
+    QPrinter printer(QPrinter::HighResolution);
+    setUpPdf(printer, pdf, 150);
+
+    // "Abbrechen" as soon as the page's progress shows; the window stays responsive to it.
+    bool pressed = false;
+    auto* poll = new QTimer(s.frame);
+    QObject::connect(poll, &QTimer::timeout, s.frame, [&] {
+        if (pressed || !s.frame->jobs().busy() || s.frame->statusProgress().lastText().empty())
+            return;
+        pressed = true;
+        QTest::mouseClick(s.frame->cancelButton(), Qt::LeftButton);
+    });
+    poll->start(5);
+    ScopedThreadCount oneThread(1);
+    QVERIFY(!s.frame->printing().printView(*d->views().first(), printer, false));
+    delete poll;
+    QVERIFY(pressed);
+    QVERIFY(!s.frame->jobs().busy());
+    QVERIFY(msgs.texts.isEmpty());
+    QVERIFY(earlier.open(QIODevice::ReadOnly));
+    QCOMPARE(earlier.readAll(), QByteArray("earlier print"));
+}
+
 void PrintTest::pageSetupStoresItsValues() {
     Shell s;
     MessageRecorder msgs;
@@ -150,6 +195,14 @@ void PrintTest::pageSetupStoresItsValues() {
             QCOMPARE(facts[0], QStringLiteral("%1 × %2")
                                    .arg(d->facts().printableWidth)
                                    .arg(d->facts().printableHeight));
+            // An overlap as large as its tile is refused with the range it may take.
+            QVERIFY(typeInto(e->tileField(0), QStringLiteral("100")));
+            QVERIFY(typeInto(e->overlapField(0), QStringLiteral("100")));
+            e->confirm();
+            QCOMPARE(msgs.texts, QStringList(QStringLiteral(
+                                     "Geben Sie bitte eine ganze Zahl zwischen 0 und 99 ein.")));
+            QCOMPARE(e->result(), 0);
+            msgs.texts.clear();
             QVERIFY(typeInto(e->tileField(0), QStringLiteral("250")));
             QVERIFY(typeInto(e->overlapField(1), QStringLiteral("20")));
             e->colourButton(2)->click();
@@ -173,6 +226,7 @@ void PrintTest::pageSetupStoresItsValues() {
     QCOMPARE(v.offsetY, 12);
     QCOMPARE(v.tileX, 250);
     QCOMPARE(v.tileY, 1000);
+    QCOMPARE(v.overlapX, 100);
     QCOMPARE(v.overlapY, 20);
     QCOMPARE(v.colourMode, 2);
     QCOMPARE(v.pixelMode, 2);
