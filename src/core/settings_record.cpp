@@ -119,7 +119,7 @@ void forEachKey(SettingsRecord& r, V&& v) {
     v.intKey("m_Reg_nComposite_nInsertionType", r.compositeInsertionType, 0);
     v.intKey("m_Reg_nComposite_bBorders_bErrors_bAverage", r.compositeSwitches, 4);
     v.intKey("m_Reg_nComposite_nSizeFactor", r.compositeSizeFactor, 10000);
-    v.intKey("m_Reg_nComposite_nRefPoints", r.compositeRefPoints, 2, kZeroIsDefault, {1, 4});
+    v.intKey("m_Reg_nComposite_nRefPoints", r.compositeRefPoints, 2);
     v.intKey("m_Reg_nComposite_nSetAllFactors", r.compositeSetAllFactors, 10000);
     v.intKey("m_Reg_nComposite_nRed", r.compositeRed, 10000);
     v.intKey("m_Reg_nComposite_nGreen", r.compositeGreen, 10000);
