@@ -1,7 +1,10 @@
 // The settings record's store on QSettings.
 #include "app/qt_settings_store.h"
 
+#include "core/number_text.h"
 #include "ui/quillon_app.h"
+
+#include <limits>
 
 namespace quillon::app {
 
@@ -22,9 +25,15 @@ QtSettingsStore::~QtSettingsStore() {
 }
 
 int QtSettingsStore::readInt(const std::string& key, int fallback) {
-    bool ok = false;
-    int v = settings_->value(QStringLiteral("AppData/") + QString::fromStdString(key)).toInt(&ok);
-    return ok ? v : fallback;
+    const QVariant stored =
+        settings_->value(QStringLiteral("AppData/") + QString::fromStdString(key));
+    // The file is text: a damaged value ("12abc", "1e30", "2147483648") reads as missing.
+    int v = fallback;
+    if (!stored.isValid() ||
+        readWholeNumber(stored.toString().toStdString(), std::numeric_limits<int>::min(),
+                        std::numeric_limits<int>::max(), v) != NumberText::Ok)
+        return fallback;
+    return v;
 }
 
 std::string QtSettingsStore::readString(const std::string& key) {

@@ -1,14 +1,12 @@
 // The argument parser of quillon-cli and FITS input/output for the image-operation commands.
 #include "cli/op_args.h"
 
+#include "core/number_text.h"
 #include "formats/fits_writer.h"
 #include "formats/open.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <sstream>
 
@@ -32,16 +30,6 @@ std::string formatReal(double v) {
 
 std::string rangeText(const std::string& kind, const std::string& lo, const std::string& hi) {
     return kind + " von " + lo + " bis " + hi;
-}
-
-// strtof / strtod over the whole text; false for an empty text, trailing characters, a value
-// out of the type's range or one that is not finite.
-template <class T, class Fn>
-bool readReal(const std::string& text, Fn convert, T& v) {
-    errno = 0;
-    char* end = nullptr;
-    v = convert(text.c_str(), &end);
-    return !text.empty() && *end == '\0' && errno == 0 && std::isfinite(v);
 }
 
 } // namespace
@@ -74,33 +62,30 @@ OpArgs OpArgs::parse(const std::vector<std::string>& args,
 }
 
 int parseInteger(const std::string& text, const std::string& what, int lo, int hi) {
-    errno = 0;
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno != 0 || v < lo || v > hi)
+    int v = 0;
+    if (readWholeNumber(text, lo, hi, v) != NumberText::Ok)
         badValue(what, text, rangeText("ganze Zahl", std::to_string(lo), std::to_string(hi)));
-    return static_cast<int>(v);
+    return v;
 }
 
 float parseFloat(const std::string& text, const std::string& what, float lo, float hi) {
-    float v = 0;
-    if (!readReal(text, std::strtof, v) || !(v >= lo && v <= hi))
-        badValue(what, text,
-                 rangeText("Zahl", formatReal(static_cast<double>(lo)),
-                           formatReal(static_cast<double>(hi))));
-    return v;
+    // Checked in double against the float bounds, so the conversion to float cannot overflow.
+    const double v = parseDouble(text, what, static_cast<double>(lo), static_cast<double>(hi));
+    return static_cast<float>(v);
 }
 
 double parseDouble(const std::string& text, const std::string& what, double lo, double hi) {
     double v = 0;
-    if (!readReal(text, std::strtod, v) || !(v >= lo && v <= hi))
+    if (readRealNumber(text, lo, hi, v) != NumberText::Ok)
         badValue(what, text, rangeText("Zahl", formatReal(lo), formatReal(hi)));
     return v;
 }
 
 double parsePositive(const std::string& text, const std::string& what) {
     double v = 0;
-    if (!readReal(text, std::strtod, v) || !(v > 0)) badValue(what, text, "Zahl über 0");
+    const double inf = std::numeric_limits<double>::infinity();
+    if (readRealNumber(text, 0, inf, v) != NumberText::Ok || !(v > 0))
+        badValue(what, text, "Zahl über 0");
     return v;
 }
 
@@ -118,11 +103,8 @@ int parseChoice(const std::string& text, const std::string& what,
     }
     if (numbered) {
         const int count = static_cast<int>(names.size());
-        errno = 0;
-        char* end = nullptr;
-        const long v = std::strtol(text.c_str(), &end, 10);
-        if (!text.empty() && *end == '\0' && errno == 0 && v >= 0 && v < count)
-            return static_cast<int>(v);
+        int v = 0;
+        if (readWholeNumber(text, 0, count - 1, v) == NumberText::Ok) return v;
         expected += " oder " + rangeText("ganze Zahl", "0", std::to_string(count - 1));
     }
     badValue(what, text, expected);

@@ -2,6 +2,7 @@
 #include "composite/reference_search.h"
 
 #include "core/image.h"
+#include "core/sample.h"
 
 #include <algorithm>
 #include <cmath>
@@ -161,9 +162,10 @@ LocatedPoint locateReference(const Image& image, ReferenceMethod method, float x
 
     const LayerSum value(image);
     const int h = effectiveHalfSize(searchHalfSize, width, height);
-    // Truncation toward zero, then the window is kept inside the image.
-    const int sx = clampCentre(static_cast<int>(x), h, width);
-    const int sy = clampCentre(static_cast<int>(y), h, height);
+    // Truncation toward zero, then the window is kept inside the image (a position far off
+    // the image, infinite or NaN saturates instead of reaching an undefined conversion).
+    const int sx = clampCentre(truncToInt(x), h, width);
+    const int sy = clampCentre(truncToInt(y), h, height);
     const LocatedPoint start{static_cast<float>(sx), static_cast<float>(sy), false};
 
     const Scan s = scanWindow(value, windowAround(sx, sy, h, width, height));

@@ -7,6 +7,12 @@
 
 namespace quillon {
 
+// The system's reason for a failed file operation (an errno value) in the user's words, e.g.
+// "Auf dem Datenträger ist kein Platz mehr frei." for ENOSPC.
+std::string fileErrorReason(int error);
+
+// Every failure below throws Error(failureMessage + " " + the reason of fileErrorReason), so
+// the user learns what to do, not only that saving failed.
 class AtomicFile {
 public:
     // Creates the temporary file. Throws Error(failureMessage) when that is impossible
@@ -23,8 +29,18 @@ public:
 
     const std::string& temporaryPath() const { return tmpPath_; }
 
+    // Test seam: while one lives, every write of an AtomicFile fails as the system does when
+    // it sets `error` (ENOSPC for a full disk), with no root rights or special file systems.
+    class ScopedWriteFailure {
+    public:
+        explicit ScopedWriteFailure(int error);
+        ~ScopedWriteFailure();
+        ScopedWriteFailure(const ScopedWriteFailure&) = delete;
+        ScopedWriteFailure& operator=(const ScopedWriteFailure&) = delete;
+    };
+
 private:
-    [[noreturn]] void fail();
+    [[noreturn]] void fail(int error);
     std::string target_;
     std::string tmpPath_;
     std::string message_;

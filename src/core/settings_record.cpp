@@ -85,15 +85,25 @@ namespace {
 // restart. A missing key still gives the default. The composite's keys keep the rule on
 // purpose (its window reads a stored 0 as the default in all of them).
 constexpr bool kZeroIsAValue = true;
+constexpr bool kZeroIsDefault = false;
 
-// Walks the key table in its order. V provides intKey(key, int&, default, zeroIsAValue) and
-// stringKey(key, std::string&).
+// The values a key may hold; a stored value outside them is damaged and gives the default.
+struct Range {
+    int lo = std::numeric_limits<int>::min();
+    int hi = std::numeric_limits<int>::max();
+};
+// Grey factors up to ±214748, so that a factor read back and stored again stays an integer.
+constexpr Range kGreyFactor{-2147480000, 2147480000};
+constexpr Range kHalfSize{0, 32767};
+
+// Walks the key table in its order. V provides intKey(key, int&, default, zeroIsAValue, Range)
+// and stringKey(key, std::string&).
 template <class V>
 void forEachKey(SettingsRecord& r, V&& v) {
     const int absent = packPoint(kAbsentWindowPoint);
     v.stringKey("m_Reg_strEXEPath", r.exePath);
     v.stringKey("m_Reg_strMainfolder", r.mainFolder);
-    v.intKey("m_Reg_nSettings_Ram", r.settingsRam, 64);
+    v.intKey("m_Reg_nSettings_Ram", r.settingsRam, 64, kZeroIsDefault, {10, 1024});
     v.intKey("m_Reg_nSettings_UndoRam", r.settingsUndoRam, 512);
     static constexpr const char* kPointKeys[kWindowSlotCount] = {
         "m_Reg_nZoomNavigator_WindowPoint", "m_Reg_nScaling_WindowPoint",
@@ -102,9 +112,9 @@ void forEachKey(SettingsRecord& r, V&& v) {
         "m_Reg_nPreview_WindowPoint",       "m_Reg_nMiniWebBrowser_WindowPoint"};
     for (int i = 0; i < kWindowSlotCount; ++i)
         v.intKey(kPointKeys[i], r.windowPoints[static_cast<std::size_t>(i)], absent);
-    v.intKey("m_Reg_nGraypic_Red", r.graypicRed, 3000, kZeroIsAValue);
-    v.intKey("m_Reg_nGraypic_Green", r.graypicGreen, 5900, kZeroIsAValue);
-    v.intKey("m_Reg_nGraypic_Blue", r.graypicBlue, 1100, kZeroIsAValue);
+    v.intKey("m_Reg_nGraypic_Red", r.graypicRed, 3000, kZeroIsAValue, kGreyFactor);
+    v.intKey("m_Reg_nGraypic_Green", r.graypicGreen, 5900, kZeroIsAValue, kGreyFactor);
+    v.intKey("m_Reg_nGraypic_Blue", r.graypicBlue, 1100, kZeroIsAValue, kGreyFactor);
     v.intKey("m_Reg_nGraypic_bWeight", r.graypicWeight, 1, kZeroIsAValue);
     v.intKey("m_Reg_nComposite_nInsertionType", r.compositeInsertionType, 0);
     v.intKey("m_Reg_nComposite_bBorders_bErrors_bAverage", r.compositeSwitches, 4);
@@ -122,12 +132,12 @@ void forEachKey(SettingsRecord& r, V&& v) {
     v.intKey("m_Reg_nNoise_nMask", r.noiseMask, 2, kZeroIsAValue);
     v.intKey("m_Reg_nNoise_nType", r.noiseType, 2, kZeroIsAValue);
     v.intKey("m_Reg_nNoise_nLimit", r.noiseLimit, 100);
-    v.intKey("m_Reg_nNewPicture_nSizeX", r.newPictureSizeX, 800);
-    v.intKey("m_Reg_nNewPicture_nSizeY", r.newPictureSizeY, 600);
+    v.intKey("m_Reg_nNewPicture_nSizeX", r.newPictureSizeX, 800, kZeroIsDefault, {10, 14000});
+    v.intKey("m_Reg_nNewPicture_nSizeY", r.newPictureSizeY, 600, kZeroIsDefault, {10, 14000});
     v.intKey("m_Reg_nNewPicture_nType", r.newPictureType, 2);
     v.intKey("m_Reg_nNewPicture_nLayers", r.newPictureLayers, 3);
     v.intKey("m_Reg_nNewPicture_bOverlay", r.newPictureOverlay, 0);
-    v.intKey("m_Reg_nNumberLayers_n", r.numberLayers, 2);
+    v.intKey("m_Reg_nNumberLayers_n", r.numberLayers, 2, kZeroIsDefault, {2, 32});
     v.intKey("m_Reg_nOverlayForming_bInvert_bTransparency_nMethod", r.overlayForming, 16,
              kZeroIsAValue);
     v.intKey("m_Reg_nSelectLayer_n", r.selectLayer, 0);
@@ -138,8 +148,10 @@ void forEachKey(SettingsRecord& r, V&& v) {
     static constexpr const char* kGravity[4] = {
         "m_Reg_SetReference_nGravity1", "m_Reg_SetReference_nGravity2",
         "m_Reg_SetReference_nGravity3", "m_Reg_SetReference_nGravity4"};
-    for (std::size_t i = 0; i < 4; ++i) v.intKey(kSearch[i], r.setReferenceSearch[i], 12);
-    for (std::size_t i = 0; i < 4; ++i) v.intKey(kGravity[i], r.setReferenceGravity[i], 4);
+    for (std::size_t i = 0; i < 4; ++i)
+        v.intKey(kSearch[i], r.setReferenceSearch[i], 12, kZeroIsDefault, kHalfSize);
+    for (std::size_t i = 0; i < 4; ++i)
+        v.intKey(kGravity[i], r.setReferenceGravity[i], 4, kZeroIsDefault, kHalfSize);
     v.intKey("m_Reg_nUnsharpMask_nMaskStrength", r.unsharpMaskStrength, 2, kZeroIsAValue);
     v.intKey("m_Reg_nUnsharpMask_nOriginal", r.unsharpOriginal, 30000, kZeroIsAValue);
     v.intKey("m_Reg_nUnsharpMask_nMask", r.unsharpMask, 20000, kZeroIsAValue);
@@ -157,32 +169,31 @@ void forEachKey(SettingsRecord& r, V&& v) {
 }
 
 struct Defaults {
-    void intKey(const char*, int& f, int def, bool = false) { f = def; }
+    void intKey(const char*, int& f, int def, bool = false, Range = {}) { f = def; }
     void stringKey(const char*, std::string& f) { f.clear(); }
 };
 
 struct Loader {
     SettingsStore& store;
-    void intKey(const char* key, int& f, int def, bool zeroIsAValue = false) {
-        if (zeroIsAValue) {
-            f = store.readInt(key, def);
-            return;
-        }
-        int v = store.readInt(key, 0);
-        f = v == 0 ? def : v;
+    void intKey(const char* key, int& f, int def, bool zeroIsAValue = false, Range range = {}) {
+        int v = store.readInt(key, zeroIsAValue ? def : 0);
+        if (!zeroIsAValue && v == 0) v = def;
+        f = v >= range.lo && v <= range.hi ? v : def;
     }
     void stringKey(const char* key, std::string& f) { f = store.readString(key); }
 };
 
 struct Saver {
     SettingsStore& store;
-    void intKey(const char* key, int& f, int, bool = false) { store.writeInt(key, f); }
+    void intKey(const char* key, int& f, int, bool = false, Range = {}) { store.writeInt(key, f); }
     void stringKey(const char* key, std::string& f) { store.writeString(key, f); }
 };
 
 struct Lister {
     std::vector<SettingsKeyInfo>& out;
-    void intKey(const char* key, int&, int def, bool = false) { out.push_back({key, false, def}); }
+    void intKey(const char* key, int&, int def, bool = false, Range = {}) {
+        out.push_back({key, false, def});
+    }
     void stringKey(const char* key, std::string&) { out.push_back({key, true, 0}); }
 };
 

@@ -147,7 +147,8 @@ struct SettingsRecord {
         windowPoints[static_cast<std::size_t>(s)] = packPoint(p);
     }
 
-    // Reads every key in table order; a missing key or a stored 0 gives the default.
+    // Reads every key in table order; a missing key, a stored 0 or a value outside the key's
+    // range (a damaged store) gives the default.
     void load(SettingsStore& store);
     // Writes every key in table order. Write failures are the store's business.
     void save(SettingsStore& store) const;

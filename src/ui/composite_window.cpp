@@ -2,6 +2,7 @@
 // the options of the composite job.
 #include "ui/composite_window.h"
 
+#include "core/image.h"
 #include "core/image_type.h"
 #include "core/settings_record.h"
 #include "ui/calibration_dialog.h"
@@ -23,8 +24,8 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTableWidget>
-#include <QVariant>
 #include <QVBoxLayout>
+#include <QVariant>
 
 #include <algorithm>
 #include <cmath>
@@ -51,13 +52,13 @@ QString coordinateText(double v) {
     return QString::asprintf("%.2f", v);
 }
 
-// A decimal number; unparsable text gives 0.
+// A decimal number (within float); unparsable text gives 0.
 float cellNumber(const QTableWidgetItem* item) {
     if (!item) return 0.0f;
-    bool ok = false;
-    const double v =
-        item->text().trimmed().replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
-    return ok && std::isfinite(v) ? static_cast<float>(v) : 0.0f;
+    constexpr double kAny = std::numeric_limits<double>::infinity();
+    double v = 0;
+    readTypedNumber(item->text(), -kAny, kAny, false, v);
+    return static_cast<float>(v);
 }
 
 QTableWidgetItem* readOnly(const QString& text) {
@@ -155,7 +156,6 @@ CompositeWindow::CompositeWindow(CompositeJob& job, SettingsRecord& settings, Vi
     : QDialog(parent), job_(job), settings_(settings), views_(std::move(views)),
       chooser_(openFilesDialog) {
     setWindowTitle(QStringLiteral("Komposit / Summenbild erstellen"));
-    constexpr double kInf = std::numeric_limits<double>::infinity();
     auto* top = new QVBoxLayout(this);
 
     auto* chooserRow = new QHBoxLayout;
@@ -227,7 +227,8 @@ CompositeWindow::CompositeWindow(CompositeJob& job, SettingsRecord& settings, Vi
     auto* wl = new QHBoxLayout(weights);
     static const char* const kWeightNames[] = {"R:", "G:", "B:"};
     for (std::size_t c = 0; c < 3; ++c) {
-        weights_[c] = new NumberField(-kInf, kInf, 3, this);
+        // The weights a job (and its file) can hold.
+        weights_[c] = new NumberField(0, 1.0e6, 3, this);
         weights_[c]->setValue(job_.options.colourWeights[c]);
         weights_[c]->setMaximumWidth(90);
         wl->addWidget(new QLabel(QString::fromLatin1(kWeightNames[c]), weights));
@@ -355,12 +356,16 @@ void CompositeWindow::cellChanged(int row, int column) {
     QTableWidgetItem* item = table_->item(row, column);
     if (!item || column < firstFactorColumn() || column >= table_->columnCount() - 1) return;
     const bool factor = column < firstFactorColumn() + factorColumns_;
-    const float v = cellNumber(item);
+    // Factors within their range, coordinates within the image sizes a job can hold.
+    const double lo = factor ? kMinFactor : 0.0;
+    const double hi = factor ? kMaxFactor : kMaxImageSize;
+    double v = 0;
+    const NumberText read = readTypedNumber(item->text(), lo, hi, false, v);
     filling_ = true;
-    if (factor && (v < kMinFactor || v > kMaxFactor)) {
+    if (read != NumberText::Ok) {
         item->setText(item->data(kAcceptedRole).toString());
         filling_ = false;
-        showMessage(this, NumberField(kMinFactor, kMaxFactor, 3).rangePrompt());
+        showMessage(this, numberPrompt(read, lo, hi, false));
         return;
     }
     const QString text = factor ? factorText(v) : coordinateText(v);

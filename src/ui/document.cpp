@@ -109,7 +109,9 @@ bool CWinQuillonDoc::saveTo(const QString& path, QWidget* parent, JobRunner* job
         runJob(jobs, [&](Progress& progress) { writeFits(image_, p, progress, display); });
     if (r.kind == JobResult::Cancelled) return false;
     if (!r.ok()) {
-        showMessage(parent, QString::fromUtf8(kSaveFailed));
+        // The writer's message adds the system's reason (a full disk, ...) to the save message.
+        const QString failed = QString::fromUtf8(kSaveFailed);
+        showMessage(parent, r.message.startsWith(failed) ? r.message : failed);
         return false;
     }
     path_ = fi.absoluteFilePath();

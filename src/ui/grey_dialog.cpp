@@ -4,6 +4,7 @@
 
 #include "analysis/histogram.h"
 #include "core/error.h"
+#include "core/sample.h"
 #include "ui/filter_dialog.h"
 #include "ui/number_field.h"
 #include "ui/view.h"
@@ -16,15 +17,16 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include <cmath>
-#include <limits>
-
 namespace quillon::ui {
 
 namespace {
-// The factors are floats: scaled in float, so that 0.11 is stored as 1100, not 1099.
+// Largest factor whose value × 10000 is still a stored integer.
+constexpr double kMaxGreyFactor = 214748;
+
+// The factors are floats: scaled in float, so that 0.11 is stored as 1100, not 1099; the
+// conversion saturates, although the fields keep the factors within ±kMaxGreyFactor.
 int scaled(float v) {
-    return static_cast<int>(std::trunc(v * 10000.0f));
+    return truncToInt(static_cast<double>(v * 10000.0f));
 }
 } // namespace
 
@@ -45,9 +47,8 @@ GreyConvertDialog::GreyConvertDialog(CWinQuillonView* view, SettingsRecord& sett
     auto* grid = new QGridLayout;
     const QString labels[3] = {QStringLiteral("Rotanteil:"), QStringLiteral("Grünanteil:"),
                                QStringLiteral("Blauanteil:")};
-    constexpr double kAny = std::numeric_limits<double>::infinity();
     for (int i = 0; i < 3; ++i) {
-        fields_[i] = new NumberField(-kAny, kAny, 4, this);
+        fields_[i] = new NumberField(-kMaxGreyFactor, kMaxGreyFactor, 4, this);
         fields_[i]->setSignificantDigits(6);
         grid->addWidget(new QLabel(labels[i], this), i, 0);
         grid->addWidget(fields_[i], i, 1);

@@ -6,6 +6,7 @@
 #include "ui/document.h"
 #include "ui/filter_dialog.h"
 #include "ui/messages.h"
+#include "ui/number_field.h"
 #include "ui/view.h"
 
 #include <QHBoxLayout>
@@ -15,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <limits>
 
 namespace quillon::ui {
 
@@ -90,11 +92,10 @@ bool LayerMatrixDialog::parseMatrix(std::vector<float>& m, bool prompt) {
     for (int i = 0; i < layers_; ++i)
         for (int c = 0; c < 3; ++c) {
             QTableWidgetItem* it = grid_->item(i, 2 + c);
-            QString t = it ? it->text().trimmed() : QString();
-            t.replace(QLatin1Char(','), QLatin1Char('.'));
-            bool ok = false;
-            const double v = t.toDouble(&ok);
-            if (!ok || !std::isfinite(v)) {
+            constexpr double kAny = std::numeric_limits<double>::infinity();
+            double v = 0;
+            if (readTypedNumber(it ? it->text() : QString(), -kAny, kAny, false, v) !=
+                NumberText::Ok) {
                 if (!prompt) return false;
                 showMessage(this, QStringLiteral("Geben Sie bitte eine Zahl ein."));
                 grid_->setCurrentCell(i, 2 + c);

@@ -7,11 +7,15 @@
 #include <QKeyEvent>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <string>
 
 namespace quillon::ui {
 
 namespace {
+constexpr double kMaxReal = static_cast<double>(std::numeric_limits<float>::max());
 const QString kNotANumber = QStringLiteral("Geben Sie bitte eine Zahl ein.");
 } // namespace
 
@@ -43,14 +47,7 @@ void NumberField::setValue(double v) {
 }
 
 QString NumberField::rangePrompt() const {
-    auto bound = [this](double b) {
-        return isInteger() ? QString::number(static_cast<long long>(b)) : QString::number(b);
-    };
-    if (!std::isfinite(min_) || !std::isfinite(max_)) return kNotANumber;
-    const QString text =
-        isInteger() ? QStringLiteral("Geben Sie bitte eine ganze Zahl zwischen %1 und %2 ein.")
-                    : QStringLiteral("Geben Sie bitte eine Zahl zwischen %1 und %2 ein.");
-    return text.arg(bound(min_), bound(max_));
+    return numberPrompt(NumberText::OutOfRange, min_, max_, isInteger());
 }
 
 bool NumberField::validate() {
@@ -58,24 +55,49 @@ bool NumberField::validate() {
     return commit();
 }
 
+NumberText readTypedNumber(const QString& text, double lo, double hi, bool integer, double& value) {
+    QString t = text.trimmed();
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
+    const std::string s = t.toStdString();
+    // Every real ends up in a float at the latest, so a typed real stays within float.
+    double v = 0;
+    const NumberText r = readRealNumber(s, -kMaxReal, kMaxReal, v);
+    if (integer && r == NumberText::Ok) {
+        long long i = 0;
+        // "12.5" or "1e30" is a number, only not a whole one within the range.
+        if (readWholeNumber(s, std::numeric_limits<long long>::min(),
+                            std::numeric_limits<long long>::max(), i) != NumberText::Ok)
+            return NumberText::OutOfRange;
+        v = static_cast<double>(i);
+    }
+    if (r != NumberText::Ok) return r;
+    if (!(v >= lo && v <= hi)) return NumberText::OutOfRange;
+    value = v;
+    return NumberText::Ok;
+}
+
+QString numberPrompt(NumberText problem, double lo, double hi, bool integer) {
+    if (problem != NumberText::OutOfRange || !std::isfinite(lo) || !std::isfinite(hi))
+        return kNotANumber;
+    auto bound = [integer](double b) {
+        return integer ? QString::number(static_cast<long long>(b)) : QString::number(b);
+    };
+    const QString text =
+        integer ? QStringLiteral("Geben Sie bitte eine ganze Zahl zwischen %1 und %2 ein.")
+                : QStringLiteral("Geben Sie bitte eine Zahl zwischen %1 und %2 ein.");
+    return text.arg(bound(lo), bound(hi));
+}
+
 bool NumberField::commit() {
     if (!isModified()) return true;
-    QString t = text().trimmed();
-    t.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
     double v = 0;
-    if (isInteger()) {
-        const long long i = t.toLongLong(&ok);
-        v = static_cast<double>(i);
-    } else {
-        v = t.toDouble(&ok);
-        ok = ok && std::isfinite(v);
-    }
-    if (ok && raiseToMinimum_ && v < min_) v = min_;
-    if (!ok || v < min_ || v > max_) {
-        refuseInput(this, ok ? rangePrompt() : kNotANumber, prompting_);
+    const double lo = raiseToMinimum_ ? -std::numeric_limits<double>::infinity() : min_;
+    const NumberText r = readTypedNumber(text(), lo, max_, isInteger(), v);
+    if (r != NumberText::Ok) {
+        refuseInput(this, numberPrompt(r, min_, max_, isInteger()), prompting_);
         return false;
     }
+    v = std::max(v, min_); // raised to the minimum
     value_ = v;
     setModified(false);
     emit committed(v);

@@ -3,6 +3,8 @@
 // zwischen %1 und %2 ein.", "Geben Sie bitte nicht mehr als %1 Zeichen ein.").
 #pragma once
 
+#include "core/number_text.h"
+
 #include <QLineEdit>
 
 namespace quillon::ui {
@@ -11,7 +13,7 @@ class NumberField : public QLineEdit {
     Q_OBJECT
 public:
     // An integer field (decimals < 0) or a real field shown with `decimals` decimals. Real
-    // fields with infinite bounds accept any number.
+    // fields with infinite bounds accept any number a float holds.
     NumberField(double minimum, double maximum, int decimals, QWidget* parent = nullptr);
     // Real fields: show values with `digits` significant digits instead of fixed decimals.
     void setSignificantDigits(int digits) { significant_ = digits; }
@@ -71,6 +73,15 @@ private:
     int maxChars_;
     bool prompting_ = false;
 };
+
+// Reads a number typed into a field or a table cell ("," taken as the decimal point; whole
+// numbers only when `integer`) and checks it against lo … hi before any conversion. Reals are
+// limited to what a float holds. The value is set only for NumberText::Ok.
+NumberText readTypedNumber(const QString& text, double lo, double hi, bool integer, double& value);
+// The prompt for a refused number: "Geben Sie bitte eine Zahl ein." for text that is no number
+// (or any refusal when a bound is infinite), else the range prompt ("Geben Sie bitte eine
+// (ganze) Zahl zwischen %1 und %2 ein.").
+QString numberPrompt(NumberText problem, double lo, double hi, bool integer);
 
 // Shows a field's prompt and puts the focus back into the field with its text selected;
 // `prompting` keeps the focus change of the message box from prompting twice.

@@ -3,12 +3,15 @@
 #include "ui/reference_window.h"
 
 #include "composite/job.h"
+#include "core/image.h"
 #include "core/image_type.h"
 #include "core/settings_record.h"
 #include "formats/open.h"
 #include "ui/composite_window.h"
 #include "ui/document.h"
 #include "ui/main_frame.h"
+#include "ui/messages.h"
+#include "ui/number_field.h"
 #include "ui/quillon_app.h"
 #include "ui/view.h"
 
@@ -49,6 +52,26 @@ bool starMatchOn = false;
 
 int methodShift(int point) {
     return 12 - 4 * point; // point 1 in bits 12..14, point 4 in bits 0..2
+}
+
+// Typed coordinates: the positions a job file keeps. Typed half-sizes: what the 16-bit
+// settings hold (the search lowers them to the image).
+constexpr double kMaxCoordinate = kMaxImageSize;
+constexpr double kMaxHalfSize = 32767;
+// The last accepted text of an editable cell, restored when a typed number is refused.
+constexpr int kAcceptedRole = Qt::UserRole + 1;
+
+QTableWidgetItem* editableCell(const QString& text) {
+    auto* it = new QTableWidgetItem(text);
+    it->setData(kAcceptedRole, text);
+    return it;
+}
+
+// The number in a cell, or `fallback` when its text is no number within lo … hi.
+double cellValue(const QTableWidgetItem* it, double lo, double hi, bool integer, double fallback) {
+    double v = fallback;
+    if (it) readTypedNumber(it->text(), lo, hi, integer, v);
+    return v;
 }
 
 QString listTypeText(const CompositeJob& job, int list) {
@@ -163,7 +186,11 @@ ReferenceWindow::ReferenceWindow(CMainFrame& frame, CompositeJob& job)
     connect(next_, &QPushButton::clicked, this, &ReferenceWindow::next);
     connect(end_, &QPushButton::clicked, this, &ReferenceWindow::finish);
     connect(row_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) {
-        if (!filling_ && it) onCellEdited(it->column());
+        if (filling_ || !it || it->column() < kFactorColumn + job_.factorSlots(list_)) return;
+        if (acceptCell(it, 0, kMaxCoordinate, false)) onCellEdited(it->column());
+    });
+    connect(search_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) {
+        if (!filling_ && it) acceptCell(it, 0, kMaxHalfSize, true);
     });
     if (CWinQuillonApp* app = CWinQuillonApp::instance())
         connect(app, &CWinQuillonApp::documentsChanged, this, &ReferenceWindow::onDocumentsChanged);
@@ -260,9 +287,9 @@ void ReferenceWindow::fillRow() {
     for (int k = 0; k < count; ++k) {
         const ReferencePoint& p = e.points[static_cast<std::size_t>(k)];
         row_->setItem(0, kFactorColumn + slotCount + 2 * k,
-                      new QTableWidgetItem(QString::asprintf("%.2f", static_cast<double>(p.x))));
+                      editableCell(QString::asprintf("%.2f", static_cast<double>(p.x))));
         row_->setItem(0, kFactorColumn + slotCount + 2 * k + 1,
-                      new QTableWidgetItem(QString::asprintf("%.2f", static_cast<double>(p.y))));
+                      editableCell(QString::asprintf("%.2f", static_cast<double>(p.y))));
     }
     filling_ = false;
     listType_->setText(listTypeText(job_, list_));
@@ -275,6 +302,7 @@ void ReferenceWindow::fillRow() {
 
 void ReferenceWindow::buildSearchTable() {
     const int count = job_.options.referencePointCount;
+    filling_ = true;
     search_->clear();
     search_->setColumnCount(count);
     search_->setVerticalHeaderLabels({QStringLiteral("Methode:"), QStringLiteral("Such-Bereich:"),
@@ -290,9 +318,10 @@ void ReferenceWindow::buildSearchTable() {
         }
         method->setCurrentIndex(static_cast<int>(s.method));
         search_->setCellWidget(0, k, method);
-        search_->setItem(1, k, new QTableWidgetItem(QString::asprintf("%i", s.searchHalfSize)));
-        search_->setItem(2, k, new QTableWidgetItem(QString::asprintf("%i", s.centroidHalfSize)));
+        search_->setItem(1, k, editableCell(QString::asprintf("%i", s.searchHalfSize)));
+        search_->setItem(2, k, editableCell(QString::asprintf("%i", s.centroidHalfSize)));
     }
+    filling_ = false;
     search_->resizeColumnsToContents();
     search_->setFixedHeight(search_->horizontalHeader()->sizeHint().height() +
                             3 * search_->rowHeight(0) + 4);
@@ -303,9 +332,11 @@ ReferenceSearchSet ReferenceWindow::readSearchTable() {
         ReferenceSearchSettings& s = settings_[static_cast<std::size_t>(k)];
         if (auto* method = qobject_cast<QComboBox*>(search_->cellWidget(0, k)))
             s.method = referenceMethodFromName(method->currentText().toStdString());
-        // Read as integers without a range check; the search limits them to the image.
-        if (QTableWidgetItem* it = search_->item(1, k)) s.searchHalfSize = it->text().toInt();
-        if (QTableWidgetItem* it = search_->item(2, k)) s.centroidHalfSize = it->text().toInt();
+        // Typed numbers were checked when typed; the search limits them to the image.
+        s.searchHalfSize = static_cast<int>(
+            cellValue(search_->item(1, k), 0, kMaxHalfSize, true, s.searchHalfSize));
+        s.centroidHalfSize = static_cast<int>(
+            cellValue(search_->item(2, k), 0, kMaxHalfSize, true, s.centroidHalfSize));
     }
     return settings_;
 }
@@ -317,16 +348,19 @@ CWinQuillonView* ReferenceWindow::shownView() const {
 LocatedPoint ReferenceWindow::rowPoint(int index) const {
     const int c = kFactorColumn + job_.factorSlots(list_) + 2 * index;
     LocatedPoint p;
-    if (QTableWidgetItem* x = row_->item(0, c)) p.x = x->text().toFloat();
-    if (QTableWidgetItem* y = row_->item(0, c + 1)) p.y = y->text().toFloat();
+    p.x = static_cast<float>(cellValue(row_->item(0, c), 0, kMaxCoordinate, false, 0));
+    p.y = static_cast<float>(cellValue(row_->item(0, c + 1), 0, kMaxCoordinate, false, 0));
     return p;
 }
 
 void ReferenceWindow::setRowPoint(int index, float x, float y) {
     const int c = kFactorColumn + job_.factorSlots(list_) + 2 * index;
     filling_ = true;
-    row_->item(0, c)->setText(QString::asprintf("%.2f", static_cast<double>(x)));
-    row_->item(0, c + 1)->setText(QString::asprintf("%.2f", static_cast<double>(y)));
+    for (int i = 0; i < 2; ++i) {
+        const QString text = QString::asprintf("%.2f", static_cast<double>(i == 0 ? x : y));
+        row_->item(0, c + i)->setText(text);
+        row_->item(0, c + i)->setData(kAcceptedRole, text);
+    }
     filling_ = false;
     if (shown_) shown_->setReferenceMark(index, QPointF(x, y));
 }
@@ -338,6 +372,19 @@ void ReferenceWindow::locateAt(int index, QPointF imagePos) {
         locateReference(shown_->document()->image(), s[static_cast<std::size_t>(index)],
                         static_cast<float>(imagePos.x()), static_cast<float>(imagePos.y()));
     setRowPoint(index, p.x, p.y);
+}
+
+bool ReferenceWindow::acceptCell(QTableWidgetItem* it, double lo, double hi, bool integer) {
+    double v = 0;
+    const NumberText r = readTypedNumber(it->text(), lo, hi, integer, v);
+    filling_ = true;
+    if (r == NumberText::Ok)
+        it->setData(kAcceptedRole, it->text());
+    else
+        it->setText(it->data(kAcceptedRole).toString());
+    filling_ = false;
+    if (r != NumberText::Ok) showMessage(this, numberPrompt(r, lo, hi, integer), Ask::Warning);
+    return r == NumberText::Ok;
 }
 
 void ReferenceWindow::onCellEdited(int column) {

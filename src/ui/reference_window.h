@@ -20,6 +20,7 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class QTableWidgetItem;
 
 namespace quillon {
 struct SettingsRecord;
@@ -98,6 +99,9 @@ private:
     void takeOverRow();
     void setRowPoint(int index, float x, float y);
     void onCellEdited(int column);
+    // Checks the number typed into a cell against lo … hi: a refused one brings back the
+    // cell's last accepted text and shows the prompt.
+    bool acceptCell(QTableWidgetItem* it, double lo, double hi, bool integer);
     // Drops the entries of closed documents and follows the shown view's closing.
     void onDocumentsChanged();
     void onShownViewGone();

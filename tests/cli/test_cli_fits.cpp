@@ -58,5 +58,7 @@ TEST(CliFits, ConvertWritesFitsAndRefusesOtherNames) {
     EXPECT_TRUE(has(missing.out, "Datei konnte nicht geöffnet werden!")) << missing.out;
     Result unwritable = run("convert " + d.file("a.fts") + " " + d.file("no/such/dir/c.fts"));
     EXPECT_EQ(unwritable.status, 1);
-    EXPECT_TRUE(has(unwritable.out, "Fehler beim Speichern des Dokuments.")) << unwritable.out;
+    EXPECT_TRUE(has(unwritable.out, "Fehler beim Speichern des Dokuments. Der Ordner existiert "
+                                    "nicht."))
+        << unwritable.out;
 }

@@ -134,7 +134,7 @@ TEST(AtomicFileTest, UnwritableFolderReportsTheMessage) {
         AtomicFile f("/nonexistent-folder/x.fts", "Fehler beim Speichern des Dokuments.");
         FAIL() << "expected an error";
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Fehler beim Speichern des Dokuments.");
+        EXPECT_STREQ(e.what(), "Fehler beim Speichern des Dokuments. Der Ordner existiert nicht.");
     }
 }
 

@@ -1,5 +1,6 @@
 // FITS writer: the exact cards and their order, compatibility cards, data layout, round trips
 // of every image type, and saving that never destroys the previous file.
+#include "core/atomic_file.h"
 #include "core/error.h"
 #include "core/memory.h"
 #include "fits_test_util.h"
@@ -9,6 +10,8 @@
 #include "support/progress_recorder.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -362,12 +365,15 @@ TEST(FitsWriter, FailedSaveLeavesThePreviousFileIntact) {
         for (const auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++files;
         EXPECT_EQ(files, 1) << what << ": no temporary file left behind";
     };
-    auto expectFailure = [&](const std::string& path, const char* what) {
+    // The message names the system's reason, so the user knows what to do.
+    auto expectFailure = [&](const std::string& path, const char* what, const char* reason) {
         try {
             writeFits(img, path, Progress::none());
             ADD_FAILURE() << what;
         } catch (const Error& e) {
-            EXPECT_STREQ(e.what(), "Fehler beim Speichern des Dokuments.") << what;
+            EXPECT_EQ(std::string(e.what()), std::string("Fehler beim Speichern des Dokuments.") +
+                                                 (*reason ? " " : "") + reason)
+                << what;
         }
     };
 
@@ -378,18 +384,28 @@ TEST(FitsWriter, FailedSaveLeavesThePreviousFileIntact) {
         struct rlimit small = old;
         small.rlim_cur = 100000;
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        expectFailure(target, "full disk");
+        expectFailure(target, "file size limit", "Die Datei ist zu groß für diesen Datenträger.");
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
+        expectIntact("file size limit");
+    }
+    { // full disk, through the writer's seam; an errno without its own text is named
+        AtomicFile::ScopedWriteFailure full(ENOSPC);
+        expectFailure(target, "full disk", "Auf dem Datenträger ist kein Platz mehr frei.");
         expectIntact("full disk");
+        AtomicFile::ScopedWriteFailure other(EXDEV);
+        expectFailure(target, "other error",
+                      "Das Betriebssystem meldet den Fehler 18 (Invalid cross-device link).");
     }
     {
         memory::ScopedLimit limit(1000);
-        expectFailure(target, "out of memory");
+        expectFailure(target, "out of memory", "");
         expectIntact("out of memory");
     }
-    expectFailure(dir.file("missing-folder/x.fts"), "missing folder");
-    expectFailure(target + "/x.fts", "folder is a file");
+    expectFailure(dir.file("missing-folder/x.fts"), "missing folder",
+                  "Der Ordner existiert nicht.");
+    expectFailure(std::string(300, 'n') + ".fts", "long name", "Der Dateiname ist zu lang.");
+    expectFailure(target + "/x.fts", "folder is a file", "Ein Teil des Pfades ist kein Ordner.");
     expectIntact("bad folders");
     {
         testkit::ProgressRecorder rec;
