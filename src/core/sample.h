@@ -30,7 +30,7 @@ inline Sample toSample(double v) {
     return static_cast<Sample>(static_cast<int>(v));
 }
 
-// Rounds (adds 0.5 first, as the arithmetic rules say where they ask for rounding), then
+// Rounds (adds 0.5 first: the rounding every operation that rounds uses), then
 // converts like toSample.
 inline Sample roundToSample(float v) {
     return toSample(v + 0.5f);
