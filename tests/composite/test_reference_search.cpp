@@ -72,6 +72,23 @@ TEST(ReferenceSearch, LocatesByEachMethod) {
     EXPECT_EQ(r.y, 30);
 }
 
+// A search window of 201 rows is scanned a band of rows at a time: the first of equal maxima
+// in reading order still wins across bands, and a peak in a later band is centred exactly.
+TEST(ReferenceSearch, TallWindowKeepsReadingOrderAcrossBands) {
+    auto img = testkit::make(300, 300);
+    for (const Spot& s : {Spot{0, 200, 130, 7}, {0, 120, 130, 7}, {0, 60, 200, 7}, {0, 90, 60, 3}})
+        img->row(s.plane, s.y)[s.x] = static_cast<Sample>(s.value);
+    const ReferencePoint m = locateReference(*img, ReferenceMethod::Maximum, 150, 150, 100, 4);
+    EXPECT_EQ(m.x, 120);
+    EXPECT_EQ(m.y, 130);
+    img->row(0, 245)[80] = 1000;
+    const ReferencePoint c =
+        locateReference(*img, ReferenceMethod::PositiveCentroid, 150, 150, 100, 4);
+    EXPECT_EQ(c.x, 80);
+    EXPECT_EQ(c.y, 245);
+    EXPECT_TRUE(c.found);
+}
+
 // Stars as a camera records them (pixel-integrated Gaussians on a sky background): the bright
 // centroid finds them to a small fraction of a pixel from a start a few pixels off, and the
 // dark centroid finds the same positions on the negative image.
