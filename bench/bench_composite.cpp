@@ -73,8 +73,8 @@ bool setUp(benchmark::State& st) {
     return true;
 }
 
-void insertBench(benchmark::State& st, std::vector<AlignPoint> source,
-                 std::vector<AlignPoint> target) {
+void insertBench(benchmark::State& st, std::vector<ReferencePoint> source,
+                 std::vector<ReferencePoint> target) {
     if (!setUp(st)) return;
     Fixture& f = fixture();
     for (auto _ : st) {

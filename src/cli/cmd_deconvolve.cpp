@@ -61,7 +61,7 @@ int runDeconvolve(const std::vector<std::string>& args) {
                         std::to_string(static_cast<int>(y)) + " liegt außerhalb des Bildes (" +
                         std::to_string(source.width()) + " x " + std::to_string(source.height()) +
                         ").");
-        const StarCentre c = locatePsfStar(source, x, y);
+        const ReferencePoint c = locatePsfStar(source, x, y);
         const Image cut = psfCutout(source, c.x, c.y);
         addReferenceStar(source, cut, pw, ph);
         std::printf("Referenzstern bei %.2f, %.2f\n", static_cast<double>(c.x),

@@ -197,7 +197,7 @@ std::string csvReport(const CompositeResult& r, bool autoSeeds) {
             field(flag ? "1" : "0");
         field(e.checkPassed ? "ok" : "fehlgeschlagen");
         for (int i = 0; i < kMaxReferencePoints; ++i) {
-            const LocatedPoint& p = e.located[static_cast<std::size_t>(i)];
+            const ReferencePoint& p = e.located[static_cast<std::size_t>(i)];
             const bool shown = i < r.pointCount && e.available;
             shown ? num(p.x) : field("");
             shown ? num(p.y) : field("");

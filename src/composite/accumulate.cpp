@@ -94,7 +94,7 @@ inline void addInto(Sample& r, Count& count, float v, float factor) {
 
 } // namespace
 
-float alignBearing(AlignPoint p, AlignPoint q) {
+float alignBearing(ReferencePoint p, ReferencePoint q) {
     if (q.y > p.y) return std::atan((p.x - q.x) / (q.y - p.y)) + kPi;
     if (q.y == p.y) {
         if (q.x > p.x) return kHalfPi;
@@ -105,14 +105,14 @@ float alignBearing(AlignPoint p, AlignPoint q) {
     return std::atan((p.y - q.y) / (p.x - q.x)) + kThreeHalfPi;
 }
 
-ExposureMapping exposureMapping(std::span<const AlignPoint> source,
-                                std::span<const AlignPoint> target, float sizeFactor) {
+ExposureMapping exposureMapping(std::span<const ReferencePoint> source,
+                                std::span<const ReferencePoint> target, float sizeFactor) {
     const std::size_t n = source.size();
     if (n < 1 || n > 4 || target.size() != n)
         throw std::invalid_argument("exposureMapping: 1 to 4 point pairs expected");
     ExposureMapping m;
     m.kind = static_cast<int>(n);
-    const AlignPoint *S = source.data(), *T = target.data();
+    const ReferencePoint *S = source.data(), *T = target.data();
     m.s1 = S[0];
     m.t1 = T[0];
     switch (n) {
@@ -230,8 +230,8 @@ int ExposureMapping::overlayBlock() const {
     return std::max(w, 1);
 }
 
-void insertExposure(Image& result, const Image& exposure, std::span<const AlignPoint> source,
-                    std::span<const AlignPoint> target, const InsertOptions& options,
+void insertExposure(Image& result, const Image& exposure, std::span<const ReferencePoint> source,
+                    std::span<const ReferencePoint> target, const InsertOptions& options,
                     Progress& progress) {
     if (!result.hasSamples() || !result.hasCounters() || !exposure.hasSamples())
         throw std::invalid_argument("insertExposure: result with counters and exposure needed");

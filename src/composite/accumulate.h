@@ -9,6 +9,7 @@
 // thread count and instruction-set level.
 #pragma once
 
+#include "analysis/stars.h" // ReferencePoint
 #include "core/image.h"
 #include "core/progress.h"
 
@@ -18,14 +19,9 @@ namespace quillon {
 
 class ImageRenderer;
 
-struct AlignPoint {
-    float x = 0;
-    float y = 0;
-};
-
 // The direction from P to Q in radians, y growing downwards: 0 straight up, π/2 to the right,
 // π down, 3π/2 to the left; 2π when the points coincide.
-float alignBearing(AlignPoint p, AlignPoint q);
+float alignBearing(ReferencePoint p, ReferencePoint q);
 
 // The inverse mapping of one insertion, with its coefficients fixed once per exposure:
 // result pixel (x, y) → exposure position (u, v).
@@ -38,12 +34,12 @@ struct ExposureMapping {
     // (result distance / exposure distance); a = cos θ / k, b = sin θ / k.
     float angle = 0, scale = 1, a = 0, b = 0;
     // Kinds 2 and 4: the first point pair.
-    AlignPoint s1, t1;
+    ReferencePoint s1, t1;
     // Kind 3: u = ux·x + uy·y + u0, v = vx·x + vy·y + v0.
     float ux = 0, uy = 0, u0 = 0, vx = 0, vy = 0, v0 = 0;
     // Kind 4: the target patch's coefficients and the exposure quadrilateral.
     float alpha = 0, beta = 0, gamma = 0, delta = 0, epsilon = 0, zeta = 0, capK = 0, capA = 0;
-    AlignPoint s2, s3, s4;
+    ReferencePoint s2, s3, s4;
 
     // The exposure position of result pixel (x, y); false when it has none (the warp's
     // quadratic has no real solution there).
@@ -54,8 +50,8 @@ struct ExposureMapping {
 
 // The mapping of n = 1 .. 4 point pairs (source = exposure, target = result). The size factor
 // enters the shift only. Throws std::invalid_argument for n outside 1 .. 4.
-ExposureMapping exposureMapping(std::span<const AlignPoint> source,
-                                std::span<const AlignPoint> target, float sizeFactor);
+ExposureMapping exposureMapping(std::span<const ReferencePoint> source,
+                                std::span<const ReferencePoint> target, float sizeFactor);
 
 struct InsertOptions {
     // Factor slots of the exposure's list. Empty: the exposure is averaged in; else it is
@@ -97,8 +93,8 @@ struct InsertOptions {
 // differ or are not 1 .. 4, or the result has no counters or samples; std::bad_alloc when an
 // overlay plane is needed and cannot be added (nothing changed); Cancelled from the progress,
 // after which the result is partly accumulated and must be discarded.
-void insertExposure(Image& result, const Image& exposure, std::span<const AlignPoint> source,
-                    std::span<const AlignPoint> target, const InsertOptions& options = {},
+void insertExposure(Image& result, const Image& exposure, std::span<const ReferencePoint> source,
+                    std::span<const ReferencePoint> target, const InsertOptions& options = {},
                     Progress& progress = Progress::none());
 
 } // namespace quillon

@@ -50,7 +50,7 @@ std::string calibrationProblem(const std::string& field, const ListCalibration& 
 } // namespace
 
 ReferencePoint defaultReferencePoint(int index) {
-    return {index % 2 == 0 ? 3.0f : 8.0f, index < 2 ? 3.0f : 8.0f};
+    return defaultReferenceSet()[static_cast<std::size_t>(index)];
 }
 
 CalibrationParams ListCalibration::params() const {

@@ -7,9 +7,9 @@
 // out and resolves itself.
 #pragma once
 
+#include "analysis/stars.h" // ReferenceSet
 #include "composite/composite_lists.h"
-#include "composite/reference_search.h" // kMaxReferencePoints
-#include "ops/debayer.h"                // DebayerSettings
+#include "ops/debayer.h" // DebayerSettings
 
 #include <array>
 #include <cstdint>
@@ -32,12 +32,6 @@ inline constexpr float kMaxFactor = 100.0f;
 // every list is empty.
 extern const char* const kNoExposuresMessage;
 
-struct ReferencePoint {
-    float x = 0.0f;
-    float y = 0.0f;
-    bool operator==(const ReferencePoint&) const = default;
-};
-
 // The position a new entry gives reference point `index` (0 … 3): (3, 3), (8, 3), (3, 8),
 // (8, 8).
 ReferencePoint defaultReferencePoint(int index);
@@ -50,9 +44,7 @@ struct CompositeEntry {
     bool used = true;
     // One multiplier per factor slot of the entry's list.
     std::vector<float> factors;
-    std::array<ReferencePoint, kMaxReferencePoints> points{
-        defaultReferencePoint(0), defaultReferencePoint(1), defaultReferencePoint(2),
-        defaultReferencePoint(3)};
+    ReferenceSet points = defaultReferenceSet();
     // The points were placed (in the reference window or a job file) rather than being the
     // defaults of a new entry; the command line searches the exposures without.
     bool pointsSet = false;

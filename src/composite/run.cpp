@@ -119,15 +119,10 @@ struct RunState {
     const RunOptions& options;
     CompositeResult result;
     std::vector<ListFrames> frames;
-    std::vector<AlignPoint> target;
-    // The last searched exposure: its points and size, the seeds of the next one.
-    bool havePrevious = false;
-    ReferenceSet previous{};
-    int previousWidth = 0, previousHeight = 0;
-    // With automatic seeds: the reference exposure's stars and points.
-    bool haveReferenceStars = false;
-    std::vector<DetectedStar> referenceStars;
-    ReferenceSet referencePoints{};
+    std::vector<ReferencePoint> target;
+    // The points and size of the exposure before and, with automatic seeds, the reference
+    // exposure's stars and points: the seeds of the next searched exposure.
+    ReferenceFollower follower;
 
     RunState(const CompositeJob& j, ImageSource& s, const RunOptions& o)
         : job(j), source(s), options(o) {}
@@ -206,53 +201,31 @@ void addColourSums(RunState& s, int list, const std::vector<float>& f) {
     }
 }
 
-// The entry's points as they are, or located when the run searches them.
+// The entry's points as they are, or located when the run searches them: the first searched
+// exposure from its own points, every later one from the exposure before (or from the stars).
 void placePoints(RunState& s, const CompositeEntry& e, const Image& image, ExposureReport& r) {
-    const int count = s.result.pointCount;
-    for (int i = 0; i < kMaxReferencePoints; ++i)
-        r.located[static_cast<std::size_t>(i)] = {e.points[static_cast<std::size_t>(i)].x,
-                                                  e.points[static_cast<std::size_t>(i)].y, true};
+    r.located = e.points;
     if (!s.options.searchReferences) return;
-    if (e.pointsSet) {
-        // Placed points are taken as they are and seed the next exposure.
-    } else if (!s.havePrevious) {
+    // Placed points are taken as they are and seed the next exposure.
+    if (!e.pointsSet) {
         r.searched = true;
-        r.located = locateReferences(image, s.options.search, r.located, count);
-    } else {
-        r.searched = true;
-        ReferenceFollow f;
-        if (s.haveReferenceStars) {
-            try {
-                const AutoSeeds a = autoSeeds(s.referenceStars, s.referencePoints, count, image);
-                r.seedsFromStars = a.match.found;
-                r.starFailure = a.match.failure;
-                r.starsMatched = a.match.matched;
-                if (a.match.found) {
-                    f.seeds = a.seeds;
-                    f.located = locateReferences(image, s.options.search, f.seeds, count);
-                    f.check = checkReferences(f.located, f.seeds, count);
-                }
-            } catch (const std::bad_alloc&) {
-                // No room for the star detection: the carried seeds below.
-            }
-        }
-        if (!r.seedsFromStars)
-            f = followReferences(image, s.options.search, s.previous, s.previousWidth,
-                                 s.previousHeight, count);
+        const ReferenceFollow f = s.follower.follow(image, e.points);
         r.located = f.located;
-        r.check = f.check;
-        r.checkPassed = f.check.passed;
+        if (f.origin != SeedOrigin::Given) {
+            r.check = f.check;
+            r.checkPassed = f.check.passed;
+        }
+        r.seedsFromStars = f.origin == SeedOrigin::Stars;
+        r.starFailure = f.match.failure;
+        r.starsMatched = f.match.matched;
     }
-    s.havePrevious = true;
-    s.previous = r.located;
-    s.previousWidth = image.width();
-    s.previousHeight = image.height();
+    s.follower.setPrevious(r.located, image.width(), image.height());
     if (!r.checkPassed && s.options.strict)
         throw Error("Bild " + e.name + ": die automatische Prüfung der Referenzpunkte schlug fehl");
 }
 
-std::vector<AlignPoint> sourcePoints(const RunState& s, const ExposureReport& r) {
-    std::vector<AlignPoint> p;
+std::vector<ReferencePoint> sourcePoints(const RunState& s, const ExposureReport& r) {
+    std::vector<ReferencePoint> p;
     for (int i = 0; i < s.result.pointCount; ++i)
         p.push_back(
             {r.located[static_cast<std::size_t>(i)].x, r.located[static_cast<std::size_t>(i)].y});
@@ -261,8 +234,8 @@ std::vector<AlignPoint> sourcePoints(const RunState& s, const ExposureReport& r)
 
 // Shift of point 1, and rotation and scale of the pair 1–2, for the report.
 void describeMapping(const RunState& s, ExposureReport& r) {
-    const std::vector<AlignPoint> src = sourcePoints(s, r);
-    const std::vector<AlignPoint>& t = s.target;
+    const std::vector<ReferencePoint> src = sourcePoints(s, r);
+    const std::vector<ReferencePoint>& t = s.target;
     r.shiftX = t[0].x - src[0].x;
     r.shiftY = t[0].y - src[0].y;
     if (src.size() < 2) {
@@ -484,6 +457,7 @@ CompositeResult runComposite(const CompositeJob& job, ImageSource& source,
     if (!job.configured()) throw Error(kNoUsableExposureMessage);
     RunState s(job, source, options);
     s.result.pointCount = std::clamp(job.options.referencePointCount, 1, kMaxReferencePoints);
+    s.follower = ReferenceFollower(options.search, s.result.pointCount);
 
     std::unique_ptr<Opened> ref;
     if (!findReference(s, ref)) throw Error(kNoUsableExposureMessage);
@@ -508,15 +482,9 @@ CompositeResult runComposite(const CompositeJob& job, ImageSource& source,
         s.target.push_back({rr.located[static_cast<std::size_t>(i)].x * sf,
                             rr.located[static_cast<std::size_t>(i)].y * sf});
     describeMapping(s, rr);
-    if (options.autoSeeds && options.searchReferences) {
-        try {
-            s.referenceStars = detectStars(refImage);
-            s.referencePoints = rr.located;
-            s.haveReferenceStars = true;
-        } catch (const std::bad_alloc&) {
-            // Without the reference exposure's stars every exposure keeps the carried seeds.
-        }
-    }
+    // Without the reference exposure's stars (no memory) every exposure keeps the carried seeds.
+    if (options.autoSeeds && options.searchReferences)
+        s.follower.setStarReference(refImage, rr.located);
 
     const std::vector<float> factors = paddedFactors(refEntry.factors);
     ResampleOptions ro;

@@ -5,10 +5,9 @@
 // where the exposures' images come from (ImageSource) and in what they do with the result.
 #pragma once
 
+#include "analysis/reference_follow.h"
 #include "composite/accumulate.h"
-#include "composite/auto_seeds.h"
 #include "composite/job.h"
-#include "composite/reference_search.h"
 #include "composite/strips.h"
 #include "core/image.h"
 #include "core/progress.h"

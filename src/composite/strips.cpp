@@ -219,7 +219,7 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
     report.exposures.resize(exposures.size());
     std::vector<char> calibrated(exposures.size(), 0);
     std::vector<Image> images;
-    std::vector<AlignPoint> target(options.target.begin(), options.target.end());
+    std::vector<ReferencePoint> target(options.target.begin(), options.target.end());
 
     for (int k = 0; k < n; ++k) {
         const auto& order = perLayer[static_cast<std::size_t>(k)];

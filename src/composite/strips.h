@@ -62,9 +62,9 @@ struct StripExposure {
     // count (the whole-image list) feeds every layer of a result with more than one layer.
     // For a one-layer result only list 0 counts.
     int list = 0;
-    std::vector<AlignPoint> points; // its reference points, as many as the target points
-    std::vector<float> factors;     // the list's factor slots; inserted with them always
-    bool fromFile = false;          // loaded afresh (and so calibrated) each time it is acquired
+    std::vector<ReferencePoint> points; // its reference points, as many as the target points
+    std::vector<float> factors;         // the list's factor slots; inserted with them always
+    bool fromFile = false; // loaded afresh (and so calibrated) each time it is acquired
 };
 
 // Where the exposures' images come from. acquire(i) gives exposure i's image, or null when it
@@ -78,7 +78,7 @@ struct StripSource {
 };
 
 struct StripOptions {
-    std::span<const AlignPoint> target; // the target points in the result (1 .. 4)
+    std::span<const ReferencePoint> target; // the target points in the result (1 .. 4)
     long long memoryLimitMB = 64;
     float sizeFactor = 1.0f;
     bool averaging = false;

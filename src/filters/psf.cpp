@@ -1,7 +1,6 @@
 // Collecting the point-spread function from the image's own stars.
 #include "filters/psf.h"
 
-#include "composite/reference_search.h"
 #include "core/error.h"
 #include "core/sample.h"
 #include "ops/sampler.h"
@@ -16,9 +15,8 @@ int normalisePsfSide(int side) {
     return std::clamp(side | 1, kMinPsfSide, kMaxPsfSide);
 }
 
-StarCentre locatePsfStar(const Image& image, float x, float y) {
-    const LocatedPoint p = locateReference(image, ReferenceMethod::PositiveCentroid, x, y, 12, 4);
-    return {p.x, p.y};
+ReferencePoint locatePsfStar(const Image& image, float x, float y) {
+    return locateReference(image, ReferenceMethod::PositiveCentroid, x, y, 12, 4);
 }
 
 Image psfCutout(const Image& source, float cx, float cy) {

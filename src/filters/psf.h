@@ -3,6 +3,7 @@
 // image keeps per layer.
 #pragma once
 
+#include "analysis/stars.h"
 #include "core/image.h"
 
 #include <string>
@@ -30,10 +31,7 @@ int normalisePsfSide(int side);
 
 // The star near the clicked point: the positive centroid with search size 12 and centroid
 // size 4.
-struct StarCentre {
-    float x = 0, y = 0;
-};
-StarCentre locatePsfStar(const Image& image, float x, float y);
+ReferencePoint locatePsfStar(const Image& image, float x, float y);
 
 // The 41 × 41 cut-out centred on (cx, cy): the source's type, layers and layer names, every
 // value the interpolating sampler's, 0 outside the image. Throws std::bad_alloc.

@@ -257,7 +257,7 @@ void CMainFrame::insertOverlayList(CWinQuillonDoc* resultDoc, const CompositeRes
     const float sf = job.options.sizeFactor;
     const float dx = result.cropped ? static_cast<float>(result.border.left) : 0.0f;
     const float dy = result.cropped ? static_cast<float>(result.border.top) : 0.0f;
-    std::vector<AlignPoint> targetPoints;
+    std::vector<ReferencePoint> targetPoints;
     for (int i = 0; i < result.pointCount; ++i) {
         const auto& p = result.exposures.front().located[static_cast<std::size_t>(i)];
         targetPoints.push_back({p.x * sf - dx, p.y * sf - dy});
@@ -284,7 +284,7 @@ void CMainFrame::insertOverlayList(CWinQuillonDoc* resultDoc, const CompositeRes
         if (dlg.exec() == QDialog::Accepted) {
             const OverlayForming f = dlg.choice();
             app_.settings().overlayForming = f.pack();
-            std::vector<AlignPoint> sourcePoints;
+            std::vector<ReferencePoint> sourcePoints;
             for (int i = 0; i < result.pointCount; ++i)
                 sourcePoints.push_back({e.points[static_cast<std::size_t>(i)].x,
                                         e.points[static_cast<std::size_t>(i)].y});

@@ -21,8 +21,8 @@ void CMainFrame::addReferenceStar(CWinQuillonView* view, QPointF imagePoint) {
     if (!view || jobs_->busy()) return;
     const Image& image = view->document()->image();
     if (!image.hasSamples()) return;
-    const StarCentre c = locatePsfStar(image, static_cast<float>(imagePoint.x()),
-                                       static_cast<float>(imagePoint.y()));
+    const ReferencePoint c = locatePsfStar(image, static_cast<float>(imagePoint.x()),
+                                           static_cast<float>(imagePoint.y()));
     std::optional<Image> cutout;
     try {
         cutout = psfCutout(image, c.x, c.y);

@@ -186,8 +186,7 @@ ReferenceWindow::ReferenceWindow(CMainFrame& frame, CompositeJob& job)
     connect(next_, &QPushButton::clicked, this, &ReferenceWindow::next);
     connect(end_, &QPushButton::clicked, this, &ReferenceWindow::finish);
     connect(row_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) {
-        if (filling_ || !it || it->column() < kFactorColumn + job_.factorSlots(list_)) return;
-        if (acceptCell(it, 0, kMaxCoordinate, false)) onCellEdited(it->column());
+        if (!filling_ && it) onCellEdited(it);
     });
     connect(search_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* it) {
         if (!filling_ && it) acceptCell(it, 0, kMaxHalfSize, true);
@@ -345,15 +344,25 @@ CWinQuillonView* ReferenceWindow::shownView() const {
     return shown_;
 }
 
-LocatedPoint ReferenceWindow::rowPoint(int index) const {
-    const int c = kFactorColumn + job_.factorSlots(list_) + 2 * index;
-    LocatedPoint p;
-    p.x = static_cast<float>(cellValue(row_->item(0, c), 0, kMaxCoordinate, false, 0));
-    p.y = static_cast<float>(cellValue(row_->item(0, c + 1), 0, kMaxCoordinate, false, 0));
-    return p;
+CompositeEntry* ReferenceWindow::currentEntry() {
+    if (list_ < 0 || list_ >= job_.listCount()) return nullptr;
+    auto& entries = job_.lists[static_cast<std::size_t>(list_)].entries;
+    if (index_ < 0 || index_ >= static_cast<int>(entries.size())) return nullptr;
+    return &entries[static_cast<std::size_t>(index_)];
+}
+
+const CompositeEntry* ReferenceWindow::currentEntry() const {
+    return const_cast<ReferenceWindow*>(this)->currentEntry();
+}
+
+ReferencePoint ReferenceWindow::rowPoint(int index) const {
+    const CompositeEntry* e = currentEntry();
+    if (!e || index < 0 || index >= kMaxReferencePoints) return {};
+    return e->points[static_cast<std::size_t>(index)];
 }
 
 void ReferenceWindow::setRowPoint(int index, float x, float y) {
+    if (CompositeEntry* e = currentEntry()) e->points[static_cast<std::size_t>(index)] = {x, y};
     const int c = kFactorColumn + job_.factorSlots(list_) + 2 * index;
     filling_ = true;
     for (int i = 0; i < 2; ++i) {
@@ -368,7 +377,7 @@ void ReferenceWindow::setRowPoint(int index, float x, float y) {
 void ReferenceWindow::locateAt(int index, QPointF imagePos) {
     if (!shown_ || index < 0 || index >= job_.options.referencePointCount) return;
     const ReferenceSearchSet s = readSearchTable();
-    const LocatedPoint p =
+    const ReferencePoint p =
         locateReference(shown_->document()->image(), s[static_cast<std::size_t>(index)],
                         static_cast<float>(imagePos.x()), static_cast<float>(imagePos.y()));
     setRowPoint(index, p.x, p.y);
@@ -387,26 +396,33 @@ bool ReferenceWindow::acceptCell(QTableWidgetItem* it, double lo, double hi, boo
     return r == NumberText::Ok;
 }
 
-void ReferenceWindow::onCellEdited(int column) {
+void ReferenceWindow::onCellEdited(QTableWidgetItem* item) {
+    CompositeEntry* e = currentEntry();
+    if (!e) return;
+    const int column = item->column();
+    if (column == kUsedColumn) {
+        e->used = item->checkState() == Qt::Checked;
+        return;
+    }
     const int first = kFactorColumn + job_.factorSlots(list_);
-    if (column < first) return;
     const int k = (column - first) / 2;
-    const LocatedPoint typed = rowPoint(k);
-    locateAt(k, QPointF(typed.x, typed.y));
+    if (column < first || k >= job_.options.referencePointCount) return;
+    // A typed coordinate searches at once; text that is no position in an image is refused
+    // and the cell shows the point again.
+    const ReferencePoint was = e->points[static_cast<std::size_t>(k)];
+    double v = 0;
+    const NumberText r = readTypedNumber(item->text(), 0, kMaxCoordinate, false, v);
+    if (r != NumberText::Ok) {
+        setRowPoint(k, was.x, was.y);
+        showMessage(this, numberPrompt(r, 0, kMaxCoordinate, false), Ask::Warning);
+        return;
+    }
+    const bool isX = (column - first) % 2 == 0;
+    locateAt(k, isX ? QPointF(v, was.y) : QPointF(was.x, v));
 }
 
 void ReferenceWindow::takeOverRow() {
-    if (list_ >= job_.listCount()) return;
-    auto& entries = job_.lists[static_cast<std::size_t>(list_)].entries;
-    if (index_ >= static_cast<int>(entries.size())) return;
-    CompositeEntry& e = entries[static_cast<std::size_t>(index_)];
-    if (QTableWidgetItem* used = row_->item(0, kUsedColumn))
-        e.used = used->checkState() == Qt::Checked;
-    for (int k = 0; k < job_.options.referencePointCount; ++k) {
-        const LocatedPoint p = rowPoint(k);
-        e.points[static_cast<std::size_t>(k)] = {p.x, p.y};
-    }
-    e.pointsSet = true;
+    if (CompositeEntry* e = currentEntry()) e->pointsSet = true;
 }
 
 // --- showing an entry ---------------------------------------------------------------------
@@ -498,23 +514,18 @@ void ReferenceWindow::showEntry(bool check) {
     updateButtons();
     const Image& image = shown_->document()->image();
     const int count = job_.options.referencePointCount;
-    ReferenceSet seeds{};
-    for (int k = 0; k < count; ++k) seeds[static_cast<std::size_t>(k)] = rowPoint(k);
-    if (previousWidth_ > 10 && previousHeight_ > 10)
-        seeds =
-            carryReferences(seeds, previousWidth_, previousHeight_, image.width(), image.height());
-    previousWidth_ = previousHeight_ = 0;
-    if (check && starMatch_->isChecked() && !previousStars_.empty()) {
-        const AutoSeeds a = autoSeeds(previousStars_, previousPoints_, count, image);
-        if (a.match.found) seeds = a.seeds;
-    }
-    previousStars_.clear();
-    const ReferenceSet located = locateReferences(image, readSearchTable(), seeds, count);
+    follower_.setSearch(readSearchTable());
+    follower_.setCount(count);
+    // The stars of the exposure left take part only after "nächstes Bild >>".
+    if (!check || !starMatch_->isChecked()) follower_.clearStarReference();
+    const ReferenceFollow f = follower_.follow(image, currentEntry()->points);
+    follower_.clearPrevious();
+    follower_.clearStarReference();
     for (int k = 0; k < count; ++k)
-        setRowPoint(k, located[static_cast<std::size_t>(k)].x,
-                    located[static_cast<std::size_t>(k)].y);
+        setRowPoint(k, f.located[static_cast<std::size_t>(k)].x,
+                    f.located[static_cast<std::size_t>(k)].y);
     if (!check) return;
-    lastCheckPassed_ = checkReferences(located, seeds, count).passed;
+    lastCheckPassed_ = f.check.passed;
     if (lastCheckPassed_ && autoContinue_->isChecked() && hasEntryAfter())
         QTimer::singleShot(0, this, [this] {
             if (!closing_) next();
@@ -542,16 +553,9 @@ void ReferenceWindow::step(bool forward) {
     }
     if (carry_->isChecked() && shown_) {
         const Image& image = shown_->document()->image();
-        previousWidth_ = image.width();
-        previousHeight_ = image.height();
+        follower_.setPrevious(leftEntry.points, image.width(), image.height());
         carried_ = leftEntry.points;
-        if (forward && starMatch_->isChecked()) {
-            previousStars_ = detectStars(image);
-            for (int k = 0; k < kMaxReferencePoints; ++k)
-                previousPoints_[static_cast<std::size_t>(k)] = {
-                    leftEntry.points[static_cast<std::size_t>(k)].x,
-                    leftEntry.points[static_cast<std::size_t>(k)].y, true};
-        }
+        if (forward && starMatch_->isChecked()) follower_.setStarReference(image, leftEntry.points);
     }
     detachView();
     showEntry(forward);
@@ -572,7 +576,7 @@ void ReferenceWindow::finish() {
 // --- closing views and the window ---------------------------------------------------------
 
 void ReferenceWindow::continueOrClose() {
-    previousWidth_ = previousHeight_ = 0;
+    follower_.clearPrevious();
     Position p{list_, index_};
     if (!normalise(p)) {
         close();

@@ -2,9 +2,8 @@
 // job, locating their reference stars in the shown view and carrying them along the series.
 #pragma once
 
-#include "composite/auto_seeds.h"
+#include "analysis/reference_follow.h"
 #include "composite/job.h"
-#include "composite/reference_search.h"
 
 #include <QPointF>
 #include <QPointer>
@@ -59,8 +58,8 @@ public:
     int currentList() const { return list_; }
     int currentIndex() const { return index_; }
     CWinQuillonView* shownView() const;
-    // The located (or typed) point of the row.
-    LocatedPoint rowPoint(int index) const;
+    // The located (or typed) point `index` of the entry shown.
+    ReferencePoint rowPoint(int index) const;
     // The automatic check of the entry shown last after "nächstes Bild >>".
     bool lastCheckPassed() const { return lastCheckPassed_; }
 
@@ -96,9 +95,14 @@ private:
     // open (the entry is then removed).
     bool attachView();
     void detachView();
+    // The entry under the cursor, or null.
+    CompositeEntry* currentEntry();
+    const CompositeEntry* currentEntry() const;
+    // Leaving the entry: its points count as placed.
     void takeOverRow();
+    // Point `index` of the entry, its cells and the view's mark.
     void setRowPoint(int index, float x, float y);
-    void onCellEdited(int column);
+    void onCellEdited(QTableWidgetItem* item);
     // Checks the number typed into a cell against lo … hi: a refused one brings back the
     // cell's last accepted text and shows the prompt.
     bool acceptCell(QTableWidgetItem* it, double lo, double hi, bool integer);
@@ -116,16 +120,14 @@ private:
     QPointer<CWinQuillonView> shown_;
     QPointer<CWinQuillonDoc> opened_;
     // The positions of the entry left last, for the next entry shown.
-    std::optional<std::array<ReferencePoint, kMaxReferencePoints>> carried_;
-    int previousWidth_ = 0;
-    int previousHeight_ = 0;
+    std::optional<ReferenceSet> carried_;
+    // What the next entry shown follows: the carried points and size, the stars of the
+    // exposure left (star matching). Cleared once an entry is shown.
+    ReferenceFollower follower_;
     ReferenceSearchSet settings_{};
     bool filling_ = false;
     bool closing_ = false;
     bool lastCheckPassed_ = true;
-    // Stars and points of the exposure left last, for the star matching.
-    std::vector<DetectedStar> previousStars_;
-    ReferenceSet previousPoints_{};
 
     QTableWidget* row_ = nullptr;
     QTableWidget* search_ = nullptr;

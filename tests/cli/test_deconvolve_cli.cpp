@@ -48,7 +48,7 @@ TEST_F(CliDeconvolve, TwoStarsFiveIterationsMatchTheLibrary) {
     Image expected;
     testkit::define(expected, 80, 60);
     for (const auto& [x, y] : {std::pair{21.0f, 20.0f}, std::pair{54.0f, 39.0f}}) {
-        const StarCentre c = locatePsfStar(source_, x, y);
+        const ReferencePoint c = locatePsfStar(source_, x, y);
         addReferenceStar(source_, psfCutout(source_, c.x, c.y), 7, 5);
     }
     DeconvolveOptions o;

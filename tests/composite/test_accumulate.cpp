@@ -24,20 +24,20 @@ void makeResult(Image& img, int w, int h, std::uint16_t type, int value, Count c
     ASSERT_EQ(img.AllocateCounters(kMaxUserLayers, count), 0);
 }
 
-void insertShift(Image& result, const Image& exposure, AlignPoint s, AlignPoint t,
+void insertShift(Image& result, const Image& exposure, ReferencePoint s, ReferencePoint t,
                  const InsertOptions& o = {}) {
     insertExposure(result, exposure, std::span(&s, 1), std::span(&t, 1), o);
 }
 
 TEST(AlignMapping, WorkedExamplesAndBearings) {
     float u = 0, v = 0;
-    const AlignPoint s1{10, 10}, t1{12, 15};
+    const ReferencePoint s1{10, 10}, t1{12, 15};
     ASSERT_TRUE(
         exposureMapping(std::span(&s1, 1), std::span(&t1, 1), 1.0f).sourcePosition(12, 15, u, v));
     EXPECT_EQ(u, 10.0f);
     EXPECT_EQ(v, 10.0f);
 
-    const AlignPoint origin{0, 0};
+    const ReferencePoint origin{0, 0};
     const ExposureMapping doubled =
         exposureMapping(std::span(&origin, 1), std::span(&origin, 1), 2);
     for (int x : {0, 3, 7}) {
@@ -47,7 +47,7 @@ TEST(AlignMapping, WorkedExamplesAndBearings) {
     }
     EXPECT_EQ(doubled.overlayBlock(), 1) << "truncate(0.5001) raised to 1";
 
-    const AlignPoint s[2] = {{10, 10}, {10, 9}}, t[2] = {{10, 10}, {11, 10}};
+    const ReferencePoint s[2] = {{10, 10}, {10, 9}}, t[2] = {{10, 10}, {11, 10}};
     const ExposureMapping rot = exposureMapping(s, t, 1.0f);
     EXPECT_EQ(rot.angle, 1.5707964f);
     EXPECT_EQ(rot.scale, 1.0f);
@@ -58,7 +58,7 @@ TEST(AlignMapping, WorkedExamplesAndBearings) {
     // Bearings, y downwards: up 0, clockwise to 2π; coincident points 2π.
     const double pi = 3.14159265358979;
     const struct {
-        AlignPoint q;
+        ReferencePoint q;
         double want;
     } bearings[] = {{{0, -1}, 0},          {{1, -1}, pi / 4},      {{1, 0}, pi / 2},
                     {{1, 1}, 3 * pi / 4},  {{0, 1}, pi},           {{-1, 1}, 5 * pi / 4},
@@ -210,7 +210,7 @@ TEST_P(StarFieldAlignment, LandsOnTheTruth) {
     Image exposure;
     testkit::define(exposure, kSize, kSize);
     testkit::fillStars(exposure, moved, kSigma, kBackground);
-    std::vector<AlignPoint> source, target;
+    std::vector<ReferencePoint> source, target;
     for (int i = 0; i < n; ++i) {
         const auto& s = moved[static_cast<std::size_t>(i)];
         const auto& t = truth[static_cast<std::size_t>(i)];

@@ -64,7 +64,7 @@ struct Case {
     const char* name;
     std::uint16_t resultType, exposureType;
     int row, layer;
-    std::vector<AlignPoint> source, target;
+    std::vector<ReferencePoint> source, target;
     std::vector<float> factors;
 };
 

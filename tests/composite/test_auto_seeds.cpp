@@ -1,5 +1,5 @@
 // Automatic seeds: star detection, triangle matching and the seeds the reference search refines.
-#include "composite/auto_seeds.h"
+#include "analysis/star_match.h"
 #include "core/parallel.h"
 #include "support/test_images.h"
 
@@ -196,9 +196,9 @@ TEST(AutoSeeds, SeedsFarBeyondTheSearchWindow) {
         for (std::size_t k = 0; k < want.size(); ++k) {
             const double wx = flip ? kSize - 1 - want[k].first : want[k].first;
             const double wy = flip ? kSize - 1 - want[k].second : want[k].second;
-            const LocatedPoint& seed = a.seeds[k];
+            const ReferencePoint& seed = a.seeds[k];
             EXPECT_LT(std::hypot(seed.x - wx, seed.y - wy), 0.5) << k << " flip " << flip;
-            const LocatedPoint p =
+            const ReferencePoint p =
                 locateReference(exposure, ReferenceMethod::PositiveCentroid, seed.x, seed.y, 12, 4);
             EXPECT_NEAR(p.x, wx, 0.05) << k << " flip " << flip;
             EXPECT_NEAR(p.y, wy, 0.05) << k << " flip " << flip;

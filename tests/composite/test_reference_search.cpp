@@ -1,5 +1,5 @@
 // Reference star search, carrying positions between exposures and the automatic check.
-#include "composite/reference_search.h"
+#include "analysis/reference_follow.h"
 #include "support/test_images.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +25,7 @@ TEST(ReferenceSearch, LocatesByEachMethod) {
         M method;
         float x, y;
         std::vector<Spot> pixels;
-        LocatedPoint want;
+        ReferencePoint want;
         int size = 100;
     };
     const std::vector<Spot> one = {{0, 40, 30, 1000}};
@@ -55,7 +55,7 @@ TEST(ReferenceSearch, LocatesByEachMethod) {
     for (const Case& c : cases) {
         auto img = testkit::make(c.size, c.size);
         for (const Spot& s : c.pixels) img->row(s.plane, s.y)[s.x] = static_cast<Sample>(s.value);
-        const LocatedPoint r = locateReference(*img, c.method, c.x, c.y, 12, 4);
+        const ReferencePoint r = locateReference(*img, c.method, c.x, c.y, 12, 4);
         EXPECT_NEAR(r.x, c.want.x, 1e-5) << c.what;
         EXPECT_NEAR(r.y, c.want.y, 1e-5) << c.what;
         EXPECT_EQ(r.found, c.want.found) << c.what;
@@ -67,9 +67,26 @@ TEST(ReferenceSearch, LocatesByEachMethod) {
     for (const Spot& s :
          {Spot{0, 30, 30, 300}, {1, 30, 30, 300}, {2, 36, 36, 500}, {3, 33, 33, 30000}})
         rgb->row(s.plane, s.y)[s.x] = static_cast<Sample>(s.value);
-    const LocatedPoint r = locateReference(*rgb, M::Maximum, 33, 33, 12, 4);
+    const ReferencePoint r = locateReference(*rgb, M::Maximum, 33, 33, 12, 4);
     EXPECT_EQ(r.x, 30);
     EXPECT_EQ(r.y, 30);
+}
+
+// A search window of 201 rows is scanned a band of rows at a time: the first of equal maxima
+// in reading order still wins across bands, and a peak in a later band is centred exactly.
+TEST(ReferenceSearch, TallWindowKeepsReadingOrderAcrossBands) {
+    auto img = testkit::make(300, 300);
+    for (const Spot& s : {Spot{0, 200, 130, 7}, {0, 120, 130, 7}, {0, 60, 200, 7}, {0, 90, 60, 3}})
+        img->row(s.plane, s.y)[s.x] = static_cast<Sample>(s.value);
+    const ReferencePoint m = locateReference(*img, ReferenceMethod::Maximum, 150, 150, 100, 4);
+    EXPECT_EQ(m.x, 120);
+    EXPECT_EQ(m.y, 130);
+    img->row(0, 245)[80] = 1000;
+    const ReferencePoint c =
+        locateReference(*img, ReferenceMethod::PositiveCentroid, 150, 150, 100, 4);
+    EXPECT_EQ(c.x, 80);
+    EXPECT_EQ(c.y, 245);
+    EXPECT_TRUE(c.found);
 }
 
 // Stars as a camera records them (pixel-integrated Gaussians on a sky background): the bright
@@ -89,9 +106,9 @@ TEST(ReferenceSearch, CentroidFindsGaussianStars) {
             dark.row(0, y)[x] = static_cast<Sample>(20000 - bright.row(0, y)[x]);
     for (const Star& s : stars) {
         const float sx = static_cast<float>(s.x + 4.6), sy = static_cast<float>(s.y - 3.9);
-        const LocatedPoint p =
+        const ReferencePoint p =
             locateReference(bright, ReferenceMethod::PositiveCentroid, sx, sy, 12, 4);
-        const LocatedPoint n =
+        const ReferencePoint n =
             locateReference(dark, ReferenceMethod::NegativeCentroid, sx, sy, 12, 4);
         EXPECT_NEAR(p.x, s.x, 0.005) << s.x;
         EXPECT_NEAR(p.y, s.y, 0.005) << s.y;
@@ -103,10 +120,11 @@ TEST(ReferenceSearch, CentroidFindsGaussianStars) {
 // The four-branch bearing against atan2, clockwise from up with y downwards.
 TEST(ReferenceCheck, BearingMatchesAtan2) {
     // Every direction on a grid around P, the axes and the coinciding point included.
-    const LocatedPoint p{5.5f, 4.25f};
+    const ReferencePoint p{5.5f, 4.25f};
     for (int j = -6; j <= 6; ++j)
         for (int i = -6; i <= 6; ++i) {
-            const LocatedPoint q{p.x + static_cast<float>(i) / 2, p.y + static_cast<float>(j) / 3};
+            const ReferencePoint q{p.x + static_cast<float>(i) / 2,
+                                   p.y + static_cast<float>(j) / 3};
             double want = std::atan2(q.x - p.x, p.y - q.y) * 180.0 / M_PI;
             if (want < 0) want += 360.0;
             if (i == 0 && j == 0) want = 360.0;
@@ -118,10 +136,10 @@ TEST(ReferenceCheck, DistanceAndBearingTolerances) {
     // Q at distance r from P = (100, 200) in bearing b (degrees).
     auto at = [](double r, double b) {
         const double a = b * M_PI / 180.0;
-        return LocatedPoint{static_cast<float>(100 + r * std::sin(a)),
-                            static_cast<float>(200 - r * std::cos(a))};
+        return ReferencePoint{static_cast<float>(100 + r * std::sin(a)),
+                              static_cast<float>(200 - r * std::cos(a))};
     };
-    const LocatedPoint p{100, 200};
+    const ReferencePoint p{100, 200};
     struct Case {
         double seedDistance, seedBearing, bearing;
         bool distanceOk, bearingOk;
@@ -143,13 +161,13 @@ TEST(ReferenceCheck, DistanceAndBearingTolerances) {
                     std::abs(std::remainder(c.bearing - c.seedBearing, 360.0)), 1e-3);
     }
     // One point: nothing to compare, always passes.
-    const ReferenceSet far = {LocatedPoint{1, 1}, LocatedPoint{500, 500}, {}, {}};
+    const ReferenceSet far = {ReferencePoint{1, 1}, ReferencePoint{500, 500}, {}, {}};
     EXPECT_TRUE(checkReferences(far, defaultReferenceSet(), 1).passed);
 }
 
 TEST(ReferenceCarry, ScalesBySizeRatio) {
-    const ReferenceSet from = {LocatedPoint{100, 80}, LocatedPoint{501, 399},
-                               LocatedPoint{3.5f, 7.25f}, LocatedPoint{999, 799}};
+    const ReferenceSet from = {ReferencePoint{100, 80}, ReferencePoint{501, 399},
+                               ReferencePoint{3.5f, 7.25f}, ReferencePoint{999, 799}};
     const ReferenceSet half = carryReferences(from, 1000, 800, 500, 400);
     for (std::size_t i = 0; i < from.size(); ++i) {
         EXPECT_EQ(half[i].x, from[i].x / 2) << i;
@@ -170,8 +188,8 @@ TEST(ReferenceCarry, FollowsShiftAndCatchesRotation) {
     Image first;
     testkit::define(first, 240, 200);
     testkit::fillStars(first, ref, 1.5, 200.0);
-    const ReferenceSet seeds = {LocatedPoint{62, 48}, LocatedPoint{168, 93}, LocatedPoint{91, 147},
-                                LocatedPoint{}};
+    const ReferenceSet seeds = {ReferencePoint{62, 48}, ReferencePoint{168, 93},
+                                ReferencePoint{91, 147}, ReferencePoint{}};
     const ReferenceSet start = locateReferences(first, settings, seeds, 3);
 
     struct Case {

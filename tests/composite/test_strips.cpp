@@ -92,7 +92,7 @@ struct Series {
     Image result;
     std::vector<std::unique_ptr<Image>> images;
     std::vector<StripExposure> exposures;
-    AlignPoint target{40.0f, 30.0f};
+    ReferencePoint target{40.0f, 30.0f};
     int acquired = 0, released = 0, calibrations = 0;
 
     StripSource source() {

@@ -1,6 +1,6 @@
 // Numbers typed as text: the shared check every field, cell, option and settings value goes
 // through, and the reference search that takes typed positions.
-#include "composite/reference_search.h"
+#include "analysis/stars.h"
 #include "core/image.h"
 #include "core/number_text.h"
 
@@ -56,7 +56,7 @@ TEST(NumberText, ReferenceSearchTakesAnyTypedPosition) {
     const float typed[] = {1e30f, -1e30f, inf, -inf, nan};
     for (float x : typed)
         for (float y : typed) {
-            const LocatedPoint p = locateReference(img, ReferenceMethod::Maximum, x, y, 12, 4);
+            const ReferencePoint p = locateReference(img, ReferenceMethod::Maximum, x, y, 12, 4);
             EXPECT_TRUE(p.x >= 0 && p.x < 40 && p.y >= 0 && p.y < 30) << x << ", " << y;
         }
 }

@@ -209,7 +209,7 @@ TEST(Psf, CutoutBoxAndRingBackground) {
     fillStars(*img, {{40.0, 30.0, 40000}}, 1.5, 300, 0);
     fillStars(*img, {{40.0, 30.0, 20000}}, 1.5, 100, 1);
     fill(*img, constant(50), 2); // a flat layer: nothing brighter than its ring
-    const StarCentre c = locatePsfStar(*img, 42, 29);
+    const ReferencePoint c = locatePsfStar(*img, 42, 29);
     EXPECT_NEAR(c.x, 40.0f, 0.1f);
     EXPECT_NEAR(c.y, 30.0f, 0.1f);
     const Image cut = psfCutout(*img, 40.0f, 30.0f);
@@ -241,7 +241,7 @@ TEST(Psf, ThreeStarsAverageAndClearingStartsANewSize) {
     fillStars(*img, {{20.2, 30.4, 30000}, {60.7, 29.1, 15000}, {100.0, 31.5, 22000}}, 1.4, 200);
     std::vector<std::vector<float>> psfs;
     for (float x : {20.0f, 61.0f, 100.0f}) {
-        const StarCentre c = locatePsfStar(*img, x, 30);
+        const ReferencePoint c = locatePsfStar(*img, x, 30);
         const Image cut = psfCutout(*img, c.x, c.y);
         psfs.push_back(psfFromCutout(cut, 7, 7, 0));
         addReferenceStar(*img, cut, 7, 7);

@@ -337,6 +337,34 @@ private slots:
         QVERIFY(rec.texts.isEmpty());
     }
 
+    // A typed coordinate that is no position in an image is refused with the range prompt; the
+    // entry keeps its point and the cell shows it again.
+    void typedCoordinatesOutsideTheImageRangeAreRefused() {
+        Shell s;
+        QTemporaryDir dir;
+        MessageRecorder rec;
+        CompositeJob& job = fileJob(s, dir, {shifted(0, 0), shifted(2, 1)});
+        ui::ReferenceWindow* w = ui::openReferenceWindowAt(*s.frame, 0, 0);
+        QVERIFY(w);
+        const ReferencePoint located = job.lists[0].entries[0].points[0];
+        expectNear(located, 40, 40, "shown");
+        QTableWidgetItem* x = w->row()->item(0, 5); // "Ref 1: X" after one factor column
+        for (const char* typed : {"1e30", "inf", "nan", "-3", "abc"}) {
+            x->setText(QString::fromLatin1(typed));
+            QCOMPARE(job.lists[0].entries[0].points[0], located);
+            QCOMPARE(x->text(), QString::asprintf("%.2f", double(located.x)));
+        }
+        QCOMPARE(rec.texts.size(), 5);
+        QCOMPARE(rec.texts.front(),
+                 QStringLiteral("Geben Sie bitte eine Zahl zwischen 0 und 14000 ein."));
+        x->setText(QStringLiteral("37,5")); // a decimal comma searches like a point
+        expectNear(job.lists[0].entries[0].points[0], 40, 40, "typed");
+        QCOMPARE(rec.texts.size(), 5);
+        whenModal<ui::CompositeWindow>([](ui::CompositeWindow* d) { d->reject(); });
+        w->finish();
+        Shell::settle();
+    }
+
     void lrgbBiasDialogDeterminesPreviewsAndApplies() {
         Shell s;
         MessageRecorder rec;

@@ -1,14 +1,14 @@
-// Automatic seeds for the reference stars: star detection, triangle matching, similarity fit.
+// Matching the stars of two exposures, and the seeds of reference points it gives.
 //
 // For a dithered series whose offsets exceed the reference search window, the seeds of an
 // exposure come from its stars: the brightest stars of the reference exposure and of the
 // exposure are matched through triangles of stars (side ratios do not change under shift,
 // rotation and scale), a similarity (shift, rotation, scale near 1) is fitted to the matched
 // pairs with outlier rejection, and the reference exposure's points are mapped through it.
-// The usual reference search then refines the seeds.
+// The reference search then refines the seeds.
 #pragma once
 
-#include "composite/reference_search.h"
+#include "analysis/stars.h"
 
 #include <span>
 #include <string_view>
@@ -17,25 +17,6 @@
 namespace quillon {
 
 class Image;
-
-// A detected star. Integer positions are pixel centres, y grows downwards.
-struct DetectedStar {
-    double x = 0;
-    double y = 0;
-    double flux = 0; // summed excess over the background in the centroid window
-    double peak = 0; // excess of the brightest pixel over the background
-};
-
-// Finds up to maxStars stars, brightest (by flux) first. Every colour layer takes part (the
-// sum of a pixel's samples, as the reference search does); the overlay does not. The
-// background and noise come from sigma-clipped medians of a coarse grid of cells (smoothed
-// across cells, so that nebulosity and gradients stay background); a star is a local maximum
-// at least 5 noise levels above the background whose neighbours share its light (single hot
-// pixels and cosmic-ray hits are not stars); its position is the iterated background-
-// subtracted centroid. An image without samples has no stars. Rows run in parallel; the
-// result is the same for any thread count. Throws std::bad_alloc when the sum of the layers
-// (4 bytes a pixel) does not fit.
-std::vector<DetectedStar> detectStars(const Image& image, int maxStars = 200);
 
 // A similarity from reference exposure coordinates (x, y) to exposure coordinates:
 // x' = scale·(cos θ·x − sin θ·y) + shiftX, y' = scale·(sin θ·x + cos θ·y) + shiftY, θ = angle
