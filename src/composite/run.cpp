@@ -27,6 +27,9 @@ const char* const kFlatNotLoadedMessage =
     "Mindestens ein Flatfieldbild konnte nicht geladen werden!";
 const char* const kDebayerNeedsRgbMessage =
     "Debayer im Komposit ist nur mit dem Zieltyp RGB möglich.";
+const char* const kBordersNotRemovedMessage =
+    "Die Ränder wurden nicht entfernt:\n Für das beschnittene Bild steht zu wenig Speicher zur "
+    "Verfügung!";
 const char* const kCalibrationMismatchMessage =
     "Bei der Dunkelstrom- und Flatfieldkorrektur ist mindestens ein Fehler aufgetreten:\n Die "
     "Bildtypen oder Bildgrößen stimmen nicht überein!";
@@ -156,13 +159,18 @@ void loadFrames(RunState& s) {
     if (s.result.loadErrors & 2) s.result.notices.emplace_back(kFlatNotLoadedMessage);
 }
 
-void calibrate(RunState& s, int list, Image& image) {
-    if (list < 0 || list >= static_cast<int>(s.frames.size())) return;
+// Corrects the image with its list's frames; true when they were applied (a frame of the wrong
+// type or size leaves the image as it was).
+bool calibrate(RunState& s, int list, Image& image, Progress& progress) {
+    if (list < 0 || list >= static_cast<int>(s.frames.size())) return false;
     const ListFrames& f = s.frames[static_cast<std::size_t>(list)];
-    if (!f.hasDark && !f.hasFlat) return;
-    const CalibrationOutcome out = darkFlatCorrect(
-        image, f.hasDark ? &f.dark : nullptr, f.hasFlat ? &f.flat : nullptr, f.params, f.flatMeans);
+    if (!f.hasDark && !f.hasFlat) return false;
+    Progress step(progress);
+    const CalibrationOutcome out =
+        darkFlatCorrect(image, f.hasDark ? &f.dark : nullptr, f.hasFlat ? &f.flat : nullptr,
+                        f.params, f.flatMeans, step);
     s.result.calibrationErrors |= out.code;
+    return out.code == CALIBRATION_OK;
 }
 
 // The debayer step of a run: after the calibration, before the points are placed, a
@@ -328,7 +336,7 @@ void accumulatePlain(RunState& s, const std::vector<std::pair<int, int>>& order,
         ExposureReport r = newReport(s, l, i);
         Opened o(s.source, l, i, e);
         if (o.get()) {
-            calibrate(s, l, *o.get());
+            r.calibrated = calibrate(s, l, *o.get(), progress);
             debayerExposure(s, o);
             Image& img = *o.get();
             placePoints(s, e, img, r);
@@ -339,7 +347,8 @@ void accumulatePlain(RunState& s, const std::vector<std::pair<int, int>>& order,
             io.sizeFactor = s.job.options.sizeFactor;
             const long long before = counterSum(s.result.image, l);
             try {
-                insertExposure(s.result.image, img, sourcePoints(s, r), s.target, io);
+                Progress insertion(progress);
+                insertExposure(s.result.image, img, sourcePoints(s, r), s.target, io, insertion);
                 r.inserted = true;
                 r.contributed = counterSum(s.result.image, l) - before;
                 addColourSums(s, l, e.factors);
@@ -371,14 +380,14 @@ void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& o
         ExposureReport r = newReport(s, l, i);
         Opened o(s.source, l, i, e);
         if (o.get()) {
-            calibrate(s, l, *o.get());
+            r.calibrated = calibrate(s, l, *o.get(), progress);
             debayerExposure(s, o);
             placePoints(s, e, *o.get(), r);
             describeMapping(s, r);
             StripExposure x;
             x.list = l;
             x.points = sourcePoints(s, r);
-            x.factors = averaging ? std::vector<float>(e.factors.size(), 1.0f) : e.factors;
+            x.factors = e.factors; // with averaging too, as for the reference exposure
             if (x.factors.empty()) x.factors.push_back(1.0f);
             x.fromFile = e.isFile();
             exposures.push_back(std::move(x));
@@ -403,7 +412,8 @@ void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& o
         o = std::make_unique<Opened>(s.source, l, i, s.entry(l, i));
         if (debayering && o->get()) {
             // Calibrated here, before the debayer step, instead of in calibrate() below.
-            if (!documentCalibrated[static_cast<std::size_t>(k)]) calibrate(s, l, *o->get());
+            if (!documentCalibrated[static_cast<std::size_t>(k)])
+                calibrate(s, l, *o->get(), progress);
             debayerExposure(s, *o);
         }
         return o->get();
@@ -413,7 +423,7 @@ void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& o
         // An open window's image was corrected in the first pass already; a debayered one in
         // acquire().
         if (documentCalibrated[static_cast<std::size_t>(k)] || debayering) return;
-        calibrate(s, owners[static_cast<std::size_t>(k)].first, image);
+        calibrate(s, owners[static_cast<std::size_t>(k)].first, image, progress);
     };
     StripOptions so;
     so.target = s.target;
@@ -438,12 +448,25 @@ void cropBorders(RunState& s) {
     const BorderRect b = borderRectangle(result);
     s.result.border = b;
     if (!cropsToBorder(b)) return;
+    result.FreeCounters(); // read by the rectangle only; room for the cropped image
     NewDocumentParams p;
     p.takeFrom(result);
     p.width = b.right - b.left;
     p.height = b.bottom - b.top;
     Image cropped;
-    createImage(p, cropped);
+    bool made = true;
+    try {
+        createImage(p, cropped);
+    } catch (const Error&) {
+        made = false;
+    } catch (const std::bad_alloc&) {
+        made = false;
+    }
+    if (!made) {
+        // No room for the cropped copy: the finished result stays whole.
+        s.result.notices.emplace_back(kBordersNotRemovedMessage);
+        return;
+    }
     crop(cropped, b.left, b.top, result);
     cropped.storedDisplay() = result.storedDisplay();
     result = std::move(cropped);
@@ -466,7 +489,7 @@ CompositeResult runComposite(const CompositeJob& job, ImageSource& source,
     if (job.options.debayer.enabled && job.targetType != RGB_IMAGE)
         throw Error(kDebayerNeedsRgbMessage);
     loadFrames(s);
-    calibrate(s, h0, *ref->get());
+    const bool referenceCalibrated = calibrate(s, h0, *ref->get(), progress);
     debayerExposure(s, *ref);
     Image& refImage = *ref->get();
     createResult(s, refImage);
@@ -476,6 +499,7 @@ CompositeResult runComposite(const CompositeJob& job, ImageSource& source,
 
     ExposureReport rr = newReport(s, h0, s.result.referenceIndex);
     rr.reference = true;
+    rr.calibrated = referenceCalibrated;
     placePoints(s, refEntry, refImage, rr);
     const float sf = job.options.sizeFactor;
     for (int i = 0; i < s.result.pointCount; ++i)

@@ -27,6 +27,8 @@ extern const char* const kCountersNotCreatedMessage;
 extern const char* const kDarkNotLoadedMessage;
 extern const char* const kFlatNotLoadedMessage;
 extern const char* const kCalibrationMismatchMessage;
+// The border crop found no memory for the cropped image: the result keeps its full size.
+extern const char* const kBordersNotRemovedMessage;
 // A job that debayers its exposures needs an RGB target.
 extern const char* const kDebayerNeedsRgbMessage;
 
@@ -61,6 +63,7 @@ struct ExposureReport {
     std::string name;
     bool reference = false;       // the reference exposure (resampled, not aligned)
     bool available = true;        // its image could be had
+    bool calibrated = false;      // its list's dark and/or flat were applied in this run
     bool inserted = false;        // it went into the result
     bool searched = false;        // its points were located in this run
     bool checkPassed = true;      // the automatic check (true when not searched)
@@ -101,7 +104,7 @@ struct RunOptions {
 };
 
 struct CompositeResult {
-    Image image; // counters freed, cropped when the borders were removed
+    Image image; // counters freed, cropped when the borders were removed (see `cropped`)
     int referenceList = -1, referenceIndex = -1;
     int pointCount = 1;
     std::array<float, 3> colourSums{0, 0, 0}; // RGB and LRGB targets
@@ -125,8 +128,11 @@ std::array<float, 3> compositeDisplayWeights(const std::array<float, 3>& colourW
 
 // Runs the job. Throws Error with the messages above (no usable exposure, result or counters
 // not created), Error from a strict check or from the strip-wise accumulation, and Cancelled
-// from the progress (no result then). Progress "Komposit", one step per exposure; a strict
-// check stops with "Bild <name>: die automatische Prüfung der Referenzpunkte schlug fehl".
+// from the progress (no result then). Progress "Komposit", one step per exposure, inside which
+// each exposure's calibration and insertion ("Schiebeaddieren", "Drehaddieren", ...) show their
+// own titles; a strict check stops with "Bild <name>: die automatische Prüfung der
+// Referenzpunkte schlug fehl". Without memory for the border crop the result stays whole, with
+// kBordersNotRemovedMessage among the notices.
 CompositeResult runComposite(const CompositeJob& job, ImageSource& source,
                              const RunOptions& options, Progress& progress = Progress::none());
 

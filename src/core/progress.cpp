@@ -43,14 +43,26 @@ void Progress::step(long long n) {
     if (now < next) return;
     while (next <= now) next += interval_;
     nextReport_.store(next, std::memory_order_relaxed);
-    long long shown = now > total_ ? total_ : now;
-    int pct = total_ > 0 ? static_cast<int>(shown * 100 / total_) : 100;
+    const int pct = percentOf(now);
     sink_->update(format(title_, pct), pct);
     if (sink_->cancelRequested()) throw Cancelled();
 }
 
+int Progress::percentOf(long long now) const {
+    const long long shown = now > total_ ? total_ : now;
+    return total_ > 0 ? static_cast<int>(shown * 100 / total_) : 100;
+}
+
 void Progress::end() {
-    if (active_ && sink_) sink_->finished();
+    if (active_ && sink_) {
+        if (outer_ && outer_->active_) {
+            const int pct = outer_->percentOf(outer_->done());
+            sink_->started(outer_->title_, format(outer_->title_, 0));
+            if (pct > 0) sink_->update(format(outer_->title_, pct), pct);
+        } else {
+            sink_->finished();
+        }
+    }
     active_ = false;
 }
 

@@ -32,6 +32,10 @@ class Progress {
 public:
     Progress() = default; // reports nowhere
     explicit Progress(ProgressSink* sink) : sink_(sink) {}
+    // A step of a longer job (one exposure's insertion within a whole composite): it reports
+    // to outer's sink, which shows this title while the step runs, and its end() gives the
+    // display back to outer, with outer's title and percentage, when outer is still running.
+    explicit Progress(Progress& outer) : sink_(outer.sink_), outer_(&outer) {}
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
 
@@ -53,7 +57,10 @@ public:
     static Progress& none();
 
 private:
+    int percentOf(long long done) const;
+
     ProgressSink* sink_ = nullptr;
+    Progress* outer_ = nullptr;
     std::string title_;
     long long total_ = 0;
     long long interval_ = 1;

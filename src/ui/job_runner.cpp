@@ -12,6 +12,7 @@
 #include <QThread>
 #include <QWidget>
 
+#include <exception>
 #include <memory>
 #include <new>
 
@@ -103,7 +104,21 @@ void JobRunner::onInterfaceThread(const std::function<void()>& fn) {
         fn();
         return;
     }
-    QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
+    // An exception must not pass through the event loop (Qt ends the program then): it is
+    // caught there and thrown again here on the worker, where the job ends with it as with any
+    // other failure of its work.
+    std::exception_ptr failure;
+    QMetaObject::invokeMethod(
+        this,
+        [&] {
+            try {
+                fn();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    if (failure) std::rethrow_exception(failure);
 }
 
 void JobRunner::beginBusy() {

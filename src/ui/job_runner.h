@@ -51,7 +51,9 @@ public:
     bool cancelRequested() const { return cancel_.load(); }
 
     // From the work: runs fn on the interface thread and waits until it has run (redraws of
-    // an intermediate result). Runs fn at once when called on the interface thread.
+    // an intermediate result). Runs fn at once when called on the interface thread. Whatever
+    // fn throws (std::bad_alloc, Error, Cancelled) comes out of this call on the worker, so
+    // the job ends as run() describes and nothing escapes into the event loop.
     void onInterfaceThread(const std::function<void()>& fn);
 
     // Runs work on the calling thread with progress reported to sink (may be null) and the

@@ -81,10 +81,15 @@ public:
         return ok;
     }
 
-    // After a finished run: each calibrated copy replaces its window's image, which is marked
-    // modified and titled with the calibration label; undo takes both back.
-    void putCalibratedCopiesInPlace() {
+    // After a finished run: each copy whose calibration was applied replaces its window's
+    // image, which is marked modified and titled with the calibration label; undo takes both
+    // back. A copy whose frames did not fit (type or size) is dropped: nothing happened to it.
+    void putCalibratedCopiesInPlace(const CompositeResult& result) {
+        std::set<Key> calibrated;
+        for (const ExposureReport& r : result.exposures)
+            if (r.calibrated) calibrated.insert({r.list, r.index});
         for (auto& [key, copy] : copies_) {
+            if (calibrated.count(key) == 0) continue;
             const CompositeEntry& e = job_.lists[static_cast<std::size_t>(key.first)]
                                           .entries[static_cast<std::size_t>(key.second)];
             const ListCalibration& c = job_.calibrations[static_cast<std::size_t>(key.first)];
@@ -220,7 +225,7 @@ CWinQuillonDoc* CMainFrame::runCompositeJob() {
         reportFailure(r, kResultNotCreatedMessage, this);
         return nullptr;
     }
-    source.putCalibratedCopiesInPlace();
+    source.putCalibratedCopiesInPlace(result);
     if (live) {
         live->replaceImage(std::move(result.image));
     } else {

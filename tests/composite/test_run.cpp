@@ -2,6 +2,7 @@
 // weights and cancel, on images held in memory.
 #include "composite/run.h"
 #include "core/error.h"
+#include "core/memory.h"
 
 #include "support/progress_recorder.h"
 #include "support/test_images.h"
@@ -164,4 +165,62 @@ TEST(CompositeRun, SizeFactorTwoOfThousandByEight) {
     EXPECT_EQ(r.image.width(), 1999);
     EXPECT_EQ(r.image.height(), 1599);
     EXPECT_FALSE(r.image.hasCounters());
+}
+
+// Artefact removal weighs every exposure by its own factor, with and without averaging: three
+// flat exposures of 100 with the factors 2, 3 and 4 give the mean 300 or the sum 900.
+TEST(CompositeRun, ArtefactRemovalTakesEveryExposuresFactor) {
+    for (const auto& [averaging, expected] : {std::pair{true, 300}, std::pair{false, 900}}) {
+        MemorySource source;
+        CompositeJob job;
+        job.configure(BW_IMAGE, 0, ListCalibration{});
+        job.options.referencePointCount = 1;
+        job.options.removeBorders = false;
+        job.options.removeArtefacts = true;
+        job.options.averaging = averaging;
+        for (int k = 0; k < 3; ++k) {
+            source.images[k + 1] = make(30, 20);
+            fill(*source.images[k + 1], constant(100));
+            CompositeEntry& e = job.addDocument(0, k + 1, "B");
+            e.factors = {static_cast<float>(k + 2)};
+            e.points[0] = {5, 5};
+        }
+        const CompositeResult r = runComposite(job, source, RunOptions{});
+        EXPECT_EQ(mismatch(r.image, constant(expected)), "") << "averaging " << averaging;
+    }
+}
+
+// Out of memory for the border crop keeps the finished result at full size and says why.
+TEST(CompositeRun, BorderCropWithoutMemoryKeepsTheWholeResult) {
+    auto s = makeSeries({{0, 0}, {2, 1}, {-1, 2}}, {0, 0, 0});
+    s->job.options.removeBorders = true;
+    RunOptions options = searching();
+    int seen = 0;
+    CompositeResult r;
+    {
+        memory::ScopedLimit unlimited(0);
+        // Nothing more can be had once the last exposure is in.
+        options.afterExposure = [&](const Image&, const ExposureReport&) {
+            if (++seen == 2) memory::setLimit(1);
+        };
+        r = runComposite(s->job, s->source, options);
+    }
+    EXPECT_FALSE(r.cropped);
+    EXPECT_EQ(r.notices, std::vector<std::string>{kBordersNotRemovedMessage});
+    s->job.options.removeBorders = false;
+    const CompositeResult whole = runComposite(s->job, s->source, searching());
+    EXPECT_EQ(firstDifference(r.image, whole.image), "");
+    EXPECT_FALSE(r.image.hasCounters());
+}
+
+// Each exposure's insertion shows its own title inside the run's "Komposit", which comes back
+// when the insertion ends.
+TEST(CompositeRun, InsertionTitlesShowInsideTheRun) {
+    auto s = makeSeries({{0, 0}, {2, 1}, {-1, 2}}, {0, 0, 0});
+    ProgressRecorder rec;
+    Progress p(&rec);
+    runComposite(s->job, s->source, searching(), p);
+    EXPECT_EQ(rec.titles, (std::vector<std::string>{"Komposit", "Drehaddieren", "Komposit",
+                                                    "Drehaddieren", "Komposit"}));
+    EXPECT_EQ(rec.finishes, 1);
 }

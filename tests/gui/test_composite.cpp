@@ -55,6 +55,25 @@ QStringList headers(CompositeWindow* w) {
     return out;
 }
 
+// "Geöffnetes Bild hinzufügen" with the first open window chosen.
+void addFirstView(CompositeWindow* w) {
+    whenModal<ui::OpenViewChooser>([](ui::OpenViewChooser* c) {
+        c->table()->selectRow(0);
+        c->accept();
+    });
+    w->addViewsButton()->click();
+}
+
+// The current list calibrates with the dark frame at `path`.
+void setDark(CompositeWindow* w, const std::string& path) {
+    whenModal<ui::DarkFlatDialog>([path](ui::DarkFlatDialog* d) {
+        d->darkBox()->setChecked(true);
+        d->darkPath()->setText(QString::fromStdString(path));
+        d->okButton()->click();
+    });
+    w->calibrationButton()->click();
+}
+
 void addFiles(CompositeWindow* w, const QStringList& files) {
     w->setFileChooser([files](QWidget*) { return files; });
     w->addFilesButton()->click();
@@ -103,6 +122,7 @@ private slots:
     void userDefinedAsksLayersAndEndsWithTheMapping();
     void runMatchesTheCommandLineStack();
     void lrgbRunEndsWithTheBias();
+    void failedCalibrationOfAnOpenWindowRecordsNothing();
 };
 
 void CompositeTest::listsAndColumnsOfGreyAndLrgbJobs() {
@@ -261,12 +281,7 @@ void CompositeTest::rgbRunWeightsMismatchMessageAndReport() {
         // The second file is gone before the run: skipped, and marked in the report.
         addFiles(w, {files[0], dir.filePath(QStringLiteral("missing.fts"))});
         w->table()->item(0, 5)->setText(QStringLiteral("2"));
-        whenModal<ui::DarkFlatDialog>([&](ui::DarkFlatDialog* d) {
-            d->darkBox()->setChecked(true);
-            d->darkPath()->setText(QString::fromStdString(darkPath));
-            d->okButton()->click();
-        });
-        w->calibrationButton()->click();
+        setDark(w, darkPath);
         w->bordersBox()->setChecked(false);
         pressStart(w);
     });
@@ -311,18 +326,9 @@ void CompositeTest::cancelledRunLeavesNoResult() {
         s.frame->jobs().cancel();
     });
     withWindow(s, Cmd::CompositeGrey, [&](CompositeWindow* w) {
-        whenModal<ui::OpenViewChooser>([](ui::OpenViewChooser* c) {
-            c->table()->selectRow(0);
-            c->accept();
-        });
-        w->addViewsButton()->click();
+        addFirstView(w);
         addFiles(w, files);
-        whenModal<ui::DarkFlatDialog>([&](ui::DarkFlatDialog* d) {
-            d->darkBox()->setChecked(true);
-            d->darkPath()->setText(QString::fromStdString(darkPath));
-            d->okButton()->click();
-        });
-        w->calibrationButton()->click();
+        setDark(w, darkPath);
         pressStart(w);
     });
     Shell::settle();
@@ -380,11 +386,7 @@ void CompositeTest::overlayListLandsOnTheCroppedResult() {
             w->table()->item(r, 6)->setText(QString::number(20 + 2 * r));
         }
         w->selectList(1);
-        whenModal<ui::OpenViewChooser>([](ui::OpenViewChooser* c) {
-            c->table()->selectRow(0);
-            c->accept();
-        });
-        w->addViewsButton()->click();
+        addFirstView(w);
         w->table()->item(0, 4)->setText(QStringLiteral("20"));
         w->table()->item(0, 5)->setText(QStringLiteral("20"));
         whenModal<ui::OverlayFormingDialog>([](ui::OverlayFormingDialog* d) {
@@ -530,6 +532,32 @@ void CompositeTest::lrgbRunEndsWithTheBias() {
     const LrgbBiasValues bias = v->renderer().params().lrgbBias;
     QCOMPARE(bias, determineBias(result->image(), kWholeImageBias, kWholeImageBias));
     shot(s.frame, "composite_lrgb_result");
+}
+
+// An open window whose list calibration fails (a dark of another size) goes in uncalibrated
+// and keeps its title, its saved state and its undo history.
+void CompositeTest::failedCalibrationOfAnOpenWindowRecordsNothing() {
+    Shell s;
+    MessageRecorder messages;
+    QTemporaryDir dir;
+    ui::CWinQuillonDoc* open = s.newImage(30, 20, BW_IMAGE);
+    fill(open->image(), constant(500));
+    open->setModified(false);
+    const QString title = open->title();
+    Image dark;
+    makeImage(dark, 20, 20, BW_IMAGE, constant(5));
+    const std::string darkPath = writeFrame(dir, QStringLiteral("dark.fts"), dark);
+    withWindow(s, Cmd::CompositeGrey, [&](CompositeWindow* w) {
+        addFirstView(w);
+        setDark(w, darkPath);
+        pressStart(w);
+    });
+    QCOMPARE(messages.texts, QStringList{QString::fromUtf8(kCalibrationMismatchMessage)});
+    QCOMPARE(s.app->documents().size(), 2);
+    QCOMPARE(open->title(), title);
+    QVERIFY(!open->isModified());
+    QVERIFY(!open->history().canUndo());
+    QCOMPARE(int{open->image().row(0, 3)[3]}, 500);
 }
 
 QTEST_MAIN(CompositeTest)

@@ -2,6 +2,8 @@
 // painting while the work runs.
 #include "gui_test_support.h"
 
+#include "core/error.h"
+#include "core/memory.h"
 #include "core/parallel.h"
 #include "filters/mask_filter.h"
 #include "ui/job_runner.h"
@@ -24,6 +26,7 @@ private slots:
     void cancelledFilterMakesNoDocument();
     void cancelledInPlaceWorkLeavesTheImage();
     void windowsPaintWhileAJobRuns();
+    void failureOnTheInterfaceThreadEndsTheJob();
 };
 
 namespace {
@@ -140,6 +143,33 @@ void JobsTest::windowsPaintWhileAJobRuns() {
     QCOMPARE(shownText, QStringLiteral("   Warten  50% "));
     QVERIFY(!menusEnabled); // input waits for the job
     QCOMPARE(s.frame->pane(0)->text(), QStringLiteral("Bereit"));
+    QVERIFY(msgs.texts.isEmpty());
+}
+
+// Work a job runs on the interface thread that runs out of memory or fails ends the job with
+// that failure (nothing of the work after it runs) instead of escaping into the event loop.
+void JobsTest::failureOnTheInterfaceThreadEndsTheJob() {
+    MessageRecorder msgs;
+    Shell s;
+    ui::JobRunner& jobs = s.frame->jobs();
+    bool after = false;
+    ui::JobResult r;
+    {
+        memory::ScopedLimit limit(memory::inUse() + 1024);
+        r = jobs.run([&](Progress&) {
+            jobs.onInterfaceThread([] { memory::Buffer<Sample> copy(4096); });
+            after = true;
+        });
+    }
+    QCOMPARE(r.kind, ui::JobResult::OutOfMemory);
+    r = jobs.run([&](Progress&) {
+        jobs.onInterfaceThread([] { throw Error("Fehler beim Zeichnen"); });
+        after = true;
+    });
+    QCOMPARE(r.kind, ui::JobResult::Failed);
+    QCOMPARE(r.message, QStringLiteral("Fehler beim Zeichnen"));
+    QVERIFY(!after);
+    QVERIFY(!jobs.busy());
     QVERIFY(msgs.texts.isEmpty());
 }
 
