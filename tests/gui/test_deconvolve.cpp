@@ -171,8 +171,8 @@ void DeconvolveTest::dialogNumbersAndPreviewRule() {
     QCOMPARE(s.app->settings().lucyIterations, 1);
 }
 
-// A preview only computed on request: scrolling and zooming afterwards keep its picture (the
-// original beside it follows); the next request computes the new place.
+// A preview only computed on request: scrolling and zooming afterwards keep its picture; the
+// next request computes the new place.
 void DeconvolveTest::requestedPreviewStaysWhileScrolledAndZoomed() {
     Shell s;
     ui::CWinQuillonDoc* d = s.newImage(600, 400, BW_IMAGE);
@@ -192,17 +192,13 @@ void DeconvolveTest::requestedPreviewStaysWhileScrolledAndZoomed() {
     dlg.computeButton()->click();
     const QImage computed = p->resultPanel()->picture();
     QVERIFY(!computed.isNull());
-    const QImage original = p->originalPanel()->picture();
     p->horizontalBar()->setValue(p->horizontalBar()->value() + 60);
-    QVERIFY(p->originalPanel()->picture() != original);
     QCOMPARE(p->resultPanel()->picture(), computed);
     p->zoomInButton()->click();
     QCOMPARE(p->resultPanel()->picture(), computed);
     dlg.computeButton()->click();
-    QVERIFY(!p->resultPanel()->picture().isNull());
-    QVERIFY(p->resultPanel()->picture() != computed);
-    // A changed parameter leaves nothing stale in view.
-    dlg.plusButton()->click();
+    QVERIFY(!p->resultPanel()->picture().isNull() && p->resultPanel()->picture() != computed);
+    dlg.plusButton()->click(); // a changed parameter leaves nothing stale in view
     QVERIFY(p->resultPanel()->picture().isNull());
     dlg.reject();
 }
