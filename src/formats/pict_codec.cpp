@@ -1,11 +1,14 @@
 // Macintosh PICT pictures (version 1 and 2): the bitmap opcodes (BitsRect, BitsRgn,
-// PackBitsRect, PackBitsRgn, DirectBitsRect, DirectBitsRgn) drawn onto a white picture of the
-// frame's size; drawing opcodes are passed over.
+// PackBitsRect, PackBitsRgn, DirectBitsRect, DirectBitsRgn) and QuickTime JPEG pictures drawn
+// onto a white picture of the frame's size; drawing opcodes are passed over.
 #include "core/error.h"
 #include "formats/byte_source.h"
 #include "formats/codecs.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace quillon {
@@ -210,6 +213,82 @@ void drawBits(Reader& r, int opcode, const Rect& frame, Bitmap& out) {
     }
 }
 
+// CompressedQuickTime (0x8200): a picture compressed by a QuickTime codec. Its data: the
+// length of the rest; version; the 3 × 3 matrix (36 bytes) that places the picture; matte size
+// and rectangle; transfer mode; source rectangle; accuracy; mask size; the matte (matte size
+// bytes) and the mask region (mask size bytes); then the image description (its own size
+// first, then the 4-byte codec type, ..., width and height at 32, the data size at 44; 86
+// bytes at least) and the compressed data. Only the 'jpeg' codec is decoded: through libjpeg, drawn
+// where the matrix puts the source rectangle.
+void drawQuickTime(Reader& r, const Rect& frame, Bitmap& out) {
+    const std::uint32_t length = r.u32();
+    r.need(length);
+    const std::size_t end = r.pos + length;
+    Reader q{r.d, end, r.pos};
+    r.pos = end;
+    q.skip(2); // version
+    std::int32_t matrix[9];
+    for (std::int32_t& m : matrix) m = static_cast<std::int32_t>(q.u32());
+    const std::uint32_t matteSize = q.u32();
+    q.skip(8 + 2); // matte rectangle, transfer mode
+    const Rect src = rect(q);
+    q.skip(4); // accuracy
+    const std::uint32_t maskSize = q.u32();
+    q.skip(matteSize);
+    q.skip(maskSize);
+    const std::size_t description = q.pos;
+    const std::uint32_t descriptionSize = q.u32();
+    constexpr std::uint32_t kDescriptionBytes = 86;
+    if (descriptionSize < kDescriptionBytes) fail("PICT: QuickTime image description damaged.");
+    q.need(descriptionSize - 4);
+    if (std::memcmp(q.d + q.pos, "jpeg", 4) != 0)
+        fail("PICT: QuickTime-compressed pictures are not supported (only JPEG).");
+    std::uint32_t dataSize = be32(q.d + description + 44);
+    q.pos = description + descriptionSize;
+    // A data size of 0 means "not known": the data is the rest of the opcode.
+    if (dataSize == 0) dataSize = static_cast<std::uint32_t>(end - q.pos);
+    if (dataSize == 0) fail("PICT: QuickTime picture without data.");
+    q.need(dataSize);
+
+    // Only moving and scaling along the axes: the fixed-point (16.16) scale and offsets.
+    if (matrix[1] != 0 || matrix[3] != 0 || matrix[0] <= 0 || matrix[4] <= 0)
+        fail("PICT: turned or mirrored QuickTime pictures are not supported.");
+    Bitmap jpeg;
+    decodeJpeg(q.d + q.pos, dataSize, jpeg);
+    const double scaleX = matrix[0] / 65536.0, scaleY = matrix[4] / 65536.0;
+    const double offsetX = matrix[6] / 65536.0, offsetY = matrix[7] / 65536.0;
+    // Every frame pixel inside the placed source rectangle takes the nearest source pixel.
+    const Rect area{std::max(src.top, 0), std::max(src.left, 0),
+                    std::min(src.bottom, jpeg.height()), std::min(src.right, jpeg.width())};
+    if (area.width() <= 0 || area.height() <= 0) return;
+    // Pixel ranges are worked out in double and limited to the frame before they become int.
+    auto span = [](double from, double to, int size) {
+        return std::pair<int, int>{static_cast<int>(std::clamp(std::floor(from), 0.0, 1.0 * size)),
+                                   static_cast<int>(std::clamp(std::ceil(to), 0.0, 1.0 * size))};
+    };
+    const auto [oxBegin, oxEnd] = span(area.left * scaleX + offsetX - frame.left,
+                                       area.right * scaleX + offsetX - frame.left, out.width());
+    const auto [oyBegin, oyEnd] = span(area.top * scaleY + offsetY - frame.top,
+                                       area.bottom * scaleY + offsetY - frame.top, out.height());
+    for (int oy = oyBegin; oy < oyEnd; ++oy) {
+        const double fy = (oy + frame.top + 0.5 - offsetY) / scaleY;
+        if (!(fy >= area.top && fy < area.bottom)) continue;
+        const std::uint8_t* in = jpeg.row(static_cast<int>(fy));
+        for (int ox = oxBegin; ox < oxEnd; ++ox) {
+            const double fx = (ox + frame.left + 0.5 - offsetX) / scaleX;
+            if (!(fx >= area.left && fx < area.right)) continue;
+            const int sx = static_cast<int>(fx);
+            if (jpeg.bitCount() == 8) {
+                const PaletteEntry& e = jpeg.palette()[in[sx]];
+                out.setRgb(ox, oy, e.red, e.green, e.blue);
+            } else {
+                const std::uint8_t* p = in + 4 * static_cast<std::size_t>(sx);
+                out.setRgb(ox, oy, p[2], p[1], p[0]);
+            }
+        }
+    }
+}
+
 // Length of the data of an opcode that is passed over, for version 2 pictures.
 void skipOpcode(Reader& r, int op) {
     // Data sizes of the opcodes 0x00 .. 0x2F (-1: variable, handled below).
@@ -270,7 +349,6 @@ void skipOpcode(Reader& r, int op) {
         return;
     }
     if (op >= 0x12 && op <= 0x14) fail("PICT: pixel patterns are not supported.");
-    if (op == 0x8200) fail("PICT: QuickTime-compressed pictures are not supported.");
     if ((op >= 0xD0 && op <= 0xFE) || op >= 0x8100) {
         r.skip(r.u32());
         return;
@@ -305,13 +383,18 @@ void decodePict(const std::uint8_t* data, std::size_t size, Bitmap& out) {
         if (r.pos >= r.size) break;
         int op = version == 2 ? r.u16() : r.u8();
         if (op == 0xFF) break;
-        if (op == 0x90 || op == 0x91 || op == 0x98 || op == 0x99 || op == 0x9A || op == 0x9B) {
+        const bool bits =
+            op == 0x90 || op == 0x91 || op == 0x98 || op == 0x99 || op == 0x9A || op == 0x9B;
+        if (bits || (version == 2 && op == 0x8200)) {
             if (!drew) { // the white picture is made when the first bitmap comes
                 out.create(frame.width(), frame.height(), 32);
                 for (int y = 0; y < out.height(); ++y) std::memset(out.row(y), 0xFF, out.stride());
             }
             drew = true;
-            drawBits(r, op, frame, out);
+            if (bits)
+                drawBits(r, op, frame, out);
+            else
+                drawQuickTime(r, frame, out);
             continue;
         }
         if (op == 0x11) {

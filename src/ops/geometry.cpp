@@ -5,6 +5,7 @@
 #include "core/parallel.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -45,7 +46,59 @@ void rotateBand(Sample* dst, const Sample* src, int oldWidth, int oldHeight, boo
     }
 }
 
+// Mirrors a kernel where it is (no memory needed, so mirroring cannot fail).
+void mirrorKernel(PsfKernel& k, bool horizontal) {
+    if (k.values.size() != static_cast<std::size_t>(k.width) * k.height) return;
+    for (int y = 0; y < k.height; ++y) {
+        if (horizontal) {
+            if (y >= k.height - 1 - y) break;
+            std::swap_ranges(k.row(y), k.row(y) + k.width, k.row(k.height - 1 - y));
+        } else {
+            std::reverse(k.row(y), k.row(y) + k.width);
+        }
+    }
+}
+
 } // namespace
+
+Movement inverse(Movement m) {
+    if (m == Movement::TurnRight) return Movement::TurnLeft;
+    if (m == Movement::TurnLeft) return Movement::TurnRight;
+    return m;
+}
+
+PixelPoint movePoint(Movement m, double x, double y, int width, int height) {
+    const double right = width - 1;
+    const double bottom = height - 1;
+    switch (m) {
+    case Movement::MirrorHorizontal: return {x, bottom - y};
+    case Movement::MirrorVertical: return {right - x, y};
+    // new[x][height - 1 - y] = old[y][x]: old column x becomes row x.
+    case Movement::TurnRight: return {bottom - y, x};
+    // new[width - 1 - x][y] = old[y][x]
+    case Movement::TurnLeft: return {y, right - x};
+    case Movement::TurnHalf: return {right - x, bottom - y};
+    }
+    return {x, y};
+}
+
+PsfKernel moveKernel(const PsfKernel& kernel, Movement m) {
+    const bool quarter = m == Movement::TurnRight || m == Movement::TurnLeft;
+    PsfKernel out;
+    out.width = quarter ? kernel.height : kernel.width;
+    out.height = quarter ? kernel.width : kernel.height;
+    if (kernel.values.size() != static_cast<std::size_t>(kernel.width) * kernel.height) {
+        out.values = kernel.values;
+        return out;
+    }
+    out.values.resize(kernel.values.size());
+    for (int r = 0; r < kernel.height; ++r)
+        for (int c = 0; c < kernel.width; ++c) {
+            const PixelPoint p = movePoint(m, c, r, kernel.width, kernel.height);
+            out.row(static_cast<int>(p.y))[static_cast<int>(p.x)] = kernel.row(r)[c];
+        }
+    return out;
+}
 
 void mirror(Image& image, bool horizontal, Progress& progress) {
     if (!image.hasSamples()) return;
@@ -75,6 +128,7 @@ void mirror(Image& image, bool horizontal, Progress& progress) {
         }
     }
     progress.end();
+    for (PsfKernel& k : image.psf()) mirrorKernel(k, horizontal);
     image.invalidateHistogram();
 }
 
@@ -104,6 +158,10 @@ void rotate(Image& image, Rotation mode, Progress& progress) {
 
     // Everything that can fail is taken before the first sample moves: one working plane and
     // the new row tables. Afterwards nothing can fail, so the image is never half rotated.
+    std::array<PsfKernel, kMaxUserLayers> kernels;
+    for (std::size_t i = 0; i < kernels.size(); ++i)
+        kernels[i] =
+            moveKernel(image.psf()[i], clockwise ? Movement::TurnRight : Movement::TurnLeft);
     memory::Buffer<Sample> work;
     work.allocate(static_cast<std::size_t>(oldW) * static_cast<std::size_t>(oldH), false);
     if (image.ExchangeDimensions() != 0) throw std::bad_alloc();
@@ -123,6 +181,7 @@ void rotate(Image& image, Rotation mode, Progress& progress) {
     }
     progress.end();
     image.SetPixelSize(image.pixelHeight(), image.pixelWidth());
+    image.psf() = std::move(kernels);
     image.invalidateHistogram();
 }
 

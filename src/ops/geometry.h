@@ -17,12 +17,13 @@ namespace quillon {
 // cancel request of the progress sink and always finish.
 
 // horizontal: rows swapped top <-> bottom ("Horiz. Spiegeln"); otherwise every row reversed
-// ("Vert. Spiegeln").
+// ("Vert. Spiegeln"). The image's PSF kernels are mirrored with it.
 void mirror(Image& image, bool horizontal, Progress& progress = Progress::none());
 
 enum class Rotation { Half = 0, Clockwise = 1, CounterClockwise = 2 };
 
-// Rotates every plane; a 90° turn exchanges width and height and the pixel width and height.
+// Rotates every plane and the PSF kernels; a 90° turn exchanges width and height and the pixel
+// width and height.
 // Throws std::bad_alloc, with the image unchanged, when the working memory (one plane and the
 // new row tables) cannot be had; 180° needs no memory and cannot fail.
 void rotate(Image& image, Rotation mode, Progress& progress = Progress::none());
@@ -30,6 +31,23 @@ void rotate(Image& image, Rotation mode, Progress& progress = Progress::none());
 // Rotates one row-major plane of width × height samples into `dst` (height wide, width high).
 // clockwise: new[x][height − 1 − y] = old[y][x]; otherwise new[width − 1 − x][y] = old[y][x].
 void rotatePlane(Sample* dst, const Sample* src, int width, int height, bool clockwise);
+
+// How an in-place operation moves the pixels; what the image keeps in pixel positions (its PSF
+// kernels here, positions measured on it elsewhere) follows with movePoint and moveKernel.
+enum class Movement { MirrorHorizontal, MirrorVertical, TurnRight, TurnLeft, TurnHalf };
+
+// The movement that takes the image back.
+Movement inverse(Movement m);
+
+struct PixelPoint {
+    double x = 0, y = 0;
+};
+// Where the position (x, y) of an image of width × height (pixel centres at whole numbers)
+// lies after the movement.
+PixelPoint movePoint(Movement m, double x, double y, int width, int height);
+// A kernel moved with its image: the cell (c, r) goes where movePoint takes it in a
+// kernel-sized image, so a quarter turn exchanges the kernel's width and height.
+PsfKernel moveKernel(const PsfKernel& kernel, Movement m);
 
 // The rotate command: as rotate(), but running out of memory is reported with
 // "Für diese Aktion steht zu wenig Speicher zur Verfügung!" (Error); the image is unchanged.

@@ -127,6 +127,18 @@ struct UndoRecord::Delta {
     std::vector<PlaneChange> planes;
 };
 
+std::optional<Movement> movementOf(Reversal reversal) {
+    switch (reversal) {
+    case Reversal::MirrorHorizontal: return Movement::MirrorHorizontal;
+    case Reversal::MirrorVertical: return Movement::MirrorVertical;
+    case Reversal::TurnRight: return Movement::TurnRight;
+    case Reversal::TurnLeft: return Movement::TurnLeft;
+    case Reversal::TurnHalf: return Movement::TurnHalf;
+    case Reversal::None: break;
+    }
+    return std::nullopt;
+}
+
 UndoRecord::UndoRecord() = default;
 UndoRecord::~UndoRecord() = default;
 UndoRecord::UndoRecord(UndoRecord&&) noexcept = default;
@@ -134,10 +146,14 @@ UndoRecord& UndoRecord::operator=(UndoRecord&&) noexcept = default;
 
 UndoRecord UndoRecord::forChange(const Image& before, const Image& after, Reversal reversal) {
     const bool quarterTurn = reversal == Reversal::TurnRight || reversal == Reversal::TurnLeft;
-    if (reversal == Reversal::None || (quarterTurn && before.hasCounters()))
-        return between(before, after);
+    if (reversal == Reversal::None || (quarterTurn && before.hasCounters())) {
+        UndoRecord r = between(before, after);
+        r.movement_ = movementOf(reversal);
+        return r;
+    }
     UndoRecord r;
     r.reversal_ = reversal;
+    r.movement_ = movementOf(reversal);
     return r;
 }
 

@@ -11,16 +11,21 @@
 #include "core/image.h"
 #include "core/memory.h"
 #include "core/progress.h"
+#include "ops/geometry.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quillon {
 
 // The operations whose counterpart reverses them exactly.
 enum class Reversal { None, MirrorHorizontal, MirrorVertical, TurnRight, TurnLeft, TurnHalf };
+
+// The pixel movement of a reversible operation; none for Reversal::None.
+std::optional<Movement> movementOf(Reversal reversal);
 
 // A stored block of bytes, compressed or not.
 struct PackedBytes {
@@ -55,12 +60,16 @@ public:
     // Memory the record holds, in bytes.
     std::size_t bytes() const;
     bool isReversal() const { return reversal_ != Reversal::None; }
+    // How the change moved the pixels (mirror, turn), however it was recorded; what is kept in
+    // pixel positions outside the image follows it (and its inverse on undo).
+    std::optional<Movement> movement() const { return movement_; }
 
 private:
     struct Delta;
     void apply(Image& image, bool toBefore, Progress& progress) const;
 
     Reversal reversal_ = Reversal::None;
+    std::optional<Movement> movement_;
     std::unique_ptr<Delta> delta_;
 };
 

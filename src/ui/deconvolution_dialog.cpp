@@ -87,13 +87,20 @@ void DeconvolutionDialog::updateEstimate() {
 
 void DeconvolutionDialog::parametersChanged() {
     updateEstimate();
+    changing_ = true;
     FilterDialog::parametersChanged();
+    changing_ = false;
 }
 
 PreviewResult DeconvolutionDialog::preview(const PreviewPiece& piece) const {
-    // An expensive preview is not recomputed for every change, scroll or zoom: the panel
-    // stays empty until "Vorschau berechnen".
-    if (!requested_ && !previewFollowsChanges()) return {};
+    // An expensive preview is not recomputed for every change, scroll or zoom: after a change
+    // the panel stays empty until "Vorschau berechnen", and what that computed stays in view
+    // while the piece is scrolled or zoomed.
+    if (!requested_ && !previewFollowsChanges()) {
+        PreviewResult none;
+        none.keepShown = !changing_;
+        return none;
+    }
     return FilterDialog::preview(piece);
 }
 

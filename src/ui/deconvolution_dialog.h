@@ -18,7 +18,8 @@ public:
     // The preview's filter: the whole image's minima shift the piece.
     std::unique_ptr<Filter> filter() const override;
     void storeSettings(SettingsRecord& s) const override;
-    // Computes the preview only while it follows every change, or on "Vorschau berechnen".
+    // Computes the preview only while it follows every change, or on "Vorschau berechnen";
+    // otherwise scrolling and zooming keep the picture shown and a changed parameter clears it.
     PreviewResult preview(const PreviewPiece& piece) const override;
     void parametersChanged() override;
 
@@ -40,6 +41,7 @@ private:
 
     int iterations_ = 1;
     bool requested_ = false; // "Vorschau berechnen" is computing
+    bool changing_ = false;  // a parameter or the layer selection changed
     NumberField* iterationsField_ = nullptr;
     QPushButton* plus_ = nullptr;
     QPushButton* minus_ = nullptr;

@@ -146,10 +146,13 @@ void CWinQuillonDoc::refreshViews(bool relayout) {
     emit imageChanged(relayout);
 }
 
-void CWinQuillonDoc::replaceImage(Image&& result) {
-    const bool reshaped = result.width() != image_.width() || result.height() != image_.height();
+void CWinQuillonDoc::replaceImage(Image&& result, std::optional<Movement> moved) {
+    const int width = image_.width();
+    const int height = image_.height();
+    const bool reshaped = result.width() != width || result.height() != height;
     image_ = std::move(result);
     setModified(true);
+    if (moved) emit pixelsMoved(*moved, width, height);
     refreshViews(reshaped);
 }
 
@@ -198,7 +201,7 @@ bool CWinQuillonDoc::changeInPlace(const QString& name, const ImageWork& work, Q
         kept = history_.push(std::move(s));
     }
     if (!kept) history_.discard();
-    replaceImage(std::move(result));
+    replaceImage(std::move(result), movementOf(reversal));
     emit historyChanged();
     if (!kept) showMessage(parent, QString::fromUtf8(kNotUndoable));
     return true;
@@ -223,14 +226,20 @@ bool CWinQuillonDoc::step(QWidget* parent, bool back) {
     const int height = image_.height();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const UndoStep* done = nullptr;
+    const UndoStep* next = back ? history_.nextUndo() : history_.nextRedo();
+    std::optional<Movement> moved = next->record.movement();
+    if (moved && back) moved = inverse(*moved);
     try {
         // Lucy-Richardson reference stars and the magnitude calibration are set between steps,
-        // never by one, while a step's record restores the metadata of its state: they stay.
-        const auto psf = image_.psf();
+        // never by one, while a step's record restores the metadata of its state: they stay,
+        // only turned or mirrored with the pixels when the step moves them.
+        auto psf = image_.psf();
+        if (moved)
+            for (PsfKernel& k : psf) k = moveKernel(k, *moved);
         const std::uint8_t psfCount = image_.psfCount();
         const PhotometricCalibration photometry = image_.photometry();
         done = back ? &history_.undo(image_) : &history_.redo(image_);
-        image_.psf() = psf;
+        image_.psf() = std::move(psf);
         image_.setPsfCount(psfCount);
         image_.photometry() = photometry;
     } catch (const std::bad_alloc&) {
@@ -248,6 +257,7 @@ bool CWinQuillonDoc::step(QWidget* parent, bool back) {
             setTitle(title_.chopped(suffix.size()));
     }
     setModified(!history_.isClean());
+    if (moved) emit pixelsMoved(*moved, width, height);
     refreshViews(image_.width() != width || image_.height() != height);
     emit historyChanged();
     return true;

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -74,8 +75,9 @@ public:
     void refreshViews(bool relayout);
     // The result of an in-place operation takes the place of the image (the same object, so
     // renderers keep referring to it); the document is marked modified and the change
-    // announced, with a relayout when the size changed.
-    void replaceImage(Image&& result);
+    // announced, with a relayout when the size changed. A result that moved the pixels
+    // (`moved`) announces that first, so that positions kept outside the image follow.
+    void replaceImage(Image&& result, std::optional<Movement> moved = std::nullopt);
     // The same as one undo step called `name` that also appends `titleLabel` to the title
     // (undo takes both back); without memory for the step the history is emptied.
     void replaceImageAsStep(const QString& name, Image&& result, const QString& titleLabel);
@@ -101,6 +103,9 @@ public:
 
 signals:
     void imageChanged(bool relayout);
+    // The pixels moved (a mirror or turn, or its undo): what is kept in pixel positions of
+    // the image (width × height before the movement) must follow.
+    void pixelsMoved(quillon::Movement movement, int width, int height);
     void displayChanged();
     void titleChanged();
     void modifiedChanged(bool modified);

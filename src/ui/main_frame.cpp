@@ -410,6 +410,8 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
             Qt::UniqueConnection);
     connect(doc, &CWinQuillonDoc::historyChanged, this, &CMainFrame::updateActions,
             Qt::UniqueConnection);
+    connect(doc, &CWinQuillonDoc::pixelsMoved, this, &CMainFrame::followPixels,
+            Qt::UniqueConnection);
     connect(view, &QObject::destroyed, this,
             [this] { QTimer::singleShot(0, this, &CMainFrame::updateActions); });
     // The tool windows follow zoom and scrolling of the active view.

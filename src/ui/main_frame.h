@@ -157,6 +157,9 @@ public:
     // The mouse over a view or "&Photometrie hier fixieren" (fix): handed to the photometry
     // window, which the fixing entry opens when it is not shown.
     void trackPhotometry(CWinQuillonView* view, int x, int y, bool fix);
+    // The pixels of the sending document moved (width × height before): the composite job's
+    // reference points of the document and the photometry position follow them.
+    void followPixels(Movement m, int width, int height);
 
     // Page setup, printing, preview and the clipboard copies, with the print settings.
     PrintSession& printing() { return *print_; }

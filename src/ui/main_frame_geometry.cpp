@@ -2,14 +2,17 @@
 //
 // Mirror and rotation change the active document's image in place (undone by their
 // counterparts); resize and crop fill a new derived document and leave the source alone.
+#include "composite/job.h"
 #include "core/error.h"
 #include "ops/geometry.h"
 #include "ops/sampler.h"
+#include "ui/composite_window.h"
 #include "ui/document.h"
 #include "ui/geometry_commands.h"
 #include "ui/job_runner.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
+#include "ui/photometry_window.h"
 #include "ui/quillon_app.h"
 #include "ui/resize_dialog.h"
 #include "ui/tool_window.h"
@@ -78,6 +81,23 @@ CWinQuillonDoc* CMainFrame::makeDerivedDocument(CWinQuillonView* source, const Q
     description.width = width;
     description.height = height;
     return makeDerivedDocument(source, title, description, fill);
+}
+
+void CMainFrame::followPixels(Movement m, int width, int height) {
+    auto* doc = qobject_cast<CWinQuillonDoc*>(sender());
+    if (!doc) return;
+    const std::uint64_t id = documentIdOf(doc);
+    for (CompositeList& list : compositeJob().lists)
+        for (CompositeEntry& e : list.entries) {
+            if (e.documentId != id) continue;
+            for (ReferencePoint& p : e.points) {
+                const PixelPoint moved = movePoint(m, p.x, p.y, width, height);
+                p.x = static_cast<float>(moved.x);
+                p.y = static_cast<float>(moved.y);
+            }
+        }
+    if (auto* w = qobject_cast<PhotometryWindow*>(tools_->window(Tool::Photometry)))
+        w->followMovement(doc, m, width, height);
 }
 
 void CMainFrame::connectGeometryCommands() {

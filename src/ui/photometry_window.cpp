@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace quillon::ui {
 namespace {
@@ -281,6 +282,18 @@ void PhotometryWindow::track(CWinQuillonView* v, int x, int y, bool fix) {
     } else if (fix) {
         const QSignalBlocker b(fixedBox_);
         fixedBox_->setChecked(true);
+    }
+}
+
+void PhotometryWindow::followMovement(const CWinQuillonDoc* doc, Movement m, int width,
+                                      int height) {
+    if (!view() || view()->document() != doc) return;
+    const PixelPoint p = movePoint(m, area_.x, area_.y, width, height);
+    area_.x = static_cast<int>(p.x);
+    area_.y = static_cast<int>(p.y);
+    if (m == Movement::TurnRight || m == Movement::TurnLeft) {
+        std::swap(area_.ex, area_.ey);
+        std::swap(area_.rx, area_.ry);
     }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "analysis/photometry.h"
+#include "ops/geometry.h"
 #include "ui/tool_window.h"
 
 #include <QImage>
@@ -51,6 +52,10 @@ public:
     void refresh() override;
     // The mouse over a view (fix off) or "&Photometrie hier fixieren" (fix on).
     void track(CWinQuillonView* v, int x, int y, bool fix);
+
+    // The pixels of `doc` (width × height before) moved: a position measured on it follows
+    // them, and a quarter turn exchanges the ellipse's and ring's axes.
+    void followMovement(const CWinQuillonDoc* doc, Movement m, int width, int height);
 
     bool fixed() const { return fixed_; }
     const PhotometryArea& area() const { return area_; }

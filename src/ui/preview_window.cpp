@@ -221,6 +221,7 @@ void PreviewWindow::recompute() {
     QImage shown;
     if (source_ && provider_) {
         PreviewResult r = provider_(piece());
+        if (r.keepShown) return;
         if (r.image && r.renderer) {
             const double f = static_cast<double>(zoom_) / 100.0;
             shown = renderPart(*r.renderer, 0, 0, roundToInt(r.image->width() * f),

@@ -30,6 +30,9 @@ class NumberField;
 struct PreviewResult {
     std::unique_ptr<Image> image;
     std::unique_ptr<ImageRenderer> renderer; // refers to `image`, so it is declared after it
+    // Nothing was computed and the right panel keeps what it shows (a preview computed only
+    // on request does not follow scrolling and zooming).
+    bool keepShown = false;
 };
 using PreviewProvider = std::function<PreviewResult(const PreviewPiece& piece)>;
 

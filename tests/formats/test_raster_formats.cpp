@@ -4,6 +4,9 @@
 #include "formats/raster_files.h"
 #include "formats/raster_import.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 using namespace quillon;
 using namespace qtest;
 
@@ -276,6 +279,72 @@ TEST(RasterFormats, PictPackBitsAndDirectBits) {
     start(none);
     be16(none, 0x00FF);
     EXPECT_EQ(openError(dir, "n.pct", none), "Decoder error: PICT: the picture holds no bitmap.\n");
+}
+
+// A 640 × 480 PICT whose picture is a QuickTime JPEG (opcode 0x8200) made by the program's own
+// encoder opens as the JPEG itself does, close to the source pixels; another codec is refused
+// by name, and lengths that promise more than the file holds fail.
+TEST(RasterFormats, PictWithQuickTimeJpeg) {
+    TempDir dir;
+    const int w = 640, h = 480;
+    auto colour = [](int x, int y, int c) {
+        return c == 0 ? x * 255 / 639 : c == 1 ? y * 255 / 479 : 90;
+    };
+    Picture src;
+    src.resize(w, h, PictureFormat::Rgb32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            src.rgbRow(y)[x] = opaque(makeRgb(static_cast<std::uint8_t>(colour(x, y, 0)),
+                                              static_cast<std::uint8_t>(colour(x, y, 1)), 90));
+    encodeJpeg(src, dir.file("q.jpg"), 95);
+    const Bytes jpeg = readAll(dir.file("q.jpg"));
+    const auto size = static_cast<std::uint32_t>(jpeg.size());
+    // lie: added to the opcode's length; dataSize: the image description's.
+    auto pict = [&](const char* codec, std::uint32_t lie, std::uint32_t dataSize) {
+        Bytes b(512, 0), q(2, 0); // q: the opcode's data, from its version on
+        be16(b, 0), be16(b, 0), be16(b, 0), be16(b, h), be16(b, w); // size, frame
+        be16(b, 0x0011), be16(b, 0x02FF), be16(b, 0x0C00);
+        b.resize(b.size() + 24, 0);
+        for (std::uint32_t m : {0x10000u, 0u, 0u, 0u, 0x10000u, 0u, 0u, 0u, 0x40000000u})
+            be32(q, m);
+        q.resize(q.size() + 4 + 8 + 2, 0);              // matte size and rectangle, mode
+        be16(q, 0), be16(q, 0), be16(q, h), be16(q, w); // source rectangle
+        q.resize(q.size() + 8, 0);                      // accuracy, mask size
+        const std::size_t description = q.size();
+        be32(q, 86), text(q, codec);
+        q.resize(description + 32, 0);
+        be16(q, w), be16(q, h), be32(q, 0x480000), be32(q, 0x480000), be32(q, dataSize);
+        q.resize(description + 86, 0);
+        q.insert(q.end(), jpeg.begin(), jpeg.end());
+        be16(b, 0x8200), be32(b, static_cast<std::uint32_t>(q.size()) + lie);
+        b.insert(b.end(), q.begin(), q.end());
+        if (b.size() & 1) put8(b, 0);
+        be16(b, 0x00FF);
+        return b;
+    };
+    Image img = openBytes(dir, "q.pct", pict("jpeg", 0, size));
+    ASSERT_EQ(img.type(), RGB_IMAGE);
+    ASSERT_EQ(img.width(), w);
+    ASSERT_EQ(img.height(), h);
+    Image direct;
+    openImage(dir.file("q.jpg"), direct, Progress::none());
+    int worst = 0;
+    for (int c = 0; c < 3; ++c)
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                ASSERT_EQ(img.row(c, y)[x], direct.row(c, y)[x]) << c << " " << x << "," << y;
+                worst = std::max(worst, std::abs(img.row(c, y)[x] - colour(x, y, c)));
+            }
+    EXPECT_LE(worst, 8);
+    EXPECT_EQ(
+        openError(dir, "r.pct", pict("rle ", 0, size)),
+        "Decoder error: PICT: QuickTime-compressed pictures are not supported (only JPEG).\n");
+    const std::string incomplete = "Decoder error: PICT: data incomplete.\n";
+    EXPECT_EQ(openError(dir, "l.pct", pict("jpeg", 1000, size)), incomplete);
+    EXPECT_EQ(openError(dir, "d.pct", pict("jpeg", 0, size + 1)), incomplete);
+    Bytes cut = pict("jpeg", 0, size);
+    cut.resize(700);
+    EXPECT_EQ(openError(dir, "c.pct", cut), incomplete);
 }
 
 TEST(RasterFormats, WindowsMetafileRendersAndBadOnesFailClearly) {

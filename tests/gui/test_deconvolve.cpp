@@ -13,6 +13,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include <algorithm>
 #include <vector>
@@ -83,6 +84,7 @@ class DeconvolveTest : public QObject {
 private slots:
     void psfDialogAddsRefusesAndClears();
     void dialogNumbersAndPreviewRule();
+    void requestedPreviewStaysWhileScrolledAndZoomed();
     void commandMakesTheDocumentTheLibraryComputes();
     void sampleBlurredByALopsidedStarIsSharpened();
 };
@@ -167,6 +169,38 @@ void DeconvolveTest::dialogNumbersAndPreviewRule() {
     QVERIFY(!p->resultPanel()->picture().isNull());
     dlg.okButton()->click();
     QCOMPARE(s.app->settings().lucyIterations, 1);
+}
+
+// A preview only computed on request: scrolling and zooming afterwards keep its picture; the
+// next request computes the new place.
+void DeconvolveTest::requestedPreviewStaysWhileScrolledAndZoomed() {
+    Shell s;
+    ui::CWinQuillonDoc* d = s.newImage(600, 400, BW_IMAGE);
+    fillNoise(d->image(), 5);
+    d->image().psf()[0] = PsfKernel{11, 11, std::vector<float>(121, 1.0f / 121)};
+    d->image().setPsfCount(1);
+    s.app->settings().lucyIterations = 25; // 25 × 121 ≥ 3000
+    ui::DeconvolutionDialog dlg(s.frame->activeView(), s.app->settings(), s.app->layerSelection(),
+                                s.frame);
+    QVERIFY(!dlg.previewFollowsChanges());
+    dlg.show();
+    Shell::settle();
+    ui::PreviewWindow* p = dlg.previewWindow();
+    QVERIFY(p);
+    p->setZoom(400);
+    QVERIFY(p->resultPanel()->picture().isNull());
+    dlg.computeButton()->click();
+    const QImage computed = p->resultPanel()->picture();
+    QVERIFY(!computed.isNull());
+    p->horizontalBar()->setValue(p->horizontalBar()->value() + 60);
+    QCOMPARE(p->resultPanel()->picture(), computed);
+    p->zoomInButton()->click();
+    QCOMPARE(p->resultPanel()->picture(), computed);
+    dlg.computeButton()->click();
+    QVERIFY(!p->resultPanel()->picture().isNull() && p->resultPanel()->picture() != computed);
+    dlg.plusButton()->click(); // a changed parameter leaves nothing stale in view
+    QVERIFY(p->resultPanel()->picture().isNull());
+    dlg.reject();
 }
 
 void DeconvolveTest::commandMakesTheDocumentTheLibraryComputes() {

@@ -5,13 +5,16 @@
 #include "support/test_images.h"
 #include "support/whole_image.h"
 
+#include "composite/job.h"
 #include "core/memory.h"
 #include "formats/fits_writer.h"
 #include "ui/calibration_dialog.h"
+#include "ui/composite_window.h"
 #include "ui/image_info_window.h"
 #include "ui/layer_matrix_dialog.h"
 #include "ui/layer_select_dialog.h"
 #include "ui/memory_dialog.h"
+#include "ui/photometry_window.h"
 #include "ui/tool_window.h"
 
 #include <QMenu>
@@ -35,6 +38,7 @@ private slots:
     void outOfMemoryWhileRecordingStillChangesAndTellsOnce();
     void memoryDialogStoresBothLimits();
     void referenceStarsAndMagnitudeCalibrationOutliveUndo();
+    void turnsMovePsfPhotometryAndReferencePoints();
 };
 
 namespace {
@@ -278,6 +282,42 @@ void UndoTest::referenceStarsAndMagnitudeCalibrationOutliveUndo() {
         QCOMPARE(d->image().photometry().coefficient, 21.5f);
         QCOMPARE(int{d->image().photometry().referenceCount}, 2);
     }
+}
+
+// The PSF, the fixed photometry position and the composite reference points of the document
+// turn with its pixels and go back with undo.
+void UndoTest::turnsMovePsfPhotometryAndReferencePoints() {
+    Shell s;
+    ui::CWinQuillonDoc* d = s.newImage(60, 40, BW_IMAGE);
+    PsfKernel k{5, 3, {}};
+    for (int i = 0; i < 15; ++i) k.values.push_back(static_cast<float>(i));
+    d->image().psf()[0] = k;
+    d->image().setPsfCount(1);
+    CompositeJob& job = s.frame->compositeJob();
+    job.configure(BW_IMAGE, 0, ListCalibration{});
+    job.addDocument(0, ui::documentIdOf(d), "Bild").points[1] = {7, 30};
+    s.frame->action(Cmd::ToolPhotometry)->trigger();
+    Shell::settle();
+    auto* w =
+        qobject_cast<ui::PhotometryWindow*>(s.frame->toolWindows()->window(ui::Tool::Photometry));
+    QVERIFY(w);
+    emit s.frame->activeView()->photometryTrack(20, 14, true);
+
+    s.frame->action(Cmd::RotateRight)->trigger(); // (x, y) -> (39 - y, x)
+    const PsfKernel turned = d->image().psf()[0];
+    QCOMPARE(int{turned.width}, 3);
+    QCOMPARE(turned.row(0)[2], 0.0f); // the top left cell goes to the top right
+    QCOMPARE(turned.row(4)[0], 14.0f);
+    QCOMPARE(job.lists[0].entries[0].points[1], (ReferencePoint{9, 7}));
+    QCOMPARE(QPoint(w->area().x, w->area().y), QPoint(25, 20));
+
+    s.frame->action(Cmd::EditUndo)->trigger();
+    QCOMPARE(d->image().psf()[0].values, k.values);
+    QCOMPARE(int{d->image().psf()[0].width}, 5);
+    QCOMPARE(job.lists[0].entries[0].points[1], (ReferencePoint{7, 30}));
+    QCOMPARE(QPoint(w->area().x, w->area().y), QPoint(20, 14));
+    s.frame->action(Cmd::EditRedo)->trigger();
+    QCOMPARE(d->image().psf()[0].values, turned.values);
 }
 
 QTEST_MAIN(UndoTest)

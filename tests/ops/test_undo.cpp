@@ -1,6 +1,7 @@
 // The undo record and history: each kind of change goes back and forth bit for bit, only what
 // is needed is kept, the shared limit drops the oldest step, and undo without memory.
 #include "core/memory.h"
+#include "filters/psf.h"
 #include "ops/calibration.h"
 #include "ops/geometry.h"
 #include "ops/undo_history.h"
@@ -11,6 +12,7 @@
 
 #include <functional>
 #include <new>
+#include <optional>
 
 namespace quillon {
 namespace {
@@ -81,6 +83,35 @@ INSTANTIATE_TEST_SUITE_P(EveryChange, UndoRoundTrip, ::testing::ValuesIn(kChange
                          [](const ::testing::TestParamInfo<Change>& i) {
                              return std::string(i.param.name);
                          });
+
+// A lopsided star (a companion right of and below it) collected into a 7 × 5 PSF: after a
+// mirror or turn the kept kernel is the one the star gives on the moved image, collected at the
+// moved position, and undo brings the kernel back.
+TEST(UndoRecord, PsfKernelsMoveWithThePixels) {
+    for (const Change& c : kChanges) {
+        const std::optional<Movement> m = movementOf(c.reversal);
+        if (!m) continue;
+        SCOPED_TRACE(c.name);
+        Image img = richImage(60, 50);
+        testkit::fillStars(img, {{25, 20, 30000}, {28, 21, 9000}}, 1.2, 300);
+        img.setPsfCount(0); // a new kernel of this star alone
+        addReferenceStar(img, psfCutout(img, 25, 20), 7, 5);
+        const Image before = img.clone();
+        c.apply(img);
+        const PixelPoint at = movePoint(*m, 25, 20, 60, 50);
+        const PsfKernel k = img.psf()[0];
+        const std::vector<float> fresh =
+            psfFromCutout(psfCutout(img, static_cast<float>(at.x), static_cast<float>(at.y)),
+                          k.width, k.height, 0);
+        const bool quarter = *m == Movement::TurnRight || *m == Movement::TurnLeft;
+        ASSERT_EQ(k.width, quarter ? 5 : 7);
+        ASSERT_EQ(fresh.size(), k.values.size());
+        for (std::size_t i = 0; i < fresh.size(); ++i) EXPECT_NEAR(k.values[i], fresh[i], 1e-6f);
+        UndoRecord::forChange(before, img, c.reversal).undo(img);
+        EXPECT_EQ(img.psf()[0].values, before.psf()[0].values);
+        EXPECT_EQ(img.psf()[0].width, 7);
+    }
+}
 
 TEST(UndoRecord, StoresOnlyWhatItNeeds) {
     const Image before = richImage(800, 600);
