@@ -7,9 +7,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace quillon {
 namespace {
@@ -19,9 +23,9 @@ using Tables = ColourTables;
 // The zoom-1 RGB row: three lookups and two ORs per pixel. Two pixels per step let the
 // loads of both pixels overlap; the restrict qualifiers tell the compiler that the picture
 // row never aliases the tables or samples.
-void lookupRgbRow(const Sample* __restrict r, const Sample* __restrict g,
-                  const Sample* __restrict b, const Tables& tabs, std::uint32_t* __restrict out,
-                  int n, bool stream) {
+void lookupRgbRowScalar(const Sample* __restrict r, const Sample* __restrict g,
+                        const Sample* __restrict b, const Tables& tabs,
+                        std::uint32_t* __restrict out, int n, bool stream) {
     const std::uint32_t* __restrict tr = tabs.r + kSampleOffset;
     const std::uint32_t* __restrict tg = tabs.g + kSampleOffset;
     const std::uint32_t* __restrict tb = tabs.b + kSampleOffset;
@@ -37,6 +41,61 @@ void lookupRgbRow(const Sample* __restrict r, const Sample* __restrict g,
         }
     }
     for (; x < n; ++x) out[x] = tr[r[x]] | tg[g[x]] | tb[b[x]];
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same row with AVX2 gathers: eight pixels a step, each table read by one gather of the
+// eight sign-extended samples + 32768 (the index lutIndex gives). The lookups are the same,
+// so the pixels are too; the gathers replace 24 scalar loads a step.
+#define QL_AVX2 __attribute__((target("avx2"), always_inline)) inline
+// Eight table indices: the samples sign-extended, plus 32768.
+QL_AVX2 __m256i lutIndices(const Sample* s) {
+    return _mm256_add_epi32(
+        _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s))),
+        _mm256_set1_epi32(kSampleOffset));
+}
+// Eight pixels: one gather per packed table, ORed.
+QL_AVX2 __m256i gatherPixels(const Sample* r, const Sample* g, const Sample* b,
+                             const Tables& tabs) {
+    const __m256i pr =
+        _mm256_i32gather_epi32(reinterpret_cast<const int*>(tabs.r), lutIndices(r), 4);
+    const __m256i pg =
+        _mm256_i32gather_epi32(reinterpret_cast<const int*>(tabs.g), lutIndices(g), 4);
+    const __m256i pb =
+        _mm256_i32gather_epi32(reinterpret_cast<const int*>(tabs.b), lutIndices(b), 4);
+    return _mm256_or_si256(_mm256_or_si256(pr, pg), pb);
+}
+#undef QL_AVX2
+
+__attribute__((target("avx2"))) void lookupRgbRowAvx2(const Sample* r, const Sample* g,
+                                                      const Sample* b, const Tables& tabs,
+                                                      std::uint32_t* out, int n, bool stream) {
+    int x = 0;
+    if (stream) {
+        for (; x < n && (reinterpret_cast<std::uintptr_t>(out + x) & 31) != 0; ++x)
+            out[x] = tabs.colour(r[x], g[x], b[x]);
+        for (; x + 8 <= n; x += 8)
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + x),
+                                gatherPixels(r + x, g + x, b + x, tabs));
+    } else {
+        for (; x + 8 <= n; x += 8)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                                gatherPixels(r + x, g + x, b + x, tabs));
+    }
+    for (; x < n; ++x) out[x] = tabs.colour(r[x], g[x], b[x]);
+}
+#endif
+
+void lookupRgbRow(const Sample* r, const Sample* g, const Sample* b, const Tables& tabs,
+                  std::uint32_t* out, int n, bool stream) {
+#if defined(__x86_64__) || defined(__i386__)
+    switch (simd::level()) {
+    case simd::Avx512:
+    case simd::Avx2: return lookupRgbRowAvx2(r, g, b, tabs, out, n, stream);
+    default: break;
+    }
+#endif
+    lookupRgbRowScalar(r, g, b, tabs, out, n, stream);
 }
 
 } // namespace

@@ -245,6 +245,21 @@ INSTANTIATE_TEST_SUITE_P(AllTypes, RenderMatchesBlockRule,
                          ::testing::Values(BW_IMAGE, RGB_IMAGE, LRGB_IMAGE, CMY_IMAGE,
                                            USERDEFINED_IMAGE, CMYK_IMAGE));
 
+// The zoom-1 RGB row reads the tables per instruction-set level (gathers from AVX2 on):
+// samples over the whole range, rows with a vector tail, the same pixels at every level.
+TEST(RenderZoomOne, RgbLookupsAtEverySimdLevel) {
+    Image im;
+    makeImage(im, 45, 11, RGB_IMAGE, noise(7), false);
+    ImageRenderer r(im);
+    const Points black{-30000, -100, 2000}, white{30000, 900, 2100};
+    r.setPoints(&black, &white, 1.7f);
+    r.rebuildLut();
+    forEachSimdLevel([&](int) {
+        expectMatchesBlockRule(r, {0, 0, 45, 11}, 1.0, 1.0, 0);
+        expectMatchesBlockRule(r, {3, 1, 40, 9}, 1.0, 1.0, 0);
+    });
+}
+
 TEST(Render, HalfPixelEdgeRuleAndBlockAveraging) {
     Image im;
     makeImage(im, 10, 10, BW_IMAGE, Ramp{.dx = 10, .dy = 1});
