@@ -1,8 +1,8 @@
 // Display engine speed: rendering a 4096 × 4096 RGB image at zoom 1 and 1/4 into 32-bit
 // pictures, rebuilding the lookup tables, counting the histogram, and plain memory passes
 // over the same bytes in the same run; prints the ratios at the end.
-#include "analysis/histogram.h"
 #include "core/parallel.h"
+#include "display/histogram.h"
 #include "display/renderer.h"
 
 #include <benchmark/benchmark.h>

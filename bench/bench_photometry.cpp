@@ -1,9 +1,9 @@
 // Photometry speed: one measurement of a 121 × 121 ellipse with its ring (grey and RGB, with
 // the renderer's composed values), as the window does on every mouse move.
 // bench/photometry_speed.py runs it beside photutils on the same aperture.
-#include "analysis/histogram.h"
 #include "analysis/photometry.h"
 #include "bench_env.h"
+#include "display/histogram.h"
 #include "display/renderer.h"
 
 #include <benchmark/benchmark.h>
@@ -38,8 +38,8 @@ void measureEllipse(benchmark::State& state, std::uint16_t type) {
     Field& f = type == BW_IMAGE ? grey : rgb;
     int shift = 0;
     for (auto _ : state) {
-        PhotometryResult r =
-            measure(f.image, {200 + (shift++ & 7), 200, 121, 121, 1, 1}, f.renderer.get());
+        PhotometryResult r = measure(f.image, {200 + (shift++ & 7), 200, 121, 121, 1, 1},
+                                     &f.renderer->composition());
         benchmark::DoNotOptimize(r.total);
     }
 }

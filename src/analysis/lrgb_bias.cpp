@@ -5,7 +5,6 @@
 #include "core/image.h"
 #include "core/image_type.h"
 #include "core/memory.h"
-#include "display/scaling.h" // kOutsideImage
 
 #include <algorithm>
 

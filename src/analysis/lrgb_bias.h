@@ -14,6 +14,10 @@ class Image;
 inline constexpr int kWholeImageBias = -100;
 // Progress title of the whole-image method.
 inline constexpr const char* kBiasProgressTitle = "Automatische LRGB-Bias ermittlung";
+// The message for a chosen position outside the image (also the black and white point from
+// the image, display/scaling.h).
+inline constexpr const char* kOutsideImage =
+    "Sie haben eine Position außerhalb des Bildes gewählt!";
 // The refusal for an image that is not LRGB (the commands are disabled for those).
 inline constexpr const char* kBiasNeedsLrgb = "Nur für LRGB-Bilder möglich.";
 

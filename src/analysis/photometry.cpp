@@ -77,7 +77,7 @@ bool insideEllipse(int dx, int dy, int w, int h) {
     return 4 * x2 * h2 + 4 * y2 * w2 <= w2 * h2;
 }
 
-PhotometryResult measure(const Image& image, PhotometryArea area, const ImageRenderer* renderer) {
+PhotometryResult measure(const Image& image, PhotometryArea area, const Composition* composition) {
     PhotometryResult r;
     if (!image.hasSamples()) return r;
     const int width = image.width(), height = image.height();
@@ -173,12 +173,12 @@ PhotometryResult measure(const Image& image, PhotometryArea area, const ImageRen
          [](const LayerPhotometry& p) { return p.relSum; });
     t += "  )";
     r.valid = true;
-    if (!renderer) return r;
+    if (!composition) return r;
 
     // Composed values of the display channels in integers. For the ring's scatter of the
     // per-pixel brightness v = Σ w[c]·value[c] the ring also sums every product of two
     // channels, from which Σv² follows without a floating sum per pixel (LRGB: v is L).
-    const std::array<float, 3> w = renderer->params().channelWeight;
+    const std::array<float, 3> w = composition->params().channelWeight;
     const bool lrgb = image.type() == LRGB_IMAGE;
     std::int64_t ellRgb[3] = {0, 0, 0}, ringRgb[3] = {0, 0, 0};
     std::int64_t prod[6] = {0, 0, 0, 0, 0, 0}; // 00 11 22 01 02 12
@@ -211,7 +211,7 @@ PhotometryResult measure(const Image& image, PhotometryArea area, const ImageRen
     };
     for (const Span& s : spans) {
         buf.resize(3 * static_cast<std::size_t>(s.o1 - s.o0));
-        renderer->composeRow(s.y, s.o0, s.o1, buf.data());
+        composition->composeRow(s.y, s.o0, s.o1, buf.data());
         addRing(buf.data(), s.e0 - s.o0);
         addRing(buf.data() + 3 * (s.e1 - s.o0), s.o1 - s.e1);
         const int* c = buf.data() + 3 * (s.e0 - s.o0);

@@ -3,8 +3,8 @@
 // reference stars and an error estimate of the magnitude.
 #pragma once
 
+#include "core/composition.h"
 #include "core/image.h"
-#include "display/renderer.h"
 
 #include <array>
 #include <optional>
@@ -68,11 +68,11 @@ struct PhotometryResult {
     double totalError = 0;
 };
 
-// Measures the area (kept inside the image first) on the samples; with a renderer also the
-// composed values of the display channels, which give the total brightness, the colour
+// Measures the area (kept inside the image first) on the samples; with the view's composition
+// also the composed values of the display channels, which give the total brightness, the colour
 // ratio and the error estimate.
 PhotometryResult measure(const Image& image, PhotometryArea area,
-                         const ImageRenderer* renderer = nullptr);
+                         const Composition* composition = nullptr);
 
 // True when every ratio is a finite number that is not negative (else shown as "-----").
 bool ratioShown(const std::array<float, 3>& ratio);

@@ -1,9 +1,9 @@
 // quillon-cli grey, rgb, split and overlay: type conversions and layer operations of the
 // image menu, on FITS output.
-#include "analysis/histogram.h"
 #include "cli/command.h"
 #include "cli/op_args.h"
 #include "cli/progress_bar.h"
+#include "display/histogram.h"
 #include "formats/fits_writer.h"
 #include "formats/open.h"
 #include "ops/convert.h"
@@ -43,7 +43,7 @@ void storeDisplay(Image& result, const ConvertedDisplay& d, float exponent, Prog
     view.setWeights(d.weights);
     if (d.automatic) {
         view.setPoints(nullptr, nullptr, exponent);
-        if (autoScale(view, 0, progress) != 0) throw Error(msg::kOutOfMemory);
+        if (applyAutoScale(view, 0, progress) != 0) throw Error(msg::kOutOfMemory);
     } else {
         view.setPoints(&d.black, &d.white, exponent);
     }
@@ -87,8 +87,9 @@ int runGrey(const std::vector<std::string>& args) {
     const GreyFactors f =
         effectiveGreyFactors(factors, !a.has("no-weights"), src.view->params().channelWeight);
     auto result = created(greyDescription(src.image));
-    toGrey(*result, *src.view, f, progress);
-    storeDisplay(*result, greyDisplay(*src.view, f), src.view->params().exponent, progress);
+    toGrey(*result, src.view->composition(), f, progress);
+    storeDisplay(*result, greyDisplay(src.view->composition(), f), src.view->params().exponent,
+                 progress);
     saveOutput(*result, a.positional[1], progress);
     std::printf("Graubild: Faktoren %.4f, %.4f, %.4f\n", static_cast<double>(f.red),
                 static_cast<double>(f.green), static_cast<double>(f.blue));
@@ -104,7 +105,7 @@ int runRgb(const std::vector<std::string>& args) {
     SourceView src(a.positional[0], progress);
     if (src.image.type() == RGB_IMAGE) throw Error("Das Bild ist bereits ein RGB-Bild.");
     auto result = created(rgbDescription(src.image));
-    toRGB(*result, *src.view, progress);
+    toRGB(*result, src.view->composition(), progress);
     // The new view keeps the source view's display of the same composed values.
     ConvertedDisplay d;
     d.weights = src.view->params().channelWeight;
@@ -140,7 +141,8 @@ int runSplit(const std::vector<std::string>& args) {
             extractOverlay(*result, src.image, progress);
         else
             extractLayer(*result, src.image, part.layer, progress);
-        storeDisplay(*result, overlay ? overlayDisplay() : layerDisplay(*src.view, part.layer),
+        storeDisplay(*result,
+                     overlay ? overlayDisplay() : layerDisplay(src.view->composition(), part.layer),
                      src.view->params().exponent, progress);
         saveOutput(*result, path, progress);
         std::printf("%s: %s\n", part.title.c_str(), path.c_str());

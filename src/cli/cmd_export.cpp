@@ -1,10 +1,10 @@
 // quillon-cli export: write an image file as BMP, JPEG, PNG or TIFF as a view shows it.
-#include "analysis/histogram.h"
 #include "cli/command.h"
 #include "cli/op_args.h"
 #include "cli/progress_bar.h"
 #include "core/error.h"
 #include "display/export_view.h"
+#include "display/histogram.h"
 #include "display/renderer.h"
 #include "formats/open.h"
 #include "formats/raster_export.h"
@@ -35,7 +35,7 @@ int runExport(const std::vector<std::string>& args) {
     ImageRenderer renderer(image);
     initFromImage(renderer);
     if (preset) {
-        if (autoScale(renderer, *preset, progress) != 0) throw Error(msg::kOutOfMemory);
+        if (applyAutoScale(renderer, *preset, progress) != 0) throw Error(msg::kOutOfMemory);
         renderer.rebuildLut();
     }
     exportView(renderer, files[1]);

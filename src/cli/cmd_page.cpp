@@ -1,10 +1,10 @@
 // quillon-cli page: the printable page of an image as a PNG, laid out and rendered in tiles
 // exactly as printing does, so layouts can be checked and scripted without a printer.
-#include "analysis/histogram.h"
 #include "cli/command.h"
 #include "cli/op_args.h"
 #include "cli/progress_bar.h"
 #include "core/error.h"
+#include "display/histogram.h"
 #include "display/print_page.h"
 #include "formats/open.h"
 #include "formats/png_write.h"

@@ -1,11 +1,11 @@
 // quillon-cli photometry: measure one position, or a list of stars with a magnitude
 // calibration built from those of known magnitude.
-#include "analysis/histogram.h"
 #include "analysis/photometry.h"
 #include "cli/command.h"
 #include "cli/op_args.h"
 #include "cli/progress_bar.h"
 #include "core/error.h"
+#include "display/histogram.h"
 #include "display/renderer.h"
 #include "formats/open.h"
 
@@ -41,7 +41,7 @@ PhotometryResult measureAt(const Image& image, const ImageRenderer& renderer, Ph
                            const std::string& where) {
     if (area.x < 0 || area.y < 0 || area.x >= image.width() || area.y >= image.height())
         throw Error(where + kOutside);
-    PhotometryResult r = measure(image, area, &renderer);
+    PhotometryResult r = measure(image, area, &renderer.composition());
     if (!r.valid) throw Error(where + kEmptyArea);
     return r;
 }

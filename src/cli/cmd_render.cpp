@@ -1,10 +1,10 @@
 // quillon-cli render and histogram: what a view shows, as a PNG file, and the histogram
 // of composed values as numbers.
-#include "analysis/histogram.h"
 #include "cli/command.h"
 #include "cli/op_args.h"
 #include "cli/progress_bar.h"
 #include "core/error.h"
+#include "display/histogram.h"
 #include "display/renderer.h"
 #include "display/scaling.h"
 #include "display/zoom.h"
@@ -66,7 +66,7 @@ int runRender(const std::vector<std::string>& args) {
     ImageRenderer renderer(image);
     if (!renderer.hasTables()) throw Error(msg::kOutOfMemory);
     initFromImage(renderer);
-    if (preset && autoScale(renderer, *preset, progress) != 0) throw Error(msg::kOutOfMemory);
+    if (preset && applyAutoScale(renderer, *preset, progress) != 0) throw Error(msg::kOutOfMemory);
     if (black || white || exponent != 0.0f) {
         Points b = black ? *black : renderer.params().blackPoint;
         Points w = white ? *white : renderer.params().whitePoint;

@@ -239,18 +239,18 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
 
     const int resultLayers = result.layerCount();
     const int exposureLayers = exposure.layerCount();
-    const ImageRenderer* renderer = options.overlayRenderer;
+    const Composition* overlay = options.overlayComposition;
     const int row = options.row >= 0 && options.row < resultLayers ? options.row : 0;
     int layer = options.layerIndex;
-    if (!renderer && (layer < 0 || layer >= exposureLayers)) layer = 0;
+    if (!overlay && (layer < 0 || layer >= exposureLayers)) layer = 0;
     const bool single = (exposureLayers == 1 && row != 0) || (resultLayers == 1 && layer != 0);
     const bool sum = !options.factors.empty();
-    const bool copyOverlay = !renderer && !options.strip && exposure.hasOverlay();
+    const bool copyOverlay = !overlay && !options.strip && exposure.hasOverlay();
     // The warp limits even a single sampled layer to the sample range.
     const bool limitSingle = map.kind == 4;
 
     // Everything that can fail happens before the first pixel changes.
-    if ((renderer || copyOverlay) && !result.SetOverlay(true)) throw std::bad_alloc();
+    if ((overlay || copyOverlay) && !result.SetOverlay(true)) throw std::bad_alloc();
 
     // Factor of each result layer (sum modes); a missing slot repeats the last one.
     std::array<float, kMaxUserLayers> factor{};
@@ -270,9 +270,9 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
     const int ew = exposure.width(), eh = exposure.height();
     const bool canInterpolate = ew >= 4 && eh >= 4;
     const float maxU = static_cast<float>(ew - 1), maxV = static_cast<float>(eh - 1);
-    const int block = renderer ? map.overlayBlock() : 1;
+    const int block = overlay ? map.overlayBlock() : 1;
     const bool composeWithOverlay =
-        renderer && renderer->params().showOverlay && renderer->image().hasOverlay();
+        overlay && overlay->params().showOverlay && overlay->image().hasOverlay();
     const int method = options.layerIndex;
     const bool transparent = options.strip;
     const int exposureOverlay = exposure.overlayPlane();
@@ -298,7 +298,7 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
     // loop below finishes each row.
     RowInsertJob vectors;
     ShiftColumns shiftColumns;
-    const bool vectorised = !renderer && !copyOverlay && rowInsertApplies(map, ew, eh);
+    const bool vectorised = !overlay && !copyOverlay && rowInsertApplies(map, ew, eh);
     if (vectorised) {
         vectors.map = &map;
         if (shift) {
@@ -353,9 +353,10 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
                         overlayRow[x] |
                         exposure.SampleAt(u, v, static_cast<unsigned>(exposureOverlay)));
                 if (!(u >= 0.0f && u <= maxU && v >= 0.0f && v <= maxV)) continue;
-                if (renderer) {
-                    const std::uint32_t colour = renderer->composeBlock(
-                        truncF(u + 0.5f), truncF(v + 0.5f), block, block, composeWithOverlay);
+                if (overlay) {
+                    const std::uint32_t colour =
+                        blockColour(*overlay, options.overlayTables, truncF(u + 0.5f),
+                                    truncF(v + 0.5f), block, block, composeWithOverlay);
                     if (colour == kOutsideMarker || overlayInactive(colour, method)) continue;
                     overlayRow[x] =
                         static_cast<Sample>(overlayRow[x] | overlaySampleFor(colour, transparent));

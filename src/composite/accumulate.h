@@ -10,14 +10,15 @@
 #pragma once
 
 #include "analysis/stars.h" // ReferencePoint
+#include "core/composition.h"
 #include "core/image.h"
 #include "core/progress.h"
+#include "display/lut.h"
 
 #include <span>
 
 namespace quillon {
 
-class ImageRenderer;
 
 // The direction from P to Q in radians, y growing downwards: 0 straight up, π/2 to the right,
 // π down, 3π/2 to the left; 2π when the points coincide.
@@ -63,14 +64,16 @@ struct InsertOptions {
     // Scale of the result relative to the reference exposure (used by the shift).
     float sizeFactor = 1.0f;
     // The exposure layer of a single-layer insertion (0 when not below the exposure's layer
-    // count). With an overlay renderer: the overlay method ("Inaktive Overlaybereiche sind").
+    // count). With an overlay composition: the overlay method ("Inaktive Overlaybereiche sind").
     int layerIndex = 0;
-    // Strip images: the exposure's overlay is not copied. With an overlay renderer: the
+    // Strip images: the exposure's overlay is not copied. With an overlay composition: the
     // "Transparent" switch.
     bool strip = false;
-    // Given for exposures of the overlay list: the renderer of the exposure's view. The
-    // exposure's display colours then form overlay samples; counters and colour layers stay.
-    const ImageRenderer* overlayRenderer = nullptr;
+    // Given for exposures of the overlay list: the composition of the exposure's view and the
+    // view's tables (ImageRenderer::colourTables). The exposure's display colours then form
+    // overlay samples; counters and colour layers stay.
+    const Composition* overlayComposition = nullptr;
+    ColourTables overlayTables;
 };
 
 // Maps the exposure onto the result and accumulates it (see InsertOptions), one pass over the
@@ -83,10 +86,10 @@ struct InsertOptions {
 //   grey result fed from exposure layer ≠ 0): the same for result layer `row` and exposure
 //   layer `layerIndex`;
 // - sum (factors): R = clamp(R + truncate(factor · v + 0.5)), s += 1, likewise per layer;
-// - overlay (overlayRenderer): the composed colour of the exposure block at the position ORed
+// - overlay (overlayComposition): the composed colour of the exposure block at the position ORed
 //   into the result's overlay plane (created when missing) unless inactive by the method.
-// Counts saturate at kMaxContributions. Without the strip flag and renderer, an exposure's
-// overlay plane is ORed into the result's (nearest pixel).
+// Counts saturate at kMaxContributions. Without the strip flag and overlay composition, an
+// exposure's overlay plane is ORed into the result's (nearest pixel).
 //
 // Progress "Schiebeaddieren", "Drehaddieren", "Zerraddieren" or "Woelbaddieren" by kind, one
 // step per result row. Throws std::invalid_argument (nothing changed) when the point counts

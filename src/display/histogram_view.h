@@ -1,6 +1,6 @@
 // The histogram window's model: the value range shown, the channel switches, the cached bar
 // and curve pictures, the range buttons and the scroll bar arithmetic. The counts come from
-// the Image's HistogramCache (analysis/histogram.h counts them).
+// the Image's HistogramCache (display/histogram.h counts them).
 #pragma once
 
 #include "core/display_params.h"

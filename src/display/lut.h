@@ -14,6 +14,18 @@ inline constexpr int lutIndex(int value) {
     return value + kSampleOffset;
 }
 
+// A renderer's packed tables (ImageRenderer::packedTable): OR-ing the three entries of a
+// composed colour gives the opaque pixel; grey holds the whole pixel of a grey value.
+struct ColourTables {
+    const std::uint32_t* r = nullptr;
+    const std::uint32_t* g = nullptr;
+    const std::uint32_t* b = nullptr;
+    const std::uint32_t* grey = nullptr;
+    std::uint32_t colour(int vr, int vg, int vb) const {
+        return r[lutIndex(vr)] | g[lutIndex(vg)] | b[lutIndex(vb)];
+    }
+};
+
 enum LutType : std::int16_t { LUT_STANDARD = 0, LUT_STEPS = 1, LUT_CONTOUR = 2 };
 enum Palette : std::int16_t { PALETTE_GREY = 0, PALETTE_FALSE1 = 1, PALETTE_FALSE2 = 2 };
 

@@ -37,7 +37,7 @@ inline PixelReadout readPixel(const ImageRenderer& r, int x, int y) {
     PixelReadout p;
     p.x = x;
     p.y = y;
-    p.inside = r.composedAt(x, y, p.values);
+    p.inside = r.composition().composedAt(x, y, p.values);
     return p;
 }
 

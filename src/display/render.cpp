@@ -1,18 +1,5 @@
-// Composition of the layers of every image type, and rendering into pictures.
-//
-// Composition by type (sums over the block's pixels, n = block size, "/" truncates):
-//   BW_IMAGE      R = G = B = sum(layer 0) / n
-//   RGB_IMAGE     channel c = sum(layer c) / n
-//   LRGB_IMAGE    per pixel r' = max(R - biasR, 1) (g', b' alike), t = r' + g' + b',
-//                 l = L - biasL; adds 3·l·r'/t + offsetR to R (likewise G, B)
-//   CMY_IMAGE     per pixel adds M + Y - C to R, C - M + Y to G, C + M - Y to B
-//   CMYK_IMAGE    as CMY from layers C, M, Y (1, 2, 3), minus K (layer 0) in every channel:
-//                 K is the black component, so it darkens all three channels alike, and an
-//                 image with K = 0 shows exactly like the CMY image of its C, M, Y layers.
-//   USERDEFINED   per pixel, channel c and layer j adds truncate(sample_j × matrix[c][j])
-//   other types   0
-// Sums are 64-bit (a 100 × 100 block of LRGB or user-defined values exceeds 32 bits), and
-// each result is limited to -32768..32767 before the lookup.
+// Rendering into pictures: the composed values of the renderer's Composition through its
+// lookup tables, with fast paths for grey and RGB images that read the planes directly.
 #include "core/parallel.h"
 #include "core/simd.h"
 #include "display/overlay.h"
@@ -20,168 +7,25 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace quillon {
 namespace {
 
-struct Ctx {
-    const Image* img;
-    int type;
-    int layers;
-    int bias[4];
-    std::int32_t off[3];
-    const float* matrix;
-};
-
-Ctx makeCtx(const Image& img, const DisplayParams& p) {
-    Ctx c{};
-    c.img = &img;
-    c.type = img.type();
-    c.layers = img.layerCount();
-    for (int i = 0; i < 4; ++i) c.bias[i] = p.lrgbBias[static_cast<std::size_t>(i)];
-    for (int i = 0; i < 3; ++i) c.off[i] = p.lrgbOffset[static_cast<std::size_t>(i)];
-    c.matrix = p.layerMatrix.size() == 3 * static_cast<std::size_t>(c.layers) ? p.layerMatrix.data()
-                                                                              : nullptr;
-    return c;
-}
-
-// --- the colour arithmetic of each type, defined once --------------------------------------
-// Every composition path (the reference composeBlock, the row composition shared by the
-// histogram and the renderer, the fast render paths) goes through these definitions; they
-// differ only in how they walk pixels and rows.
-
-// Grey and RGB images show planes as they are: the plane display channel c reads.
-inline int plainPlane(int type, int channel) {
-    return type == BW_IMAGE ? 0 : channel;
-}
-inline bool isPlainType(int type) {
-    return type == BW_IMAGE || type == RGB_IMAGE;
-}
-
-// LRGB: r' = max(R - biasR, 1) (g', b' alike), t = r' + g' + b', l = L - biasL; channel c
-// gets 3·l·c'/t + offset c.
-[[gnu::always_inline]] inline void addLrgb(const Ctx& c, int L, int R, int G, int B,
-                                           std::int64_t* acc) {
-    const int l = L - c.bias[0];
-    const int r = std::max(R - c.bias[1], 1), g = std::max(G - c.bias[2], 1),
-              b = std::max(B - c.bias[3], 1);
-    const int t = r + g + b;
-    acc[0] += 3LL * l * r / t + c.off[0];
-    acc[1] += 3LL * l * g / t + c.off[1];
-    acc[2] += 3LL * l * b / t + c.off[2];
-}
-
-// CMY (K = 0) and CMYK: R = M + Y - C - K, G = C - M + Y - K, B = C + M - Y - K.
-[[gnu::always_inline]] inline void addCmyk(int C, int M, int Y, int K, std::int64_t* acc) {
-    acc[0] += M + Y - C - K;
-    acc[1] += C - M + Y - K;
-    acc[2] += C + M - Y - K;
-}
-// The first of the C, M, Y layers (K is layer 0 of a CMYK image).
-inline int cmyBase(int type) {
-    return type == CMYK_IMAGE ? 1 : 0;
-}
-
-// User-defined: one term per channel and layer, truncate(sample × coefficient).
-[[gnu::always_inline]] inline std::int64_t userTerm(Sample s, float coefficient) {
-    return truncToInt(static_cast<float>(s) * coefficient);
-}
-
-// Adds the per-pixel composed contributions of pixel (x, y) to acc (reference path).
-void addPixel(const Ctx& c, int x, int y, std::int64_t acc[3]) {
-    const Image& im = *c.img;
-    switch (c.type) {
-    case BW_IMAGE:
-    case RGB_IMAGE:
-        for (int ch = 0; ch < 3; ++ch) acc[ch] += im.row(plainPlane(c.type, ch), y)[x];
-        break;
-    case LRGB_IMAGE:
-        addLrgb(c, im.row(0, y)[x], im.row(1, y)[x], im.row(2, y)[x], im.row(3, y)[x], acc);
-        break;
-    case CMY_IMAGE:
-    case CMYK_IMAGE: {
-        const int base = cmyBase(c.type);
-        addCmyk(im.row(base, y)[x], im.row(base + 1, y)[x], im.row(base + 2, y)[x],
-                c.type == CMYK_IMAGE ? im.row(0, y)[x] : 0, acc);
-        break;
-    }
-    case USERDEFINED_IMAGE:
-        if (!c.matrix) break;
-        for (int ch = 0; ch < 3; ++ch)
-            for (int j = 0; j < c.layers; ++j)
-                acc[ch] += userTerm(im.row(j, y)[x], c.matrix[ch * c.layers + j]);
-        break;
-    default: break;
-    }
-}
-
-// Adds the contributions of pixels x0 .. x1-1 of row y to acc[3 × (x - x0) + channel]
-// (the fast path: the same definitions as addPixel, loop by loop).
-void addRow(const Ctx& c, int y, int x0, int x1, std::int64_t* acc) {
-    const Image& im = *c.img;
-    const int n = x1 - x0;
-    switch (c.type) {
-    case BW_IMAGE:
-    case RGB_IMAGE:
-        for (int ch = 0; ch < 3; ++ch) {
-            const Sample* s = im.row(plainPlane(c.type, ch), y) + x0;
-            for (int i = 0; i < n; ++i) acc[3 * i + ch] += s[i];
-        }
-        break;
-    case LRGB_IMAGE: {
-        const Sample *L = im.row(0, y) + x0, *R = im.row(1, y) + x0, *G = im.row(2, y) + x0,
-                     *B = im.row(3, y) + x0;
-        for (int i = 0; i < n; ++i) addLrgb(c, L[i], R[i], G[i], B[i], acc + 3 * i);
-        break;
-    }
-    case CMY_IMAGE:
-    case CMYK_IMAGE: {
-        const int base = cmyBase(c.type);
-        const Sample *C = im.row(base, y) + x0, *M = im.row(base + 1, y) + x0,
-                     *Y = im.row(base + 2, y) + x0;
-        const Sample* K = c.type == CMYK_IMAGE ? im.row(0, y) + x0 : nullptr;
-        for (int i = 0; i < n; ++i) addCmyk(C[i], M[i], Y[i], K ? K[i] : 0, acc + 3 * i);
-        break;
-    }
-    case USERDEFINED_IMAGE:
-        if (!c.matrix) break;
-        for (int ch = 0; ch < 3; ++ch)
-            for (int j = 0; j < c.layers; ++j) {
-                float coef = c.matrix[ch * c.layers + j];
-                if (coef == 0.0f) continue; // truncate(s × 0) adds nothing
-                const Sample* s = im.row(j, y) + x0;
-                for (int i = 0; i < n; ++i) acc[3 * i + ch] += userTerm(s[i], coef);
-            }
-        break;
-    default: break;
-    }
-}
-
-inline int limited(std::int64_t sum, std::int64_t n) {
-    std::int64_t v = sum / n;
-    return static_cast<int>(v < kSampleMin ? kSampleMin : (v > kSampleMax ? kSampleMax : v));
-}
-
-// The renderer's packed tables: OR-ing the three entries gives the opaque pixel.
-struct Tables {
-    const std::uint32_t* r;
-    const std::uint32_t* g;
-    const std::uint32_t* b;
-    const std::uint32_t* grey;
-    std::uint32_t colour(int vr, int vg, int vb) const {
-        return r[lutIndex(vr)] | g[lutIndex(vg)] | b[lutIndex(vb)];
-    }
-};
+using Tables = ColourTables;
 
 // The zoom-1 RGB row: three lookups and two ORs per pixel. Two pixels per step let the
 // loads of both pixels overlap; the restrict qualifiers tell the compiler that the picture
 // row never aliases the tables or samples.
-void lookupRgbRow(const Sample* __restrict r, const Sample* __restrict g,
-                  const Sample* __restrict b, const Tables& tabs, std::uint32_t* __restrict out,
-                  int n, bool stream) {
+void lookupRgbRowScalar(const Sample* __restrict r, const Sample* __restrict g,
+                        const Sample* __restrict b, const Tables& tabs,
+                        std::uint32_t* __restrict out, int n, bool stream) {
     const std::uint32_t* __restrict tr = tabs.r + kSampleOffset;
     const std::uint32_t* __restrict tg = tabs.g + kSampleOffset;
     const std::uint32_t* __restrict tb = tabs.b + kSampleOffset;
@@ -199,40 +43,71 @@ void lookupRgbRow(const Sample* __restrict r, const Sample* __restrict g,
     for (; x < n; ++x) out[x] = tr[r[x]] | tg[g[x]] | tb[b[x]];
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// The same row with AVX2 gathers: eight pixels a step, each table read by one gather of the
+// eight sign-extended samples + 32768 (the index lutIndex gives). The lookups are the same,
+// so the pixels are too; the gathers replace 24 scalar loads a step.
+#define QL_AVX2 __attribute__((target("avx2"), always_inline)) inline
+// Eight table indices: the samples sign-extended, plus 32768.
+QL_AVX2 __m256i lutIndices(const Sample* s) {
+    return _mm256_add_epi32(
+        _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s))),
+        _mm256_set1_epi32(kSampleOffset));
+}
+// Eight pixels: one gather per packed table, ORed.
+QL_AVX2 __m256i gatherPixels(const Sample* r, const Sample* g, const Sample* b,
+                             const Tables& tabs) {
+    const __m256i pr =
+        _mm256_i32gather_epi32(reinterpret_cast<const int*>(tabs.r), lutIndices(r), 4);
+    const __m256i pg =
+        _mm256_i32gather_epi32(reinterpret_cast<const int*>(tabs.g), lutIndices(g), 4);
+    const __m256i pb =
+        _mm256_i32gather_epi32(reinterpret_cast<const int*>(tabs.b), lutIndices(b), 4);
+    return _mm256_or_si256(_mm256_or_si256(pr, pg), pb);
+}
+#undef QL_AVX2
+
+__attribute__((target("avx2"))) void lookupRgbRowAvx2(const Sample* r, const Sample* g,
+                                                      const Sample* b, const Tables& tabs,
+                                                      std::uint32_t* out, int n, bool stream) {
+    int x = 0;
+    if (stream) {
+        for (; x < n && (reinterpret_cast<std::uintptr_t>(out + x) & 31) != 0; ++x)
+            out[x] = tabs.colour(r[x], g[x], b[x]);
+        for (; x + 8 <= n; x += 8)
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + x),
+                                gatherPixels(r + x, g + x, b + x, tabs));
+    } else {
+        for (; x + 8 <= n; x += 8)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                                gatherPixels(r + x, g + x, b + x, tabs));
+    }
+    for (; x < n; ++x) out[x] = tabs.colour(r[x], g[x], b[x]);
+}
+#endif
+
+void lookupRgbRow(const Sample* r, const Sample* g, const Sample* b, const Tables& tabs,
+                  std::uint32_t* out, int n, bool stream) {
+#if defined(__x86_64__) || defined(__i386__)
+    switch (simd::level()) {
+    case simd::Avx512:
+    case simd::Avx2: return lookupRgbRowAvx2(r, g, b, tabs, out, n, stream);
+    default: break;
+    }
+#endif
+    lookupRgbRowScalar(r, g, b, tabs, out, n, stream);
+}
+
 } // namespace
 
-void ImageRenderer::composeRow(int y, int x0, int x1, int* out) const {
-    if (x1 <= x0) return;
-    Ctx c = makeCtx(*image_, p_);
-    std::vector<std::int64_t> acc(3 * static_cast<std::size_t>(x1 - x0), 0);
-    addRow(c, y, x0, x1, acc.data());
-    for (std::size_t i = 0; i < acc.size(); ++i) out[i] = limited(acc[i], 1);
-}
-
-bool ImageRenderer::composedAt(int x, int y, Composed& out) const {
-    if (!image_->hasSamples() || x < 0 || y < 0 || x >= image_->width() || y >= image_->height())
-        return false;
-    composeBlock(x, y, 1, 1, false, &out);
-    return true;
-}
-
-std::uint32_t ImageRenderer::composeBlock(int x, int y, int blockW, int blockH, bool withOverlay,
-                                          Composed* values) const {
-    const Image& im = *image_;
-    if (!im.hasSamples() || blockW < 1 || blockH < 1 || x < 0 || y < 0 ||
-        static_cast<long long>(x) + blockW > im.width() ||
-        static_cast<long long>(y) + blockH > im.height())
-        return kOutsideMarker;
-    Ctx c = makeCtx(im, p_);
-    std::int64_t acc[3] = {0, 0, 0};
-    for (int yy = y; yy < y + blockH; ++yy)
-        for (int xx = x; xx < x + blockW; ++xx) addPixel(c, xx, yy, acc);
-    const std::int64_t n = static_cast<std::int64_t>(blockW) * blockH;
-    Composed v{limited(acc[0], n), limited(acc[1], n), limited(acc[2], n)};
+std::uint32_t blockColour(const Composition& composition, const ColourTables& tables, int x, int y,
+                          int blockW, int blockH, bool withOverlay, Composed* values) {
+    Composed v;
+    if (!composition.composeBlock(x, y, blockW, blockH, v)) return kOutsideMarker;
     if (values) *values = v;
-    if (tables_.empty()) return kOutsideMarker;
-    Tables t{packedTable(0), packedTable(1), packedTable(2), packedTable(3)};
-    std::uint32_t colour = t.colour(v[0], v[1], v[2]) & 0xFFFFFFu;
+    if (!tables.r) return kOutsideMarker;
+    const Image& im = composition.image();
+    std::uint32_t colour = tables.colour(v[0], v[1], v[2]) & 0xFFFFFFu;
     if (withOverlay && im.hasOverlay())
         colour = applyOverlay(colour, im.row(im.overlayPlane(), y)[x]);
     return colour;
@@ -244,7 +119,7 @@ namespace {
 // pixels behind each output pixel, the output format, the column map and the path.
 struct RectPlan {
     const Image* im;
-    Ctx ctx;
+    const Composition* composition;
     Tables tabs;
     Picture* picture;
     int top, W, H;
@@ -374,7 +249,7 @@ private:
             }
         } else if (!p_.fast1x1) {
             std::fill(acc_.begin(), acc_.end(), 0);
-            for (int r = 0; r < bh; ++r) addRow(p_.ctx, sy + r, cmin, p_.cend, acc_.data());
+            p_.composition->addRows(sy, bh, cmin, p_.cend, acc_.data());
         }
     }
 
@@ -402,7 +277,7 @@ private:
         std::int64_t s[3] = {0, 0, 0};
         const std::int64_t* a = acc_.data() + 3 * static_cast<std::size_t>(c - p_.cmin);
         for (int k = 0; k < bw; ++k) s[0] += a[3 * k], s[1] += a[3 * k + 1], s[2] += a[3 * k + 2];
-        return tabs.colour(limited(s[0], n), limited(s[1], n), limited(s[2], n));
+        return tabs.colour(composedMean(s[0], n), composedMean(s[1], n), composedMean(s[2], n));
     }
 
     // Every output column: background, or its block's colour (computed once per block).
@@ -484,8 +359,8 @@ int ImageRenderer::renderRect(int left, int top, int right, int bottom, Picture*
 
     mapColumns(p, left, zx);
     p.bgPixel = 0xFF000000u | (opt.background & 0xFFFFFFu);
-    p.tabs = Tables{packedTable(0), packedTable(1), packedTable(2), packedTable(3)};
-    p.ctx = makeCtx(im, p_);
+    p.tabs = colourTables();
+    p.composition = &composition_;
     p.overlayPlane = withOverlay ? im.overlayPlane() : -1;
     // Pictures far larger than any cache (exports, prints of whole images) are written with
     // streaming stores: reading each destination line into the cache first only costs.

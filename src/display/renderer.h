@@ -3,16 +3,17 @@
 //
 // Every view (and every preview) owns one. The adjustable part is DisplayParams; from it
 // rebuildLut computes three 65536-entry tables (R, G, B; index = composed value + 32768)
-// that map a composed 16-bit value to 0..255. Composition (how the layers of each image
-// type become one composed value per display channel) and rendering live in render.cpp.
+// that map a composed 16-bit value to 0..255. The composed values come from the renderer's
+// Composition (core/composition.h); rendering lives in render.cpp.
 // What a view keeps beside its renderer (zoom, histogram window, thumbnail) is
 // view_display.h; the counting of the histogram and the automatic presets are
-// analysis/histogram.h.
+// display/histogram.h.
 //
 // Callers follow every change of points, exponent, switches or matrix with rebuildLut and a
 // redraw, except setSwitches, which rebuilds itself.
 #pragma once
 
+#include "core/composition.h"
 #include "core/display_params.h"
 #include "core/image.h"
 #include "core/picture.h"
@@ -25,12 +26,15 @@
 
 namespace quillon {
 
-// The composeBlock result for blocks that do not lie inside the image.
+// The blockColour result for blocks that do not lie inside the image.
 inline constexpr std::uint32_t kOutsideMarker = 0xFFFFFFFFu;
 
-// One composed value per display channel (R, G, B), each -32768..32767.
-using Composed = std::array<int, 3>;
-using Points = std::array<std::int16_t, 3>;
+// The display colour 0x00RRGGBB of the blockW × blockH block at (x, y) of a composition
+// through the tables, with the image's overlay over it when withOverlay; kOutsideMarker when
+// the block leaves the image or there are no tables. The composed values are written to
+// `values` when given (also without tables).
+std::uint32_t blockColour(const Composition& composition, const ColourTables& tables, int x, int y,
+                          int blockW, int blockH, bool withOverlay, Composed* values = nullptr);
 
 // renderRect arguments besides the rectangle. zoomY 0 means zoomY = zoomX. background is a
 // 0x00RRGGBB colour.
@@ -64,7 +68,7 @@ struct Switches {
 };
 
 class ImageRenderer;
-// The automatic preset initFromImage falls back to (analysis/histogram.h: autoScale).
+// The automatic preset initFromImage falls back to (display/histogram.h: autoScale).
 using AutomaticPoints = int (*)(ImageRenderer& renderer, int preset, Progress& progress);
 
 class ImageRenderer {
@@ -85,11 +89,17 @@ public:
     // overlay, LRGB bias, layer matrix), so that cached pictures can tell they are stale.
     std::uint64_t displayVersion() const { return version_; }
     const DisplayParams& params() const { return p_; }
+    // How the image's layers combine under this renderer's parameters.
+    const Composition& composition() const { return composition_; }
     bool hasTables() const { return !tables_.empty(); }
     // Pixel tables derived from the byte tables (see packed_); null without tables.
     const std::uint32_t* packedTable(int index) const {
         return packed_.empty() ? nullptr
                                : packed_.data() + static_cast<std::size_t>(index) * kLutSize;
+    }
+    // All packed tables; null pointers without tables.
+    ColourTables colourTables() const {
+        return {packedTable(0), packedTable(1), packedTable(2), packedTable(3)};
     }
     // Table of a channel, 65536 entries indexed by lutIndex(value); null without tables.
     const std::uint8_t* table(int channel) const {
@@ -129,19 +139,15 @@ public:
     // Recomputes all three tables. Fast enough to run on every slider movement.
     void rebuildLut();
 
-    // --- composition and rendering (render.cpp) -----------------------------------------
-    // Composes the blockW × blockH block at (x, y): the display colour 0x00RRGGBB, or
+    // --- rendering (render.cpp) -----------------------------------------------------------
+    // The display colour 0x00RRGGBB of the blockW × blockH block at (x, y), or
     // kOutsideMarker when the block leaves the image (or nothing can be composed). The
     // composed values are written to `values` when given.
-    std::uint32_t composeBlock(int x, int y, int blockW, int blockH, bool withOverlay,
-                               Composed* values = nullptr) const;
-    // Composed values of one pixel (status bar, black/white point, photometry). False when
-    // outside the image.
-    bool composedAt(int x, int y, Composed& out) const;
-    // Composed values of the pixels x0 .. x1-1 of row y (inside the image), interleaved
-    // R, G, B into out[3 × (x - x0) + channel]. The one composition that the histogram,
-    // the readout and the renderer share.
-    void composeRow(int y, int x0, int x1, int* out) const;
+    std::uint32_t blockColour(int x, int y, int blockW, int blockH, bool withOverlay,
+                              Composed* values = nullptr) const {
+        return quillon::blockColour(composition_, colourTables(), x, y, blockW, blockH, withOverlay,
+                                    values);
+    }
     // Renders the rectangle [left, right) × [top, bottom) of the zoomed image into picture.
     int renderRect(int left, int top, int right, int bottom, Picture* picture,
                    const RenderOptions& opt = {}) const;
@@ -155,6 +161,7 @@ private:
     std::uint64_t id_;
     std::uint64_t version_ = 1;
     DisplayParams p_;
+    Composition composition_{*image_, p_};
 
     memory::Buffer<std::uint8_t> tables_; // 3 × 65536
     // The same entries as ready-to-OR picture pixels: table R as 0xFFRR0000, G as

@@ -108,7 +108,7 @@ int setBlackAtPoint(ImageRenderer& r, double x, double y) {
             double dx = px - x, dy = py - y;
             if (dx * dx / 25 + dy * dy / 25 > 1) continue;
             Composed v;
-            if (!r.composedAt(px, py, v)) continue;
+            if (!r.composition().composedAt(px, py, v)) continue;
             for (int c = 0; c < 3; ++c) sum[c] += v[static_cast<std::size_t>(c)];
             ++count;
         }
@@ -128,7 +128,7 @@ int setBlackAtPoint(ImageRenderer& r, double x, double y) {
 
 int setWhiteAtPoint(ImageRenderer& r, int x, int y) {
     Composed v;
-    if (!r.composedAt(x, y, v)) return 1;
+    if (!r.composition().composedAt(x, y, v)) return 1;
     Points b = r.params().blackPoint, w;
     for (std::size_t c = 0; c < 3; ++c) w[c] = static_cast<std::int16_t>(v[c]);
     if (r.params().keepRatio) r.balanceToWeights(b, w);

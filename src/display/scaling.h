@@ -5,6 +5,7 @@
 // redraws the view.
 #pragma once
 
+#include "analysis/lrgb_bias.h"
 #include "display/renderer.h"
 
 #include <string>
@@ -37,13 +38,11 @@ bool applyScalingStep(ImageRenderer& r, ScalingStep step);
 int setBlackAtPoint(ImageRenderer& r, double x, double y);
 // White point from the composed value of pixel (x, y); returns 1 outside the image.
 int setWhiteAtPoint(ImageRenderer& r, int x, int y);
-// The message for a result 1 of the two functions above.
-inline constexpr const char* kOutsideImage =
-    "Sie haben eine Position außerhalb des Bildes gewählt!";
+// The message for a result 1 of the two functions above: kOutsideImage (analysis/lrgb_bias.h).
 
 // "beibehalten" switched: stores it and, when switched on, balances the white points at once.
 void switchKeepRatio(ImageRenderer& r, bool on);
-// The preset list (applyPresetEntry in analysis/histogram.h applies an entry).
+// The preset list (applyPresetEntry in display/histogram.h applies an entry).
 inline constexpr const char* kPresetEntries[] = {
     "<auto-scaling...>", "Deepsky",   "Deepsky hell", "Planet / Landschaft",
     "Mond dunkel",       "Mond hell", "Sonne"};

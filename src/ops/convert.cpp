@@ -49,7 +49,7 @@ void copyOverlay(Image& destination, const Image& source, Progress& progress) {
 // Runs fn(y, composed) for every row of the source view's composition, rows in parallel;
 // composed holds the row's values interleaved R, G, B.
 template <class Fn>
-void forEachComposedRow(const ImageRenderer& source, Progress& progress, Fn fn) {
+void forEachComposedRow(const Composition& source, Progress& progress, Fn fn) {
     const int w = source.image().width();
     parallelRows(source.image().height(), kMinRows, [&](int y0, int y1) {
         std::vector<int> composed(3 * static_cast<std::size_t>(w));
@@ -95,7 +95,7 @@ NewDocumentParams overlayDescription(const Image& source) {
     return describeAs(source, RGB_IMAGE, false);
 }
 
-void toGrey(Image& destination, const ImageRenderer& source, const GreyFactors& effective,
+void toGrey(Image& destination, const Composition& source, const GreyFactors& effective,
             Progress& progress) {
     const Image& src = source.image();
     checkShape(destination, src, BW_IMAGE);
@@ -122,7 +122,7 @@ void toGrey(Image& destination, const ImageRenderer& source, const GreyFactors& 
     destination.invalidateHistogram();
 }
 
-void toRGB(Image& destination, const ImageRenderer& source, Progress& progress) {
+void toRGB(Image& destination, const Composition& source, Progress& progress) {
     const Image& src = source.image();
     checkShape(destination, src, RGB_IMAGE);
     const int w = src.width(), h = src.height();
@@ -188,7 +188,7 @@ void extractOverlay(Image& destination, const Image& source, Progress& progress)
     destination.invalidateHistogram();
 }
 
-ConvertedDisplay greyDisplay(const ImageRenderer& source, const GreyFactors& effective) {
+ConvertedDisplay greyDisplay(const Composition& source, const GreyFactors& effective) {
     const DisplayParams& p = source.params();
     const float f[3] = {effective.red, effective.green, effective.blue};
     float black = 0.0f, white = 0.0f;
@@ -203,7 +203,7 @@ ConvertedDisplay greyDisplay(const ImageRenderer& source, const GreyFactors& eff
     return d;
 }
 
-ConvertedDisplay layerDisplay(const ImageRenderer& source, int layer) {
+ConvertedDisplay layerDisplay(const Composition& source, int layer) {
     ConvertedDisplay d;
     if (source.image().type() != RGB_IMAGE || layer < 0 || layer > 2) {
         d.automatic = true;

@@ -1,15 +1,15 @@
 // Type conversions and layer operations: grey and RGB conversion, splitting an image into its
 // layers, the overlay as a picture, and adding or removing the overlay plane.
 //
-// Colour values are the composed values of the source view's renderer (ImageRenderer::
-// composeRow), not the lookup tables, so a conversion sees what the view composes.
+// Colour values are the composed values of the source view's Composition (composeRow), not
+// the lookup tables, so a conversion sees what the view composes.
 #pragma once
 
+#include "core/composition.h"
 #include "core/display_params.h"
 #include "core/image.h"
 #include "core/new_document.h"
 #include "core/progress.h"
-#include "display/renderer.h"
 
 #include <array>
 #include <string>
@@ -39,9 +39,9 @@ NewDocumentParams overlayDescription(const Image& source); // RGB_IMAGE, no over
 
 // Fill a destination made from the matching description. Progress titles and units as the
 // commands show them; each throws Cancelled when asked to stop.
-void toGrey(Image& destination, const ImageRenderer& source, const GreyFactors& effective,
+void toGrey(Image& destination, const Composition& source, const GreyFactors& effective,
             Progress& progress = Progress::none());
-void toRGB(Image& destination, const ImageRenderer& source, Progress& progress = Progress::none());
+void toRGB(Image& destination, const Composition& source, Progress& progress = Progress::none());
 void extractLayer(Image& destination, const Image& source, int layer,
                   Progress& progress = Progress::none());
 void extractOverlay(Image& destination, const Image& source, Progress& progress = Progress::none());
@@ -51,13 +51,13 @@ struct ConvertedDisplay {
     std::array<float, 3> weights{1.0f, 1.0f, 1.0f};
     Points black{};
     Points white{};
-    bool automatic = false; // the caller sets the points with autoScale instead
+    bool automatic = false; // the caller sets the points with applyAutoScale instead
 };
 // Grey: black = Σ black_i·f_i, white = Σ white_i·f_i over the source view's points, clamped
 // and truncated, in all three channels.
-ConvertedDisplay greyDisplay(const ImageRenderer& source, const GreyFactors& effective);
+ConvertedDisplay greyDisplay(const Composition& source, const GreyFactors& effective);
 // A split layer: the source view's points of channel `layer` for an RGB source, else automatic.
-ConvertedDisplay layerDisplay(const ImageRenderer& source, int layer);
+ConvertedDisplay layerDisplay(const Composition& source, int layer);
 // The overlay picture: black 0, white 255.
 ConvertedDisplay overlayDisplay();
 

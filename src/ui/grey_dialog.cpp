@@ -2,9 +2,9 @@
 // weight box and the preview of the grey picture.
 #include "ui/grey_dialog.h"
 
-#include "analysis/histogram.h"
 #include "core/error.h"
 #include "core/sample.h"
+#include "display/histogram.h"
 #include "ui/filter_dialog.h"
 #include "ui/number_field.h"
 #include "ui/view.h"
@@ -33,7 +33,7 @@ int scaled(float v) {
 void applyConvertedDisplay(ImageRenderer& renderer, const ConvertedDisplay& display) {
     renderer.setWeights(display.weights);
     if (display.automatic)
-        autoScale(renderer, 0);
+        applyAutoScale(renderer, 0);
     else
         renderer.setPoints(&display.black, &display.white);
     renderer.rebuildLut();
@@ -141,9 +141,9 @@ PreviewResult GreyConvertDialog::preview(const PreviewPiece& piece) const {
         r.image = std::make_unique<Image>();
         createImage(greyDescription(*colour), *r.image);
         const GreyFactors f = effectiveFactors();
-        toGrey(*r.image, *composer, f);
+        toGrey(*r.image, composer->composition(), f);
         r.renderer = rendererLike(*r.image, source);
-        applyConvertedDisplay(*r.renderer, greyDisplay(source, f));
+        applyConvertedDisplay(*r.renderer, greyDisplay(source.composition(), f));
         return r;
     } catch (const Error&) {
         return {};

@@ -2,7 +2,7 @@
 // range buttons, fields and scroll bar through the library's range arithmetic.
 #include "ui/histogram_window.h"
 
-#include "analysis/histogram.h"
+#include "display/histogram.h"
 #include "ui/number_field.h"
 #include "ui/view.h"
 

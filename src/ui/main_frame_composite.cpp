@@ -5,11 +5,11 @@
 // after the first inserted exposure and is redrawn after each one. A cancelled or failed run
 // leaves no "Komposit" document and no exposure changed: an open window's image is calibrated
 // on a copy that replaces it only when the run has finished.
-#include "analysis/histogram.h"
 #include "composite/accumulate.h"
 #include "composite/run.h"
 #include "core/error.h"
 #include "core/settings_record.h"
+#include "display/histogram.h"
 #include "formats/open.h"
 #include "ops/calibration.h"
 #include "ui/composite_report.h"
@@ -126,7 +126,7 @@ CWinQuillonView* firstView(CWinQuillonDoc* doc) {
 // Refresh of the result view: automatic scaling, tables, redraw.
 void refreshResult(CWinQuillonView* view) {
     if (!view) return;
-    autoScale(view->renderer(), 0);
+    applyAutoScale(view->renderer(), 0);
     view->renderer().rebuildLut();
     view->document()->notifyDisplayChanged();
     view->refresh(false);
@@ -302,7 +302,8 @@ void CMainFrame::insertOverlayList(CWinQuillonDoc* resultDoc, const CompositeRes
                 o.sizeFactor = sf;
                 o.layerIndex = f.method;
                 o.strip = f.transparent;
-                o.overlayRenderer = &renderer;
+                o.overlayComposition = &renderer.composition();
+                o.overlayTables = renderer.colourTables();
                 insertExposure(work, exposure, sourcePoints, targetPoints, o, p);
                 work.FreeCounters();
             });

@@ -143,7 +143,7 @@ void greyActive(CMainFrame& frame) {
         if (dlg.exec() != QDialog::Accepted) return;
         factors = dlg.effectiveFactors();
     } // the preview goes with the dialog
-    const ImageRenderer& source = view->renderer();
+    const Composition& source = view->renderer().composition();
     const ConvertedDisplay display = greyDisplay(source, factors);
     frame.makeDerivedDocument(
         view, QStringLiteral("Graubild"), greyDescription(source.image()),
@@ -153,7 +153,7 @@ void greyActive(CMainFrame& frame) {
 void rgbActive(CMainFrame& frame) {
     CWinQuillonView* view = frame.activeView();
     if (!layerCommandAvailable(Cmd::ConvertRgb, view)) return;
-    const ImageRenderer& source = view->renderer();
+    const Composition& source = view->renderer().composition();
     frame.makeDerivedDocument(view, QStringLiteral("RGB_konvertiert"),
                               rgbDescription(source.image()),
                               [&source](Image& out, Progress& p) { toRGB(out, source, p); });
@@ -171,7 +171,7 @@ void splitActive(CMainFrame& frame) {
         const int layer = part.layer;
         const bool overlay = layer < 0;
         const ConvertedDisplay display =
-            overlay ? overlayDisplay() : layerDisplay(view->renderer(), layer);
+            overlay ? overlayDisplay() : layerDisplay(view->renderer().composition(), layer);
         const CMainFrame::ImageWork fill = [&source, layer](Image& out, Progress& p) {
             if (layer < 0)
                 extractOverlay(out, source, p);

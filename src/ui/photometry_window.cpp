@@ -312,7 +312,7 @@ void PhotometryWindow::recompute(bool record) {
         return;
     }
     const ImageRenderer& r = view()->renderer();
-    result_ = measure(r.image(), area_, &r);
+    result_ = measure(r.image(), area_, &r.composition());
     area_ = keepInside(area_, r.image().width(), r.image().height());
     const int shown[6] = {area_.x, area_.y, area_.ex, area_.ey, area_.rx, area_.ry};
     for (int i = 0; i < 6; ++i) fields_[static_cast<std::size_t>(i)]->setValue(shown[i]);
@@ -338,7 +338,7 @@ void PhotometryWindow::showNumbers() {
     const PhotometricCalibration& cal = r.image().photometry();
     coefficient_->setValue(std::max(0.0f, cal.coefficient));
     count_->setText(QString::number(cal.referenceCount));
-    const std::uint32_t c = r.composeBlock(area_.x, area_.y, 1, 1, false);
+    const std::uint32_t c = r.blockColour(area_.x, area_.y, 1, 1, false);
     colour_->setText(c == kOutsideMarker
                          ? QString()
                          : QString::asprintf("%3i, %3i, %3i", redOf(c), greenOf(c), blueOf(c)));

@@ -2,7 +2,7 @@
 // library (editPoint, applyScalingStep, setWeights, setSwitches, presets, Reset).
 #include "ui/scaling_window.h"
 
-#include "analysis/histogram.h"
+#include "display/histogram.h"
 #include "display/scaling.h"
 #include "ui/document.h"
 #include "ui/lrgb_bias_dialog.h"

@@ -4,7 +4,7 @@
 #include "ui/document.h"
 #include "ui/messages.h"
 
-#include "analysis/histogram.h"
+#include "display/histogram.h"
 #include "display/zoom.h"
 
 #include <QContextMenuEvent>
@@ -445,8 +445,8 @@ void CWinQuillonView::mouseMoveEvent(QMouseEvent* e) {
     if (!viewport()->rect().contains(w) && drag_ != Drag::None) autoScrollToward(w);
     QPoint img = toImage(w);
     Composed c{0, 0, 0};
-    bool inside =
-        viewport()->rect().contains(w) && display_.renderer.composedAt(img.x(), img.y(), c);
+    bool inside = viewport()->rect().contains(w) &&
+                  display_.renderer.composition().composedAt(img.x(), img.y(), c);
     if (inside) {
         emit pixelInfo(true, img.x(), img.y(), c[0], c[1], c[2]);
         emit photometryTrack(img.x(), img.y(), false);

@@ -1,7 +1,7 @@
 // Histogram: counting and saturation, validity per renderer, the range buttons and scroll
 // bar, column ranges, the bar and curve pictures of the worked example.
-#include "analysis/histogram.h"
 #include "core/parallel.h"
+#include "display/histogram.h"
 #include "support/test_images.h"
 
 #include <gtest/gtest.h>
@@ -96,8 +96,8 @@ TEST(Histogram, ValidPerRendererOnlyForLrgbAndUserImages) {
     EXPECT_TRUE(histogramValidFor(lrgb, a));
     EXPECT_FALSE(histogramValidFor(lrgb, b));
     Composed va, vb;
-    a.composedAt(3, 0, va);
-    b.composedAt(3, 0, vb);
+    a.composition().composedAt(3, 0, va);
+    b.composition().composedAt(3, 0, vb);
     ASSERT_NE(va, vb);
     ASSERT_EQ(computeHistogram(b), 0);
     EXPECT_GE(lrgb.histogram().tables[0][lutIndex(vb[0])], 1) << "recounted with b's bias";

@@ -67,7 +67,7 @@ TEST(Photometry, FlatImageGivesTheTextLayoutAndNoBrightness) {
     Image img;
     makeImage(img, 40, 30, RGB_IMAGE, testkit::perPlane({10, 20, 30}));
     ImageRenderer renderer(img);
-    const PhotometryResult r = measure(img, {20, 15}, &renderer);
+    const PhotometryResult r = measure(img, {20, 15}, &renderer.composition());
     ASSERT_TRUE(r.valid);
     EXPECT_EQ(r.text, "\t   Rot  \tGruen  \tBlau    \r\n"
                       "   Pixelwert:\t(  10 ,\t20 ,\t30   )\r\n"
@@ -89,7 +89,7 @@ TEST(Photometry, TotalsOfGreyAndLrgbImages) {
     testkit::define(grey, 60, 60);
     testkit::fillStars(grey, {{30, 30, 20000}}, 1.5, 100);
     ImageRenderer gr(grey);
-    const PhotometryResult g = measure(grey, {30, 30, 11, 11, 3, 3}, &gr);
+    const PhotometryResult g = measure(grey, {30, 30, 11, 11, 3, 3}, &gr.composition());
     EXPECT_EQ(g.total, 3 * g.layers[0].relSum);
     EXPECT_NEAR(g.layers[0].relSum, 20000, 200);
     EXPECT_EQ(g.ratio, (std::array<float, 3>{1, 1, 1}));
@@ -100,7 +100,7 @@ TEST(Photometry, TotalsOfGreyAndLrgbImages) {
     const int flux[] = {9000, 2000, 4000, 6000};
     for (int p = 0; p < 4; ++p) testkit::fillStars(lrgb, {{30, 30, flux[p] * 1.0}}, 1.5, 50, p);
     ImageRenderer lr(lrgb);
-    const PhotometryResult l = measure(lrgb, {30, 30, 11, 11, 3, 3}, &lr);
+    const PhotometryResult l = measure(lrgb, {30, 30, 11, 11, 3, 3}, &lr.composition());
     EXPECT_EQ(l.total, l.layers[0].relSum);
     EXPECT_NEAR(l.ratio[1], 2.0, 0.05); // every stored sample lost its fraction
     EXPECT_NEAR(l.ratio[2], 3.0, 0.08);
@@ -176,7 +176,7 @@ TEST(Photometry, ErrorEstimateMatchesTheScatterOfSkyTotals) {
     int n = 0;
     for (int y = 12; y + 12 < 480; y += 24)
         for (int x = 12; x + 12 < 480; x += 24) {
-            const PhotometryResult r = measure(img, {x, y, 11, 11, 5, 5}, &renderer);
+            const PhotometryResult r = measure(img, {x, y, 11, 11, 5, 5}, &renderer.composition());
             sum += r.total;
             sum2 += static_cast<double>(r.total) * r.total;
             err += r.totalError;

@@ -1,6 +1,6 @@
 // quillon-cli render and histogram: options, wrong use and missing files.
-#include "analysis/histogram.h"
 #include "core/progress.h"
+#include "display/histogram.h"
 #include "display/renderer.h"
 #include "formats/open.h"
 

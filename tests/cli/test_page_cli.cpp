@@ -1,6 +1,6 @@
 // quillon-cli page: the worked layout example on the written PNG, pixel mode 4, an image
 // moved off the page, and wrong use.
-#include "analysis/histogram.h"
+#include "display/histogram.h"
 #include "display/renderer.h"
 #include "formats/fits_writer.h"
 #include "formats/open.h"

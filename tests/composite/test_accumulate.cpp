@@ -164,7 +164,8 @@ TEST(Accumulate, OverlayIsCopiedOrFormed) {
     Image result;
     makeResult(result, 16, 16, BW_IMAGE, 3, 0);
     InsertOptions o;
-    o.overlayRenderer = &renderer;
+    o.overlayComposition = &renderer.composition();
+    o.overlayTables = renderer.colourTables();
     o.layerIndex = OVERLAY_BLACK;
     insertShift(result, exposure, {0, 0}, {2, 3}, o);
     ASSERT_TRUE(result.hasOverlay());

@@ -49,21 +49,21 @@ TEST(Compose, EveryTypeByHand) {
         Image im;
         makeImage(im, 10, 10, RGB_IMAGE, Ramp{.base = 10, .dp = 10});
         ImageRenderer r(im);
-        r.composeBlock(0, 0, 1, 1, false, &v);
+        r.blockColour(0, 0, 1, 1, false, &v);
         EXPECT_EQ(v, (Composed{10, 20, 30}));
     }
     {
         Image im; // C, M, Y = 10, 20, 40 -> R = 50, G = 30, B = -10
         makeImage(im, 10, 10, CMY_IMAGE, perPlane({10, 20, 40}));
         ImageRenderer r(im);
-        r.composeBlock(3, 3, 1, 1, false, &v);
+        r.blockColour(3, 3, 1, 1, false, &v);
         EXPECT_EQ(v, (Composed{50, 30, -10}));
     }
     {
         Image im; // K = 5 darkens the CMY colour in every channel
         makeImage(im, 10, 10, CMYK_IMAGE, perPlane({5, 10, 20, 40}));
         ImageRenderer r(im);
-        r.composeBlock(3, 3, 1, 1, false, &v);
+        r.blockColour(3, 3, 1, 1, false, &v);
         EXPECT_EQ(v, (Composed{45, 25, -15}));
     }
     {
@@ -71,7 +71,7 @@ TEST(Compose, EveryTypeByHand) {
         makeImage(im, 10, 10, LRGB_IMAGE, perPlane({300, 110, 40, 10}));
         ImageRenderer r(im);
         r.setLrgbBias(0, 10, 20, 10);
-        r.composeBlock(0, 0, 1, 1, false, &v);
+        r.blockColour(0, 0, 1, 1, false, &v);
         EXPECT_EQ(v, (Composed{900 * 100 / 121, 900 * 20 / 121, 900 / 121}));
     }
     {
@@ -79,7 +79,7 @@ TEST(Compose, EveryTypeByHand) {
         makeImage(im, 10, 10, USERDEFINED_IMAGE, perPlane({7, -9}), false, 2);
         ImageRenderer r(im);
         r.setLayerMatrix({0.5f, 0.5f, 1.0f, 0.0f, 0.0f, 2.0f});
-        r.composeBlock(0, 0, 1, 1, false, &v);
+        r.blockColour(0, 0, 1, 1, false, &v);
         // truncate(3.5) + truncate(-4.5) = 3 - 4; 7; -18
         EXPECT_EQ(v, (Composed{-1, 7, -18}));
     }
@@ -91,7 +91,7 @@ TEST(Compose, LrgbColoursAtAndBelowTheirBiasesCountAsOne) {
     ImageRenderer r(im);
     r.setLrgbBias(400, 10, 20, 30);
     Composed v;
-    r.composeBlock(0, 0, 1, 1, false, &v);
+    r.blockColour(0, 0, 1, 1, false, &v);
     const auto& off = r.params().lrgbOffset;
     EXPECT_EQ(v, (Composed{600 + off[0], 600 + off[1], 600 + off[2]}))
         << "l = 1000 - 400 in every channel";
@@ -100,7 +100,7 @@ TEST(Compose, LrgbColoursAtAndBelowTheirBiasesCountAsOne) {
     makeImage(im2, 10, 10, LRGB_IMAGE, perPlane({1000, 12, 21, 31}));
     ImageRenderer r2(im2);
     r2.setLrgbBias(400, 10, 20, 30);
-    r2.composeBlock(0, 0, 1, 1, false, &v);
+    r2.blockColour(0, 0, 1, 1, false, &v);
     EXPECT_EQ(v, (Composed{1800 * 2 / 4 + off[0], 1800 / 4 + off[1], 1800 / 4 + off[2]}));
 }
 
@@ -117,14 +117,14 @@ TEST(Compose, CmyBlockAveragesPerPixelValuesAndOutsideMarker) {
             s[0] += m + ye - c, s[1] += c - m + ye, s[2] += c + m - ye;
         }
     Composed v;
-    std::uint32_t colour = r.composeBlock(4, 2, 2, 2, false, &v);
+    std::uint32_t colour = r.blockColour(4, 2, 2, 2, false, &v);
     EXPECT_EQ(v, (Composed{static_cast<int>(s[0] / 4), static_cast<int>(s[1] / 4),
                            static_cast<int>(s[2] / 4)}));
     EXPECT_EQ(redOf(colour), std::clamp(v[0], 0, 255));
-    EXPECT_EQ(r.composeBlock(9, 0, 2, 1, false), kOutsideMarker);
-    EXPECT_EQ(r.composeBlock(-1, 0, 1, 1, false), kOutsideMarker);
-    EXPECT_EQ(r.composeBlock(0, 9, 1, 2, false), kOutsideMarker);
-    EXPECT_NE(r.composeBlock(8, 8, 2, 2, false), kOutsideMarker);
+    EXPECT_EQ(r.blockColour(9, 0, 2, 1, false), kOutsideMarker);
+    EXPECT_EQ(r.blockColour(-1, 0, 1, 1, false), kOutsideMarker);
+    EXPECT_EQ(r.blockColour(0, 9, 1, 2, false), kOutsideMarker);
+    EXPECT_NE(r.blockColour(8, 8, 2, 2, false), kOutsideMarker);
 }
 
 TEST(Compose, LargeBlocksOfLargeValuesDoNotOverflow) {
@@ -136,7 +136,7 @@ TEST(Compose, LargeBlocksOfLargeValuesDoNotOverflow) {
     ImageRenderer r(im);
     r.setLayerMatrix({100.0f, -100.0f, 1e30f});
     Composed v;
-    r.composeBlock(0, 0, 100, 100, false, &v);
+    r.blockColour(0, 0, 100, 100, false, &v);
     EXPECT_EQ(v, (Composed{32767, -32768, 32767})) << "huge coefficients saturate, never wrap";
 }
 
@@ -186,7 +186,7 @@ TEST(Overlay, FormingRules) {
 }
 
 namespace {
-// Every output pixel must be the background or composeBlock of the block the rule picks.
+// Every output pixel must be the background or blockColour of the block the rule picks.
 void expectMatchesBlockRule(const ImageRenderer& r, const IntRect& rc, double zx, double zy,
                             std::uint32_t bg) {
     const Image& im = r.image();
@@ -208,7 +208,7 @@ void expectMatchesBlockRule(const ImageRenderer& r, const IntRect& rc, double zx
             const double covered = std::min<double>(bw, 1 / zx);
             if (sy >= 0 && sy + bh <= im.height() && u >= 0 && u + covered < im.width() + 0.5 &&
                 static_cast<int>(u) + bw <= im.width())
-                want = r.composeBlock(static_cast<int>(u), sy, bw, bh, overlay);
+                want = r.blockColour(static_cast<int>(u), sy, bw, bh, overlay);
             ASSERT_EQ(p.rgbAt(X, Y), want) << "zoom " << zx << "," << zy << " at " << X << "," << Y;
         }
     }
@@ -247,6 +247,21 @@ TEST_P(RenderMatchesBlockRule, AllZoomsWithOverlay) {
 INSTANTIATE_TEST_SUITE_P(AllTypes, RenderMatchesBlockRule,
                          ::testing::Values(BW_IMAGE, RGB_IMAGE, LRGB_IMAGE, CMY_IMAGE,
                                            USERDEFINED_IMAGE, CMYK_IMAGE));
+
+// The zoom-1 RGB row reads the tables per instruction-set level (gathers from AVX2 on):
+// samples over the whole range, rows with a vector tail, the same pixels at every level.
+TEST(RenderZoomOne, RgbLookupsAtEverySimdLevel) {
+    Image im;
+    makeImage(im, 45, 11, RGB_IMAGE, noise(7), false);
+    ImageRenderer r(im);
+    const Points black{-30000, -100, 2000}, white{30000, 900, 2100};
+    r.setPoints(&black, &white, 1.7f);
+    r.rebuildLut();
+    forEachSimdLevel([&](int) {
+        expectMatchesBlockRule(r, {0, 0, 45, 11}, 1.0, 1.0, 0);
+        expectMatchesBlockRule(r, {3, 1, 40, 9}, 1.0, 1.0, 0);
+    });
+}
 
 TEST(Render, HalfPixelEdgeRuleAndBlockAveraging) {
     Image im;

@@ -1,7 +1,7 @@
 // ImageRenderer parameters: points, switches, weights, LRGB bias, layer matrix, both
 // branches of balanceToWeights, autoScale presets on known histograms, initialisation.
-#include "analysis/histogram.h"
 #include "core/memory.h"
+#include "display/histogram.h"
 #include "display/renderer.h"
 #include "display/view_display.h"
 #include "support/test_images.h"
@@ -130,7 +130,7 @@ TEST_P(AutoScalePresets, PointsFromKnownHistogram) {
     Image im;
     rampImage(im, 1000);
     ImageRenderer r(im);
-    ASSERT_EQ(autoScale(r, GetParam().preset), 0);
+    ASSERT_EQ(applyAutoScale(r, GetParam().preset), 0);
     for (int c = 0; c < 3; ++c) {
         EXPECT_EQ(r.params().blackPoint[static_cast<std::size_t>(c)], 1000 + GetParam().black);
         EXPECT_EQ(r.params().whitePoint[static_cast<std::size_t>(c)], 1000 + GetParam().white);
@@ -148,18 +148,18 @@ TEST(AutoScale, EightBitRuleOfTheInitialScaling) {
     makeImage(im, 50, 40, RGB_IMAGE, [](int p, int x, int y) { return (x * 5 + y + p * 7) % 201; });
     ImageRenderer r(im);
     r.setWeights({1.0f, 1.25f, 1.0f});
-    ASSERT_EQ(autoScale(r, 6), 0);
+    ASSERT_EQ(applyAutoScale(r, 6), 0);
     EXPECT_EQ(r.params().blackPoint, (Points{0, 0, 0}));
     EXPECT_EQ(r.params().whitePoint, (Points{255, 204, 255})) << "truncate(255 / weight + 0.5)";
     // Balancing first: weights 1, 2, 0.5 push the whites above 256, so the rule does not apply.
     r.setWeights({1.0f, 2.0f, 0.5f});
-    ASSERT_EQ(autoScale(r, 6), 0);
+    ASSERT_EQ(applyAutoScale(r, 6), 0);
     EXPECT_EQ(r.params().whitePoint, (Points{400, 200, 800}));
     // Not 8-bit: a negative black keeps the candidates.
     Image neg;
     rampImage(neg, -100);
     ImageRenderer rn(neg);
-    autoScale(rn, 6);
+    applyAutoScale(rn, 6);
     EXPECT_EQ(rn.params().blackPoint[0], -96);
 }
 
@@ -168,7 +168,7 @@ TEST(AutoScale, SaturatedCountersDoNotSendTheWhitePointToTheBottom) {
     Image im;
     makeImage(im, 1000, 1000, BW_IMAGE, constant(1234));
     ImageRenderer r(im);
-    ASSERT_EQ(autoScale(r, 1), 0);
+    ASSERT_EQ(applyAutoScale(r, 1), 0);
     EXPECT_EQ(r.params().blackPoint[0], 1234);
     EXPECT_EQ(r.params().whitePoint[0], 1235) << "w3 is the value itself, then separated by one";
 }
@@ -180,7 +180,7 @@ TEST(AutoScale, FailsWithoutHistogramMemory) {
     Points before = r.params().whitePoint;
     {
         memory::ScopedLimit limit(memory::inUse() + 1000);
-        EXPECT_EQ(autoScale(r, 0), 1);
+        EXPECT_EQ(applyAutoScale(r, 0), 1);
     }
     EXPECT_EQ(r.params().whitePoint, before);
 }

@@ -1,6 +1,6 @@
 // Export: encoder by extension, the messages, the grey rule and round trips of every encoder.
-#include "analysis/histogram.h"
 #include "display/export_view.h"
+#include "display/histogram.h"
 #include "display/renderer.h"
 #include "formats/bytes.h"
 #include "formats/codecs.h"

@@ -3,7 +3,7 @@
 #include "gui_test_support.h"
 #include "support/test_images.h"
 
-#include "analysis/histogram.h"
+#include "display/histogram.h"
 #include "ops/debayer.h"
 #include "ui/debayer_dialog.h"
 

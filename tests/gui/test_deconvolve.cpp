@@ -1,7 +1,7 @@
 // The Lucy-Richardson commands: the PSF dialog from the context entry, the deconvolution
 // dialog's numbers and preview rule, and the whole command into a new document; with
 // QUILLON_SHOT_DIR set, the bundled sample blurred by a lopsided star before and after.
-#include "analysis/histogram.h"
+#include "display/histogram.h"
 #include "filters/deconvolve.h"
 #include "filters/psf.h"
 #include "formats/demo_image.h"

@@ -2,7 +2,7 @@
 // histogram controls, the navigator, "Tools ausblenden" and "Fenster Anordnen".
 #include "gui_test_support.h"
 
-#include "analysis/histogram.h"
+#include "display/histogram.h"
 #include "ui/histogram_window.h"
 #include "ui/image_info_window.h"
 #include "ui/layer_matrix_dialog.h"

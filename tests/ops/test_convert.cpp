@@ -1,4 +1,5 @@
 // Grey and RGB conversion, layer and overlay extraction, the new views' points, the overlay plane.
+#include "display/renderer.h"
 #include "ops/convert.h"
 #include "support/progress_recorder.h"
 #include "support/test_images.h"
@@ -39,8 +40,8 @@ TEST_P(GreyConversion, ComposedValuesTimesFactors) {
     ASSERT_TRUE(grey->hasOverlay());
     ProgressRecorder rec;
     Progress progress(&rec);
-    toGrey(*grey, view, effectiveGreyFactors(c.factors, c.useWeights, view.params().channelWeight),
-           progress);
+    toGrey(*grey, view.composition(),
+           effectiveGreyFactors(c.factors, c.useWeights, view.params().channelWeight), progress);
     EXPECT_EQ(mismatch(*grey, perPlane({c.expected, 0x1234})), "");
     EXPECT_EQ(rec.title(), "in Graubild umwandeln");
     EXPECT_EQ(progress.total(), 2 * 11) << "one unit per row, twice with the overlay copied";
@@ -74,11 +75,11 @@ TEST(RgbConversion, EqualsThePixelByPixelComposition) {
         if (type == USERDEFINED_IMAGE)
             view.setLayerMatrix({0.3f, 0.7f, 0.0f, 1.5f, 0.0f, -2.0f, 4.0f, 0.0f, 0.5f});
         auto rgb = made(rgbDescription(src));
-        toRGB(*rgb, view);
+        toRGB(*rgb, view.composition());
         EXPECT_EQ(mismatch(*rgb,
                            [&](int p, int x, int y) {
                                Composed v{};
-                               EXPECT_TRUE(view.composedAt(x, y, v));
+                               EXPECT_TRUE(view.composition().composedAt(x, y, v));
                                return v[static_cast<std::size_t>(p)];
                            }),
                   "")
@@ -116,11 +117,11 @@ TEST(ConvertedViews, PointsFollowTheSourceView) {
     const Points black{100, 200, 300}, white{1000, 2000, 30000};
     view.setPoints(&black, &white);
     // 30 + 118 + 33 and 300 + 1180 + 3300; with factor 2 on blue the white sum exceeds 32767.
-    const ConvertedDisplay g = greyDisplay(view, naturalGreyFactors());
+    const ConvertedDisplay g = greyDisplay(view.composition(), naturalGreyFactors());
     EXPECT_EQ(g.black, (Points{181, 181, 181}));
     EXPECT_EQ(g.white, (Points{4780, 4780, 4780}));
-    EXPECT_EQ(greyDisplay(view, {0, 0, 2}).white[0], 32767);
-    EXPECT_EQ(layerDisplay(view, 2).white, (Points{30000, 30000, 30000}));
+    EXPECT_EQ(greyDisplay(view.composition(), {0, 0, 2}).white[0], 32767);
+    EXPECT_EQ(layerDisplay(view.composition(), 2).white, (Points{30000, 30000, 30000}));
 }
 
 TEST(OverlayPlane, AddingWhenPresentKeepsTheExistingPlane) {

@@ -1,5 +1,5 @@
 // Histogram counting, statistics and the automatic presets computed from the counts.
-#include "analysis/histogram.h"
+#include "display/histogram.h"
 
 #include "core/parallel.h"
 
@@ -68,6 +68,7 @@ int computeHistogram(ImageRenderer& renderer, Progress& progress) {
     std::uint16_t* tables[3];
     for (int c = 0; c < 3; ++c)
         tables[c] = image.histogram().tables[static_cast<std::size_t>(c)].data();
+    const Composition& composition = renderer.composition();
     std::mutex mergeMutex;
     progress.begin("Histogrammberechnung", h, 1);
     try {
@@ -91,7 +92,7 @@ int computeHistogram(ImageRenderer& renderer, Progress& progress) {
             std::uint32_t* h1 = h0 + kLutSize;
             std::uint32_t* h2 = h1 + kLutSize;
             for (int y = first; y < last; ++y) {
-                renderer.composeRow(y, 0, w, values.data());
+                composition.composeRow(y, 0, w, values.data());
                 for (int x = 0; x < w; ++x) {
                     ++h0[values[3 * static_cast<std::size_t>(x)]];
                     ++h1[values[3 * static_cast<std::size_t>(x) + 1]];
@@ -155,7 +156,7 @@ ChannelStatistics histogramStatistics(const HistogramCache& cache, int channel) 
     return st;
 }
 
-int autoScale(ImageRenderer& renderer, int preset, Progress& progress) {
+int autoScale(ImageRenderer& renderer, int preset, ScalePoints& points, Progress& progress) {
     if (preset < -1 || preset > 6) return 2;
     if (computeHistogram(renderer, progress) != 0) return 1;
     const Image& image = renderer.image();
@@ -217,19 +218,26 @@ int autoScale(ImageRenderer& renderer, int preset, Progress& progress) {
             }
         }
     }
-    renderer.setPoints(&black, &white);
+    points = {black, white};
     return 0;
 }
 
+int applyAutoScale(ImageRenderer& renderer, int preset, Progress& progress) {
+    ScalePoints points;
+    const int result = autoScale(renderer, preset, points, progress);
+    if (result == 0) renderer.setPoints(&points.black, &points.white);
+    return result;
+}
+
 int applyPresetEntry(ImageRenderer& r, int listPosition) {
-    int result = autoScale(r, listPosition - 1);
+    int result = applyAutoScale(r, listPosition - 1);
     if (result == 0) r.rebuildLut();
     return result;
 }
 
 void initFromImage(ImageRenderer& renderer) {
     renderer.initFromImage([](ImageRenderer& r, int preset, Progress& progress) {
-        return autoScale(r, preset, progress);
+        return applyAutoScale(r, preset, progress);
     });
 }
 

@@ -1,6 +1,6 @@
-// Histogram of composed values: counting into the Image's cache, per-channel statistics and
-// the automatic presets that pick black and white points from the counts. The histogram
-// window's model and pictures are display/histogram_view.h.
+// Histogram of a view's composed values: counting into the Image's cache, per-channel
+// statistics and the automatic presets that pick black and white points from the counts. The
+// histogram window's model and pictures are display/histogram_view.h.
 #pragma once
 
 #include "core/image.h"
@@ -32,10 +32,20 @@ struct ChannelStatistics {
 };
 ChannelStatistics histogramStatistics(const HistogramCache& cache, int channel);
 
-// Automatic presets -1..6 from the histogram of composed values (counted first when needed).
-// Returns 1 (points unchanged) when the histogram cannot be computed, 2 for a preset outside
-// the list, else 0. The caller rebuilds the tables.
-int autoScale(ImageRenderer& renderer, int preset, Progress& progress = Progress::none());
+// Black and white points per display channel.
+struct ScalePoints {
+    Points black{};
+    Points white{};
+};
+// The points of automatic preset -1..6 from the histogram of composed values (counted first
+// when needed), balanced to the renderer's weights when it keeps their ratio. Returns 1
+// (`points` unchanged) when the histogram cannot be computed, 2 for a preset outside the
+// list, else 0. The renderer's points stay as they are.
+int autoScale(ImageRenderer& renderer, int preset, ScalePoints& points,
+              Progress& progress = Progress::none());
+// autoScale's points set into the renderer (only on result 0); the caller rebuilds the
+// tables. Returns the autoScale result.
+int applyAutoScale(ImageRenderer& renderer, int preset, Progress& progress = Progress::none());
 // An entry of the preset list: position 0 is "<auto-scaling...>" (preset -1); the tables are
 // rebuilt on success. Returns the autoScale result.
 int applyPresetEntry(ImageRenderer& r, int listPosition);
