@@ -47,12 +47,7 @@ int runCalibrate(const std::vector<std::string>& args) {
     if (series && a.positional.empty()) throw UsageError{"mindestens eine Eingabedatei erwartet"};
     if (!series) a.expectPositional(2, "Eingabe- und Ausgabedatei erwartet (oder --out-dir)");
 
-    CalibrationParams params;
-    params.darkDivisor = a.real("dark-divisor", 1.0f, 0.1f, 100.0f);
-    params.offset = a.integer("offset", 0, kSampleMin, kSampleMax);
-    if (a.has("flat-factor") && a.options.at("flat-factor") != "auto")
-        params.flatFactor =
-            parseFloat(a.options.at("flat-factor"), "--flat-factor", 1.0f, 32767.0f);
+    const CalibrationParams params = calibrationFromArgs(a);
 
     std::vector<std::pair<std::string, std::string>> jobs; // input, output
     if (series) {
@@ -75,14 +70,12 @@ int runCalibrate(const std::vector<std::string>& args) {
     Progress progress(&bar);
     // The frames are read once and the flat summed once for the whole series.
     std::unique_ptr<Image> dark, flat;
-    if (a.has("dark"))
-        dark = loadFrame(a.options.at("dark"), "Dunkelstrombild konnte nicht geladen werden!",
-                         progress);
-    if (a.has("flat"))
-        flat = loadFrame(a.options.at("flat"), "Flatfield-Bild konnte nicht geladen werden!",
-                         progress);
+    if (params.darkEnabled)
+        dark = loadFrame(params.darkFile, "Dunkelstrombild konnte nicht geladen werden!", progress);
+    if (params.flatEnabled)
+        flat = loadFrame(params.flatFile, "Flatfield-Bild konnte nicht geladen werden!", progress);
     const std::vector<float> means =
-        flat && params.flatFactor == 0.0f ? flatMeans(*flat) : std::vector<float>{};
+        flat && params.appliedFlatFactor() == 0.0f ? flatMeans(*flat) : std::vector<float>{};
 
     int status = 0;
     for (const auto& [input, output] : jobs) {

@@ -50,17 +50,6 @@ void storeDisplay(Image& result, const ConvertedDisplay& d, float exponent, Prog
     view.storeInto(result.storedDisplay());
 }
 
-// The factors "R,G,B".
-GreyFactors parseFactors(const std::string& text) {
-    const std::size_t a = text.find(',');
-    const std::size_t b = a == std::string::npos ? a : text.find(',', a + 1);
-    if (b == std::string::npos || text.find(',', b + 1) != std::string::npos)
-        badValue("--factors", text, "drei Faktoren R,G,B");
-    auto value = [](const std::string& t) { return parseFloat(t, "--factors", -1e6f, 1e6f); };
-    return {value(text.substr(0, a)), value(text.substr(a + 1, b - a - 1)),
-            value(text.substr(b + 1))};
-}
-
 // A layer name as part of a file name: letters, digits, "-", "_", "." and non-ASCII bytes stay,
 // everything else (path separators, blanks, shell characters) becomes "_".
 std::string safeName(const std::string& name) {
@@ -78,8 +67,9 @@ int runGrey(const std::vector<std::string>& args) {
     const OpArgs a = OpArgs::parse(args, {"factors"}, {"no-weights"});
     a.expectPositional(2, "Eingabe- und Ausgabedatei erwartet");
     checkFitsSaveName(a.positional[1]);
-    const GreyFactors factors =
-        a.has("factors") ? parseFactors(a.options.at("factors")) : naturalGreyFactors();
+    GreyFactors factors = naturalGreyFactors();
+    if (const auto f = a.numbers("factors", 3, -1e6f, 1e6f, "drei Faktoren R,G,B"))
+        factors = {(*f)[0], (*f)[1], (*f)[2]};
     TerminalProgress bar;
     Progress progress(&bar);
     SourceView src(a.positional[0], progress);

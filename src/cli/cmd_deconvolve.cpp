@@ -13,37 +13,21 @@
 namespace quillon::cli {
 namespace {
 
-// "X,Y" in image pixels.
-std::pair<float, float> parseStar(const std::string& text) {
-    const std::size_t comma = text.find(',');
-    if (comma == std::string::npos) badValue("--psf-star", text, "X,Y");
-    return {parseFloat(text.substr(0, comma), "--psf-star", -1e6f, 1e6f),
-            parseFloat(text.substr(comma + 1), "--psf-star", -1e6f, 1e6f)};
-}
-
 // "WxH": each side made odd and pulled into 3 … 39 as the dialog does.
 std::pair<int, int> parseSize(const std::string& text) {
-    const std::size_t x = text.find_first_of("xX");
-    if (x == std::string::npos) badValue("--psf-size", text, "BxH (z. B. 7x7)");
-    return {normalisePsfSide(parseInteger(text.substr(0, x), "--psf-size", 1, 99)),
-            normalisePsfSide(parseInteger(text.substr(x + 1), "--psf-size", 1, 99))};
+    const std::vector<int> v =
+        parseIntegers(text, "--psf-size", {2}, 1, 99, "BxH (z. B. 7x7)", "xX");
+    return {normalisePsfSide(v[0]), normalisePsfSide(v[1])};
 }
 
 int runDeconvolve(const std::vector<std::string>& args) {
-    // --psf-star may be given more than once; the common parser keeps only the last value.
-    std::vector<std::string> rest, stars;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--psf-star") {
-            if (i + 1 >= args.size()) throw UsageError{"--psf-star: X,Y erwartet"};
-            stars.push_back(args[++i]);
-        } else {
-            rest.push_back(args[i]);
-        }
-    }
-    OpArgs a = OpArgs::parse(rest, {"psf-size", "iterations", "ebenen"});
+    OpArgs a = OpArgs::parse(args, {"psf-size", "iterations", "ebenen"}, {}, {"psf-star"});
     a.expectPositional(2, "Eingabe- und Ausgabedatei erwartet");
     std::vector<std::pair<float, float>> points;
-    for (const std::string& s : stars) points.push_back(parseStar(s));
+    for (const std::string& s : a.all("psf-star")) {
+        const std::vector<float> xy = parseReals(s, "--psf-star", {2}, -1e6f, 1e6f, "X,Y");
+        points.emplace_back(xy[0], xy[1]);
+    }
     const auto [pw, ph] =
         a.has("psf-size") ? parseSize(a.options.at("psf-size")) : std::pair<int, int>{7, 7};
     const int iterations = a.integer("iterations", 1, kMinIterations, kMaxIterations);

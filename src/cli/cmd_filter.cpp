@@ -3,53 +3,34 @@
 #include "cli/op_args.h"
 #include "cli/progress_bar.h"
 #include "filters/filter.h"
-#include "filters/mask_filter.h"
+#include "filters/filter_ops.h"
 #include "filters/noise.h"
-#include "filters/unsharp.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace quillon::cli {
 namespace {
 
-// Mask size 3, 5 or 7 as the dialogs' slider position 0 … 2.
-int sizePosition(const OpArgs& a) {
-    return a.choice("groesse", 0, {"3", "5", "7"});
+// The filters of `quillon-cli filter`: the records whose command runs as "filter NAME".
+bool isFilterSubcommand(const FilterOperation& op) {
+    const char* c = filterCommandInfo(op.command()).cliCommand;
+    return c && std::string_view(c) == "filter";
 }
 
-NoiseKind noiseKind(const OpArgs& a) {
-    // In the order of NoiseKind.
-    return static_cast<NoiseKind>(a.choice("art", static_cast<int>(NoiseKind::Median),
-                                           {"maximal", "minimal", "median", "schwelle"}));
-}
-
-std::unique_ptr<Filter> makeFilter(FilterCommand command, const OpArgs& a) {
-    switch (command) {
-    case FilterCommand::Highpass:
-    case FilterCommand::Lowpass: {
-        const int strength = a.integer("staerke", 1, 1, 4) - 1;
-        return std::make_unique<ConvolutionFilter>(
-            command == FilterCommand::Highpass
-                ? ConvolutionFilter::highpass(sizePosition(a), strength)
-                : ConvolutionFilter::lowpass(sizePosition(a), strength));
-    }
-    case FilterCommand::Special:
-        return std::make_unique<ConvolutionFilter>(
-            ConvolutionFilter::special(a.integer("typ", 0, 0, kSpecialKernelCount - 1)));
-    case FilterCommand::Noise:
-        return std::make_unique<NoiseFilter>(
-            a.integer("maske", settings::kNoiseMaskIndexDefault, 0, kNoiseMaskCount - 1),
-            noiseKind(a),
-            static_cast<std::uint16_t>(
-                a.integer("schwelle", settings::kNoiseLimitDefault, 0, 65535)));
-    case FilterCommand::Unsharp:
-        return std::make_unique<UnsharpMaskFilter>(a.integer("maske", 2, 0, kUnsharpMaskCount - 1),
-                                                   a.real("m", 2.0f, 0.0f, 1000.0f),
-                                                   a.real("o", 3.0f, 0.0f, 1000.0f));
-    default: return nullptr;
-    }
+// Every option of the filters, then the layer choice.
+std::vector<std::string> filterOptionNames() {
+    std::vector<std::string> names;
+    for (const FilterOperation* op : filterOperations())
+        if (isFilterSubcommand(*op))
+            for (const OptionInfo& o : op->options())
+                if (std::find(names.begin(), names.end(), o.name) == names.end())
+                    names.push_back(o.name);
+    names.push_back("ebenen");
+    return names;
 }
 
 int runFilter(const std::vector<std::string>& args) {
@@ -57,10 +38,9 @@ int runFilter(const std::vector<std::string>& args) {
     const std::string name = args[0];
     const std::optional<FilterCommand> command = findCliCommand("filter", name);
     if (!command) throw UsageError{"unbekannter Filter \"" + name + "\""};
-    OpArgs a = OpArgs::parse(
-        std::vector<std::string>(args.begin() + 1, args.end()),
-        {"staerke", "groesse", "typ", "maske", "art", "schwelle", "m", "o", "ebenen"});
-    std::unique_ptr<Filter> filter = makeFilter(*command, a);
+    OpArgs a =
+        OpArgs::parse(std::vector<std::string>(args.begin() + 1, args.end()), filterOptionNames());
+    std::unique_ptr<Filter> filter = filterOperation(*command)->fromOptions(OpArgsSource(a));
     a.expectPositional(2, "Eingabe- und Ausgabedatei erwartet");
     TerminalProgress bar;
     Progress progress(&bar);
@@ -93,20 +73,29 @@ int runFilter(const std::vector<std::string>& args) {
     return 0;
 }
 
-Registrar reg{
-    {"filter", "filter FILTER [OPTIONEN] EINGABE AUSGABE.fts",
-     "Hochpass-, Tiefpass-, Spezial-, Rauschfilter oder unscharfe Maske anwenden",
-     "FILTER: highpass, lowpass, special, noise oder unsharp\n"
-     "highpass, lowpass: --staerke 1..4 (1), --groesse 3|5|7 (3)\n"
-     "special:           --typ 0..6 (0: Laplace 1, 1: Laplace 2, 2/3: Prewitt horizontal/\n"
-     "                   vertikal, 4/5: Sobel horizontal/vertikal, 6: Sobel diagonal)\n"
-     "noise:             --maske 0|1|2 (2; 0: Mitte und 4 Nachbarn, 1: Mitte und 4\n"
-     "                   Diagonalen, 2: alle 9),\n"
-     "                   --art maximal|minimal|median|schwelle (median), --schwelle N (100)\n"
-     "unsharp:           --maske 0..6 (2, schwach ... stark), --m FAKTOR (2), --o FAKTOR (3)\n"
-     "alle:              --ebenen alle|1,2,... (alle; Ebenen ab 1 gezählt)\n"
-     "Das Ergebnis ist um die Maskengröße minus 1 kleiner als die Eingabe.",
-     runFilter}};
+// The help: the filter names, each record's line, then what all share.
+const char* filterHelp() {
+    static const std::string text = [] {
+        std::vector<std::string> names;
+        std::string lines;
+        for (const FilterOperation* op : filterOperations()) {
+            if (!isFilterSubcommand(*op)) continue;
+            names.push_back(filterCommandInfo(op->command()).cliName);
+            if (op->cliHelp()) lines += std::string(op->cliHelp()) + "\n";
+        }
+        std::string list;
+        for (std::size_t i = 0; i < names.size(); ++i)
+            list += (i == 0 ? "" : i + 1 == names.size() ? " oder " : ", ") + names[i];
+        return "FILTER: " + list + "\n" + lines +
+               "alle:              --ebenen alle|1,2,... (alle; Ebenen ab 1 gezählt)\n"
+               "Das Ergebnis ist um die Maskengröße minus 1 kleiner als die Eingabe.";
+    }();
+    return text.c_str();
+}
+
+Registrar reg{{"filter", "filter FILTER [OPTIONEN] EINGABE AUSGABE.fts",
+               "Hochpass-, Tiefpass-, Spezial-, Rauschfilter oder unscharfe Maske anwenden",
+               filterHelp(), runFilter}};
 
 } // namespace
 } // namespace quillon::cli

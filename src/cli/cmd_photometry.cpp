@@ -24,12 +24,10 @@ constexpr const char* kEmptyArea = "Die Messfläche enthält keine Pixel.";
 
 // "AxB" with both parts whole numbers in lo..hi.
 std::pair<int, int> parseSize(const std::string& text, const std::string& what, int lo, int hi) {
-    const std::size_t cut = text.find_first_of("xX");
     const std::string expected =
         "zwei ganze Zahlen von " + std::to_string(lo) + " bis " + std::to_string(hi) + " als BxH";
-    if (cut == std::string::npos) badValue(what, text, expected);
-    return {parseInteger(text.substr(0, cut), what, lo, hi),
-            parseInteger(text.substr(cut + 1), what, lo, hi)};
+    const std::vector<int> v = parseIntegers(text, what, {2}, lo, hi, expected, "xX");
+    return {v[0], v[1]};
 }
 
 std::string plainLines(std::string s) {
@@ -122,13 +120,11 @@ int runPhotometry(const std::vector<std::string>& args) {
     initFromImage(renderer);
 
     if (a.has("at")) {
-        const std::string& at = a.options.at("at");
-        const std::size_t comma = at.find(',');
-        if (comma == std::string::npos) badValue("--at", at, "X,Y");
-        area.x = parseInteger(at.substr(0, comma), "--at", -kPhotometryMaxPosition,
-                              kPhotometryMaxPosition);
-        area.y = parseInteger(at.substr(comma + 1), "--at", -kPhotometryMaxPosition,
-                              kPhotometryMaxPosition);
+        const std::vector<int> at =
+            parseIntegers(a.options.at("at"), "--at", {2}, -kPhotometryMaxPosition,
+                          kPhotometryMaxPosition, "X,Y");
+        area.x = at[0];
+        area.y = at[1];
         const PhotometryResult r = measureAt(image, renderer, area, "");
         std::printf("%s\n", plainLines(r.text).c_str());
         std::printf("Gesamthelligheit = %i\n", r.total);

@@ -21,19 +21,10 @@ namespace {
 
 // "v" for all three channels or "r,g,b".
 Points parsePoints(const std::string& text, const std::string& option) {
-    auto value = [&](const std::string& t) {
-        return static_cast<std::int16_t>(parseInteger(t, option, -32768, 32767));
-    };
-    const std::size_t a = text.find(',');
-    if (a == std::string::npos) {
-        const std::int16_t v = value(text);
-        return {v, v, v};
-    }
-    const std::size_t b = text.find(',', a + 1);
-    if (b == std::string::npos || text.find(',', b + 1) != std::string::npos)
-        badValue(option, text, "ein Wert oder drei Werte r,g,b");
-    return {value(text.substr(0, a)), value(text.substr(a + 1, b - a - 1)),
-            value(text.substr(b + 1))};
+    const std::vector<int> v =
+        parseIntegers(text, option, {1, 3}, -32768, 32767, "ein Wert oder drei Werte r,g,b");
+    const auto at = [&](std::size_t i) { return static_cast<std::int16_t>(v[i % v.size()]); };
+    return {at(0), at(1), at(2)};
 }
 
 int runRender(const std::vector<std::string>& args) {

@@ -18,48 +18,16 @@
 namespace quillon::cli {
 namespace {
 
-struct StackArgs {
-    std::vector<std::string> rest;                  // for OpArgs
-    std::vector<std::string> refs;                  // --ref X,Y in order
-    std::vector<std::pair<int, std::string>> files; // --channel K=FILE (K from 1)
-};
-
-// --ref and --channel may be given several times, which OpArgs (last value wins) cannot keep.
-StackArgs splitRepeated(const std::vector<std::string>& args) {
-    StackArgs s;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a != "--ref" && a != "--channel") {
-            s.rest.push_back(a);
-            continue;
-        }
-        if (i + 1 >= args.size()) throw UsageError{a + ": Wert fehlt"};
-        const std::string& v = args[++i];
-        if (a == "--ref") {
-            s.refs.push_back(v);
-            continue;
-        }
+// --channel K=FILE (K from 1), each given.
+std::vector<std::pair<int, std::string>> channelFiles(const OpArgs& a) {
+    std::vector<std::pair<int, std::string>> files;
+    for (const std::string& v : a.all("channel")) {
         const auto eq = v.find('=');
         if (eq == std::string::npos || eq + 1 == v.size()) badValue("--channel", v, "K=DATEI");
-        s.files.emplace_back(parseInteger(v.substr(0, eq), "--channel", 1, kMaxUserLayers),
-                             v.substr(eq + 1));
+        files.emplace_back(parseInteger(v.substr(0, eq), "--channel", 1, kMaxUserLayers),
+                           v.substr(eq + 1));
     }
-    return s;
-}
-
-// "X,Y" or "R,G,B" as reals.
-std::vector<float> parseList(const std::string& text, const std::string& what, std::size_t n,
-                             float lo, float hi) {
-    std::vector<float> out;
-    std::size_t start = 0;
-    while (true) {
-        const auto comma = text.find(',', start);
-        out.push_back(parseFloat(text.substr(start, comma - start), what, lo, hi));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    if (out.size() != n) badValue(what, text, n == 2 ? "zwei Zahlen X,Y" : "drei Zahlen R,G,B");
-    return out;
+    return files;
 }
 
 // Target type and layer count from --type, or from the first input's layers.
@@ -79,40 +47,29 @@ std::pair<std::uint16_t, int> targetType(const OpArgs& a, const std::string& fir
     return {first.layerCount() >= 3 ? RGB_IMAGE : BW_IMAGE, 0};
 }
 
-ListCalibration calibrationFromArgs(const OpArgs& a) {
-    ListCalibration c;
-    if (a.has("dark")) c.darkFile = a.options.at("dark"), c.darkEnabled = true;
-    if (a.has("flat")) c.flatFile = a.options.at("flat"), c.flatEnabled = true;
-    c.darkDivisor = a.real("dark-divisor", 1.0f, 0.1f, 100.0f);
-    c.offset = a.integer("offset", 0, kSampleMin, kSampleMax);
-    if (a.has("flat-factor") && a.options.at("flat-factor") != "auto") {
-        c.automaticFactor = false;
-        c.flatFactor = parseFloat(a.options.at("flat-factor"), "--flat-factor", 1.0f, 32767.0f);
-    }
-    return c;
-}
-
-CompositeJob jobFromArgs(const OpArgs& a, const StackArgs& s) {
+CompositeJob jobFromArgs(const OpArgs& a) {
     const std::vector<std::string> whole(a.positional.begin() + 1, a.positional.end());
-    if (whole.empty() && s.files.empty()) throw UsageError{"mindestens eine Eingabedatei erwartet"};
-    if (s.refs.empty()) throw UsageError{"--ref X,Y erwartet (ein- bis viermal)"};
-    if (s.refs.size() > kMaxReferencePoints) throw UsageError{"--ref höchstens viermal"};
-    const auto [type, userLayers] = targetType(a, whole.empty() ? s.files[0].second : whole[0]);
+    const std::vector<std::string>& refs = a.all("ref");
+    const std::vector<std::pair<int, std::string>> files = channelFiles(a);
+    if (whole.empty() && files.empty()) throw UsageError{"mindestens eine Eingabedatei erwartet"};
+    if (refs.empty()) throw UsageError{"--ref X,Y erwartet (ein- bis viermal)"};
+    if (refs.size() > kMaxReferencePoints) throw UsageError{"--ref höchstens viermal"};
+    const auto [type, userLayers] = targetType(a, whole.empty() ? files[0].second : whole[0]);
     CompositeJob job;
-    job.configure(type, userLayers, ListCalibration{});
-    for (const auto& [k, file] : s.files) {
+    job.configure(type, userLayers, CalibrationParams{});
+    for (const auto& [k, file] : files) {
         if (k > job.layerCount || type == BW_IMAGE)
             badValue("--channel", std::to_string(k) + "=" + file,
                      "Kanal 1 bis " + std::to_string(type == BW_IMAGE ? 0 : job.layerCount));
         job.addFile(k - 1, file);
     }
     for (const std::string& f : whole) job.addFile(job.wholeImageList(), f);
-    job.options.referencePointCount = static_cast<int>(s.refs.size());
+    job.options.referencePointCount = static_cast<int>(refs.size());
     // The reference points go on the first exposure in run order; the run locates them there.
     for (CompositeList& list : job.lists) {
         if (list.entries.empty()) continue;
-        for (std::size_t i = 0; i < s.refs.size(); ++i) {
-            const auto xy = parseList(s.refs[i], "--ref", 2, 0.0f, 14000.0f);
+        for (std::size_t i = 0; i < refs.size(); ++i) {
+            const auto xy = parseReals(refs[i], "--ref", {2}, 0.0f, 14000.0f, "zwei Zahlen X,Y");
             list.entries[0].points[i] = {xy[0], xy[1]};
         }
         break;
@@ -130,10 +87,8 @@ void applyOptions(const OpArgs& a, CompositeJob& job) {
     if (a.has("average")) o.averaging = true;
     if (a.has("reject")) o.removeArtefacts = true;
     if (a.has("no-borders")) o.removeBorders = false;
-    if (a.has("weights")) {
-        const auto w = parseList(a.options.at("weights"), "--weights", 3, -1e6f, 1e6f);
-        o.colourWeights = {w[0], w[1], w[2]};
-    }
+    if (const auto w = a.numbers("weights", 3, -1e6f, 1e6f, "drei Zahlen R,G,B"))
+        o.colourWeights = {(*w)[0], (*w)[1], (*w)[2]};
     if (a.has("debayer")) {
         const std::string& t = a.options.at("debayer");
         o.debayer.enabled = true;
@@ -225,12 +180,12 @@ std::string csvReport(const CompositeResult& r, bool autoSeeds) {
 }
 
 int runStack(const std::vector<std::string>& args) {
-    const StackArgs s = splitRepeated(args);
-    const OpArgs a = OpArgs::parse(s.rest,
+    const OpArgs a = OpArgs::parse(args,
                                    {"type", "method", "search", "centroid", "size-factor", "memory",
                                     "dark", "flat", "flat-factor", "dark-divisor", "offset",
                                     "weights", "job", "report", "debayer", "debayer-method"},
-                                   {"strict", "average", "reject", "no-borders", "auto-seeds"});
+                                   {"strict", "average", "reject", "no-borders", "auto-seeds"},
+                                   {"ref", "channel"});
     if (a.positional.empty()) throw UsageError{"Ausgabedatei erwartet"};
     const std::string& output = a.positional[0];
     checkFitsSaveName(output);
@@ -239,11 +194,11 @@ int runStack(const std::vector<std::string>& args) {
 
     CompositeJob job;
     if (a.has("job")) {
-        if (a.positional.size() > 1 || !s.refs.empty() || !s.files.empty())
+        if (a.positional.size() > 1 || !a.all("ref").empty() || !a.all("channel").empty())
             throw UsageError{"--job nimmt keine weiteren Eingabedateien und kein --ref"};
         job = readCompositeJob(a.options.at("job"));
     } else {
-        job = jobFromArgs(a, s);
+        job = jobFromArgs(a);
     }
     applyOptions(a, job);
 

@@ -14,8 +14,8 @@ namespace quillon::cli {
 
 namespace {
 
-bool listed(std::initializer_list<const char*> names, const std::string& name) {
-    return std::any_of(names.begin(), names.end(), [&](const char* n) { return name == n; });
+bool listed(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 bool isOption(const std::string& a) {
@@ -39,8 +39,9 @@ void badValue(const std::string& what, const std::string& text, const std::strin
 }
 
 OpArgs OpArgs::parse(const std::vector<std::string>& args,
-                     std::initializer_list<const char*> valueOptions,
-                     std::initializer_list<const char*> flags) {
+                     const std::vector<std::string>& valueOptions,
+                     const std::vector<std::string>& flags,
+                     const std::vector<std::string>& repeatedOptions) {
     OpArgs out;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -51,6 +52,9 @@ OpArgs OpArgs::parse(const std::vector<std::string>& args,
         const std::string name = a.compare(0, 2, "--") == 0 ? a.substr(2) : std::string();
         if (listed(flags, name)) {
             out.options[name] = "";
+        } else if (listed(repeatedOptions, name)) {
+            if (i + 1 >= args.size()) throw UsageError{a + " braucht einen Wert"};
+            out.repeated[name].push_back(args[++i]);
         } else if (listed(valueOptions, name)) {
             if (i + 1 >= args.size()) throw UsageError{a + " braucht einen Wert"};
             out.options[name] = args[++i];
@@ -91,6 +95,12 @@ double parsePositive(const std::string& text, const std::string& what) {
 
 int parseChoice(const std::string& text, const std::string& what,
                 std::initializer_list<const char*> names, bool numbered) {
+    return parseChoice(text, what, std::span<const char* const>(names.begin(), names.size()),
+                       numbered);
+}
+
+int parseChoice(const std::string& text, const std::string& what,
+                std::span<const char* const> names, bool numbered) {
     int i = 0;
     std::string expected;
     for (const char* n : names) {
@@ -126,6 +136,77 @@ int OpArgs::choice(const std::string& name, int fallback,
     return it == options.end() ? fallback : parseChoice(it->second, "--" + name, names);
 }
 
+const std::vector<std::string>& OpArgs::all(const std::string& name) const {
+    static const std::vector<std::string> none;
+    auto it = repeated.find(name);
+    return it == repeated.end() ? none : it->second;
+}
+
+std::optional<std::vector<float>> OpArgs::numbers(const std::string& name, std::size_t n, float lo,
+                                                  float hi, const std::string& expected) const {
+    auto it = options.find(name);
+    if (it == options.end()) return std::nullopt;
+    return parseReals(it->second, "--" + name, {n}, lo, hi, expected);
+}
+
+std::optional<double> OpArgs::value(const OptionInfo& option) const {
+    auto it = options.find(option.name);
+    if (it == options.end()) return std::nullopt;
+    const std::string what = "--" + std::string(option.name);
+    switch (option.kind) {
+    case OptionKind::Integer:
+        return parseInteger(it->second, what, static_cast<int>(option.lo) + option.shown,
+                            static_cast<int>(option.hi) + option.shown) -
+               option.shown;
+    case OptionKind::Real:
+        return parseFloat(it->second, what, static_cast<float>(option.lo),
+                          static_cast<float>(option.hi));
+    case OptionKind::Choice: return parseChoice(it->second, what, option.words);
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> splitList(const std::string& text, const std::string& separators) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = text.find_first_of(separators, start);
+        out.push_back(text.substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos) return out;
+        start = end + 1;
+    }
+}
+
+namespace {
+
+template <class T, class Parse>
+std::vector<T> parseList(const std::string& text, const std::string& what,
+                         std::initializer_list<std::size_t> counts, const std::string& expected,
+                         const std::string& separators, Parse parse) {
+    const std::vector<std::string> items = splitList(text, separators);
+    if (std::find(counts.begin(), counts.end(), items.size()) == counts.end())
+        badValue(what, text, expected);
+    std::vector<T> out;
+    for (const std::string& item : items) out.push_back(parse(item));
+    return out;
+}
+
+} // namespace
+
+std::vector<float> parseReals(const std::string& text, const std::string& what,
+                              std::initializer_list<std::size_t> counts, float lo, float hi,
+                              const std::string& expected, const std::string& separators) {
+    return parseList<float>(text, what, counts, expected, separators,
+                            [&](const std::string& t) { return parseFloat(t, what, lo, hi); });
+}
+
+std::vector<int> parseIntegers(const std::string& text, const std::string& what,
+                               std::initializer_list<std::size_t> counts, int lo, int hi,
+                               const std::string& expected, const std::string& separators) {
+    return parseList<int>(text, what, counts, expected, separators,
+                          [&](const std::string& t) { return parseInteger(t, what, lo, hi); });
+}
+
 void OpArgs::expectPositional(std::size_t n, const std::string& what) const {
     if (positional.size() != n) throw UsageError{what};
 }
@@ -138,6 +219,23 @@ LayerMask parseLayers(const std::string& text, int layerCount) {
     while (std::getline(in, item, ','))
         chosen[static_cast<std::size_t>(parseInteger(item, "Ebene", 1, layerCount) - 1)] = true;
     return LayerSelection::fromList(chosen).mask;
+}
+
+CalibrationParams calibrationFromArgs(const OpArgs& a) {
+    using C = CalibrationParams;
+    C c;
+    if (a.has("dark")) c.darkFile = a.options.at("dark"), c.darkEnabled = true;
+    if (a.has("flat")) c.flatFile = a.options.at("flat"), c.flatEnabled = true;
+    c.darkDivisor = a.real("dark-divisor", 1.0f, static_cast<float>(C::kMinDarkDivisor),
+                           static_cast<float>(C::kMaxDarkDivisor));
+    c.offset = a.integer("offset", 0, C::kMinOffset, C::kMaxOffset);
+    if (a.has("flat-factor") && a.options.at("flat-factor") != "auto") {
+        c.automaticFactor = false;
+        c.flatFactor = parseFloat(a.options.at("flat-factor"), "--flat-factor",
+                                  static_cast<float>(C::kMinFlatFactor),
+                                  static_cast<float>(C::kMaxFlatFactor));
+    }
+    return c;
 }
 
 void openInput(const std::string& input, const std::string& output, Image& image,

@@ -19,7 +19,6 @@
 
 namespace quillon {
 
-
 // The direction from P to Q in radians, y growing downwards: 0 straight up, π/2 to the right,
 // π down, 3π/2 to the left; 2π when the points coincide.
 float alignBearing(ReferencePoint p, ReferencePoint q);

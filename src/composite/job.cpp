@@ -40,45 +40,10 @@ std::string rangeProblem(const std::string& field, double v, double lo, double h
            number(v);
 }
 
-std::string calibrationProblem(const std::string& field, const ListCalibration& c) {
-    std::string p = rangeProblem(field + ".darkDivisor", c.darkDivisor, 0.1f, 100.0f);
-    if (p.empty()) p = rangeProblem(field + ".flatFactor", c.flatFactor, 1.0f, 32767.0f);
-    if (p.empty()) p = rangeProblem(field + ".offset", c.offset, -32768, 32767);
-    return p;
-}
-
 } // namespace
 
 ReferencePoint defaultReferencePoint(int index) {
     return defaultReferenceSet()[static_cast<std::size_t>(index)];
-}
-
-CalibrationParams ListCalibration::params() const {
-    return {automaticFactor ? 0.0f : flatFactor, darkDivisor, offset};
-}
-
-ListCalibration listCalibrationFromSettings(const SettingsRecord& s) {
-    ListCalibration c;
-    c.darkFile = s.darkFlatDarkFile;
-    c.flatFile = s.darkFlatFlatFile;
-    c.darkEnabled = (s.darkFlatSwitches & kDarkFlatDarkBit) != 0;
-    c.flatEnabled = (s.darkFlatSwitches & kDarkFlatFlatBit) != 0;
-    c.automaticFactor = (s.darkFlatSwitches & kDarkFlatAutoBit) != 0;
-    c.offset = std::clamp(s.darkFlatAddVal, -32768, 32767);
-    c.darkDivisor = clampReal(fromStoredReal(s.darkFlatDarkDiv), 0.1f, 100.0f);
-    c.flatFactor = clampReal(fromStoredReal(s.darkFlatFlatFkt), 1.0f, 32767.0f);
-    return c;
-}
-
-void storeListCalibration(const ListCalibration& c, SettingsRecord& s) {
-    s.darkFlatDarkFile = c.darkFile;
-    s.darkFlatFlatFile = c.flatFile;
-    s.darkFlatSwitches = (c.darkEnabled ? kDarkFlatDarkBit : 0) |
-                         (c.flatEnabled ? kDarkFlatFlatBit : 0) |
-                         (c.automaticFactor ? kDarkFlatAutoBit : 0);
-    s.darkFlatAddVal = c.offset;
-    s.darkFlatDarkDiv = toStoredReal(c.darkDivisor);
-    s.darkFlatFlatFkt = toStoredReal(c.flatFactor);
 }
 
 int CompositeJob::wholeImageList() const {
@@ -97,7 +62,7 @@ std::string CompositeJob::listName(int list) const {
     return compositeListName(targetType, layerCount, list);
 }
 
-bool CompositeJob::configure(std::uint16_t type, int userLayers, const ListCalibration& seed) {
+bool CompositeJob::configure(std::uint16_t type, int userLayers, const CalibrationParams& seed) {
     const int n = compositeLayerCount(type, userLayers);
     if (n == 0) {
         if (type == USERDEFINED_IMAGE)
@@ -111,7 +76,7 @@ bool CompositeJob::configure(std::uint16_t type, int userLayers, const ListCalib
     if (rebuild) {
         const int count = compositeListCount(type, n);
         lists.assign(static_cast<std::size_t>(count), CompositeList{});
-        ListCalibration c = seed;
+        CalibrationParams c = seed;
         c.darkEnabled = false;
         c.flatEnabled = false;
         calibrations.assign(static_cast<std::size_t>(count - 1), c);
@@ -124,7 +89,7 @@ bool CompositeJob::prepareWindow(std::uint16_t type, int userLayers, const Setti
                                  const std::vector<std::uint64_t>& openDocuments,
                                  bool fromCommand) {
     if (fromCommand) loadSettings(settings);
-    const bool rebuilt = configure(type, userLayers, listCalibrationFromSettings(settings));
+    const bool rebuilt = configure(type, userLayers, CalibrationParams::fromSettings(settings));
     removeClosedDocuments(openDocuments);
     return rebuilt;
 }
@@ -204,7 +169,7 @@ void CompositeJob::setReferencePointCount(int count) {
 void CompositeJob::copyCalibrationToLayers(int list) {
     if (list < 0 || list >= overlayList())
         throw Error("Die Overlay-Liste hat keine Dunkelstrom- und Flatfieldkorrektur.");
-    const ListCalibration c = calibrations[static_cast<std::size_t>(list)];
+    const CalibrationParams c = calibrations[static_cast<std::size_t>(list)];
     const int channels = targetType == BW_IMAGE ? 1 : layerCount;
     for (int i = 0; i < channels; ++i) calibrations[static_cast<std::size_t>(i)] = c;
 }
@@ -268,8 +233,7 @@ std::string validateCompositeJob(const CompositeJob& job) {
     for (int l = 0; l < count && p.empty(); ++l) {
         const std::string list = "lists[" + std::to_string(l) + "]";
         if (l < count - 1)
-            p = calibrationProblem(list + ".calibration",
-                                   job.calibrations[static_cast<std::size_t>(l)]);
+            p = job.calibrations[static_cast<std::size_t>(l)].rangeProblem(list + ".calibration");
         const auto& entries = job.lists[static_cast<std::size_t>(l)].entries;
         const auto slots = static_cast<std::size_t>(job.factorSlots(l));
         for (std::size_t i = 0; i < entries.size() && p.empty(); ++i) {

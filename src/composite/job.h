@@ -9,7 +9,8 @@
 
 #include "analysis/stars.h" // ReferenceSet
 #include "composite/composite_lists.h"
-#include "ops/debayer.h" // DebayerSettings
+#include "ops/calibration.h" // CalibrationParams
+#include "ops/debayer.h"     // DebayerSettings
 
 #include <array>
 #include <cstdint>
@@ -18,9 +19,6 @@
 #include <vector>
 
 namespace quillon {
-
-struct CalibrationParams;
-struct SettingsRecord;
 
 inline constexpr float kMinSizeFactor = 0.01f;
 inline constexpr float kMaxSizeFactor = 100.0f;
@@ -58,30 +56,6 @@ struct CompositeList {
     bool operator==(const CompositeList&) const = default;
 };
 
-// The dark/flat settings of one list, with the parameters and defaults of the calibration
-// command.
-struct ListCalibration {
-    std::string darkFile;
-    std::string flatFile;
-    bool darkEnabled = false;
-    bool flatEnabled = false;
-    bool automaticFactor = true;
-    int offset = 0;              // a, −32768 … 32767
-    float darkDivisor = 1.0f;    // d, 0.1 … 100
-    float flatFactor = 10000.0f; // f, 1 … 32767; unused with the automatic factor
-
-    // The window's calibration button reads "AKTIV" when either frame is switched on.
-    bool active() const { return darkEnabled || flatEnabled; }
-    // F = 0 (the flat's mean) with the automatic factor, else f; d and a as they are.
-    CalibrationParams params() const;
-    bool operator==(const ListCalibration&) const = default;
-};
-
-// The calibration command's settings as a list calibration (switches, files, d, f and a), and
-// the reverse. Values outside their ranges are clamped into them.
-ListCalibration listCalibrationFromSettings(const SettingsRecord& settings);
-void storeListCalibration(const ListCalibration& calibration, SettingsRecord& settings);
-
 struct CompositeOptions {
     int referencePointCount = 2; // 1 … 4
     float sizeFactor = 1.0f;     // scale of the result relative to the reference exposure
@@ -100,7 +74,7 @@ struct CompositeJob {
     std::uint16_t targetType = 0;
     int layerCount = 0;
     std::vector<CompositeList> lists;
-    std::vector<ListCalibration> calibrations; // one per list except the overlay list
+    std::vector<CalibrationParams> calibrations; // one per list except the overlay list
     int currentList = 0;
     CompositeOptions options;
 
@@ -119,7 +93,7 @@ struct CompositeJob {
     // and, for each list but the overlay list, `seed` with dark and flat switched off. A
     // current list beyond the new lists becomes 0. Returns true when the lists were rebuilt.
     // Throws Error for a type that is no composite target or a layer count out of range.
-    bool configure(std::uint16_t type, int userLayers, const ListCalibration& seed);
+    bool configure(std::uint16_t type, int userLayers, const CalibrationParams& seed);
 
     // What opening the composite window does to the job: with `fromCommand` (a composite
     // command rather than the return from reference setting) the options and current list come

@@ -166,7 +166,7 @@ void readOptions(const Json& j, CompositeOptions& o) {
     });
 }
 
-void readCalibration(const Json& j, const std::string& field, ListCalibration& c) {
+void readCalibration(const Json& j, const std::string& field, CalibrationParams& c) {
     objectAt(j, field);
     checkKeys(j, field,
               {"darkFile", "flatFile", "dark", "flat", "autoFactor", "offset", "darkDivisor",
@@ -270,7 +270,7 @@ CompositeJob readJob(const Json& root) {
     }
 
     CompositeJob job;
-    job.configure(type, layers, ListCalibration{});
+    job.configure(type, layers, CalibrationParams{});
     optional(root, "options", "",
              [&](const Json& v, const std::string&) { readOptions(v, job.options); });
     std::vector<bool> seen(static_cast<std::size_t>(job.listCount()), false);
@@ -397,15 +397,15 @@ std::string formatCompositeJob(const CompositeJob& job) {
         Json list;
         list["index"] = l;
         if (l != job.overlayList()) {
-            const ListCalibration& c = job.calibrations[static_cast<std::size_t>(l)];
+            const CalibrationParams& c = job.calibrations[static_cast<std::size_t>(l)];
             list["calibration"] = {{"darkFile", c.darkFile},
                                    {"flatFile", c.flatFile},
                                    {"dark", c.darkEnabled},
                                    {"flat", c.flatEnabled},
                                    {"autoFactor", c.automaticFactor},
                                    {"offset", c.offset},
-                                   {"darkDivisor", real(c.darkDivisor)},
-                                   {"flatFactor", real(c.flatFactor)}};
+                                   {"darkDivisor", real(static_cast<float>(c.darkDivisor))},
+                                   {"flatFactor", real(static_cast<float>(c.flatFactor))}};
         }
         Json entries = Json::array();
         for (const CompositeEntry& e : job.lists[static_cast<std::size_t>(l)].entries) {

@@ -140,9 +140,9 @@ void loadFrames(RunState& s) {
     const int lists = std::min(s.job.overlayList(), static_cast<int>(s.job.calibrations.size()));
     s.frames.resize(static_cast<std::size_t>(std::max(lists, 0)));
     for (int l = 0; l < lists; ++l) {
-        const ListCalibration& c = s.job.calibrations[static_cast<std::size_t>(l)];
+        const CalibrationParams& c = s.job.calibrations[static_cast<std::size_t>(l)];
         ListFrames& f = s.frames[static_cast<std::size_t>(l)];
-        f.params = c.params();
+        f.params = c;
         if (c.darkEnabled && !c.darkFile.empty()) {
             f.hasDark = s.source.openFrame(c.darkFile, f.dark);
             if (!f.hasDark) s.result.loadErrors |= 1;

@@ -197,6 +197,15 @@ struct Lister {
     void stringKey(const char* key, std::string&) { out.push_back({key, true, 0}); }
 };
 
+struct KeyFinder {
+    const int* target;
+    const char* found = nullptr;
+    void intKey(const char* key, int& f, int, bool = false) {
+        if (&f == target) found = key;
+    }
+    void stringKey(const char*, std::string&) {}
+};
+
 } // namespace
 
 SettingsRecord::SettingsRecord() {
@@ -242,6 +251,13 @@ const std::vector<SettingsKeyInfo>& settingsKeys() {
         return out;
     }();
     return keys;
+}
+
+const char* settingsKeyOf(int SettingsRecord::*field) {
+    SettingsRecord r;
+    KeyFinder finder{&(r.*field)};
+    forEachKey(r, finder);
+    return finder.found;
 }
 
 } // namespace quillon

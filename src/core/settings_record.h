@@ -169,6 +169,9 @@ struct SettingsKeyInfo {
     int defaultValue; // packed window points: the packed 65000/65000 default
 };
 const std::vector<SettingsKeyInfo>& settingsKeys();
+// The key of a number field of the record (null for a member that is not stored), so that
+// other tables name a setting by its member and the key stays spelled once.
+const char* settingsKeyOf(int SettingsRecord::*field);
 
 // The default of an absent window point: left 65000, top 65000 (always off the screen).
 inline constexpr WindowPoint kAbsentWindowPoint{65000, 65000};

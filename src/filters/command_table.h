@@ -3,10 +3,10 @@
 //
 // quillon-cli looks its subcommands and their first arguments up here, and the GUI links its
 // menu identifiers to these entries in one place (ui/commands.cpp) and takes their menu texts
-// from here, so a command is described once.
+// from here, so a command is described once. Parameters, settings and options of the filters
+// are in their operation records (filters/filter_ops.h).
 #pragma once
 
-#include <array>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -43,8 +43,6 @@ struct FilterCommandInfo {
     int minimumSize;    // in both directions, 0 = no limit
     const char* title;  // title of the result document, null when the image changes in place
     const char* dialog; // title of the dialog gathering the parameters, null: none
-    // Settings keys the dialog starts from and stores (null-padded).
-    std::array<const char*, 3> settingsKeys;
 };
 
 // Every entry, in the order of FilterCommand.

@@ -56,15 +56,4 @@ private:
     std::uint16_t threshold_;
 };
 
-// Settings of the dialog. The key named for the mask holds the filter kind and the key named
-// for the type holds the mask; both stay as the program has always stored them.
-namespace settings {
-inline constexpr const char* kNoiseMaskIndex = "m_Reg_nNoise_nType"; // mask 0 … 2, default 2
-inline constexpr const char* kNoiseKind = "m_Reg_nNoise_nMask";      // kind 0 … 3, default 2
-inline constexpr const char* kNoiseLimit = "m_Reg_nNoise_nLimit";    // threshold, default 100
-inline constexpr int kNoiseMaskIndexDefault = 2;
-inline constexpr int kNoiseKindDefault = 2;
-inline constexpr int kNoiseLimitDefault = 100;
-} // namespace settings
-
 } // namespace quillon

@@ -3,6 +3,7 @@
 
 #include "core/error.h"
 #include "core/parallel.h"
+#include "core/settings_record.h"
 #include "filters/kernels.h"
 #include "filters/mask_filter.h"
 
@@ -109,11 +110,11 @@ bool unsharpFactorValid(float v) {
 }
 
 int storedUnsharpFactor(float value) {
-    return truncToInt(static_cast<double>(value) * 10000.0);
+    return toStoredReal(static_cast<double>(value));
 }
 
 float unsharpFactorFromStored(int stored, float defaultValue) {
-    return stored == 0 ? defaultValue : static_cast<float>(stored) / 10000.0f;
+    return stored == 0 ? defaultValue : static_cast<float>(fromStoredReal(stored));
 }
 
 } // namespace quillon

@@ -54,11 +54,6 @@ UnsharpFactors unsharpWeaker(UnsharpFactors f);
 bool unsharpFactorValid(float v); // 0 … 1000
 
 // Settings: factors are stored as truncate(value × 10000); a stored 0 means the default.
-namespace settings {
-inline constexpr const char* kUnsharpStrength = "m_Reg_nUnsharpMask_nMaskStrength"; // default 2
-inline constexpr const char* kUnsharpMask = "m_Reg_nUnsharpMask_nMask";             // default 20000
-inline constexpr const char* kUnsharpOriginal = "m_Reg_nUnsharpMask_nOriginal";     // default 30000
-} // namespace settings
 int storedUnsharpFactor(float value);
 float unsharpFactorFromStored(int stored, float defaultValue);
 

@@ -10,7 +10,9 @@
 // scalar formula; AVX-512 or FMA code would otherwise fuse them.
 #include "core/exact_float.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -202,6 +204,53 @@ int checkCalibrationFrames(const Image& image, const Image* dark, const Image* f
     return CALIBRATION_OK;
 }
 
+CalibrationParams CalibrationParams::fromSettings(const SettingsRecord& s) {
+    CalibrationParams c;
+    c.darkFile = s.darkFlatDarkFile;
+    c.flatFile = s.darkFlatFlatFile;
+    c.darkEnabled = (s.darkFlatSwitches & kDarkFlatDarkBit) != 0;
+    c.flatEnabled = (s.darkFlatSwitches & kDarkFlatFlatBit) != 0;
+    c.automaticFactor = (s.darkFlatSwitches & kDarkFlatAutoBit) != 0;
+    c.offset = std::clamp(s.darkFlatAddVal, kMinOffset, kMaxOffset);
+    c.darkDivisor = std::clamp(fromStoredReal(s.darkFlatDarkDiv), kMinDarkDivisor, kMaxDarkDivisor);
+    c.flatFactor = std::clamp(fromStoredReal(s.darkFlatFlatFkt), kMinFlatFactor, kMaxFlatFactor);
+    return c;
+}
+
+void CalibrationParams::storeInto(SettingsRecord& s) const {
+    s.darkFlatSwitches = (darkEnabled ? kDarkFlatDarkBit : 0) |
+                         (flatEnabled ? kDarkFlatFlatBit : 0) |
+                         (automaticFactor ? kDarkFlatAutoBit : 0);
+    s.darkFlatDarkFile = darkFile;
+    s.darkFlatFlatFile = flatFile;
+    s.darkFlatDarkDiv = toStoredReal(darkDivisor);
+    s.darkFlatFlatFkt = toStoredReal(flatFactor);
+    s.darkFlatAddVal = offset;
+}
+
+namespace {
+
+std::string number(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+std::string outside(const std::string& field, double v, double lo, double hi) {
+    if (std::isfinite(v) && v >= lo && v <= hi) return {};
+    return field + ": Zahl von " + number(lo) + " bis " + number(hi) + " erwartet, nicht " +
+           number(v);
+}
+
+} // namespace
+
+std::string CalibrationParams::rangeProblem(const std::string& field) const {
+    std::string p = outside(field + ".darkDivisor", darkDivisor, kMinDarkDivisor, kMaxDarkDivisor);
+    if (p.empty()) p = outside(field + ".flatFactor", flatFactor, kMinFlatFactor, kMaxFlatFactor);
+    if (p.empty()) p = outside(field + ".offset", offset, kMinOffset, kMaxOffset);
+    return p;
+}
+
 CalibrationOutcome darkFlatCorrect(Image& image, const Image* dark, const Image* flat,
                                    const CalibrationParams& params, Progress& progress) {
     return darkFlatCorrect(image, dark, flat, params, std::vector<float>{}, progress);
@@ -218,7 +267,9 @@ CalibrationOutcome darkFlatCorrect(Image& image, const Image* dark, const Image*
     const int layers = image.layerCount();
     const int w = image.width(), h = image.height();
     std::vector<float> means;
-    if (flat && params.flatFactor == 0.0f) {
+    const float flatFactor = params.appliedFlatFactor();
+    const float darkDivisor = static_cast<float>(params.darkDivisor);
+    if (flat && flatFactor == 0.0f) {
         if (precomputedMeans.size() == static_cast<std::size_t>(flat->layerCount()))
             means = precomputedMeans;
         else
@@ -231,8 +282,7 @@ CalibrationOutcome darkFlatCorrect(Image& image, const Image* dark, const Image*
     for (int q = 0; q < layers; ++q) {
         const int dq = dark ? framePlane(*dark, layers, q) : 0;
         const int fq = flat ? framePlane(*flat, layers, q) : 0;
-        const float factor =
-            means.empty() ? params.flatFactor : means[static_cast<std::size_t>(fq)];
+        const float factor = means.empty() ? flatFactor : means[static_cast<std::size_t>(fq)];
         parallelRows(h, 32, [&](int y0, int y1) {
             long long local = 0;
             try {
@@ -241,7 +291,7 @@ CalibrationOutcome darkFlatCorrect(Image& image, const Image* dark, const Image*
                                      dark ? dark->row(dq, y) : nullptr,
                                      flat ? flat->row(fq, y) : nullptr,
                                      w,
-                                     params.darkDivisor,
+                                     darkDivisor,
                                      factor,
                                      static_cast<float>(params.offset)};
                     local += rowFn(job);

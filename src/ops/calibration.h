@@ -6,6 +6,7 @@
 
 #include "core/image.h"
 #include "core/progress.h"
+#include "core/settings_record.h"
 
 #include <string>
 #include <vector>
@@ -21,10 +22,38 @@ enum CalibrationCode : int {
     CALIBRATION_FLAT_SIZE = 12,
 };
 
+// The calibration's one parameter record: what the dialog shows, a composite list keeps, the
+// settings store and the command line sets, and what darkFlatCorrect applies.
 struct CalibrationParams {
-    float flatFactor = 0.0f;  // F; 0: each layer's factor is the mean of its flat layer
-    float darkDivisor = 1.0f; // d, 0.1 … 100
-    int offset = 0;           // a, −32768 … 32767
+    std::string darkFile;
+    std::string flatFile;
+    bool darkEnabled = false;
+    bool flatEnabled = false;
+    bool automaticFactor = true; // F from the flat's mean; f is not used
+    int offset = 0;              // a
+    double darkDivisor = 1.0;    // d
+    double flatFactor = 10000.0; // f; unused with the automatic factor
+
+    static constexpr double kMinDarkDivisor = 0.1, kMaxDarkDivisor = 100.0;
+    static constexpr double kMinFlatFactor = 1.0, kMaxFlatFactor = 32767.0;
+    static constexpr int kMinOffset = -32768, kMaxOffset = 32767;
+
+    // The composite window's calibration button reads "AKTIV" when either frame is switched on.
+    bool active() const { return darkEnabled || flatEnabled; }
+    // F as applied: 0 (each layer's flat mean) with the automatic factor, else f.
+    float appliedFlatFactor() const {
+        return automaticFactor ? 0.0f : static_cast<float>(flatFactor);
+    }
+
+    // From the "m_Reg_DarkFlat_…" settings: the switch bits, the files, a, and d and f stored
+    // × 10000; numbers outside their ranges are pulled into them.
+    static CalibrationParams fromSettings(const SettingsRecord& s);
+    void storeInto(SettingsRecord& s) const;
+    // "<field>.darkDivisor: Zahl von 0.1 bis 100 erwartet, nicht …" for the first number out
+    // of its range, empty when all are in range.
+    std::string rangeProblem(const std::string& field) const;
+
+    bool operator==(const CalibrationParams&) const = default;
 };
 
 struct CalibrationOutcome {
@@ -42,7 +71,8 @@ std::vector<float> flatMeans(const Image& flat);
 // changing anything.
 int checkCalibrationFrames(const Image& image, const Image* dark, const Image* flat);
 
-// Calibrates every colour layer of `image` in place: v = old; v −= dark ÷ d; v = factor ÷ h × v
+// Calibrates every colour layer of `image` in place (the files and switches of `params` are the
+// caller's; the frames are given): v = old; v −= dark ÷ d; v = factor ÷ h × v
 // for flat pixels h ≠ 0; v += a; clamped and truncated toward zero, all in 32-bit float. A
 // grey dark or flat serves every layer. With neither frame nothing changes. On a result code
 // other than 0 the image is unchanged. Progress "Dunkelstrom/Flatfield", height × layers

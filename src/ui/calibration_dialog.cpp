@@ -13,16 +13,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 namespace quillon::ui {
 
 namespace {
 constexpr int kMaxPathChars = 256;
-
-int scaled(double v) {
-    return static_cast<int>(std::trunc(v * 10000.0));
-}
 
 QString openOneFile(QWidget* parent) {
     QFileDialog* dlg = createOpenDialog(parent);
@@ -35,38 +29,7 @@ QString openOneFile(QWidget* parent) {
 }
 } // namespace
 
-DarkFlatSettings DarkFlatSettings::fromSettings(const SettingsRecord& s) {
-    DarkFlatSettings v;
-    v.dark = (s.darkFlatSwitches & kDarkFlatDarkBit) != 0;
-    v.flat = (s.darkFlatSwitches & kDarkFlatFlatBit) != 0;
-    v.autoFactor = (s.darkFlatSwitches & kDarkFlatAutoBit) != 0;
-    v.darkFile = s.darkFlatDarkFile;
-    v.flatFile = s.darkFlatFlatFile;
-    v.darkDivisor = s.darkFlatDarkDiv / 10000.0;
-    v.flatFactor = s.darkFlatFlatFkt / 10000.0;
-    v.offset = s.darkFlatAddVal;
-    return v;
-}
-
-void DarkFlatSettings::storeInto(SettingsRecord& s) const {
-    s.darkFlatSwitches = (dark ? kDarkFlatDarkBit : 0) | (flat ? kDarkFlatFlatBit : 0) |
-                         (autoFactor ? kDarkFlatAutoBit : 0);
-    s.darkFlatDarkFile = darkFile;
-    s.darkFlatFlatFile = flatFile;
-    s.darkFlatDarkDiv = scaled(darkDivisor);
-    s.darkFlatFlatFkt = scaled(flatFactor);
-    s.darkFlatAddVal = offset;
-}
-
-CalibrationParams DarkFlatSettings::params() const {
-    CalibrationParams p;
-    p.flatFactor = autoFactor ? 0.0f : static_cast<float>(flatFactor);
-    p.darkDivisor = static_cast<float>(darkDivisor);
-    p.offset = offset;
-    return p;
-}
-
-DarkFlatDialog::DarkFlatDialog(const DarkFlatSettings& initial, QWidget* parent)
+DarkFlatDialog::DarkFlatDialog(const CalibrationParams& initial, QWidget* parent)
     : QDialog(parent), chooser_(openOneFile) {
     setWindowTitle(QStringLiteral("Dunkelstrom- / Flatfieldkorrektur"));
     auto* l = new QVBoxLayout(this);
@@ -121,15 +84,15 @@ DarkFlatDialog::DarkFlatDialog(const DarkFlatSettings& initial, QWidget* parent)
     row->addWidget(cancel);
     l->addLayout(row);
 
-    darkBox_->setChecked(initial.dark);
-    flatBox_->setChecked(initial.flat);
-    autoBox_->setChecked(initial.autoFactor);
+    darkBox_->setChecked(initial.darkEnabled);
+    flatBox_->setChecked(initial.flatEnabled);
+    autoBox_->setChecked(initial.automaticFactor);
     darkPath_->setText(QString::fromStdString(initial.darkFile));
     flatPath_->setText(QString::fromStdString(initial.flatFile));
     divisor_->setValue(initial.darkDivisor);
     factor_->setValue(initial.flatFactor);
     offset_->setValue(initial.offset);
-    factor_->setEnabled(!initial.autoFactor);
+    factor_->setEnabled(!initial.automaticFactor);
 
     connect(autoBox_, &QCheckBox::toggled, factor_, [this](bool on) { factor_->setEnabled(!on); });
     connect(darkChoose_, &QPushButton::clicked, this, [this] { chooseFile(true); });
@@ -145,11 +108,11 @@ void DarkFlatDialog::chooseFile(bool dark) {
     (dark ? darkBox_ : flatBox_)->setChecked(true);
 }
 
-DarkFlatSettings DarkFlatDialog::values() const {
-    DarkFlatSettings v;
-    v.dark = darkBox_->isChecked();
-    v.flat = flatBox_->isChecked();
-    v.autoFactor = autoBox_->isChecked();
+CalibrationParams DarkFlatDialog::values() const {
+    CalibrationParams v;
+    v.darkEnabled = darkBox_->isChecked();
+    v.flatEnabled = flatBox_->isChecked();
+    v.automaticFactor = autoBox_->isChecked();
     v.darkFile = darkPath_->text().toStdString();
     v.flatFile = flatPath_->text().toStdString();
     v.darkDivisor = divisor_->value();

@@ -22,33 +22,16 @@ using quillon::kDarkFlatAutoBit;
 using quillon::kDarkFlatDarkBit;
 using quillon::kDarkFlatFlatBit;
 
-struct DarkFlatSettings {
-    bool dark = false;
-    bool flat = false;
-    bool autoFactor = true; // F from the flat's mean; f is not used
-    std::string darkFile;
-    std::string flatFile;
-    double darkDivisor = 1.0;    // d, 0.1 … 100
-    double flatFactor = 10000.0; // f, 1 … 32767
-    int offset = 0;              // a, −32768 … 32767
-
-    static DarkFlatSettings fromSettings(const SettingsRecord& s);
-    // Values × 10000, truncated, and the switch bits.
-    void storeInto(SettingsRecord& s) const;
-    // What darkFlatCorrect takes: F = 0 with the automatic factor.
-    CalibrationParams params() const;
-};
-
 class DarkFlatDialog : public QDialog {
     Q_OBJECT
 public:
     // Chooses one file to read (empty: cancelled); the program's open dialog by default.
     using FileChooser = std::function<QString(QWidget* parent)>;
 
-    explicit DarkFlatDialog(const DarkFlatSettings& initial, QWidget* parent = nullptr);
+    explicit DarkFlatDialog(const CalibrationParams& initial, QWidget* parent = nullptr);
 
     // The values shown; after accept() the confirmed ones.
-    DarkFlatSettings values() const;
+    CalibrationParams values() const;
 
     void setFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
     // "Datei wählen..." beside the dark (true) or flat path: a chosen file fills the field

@@ -85,7 +85,7 @@ std::uint64_t documentIdOf(CWinQuillonDoc* doc) {
     return last;
 }
 
-QString calibrationButtonText(const ListCalibration& c) {
+QString calibrationButtonText(const CalibrationParams& c) {
     return c.active() ? QStringLiteral("Dunkel- und Flatfieldkorrektur: AKTIV")
                       : QStringLiteral("Dunkel- und Flatfieldkorrektur: Aus");
 }
@@ -254,7 +254,7 @@ CompositeWindow::CompositeWindow(CompositeJob& job, SettingsRecord& settings, Vi
     connect(addViews_, &QPushButton::clicked, this, &CompositeWindow::addOpenViews);
     connect(clear_, &QPushButton::clicked, this, &CompositeWindow::clearAllLists);
     connect(setAll_, &QPushButton::clicked, this, &CompositeWindow::setAllFactors);
-    connect(calibration_, &QPushButton::clicked, this, &CompositeWindow::editListCalibration);
+    connect(calibration_, &QPushButton::clicked, this, &CompositeWindow::editCalibrationParams);
     connect(copyCalibration_, &QPushButton::clicked, this,
             &CompositeWindow::copyCalibrationToLayers);
     connect(references_, &QPushButton::clicked, this, &CompositeWindow::requestAllReferences);
@@ -296,7 +296,7 @@ void CompositeWindow::showList() {
     calibration_->setEnabled(!overlay);
     copyCalibration_->setEnabled(!overlay);
     calibration_->setText(
-        overlay ? calibrationButtonText(ListCalibration{})
+        overlay ? calibrationButtonText(CalibrationParams{})
                 : calibrationButtonText(job_.calibrations[static_cast<std::size_t>(list)]));
 
     QStringList headers{QStringLiteral("Lfd. Nr."), QString(), QString(),
@@ -445,16 +445,16 @@ void CompositeWindow::clearAllLists() {
     showList();
 }
 
-void CompositeWindow::editListCalibration() {
+void CompositeWindow::editCalibrationParams() {
     takeOver();
     const int list = job_.currentList;
     if (list >= job_.overlayList()) return;
-    ListCalibration& c = job_.calibrations[static_cast<std::size_t>(list)];
-    storeListCalibration(c, settings_);
-    DarkFlatDialog dlg(DarkFlatSettings::fromSettings(settings_), this);
+    CalibrationParams& c = job_.calibrations[static_cast<std::size_t>(list)];
+    c.storeInto(settings_);
+    DarkFlatDialog dlg(CalibrationParams::fromSettings(settings_), this);
     if (dlg.exec() != QDialog::Accepted) return;
     dlg.values().storeInto(settings_);
-    c = listCalibrationFromSettings(settings_);
+    c = CalibrationParams::fromSettings(settings_);
     showList();
 }
 
@@ -462,7 +462,7 @@ void CompositeWindow::copyCalibrationToLayers() {
     takeOver();
     const int list = job_.currentList;
     if (list >= job_.overlayList()) return;
-    storeListCalibration(job_.calibrations[static_cast<std::size_t>(list)], settings_);
+    job_.calibrations[static_cast<std::size_t>(list)].storeInto(settings_);
     job_.copyCalibrationToLayers(list);
     showList();
 }

@@ -114,7 +114,7 @@ public:
     void addOpenViews();
     void setAllFactors();
     void clearAllLists();
-    void editListCalibration();
+    void editCalibrationParams();
     void copyCalibrationToLayers();
     void requestAllReferences();
     void requestReference(int row);
@@ -162,6 +162,6 @@ private:
 };
 
 // "Dunkel- und Flatfieldkorrektur: AKTIV" or "...: Aus" for a list calibration.
-QString calibrationButtonText(const ListCalibration& c);
+QString calibrationButtonText(const CalibrationParams& c);
 
 } // namespace quillon::ui

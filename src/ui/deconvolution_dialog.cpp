@@ -2,6 +2,7 @@
 #include "ui/deconvolution_dialog.h"
 
 #include "filters/deconvolve.h"
+#include "filters/filter_ops.h"
 #include "ui/document.h"
 #include "ui/number_field.h"
 #include "ui/view.h"
@@ -18,7 +19,7 @@ DeconvolutionDialog::DeconvolutionDialog(CWinQuillonView* view, SettingsRecord& 
     : FilterDialog(view, settings, layers,
                    QString::fromUtf8(filterCommandInfo(FilterCommand::LucyRichardson).dialog),
                    parent) {
-    iterations_ = clampIterations(settings.lucyIterations);
+    iterations_ = clampIterations(fromSettings<DeconvolutionParams>(settings).iterations);
     const Image& image = view->document()->image();
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Anzahl Iterationen:"), this), 0, 0);
@@ -110,7 +111,7 @@ std::unique_ptr<Filter> DeconvolutionDialog::filter() const {
 }
 
 void DeconvolutionDialog::storeSettings(SettingsRecord& s) const {
-    s.lucyIterations = iterations_;
+    storeInto(DeconvolutionParams{iterations_}, s);
 }
 
 } // namespace quillon::ui

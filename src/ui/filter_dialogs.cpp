@@ -2,8 +2,8 @@
 // each builds from its controls.
 #include "ui/filter_dialogs.h"
 
+#include "filters/filter_ops.h"
 #include "filters/kernels.h"
-#include "filters/mask_filter.h"
 #include "ui/number_field.h"
 
 #include <QButtonGroup>
@@ -70,10 +70,9 @@ ConvolutionDialog::ConvolutionDialog(Kind kind, CWinQuillonView* view, SettingsR
                                           : QStringLiteral("Tiefpassfilter (glättung)"),
                    parent),
       kind_(kind) {
-    const bool high = kind == Kind::Highpass;
-    strength_ =
-        positionSlider(3, high ? settings.highpassStrength : settings.lowpassStrength, this);
-    size_ = positionSlider(2, high ? settings.highpassSize : settings.lowpassSize, this);
+    const ConvolutionParams p = paramsFromSettings(convolutionFields(command()), settings);
+    strength_ = positionSlider(3, p.strength, this);
+    size_ = positionSlider(2, p.size, this);
     auto* strengthText = new QLabel(this);
     auto* sizeText = new QLabel(this);
     strengthText->setMinimumWidth(40);
@@ -96,21 +95,20 @@ ConvolutionDialog::ConvolutionDialog(Kind kind, CWinQuillonView* view, SettingsR
     for (QSlider* s : {strength_, size_}) onSliderSettled(s, this, [this] { parametersChanged(); });
 }
 
+FilterCommand ConvolutionDialog::command() const {
+    return kind_ == Kind::Highpass ? FilterCommand::Highpass : FilterCommand::Lowpass;
+}
+
+ConvolutionParams ConvolutionDialog::params() const {
+    return {strength_->value(), size_->value()};
+}
+
 std::unique_ptr<Filter> ConvolutionDialog::filter() const {
-    const int size = size_->value(), strength = strength_->value();
-    return std::make_unique<ConvolutionFilter>(kind_ == Kind::Highpass
-                                                   ? ConvolutionFilter::highpass(size, strength)
-                                                   : ConvolutionFilter::lowpass(size, strength));
+    return makeFilter(command(), params());
 }
 
 void ConvolutionDialog::storeSettings(SettingsRecord& s) const {
-    if (kind_ == Kind::Highpass) {
-        s.highpassStrength = strength_->value();
-        s.highpassSize = size_->value();
-    } else {
-        s.lowpassStrength = strength_->value();
-        s.lowpassSize = size_->value();
-    }
+    storeParams(convolutionFields(command()), params(), s);
 }
 
 // --- special kernels -------------------------------------------------------------------------
@@ -121,16 +119,17 @@ SpecialFilterDialog::SpecialFilterDialog(CWinQuillonView* view, SettingsRecord& 
     QStringList labels;
     for (int i = 0; i < kSpecialKernelCount; ++i)
         labels << QString::fromUtf8(specialKernelLabel(i));
-    options_ = radioGroup(QStringLiteral("Filter"), labels, settings.specialType, this, body(), 2);
+    options_ = radioGroup(QStringLiteral("Filter"), labels,
+                          fromSettings<SpecialParams>(settings).type, this, body(), 2);
     connect(options_, &QButtonGroup::idClicked, this, [this] { parametersChanged(); });
 }
 
 std::unique_ptr<Filter> SpecialFilterDialog::filter() const {
-    return std::make_unique<ConvolutionFilter>(ConvolutionFilter::special(options_->checkedId()));
+    return makeFilter(SpecialParams{options_->checkedId()});
 }
 
 void SpecialFilterDialog::storeSettings(SettingsRecord& s) const {
-    s.specialType = options_->checkedId();
+    storeInto(SpecialParams{options_->checkedId()}, s);
 }
 
 // --- noise filters ---------------------------------------------------------------------------
@@ -138,22 +137,22 @@ void SpecialFilterDialog::storeSettings(SettingsRecord& s) const {
 NoiseFilterDialog::NoiseFilterDialog(CWinQuillonView* view, SettingsRecord& settings,
                                      LayerSelection& layers, QWidget* parent)
     : FilterDialog(view, settings, layers, QStringLiteral("Rauschfilter"), parent) {
+    const NoiseParams p = fromSettings<NoiseParams>(settings);
     auto* row = new QHBoxLayout;
     QStringList maskTexts;
     for (int i = 0; i < kNoiseMaskCount; ++i) maskTexts << QString::fromUtf8(noiseMaskLabel(i));
-    // The key named for the type holds the mask, the key named for the mask the kind.
-    masks_ = radioGroup(QStringLiteral("Maske"), maskTexts, settings.noiseType, this, row);
+    masks_ = radioGroup(QStringLiteral("Maske"), maskTexts, p.mask, this, row);
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     for (QAbstractButton* b : masks_->buttons()) b->setFont(fixed);
     auto* right = new QVBoxLayout;
     QStringList kindTexts;
     for (int k = 0; k < 4; ++k)
         kindTexts << QString::fromUtf8(noiseKindLabel(static_cast<NoiseKind>(k)));
-    kinds_ = radioGroup(QStringLiteral("Filter"), kindTexts, settings.noiseMask, this, right);
+    kinds_ = radioGroup(QStringLiteral("Filter"), kindTexts, p.kind, this, right);
     auto* limitRow = new QHBoxLayout;
     limitRow->addWidget(new QLabel(QStringLiteral("Schwellwert:"), this));
     threshold_ = new NumberField(0, 65535, -1, this);
-    threshold_->setValue(std::clamp(settings.noiseLimit, 0, 65535));
+    threshold_->setValue(p.threshold);
     threshold_->setMaximumWidth(80);
     limitRow->addWidget(threshold_);
     limitRow->addStretch(1);
@@ -174,16 +173,16 @@ void NoiseFilterDialog::updateThresholdField() {
     threshold_->setEnabled(kinds_->checkedId() == static_cast<int>(NoiseKind::Threshold));
 }
 
+NoiseParams NoiseFilterDialog::params() const {
+    return {masks_->checkedId(), kinds_->checkedId(), static_cast<int>(threshold_->value())};
+}
+
 std::unique_ptr<Filter> NoiseFilterDialog::filter() const {
-    return std::make_unique<NoiseFilter>(masks_->checkedId(),
-                                         static_cast<NoiseKind>(kinds_->checkedId()),
-                                         static_cast<std::uint16_t>(threshold_->value()));
+    return makeFilter(params());
 }
 
 void NoiseFilterDialog::storeSettings(SettingsRecord& s) const {
-    s.noiseType = masks_->checkedId();
-    s.noiseMask = kinds_->checkedId();
-    s.noiseLimit = static_cast<int>(threshold_->value());
+    storeInto(params(), s);
 }
 
 // --- unsharp mask ------------------------------------------------------------------------------
@@ -191,7 +190,8 @@ void NoiseFilterDialog::storeSettings(SettingsRecord& s) const {
 UnsharpMaskDialog::UnsharpMaskDialog(CWinQuillonView* view, SettingsRecord& settings,
                                      LayerSelection& layers, QWidget* parent)
     : FilterDialog(view, settings, layers, QStringLiteral("Unscharfe Maske"), parent) {
-    mask_ = positionSlider(kUnsharpMaskCount - 1, settings.unsharpMaskStrength, this);
+    const UnsharpParams p = fromSettings<UnsharpParams>(settings);
+    mask_ = positionSlider(kUnsharpMaskCount - 1, p.mask, this);
     auto* sliderRow = new QHBoxLayout;
     sliderRow->addWidget(new QLabel(QStringLiteral("schwach"), this));
     sliderRow->addWidget(mask_, 1);
@@ -218,8 +218,7 @@ UnsharpMaskDialog::UnsharpMaskDialog(CWinQuillonView* view, SettingsRecord& sett
     grid->addWidget(weaker_, 1, 2);
     grid->setColumnStretch(3, 1);
     body()->addLayout(grid);
-    showFactors({unsharpFactorFromStored(settings.unsharpMask, 2.0f),
-                 unsharpFactorFromStored(settings.unsharpOriginal, 3.0f)});
+    showFactors({p.m, p.o});
 
     onSliderSettled(mask_, this, [this] { parametersChanged(); });
     for (NumberField* f : {original_, factor_})
@@ -243,16 +242,17 @@ void UnsharpMaskDialog::showFactors(UnsharpFactors f) {
     original_->setValue(static_cast<double>(f.o));
 }
 
-std::unique_ptr<Filter> UnsharpMaskDialog::filter() const {
+UnsharpParams UnsharpMaskDialog::params() const {
     const UnsharpFactors f = factors();
-    return std::make_unique<UnsharpMaskFilter>(mask_->value(), f.m, f.o);
+    return {mask_->value(), f.m, f.o};
+}
+
+std::unique_ptr<Filter> UnsharpMaskDialog::filter() const {
+    return makeFilter(params());
 }
 
 void UnsharpMaskDialog::storeSettings(SettingsRecord& s) const {
-    const UnsharpFactors f = factors();
-    s.unsharpMaskStrength = mask_->value();
-    s.unsharpMask = storedUnsharpFactor(f.m);
-    s.unsharpOriginal = storedUnsharpFactor(f.o);
+    storeInto(params(), s);
 }
 
 } // namespace quillon::ui

@@ -2,6 +2,7 @@
 // kernels, noise filters and the unsharp mask.
 #pragma once
 
+#include "filters/filter_ops.h"
 #include "filters/noise.h"
 #include "filters/unsharp.h"
 #include "ui/filter_dialog.h"
@@ -33,6 +34,9 @@ public:
     QSlider* sizeSlider() const { return size_; }
 
 private:
+    FilterCommand command() const;
+    ConvolutionParams params() const;
+
     Kind kind_;
     QSlider* strength_ = nullptr;
     QSlider* size_ = nullptr;
@@ -63,6 +67,7 @@ public:
     NumberField* thresholdField() const { return threshold_; }
 
 private:
+    NoiseParams params() const;
     void updateThresholdField();
 
     QButtonGroup* masks_ = nullptr;
@@ -85,6 +90,7 @@ public:
     UnsharpFactors factors() const;
 
 private:
+    UnsharpParams params() const;
     void showFactors(UnsharpFactors f);
 
     QSlider* mask_ = nullptr;

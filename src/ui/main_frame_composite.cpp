@@ -92,7 +92,7 @@ public:
             if (calibrated.count(key) == 0) continue;
             const CompositeEntry& e = job_.lists[static_cast<std::size_t>(key.first)]
                                           .entries[static_cast<std::size_t>(key.second)];
-            const ListCalibration& c = job_.calibrations[static_cast<std::size_t>(key.first)];
+            const CalibrationParams& c = job_.calibrations[static_cast<std::size_t>(key.first)];
             const bool dark = c.darkEnabled && loaded_.count(c.darkFile) > 0;
             const bool flat = c.flatEnabled && loaded_.count(c.flatFile) > 0;
             CWinQuillonDoc* doc = docs_[e.documentId];
@@ -107,7 +107,7 @@ private:
     using Key = std::pair<int, int>;
     bool calibrates(int list) const {
         if (list < 0 || list >= static_cast<int>(job_.calibrations.size())) return false;
-        const ListCalibration& c = job_.calibrations[static_cast<std::size_t>(list)];
+        const CalibrationParams& c = job_.calibrations[static_cast<std::size_t>(list)];
         return (c.darkEnabled && !c.darkFile.empty()) || (c.flatEnabled && !c.flatFile.empty());
     }
 

@@ -77,18 +77,18 @@ void darkFlatActive(CMainFrame& frame) {
     CWinQuillonView* view = frame.activeView();
     if (!view) return;
     SettingsRecord& settings = frame.app().settings();
-    DarkFlatDialog dlg(DarkFlatSettings::fromSettings(settings), &frame);
+    DarkFlatDialog dlg(CalibrationParams::fromSettings(settings), &frame);
     if (dlg.exec() != QDialog::Accepted) return;
-    const DarkFlatSettings values = dlg.values();
+    const CalibrationParams values = dlg.values();
     values.storeInto(settings);
 
     QPointer<CWinQuillonDoc> doc = view->document();
     Image dark;
     Image flat;
-    const FrameLoad d = loadFrame(frame, values.dark, values.darkFile, dark,
+    const FrameLoad d = loadFrame(frame, values.darkEnabled, values.darkFile, dark,
                                   "Dunkelstrombild konnte nicht geladen werden!");
     if (d == FrameLoad::Cancelled) return;
-    const FrameLoad f = loadFrame(frame, values.flat, values.flatFile, flat,
+    const FrameLoad f = loadFrame(frame, values.flatEnabled, values.flatFile, flat,
                                   "Flatfield-Bild konnte nicht geladen werden!");
     if (f == FrameLoad::Cancelled || !doc) return;
     const bool withDark = d == FrameLoad::Loaded;
@@ -98,11 +98,10 @@ void darkFlatActive(CMainFrame& frame) {
         doc->setModified(true);
         return;
     }
-    const CalibrationParams params = values.params();
     CalibrationOutcome outcome;
     const bool done = frame.changeInPlace([&](Image& image, Progress& p) {
         outcome = darkFlatCorrect(image, withDark ? &dark : nullptr, withFlat ? &flat : nullptr,
-                                  params, p);
+                                  values, p);
         // A refused frame leaves the image as it was: the copy is thrown away.
         if (outcome.code != CALIBRATION_OK) throw Error(calibrationMessage(outcome.code));
     });

@@ -70,7 +70,9 @@ TEST_F(CliCalibrate, SeriesMatchesTheLibraryAndReportsClamping) {
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("a.fts: "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(" Werte lagen außerhalb des Wertebereichs"), std::string::npos) << r.out;
-    const CalibrationParams params{0.0f, 2.5f, 100};
+    CalibrationParams params;
+    params.darkDivisor = 2.5;
+    params.offset = 100;
     for (auto [img, name] : {std::pair<Image*, const char*>{&a, "out/a.fts"}, {&b, "out/b.fts"}}) {
         darkFlatCorrect(*img, &dark, &flat, params);
         EXPECT_EQ(firstDifference(read(name), *img), "") << name;

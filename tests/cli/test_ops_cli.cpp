@@ -59,6 +59,13 @@ TEST(CliOps, NumberErrorsShareOneWording) {
          "--preset: ganze Zahl von -1 bis 6 erwartet, nicht \"1.5\""},
         {"render a.fts b.png --exponent 0",
          "--exponent: Zahl von 0.1 bis 10 erwartet, nicht \"0\""},
+        // Lists: the count first, then each number like a single one.
+        {"grey a.fts b.fts --factors 1,2",
+         "--factors: drei Faktoren R,G,B erwartet, nicht \"1,2\""},
+        {"render a.fts b.png --black 1,2,x", "--black: ganze Zahl von -32768 bis 32767 erwartet"},
+        {"deconvolve a.fts b.fts --psf-star 1,2 --psf-star 3",
+         "--psf-star: X,Y erwartet, nicht \"3\""},
+        {"stack out.fts a.fts --type grey --ref 1,2 --ref", "--ref braucht einen Wert"},
     };
     for (const auto& [args, text] : cases) {
         Result r = runCli(args);

@@ -19,12 +19,12 @@ namespace {
 
 CompositeJob jobOf(std::uint16_t type, int userLayers = 0) {
     CompositeJob job;
-    job.configure(type, userLayers, ListCalibration{});
+    job.configure(type, userLayers, CalibrationParams{});
     return job;
 }
 
 TEST(CompositeJob, ListsAreRebuiltOnlyForAnotherTypeOrLayerCount) {
-    ListCalibration seed;
+    CalibrationParams seed;
     seed.darkEnabled = seed.flatEnabled = true;
     seed.offset = 7;
     CompositeJob job;
@@ -137,8 +137,8 @@ TEST(CompositeJob, FactorsAndCalibrationCopies) {
     EXPECT_THROW(job.copyCalibrationToLayers(4), Error);
     job.calibrations[0].automaticFactor = false;
     job.calibrations[0].flatFactor = 5000;
-    EXPECT_EQ(job.calibrations[0].params().flatFactor, 5000.0f);
-    EXPECT_EQ(job.calibrations[1].params().flatFactor, 0.0f);
+    EXPECT_EQ(job.calibrations[0].appliedFlatFactor(), 5000.0f);
+    EXPECT_EQ(job.calibrations[1].appliedFlatFactor(), 0.0f);
 
     CompositeJob grey = jobOf(BW_IMAGE);
     grey.calibrations[0].offset = 5;
@@ -165,9 +165,9 @@ TEST(CompositeJob, SettingsSeedAndStore) {
     EXPECT_FALSE(job.options.averaging || job.options.removeArtefacts);
     EXPECT_EQ(job.options.sizeFactor, 2.0f);
     EXPECT_EQ(job.options.referencePointCount, 1);
-    job.configure(RGB_IMAGE, 0, ListCalibration{}); // list 9 of 5
+    job.configure(RGB_IMAGE, 0, CalibrationParams{}); // list 9 of 5
     EXPECT_EQ(job.currentList, 0);
-    const ListCalibration c = listCalibrationFromSettings(record);
+    const CalibrationParams c = CalibrationParams::fromSettings(record);
     EXPECT_TRUE(c.darkEnabled && c.flatEnabled && !c.automaticFactor);
     EXPECT_EQ(c.darkDivisor, 2.5f);
 
@@ -179,9 +179,9 @@ TEST(CompositeJob, SettingsSeedAndStore) {
     EXPECT_EQ(record.compositeSetAllFactors, -5000);
     EXPECT_EQ(record.compositeGreen, 5000);
     EXPECT_EQ(record.compositeInsertionType, 2);
-    storeListCalibration(c, record);
+    c.storeInto(record);
     EXPECT_EQ(record.darkFlatSwitches, 0x110);
-    EXPECT_EQ(listCalibrationFromSettings(record), c);
+    EXPECT_EQ(CalibrationParams::fromSettings(record), c);
 }
 
 // A job with every kind of content, as the reference for the file tests.
@@ -223,8 +223,8 @@ TEST(CompositeJobFile, TheDocumentedExampleReads) {
     const CompositeJob job = parseCompositeJob(doc.substr(begin + 8, end - begin - 8));
     EXPECT_EQ(job.targetType, RGB_IMAGE);
     EXPECT_EQ(job.options.sizeFactor, 1.5f);
-    EXPECT_EQ(job.calibrations[0].params().darkDivisor, 2.0f);
-    EXPECT_EQ(job.calibrations[3], ListCalibration{});
+    EXPECT_EQ(job.calibrations[0].darkDivisor, 2.0);
+    EXPECT_EQ(job.calibrations[3], CalibrationParams{});
     ASSERT_EQ(job.lists[3].entries.size(), 2u);
     EXPECT_EQ(job.lists[3].entries[0].points[1], (ReferencePoint{1630, 1210.75f}));
     EXPECT_FALSE(job.lists[3].entries[1].pointsSet || job.lists[3].entries[1].used);

@@ -42,7 +42,7 @@ struct Series {
 std::unique_ptr<Series> makeSeries(const std::vector<std::pair<double, double>>& shifts,
                                    const std::vector<double>& turns) {
     auto s = std::make_unique<Series>();
-    s->job.configure(BW_IMAGE, 0, ListCalibration{});
+    s->job.configure(BW_IMAGE, 0, CalibrationParams{});
     s->job.options.referencePointCount = 2;
     s->job.options.removeBorders = false;
     s->job.options.averaging = true;
@@ -156,7 +156,7 @@ TEST(CompositeRun, SizeFactorTwoOfThousandByEight) {
     MemorySource source;
     source.images[1] = make(1000, 800);
     CompositeJob job;
-    job.configure(BW_IMAGE, 0, ListCalibration{});
+    job.configure(BW_IMAGE, 0, CalibrationParams{});
     job.options.referencePointCount = 1;
     job.options.sizeFactor = 2.0f;
     job.options.removeBorders = false; // the size of the result as created

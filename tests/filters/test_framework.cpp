@@ -3,6 +3,7 @@
 #include "core/parallel.h"
 #include "core/settings_record.h"
 #include "filters/filter.h"
+#include "filters/filter_ops.h"
 #include "filters/mask_filter.h"
 #include "filters/noise.h"
 #include "filters/unsharp.h"
@@ -55,7 +56,9 @@ TEST(FilterCommands, SettingsKeysAndCommandLineNamesResolve) {
     for (const SettingsKeyInfo& k : settingsKeys()) known.insert(k.key);
     std::set<std::pair<std::string, std::string>> cliNames;
     for (const FilterCommandInfo& e : filterCommands()) {
-        for (const char* key : e.settingsKeys) EXPECT_TRUE(!key || known.count(key)) << key;
+        if (const FilterOperation* op = filterOperation(e.command)) {
+            for (const char* key : op->settingsKeys()) EXPECT_TRUE(key && known.count(key));
+        }
         if (!e.cliCommand) continue;
         const std::string name = e.cliName ? e.cliName : "";
         EXPECT_TRUE(cliNames.insert({e.cliCommand, name}).second) << e.cliCommand << " " << name;

@@ -1,6 +1,7 @@
 // Noise filters: the worked examples and every mask and kind against the plain algorithm.
 #include "core/error.h"
 #include "core/parallel.h"
+#include "filters/filter_ops.h"
 #include "filters/noise.h"
 #include "support/test_images.h"
 
@@ -131,8 +132,10 @@ TEST(NoiseFilter, MaximumOnUniformAreaAndSizes) {
 }
 
 TEST(NoiseFilter, SettingsKeysStaySwapped) {
-    EXPECT_STREQ(settings::kNoiseMaskIndex, "m_Reg_nNoise_nType");
-    EXPECT_STREQ(settings::kNoiseKind, "m_Reg_nNoise_nMask");
+    const std::vector<const char*> keys = filterOperation(FilterCommand::Noise)->settingsKeys();
+    ASSERT_EQ(keys.size(), 3u); // mask, kind, threshold
+    EXPECT_STREQ(keys[0], "m_Reg_nNoise_nType");
+    EXPECT_STREQ(keys[1], "m_Reg_nNoise_nMask");
     EXPECT_STREQ(noiseKindLabel(NoiseKind::Threshold), "Schwellwertfilter");
 }
 

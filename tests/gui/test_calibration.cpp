@@ -39,7 +39,7 @@ std::string writeFrame(const QTemporaryDir& dir, const char* name, int w, int h,
 }
 
 // Runs the dark/flat command with these dialog values.
-void calibrateThroughMenu(Shell& s, const ui::DarkFlatSettings& v) {
+void calibrateThroughMenu(Shell& s, const CalibrationParams& v) {
     v.storeInto(s.app->settings());
     whenModal<ui::DarkFlatDialog>([](ui::DarkFlatDialog* d) { d->okButton()->click(); });
     s.frame->action(Cmd::DarkFlat)->trigger();
@@ -70,16 +70,16 @@ void CalibrationTest::darkFlatSettingsKeepTheirBitsAndScaledValues() {
                          Case{0x010, false, true, false}, Case{0x001, false, false, true}}) {
         SettingsRecord s;
         s.darkFlatSwitches = c.bits;
-        const ui::DarkFlatSettings v = ui::DarkFlatSettings::fromSettings(s);
-        QCOMPARE(v.dark, c.dark);
-        QCOMPARE(v.flat, c.flat);
-        QCOMPARE(v.autoFactor, c.autoFactor);
+        const CalibrationParams v = CalibrationParams::fromSettings(s);
+        QCOMPARE(v.darkEnabled, c.dark);
+        QCOMPARE(v.flatEnabled, c.flat);
+        QCOMPARE(v.automaticFactor, c.autoFactor);
         SettingsRecord back;
         v.storeInto(back);
         QCOMPARE(back.darkFlatSwitches, c.bits);
     }
     // Values × 10000, truncated; the automatic factor passes F = 0.
-    ui::DarkFlatSettings v;
+    CalibrationParams v;
     v.darkDivisor = 0.33333;
     v.flatFactor = 1234.56789;
     v.offset = -250;
@@ -88,14 +88,14 @@ void CalibrationTest::darkFlatSettingsKeepTheirBitsAndScaledValues() {
     QCOMPARE(s.darkFlatDarkDiv, 3333);
     QCOMPARE(s.darkFlatFlatFkt, 12345678);
     QCOMPARE(s.darkFlatAddVal, -250);
-    QCOMPARE(v.params().flatFactor, 0.0f);
-    v.autoFactor = false;
-    QCOMPARE(v.params().flatFactor, 1234.56789f);
+    QCOMPARE(v.appliedFlatFactor(), 0.0f);
+    v.automaticFactor = false;
+    QCOMPARE(v.appliedFlatFactor(), 1234.56789f);
 }
 
 void CalibrationTest::darkFlatDialogRules() {
     MessageRecorder messages;
-    ui::DarkFlatSettings init;
+    CalibrationParams init;
     init.darkDivisor = 2.5;
     ui::DarkFlatDialog dlg(init);
     dlg.show();
@@ -134,8 +134,8 @@ void CalibrationTest::darkFlatDialogRules() {
     dlg.autoBox()->setChecked(true);
     dlg.okButton()->click();
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
-    const ui::DarkFlatSettings v = dlg.values();
-    QVERIFY(v.flat && !v.dark && v.autoFactor);
+    const CalibrationParams v = dlg.values();
+    QVERIFY(v.flatEnabled && !v.darkEnabled && v.automaticFactor);
     QCOMPARE(v.flatFile, std::string("/daten/flat.fts"));
     QCOMPARE(v.offset, 7);
 }
@@ -205,8 +205,8 @@ void CalibrationTest::calibrationThroughTheMenu() {
     const QString title = d->title();
 
     // A dark of another size: the message, the image and its title unchanged.
-    ui::DarkFlatSettings v;
-    v.dark = true;
+    CalibrationParams v;
+    v.darkEnabled = true;
     v.darkFile = writeFrame(dir, "small.fts", 15, 12, BW_IMAGE, constant(100));
     calibrateThroughMenu(s, v);
     QCOMPARE(messages.texts.size(), 1);

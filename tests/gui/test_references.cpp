@@ -80,7 +80,7 @@ private:
                           const std::vector<std::vector<Star>>& frames) {
         CompositeJob& job = s.frame->compositeJob();
         job = CompositeJob{};
-        job.configure(BW_IMAGE, 0, ListCalibration{});
+        job.configure(BW_IMAGE, 0, CalibrationParams{});
         job.options.referencePointCount = 2;
         for (std::size_t i = 0; i < frames.size(); ++i) {
             Image img = starField(160, 120, frames[i]);
@@ -247,7 +247,7 @@ private slots:
         small->refreshViews(false);
         CompositeJob& job = s.frame->compositeJob();
         job = CompositeJob{};
-        job.configure(RGB_IMAGE, 0, ListCalibration{});
+        job.configure(RGB_IMAGE, 0, CalibrationParams{});
         job.options.referencePointCount = 2;
         job.addDocument(3, ui::documentIdOf(big), "big");
         job.addDocument(3, ui::documentIdOf(small), "small");

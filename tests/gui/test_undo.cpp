@@ -70,8 +70,8 @@ void runCommand(Shell& s, Cmd c, const QTemporaryDir& dir) {
     case Cmd::DarkFlat: {
         Image dark;
         testkit::makeImage(dark, 40, 30, BW_IMAGE, testkit::constant(300));
-        ui::DarkFlatSettings values;
-        values.dark = true;
+        CalibrationParams values;
+        values.darkEnabled = true;
         values.darkFile = dir.filePath(QStringLiteral("dark.fts")).toStdString();
         writeFits(dark, values.darkFile, Progress::none());
         values.storeInto(s.app->settings());

@@ -37,8 +37,14 @@ int flat5000(int, int x, int y) {
     return y == 0 && x == 0 ? 4000 : (y == 0 && x == 1 ? 6000 : 5000);
 }
 
+// F = f as given (0: the flat's mean), d and a.
 CalibrationParams params(float f, float d, int a) {
-    return {f, d, a};
+    CalibrationParams p;
+    p.automaticFactor = false;
+    p.flatFactor = f;
+    p.darkDivisor = d;
+    p.offset = a;
+    return p;
 }
 
 } // namespace
@@ -148,8 +154,9 @@ TEST(Calibration, MatchesPlainFloatLoopEverywhere) {
                 for (int x = 0; x < w; ++x) sum += flat.row(q, y)[x];
                 total += sum / w;
             }
-            factor[q] = prm.flatFactor != 0 ? prm.flatFactor
-                                            : static_cast<float>(total) / static_cast<float>(h);
+            factor[q] = prm.appliedFlatFactor() != 0
+                            ? prm.appliedFlatFactor()
+                            : static_cast<float>(total) / static_cast<float>(h);
         }
         Image want = src.clone();
         long long wantClamped = 0;
@@ -157,7 +164,8 @@ TEST(Calibration, MatchesPlainFloatLoopEverywhere) {
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x) {
                     float v = src.row(q, y)[x];
-                    v -= static_cast<float>(dark.row(0, y)[x]) / prm.darkDivisor;
+                    v -=
+                        static_cast<float>(dark.row(0, y)[x]) / static_cast<float>(prm.darkDivisor);
                     const float hv = flat.row(q, y)[x];
                     if (hv != 0) v = factor[q] / hv * v;
                     v += static_cast<float>(prm.offset);
