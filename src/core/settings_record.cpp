@@ -200,7 +200,7 @@ struct Lister {
 struct KeyFinder {
     const int* target;
     const char* found = nullptr;
-    void intKey(const char* key, int& f, int, bool = false) {
+    void intKey(const char* key, int& f, int, bool = false, Range = {}) {
         if (&f == target) found = key;
     }
     void stringKey(const char*, std::string&) {}

@@ -89,7 +89,7 @@ TEST_F(CliPage, WorkedExampleShowsTheImageInEveryPixelOfItsRectangle) {
     std::vector<std::uint32_t> colour(1000 * 500);
     for (int y = 0; y < 500; ++y)
         for (int x = 0; x < 1000; ++x)
-            colour[static_cast<std::size_t>(y) * 1000 + x] = view_->composeBlock(x, y, 1, 1, true);
+            colour[static_cast<std::size_t>(y) * 1000 + x] = view_->blockColour(x, y, 1, 1, true);
     for (int y = 0; y < page.height; ++y)
         for (int x = 0; x < page.width; ++x) {
             const bool inside = y >= 2100 && y < 4500; // every column 0..4799

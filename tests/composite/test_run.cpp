@@ -173,7 +173,7 @@ TEST(CompositeRun, ArtefactRemovalTakesEveryExposuresFactor) {
     for (const auto& [averaging, expected] : {std::pair{true, 300}, std::pair{false, 900}}) {
         MemorySource source;
         CompositeJob job;
-        job.configure(BW_IMAGE, 0, ListCalibration{});
+        job.configure(BW_IMAGE, 0, CalibrationParams{});
         job.options.referencePointCount = 1;
         job.options.removeBorders = false;
         job.options.removeArtefacts = true;

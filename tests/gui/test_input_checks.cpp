@@ -64,7 +64,7 @@ void InputChecksTest::typedNumbersAreCheckedInEveryKindOfField() {
     writeFits(img, exposure, Progress::none());
     CompositeJob& job = s.frame->compositeJob();
     job = CompositeJob{};
-    job.configure(BW_IMAGE, 0, ListCalibration{});
+    job.configure(BW_IMAGE, 0, CalibrationParams{});
     job.options.referencePointCount = 1;
     job.addFile(0, exposure);
     ui::ReferenceWindow* refs = ui::openReferenceWindowAt(*s.frame, 0, 0);

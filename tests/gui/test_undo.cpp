@@ -294,7 +294,7 @@ void UndoTest::turnsMovePsfPhotometryAndReferencePoints() {
     d->image().psf()[0] = k;
     d->image().setPsfCount(1);
     CompositeJob& job = s.frame->compositeJob();
-    job.configure(BW_IMAGE, 0, ListCalibration{});
+    job.configure(BW_IMAGE, 0, CalibrationParams{});
     job.addDocument(0, ui::documentIdOf(d), "Bild").points[1] = {7, 30};
     s.frame->action(Cmd::ToolPhotometry)->trigger();
     Shell::settle();
