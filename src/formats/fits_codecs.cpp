@@ -33,57 +33,59 @@ int significantBits(std::uint64_t v) {
 
 // --- Rice ------------------------------------------------------------------------------------
 
-void riceDecode(const std::uint8_t* in, std::size_t size, std::int32_t* out, std::size_t n,
-                int blockSize, int bytePix) {
-    int fsBits, fsMax, bBits;
-    switch (bytePix) {
-    case 1: fsBits = 3, fsMax = 6, bBits = 8; break;
-    case 2: fsBits = 4, fsMax = 14, bBits = 16; break;
-    case 4: fsBits = 5, fsMax = 25, bBits = 32; break;
-    default: damaged();
-    }
-    if (blockSize <= 0) damaged();
+namespace {
+
+// One Rice decoder per value width, so that the inner loops carry no switch.
+template <int BytePix>
+void riceDecodeT(const std::uint8_t* in, std::size_t size, std::int32_t* out, std::size_t n,
+                 int blockSize) {
+    constexpr int fsBits = BytePix == 1 ? 3 : (BytePix == 2 ? 4 : 5);
+    constexpr int fsMax = BytePix == 1 ? 6 : (BytePix == 2 ? 14 : 25);
+    constexpr int bBits = 8 * BytePix;
     if (n == 0) return;
-    if (size < static_cast<std::size_t>(bytePix)) damaged();
-    const std::uint64_t valueMask = bBits == 32 ? 0xFFFFFFFFull : (1ull << bBits) - 1;
-    std::uint64_t last = 0;
-    for (int k = 0; k < bytePix; ++k) last = (last << 8) | in[k];
-    ByteIn src{in + bytePix, in + size};
-    auto store = [&](std::size_t i, std::uint64_t v) {
-        switch (bytePix) {
-        case 1: out[i] = static_cast<std::int32_t>(v & 0xFF); break;
-        case 2: out[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(v)); break;
-        default: out[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(v)); break;
-        }
+    if (size < static_cast<std::size_t>(BytePix)) damaged();
+    std::uint32_t last = 0;
+    for (int k = 0; k < BytePix; ++k) last = (last << 8) | in[k];
+    const std::uint8_t* p = in + BytePix;
+    const std::uint8_t* const end = in + size;
+    auto next = [&]() -> std::uint64_t {
+        if (p >= end) damaged();
+        return *p++;
     };
-    auto undiff = [&](std::uint64_t diff) {
-        diff = (diff & 1) == 0 ? diff >> 1 : ~(diff >> 1);
-        last = (diff + last) & valueMask;
+    auto add = [&](std::uint64_t diff) {
+        const auto d = static_cast<std::uint32_t>(diff);
+        last += (d & 1) == 0 ? d >> 1 : ~(d >> 1);
+        if constexpr (BytePix == 1)
+            return static_cast<std::int32_t>(last & 0xFF);
+        else if constexpr (BytePix == 2)
+            return static_cast<std::int32_t>(static_cast<std::int16_t>(last));
+        else
+            return static_cast<std::int32_t>(last);
     };
-    std::uint64_t b = src.next(); // the bits not yet used, `nbits` of them
+    std::uint64_t b = next(); // the bits not yet used, `nbits` of them
     int nbits = 8;
     for (std::size_t i = 0; i < n;) {
         nbits -= fsBits;
         while (nbits < 0) {
-            b = (b << 8) | src.next();
+            b = (b << 8) | next();
             nbits += 8;
         }
         const int fs = static_cast<int>(b >> nbits) - 1;
         b &= (1ull << nbits) - 1;
         const std::size_t iMax = std::min(i + static_cast<std::size_t>(blockSize), n);
         if (fs < 0) { // all differences zero
-            for (; i < iMax; ++i) store(i, last);
+            const std::int32_t v = add(0);
+            for (; i < iMax; ++i) out[i] = v;
         } else if (fs == fsMax) { // differences stored raw
             for (; i < iMax; ++i) {
                 while (nbits < bBits) {
-                    b = (b << 8) | src.next();
+                    b = (b << 8) | next();
                     nbits += 8;
                 }
                 nbits -= bBits;
                 const std::uint64_t diff = b >> nbits;
                 b &= (1ull << nbits) - 1;
-                undiff(diff);
-                store(i, last);
+                out[i] = add(diff);
             }
         } else if (fs > fsMax) {
             damaged();
@@ -92,22 +94,34 @@ void riceDecode(const std::uint8_t* in, std::size_t size, std::int32_t* out, std
                 while (b == 0) { // leading zeros of the unary part
                     if (nbits > (1 << 28)) damaged();
                     nbits += 8;
-                    b = src.next();
+                    b = next();
                 }
                 const int nzero = nbits - significantBits(b);
                 nbits -= nzero + 1;
                 b ^= 1ull << nbits;
                 nbits -= fs;
                 while (nbits < 0) {
-                    b = (b << 8) | src.next();
+                    b = (b << 8) | next();
                     nbits += 8;
                 }
                 const std::uint64_t diff = (static_cast<std::uint64_t>(nzero) << fs) | (b >> nbits);
                 b &= (1ull << nbits) - 1;
-                undiff(diff);
-                store(i, last);
+                out[i] = add(diff);
             }
         }
+    }
+}
+
+} // namespace
+
+void riceDecode(const std::uint8_t* in, std::size_t size, std::int32_t* out, std::size_t n,
+                int blockSize, int bytePix) {
+    if (blockSize <= 0) damaged();
+    switch (bytePix) {
+    case 1: return riceDecodeT<1>(in, size, out, n, blockSize);
+    case 2: return riceDecodeT<2>(in, size, out, n, blockSize);
+    case 4: return riceDecodeT<4>(in, size, out, n, blockSize);
+    default: damaged();
     }
 }
 
