@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace quillon::fits {
 
@@ -25,19 +26,80 @@ struct ByteIn {
     }
 };
 
-int significantBits(std::uint64_t v) {
-    return v == 0 ? 0 : 64 - __builtin_clzll(v);
-}
-
 } // namespace
 
 // --- Rice ------------------------------------------------------------------------------------
 
 namespace {
 
+// Bits of a byte stream, most significant first, in a left-aligned 64-bit window refilled
+// eight bytes at a time. Past the end zeros are supplied and counted: finished() tells
+// whether any of them were used.
+class BitWindow {
+public:
+    BitWindow(const std::uint8_t* p, const std::uint8_t* end) : p_(p), end_(end) {}
+    void refill() {
+        if (end_ - p_ >= 8) {
+            std::uint64_t v;
+            std::memcpy(&v, p_, 8);
+            acc_ |= __builtin_bswap64(v) >> avail_;
+            p_ += (63 - avail_) >> 3;
+            avail_ |= 56;
+        } else {
+            while (avail_ <= 56) {
+                std::uint64_t byte = 0;
+                if (p_ < end_)
+                    byte = *p_++;
+                else if ((fake_ += 8) > 1024)
+                    damaged();
+                acc_ |= byte << (56 - avail_);
+                avail_ += 8;
+            }
+        }
+    }
+    // n in 1..56, with at least n bits in the window.
+    std::uint32_t take(int n) {
+        const auto v = static_cast<std::uint32_t>(acc_ >> (64 - n));
+        acc_ <<= n;
+        avail_ -= n;
+        return v;
+    }
+    // Counts and drops the zeros before the next one bit, and that bit. (Bits beyond the
+    // valid ones may already hold the following data; they count only once refilled.)
+    std::uint64_t unary() {
+        std::uint64_t zeros = 0;
+        for (;;) {
+            if (acc_ != 0) {
+                const int lz = __builtin_clzll(acc_);
+                if (lz < avail_) {
+                    acc_ <<= lz;
+                    acc_ <<= 1;
+                    avail_ -= lz + 1;
+                    return zeros + static_cast<std::uint64_t>(lz);
+                }
+            }
+            zeros += static_cast<std::uint64_t>(avail_);
+            acc_ = 0;
+            avail_ = 0;
+            refill();
+        }
+    }
+    int available() const { return avail_; }
+    void finish() const {
+        if (fake_ > avail_) damaged();
+    }
+
+private:
+    const std::uint8_t* p_;
+    const std::uint8_t* end_;
+    std::uint64_t acc_ = 0;
+    int avail_ = 0;
+    int fake_ = 0;
+};
+
 // One Rice decoder per value width, so that the inner loops carry no switch.
-template <int BytePix>
-void riceDecodeT(const std::uint8_t* in, std::size_t size, std::int32_t* out, std::size_t n,
+template <int BytePix, class Store>
+void riceDecodeT(const std::uint8_t* in, std::size_t size, Store out, std::size_t n,
                  int blockSize) {
     constexpr int fsBits = BytePix == 1 ? 3 : (BytePix == 2 ? 4 : 5);
     constexpr int fsMax = BytePix == 1 ? 6 : (BytePix == 2 ? 14 : 25);
@@ -46,14 +108,8 @@ void riceDecodeT(const std::uint8_t* in, std::size_t size, std::int32_t* out, st
     if (size < static_cast<std::size_t>(BytePix)) damaged();
     std::uint32_t last = 0;
     for (int k = 0; k < BytePix; ++k) last = (last << 8) | in[k];
-    const std::uint8_t* p = in + BytePix;
-    const std::uint8_t* const end = in + size;
-    auto next = [&]() -> std::uint64_t {
-        if (p >= end) damaged();
-        return *p++;
-    };
-    auto add = [&](std::uint64_t diff) {
-        const auto d = static_cast<std::uint32_t>(diff);
+    BitWindow bits(in + BytePix, in + size);
+    auto add = [&](std::uint32_t d) {
         last += (d & 1) == 0 ? d >> 1 : ~(d >> 1);
         if constexpr (BytePix == 1)
             return static_cast<std::int32_t>(last & 0xFF);
@@ -62,54 +118,33 @@ void riceDecodeT(const std::uint8_t* in, std::size_t size, std::int32_t* out, st
         else
             return static_cast<std::int32_t>(last);
     };
-    std::uint64_t b = next(); // the bits not yet used, `nbits` of them
-    int nbits = 8;
     for (std::size_t i = 0; i < n;) {
-        nbits -= fsBits;
-        while (nbits < 0) {
-            b = (b << 8) | next();
-            nbits += 8;
-        }
-        const int fs = static_cast<int>(b >> nbits) - 1;
-        b &= (1ull << nbits) - 1;
+        bits.refill();
+        const int fs = static_cast<int>(bits.take(fsBits)) - 1;
         const std::size_t iMax = std::min(i + static_cast<std::size_t>(blockSize), n);
         if (fs < 0) { // all differences zero
             const std::int32_t v = add(0);
-            for (; i < iMax; ++i) out[i] = v;
+            for (; i < iMax; ++i) out(i, v);
         } else if (fs == fsMax) { // differences stored raw
             for (; i < iMax; ++i) {
-                while (nbits < bBits) {
-                    b = (b << 8) | next();
-                    nbits += 8;
-                }
-                nbits -= bBits;
-                const std::uint64_t diff = b >> nbits;
-                b &= (1ull << nbits) - 1;
-                out[i] = add(diff);
+                bits.refill();
+                out(i, add(bits.take(bBits)));
             }
         } else if (fs > fsMax) {
             damaged();
+        } else if (fs == 0) {
+            for (; i < iMax; ++i) out(i, add(static_cast<std::uint32_t>(bits.unary())));
         } else {
+            // The window holds zeros beyond its valid bits, so the unary part needs no refill
+            // of its own; the low bits refill only when the window runs short.
             for (; i < iMax; ++i) {
-                while (b == 0) { // leading zeros of the unary part
-                    if (nbits > (1 << 28)) damaged();
-                    nbits += 8;
-                    b = next();
-                }
-                const int nzero = nbits - significantBits(b);
-                nbits -= nzero + 1;
-                b ^= 1ull << nbits;
-                nbits -= fs;
-                while (nbits < 0) {
-                    b = (b << 8) | next();
-                    nbits += 8;
-                }
-                const std::uint64_t diff = (static_cast<std::uint64_t>(nzero) << fs) | (b >> nbits);
-                b &= (1ull << nbits) - 1;
-                out[i] = add(diff);
+                const std::uint64_t top = bits.unary();
+                if (bits.available() < fs) bits.refill();
+                out(i, add(static_cast<std::uint32_t>((top << fs) | bits.take(fs))));
             }
         }
     }
+    bits.finish();
 }
 
 } // namespace
@@ -117,12 +152,25 @@ void riceDecodeT(const std::uint8_t* in, std::size_t size, std::int32_t* out, st
 void riceDecode(const std::uint8_t* in, std::size_t size, std::int32_t* out, std::size_t n,
                 int blockSize, int bytePix) {
     if (blockSize <= 0) damaged();
+    auto store = [out](std::size_t i, std::int32_t v) { out[i] = v; };
     switch (bytePix) {
-    case 1: return riceDecodeT<1>(in, size, out, n, blockSize);
-    case 2: return riceDecodeT<2>(in, size, out, n, blockSize);
-    case 4: return riceDecodeT<4>(in, size, out, n, blockSize);
+    case 1: return riceDecodeT<1>(in, size, store, n, blockSize);
+    case 2: return riceDecodeT<2>(in, size, store, n, blockSize);
+    case 4: return riceDecodeT<4>(in, size, store, n, blockSize);
     default: damaged();
     }
+}
+
+void riceDecode16BigEndian(const std::uint8_t* in, std::size_t size, std::uint8_t* out,
+                           std::size_t n, int blockSize) {
+    if (blockSize <= 0) damaged();
+    riceDecodeT<2>(
+        in, size,
+        [out](std::size_t i, std::int32_t v) {
+            const auto u = __builtin_bswap16(static_cast<std::uint16_t>(v));
+            std::memcpy(out + 2 * i, &u, 2);
+        },
+        n, blockSize);
 }
 
 namespace {

@@ -14,6 +14,9 @@ namespace quillon::fits {
 // signed 32-bit (4) integers.
 void riceDecode(const std::uint8_t* in, std::size_t size, std::int32_t* out, std::size_t n,
                 int blockSize, int bytePix);
+// The same for bytePix 2, straight into big-endian 16-bit values.
+void riceDecode16BigEndian(const std::uint8_t* in, std::size_t size, std::uint8_t* out,
+                           std::size_t n, int blockSize);
 // Encodes n signed 16-bit values (bytePix 2) and appends the code to `out`.
 void riceEncode16(const std::int16_t* in, std::size_t n, int blockSize,
                   std::vector<std::uint8_t>& out);

@@ -398,6 +398,9 @@ private:
         ints_.resize(n);
         if (m == "RICE_1" || m == "RICE_ONE") {
             if (t_.blockSize <= 0 || t_.blockSize > (1 << 20)) damaged();
+            if (t_.bitpix == 16 && t_.bytePix == 2 && !quantized)
+                return riceDecode16BigEndian(bytes_.data(), bytes_.size(), out, n,
+                                             static_cast<int>(t_.blockSize));
             riceDecode(bytes_.data(), bytes_.size(), ints_.data(), n,
                        static_cast<int>(t_.blockSize), static_cast<int>(t_.bytePix));
         } else if (m == "PLIO_1") {
@@ -544,6 +547,12 @@ memory::Buffer<std::uint8_t> decodeTiles(const ByteSource& src, std::uint64_t da
             const long long w = std::min(tile[0], width - x0), h = std::min(tile[1], height - y0),
                             d = std::min(tile[2], axis[2] - z0);
             const auto n = static_cast<std::size_t>(w * h * d);
+            std::uint8_t* at =
+                out.data() + static_cast<std::size_t>((z0 * height + y0) * width + x0) * outSize;
+            if (w == width && (h == height || d == 1) && z0 + d <= depth) {
+                dec.decode(r, n, h, w, at); // whole rows: the tile's place is one block
+                continue;
+            }
             buf.resize(n * outSize);
             dec.decode(r, n, h, w, buf.data());
             for (long long z = 0; z < d && z0 + z < depth; ++z)
