@@ -482,6 +482,15 @@ void unshuffle(std::int64_t* a, long long n, long long stride, std::vector<std::
         a[stride * i] = tmp[static_cast<std::size_t>(t)];
 }
 
+// Sums in wrapping arithmetic: damaged coefficients may overflow, valid ones never do (and
+// give the same values either way).
+std::int64_t wrap(std::uint64_t v) {
+    return static_cast<std::int64_t>(v);
+}
+std::uint64_t u(std::int64_t v) {
+    return static_cast<std::uint64_t>(v);
+}
+
 void inverseTransform(std::int64_t* a, long long nx, long long ny) {
     const long long nmax = std::max(nx, ny);
     const int log2n = log2Ceil(nmax);
@@ -493,7 +502,7 @@ void inverseTransform(std::int64_t* a, long long nx, long long ny) {
     std::int64_t mask0 = -bit0, mask1 = mask0 * 2, mask2 = mask0 * 4;
     std::int64_t prnd0 = bit0 >> 1, prnd1 = bit1 >> 1, prnd2 = bit2 >> 1;
     std::int64_t nrnd0 = prnd0 - 1, nrnd1 = prnd1 - 1, nrnd2 = prnd2 - 1;
-    a[0] = (a[0] + (a[0] >= 0 ? prnd2 : nrnd2)) & mask2;
+    a[0] = wrap(u(a[0]) + u(a[0] >= 0 ? prnd2 : nrnd2)) & mask2;
     long long nxtop = 1, nytop = 1, nxf = nx, nyf = ny, c = 1LL << log2n;
     for (int k = log2n - 1; k >= 0; --k) {
         c >>= 1;
@@ -515,38 +524,38 @@ void inverseTransform(std::int64_t* a, long long nx, long long ny) {
             long long s00 = ny * i, s10 = s00 + ny, j = 0;
             for (; j < nytop - oddy; j += 2, s00 += 2, s10 += 2) {
                 std::int64_t h0 = a[s00], hx = a[s10], hy = a[s00 + 1], hc = a[s10 + 1];
-                hx = (hx + (hx >= 0 ? prnd1 : nrnd1)) & mask1;
-                hy = (hy + (hy >= 0 ? prnd1 : nrnd1)) & mask1;
-                hc = (hc + (hc >= 0 ? prnd0 : nrnd0)) & mask0;
+                hx = wrap(u(hx) + u(hx >= 0 ? prnd1 : nrnd1)) & mask1;
+                hy = wrap(u(hy) + u(hy >= 0 ? prnd1 : nrnd1)) & mask1;
+                hc = wrap(u(hc) + u(hc >= 0 ? prnd0 : nrnd0)) & mask0;
                 const std::int64_t lowbit0 = hc & bit0;
-                hx = hx >= 0 ? hx - lowbit0 : hx + lowbit0;
-                hy = hy >= 0 ? hy - lowbit0 : hy + lowbit0;
+                hx = wrap(hx >= 0 ? u(hx) - u(lowbit0) : u(hx) + u(lowbit0));
+                hy = wrap(hy >= 0 ? u(hy) - u(lowbit0) : u(hy) + u(lowbit0));
                 const std::int64_t lowbit1 = (hc ^ hx ^ hy) & bit1;
-                h0 = h0 >= 0 ? h0 + lowbit0 - lowbit1
-                             : h0 + (lowbit0 == 0 ? lowbit1 : lowbit0 - lowbit1);
-                a[s10 + 1] = (h0 + hx + hy + hc) >> shift;
-                a[s10] = (h0 + hx - hy - hc) >> shift;
-                a[s00 + 1] = (h0 - hx + hy - hc) >> shift;
-                a[s00] = (h0 - hx - hy + hc) >> shift;
+                h0 = wrap(h0 >= 0 ? u(h0) + u(lowbit0) - u(lowbit1)
+                                  : u(h0) + (lowbit0 == 0 ? u(lowbit1) : u(lowbit0) - u(lowbit1)));
+                a[s10 + 1] = wrap(u(h0) + u(hx) + u(hy) + u(hc)) >> shift;
+                a[s10] = wrap(u(h0) + u(hx) - u(hy) - u(hc)) >> shift;
+                a[s00 + 1] = wrap(u(h0) - u(hx) + u(hy) - u(hc)) >> shift;
+                a[s00] = wrap(u(h0) - u(hx) - u(hy) + u(hc)) >> shift;
             }
             if (oddy) {
                 std::int64_t h0 = a[s00], hx = a[s10];
-                hx = (hx + (hx >= 0 ? prnd1 : nrnd1)) & mask1;
+                hx = wrap(u(hx) + u(hx >= 0 ? prnd1 : nrnd1)) & mask1;
                 const std::int64_t lowbit1 = hx & bit1;
-                h0 = h0 >= 0 ? h0 - lowbit1 : h0 + lowbit1;
-                a[s10] = (h0 + hx) >> shift;
-                a[s00] = (h0 - hx) >> shift;
+                h0 = wrap(h0 >= 0 ? u(h0) - u(lowbit1) : u(h0) + u(lowbit1));
+                a[s10] = wrap(u(h0) + u(hx)) >> shift;
+                a[s00] = wrap(u(h0) - u(hx)) >> shift;
             }
         }
         if (oddx) {
             long long s00 = ny * i, j = 0;
             for (; j < nytop - oddy; j += 2, s00 += 2) {
                 std::int64_t h0 = a[s00], hy = a[s00 + 1];
-                hy = (hy + (hy >= 0 ? prnd1 : nrnd1)) & mask1;
+                hy = wrap(u(hy) + u(hy >= 0 ? prnd1 : nrnd1)) & mask1;
                 const std::int64_t lowbit1 = hy & bit1;
-                h0 = h0 >= 0 ? h0 - lowbit1 : h0 + lowbit1;
-                a[s00 + 1] = (h0 + hy) >> shift;
-                a[s00] = (h0 - hy) >> shift;
+                h0 = wrap(h0 >= 0 ? u(h0) - u(lowbit1) : u(h0) + u(lowbit1));
+                a[s00 + 1] = wrap(u(h0) + u(hy)) >> shift;
+                a[s00] = wrap(u(h0) - u(hy)) >> shift;
             }
             if (oddy) a[s00] = a[s00] >> shift;
         }
@@ -585,7 +594,9 @@ void hcompressDecode(const std::uint8_t* in, std::size_t size, std::int64_t* out
         if (out[i] != 0 && bits.bit()) out[i] = -out[i];
     out[0] = sum;
     if (scale > 1)
-        for (long long i = 0; i < n; ++i) out[i] *= scale;
+        for (long long i = 0; i < n; ++i)
+            out[i] = static_cast<std::int64_t>(static_cast<std::uint64_t>(out[i]) *
+                                               static_cast<std::uint64_t>(scale));
     inverseTransform(out, nx, ny);
 }
 

@@ -272,7 +272,11 @@ std::uint64_t getBE(const std::uint8_t* p, std::size_t size) {
 
 void putReal(std::uint8_t* p, double v, long long bitpix) {
     if (bitpix == -32) {
-        const auto f = static_cast<float>(v);
+        // Beyond the float range a value becomes infinite (a plain conversion would be
+        // undefined).
+        const float f = std::fabs(v) > std::numeric_limits<float>::max()
+                            ? (v > 0 ? 1.0f : -1.0f) * std::numeric_limits<float>::infinity()
+                            : static_cast<float>(v);
         std::uint32_t u;
         std::memcpy(&u, &f, 4);
         putBE(p, u, 4);
@@ -380,8 +384,10 @@ private:
     void putValue(std::uint8_t* p, double v) {
         if (t_.bitpix < 0)
             putReal(p, v, t_.bitpix);
-        else
+        else if (std::fabs(v) < 9.2e18) // NaN and values beyond 64 bits: 0
             putBE(p, static_cast<std::uint64_t>(static_cast<std::int64_t>(v)), outSize);
+        else
+            putBE(p, 0, outSize);
     }
 
     void inflateRaw(std::size_t n, std::uint8_t* out, long long bitpix) {
