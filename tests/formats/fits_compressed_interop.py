@@ -2,7 +2,7 @@
 """Compressed FITS against the field's tools (run by ctest: QUILLON_CLI WORKDIR).
 
 1. astropy writes every tile compression for int16, int32, uint8 and float32 (each dither
-   method), fpack a NOCOMPRESS file, gzip a .fits.gz. quillon-cli converts each file and
+   method), fpack every method (float with each dither), gzip a .fits.gz. quillon-cli converts each file and
    astropy's (or funpack's) uncompressed copy of it; the samples must be identical.
 2. quillon-cli writes .fits.fz; funpack and astropy must give back the exact samples.
 """
@@ -78,6 +78,21 @@ same_reading("cube.fits.fz", "cube.fits")
 subprocess.run(["fpack", "-d", "-O", "nocompress.fits.fz", "cube.fits"], check=True)
 subprocess.run(["funpack", "-O", "nocompress.ref.fits", "nocompress.fits.fz"], check=True)
 same_reading("nocompress.fits.fz", "nocompress.ref.fits")
+# fpack's files of each method and dither, against funpack's uncompressed copies.
+fits.PrimaryHDU(images["f32"]).writeto("f32.fits")
+fits.PrimaryHDU(images["i16"].clip(0, None)).writeto("i16p.fits")
+sky = rng.normal(1000, 300, (3, 20, 31)).astype(np.int16)  # H-compress wants compressible data
+fits.PrimaryHDU(sky).writeto("sky.fits")
+for flags, src in [(["-r"], "sky.fits"), (["-h"], "sky.fits"), (["-g1"], "sky.fits"),
+                   (["-g2"], "sky.fits"), (["-p"], "i16p.fits"), (["-q", "4"], "f32.fits"),
+                   (["-qz", "4"], "f32.fits"), (["-q0", "4"], "f32.fits"),
+                   (["-g2", "-qz", "4"], "f32.fits"), (["-h", "-q", "4"], "f32.fits"),
+                   (["-h", "-s", "4"], "sky.fits")]:  # lossy H-compress, unsmoothed as funpack
+    name = "fpack" + "".join(flags) + "_" + src + ".fz"
+    subprocess.run(["fpack", *flags, "-O", name, src], check=True)
+    subprocess.run(["funpack", "-O", name + ".ref.fits", name], check=True)
+    same_reading(name, name + ".ref.fits")
+
 with open("cube.fits", "rb") as src, gzip.open("cube.fits.gz", "wb") as dst:
     shutil.copyfileobj(src, dst)
 same_reading("cube.fits.gz", "cube.fits")
