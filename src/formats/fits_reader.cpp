@@ -429,6 +429,26 @@ void readFits(const std::string& path, Image& image, Progress& progress) {
     readSource(src, image, progress, path);
 }
 
+std::string fitsCompression(const std::string& path) {
+    try {
+        FileSource src(path, fits::kMsgCannotOpen);
+        if (fits::isGzip(src)) return "gzip";
+        HeaderState s;
+        std::uint64_t dataStart = scanHeader(src, 0, s);
+        fits::TileCompression t;
+        bool compressed = false;
+        if (s.end && s.simpleTrue && s.naxis == 0)
+            findImageExtension(src, s, dataStart, t, compressed);
+        if (!compressed) return {};
+        std::string text = t.method + ", Kacheln";
+        for (std::size_t i = 0; i < t.tiles.size(); ++i)
+            text += (i ? " x " : " ") + std::to_string(t.tiles[i]);
+        return text;
+    } catch (const Error&) {
+        return {};
+    }
+}
+
 void readFitsMemory(const void* data, std::size_t size, Image& image, Progress& progress,
                     std::string_view sourcePath) {
     MemorySource src(data, size);

@@ -97,6 +97,10 @@ with open("cube.fits", "rb") as src, gzip.open("cube.fits.gz", "wb") as dst:
     shutil.copyfileobj(src, dst)
 same_reading("cube.fits.gz", "cube.fits")
 
+info = subprocess.run([cli, "info", "i16_RICE_1.fits.fz"], capture_output=True, text=True).stdout
+if "Kompression: RICE_1, Kacheln 67 x 1" not in info:
+    failures.append("info does not name the compression:\n" + info)
+
 # Writing: funpack and astropy read back exactly what Quillon holds.
 for src in ["cube.fits", "i16_RICE_1.fits.fz.ref.fits"]:
     held = convert(src, src + ".held.fts")
