@@ -1,7 +1,8 @@
 // FITS reading and writing against cfitsio on the same files in the same run: a 4096 × 4096
-// × 3 16-bit image (read and write) and 4096 × 4096 images of BITPIX -32, -64 and 32 (read;
-// cfitsio reads them into their own type). Prints the ratios. QUILLON_THREADS and QUILLON_SIMD
-// set Quillon's thread count and instruction-set level (bench_env.h).
+// × 3 16-bit image (read and write), 4096 × 4096 images of BITPIX -32, -64 and 32 (read;
+// cfitsio reads them into their own type) and a Rice-compressed 4096 × 4096 16-bit image
+// (tiles of one row, as cfitsio writes by default; read). Prints the ratios. QUILLON_THREADS and
+// QUILLON_SIMD set Quillon's thread count and instruction-set level (bench_env.h).
 //
 // Files live in QUILLON_BENCH_DIR (default /dev/shm, i.e. the page cache without a disk
 // flush; the writer's fsync then costs nothing, as cfitsio does none).
@@ -46,6 +47,7 @@ const std::string kShort = path("short.fts");
 const std::string kFloat = path("float.fts");
 const std::string kDouble = path("double.fts");
 const std::string kInt32 = path("int32.fts");
+const std::string kRice = path("rice.fits.fz");
 const std::string kOutQ = path("out-q.fts");
 const std::string kOutC = path("out-c.fts");
 
@@ -114,6 +116,23 @@ void makeFiles() {
     writeImage(kFloat, FLOAT_IMG, TFLOAT, f);
     writeImage(kDouble, DOUBLE_IMG, TDOUBLE, d);
     writeImage(kInt32, LONG_IMG, TINT, n);
+
+    // A sky-like 16-bit frame: background with a gradient and noise of a few counts.
+    std::vector<short> sky(f.size());
+    for (std::size_t i = 0; i < sky.size(); ++i) {
+        x = x * 1664525u + 1013904223u;
+        const long row = static_cast<long>(i) / kSize;
+        sky[i] = static_cast<short>(1000 + row / 64 + static_cast<int>((x >> 24) % 40));
+    }
+    fitsfile* fp = nullptr;
+    int status = 0;
+    long axes[2] = {kSize, kSize};
+    fits_create_file(&fp, ("!" + kRice).c_str(), &status);
+    fits_set_compression_type(fp, RICE_1, &status);
+    fits_create_img(fp, SHORT_IMG, 2, axes, &status);
+    fits_write_img(fp, TSHORT, 1, kPixels, sky.data(), &status);
+    fits_close_file(fp, &status);
+    check(status, "writing the Rice file");
 }
 
 void BM_Read16_Quillon(benchmark::State& state) {
@@ -198,6 +217,21 @@ void BM_ReadInt32_Quillon(benchmark::State& state) {
 void BM_ReadInt32_Cfitsio(benchmark::State& state) {
     readScaledCfitsio<int>(state, kInt32, TINT);
 }
+void BM_ReadRice_Quillon(benchmark::State& state) {
+    readScaledQuillon(state, kRice);
+}
+void BM_ReadRice_Cfitsio(benchmark::State& state) {
+    for (auto _ : state) {
+        auto data = destination<std::int16_t>(static_cast<std::size_t>(kPixels));
+        fitsfile* fp = nullptr;
+        int status = 0, anynul = 0;
+        fits_open_image(&fp, kRice.c_str(), READONLY, &status);
+        fits_read_img(fp, TSHORT, 1, kPixels, nullptr, data.get(), &anynul, &status);
+        fits_close_file(fp, &status);
+        check(status, "read Rice");
+        benchmark::DoNotOptimize(data.get());
+    }
+}
 
 // Collects the time of every benchmark so the ratios can be printed at the end: the median of
 // the repetitions when there are several, else the run itself.
@@ -227,12 +261,14 @@ int main(int argc, char** argv) {
         minTimeGiven = minTimeGiven || std::strncmp(argv[i], "--benchmark_min_time", 20) == 0;
     benchmark::Initialize(&argc, argv);
     if (!bench::applyEnvironment()) return 1;
-    const char* const ops[] = {"Read16", "Write16", "ReadFloat", "ReadDouble", "ReadInt32"};
+    const char* const ops[] = {"Read16",     "Write16",   "ReadFloat",
+                               "ReadDouble", "ReadInt32", "ReadRice"};
     void (*const fns[][2])(benchmark::State&) = {{BM_Read16_Quillon, BM_Read16_Cfitsio},
                                                  {BM_Write16_Quillon, BM_Write16_Cfitsio},
                                                  {BM_ReadFloat_Quillon, BM_ReadFloat_Cfitsio},
                                                  {BM_ReadDouble_Quillon, BM_ReadDouble_Cfitsio},
-                                                 {BM_ReadInt32_Quillon, BM_ReadInt32_Cfitsio}};
+                                                 {BM_ReadInt32_Quillon, BM_ReadInt32_Cfitsio},
+                                                 {BM_ReadRice_Quillon, BM_ReadRice_Cfitsio}};
     for (std::size_t i = 0; i < std::size(ops); ++i)
         for (int peer = 0; peer < 2; ++peer) {
             auto* b = benchmark::RegisterBenchmark(
@@ -253,7 +289,8 @@ int main(int argc, char** argv) {
             std::printf("  %-10s Quillon %8.2f ms   cfitsio %8.2f ms   ratio %5.2f\n", op,
                         q->second, c->second, c->second / q->second);
     }
-    for (const auto& p : {kShort, kFloat, kDouble, kInt32, kOutQ, kOutC}) std::remove(p.c_str());
+    for (const auto& p : {kShort, kFloat, kDouble, kInt32, kRice, kOutQ, kOutC})
+        std::remove(p.c_str());
     benchmark::Shutdown();
     return 0;
 }

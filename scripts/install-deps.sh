@@ -11,7 +11,7 @@ PACKAGES=(
   libraw-dev libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libwmf-dev fonts-urw-base35
   nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3-astropy python3-numpy python3-photutils fitsverify libcfitsio-dev
+  python3-astropy python3-numpy python3-photutils fitsverify libcfitsio-dev libcfitsio-bin
   libopencv-dev
   xvfb xauth
   xdotool x11-apps imagemagick qt6-translations-l10n

@@ -3,6 +3,7 @@
 #include "cli/op_args.h"
 #include "cli/progress_bar.h"
 #include "core/describe.h"
+#include "formats/fits_reader.h"
 #include "formats/open.h"
 
 #include <cstdio>
@@ -19,6 +20,9 @@ int runInfo(const std::vector<std::string>& args) {
     Image image;
     openImage(files[0], image, progress);
     std::fputs(describeImage(image).c_str(), stdout);
+    if (fileKindForPath(files[0]) == FileKind::Fits)
+        if (const std::string c = fitsCompression(files[0]); !c.empty())
+            std::printf("Kompression: %s\n", c.c_str());
     return 0;
 }
 

@@ -8,7 +8,9 @@
 #include "core/error.h"
 #include "core/memory.h"
 #include "core/parallel.h"
+#include "formats/fits_compressed.h"
 #include "formats/fits_format.h"
+#include "formats/fits_gzip.h"
 #include "formats/fits_header.h"
 #include "formats/fits_scaling.h"
 
@@ -19,6 +21,7 @@
 #include <limits>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <sys/mman.h>
 #include <type_traits>
 #include <vector>
@@ -53,8 +56,11 @@ bool supportedBitpix(long long b) {
 }
 
 // Behind an empty primary header: the first IMAGE extension with a 2-D or 3-D image of a
-// supported BITPIX. Returns true and replaces `s` and `dataStart` when one is found.
-bool findImageExtension(const ByteSource& src, HeaderState& s, std::uint64_t& dataStart) {
+// supported BITPIX, or the first tile-compressed image (its Z cards then stand for the image's
+// BITPIX and axes, and `compressed` is filled). Returns true and replaces `s` and `dataStart`
+// when one is found.
+bool findImageExtension(const ByteSource& src, HeaderState& s, std::uint64_t& dataStart,
+                        fits::TileCompression& compressed, bool& isCompressed) {
     std::uint64_t pos = dataStart;
     for (int hdu = 0; hdu < 1000 && pos < src.size(); ++hdu) {
         HeaderState e = s;
@@ -66,6 +72,21 @@ bool findImageExtension(const ByteSource& src, HeaderState& s, std::uint64_t& da
             e.simpleCard = e.simpleTrue = true;
             s = std::move(e);
             dataStart = next;
+            return true;
+        }
+        fits::TileCompression t;
+        if (e.xtension == "BINTABLE" && fits::scanCompressed(src, pos, t) &&
+            (t.axes.size() == 2 || t.axes.size() == 3)) {
+            e.simpleCard = e.simpleTrue = true;
+            e.bitpix = t.bitpix;
+            e.naxis = static_cast<long long>(t.axes.size());
+            e.naxis1 = t.axes[0];
+            e.naxis2 = t.axes[1];
+            e.naxis3 = t.axes.size() == 3 ? t.axes[2] : 1;
+            s = std::move(e);
+            dataStart = next;
+            compressed = std::move(t);
+            isCompressed = true;
             return true;
         }
         long long bytes = fits::dataBytes(e);
@@ -308,10 +329,13 @@ void fillDisplay(Image& image, const HeaderState& s) {
     }
 }
 
-void readImage(const ByteSource& src, Image& image, Progress& progress, std::string_view path) {
+void readImage(const ByteSource& file, Image& image, Progress& progress, std::string_view path) {
     HeaderState s;
-    std::uint64_t dataStart = scanHeader(src, 0, s);
-    if (s.end && s.simpleTrue && s.naxis == 0) findImageExtension(src, s, dataStart);
+    std::uint64_t dataStart = scanHeader(file, 0, s);
+    fits::TileCompression compressed;
+    bool isCompressed = false;
+    if (s.end && s.simpleTrue && s.naxis == 0)
+        findImageExtension(file, s, dataStart, compressed, isCompressed);
 
     // Validation: the last message that applies is the one raised.
     const char* pending = nullptr;
@@ -330,6 +354,18 @@ void readImage(const ByteSource& src, Image& image, Progress& progress, std::str
                      &names) == 0)
         throw Error(msg::kInvalidSize);
 
+    // A compressed image is decoded first (its table checked against the file); the planes
+    // are then read from the decoded bytes as from an uncompressed data section.
+    const ByteSource* source = &file;
+    memory::Buffer<std::uint8_t> decoded;
+    std::optional<MemorySource> decodedSource;
+    if (isCompressed) {
+        decoded = fits::decodeTiles(file, dataStart, compressed, image.planeCount());
+        source = &decodedSource.emplace(decoded.data(), decoded.size());
+        dataStart = 0;
+    }
+    const ByteSource& src = *source;
+
     // The data must be in the file before anything is allocated for them.
     const int width = image.width(), height = image.height();
     const std::uint64_t bytesPerSample =
@@ -339,7 +375,10 @@ void readImage(const ByteSource& src, Image& image, Progress& progress, std::str
     const long long filePlanes = std::max<long long>(0, s.naxis3);
     // A file without any plane is no image; missing planes of a type are zero-filled only
     // behind at least one plane read, so the allocation stays bounded by the file's size.
-    if (filePlanes == 0 || static_cast<std::uint64_t>(filePlanes) > available / planeBytes)
+    // (A decoded image holds only the planes the Image takes.)
+    const long long presentPlanes =
+        isCompressed ? std::min<long long>(filePlanes, image.planeCount()) : filePlanes;
+    if (filePlanes == 0 || static_cast<std::uint64_t>(presentPlanes) > available / planeBytes)
         throw Error(fits::kMsgUnknownFormat);
 
     image.SetPixelSize(s.pixelWidth.value(64.0f), s.pixelHeight.value(64.0f));
@@ -371,18 +410,49 @@ void readGuarded(const ByteSource& src, Image& image, Progress& progress, std::s
     detail::guardedRead(image, progress, [&] { readImage(src, image, progress, path); });
 }
 
+// A gzip stream is inflated as far as the image needs and read from memory.
+void readSource(const ByteSource& src, Image& image, Progress& progress, std::string_view path) {
+    if (!fits::isGzip(src)) return readGuarded(src, image, progress, path);
+    detail::guardedRead(image, progress, [&] {
+        std::size_t size = 0;
+        const memory::Buffer<std::uint8_t> bytes = fits::inflateFits(src, size);
+        MemorySource inflated(bytes.data(), size);
+        readImage(inflated, image, progress, path);
+    });
+}
+
 } // namespace
 
 void readFits(const std::string& path, Image& image, Progress& progress) {
     FileSource src(path, fits::kMsgCannotOpen);
     if (!src.regularFile()) throw Error(fits::kMsgCannotOpen);
-    readGuarded(src, image, progress, path);
+    readSource(src, image, progress, path);
+}
+
+std::string fitsCompression(const std::string& path) {
+    try {
+        FileSource src(path, fits::kMsgCannotOpen);
+        if (fits::isGzip(src)) return "gzip";
+        HeaderState s;
+        std::uint64_t dataStart = scanHeader(src, 0, s);
+        fits::TileCompression t;
+        bool compressed = false;
+        if (s.end && s.simpleTrue && s.naxis == 0)
+            findImageExtension(src, s, dataStart, t, compressed);
+        if (!compressed) return {};
+        std::string text = t.method + ", Kacheln";
+        for (std::size_t i = 0; i < t.tiles.size(); ++i)
+            text += (i ? " x " : " ") + std::to_string(t.tiles[i]);
+        return text;
+    } catch (const Error&) {
+        return {};
+    }
 }
 
 void readFitsMemory(const void* data, std::size_t size, Image& image, Progress& progress,
                     std::string_view sourcePath) {
     MemorySource src(data, size);
-    readGuarded(src, image, progress, sourcePath);
+    readSource(src, image, progress, sourcePath);
 }
 
 } // namespace quillon

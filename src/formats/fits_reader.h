@@ -32,4 +32,9 @@ void readFits(const std::string& path, Image& image, Progress& progress);
 void readFitsMemory(const void* data, std::size_t size, Image& image, Progress& progress,
                     std::string_view sourcePath = {});
 
+// How the image the reader picks from a FITS file is compressed, for describing the file:
+// "gzip" for a gzipped file, the tile compression with its tile size ("RICE_1, Kacheln
+// 4096 x 1"), or "" for an uncompressed file (and for anything unreadable).
+std::string fitsCompression(const std::string& path);
+
 } // namespace quillon

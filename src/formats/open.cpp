@@ -35,7 +35,7 @@ bool endsWithNoCase(std::string_view s, std::string_view suffix) {
 }
 
 constexpr OpenFileType kOpenFileTypes[] = {
-    {"FITS file", FileKind::Fits, ".fts .fit .fits"},
+    {"FITS file", FileKind::Fits, ".fts .fit .fits .fz .fits.gz .fit.gz .fts.gz"},
     {"OES-Astro file", FileKind::OesAst, ".ast"},
     {"RAW file z.B. .crw ...", FileKind::CameraRaw, ""},
     {"SBIG-Astro file", FileKind::Sbig, ".st4 .st5 .st6 .st7 .st8 .st9 .st2k .stx"},

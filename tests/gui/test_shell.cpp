@@ -230,13 +230,15 @@ void ShellTest::newDialogEnterInAFieldOnlyLeavesTheField() {
 void ShellTest::openDialogListsTheFiltersInOrder() {
     const QStringList f = ui::openDialogFilters();
     QCOMPARE(f.size(), 17);
-    QCOMPARE(f[0], QStringLiteral("FITS file (*.fts *.fit *.fits)"));
+    QCOMPARE(f[0],
+             QStringLiteral("FITS file (*.fts *.fit *.fits *.fz *.fits.gz *.fit.gz *.fts.gz)"));
     QCOMPARE(f[2], QStringLiteral("RAW file z.B. .crw ... (*.*)"));
     QCOMPARE(f[11], QStringLiteral("Windows Enhanced Metafile (*.emf)"));
     QCOMPARE(f[13], QStringLiteral("Portable Greymap File (*.pgm)"));
     QCOMPARE(f[14], QStringLiteral("GIF file (*.gif)"));
     QVERIFY(f[15].startsWith(
-        QStringLiteral("Alle unterstützten Grafikformate (*.fts *.fit *.fits *.ast *.*")));
+        QStringLiteral("Alle unterstützten Grafikformate (*.fts *.fit *.fits *.fz *.fits.gz "
+                       "*.fit.gz *.fts.gz *.ast *.*")));
     QVERIFY2(f[15].endsWith(QStringLiteral("*.wmf *.pcx *.pgm)")), "no *.emf, no *.gif");
     QCOMPARE(f[16], QStringLiteral("Alle Dateien (*.*)"));
     std::unique_ptr<QFileDialog> dlg(ui::createOpenDialog(nullptr));
