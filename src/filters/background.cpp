@@ -15,6 +15,18 @@ namespace {
 
 constexpr const char* kTitle = "Hintergrund extrahieren";
 
+// Rounds half up (also below 0, unlike truncation) and clamps to the sample range; NaN
+// gives 0. Without a library call, as it runs for every pixel.
+inline Sample roundNearest(double v) {
+    if (!(v == v)) return 0;
+    const double t = v + 0.5;
+    if (t >= 32767.0) return static_cast<Sample>(kSampleMax);
+    if (t <= -32768.0) return static_cast<Sample>(kSampleMin);
+    int i = static_cast<int>(t);
+    if (static_cast<double>(i) > t) --i;
+    return static_cast<Sample>(i);
+}
+
 // Median of v (reordered).
 double medianOf(std::vector<double>& v) {
     if (v.empty()) return 0;
@@ -379,8 +391,9 @@ void BackgroundModel::evaluateRow(int layer, int y, int x0, int count, double* o
     for (int d = 0; d <= degree_; ++d)
         for (int j = 0; j <= d; ++j)
             cu[d - j] += l.poly[static_cast<std::size_t>(t++)] * std::pow(v, j);
+    const double u0 = (x0 - cx_) / scale_, du = 1.0 / scale_;
     for (int i = 0; i < count; ++i) {
-        const double u = (x0 + i - cx_) / scale_;
+        const double u = u0 + i * du;
         double s = cu[degree_];
         for (int k = degree_ - 1; k >= 0; --k) s = s * u + cu[k];
         out[i] = s;
@@ -625,7 +638,7 @@ void applyBackground(Image& image, const BackgroundModel& model, bool divide, La
                         out = b > 0 ? r[x] * (mean / b) : r[x];
                     else
                         out = r[x] - b + mean;
-                    r[x] = toSample(std::floor(out + 0.5));
+                    r[x] = roundNearest(out);
                 }
                 progress.step();
             }
@@ -646,7 +659,7 @@ Image backgroundModelImage(const Image& source, const BackgroundModel& model, La
                 model.evaluateRow(l, y, 0, out.width(), m.data());
                 Sample* r = out.row(l, y);
                 for (int x = 0; x < out.width(); ++x)
-                    r[x] = toSample(std::floor(m[static_cast<std::size_t>(x)] + 0.5));
+                    r[x] = roundNearest(m[static_cast<std::size_t>(x)]);
             }
         });
     }
@@ -685,7 +698,7 @@ FilterOutcome BackgroundFilter::run(Image& destination, const Image& source, Lay
                 model_.evaluateRow(l, y + offsetY_, offsetX_, destination.width(), m.data());
                 Sample* r = destination.row(l, y);
                 for (int x = 0; x < destination.width(); ++x)
-                    r[x] = toSample(std::floor(m[static_cast<std::size_t>(x)] + 0.5));
+                    r[x] = roundNearest(m[static_cast<std::size_t>(x)]);
             }
         }
         destination.invalidateHistogram();
