@@ -455,14 +455,16 @@ BackgroundModel fitBackground(const Image& image, std::vector<BackgroundSample>&
                 if (n < needed) tooFewSamples(n, needed);
                 if (!leastSquares(a, b, n, terms, c)) tooFewSamples(n, needed);
                 model.layers_[static_cast<std::size_t>(l)].poly = c;
-                // Outliers among the user's forced samples stay; the others may go.
+                // The spread comes from every used sample (the median absolute deviation is
+                // robust already; taken over the kept ones only it would shrink each pass and
+                // eat into good samples). The user's forced samples always stay.
                 std::vector<double> r;
                 std::vector<double> res(used.size(), 0.0);
                 for (std::size_t s = 0; s < used.size(); ++s) {
                     res[s] = samples[used[s]].values[static_cast<std::size_t>(l)] -
                              model.polyAt(model.layers_[static_cast<std::size_t>(l)], u(used[s]),
                                           v(used[s]));
-                    if (k[s]) r.push_back(res[s]);
+                    r.push_back(res[s]);
                 }
                 const double sigma = std::max(madSigma(r, 0.0), 0.5);
                 bool changed = false;
@@ -534,7 +536,7 @@ BackgroundModel fitBackground(const Image& image, std::vector<BackgroundSample>&
                     }
                     res[s] =
                         samples[used[s]].values[static_cast<std::size_t>(sel[std::size_t(c)])] - m;
-                    if (k[s]) kept.push_back(res[s]);
+                    kept.push_back(res[s]);
                 }
                 const double sigma = std::max(madSigma(kept, 0.0), 0.5);
                 for (std::size_t s = 0; s < used.size(); ++s)

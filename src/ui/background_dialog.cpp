@@ -2,6 +2,7 @@
 #include "ui/background_dialog.h"
 
 #include "core/error.h"
+#include "core/picture.h"
 #include "ui/document.h"
 #include "ui/main_frame.h"
 #include "ui/quillon_app.h"
@@ -16,6 +17,8 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -32,6 +35,54 @@ BackgroundOptions& lastOptions() {
     static BackgroundOptions o;
     return o;
 }
+
+// The whole image rendered through the view's display, at most 320 × 240.
+class SampleMap : public QWidget {
+public:
+    SampleMap(const ImageRenderer& renderer, const std::vector<BackgroundSample>& samples,
+              std::function<void(int, int)> clicked, QWidget* parent)
+        : QWidget(parent), samples_(samples), clicked_(std::move(clicked)) {
+        const Image& img = renderer.image();
+        if (img.width() > 0 && img.height() > 0)
+            scale_ = std::min(320.0 / img.width(), 240.0 / img.height());
+        const int w = std::max(1, int(img.width() * scale_ + 0.5));
+        const int h = std::max(1, int(img.height() * scale_ + 0.5));
+        Picture pic;
+        RenderOptions opt;
+        opt.zoomX = scale_;
+        try {
+            if (renderer.renderRect(0, 0, w, h, &pic, opt) == RENDER_OK && !pic.empty())
+                picture_ = QImage(pic.bits(), pic.width(), pic.height(), pic.bytesPerLine(),
+                                  QImage::Format_RGB32)
+                               .copy();
+        } catch (const std::bad_alloc&) {
+        }
+        setFixedSize(w, h);
+        setCursor(Qt::CrossCursor);
+    }
+    double scale() const { return scale_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), QColor(192, 192, 192));
+        p.drawImage(0, 0, picture_);
+        for (const BackgroundSample& s : samples_) {
+            p.setPen(s.kept() ? QColor(0, 200, 0) : QColor(230, 0, 0));
+            p.drawRect(int(s.x * scale_) - 2, int(s.y * scale_) - 2, 4, 4);
+        }
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() != Qt::LeftButton || scale_ <= 0) return;
+        clicked_(int(e->position().x() / scale_), int(e->position().y() / scale_));
+    }
+
+private:
+    const std::vector<BackgroundSample>& samples_;
+    std::function<void(int, int)> clicked_;
+    QImage picture_;
+    double scale_ = 1.0;
+};
 
 } // namespace
 
@@ -94,6 +145,11 @@ BackgroundDialog::BackgroundDialog(CWinQuillonView* view, SettingsRecord& settin
     status_ = new QLabel(this);
     status_->setWordWrap(true);
     body()->addWidget(status_);
+    if (view) {
+        map_ = new SampleMap(
+            view->renderer(), samples_, [this](int x, int y) { toggleSample(x, y); }, this);
+        body()->addWidget(map_, 0, Qt::AlignHCenter);
+    }
 
     for (QAbstractSpinBox* b :
          std::initializer_list<QAbstractSpinBox*>{grid_, rejection_, degree_, smoothing_})
@@ -163,12 +219,18 @@ void BackgroundDialog::refit() {
         status_->setText(QString::fromUtf8(msg::kOutOfMemoryAction));
     }
     okButton()->setEnabled(model_ != nullptr);
+    if (map_) map_->update();
 }
 
 void BackgroundDialog::parametersChanged() {
     // The layers changed (the only caller from outside): new samples for them.
     if (layerSelection().mask != sampledMask_) resample();
     FilterDialog::parametersChanged();
+}
+
+QPoint BackgroundDialog::mapPosition(int x, int y) const {
+    const double f = map_ ? static_cast<SampleMap*>(map_)->scale() : 1.0;
+    return {int(x * f + 0.5), int(y * f + 0.5)};
 }
 
 void BackgroundDialog::toggleSample(int x, int y) {

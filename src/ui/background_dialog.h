@@ -53,6 +53,11 @@ public:
     QRadioButton* divideButton() const { return divide_; }
     QCheckBox* showModelBox() const { return showModel_; }
     QLabel* statusLabel() const { return status_; }
+    // The image in small with the samples as squares (green used, red rejected); a click
+    // toggles the sample there or adds one.
+    QWidget* sampleMap() const { return map_; }
+    // The map position of an image pixel.
+    QPoint mapPosition(int x, int y) const;
 
 private:
     // New samples (grid or rejection or layers changed), then the fit.
@@ -69,6 +74,7 @@ private:
     QRadioButton* divide_ = nullptr;
     QCheckBox* showModel_ = nullptr;
     QLabel* status_ = nullptr;
+    QWidget* map_ = nullptr;
     std::vector<BackgroundSample> samples_;
     std::unique_ptr<BackgroundModel> model_;
     LayerMask sampledMask_ = 0;

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTest>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -85,6 +86,11 @@ void BackgroundTest::samplesMethodAndPreview() {
     QCOMPARE(int(dlg.samples().size()), 16 * 16 + 1);
     dlg.toggleSample(gx, dlg.samples()[0].y);
     QCOMPARE(int(dlg.samples().size()), 16 * 16);
+    // The same click on the sample map.
+    const BackgroundSample other = dlg.samples()[21];
+    QVERIFY(other.used());
+    QTest::mouseClick(dlg.sampleMap(), Qt::LeftButton, {}, dlg.mapPosition(other.x, other.y));
+    QVERIFY(!dlg.samples()[21].used());
 
     // The method switch enables its own parameter and keeps a model.
     QVERIFY(dlg.degreeBox()->isEnabled());
