@@ -229,6 +229,16 @@ TEST(Background, BadInput) {
                     ASSERT_NEAR(img.row(0, y)[x], 850, 2) << x << "," << y;
                 }
     }
+    // Dividing by a model that reaches 0 is refused, the image unchanged.
+    {
+        Image img;
+        makeImage(img, 100, 80, BW_IMAGE, Ramp{-500, 10});
+        Image before = img.clone();
+        o = {};
+        o.divide = true;
+        EXPECT_THROW(extractBackground(img, o, 0, Progress::none()), Error);
+        EXPECT_EQ(firstDifference(img, before), "");
+    }
     o = {};
     o.grid = 40;
     Image img;
