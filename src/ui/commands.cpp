@@ -61,6 +61,7 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {nullptr, "", "Rauschfilter", "RF", true},
     {nullptr, "", "Unscharfe Maske", "UM", true},
     {nullptr, "", "Lucy-Richardson Deconvolution", "", true},
+    {"&Hintergrund extrahieren...", "", "Hintergrund extrahieren", "", true},
     {"Neue &Ansicht", "", "Weitere Ansicht des aktiven Dokuments", "", true},
     {"Ansichten &Schließen", "", "Alle anderen Ansichten des Dokuments schließen", "", true},
     {"Overlay an&zeigen", "", "Overlay anzeigen", "", true},
@@ -133,7 +134,7 @@ int helpTopicOf(Cmd c) {
     if (i <= static_cast<int>(Cmd::EditPaste)) return 131203;
     if (i <= static_cast<int>(Cmd::ImageInfo)) return 131204;
     if (i <= static_cast<int>(Cmd::RepairColumn)) return 131205;
-    if (i <= static_cast<int>(Cmd::LucyRichardson)) return 131206;
+    if (i <= static_cast<int>(Cmd::BackgroundExtraction)) return 131206;
     if (i <= static_cast<int>(Cmd::FullScreenAll)) return 131207;
     if (i <= static_cast<int>(Cmd::HideTools)) return 131208;
     if (i <= static_cast<int>(Cmd::WindowArrangeIcons)) return 131209;

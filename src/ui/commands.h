@@ -68,6 +68,7 @@ enum class Cmd {
     NoiseFilter,
     UnsharpMask,
     LucyRichardson,
+    BackgroundExtraction,
     // Ansicht
     NewView,
     CloseViews,

@@ -215,6 +215,7 @@ void CMainFrame::createMenus() {
     add(filter, {Cmd::Highpass, Cmd::Lowpass, Cmd::SpecialFilter});
     filter->addSeparator();
     add(filter, {Cmd::NoiseFilter, Cmd::UnsharpMask, Cmd::LucyRichardson});
+    add(filter, {Cmd::BackgroundExtraction});
     fullMenus_ << filter;
 
     auto* view = new QMenu(QStringLiteral("&Ansicht"), this);

@@ -1,6 +1,7 @@
 // CMainFrame: the commands of the filter menu: dialog, then the filter over the whole image
 // into a new document.
 #include "filters/noise.h"
+#include "ui/background_dialog.h"
 #include "ui/deconvolution_dialog.h"
 #include "ui/document.h"
 #include "ui/filter_dialogs.h"
@@ -85,6 +86,7 @@ void CMainFrame::connectFilterCommands() {
         connect(action(l.cmd), &QAction::triggered, this,
                 [this, command] { runFilterCommand(command); });
     }
+    connectBackgroundCommand(*this);
 }
 
 void CMainFrame::enableFilterCommands(const Image* image) {
@@ -93,6 +95,7 @@ void CMainFrame::enableFilterCommands(const Image* image) {
             action(l.cmd)->setEnabled(
                 commandInfo(l.cmd).built && image &&
                 filterCommandEnabled(l.command, image->width(), image->height()));
+    enableBackgroundCommand(*this, image);
 }
 
 } // namespace quillon::ui

@@ -1,0 +1,713 @@
+// Background extraction: sky samples, robust polynomial and thin-plate spline fits, apply.
+#include "filters/background.h"
+
+#include "core/error.h"
+#include "core/parallel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace quillon {
+
+namespace {
+
+constexpr const char* kTitle = "Hintergrund extrahieren";
+
+// Rounds half up (also below 0, unlike truncation) and clamps to the sample range; NaN
+// gives 0. Without a library call, as it runs for every pixel.
+inline Sample roundNearest(double v) {
+    if (!(v == v)) return 0;
+    const double t = v + 0.5;
+    if (t >= 32767.0) return static_cast<Sample>(kSampleMax);
+    if (t <= -32768.0) return static_cast<Sample>(kSampleMin);
+    int i = static_cast<int>(t);
+    if (static_cast<double>(i) > t) --i;
+    return static_cast<Sample>(i);
+}
+
+// Median of v (reordered).
+double medianOf(std::vector<double>& v) {
+    if (v.empty()) return 0;
+    const std::size_t mid = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid), v.end());
+    double m = v[mid];
+    if (v.size() % 2 == 0) {
+        m = (m + *std::max_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(mid))) / 2;
+    }
+    return m;
+}
+
+// Robust spread: 1.4826 × median absolute deviation from m.
+double madSigma(const std::vector<double>& v, double m) {
+    std::vector<double> d(v.size());
+    for (std::size_t i = 0; i < v.size(); ++i) d[i] = std::abs(v[i] - m);
+    return 1.4826 * medianOf(d);
+}
+
+struct BoxStat {
+    double value = 0;
+    bool usable = true; // no saturated pixel, no bright star
+};
+
+// Sigma-clipped median of one box of one layer, and whether the box looks like sky.
+BoxStat measureBox(const Image& image, int layer, int cx, int cy, int box) {
+    const int x0 = std::max(0, cx - box / 2), x1 = std::min(image.width(), x0 + box);
+    const int y0 = std::max(0, cy - box / 2), y1 = std::min(image.height(), y0 + box);
+    std::vector<double> v;
+    v.reserve(static_cast<std::size_t>(x1 - x0) * static_cast<std::size_t>(y1 - y0));
+    BoxStat s;
+    for (int y = y0; y < y1; ++y) {
+        const Sample* r = image.row(layer, y);
+        for (int x = x0; x < x1; ++x) {
+            if (r[x] >= kSampleMax) s.usable = false;
+            v.push_back(r[x]);
+        }
+    }
+    if (v.empty()) return {0, false};
+    const std::vector<double> all = v;
+    double m = medianOf(v);
+    double sigma = madSigma(v, m);
+    for (int pass = 0; pass < 3 && sigma > 0; ++pass) {
+        std::vector<double> kept;
+        kept.reserve(v.size());
+        for (double x : v)
+            if (std::abs(x - m) <= 3 * sigma) kept.push_back(x);
+        if (kept.size() == v.size() || kept.empty()) break;
+        v.swap(kept);
+        m = medianOf(v);
+        sigma = madSigma(v, m);
+    }
+    s.value = m;
+    // A bright star or a nebula covering a noticeable part of the box.
+    const double high = m + 5 * std::max(sigma, 1.0);
+    std::size_t bright = 0;
+    for (double x : all)
+        if (x > high) ++bright;
+    if (bright * 50 > all.size() && bright >= 2) s.usable = false;
+    return s;
+}
+
+void measureSample(BackgroundSample& s, const Image& image, LayerMask mask, int box) {
+    s.values.assign(static_cast<std::size_t>(image.layerCount()), 0.0);
+    s.rejected = false;
+    for (int l = 0; l < image.layerCount(); ++l) {
+        if (!layerSelected(mask, l)) continue;
+        const BoxStat b = measureBox(image, l, s.x, s.y, box);
+        s.values[static_cast<std::size_t>(l)] = b.value;
+        if (!b.usable) s.rejected = true;
+    }
+}
+
+// Solves min |A c - b| (A: n × m, row-major) by Householder QR. False when A is (nearly)
+// rank deficient.
+bool leastSquares(std::vector<double> a, std::vector<double> b, int n, int m,
+                  std::vector<double>& c) {
+    if (n < m) return false;
+    auto at = [&](int i, int j) -> double& {
+        return a[static_cast<std::size_t>(i) * static_cast<std::size_t>(m) +
+                 static_cast<std::size_t>(j)];
+    };
+    std::vector<double> diag(static_cast<std::size_t>(m));
+    double largest = 0;
+    for (int k = 0; k < m; ++k) {
+        double norm = 0;
+        for (int i = k; i < n; ++i) norm += at(i, k) * at(i, k);
+        norm = std::sqrt(norm);
+        largest = std::max(largest, norm);
+        if (norm <= 1e-12 * std::max(largest, 1.0)) return false;
+        const double alpha = at(k, k) > 0 ? -norm : norm;
+        at(k, k) -= alpha; // v = column - alpha e_k
+        double vv = 0;
+        for (int i = k; i < n; ++i) vv += at(i, k) * at(i, k);
+        for (int j = k + 1; j < m; ++j) {
+            double d = 0;
+            for (int i = k; i < n; ++i) d += at(i, k) * at(i, j);
+            const double f = 2 * d / vv;
+            for (int i = k; i < n; ++i) at(i, j) -= f * at(i, k);
+        }
+        double d = 0;
+        for (int i = k; i < n; ++i) d += at(i, k) * b[static_cast<std::size_t>(i)];
+        const double f = 2 * d / vv;
+        for (int i = k; i < n; ++i) b[static_cast<std::size_t>(i)] -= f * at(i, k);
+        diag[static_cast<std::size_t>(k)] = alpha;
+    }
+    c.assign(static_cast<std::size_t>(m), 0.0);
+    for (int k = m - 1; k >= 0; --k) {
+        double s = b[static_cast<std::size_t>(k)];
+        for (int j = k + 1; j < m; ++j) s -= at(k, j) * c[static_cast<std::size_t>(j)];
+        c[static_cast<std::size_t>(k)] = s / diag[static_cast<std::size_t>(k)];
+    }
+    return true;
+}
+
+// Solves the square system A X = B (A: n × n, B: n × r, row-major) by LU with partial
+// pivoting. False when A is singular.
+bool solveSquare(std::vector<double>& a, std::vector<double>& b, int n, int r) {
+    const auto N = static_cast<std::size_t>(n), R = static_cast<std::size_t>(r);
+    for (std::size_t k = 0; k < N; ++k) {
+        std::size_t p = k;
+        for (std::size_t i = k + 1; i < N; ++i)
+            if (std::abs(a[i * N + k]) > std::abs(a[p * N + k])) p = i;
+        if (std::abs(a[p * N + k]) < 1e-14) return false;
+        if (p != k) {
+            for (std::size_t j = 0; j < N; ++j) std::swap(a[k * N + j], a[p * N + j]);
+            for (std::size_t j = 0; j < R; ++j) std::swap(b[k * R + j], b[p * R + j]);
+        }
+        const double piv = a[k * N + k];
+        parallelRows(static_cast<int>(N - k - 1), 64, [&](int i0, int i1) {
+            for (std::size_t i = k + 1 + static_cast<std::size_t>(i0);
+                 i < k + 1 + static_cast<std::size_t>(i1); ++i) {
+                const double f = a[i * N + k] / piv;
+                if (f == 0) continue;
+                for (std::size_t j = k + 1; j < N; ++j) a[i * N + j] -= f * a[k * N + j];
+                for (std::size_t j = 0; j < R; ++j) b[i * R + j] -= f * b[k * R + j];
+            }
+        });
+    }
+    for (std::size_t k = N; k-- > 0;) {
+        for (std::size_t j = 0; j < R; ++j) {
+            double s = b[k * R + j];
+            for (std::size_t i = k + 1; i < N; ++i) s -= a[k * N + i] * b[i * R + j];
+            b[k * R + j] = s / a[k * N + k];
+        }
+    }
+    return true;
+}
+
+int polyTerms(int degree) {
+    return (degree + 1) * (degree + 2) / 2;
+}
+
+// u^i v^j for i + j <= degree, ordered by total degree.
+void polyBasis(int degree, double u, double v, double* out) {
+    int t = 0;
+    for (int d = 0; d <= degree; ++d)
+        for (int j = 0; j <= d; ++j) out[t++] = std::pow(u, d - j) * std::pow(v, j);
+}
+
+double tpsKernel(double r2) {
+    return r2 > 0 ? 0.5 * r2 * std::log(r2) : 0.0; // r² log r
+}
+
+[[noreturn]] void tooFewSamples(int usable, int needed) {
+    throw Error("Zu wenige brauchbare Hintergrundproben (" + std::to_string(usable) +
+                ", mindestens " + std::to_string(needed) +
+                " nötig). Bitte ein dichteres Raster, eine schwächere Ausschlussstärke oder "
+                "einen kleineren Polynomgrad wählen.");
+}
+
+// Rejects grid samples that stand out from the plane through their neighbours by more
+// than k·σ, σ being the robust spread of these deviations over the grid.
+void rejectByNeighbours(std::vector<BackgroundSample>& samples, const BackgroundOptions& o,
+                        int layerCount, LayerMask mask) {
+    std::vector<int> index(static_cast<std::size_t>(o.grid * o.grid), -1);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const BackgroundSample& s = samples[i];
+        if (s.gridX >= 0) index[static_cast<std::size_t>(s.gridY * o.grid + s.gridX)] = int(i);
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        std::vector<char> reject(samples.size(), 0);
+        for (int l = 0; l < layerCount; ++l) {
+            if (!layerSelected(mask, l)) continue;
+            std::vector<double> dev(samples.size(), 0.0);
+            std::vector<char> has(samples.size(), 0);
+            std::vector<double> all;
+            for (std::size_t i = 0; i < samples.size(); ++i) {
+                const BackgroundSample& s = samples[i];
+                if (s.gridX < 0 || s.rejected) continue;
+                // Least-squares plane v = a + b dx + c dy through the usable neighbours.
+                double m[3][4] = {};
+                int n = 0;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int gx = s.gridX + dx, gy = s.gridY + dy;
+                        if ((dx == 0 && dy == 0) || gx < 0 || gy < 0 || gx >= o.grid ||
+                            gy >= o.grid)
+                            continue;
+                        const int k = index[static_cast<std::size_t>(gy * o.grid + gx)];
+                        if (k < 0 || samples[static_cast<std::size_t>(k)].rejected) continue;
+                        const double row[3] = {1.0, double(dx), double(dy)};
+                        const double val = samples[static_cast<std::size_t>(k)]
+                                               .values[static_cast<std::size_t>(l)];
+                        for (int p = 0; p < 3; ++p) {
+                            for (int q = 0; q < 3; ++q) m[p][q] += row[p] * row[q];
+                            m[p][3] += row[p] * val;
+                        }
+                        ++n;
+                    }
+                if (n < 4) continue;
+                std::vector<double> a(9), b(3);
+                for (int p = 0; p < 3; ++p) {
+                    for (int q = 0; q < 3; ++q) a[static_cast<std::size_t>(p * 3 + q)] = m[p][q];
+                    b[static_cast<std::size_t>(p)] = m[p][3];
+                }
+                if (!solveSquare(a, b, 3, 1)) continue;
+                dev[i] = s.values[static_cast<std::size_t>(l)] - b[0];
+                has[i] = 1;
+                all.push_back(dev[i]);
+            }
+            if (all.size() < 4) continue;
+            const double centre = medianOf(all);
+            const double sigma = std::max(madSigma(all, centre), 0.5);
+            for (std::size_t i = 0; i < samples.size(); ++i)
+                if (has[i] && std::abs(dev[i] - centre) > o.rejection * sigma) reject[i] = 1;
+        }
+        bool any = false;
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            if (reject[i]) samples[i].rejected = any = true;
+        if (!any) break;
+    }
+}
+
+} // namespace
+
+void checkBackgroundOptions(const BackgroundOptions& o) {
+    if (o.grid < kBackgroundGridMin || o.grid > kBackgroundGridMax)
+        throw Error("Die Rasterdichte muss zwischen 8 und 32 Proben je Seite liegen.");
+    if (!(o.rejection >= 1.0f && o.rejection <= 10.0f))
+        throw Error("Die Ausschlussstärke muss zwischen 1 und 10 liegen.");
+    if (o.degree < 1 || o.degree > kBackgroundDegreeMax)
+        throw Error("Der Polynomgrad muss zwischen 1 und 4 liegen.");
+    if (!(o.smoothing >= 0.0f && o.smoothing <= 1.0f))
+        throw Error("Die Glättung muss zwischen 0 und 1 liegen.");
+}
+
+int backgroundBoxSize(int width, int height, int grid) {
+    const int cell = std::min(width, height) / std::max(grid, 1);
+    return std::clamp(cell / 2, 1, 64);
+}
+
+std::vector<BackgroundSample> placeBackgroundSamples(const Image& image, const BackgroundOptions& o,
+                                                     LayerMask mask) {
+    checkBackgroundOptions(o);
+    std::vector<BackgroundSample> samples;
+    if (!image.hasSamples()) return samples;
+    const int box = backgroundBoxSize(image.width(), image.height(), o.grid);
+    const int half = box / 2;
+    for (int gy = 0; gy < o.grid; ++gy)
+        for (int gx = 0; gx < o.grid; ++gx) {
+            BackgroundSample s;
+            s.gridX = gx;
+            s.gridY = gy;
+            // The outer boxes touch the edges, so that the model is never extrapolated far.
+            s.x = std::min(image.width() - 1,
+                           half + int(std::lround(double(gx) * (image.width() - 1 - 2 * half) /
+                                                  (o.grid - 1))));
+            s.y = std::min(image.height() - 1,
+                           half + int(std::lround(double(gy) * (image.height() - 1 - 2 * half) /
+                                                  (o.grid - 1))));
+            samples.push_back(std::move(s));
+        }
+    parallelRows(static_cast<int>(samples.size()), 4, [&](int a, int b) {
+        for (int i = a; i < b; ++i)
+            measureSample(samples[static_cast<std::size_t>(i)], image, mask, box);
+    });
+    rejectByNeighbours(samples, o, image.layerCount(), mask);
+    return samples;
+}
+
+void toggleBackgroundSample(std::vector<BackgroundSample>& samples, const Image& image,
+                            const BackgroundOptions& o, LayerMask mask, int x, int y) {
+    const int box = backgroundBoxSize(image.width(), image.height(), o.grid);
+    const int half = std::max(box / 2, 2);
+    for (auto it = samples.begin(); it != samples.end(); ++it) {
+        if (std::abs(it->x - x) > half || std::abs(it->y - y) > half) continue;
+        if (it->gridX < 0) {
+            samples.erase(it); // an added sample is taken away again
+        } else {
+            it->user = it->used() ? -1 : 1;
+        }
+        return;
+    }
+    if (x < 0 || y < 0 || x >= image.width() || y >= image.height()) return;
+    BackgroundSample s;
+    s.x = x;
+    s.y = y;
+    measureSample(s, image, mask, box);
+    s.user = 1;
+    samples.push_back(std::move(s));
+}
+
+bool BackgroundModel::hasLayer(int layer) const {
+    return layer >= 0 && layer < static_cast<int>(layers_.size()) &&
+           layers_[static_cast<std::size_t>(layer)].fitted;
+}
+
+double BackgroundModel::polyAt(const Layer& l, double u, double v) const {
+    double basis[32];
+    polyBasis(degree_, u, v, basis);
+    double s = 0;
+    for (std::size_t t = 0; t < l.poly.size(); ++t) s += l.poly[t] * basis[t];
+    return s;
+}
+
+namespace {
+// Catmull-Rom weights at fraction f between nodes 1 and 2 of four.
+void cubicWeights(double f, double* w) {
+    const double f2 = f * f, f3 = f2 * f;
+    w[0] = 0.5 * (-f3 + 2 * f2 - f);
+    w[1] = 0.5 * (3 * f3 - 5 * f2 + 2);
+    w[2] = 0.5 * (-3 * f3 + 4 * f2 + f);
+    w[3] = 0.5 * (f3 - f2);
+}
+} // namespace
+
+void BackgroundModel::evaluateLattice(const Layer& l, int y, int x0, int count, double* out) const {
+    // Node k (from 0) sits at pixel (k - 1) × step.
+    const double ty = double(y) / step_ + 1;
+    const int ky = std::clamp(int(std::floor(ty)), 1, nodesY_ - 3);
+    double wy[4];
+    cubicWeights(ty - ky, wy);
+    std::vector<double> row(static_cast<std::size_t>(nodesX_));
+    for (int i = 0; i < nodesX_; ++i) {
+        double s = 0;
+        for (int k = 0; k < 4; ++k)
+            s += wy[k] * l.lattice[static_cast<std::size_t>((ky - 1 + k) * nodesX_ + i)];
+        row[static_cast<std::size_t>(i)] = s;
+    }
+    for (int i = 0; i < count; ++i) {
+        const double tx = double(x0 + i) / step_ + 1;
+        const int kx = std::clamp(int(std::floor(tx)), 1, nodesX_ - 3);
+        double wx[4];
+        cubicWeights(tx - kx, wx);
+        double s = 0;
+        for (int k = 0; k < 4; ++k) s += wx[k] * row[static_cast<std::size_t>(kx - 1 + k)];
+        out[i] = s;
+    }
+}
+
+void BackgroundModel::evaluateRow(int layer, int y, int x0, int count, double* out) const {
+    const Layer& l = layers_[static_cast<std::size_t>(layer)];
+    if (method_ == BackgroundMethod::Spline) {
+        evaluateLattice(l, y, x0, count, out);
+        return;
+    }
+    // The polynomial as one in u for this row: coefficient of u^i = sum_j c_ij v^j.
+    const double v = (y - cy_) / scale_;
+    double cu[kBackgroundDegreeMax + 1] = {};
+    int t = 0;
+    for (int d = 0; d <= degree_; ++d)
+        for (int j = 0; j <= d; ++j)
+            cu[d - j] += l.poly[static_cast<std::size_t>(t++)] * std::pow(v, j);
+    const double u0 = (x0 - cx_) / scale_, du = 1.0 / scale_;
+    for (int i = 0; i < count; ++i) {
+        const double u = u0 + i * du;
+        double s = cu[degree_];
+        for (int k = degree_ - 1; k >= 0; --k) s = s * u + cu[k];
+        out[i] = s;
+    }
+}
+
+double BackgroundModel::at(int layer, int x, int y) const {
+    double v = 0;
+    evaluateRow(layer, y, x, 1, &v);
+    return v;
+}
+
+BackgroundModel fitBackground(const Image& image, std::vector<BackgroundSample>& samples,
+                              const BackgroundOptions& o, LayerMask mask) {
+    checkBackgroundOptions(o);
+    if (!image.hasSamples()) throw Error(msg::kFilterNotApplicable);
+    BackgroundModel model;
+    model.width_ = image.width();
+    model.height_ = image.height();
+    model.method_ = o.method;
+    model.degree_ = o.degree;
+    model.cx_ = (image.width() - 1) / 2.0;
+    model.cy_ = (image.height() - 1) / 2.0;
+    model.scale_ = std::max(image.width(), image.height()) / 2.0;
+    model.layers_.resize(static_cast<std::size_t>(image.layerCount()));
+
+    std::vector<std::size_t> used;
+    for (BackgroundSample& s : samples) s.fitRejected = false;
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        if (samples[i].used()) used.push_back(i);
+    const bool poly = o.method == BackgroundMethod::Polynomial;
+    const int terms = poly ? polyTerms(o.degree) : 3;
+    const int needed = poly ? terms + 3 : 8;
+    if (static_cast<int>(used.size()) < needed) tooFewSamples(int(used.size()), needed);
+
+    const int layerCount = image.layerCount();
+    // Per layer: which of the used samples the fit keeps.
+    std::vector<std::vector<char>> keep(static_cast<std::size_t>(layerCount),
+                                        std::vector<char>(used.size(), 1));
+    auto u = [&](std::size_t i) { return (samples[i].x - model.cx_) / model.scale_; };
+    auto v = [&](std::size_t i) { return (samples[i].y - model.cy_) / model.scale_; };
+
+    if (poly) {
+        for (int l = 0; l < layerCount; ++l) {
+            if (!layerSelected(mask, l)) continue;
+            auto& k = keep[static_cast<std::size_t>(l)];
+            std::vector<double> c;
+            for (int pass = 0; pass < 8; ++pass) {
+                std::vector<double> a, b;
+                int n = 0;
+                for (std::size_t s = 0; s < used.size(); ++s) {
+                    if (!k[s]) continue;
+                    double basis[32];
+                    polyBasis(o.degree, u(used[s]), v(used[s]), basis);
+                    a.insert(a.end(), basis, basis + terms);
+                    b.push_back(samples[used[s]].values[static_cast<std::size_t>(l)]);
+                    ++n;
+                }
+                if (n < needed) tooFewSamples(n, needed);
+                if (!leastSquares(a, b, n, terms, c)) tooFewSamples(n, needed);
+                model.layers_[static_cast<std::size_t>(l)].poly = c;
+                // The spread comes from every used sample (the median absolute deviation is
+                // robust already; taken over the kept ones only it would shrink each pass and
+                // eat into good samples). The user's forced samples always stay.
+                std::vector<double> r;
+                std::vector<double> res(used.size(), 0.0);
+                for (std::size_t s = 0; s < used.size(); ++s) {
+                    res[s] = samples[used[s]].values[static_cast<std::size_t>(l)] -
+                             model.polyAt(model.layers_[static_cast<std::size_t>(l)], u(used[s]),
+                                          v(used[s]));
+                    r.push_back(res[s]);
+                }
+                const double sigma = std::max(madSigma(r, 0.0), 0.5);
+                bool changed = false;
+                for (std::size_t s = 0; s < used.size(); ++s) {
+                    const bool ok = samples[used[s]].user > 0 ||
+                                    std::abs(res[s]) <= std::max(o.rejection, 2.0f) * sigma;
+                    if (ok != bool(k[s])) {
+                        k[s] = ok;
+                        changed = true;
+                    }
+                }
+                if (!changed) break;
+            }
+            model.layers_[static_cast<std::size_t>(l)].fitted = true;
+        }
+    } else {
+        // Thin-plate spline with smoothing λ, one factorisation per rejection pass for all
+        // layers; used samples kept by every layer's fit enter it.
+        const double lambda = o.smoothing <= 0 ? 0.0 : std::pow(10.0, 6.0 * o.smoothing - 8.0);
+        std::vector<char> k(used.size(), 1);
+        std::vector<int> sel;
+        for (int l = 0; l < layerCount; ++l)
+            if (layerSelected(mask, l)) sel.push_back(l);
+        const int r = static_cast<int>(sel.size());
+        std::vector<std::size_t> pts;
+        std::vector<double> sol;
+        for (int pass = 0; pass < 4; ++pass) {
+            pts.clear();
+            for (std::size_t s = 0; s < used.size(); ++s)
+                if (k[s]) pts.push_back(used[s]);
+            const int n = static_cast<int>(pts.size());
+            if (n < needed) tooFewSamples(n, needed);
+            const int N = n + 3;
+            std::vector<double> a(static_cast<std::size_t>(N) * static_cast<std::size_t>(N), 0.0);
+            sol.assign(static_cast<std::size_t>(N) * static_cast<std::size_t>(r), 0.0);
+            auto A = [&](int i, int j) -> double& {
+                return a[static_cast<std::size_t>(i) * static_cast<std::size_t>(N) +
+                         static_cast<std::size_t>(j)];
+            };
+            for (int i = 0; i < n; ++i) {
+                for (int j = 0; j < n; ++j) {
+                    const double du = u(pts[std::size_t(i)]) - u(pts[std::size_t(j)]);
+                    const double dv = v(pts[std::size_t(i)]) - v(pts[std::size_t(j)]);
+                    A(i, j) = tpsKernel(du * du + dv * dv);
+                }
+                A(i, i) += lambda * n;
+                const double p[3] = {1.0, u(pts[std::size_t(i)]), v(pts[std::size_t(i)])};
+                for (int q = 0; q < 3; ++q) A(i, n + q) = A(n + q, i) = p[q];
+                for (int c = 0; c < r; ++c)
+                    sol[static_cast<std::size_t>(i * r + c)] =
+                        samples[pts[std::size_t(i)]]
+                            .values[static_cast<std::size_t>(sel[std::size_t(c)])];
+            }
+            if (!solveSquare(a, sol, N, r)) tooFewSamples(n, needed);
+            if (pass == 3) break;
+            bool changed = false;
+            std::vector<char> next(used.size(), 1);
+            for (int c = 0; c < r; ++c) {
+                std::vector<double> res(used.size()), kept;
+                for (std::size_t s = 0; s < used.size(); ++s) {
+                    double m = sol[static_cast<std::size_t>(n * r + c)] +
+                               sol[static_cast<std::size_t>((n + 1) * r + c)] * u(used[s]) +
+                               sol[static_cast<std::size_t>((n + 2) * r + c)] * v(used[s]);
+                    for (int i = 0; i < n; ++i) {
+                        const double du = u(used[s]) - u(pts[std::size_t(i)]);
+                        const double dv = v(used[s]) - v(pts[std::size_t(i)]);
+                        m +=
+                            sol[static_cast<std::size_t>(i * r + c)] * tpsKernel(du * du + dv * dv);
+                    }
+                    res[s] =
+                        samples[used[s]].values[static_cast<std::size_t>(sel[std::size_t(c)])] - m;
+                    kept.push_back(res[s]);
+                }
+                const double sigma = std::max(madSigma(kept, 0.0), 0.5);
+                for (std::size_t s = 0; s < used.size(); ++s)
+                    if (samples[used[s]].user <= 0 &&
+                        std::abs(res[s]) > std::max(o.rejection, 2.0f) * sigma)
+                        next[s] = 0;
+            }
+            for (std::size_t s = 0; s < used.size(); ++s)
+                if (next[s] != k[s]) changed = true;
+            if (!changed) break;
+            k = next;
+        }
+        for (int l = 0; l < layerCount; ++l) keep[static_cast<std::size_t>(l)] = k;
+        // The spline on a lattice with a margin of one node; Catmull-Rom in between.
+        const int cell = std::max(1, std::min(image.width(), image.height()) / o.grid);
+        model.step_ = std::max(1, cell / 4);
+        model.nodesX_ = (image.width() - 1) / model.step_ + 4;
+        model.nodesY_ = (image.height() - 1) / model.step_ + 4;
+        const int n = static_cast<int>(pts.size());
+        for (int c = 0; c < r; ++c) {
+            auto& layer = model.layers_[static_cast<std::size_t>(sel[std::size_t(c)])];
+            layer.lattice.assign(static_cast<std::size_t>(model.nodesX_ * model.nodesY_), 0.0);
+            layer.fitted = true;
+        }
+        parallelRows(model.nodesY_, 1, [&](int y0, int y1) {
+            std::vector<double> phi(static_cast<std::size_t>(n));
+            for (int ny = y0; ny < y1; ++ny)
+                for (int nx = 0; nx < model.nodesX_; ++nx) {
+                    const double pu = ((nx - 1) * model.step_ - model.cx_) / model.scale_;
+                    const double pv = ((ny - 1) * model.step_ - model.cy_) / model.scale_;
+                    for (int i = 0; i < n; ++i) {
+                        const double du = pu - u(pts[std::size_t(i)]);
+                        const double dv = pv - v(pts[std::size_t(i)]);
+                        phi[std::size_t(i)] = tpsKernel(du * du + dv * dv);
+                    }
+                    for (int c = 0; c < r; ++c) {
+                        double m = sol[static_cast<std::size_t>(n * r + c)] +
+                                   sol[static_cast<std::size_t>((n + 1) * r + c)] * pu +
+                                   sol[static_cast<std::size_t>((n + 2) * r + c)] * pv;
+                        for (int i = 0; i < n; ++i)
+                            m += sol[static_cast<std::size_t>(i * r + c)] * phi[std::size_t(i)];
+                        model.layers_[static_cast<std::size_t>(sel[std::size_t(c)])]
+                            .lattice[static_cast<std::size_t>(ny * model.nodesX_ + nx)] = m;
+                    }
+                }
+        });
+    }
+
+    // Samples no layer's fit kept are shown as rejected.
+    for (std::size_t s = 0; s < used.size(); ++s) {
+        bool kept = true;
+        for (int l = 0; l < layerCount; ++l)
+            if (layerSelected(mask, l) && !keep[static_cast<std::size_t>(l)][s]) kept = false;
+        if (!kept) samples[used[s]].fitRejected = true;
+    }
+
+    // Mean over a regular 64 × 64 set of pixels; a division needs a model above 0 there.
+    for (int l = 0; l < layerCount; ++l) {
+        auto& layer = model.layers_[static_cast<std::size_t>(l)];
+        if (!layer.fitted) continue;
+        double sum = 0, lowest = 0;
+        bool first = true;
+        const int nx = std::min(64, image.width()), ny = std::min(64, image.height());
+        std::vector<double> row(1);
+        for (int j = 0; j < ny; ++j) {
+            const int y = int((j + 0.5) * image.height() / ny);
+            for (int i = 0; i < nx; ++i) {
+                const double m = model.at(l, int((i + 0.5) * image.width() / nx), y);
+                sum += m;
+                lowest = first ? m : std::min(lowest, m);
+                first = false;
+            }
+        }
+        layer.mean = sum / (nx * ny);
+        if (!std::isfinite(layer.mean)) tooFewSamples(int(used.size()), needed);
+        if (o.divide && !(lowest > 0))
+            throw Error("Das Hintergrundmodell ist nicht überall größer als 0; durch dieses "
+                        "Modell kann nicht geteilt werden. Bitte subtrahieren.");
+    }
+    return model;
+}
+
+void applyBackground(Image& image, const BackgroundModel& model, bool divide, LayerMask mask,
+                     Progress& progress, int offsetX, int offsetY) {
+    int count = 0;
+    for (int l = 0; l < image.layerCount(); ++l)
+        if (layerSelected(mask, l) && model.hasLayer(l)) ++count;
+    progress.begin(kTitle, static_cast<long long>(count) * image.height(), 30);
+    for (int l = 0; l < image.layerCount(); ++l) {
+        if (!layerSelected(mask, l) || !model.hasLayer(l)) continue;
+        const double mean = model.mean(l);
+        parallelRows(image.height(), 16, [&](int y0, int y1) {
+            std::vector<double> m(static_cast<std::size_t>(image.width()));
+            for (int y = y0; y < y1; ++y) {
+                model.evaluateRow(l, y + offsetY, offsetX, image.width(), m.data());
+                Sample* r = image.row(l, y);
+                for (int x = 0; x < image.width(); ++x) {
+                    const double b = m[static_cast<std::size_t>(x)];
+                    double out;
+                    if (divide)
+                        out = b > 0 ? r[x] * (mean / b) : r[x];
+                    else
+                        out = r[x] - b + mean;
+                    r[x] = roundNearest(out);
+                }
+                progress.step();
+            }
+        });
+    }
+    progress.end();
+    image.invalidateHistogram();
+}
+
+Image backgroundModelImage(const Image& source, const BackgroundModel& model, LayerMask mask) {
+    Image out = source.metadataCopy();
+    if (out.AllocateSamples(true) != 0) throw std::bad_alloc();
+    for (int l = 0; l < out.layerCount(); ++l) {
+        if (!layerSelected(mask, l) || !model.hasLayer(l)) continue;
+        parallelRows(out.height(), 16, [&](int y0, int y1) {
+            std::vector<double> m(static_cast<std::size_t>(out.width()));
+            for (int y = y0; y < y1; ++y) {
+                model.evaluateRow(l, y, 0, out.width(), m.data());
+                Sample* r = out.row(l, y);
+                for (int x = 0; x < out.width(); ++x)
+                    r[x] = roundNearest(m[static_cast<std::size_t>(x)]);
+            }
+        });
+    }
+    if (out.hasOverlay() && source.hasOverlay())
+        std::memcpy(out.planeData(out.overlayPlane()), source.planeData(source.overlayPlane()),
+                    static_cast<std::size_t>(out.width()) * static_cast<std::size_t>(out.height()) *
+                        sizeof(Sample));
+    return out;
+}
+
+void extractBackground(Image& image, const BackgroundOptions& options, LayerMask mask,
+                       Progress& progress, std::vector<BackgroundSample>* samples,
+                       Image* modelOut) {
+    std::vector<BackgroundSample> own;
+    std::vector<BackgroundSample>& list = samples ? *samples : own;
+    if (list.empty()) list = placeBackgroundSamples(image, options, mask);
+    const BackgroundModel model = fitBackground(image, list, options, mask);
+    if (modelOut) *modelOut = backgroundModelImage(image, model, mask);
+    applyBackground(image, model, options.divide, mask, progress);
+}
+
+FilterOutcome BackgroundFilter::run(Image& destination, const Image& source, LayerMask mask,
+                                    Progress& progress) const {
+    if (destination.width() != source.width() || destination.height() != source.height() ||
+        destination.layerCount() != source.layerCount())
+        throw Error(msg::kFilterNotApplicable);
+    const std::size_t plane =
+        static_cast<std::size_t>(source.width()) * static_cast<std::size_t>(source.height());
+    for (int p = 0; p < std::min(destination.planeCount(), source.planeCount()); ++p)
+        std::memcpy(destination.planeData(p), source.planeData(p), plane * sizeof(Sample));
+    if (showModel_) {
+        for (int l = 0; l < destination.layerCount(); ++l) {
+            if (!layerSelected(mask, l) || !model_.hasLayer(l)) continue;
+            std::vector<double> m(static_cast<std::size_t>(destination.width()));
+            for (int y = 0; y < destination.height(); ++y) {
+                model_.evaluateRow(l, y + offsetY_, offsetX_, destination.width(), m.data());
+                Sample* r = destination.row(l, y);
+                for (int x = 0; x < destination.width(); ++x)
+                    r[x] = roundNearest(m[static_cast<std::size_t>(x)]);
+            }
+        }
+        destination.invalidateHistogram();
+    } else {
+        applyBackground(destination, model_, divide_, mask, progress, offsetX_, offsetY_);
+    }
+    return {};
+}
+
+} // namespace quillon
