@@ -299,3 +299,10 @@ TEST(RasterImport, TgaVariants) {
     put8(cut, 0x80 | 10), put8(cut, 1), put8(cut, 2), put8(cut, 3);
     EXPECT_NE(openError(dir, "cut.tga", cut).find("TGA: "), std::string::npos);
 }
+
+// libjpeg refuses an empty block through its error exit, which must already be set up.
+TEST(RasterImport, EmptyJpegBlockIsAnError) {
+    Bitmap bmp;
+    const std::uint8_t none = 0;
+    EXPECT_EQ(errorOf([&] { decodeJpeg(&none, 0, bmp); }), "JPEG: Empty input file");
+}
