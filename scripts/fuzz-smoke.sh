@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds every libFuzzer target (fuzz/*_fuzz.cpp) with ASan+UBSan and runs each briefly on a
-# copy of its seed corpus fuzz/corpus/<name>/, where <name> is the target without "_fuzz" or
-# without "_reader_fuzz" (fits_reader_fuzz → fuzz/corpus/fits/). Fails on a crash, leak or
-# timeout.
+# Builds every libFuzzer target (fuzz/CMakeLists.txt: one per seed corpus from the format
+# table's driver, format_fuzz, and each other fuzz/*_fuzz.cpp) with ASan+UBSan and runs each
+# briefly on a copy of its seed corpus fuzz/corpus/<name>/, where <name> is the target without
+# "_fuzz". Fails on a crash, leak or timeout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${QUILLON_FUZZ_DIR:-build-fuzz}
@@ -13,12 +13,11 @@ cmake --build "$BUILD" -j"$(nproc)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
-for src in fuzz/*_fuzz.cpp; do
-  [ -e "$src" ] || continue
-  target=$(basename "$src" .cpp)
+for exe in "$BUILD"/fuzz/*_fuzz; do
+  [ -x "$exe" ] || continue
+  target=$(basename "$exe")
   name=${target%_fuzz}
   seeds="fuzz/corpus/$name"
-  [ -d "$seeds" ] || seeds="fuzz/corpus/${name%_reader}"
   work="$BUILD/fuzz-corpus/$name"
   mkdir -p "$work"
   if [ -d "$seeds" ]; then cp -n "$seeds"/* "$work"/ 2>/dev/null || true; else echo "fuzz-smoke: no seeds for $target"; fi

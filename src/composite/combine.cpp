@@ -1,7 +1,7 @@
 // Robust combination of one pixel's values (rejection of outliers, then mean or sum).
 #include "composite/combine.h"
 
-#include "core/simd.h"
+#include "core/simd_dispatch.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -91,13 +91,13 @@ template <int VW>
     }
 }
 
-void scoreSse2(Scored& out, int* accept, const int* w, int n, float threshold) {
-    scoreT<4>(out, accept, w, n, threshold);
-}
-__attribute__((target("avx2"))) void scoreAvx2(Scored& out, int* accept, const int* w, int n,
-                                               float threshold) {
-    scoreT<8>(out, accept, w, n, threshold);
-}
+struct Score {
+    template <simd::Level L>
+    [[gnu::always_inline]] static void run(Scored& out, int* accept, const int* w, int n,
+                                           float threshold) {
+        scoreT<simd::kFloats<L>>(out, accept, w, n, threshold);
+    }
+};
 
 Sample combinePairwise(const Sample* values, int n, float threshold, bool averaging,
                        bool* rejected) {
@@ -108,10 +108,8 @@ Sample combinePairwise(const Sample* values, int n, float threshold, bool averag
     for (int i = n; i < padded; ++i) w[i] = 0;
     alignas(64) int accept[kPairwiseLimit];
     Scored scored;
-    if (simd::level() >= simd::Avx2)
-        scoreAvx2(scored, accept, w, n, threshold);
-    else
-        scoreSse2(scored, accept, w, n, threshold);
+    simd::select<Score, void(Scored&, int*, const int*, int, float), simd::Avx2>()(scored, accept,
+                                                                                   w, n, threshold);
     if (rejected)
         for (int i = 0; i < n; ++i) rejected[i] = accept[i] == 0;
     return fromAccepted(scored.sum, scored.accepted, n, averaging);

@@ -5,7 +5,7 @@
 // 4 × 4 sums row by row, the clamping and the accumulation step), so the bytes are the same.
 #include "composite/insert_rows.h"
 
-#include "core/simd.h"
+#include "core/simd_dispatch.h"
 
 #include <algorithm>
 #include <array>
@@ -215,19 +215,17 @@ template <int VW>
     return x;
 }
 
-int rowSse2(const RowInsertJob& job, int y, Sample* const* out, Count* const* counts) {
-    return rowT<4>(job, y, out, counts);
-}
-__attribute__((target("avx2"))) int rowAvx2(const RowInsertJob& job, int y, Sample* const* out,
-                                            Count* const* counts) {
-    return rowT<8>(job, y, out, counts);
-}
-// 16 lanes for the shift only: the other mappings divide per pixel (the weights of both
-// directions and the average step), and 512-bit divisions cost twice as much per lane.
-__attribute__((target("avx512f"))) int rowAvx512(const RowInsertJob& job, int y, Sample* const* out,
-                                                 Count* const* counts) {
-    return job.columns ? rowT<16>(job, y, out, counts) : rowT<8>(job, y, out, counts);
-}
+// At AVX-512, 16 lanes for the shift only: the other mappings divide per pixel (the weights of
+// both directions and the average step), and 512-bit divisions cost twice as much per lane.
+struct InsertRow {
+    template <simd::Level L>
+    [[gnu::always_inline]] static int run(const RowInsertJob& job, int y, Sample* const* out,
+                                          Count* const* counts) {
+        if constexpr (L == simd::Avx512)
+            if (!job.columns) return rowT<8>(job, y, out, counts);
+        return rowT<simd::kFloats<L>>(job, y, out, counts);
+    }
+};
 
 } // namespace
 
@@ -260,11 +258,8 @@ bool rowInsertApplies(const ExposureMapping& map, int exposureWidth, int exposur
 }
 
 int insertRowVectors(const RowInsertJob& job, int y, Sample* const* out, Count* const* counts) {
-    switch (simd::level()) {
-    case simd::Avx512: return rowAvx512(job, y, out, counts);
-    case simd::Avx2: return rowAvx2(job, y, out, counts);
-    default: return rowSse2(job, y, out, counts);
-    }
+    return simd::select<InsertRow, int(const RowInsertJob&, int, Sample* const*, Count* const*)>()(
+        job, y, out, counts);
 }
 
 } // namespace quillon

@@ -34,7 +34,7 @@ inline std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
 template <std::size_t N>
 void setText(TextBuffer<N>& dst, std::string_view text) {
     std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
-    std::memcpy(dst.data(), text.data(), n);
+    if (n > 0) std::memcpy(dst.data(), text.data(), n); // an empty view may have no data
     dst[n] = '\0';
     for (std::size_t i = n + 1; i < N; ++i) dst[i] = '\0';
 }

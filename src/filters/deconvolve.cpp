@@ -6,7 +6,7 @@
 #include "core/memory.h"
 #include "core/parallel.h"
 #include "core/sample.h"
-#include "core/simd.h"
+#include "core/simd_dispatch.h"
 
 // The per-pixel sums must round like separate multiply and add at every level, so that any
 // level and thread count gives the same result.
@@ -170,25 +170,16 @@ template <int VW, int NV, Finish F>
 using InteriorFn = void (*)(const Pass&, int, int, int);
 
 template <Finish F>
-void interiorSse2(const Pass& p, int y, int x0, int x1) {
-    interiorT<4, 8, F>(p, y, x0, x1);
-}
-template <Finish F>
-__attribute__((target("avx2"))) void interiorAvx2(const Pass& p, int y, int x0, int x1) {
-    interiorT<8, 8, F>(p, y, x0, x1);
-}
-template <Finish F>
-__attribute__((target("avx512f"))) void interiorAvx512(const Pass& p, int y, int x0, int x1) {
-    interiorT<16, 8, F>(p, y, x0, x1);
-}
+struct Interior {
+    template <simd::Level L>
+    [[gnu::always_inline]] static void run(const Pass& p, int y, int x0, int x1) {
+        interiorT<simd::kFloats<L>, 8, F>(p, y, x0, x1);
+    }
+};
 
 template <Finish F>
 InteriorFn interiorFor(simd::Level level) {
-    switch (level) {
-    case simd::Avx512: return interiorAvx512<F>;
-    case simd::Avx2: return interiorAvx2<F>;
-    default: return interiorSse2<F>;
-    }
+    return simd::Variants<Interior<F>, void(const Pass&, int, int, int)>::pick(level);
 }
 
 template <Finish F>

@@ -4,7 +4,7 @@
 
 #include "core/error.h"
 #include "core/parallel.h"
-#include "core/simd.h"
+#include "core/simd_dispatch.h"
 
 // The per-pixel sums must round exactly like separate multiply and add; AVX-512 code would
 // otherwise fuse them.
@@ -143,28 +143,19 @@ template <int VW>
 using RowFn = void (*)(Sample*, const float* const*, const Tap*, const Run*, int, int, float);
 using ConvertFn = void (*)(float*, const Sample*, int);
 
-void rowSse2(Sample* o, const float* const* r, const Tap* t, const Run* g, int n, int w, float d) {
-    convolveRowT<4, 8>(o, r, t, g, n, w, d);
-}
-void convertSse2(float* d, const Sample* s, int n) {
-    toFloatT<4>(d, s, n);
-}
-
-__attribute__((target("avx2"))) void rowAvx2(Sample* o, const float* const* r, const Tap* t,
-                                             const Run* g, int n, int w, float d) {
-    convolveRowT<8, 8>(o, r, t, g, n, w, d);
-}
-__attribute__((target("avx2"))) void convertAvx2(float* d, const Sample* s, int n) {
-    toFloatT<8>(d, s, n);
-}
-
-__attribute__((target("avx512f"))) void rowAvx512(Sample* o, const float* const* r, const Tap* t,
-                                                  const Run* g, int n, int w, float d) {
-    convolveRowT<16, 8>(o, r, t, g, n, w, d);
-}
-__attribute__((target("avx512f"))) void convertAvx512(float* d, const Sample* s, int n) {
-    toFloatT<16>(d, s, n);
-}
+struct ConvolveRow {
+    template <simd::Level L>
+    [[gnu::always_inline]] static void run(Sample* o, const float* const* r, const Tap* t,
+                                           const Run* g, int n, int w, float d) {
+        convolveRowT<simd::kFloats<L>, 8>(o, r, t, g, n, w, d);
+    }
+};
+struct ToFloat {
+    template <simd::Level L>
+    [[gnu::always_inline]] static void run(float* d, const Sample* s, int n) {
+        toFloatT<simd::kFloats<L>>(d, s, n);
+    }
+};
 
 struct Path {
     RowFn row;
@@ -172,11 +163,10 @@ struct Path {
 };
 
 Path currentPath() {
-    switch (simd::level()) {
-    case simd::Avx512: return {rowAvx512, convertAvx512};
-    case simd::Avx2: return {rowAvx2, convertAvx2};
-    default: return {rowSse2, convertSse2};
-    }
+    const simd::Level level = simd::level();
+    return {simd::Variants<ConvolveRow, void(Sample*, const float* const*, const Tap*, const Run*,
+                                             int, int, float)>::pick(level),
+            simd::Variants<ToFloat, void(float*, const Sample*, int)>::pick(level)};
 }
 
 } // namespace

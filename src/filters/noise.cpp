@@ -3,7 +3,7 @@
 
 #include "core/error.h"
 #include "core/parallel.h"
-#include "core/simd.h"
+#include "core/simd_dispatch.h"
 
 #include <algorithm>
 #include <atomic>
@@ -179,27 +179,19 @@ template <int VW>
 
 using RankFn = void (*)(Sample*, Sample*, const Sample* const*, int, const NoiseMask&, NoiseKind,
                         Shape);
-void rankSse2(Sample* o0, Sample* o1, const Sample* const* r, int ow, const NoiseMask& m,
-              NoiseKind k, Shape s) {
-    rankRowsT<16>(o0, o1, r, ow, m, k, s);
-}
-__attribute__((target("avx2"))) void rankAvx2(Sample* o0, Sample* o1, const Sample* const* r,
-                                              int ow, const NoiseMask& m, NoiseKind k, Shape s) {
-    rankRowsT<32>(o0, o1, r, ow, m, k, s);
-}
-
-__attribute__((target("avx512bw"))) void rankAvx512(Sample* o0, Sample* o1, const Sample* const* r,
-                                                    int ow, const NoiseMask& m, NoiseKind k,
-                                                    Shape s) {
-    rankRowsT<64>(o0, o1, r, ow, m, k, s);
-}
+struct RankRows {
+    template <simd::Level L>
+    [[gnu::always_inline]] static void run(Sample* o0, Sample* o1, const Sample* const* r, int ow,
+                                           const NoiseMask& m, NoiseKind k, Shape s) {
+        rankRowsT<simd::kBytes<L>>(o0, o1, r, ow, m, k, s);
+    }
+};
 
 RankFn rankPath() {
-    switch (simd::level()) {
-    case simd::Avx512: return rankAvx512;
-    case simd::Avx2: return rankAvx2;
-    default: return rankSse2;
-    }
+    return simd::select<RankRows,
+                        void(Sample*, Sample*, const Sample* const*, int, const NoiseMask&,
+                             NoiseKind, Shape),
+                        simd::Avx512, simd::Avx512Set::FBw>();
 }
 
 // Threshold filter for one row; returns the number of replaced pixels.

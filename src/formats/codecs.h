@@ -12,30 +12,17 @@
 
 namespace quillon {
 
-enum class RasterFormat {
-    Bmp,
-    Tga,
-    Gif,
-    Tiff,
-    Pict,
-    Jpeg,
-    Png,
-    EpsTiff,
-    Pcx,
-    Pgm,
-    Wmf,
-    Emf,
-    Unknown
-};
+struct FileFormat;
 
-// The format of a file by its name (".WMF"/".EMF" anywhere in the upper-cased name) and then
-// by its first bytes, in the fixed order of the tests. `name` may be empty.
-RasterFormat detectRasterFormat(const std::string& name, const std::uint8_t* data,
-                                std::size_t size);
+// The format row of a file by its name (".WMF"/".EMF" anywhere in the upper-cased name) and
+// then by its first bytes, the format table's probes in their fixed order; null when none
+// answers. `name` may be empty.
+const FileFormat* detectRasterFormat(const std::string& name, const std::uint8_t* data,
+                                     std::size_t size);
 
-// The format a file's first bytes show (detectRasterFormat without a name); Unknown also when
-// the file cannot be read.
-RasterFormat detectRasterFileContent(const std::string& path);
+// The format a file's first bytes show (detectRasterFormat without a name); null also when the
+// file cannot be read.
+const FileFormat* detectRasterFileContent(const std::string& path);
 
 // Whether the file's name takes part in the recognition (the metafile test) or only its bytes.
 enum class Recognition { NameAndContent, ContentOnly };
@@ -56,6 +43,8 @@ void decodePict(const std::uint8_t* data, std::size_t size, Bitmap& out);
 void decodeJpeg(const std::uint8_t* data, std::size_t size, Bitmap& out);
 void decodePng(const std::uint8_t* data, std::size_t size, Bitmap& out);
 void decodeTiff(const std::uint8_t* data, std::size_t size, Bitmap& out);
+// EPS: the TIFF preview whose offset and length stand at bytes 20 and 24.
+void decodeEpsTiff(const std::uint8_t* data, std::size_t size, Bitmap& out);
 void decodeWmf(const std::uint8_t* data, std::size_t size, Bitmap& out);
 
 // Encoders: write an 8-bit (palette) or 32-bit bitmap to a file through a temporary file.

@@ -2,7 +2,7 @@
 // mapping onto samples, vectorised for every instruction-set level.
 #include "formats/fits_scaling.h"
 
-#include "core/simd.h"
+#include "core/simd_dispatch.h"
 
 // The mapping must round exactly like the separate multiply and subtract of the scalar rule;
 // AVX-512 code would otherwise fuse them.
@@ -231,41 +231,35 @@ template <int VW>
     }
 }
 
-void rangeSse2(long long b, const std::uint8_t* raw, std::size_t n, ValueRange& r) {
-    rangeAt<4>(b, raw, n, r);
-}
-void mapSse2(long long b, const std::uint8_t* raw, std::size_t n, Sample* d, double mn,
-             double range) {
-    mapAt<4>(b, raw, n, d, mn, range);
-}
-__attribute__((target("avx2"))) void rangeAvx2(long long b, const std::uint8_t* raw, std::size_t n,
-                                               ValueRange& r) {
-    rangeAt<8>(b, raw, n, r);
-}
-__attribute__((target("avx2"))) void mapAvx2(long long b, const std::uint8_t* raw, std::size_t n,
-                                             Sample* d, double mn, double range) {
-    mapAt<8>(b, raw, n, d, mn, range);
-}
+struct RangePass {
+    template <simd::Level L>
+    [[gnu::always_inline]] static void run(long long b, const std::uint8_t* raw, std::size_t n,
+                                           ValueRange& r) {
+        rangeAt<simd::kFloats<L>>(b, raw, n, r);
+    }
+};
+struct MapPass {
+    template <simd::Level L>
+    [[gnu::always_inline]] static void run(long long b, const std::uint8_t* raw, std::size_t n,
+                                           Sample* d, double mn, double range) {
+        mapAt<simd::kFloats<L>>(b, raw, n, d, mn, range);
+    }
+};
 // The AVX-512 level runs the AVX2 loops: 64-byte compares would need AVX512DQ to become
 // vectors again, and both passes are bound by memory rather than by lanes.
 
 } // namespace
 
 void rangeScaled(long long bitpix, const std::uint8_t* raw, std::size_t n, ValueRange& range) {
-    switch (simd::level()) {
-    case simd::Avx512:
-    case simd::Avx2: rangeAvx2(bitpix, raw, n, range); break;
-    default: rangeSse2(bitpix, raw, n, range); break;
-    }
+    simd::select<RangePass, void(long long, const std::uint8_t*, std::size_t, ValueRange&),
+                 simd::Avx2>()(bitpix, raw, n, range);
 }
 
 void mapScaled(long long bitpix, const std::uint8_t* raw, std::size_t n, Sample* dst,
                double minimum, double range) {
-    switch (simd::level()) {
-    case simd::Avx512:
-    case simd::Avx2: mapAvx2(bitpix, raw, n, dst, minimum, range); break;
-    default: mapSse2(bitpix, raw, n, dst, minimum, range); break;
-    }
+    simd::select<MapPass,
+                 void(long long, const std::uint8_t*, std::size_t, Sample*, double, double),
+                 simd::Avx2>()(bitpix, raw, n, dst, minimum, range);
 }
 
 } // namespace quillon::fits

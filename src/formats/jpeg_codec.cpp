@@ -34,8 +34,11 @@ std::string jpegText(const char* m) {
 }
 
 // The part between setjmp and the end: returns false when libjpeg failed (message set).
-bool decodeRows(jpeg_decompress_struct* ci, ErrorManager* err, Bitmap* out, const char** cppError) {
+// The source is set here, after setjmp: libjpeg refuses an empty block through error_exit.
+bool decodeRows(jpeg_decompress_struct* ci, ErrorManager* err, const std::uint8_t* data,
+                std::size_t size, Bitmap* out, const char** cppError) {
     if (setjmp(err->jump)) return false;
+    jpeg_mem_src(ci, data, static_cast<unsigned long>(size));
     jpeg_read_header(ci, TRUE);
     if (ci->jpeg_color_space == JCS_CMYK || ci->jpeg_color_space == JCS_YCCK)
         ci->out_color_space = JCS_CMYK;
@@ -125,9 +128,8 @@ void decodeJpeg(const std::uint8_t* data, std::size_t size, Bitmap& out) {
     err.base.error_exit = onError;
     err.base.emit_message = onMessage;
     jpeg_create_decompress(&ci);
-    jpeg_mem_src(&ci, data, static_cast<unsigned long>(size));
     const char* cppError = nullptr;
-    bool ok = decodeRows(&ci, &err, &out, &cppError);
+    bool ok = decodeRows(&ci, &err, data, size, &out, &cppError);
     jpeg_destroy_decompress(&ci);
     if (!ok) {
         out.clear();

@@ -1,15 +1,12 @@
-// Open dispatch by file extension, the table of built-in readers, and the raster fallback of
-// the camera RAW import.
+// Open dispatch by file extension over the format table, the open dialog's entries, and the
+// raster fallback of the camera RAW import.
 #include "formats/open.h"
 #include "formats/reader_util.h"
 
 #include "core/error.h"
 #include "formats/camera_raw.h"
 #include "formats/codecs.h"
-#include "formats/fits_reader.h"
-#include "formats/oes_ast.h"
 #include "formats/raster_import.h"
-#include "formats/sbig.h"
 
 #include <algorithm>
 #include <cctype>
@@ -34,54 +31,50 @@ bool endsWithNoCase(std::string_view s, std::string_view suffix) {
     });
 }
 
-constexpr OpenFileType kOpenFileTypes[] = {
-    {"FITS file", FileKind::Fits, ".fts .fit .fits .fz .fits.gz .fit.gz .fts.gz"},
-    {"OES-Astro file", FileKind::OesAst, ".ast"},
-    {"RAW file z.B. .crw ...", FileKind::CameraRaw, ""},
-    {"SBIG-Astro file", FileKind::Sbig, ".st4 .st5 .st6 .st7 .st8 .st9 .st2k .stx"},
-    {"BMP file", FileKind::Raster, ".bmp .dib .rle"},
-    {"JPEG file", FileKind::Raster, ".jpg .jpeg .jif .jpe .jfif"},
-    {"PNG file", FileKind::Raster, ".png"},
-    {"PICT file", FileKind::Raster, ".pct .pict"},
-    {"TIFF file", FileKind::Raster, ".tif .tiff .eps"},
-    {"TARGA file", FileKind::Raster, ".tga"},
-    {"Windows Metafile", FileKind::Raster, ".wmf"},
-    // No renderer for enhanced metafiles: the raster import refuses them with a clear text.
-    {"Windows Enhanced Metafile", FileKind::Raster, ".emf", false},
-    {"PCX file", FileKind::Raster, ".pcx"},
-    {"Portable Greymap File", FileKind::Raster, ".pgm"},
-    // No GIF decoder: the raster import answers "Library not compiled for this file type.".
-    {"GIF file", FileKind::Raster, ".gif", false},
+// The open dialog's entries, made once from the format table.
+struct OpenEntries {
+    std::vector<std::string> endings;
+    std::vector<OpenFileType> types;
+    OpenEntries() {
+        for (const FileFormat& f : fileFormats()) {
+            if (f.openText) {
+                endings.emplace_back(f.endings);
+                types.push_back({f.openText, f.kind, nullptr, f.supported});
+            } else {
+                endings.back() += ' ';
+                endings.back() += f.endings;
+            }
+        }
+        for (std::size_t i = 0; i < types.size(); ++i) types[i].endings = endings[i].c_str();
+    }
 };
 
-// Calls fn(ending) for each blank-separated ending of an entry.
-template <class Fn>
-void forEachEnding(const OpenFileType& type, Fn&& fn) {
-    std::string_view rest = type.endings;
-    while (!rest.empty()) {
-        const std::size_t blank = rest.find(' ');
-        const std::string_view e = rest.substr(0, blank);
-        if (!e.empty()) fn(e);
-        if (blank == std::string_view::npos) break;
-        rest.remove_prefix(blank + 1);
-    }
+const OpenEntries& openEntries() {
+    static const OpenEntries entries;
+    return entries;
+}
+
+bool hasEnding(std::string_view path, std::string_view endings) {
+    bool found = false;
+    forEachEnding(endings, [&](std::string_view e) { found = found || endsWithNoCase(path, e); });
+    return found;
 }
 
 } // namespace
 
 std::span<const OpenFileType> openFileTypes() {
-    return kOpenFileTypes;
+    return openEntries().types;
 }
 
 std::vector<std::string> fileTypeEndings(const OpenFileType& type) {
     std::vector<std::string> out;
-    forEachEnding(type, [&](std::string_view e) { out.emplace_back(e); });
+    forEachEnding(type.endings, [&](std::string_view e) { out.emplace_back(e); });
     return out;
 }
 
 std::string openFilterPatterns(const OpenFileType& type) {
     std::string out;
-    forEachEnding(type, [&](std::string_view e) {
+    forEachEnding(type.endings, [&](std::string_view e) {
         if (!out.empty()) out += ' ';
         out += '*';
         out += e;
@@ -91,7 +84,7 @@ std::string openFilterPatterns(const OpenFileType& type) {
 
 std::string allSupportedPatterns() {
     std::string out;
-    for (const OpenFileType& type : kOpenFileTypes) {
+    for (const OpenFileType& type : openFileTypes()) {
         if (!type.decodable) continue;
         if (!out.empty()) out += ' ';
         out += openFilterPatterns(type);
@@ -99,14 +92,16 @@ std::string allSupportedPatterns() {
     return out;
 }
 
-FileKind fileKindForPath(std::string_view path) {
+const FileFormat* formatForPath(std::string_view path) {
     const std::string p = trimTrailingBlanks(path);
-    for (const OpenFileType& type : kOpenFileTypes) {
-        bool found = false;
-        forEachEnding(type, [&](std::string_view e) { found = found || endsWithNoCase(p, e); });
-        if (found) return type.kind;
-    }
-    return FileKind::CameraRaw;
+    for (const FileFormat& f : fileFormats())
+        if (hasEnding(p, f.endings)) return &f;
+    return nullptr;
+}
+
+FileKind fileKindForPath(std::string_view path) {
+    const FileFormat* f = formatForPath(path);
+    return f ? f->kind : FileKind::CameraRaw;
 }
 
 const char* fileKindName(FileKind kind) {
@@ -121,13 +116,8 @@ const char* fileKindName(FileKind kind) {
 }
 
 ReaderFn readerFor(FileKind kind) {
-    switch (kind) {
-    case FileKind::Fits: return readFits;
-    case FileKind::OesAst: return readOesAst;
-    case FileKind::Sbig: return readSbig;
-    case FileKind::Raster: return readRaster;
-    case FileKind::CameraRaw: return readCameraRawOrRaster;
-    }
+    for (const FileFormat& f : fileFormats())
+        if (f.kind == kind) return f.read;
     return nullptr;
 }
 
@@ -136,7 +126,7 @@ void readCameraRawOrRaster(const std::string& path, Image& image, Progress& prog
         readCameraRaw(path, image, progress);
         return;
     } catch (const NotACameraFile&) {
-        if (detectRasterFileContent(path) == RasterFormat::Unknown) throw;
+        if (!detectRasterFileContent(path)) throw;
     }
     Bitmap bmp;
     decodeFile(path, bmp, Recognition::ContentOnly);
@@ -149,7 +139,7 @@ void readCameraRawOrRasterMemory(const std::uint8_t* data, std::size_t size, Ima
         readCameraRawMemory(data, size, image, progress);
         return;
     } catch (const NotACameraFile&) {
-        if (detectRasterFormat({}, data, size) == RasterFormat::Unknown) throw;
+        if (!detectRasterFormat({}, data, size)) throw;
     }
     detail::guardedRead(image, progress, [&] {
         Bitmap bmp;
@@ -160,8 +150,9 @@ void readCameraRawOrRasterMemory(const std::uint8_t* data, std::size_t size, Ima
 
 void openImage(const std::string& path, Image& image, Progress& progress) {
     std::string p = trimTrailingBlanks(path);
-    FileKind kind = fileKindForPath(p);
-    ReaderFn reader = readerFor(kind);
+    const FileFormat* format = formatForPath(p);
+    const FileKind kind = format ? format->kind : FileKind::CameraRaw;
+    const ReaderFn reader = format ? format->read : readerFor(kind);
     if (!reader)
         throw Error(std::string("Das Dateiformat ") + fileKindName(kind) +
                     " wird in dieser Version noch nicht unterstützt.");

@@ -1,9 +1,10 @@
-// Opening image files: the reader is chosen by the end of the path, from the one table of
-// file types that the open dialog lists as well.
+// Opening image files: the reader is chosen by the end of the path, from the format table
+// (formats/format_table.h) that the open dialog lists as well.
 #pragma once
 
 #include "core/image.h"
 #include "core/progress.h"
+#include "formats/format_table.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,12 +15,11 @@
 
 namespace quillon {
 
-enum class FileKind { Fits, OesAst, Sbig, Raster, CameraRaw };
-
 // Removes trailing blanks, as the open step does before it looks at the extension.
 std::string trimTrailingBlanks(std::string_view path);
 
-// One file type of the open table: the open dialog's filter text, the reader, and the endings
+// One entry of the open dialog, made from the format table's rows (a row without its own text
+// adds its endings to the entry above): the filter text, the reader family, and the endings
 // that choose it (blank-separated, with their dot). An entry without endings lists every file
 // ("*.*") in the dialog and chooses nothing: unlisted endings go to the camera RAW import.
 // `decodable` is false for a type whose files are taken only to be refused with a clear text
@@ -31,8 +31,7 @@ struct OpenFileType {
     bool decodable = true;
 };
 
-// The table in the open dialog's order; fileKindForPath tries the endings in this order. A new
-// ending only needs its place here.
+// The entries in the open dialog's order; fileKindForPath tries the endings in this order.
 std::span<const OpenFileType> openFileTypes();
 // The endings of an entry (".fts", ".fit", ...).
 std::vector<std::string> fileTypeEndings(const OpenFileType& type);
@@ -48,11 +47,11 @@ FileKind fileKindForPath(std::string_view path);
 // Human-readable name of a kind ("FITS", "SBIG", ...).
 const char* fileKindName(FileKind kind);
 
-// A reader fills an empty Image (Define, AllocateSamples, samples, metadata, stored display)
-// or throws Error with the user's text. On failure the Image is left empty.
-using ReaderFn = void (*)(const std::string& path, Image& image, Progress& progress);
+// The format row whose endings a path (trailing blanks removed) ends in, compared without
+// regard to case, or null: every ending not listed goes to the camera RAW import.
+const FileFormat* formatForPath(std::string_view path);
 
-// The reader registered for a kind, or null while that format is not built in.
+// The reader of the first row of a kind, or null while that format is not built in.
 ReaderFn readerFor(FileKind kind);
 
 // The reader of every unlisted ending: the camera RAW import. A file LibRaw does not take for a

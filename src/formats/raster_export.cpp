@@ -1,8 +1,8 @@
-// Export: encoder selection by extension, the grey rule and the export's messages.
+// Export: encoder selection by extension over the format table, the grey rule and the export's
+// messages.
 #include "formats/raster_export.h"
 
 #include "core/error.h"
-#include "formats/codecs.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,13 +17,26 @@ ExportEncoder exportEncoderFor(const std::string& path) {
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
         ext = path.substr(dot + 1);
     for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == "jpg" || ext == "jpeg" || ext == "jif") return ExportEncoder::Jpeg;
-    if (ext == "tif") return ExportEncoder::Tiff;
-    if (ext == "png") return ExportEncoder::Png;
-    if (ext == "bmp" || ext == "dib" || ext == "rle") return ExportEncoder::Bmp;
-    for (const char* e : {"pct", "eps", "pcx", "tga", "wmf", "emf", "pgm", "gif", "ast"})
-        if (ext == e) throw Error(rasterExport::kRefused);
+    const std::string ending = "." + ext;
+    for (const FileFormat& f : fileFormats()) {
+        bool found = false;
+        forEachEnding(f.exportEndings, [&](std::string_view e) { found = found || e == ending; });
+        if (!found) continue;
+        if (f.exportRule == ExportRule::Export) return &f;
+        if (f.exportRule == ExportRule::ReadOnly) throw Error(rasterExport::kRefused);
+    }
     throw Error(rasterExport::kUnknownExtension);
+}
+
+std::string rasterExport::dialogFilter() {
+    std::string out;
+    for (const FileFormat& f : fileFormats()) {
+        if (f.exportRule != ExportRule::Export) continue;
+        const std::string_view endings = f.exportEndings;
+        out += std::string(f.exportText) + "|*" +
+               std::string(endings.substr(0, endings.find(' '))) + "|";
+    }
+    return out;
 }
 
 std::string exportFailureMessage(const std::string& text) {
@@ -31,16 +44,11 @@ std::string exportFailureMessage(const std::string& text) {
 }
 
 bool exportKeepsGrey(ExportEncoder encoder) {
-    return encoder == ExportEncoder::Tiff || encoder == ExportEncoder::Bmp;
+    return encoder->exportKeepsGrey;
 }
 
 void encodePicture(const Picture& picture, ExportEncoder encoder, const std::string& path) {
-    switch (encoder) {
-    case ExportEncoder::Bmp: encodeBmp(picture, path); break;
-    case ExportEncoder::Jpeg: encodeJpeg(picture, path); break;
-    case ExportEncoder::Png: encodePng(picture, path); break;
-    case ExportEncoder::Tiff: encodeTiff(picture, path); break;
-    }
+    encoder->encode(picture, path);
 }
 
 ExportEncoder encoderForExport(const std::string& path) {

@@ -1,8 +1,10 @@
-// Export of a rendered picture as BMP, JPEG, PNG or TIFF: the encoder chosen by the file's
-// extension, which encoders keep 8-bit grey, and the export messages.
+// Export of a rendered picture with the encoders of the format table (BMP, JPEG, PNG, TIFF):
+// the row chosen by the file's extension, which encoders keep 8-bit grey, the export dialog's
+// filter and the export messages.
 #pragma once
 
 #include "core/picture.h"
+#include "formats/format_table.h"
 
 #include <string>
 
@@ -13,12 +15,14 @@ inline constexpr const char* kRefused =
     "In diesem Dateiformat können sie nicht speichern: Wählen Sie \"Speichern unter\"";
 inline constexpr const char* kUnknownExtension =
     "Unbekannte Dateinamenerweiterung! Speichern abgebrochen.";
-inline constexpr const char* kDialogFilter = "Windows Bitmap (*.bmp)|*.bmp|JPEG File (*.jpg)|*.jpg|"
-                                             "PNG File (*.png)|*.png|TIFF File (*.tif)|*.tif|";
+// The export dialog's filter, "text|pattern|" for every row that may be exported, in the
+// table's order ("Windows Bitmap (*.bmp)|*.bmp|JPEG File (*.jpg)|*.jpg|...").
+std::string dialogFilter();
 inline constexpr const char* kDefaultExtension = ".bmp";
 } // namespace rasterExport
 
-enum class ExportEncoder { Bmp, Jpeg, Png, Tiff };
+// An encoder is the format row that writes it (never null).
+using ExportEncoder = const FileFormat*;
 
 // The encoder for a path by the text after its last "." (lowered). Throws Error with
 // kRefused for the formats that can only be read, and with kUnknownExtension otherwise.

@@ -3,6 +3,7 @@
 // RGB strips with LZW compression.
 #include "core/atomic_file.h"
 #include "core/error.h"
+#include "formats/byte_source.h"
 #include "formats/codecs.h"
 
 #include <cstdarg>
@@ -100,6 +101,15 @@ TIFF* openMemory(MemFile& m, const char* mode, std::string& error) {
 }
 
 } // namespace
+
+void decodeEpsTiff(const std::uint8_t* data, std::size_t size, Bitmap& out) {
+    // The TIFF preview: offset at byte 20, length at byte 24 (both little-endian).
+    if (size < 28) throw Error("EPS: header incomplete.");
+    std::uint64_t offset = le32(data + 20), length = le32(data + 24);
+    if (offset >= size) throw Error("EPS: the TIFF preview lies outside the file.");
+    if (length > size - offset) length = size - offset;
+    decodeTiff(data + offset, static_cast<std::size_t>(length), out);
+}
 
 void decodeTiff(const std::uint8_t* data, std::size_t size, Bitmap& out) {
     MemFile m;

@@ -4,7 +4,7 @@
 #include "core/error.h"
 #include "core/image_type.h"
 #include "core/parallel.h"
-#include "core/simd.h"
+#include "core/simd_dispatch.h"
 
 // Every pixel must round exactly like the separate subtract, divide, multiply and add of the
 // scalar formula; AVX-512 or FMA code would otherwise fuse them.
@@ -135,24 +135,17 @@ template <int VW>
     return calibrateRowT<VW, false, false>(j);
 }
 
-long long rowSse2(const RowJob& j) {
-    return calibrateRowAny<4>(j);
-}
-__attribute__((target("avx2"))) long long rowAvx2(const RowJob& j) {
-    return calibrateRowAny<8>(j);
-}
-__attribute__((target("avx512f"))) long long rowAvx512(const RowJob& j) {
-    return calibrateRowAny<16>(j);
-}
+struct CalibrateRow {
+    template <simd::Level L>
+    [[gnu::always_inline]] static long long run(const RowJob& j) {
+        return calibrateRowAny<simd::kFloats<L>>(j);
+    }
+};
 
 using RowFn = long long (*)(const RowJob&);
 
 RowFn currentRowFn() {
-    switch (simd::level()) {
-    case simd::Avx512: return rowAvx512;
-    case simd::Avx2: return rowAvx2;
-    default: return rowSse2;
-    }
+    return simd::select<CalibrateRow, long long(const RowJob&)>();
 }
 
 // A frame matches when it has the image's layer count or is grey, and the image's size.

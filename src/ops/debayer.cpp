@@ -6,7 +6,7 @@
 #include "core/memory.h"
 #include "core/parallel.h"
 #include "core/sample.h"
-#include "core/simd.h"
+#include "core/simd_dispatch.h"
 
 #include <algorithm>
 #include <array>
@@ -105,24 +105,19 @@ template <int VW>
             __builtin_convertvector(*reinterpret_cast<const US*>(row + x), I);
     return x;
 }
-int widenSse2(const Sample* row, int w, std::int32_t* out) {
-    return widenSpan<4>(row, w, out);
-}
-__attribute__((target("avx2"))) int widenAvx2(const Sample* row, int w, std::int32_t* out) {
-    return widenSpan<8>(row, w, out);
-}
-__attribute__((target("avx512f,avx512bw"))) int widenAvx512(const Sample* row, int w,
-                                                            std::int32_t* out) {
-    return widenSpan<16>(row, w, out);
-}
+// The AVX-512 builds use the byte and word instructions for the 16-bit samples.
+constexpr simd::Avx512Set kAvx512Set = simd::Avx512Set::FBw;
+
+struct Widen {
+    template <simd::Level L>
+    [[gnu::always_inline]] static int run(const Sample* row, int w, std::int32_t* out) {
+        return widenSpan<simd::kFloats<L>>(row, w, out);
+    }
+};
 
 void padRow(const Sample* row, int w, std::int32_t* out) {
-    int x = 0;
-    switch (simd::level()) {
-    case simd::Avx512: x = widenAvx512(row, w, out + kPad); break;
-    case simd::Avx2: x = widenAvx2(row, w, out + kPad); break;
-    default: x = widenSse2(row, w, out + kPad); break;
-    }
+    int x = simd::select<Widen, int(const Sample*, int, std::int32_t*), simd::Avx512, kAvx512Set>()(
+        row, w, out + kPad);
     for (; x < w; ++x) out[x + kPad] = row[x];
     for (int k = 1; k <= kPad; ++k) {
         out[kPad - k] = row[mirror(-k, w)];
@@ -182,10 +177,6 @@ template <int VW>
     return x;
 }
 
-int bilinearSse2(const std::int32_t* a, const std::int32_t* m, const std::int32_t* b, int w, int y,
-                 int pi, Sample* const* out) {
-    return bilinearSpan<4>(a, m, b, w, y, pi, out);
-}
 // AVX2 bilinear, 16 pixels a step. Along a row the colours alternate, so each output channel is
 // one of four estimates at the even columns and another at the odd ones: a fixed-pattern blend
 // per channel instead of lane masks. Every estimate lies within the sample range, so the
@@ -254,12 +245,18 @@ int bilinearAvx2(const std::int32_t* a, const std::int32_t* m, const std::int32_
     if (even == 1) return bilinearRowAvx2<true>(a, m, b, w, out[odd], out[1], out[2 - odd]);
     return bilinearRowAvx2<false>(a, m, b, w, out[even], out[1], out[2 - even]);
 }
-__attribute__((target("avx512f,avx512bw"))) int bilinearAvx512(const std::int32_t* a,
-                                                               const std::int32_t* m,
-                                                               const std::int32_t* b, int w, int y,
-                                                               int pi, Sample* const* out) {
-    return bilinearSpan<16>(a, m, b, w, y, pi, out);
-}
+// The AVX2 level runs the hand-written blends above, the others the generic span.
+struct Bilinear {
+    template <simd::Level L>
+    [[gnu::always_inline]] static int run(const std::int32_t* a, const std::int32_t* m,
+                                          const std::int32_t* b, int w, int y, int pi,
+                                          Sample* const* out) {
+        if constexpr (L == simd::Avx2)
+            return bilinearAvx2(a, m, b, w, y, pi, out);
+        else
+            return bilinearSpan<simd::kFloats<L>>(a, m, b, w, y, pi, out);
+    }
+};
 
 void bilinearRows(Image& dst, const Image& src, BayerPattern p, int y0, int y1,
                   Progress& progress) {
@@ -276,17 +273,16 @@ void bilinearRows(Image& dst, const Image& src, BayerPattern p, int y0, int y1,
         return out;
     };
     const int pi = static_cast<int>(p);
+    const auto span = simd::select<Bilinear,
+                                   int(const std::int32_t*, const std::int32_t*,
+                                       const std::int32_t*, int, int, int, Sample* const*),
+                                   simd::Avx512, kAvx512Set>();
     for (int y = y0; y < y1; ++y) {
         const std::int32_t* a = rowOf(y - 1) + kPad;
         const std::int32_t* m = rowOf(y) + kPad;
         const std::int32_t* b = rowOf(y + 1) + kPad;
         Sample* out[3] = {dst.row(0, y), dst.row(1, y), dst.row(2, y)};
-        int x0 = 0;
-        switch (simd::level()) {
-        case simd::Avx512: x0 = bilinearAvx512(a, m, b, w, y, pi, out); break;
-        case simd::Avx2: x0 = bilinearAvx2(a, m, b, w, y, pi, out); break;
-        default: x0 = bilinearSse2(a, m, b, w, y, pi, out); break;
-        }
+        const int x0 = span(a, m, b, w, y, pi, out);
         for (int x = x0; x < w; ++x) {
             const int c = kColours[pi][y & 1][x & 1];
             if (c == 1) {
@@ -351,21 +347,14 @@ template <int VW>
     return i;
 }
 
-int gradientSse2(const std::int32_t* u, const std::int32_t* m, const std::int32_t* d, int last,
-                 std::int32_t* parts, int stride) {
-    return gradientSpan<4>(u, m, d, last, parts, stride);
-}
-__attribute__((target("avx2"))) int gradientAvx2(const std::int32_t* u, const std::int32_t* m,
-                                                 const std::int32_t* d, int last,
-                                                 std::int32_t* parts, int stride) {
-    return gradientSpan<8>(u, m, d, last, parts, stride);
-}
-__attribute__((target("avx512f,avx512bw"))) int gradientAvx512(const std::int32_t* u,
-                                                               const std::int32_t* m,
-                                                               const std::int32_t* d, int last,
-                                                               std::int32_t* parts, int stride) {
-    return gradientSpan<16>(u, m, d, last, parts, stride);
-}
+struct Gradient {
+    template <simd::Level L>
+    [[gnu::always_inline]] static int run(const std::int32_t* u, const std::int32_t* m,
+                                          const std::int32_t* d, int last, std::int32_t* parts,
+                                          int stride) {
+        return gradientSpan<simd::kFloats<L>>(u, m, d, last, parts, stride);
+    }
+};
 
 void gradientRow(const std::int32_t* up, const std::int32_t* mid, const std::int32_t* down, int w,
                  std::int32_t* parts, int stride) {
@@ -377,12 +366,10 @@ void gradientRow(const std::int32_t* up, const std::int32_t* mid, const std::int
     std::int32_t* E2 = parts + kE2 * stride;
     std::int32_t* G2 = parts + kG2 * stride;
     // Columns -1 .. w of the row (padded indices 1 .. w + 2).
-    int first = 1;
-    switch (simd::level()) {
-    case simd::Avx512: first = gradientAvx512(up, mid, down, w + 2, parts, stride); break;
-    case simd::Avx2: first = gradientAvx2(up, mid, down, w + 2, parts, stride); break;
-    default: first = gradientSse2(up, mid, down, w + 2, parts, stride); break;
-    }
+    const int first = simd::select<Gradient,
+                                   int(const std::int32_t*, const std::int32_t*,
+                                       const std::int32_t*, int, std::int32_t*, int),
+                                   simd::Avx512, kAvx512Set>()(up, mid, down, w + 2, parts, stride);
     for (int i = first; i <= w + 2; ++i) {
         const int nw = up[i - 1], n = up[i], ne = up[i + 1];
         const int wv = mid[i - 1], ev = mid[i + 1];
@@ -579,23 +566,15 @@ template <int VW>
     return x;
 }
 
-int vngSpanSse2(const VngRow& v) {
-    return vngSpan<4>(v);
-}
-__attribute__((target("avx2"))) int vngSpanAvx2(const VngRow& v) {
-    return vngSpan<8>(v);
-}
-__attribute__((target("avx512f,avx512bw"))) int vngSpanAvx512(const VngRow& v) {
-    return vngSpan<16>(v);
-}
+struct VngSpan {
+    template <simd::Level L>
+    [[gnu::always_inline]] static int run(const VngRow& v) {
+        return vngSpan<simd::kFloats<L>>(v);
+    }
+};
 
 void vngRow(const VngRow& v) {
-    int x = 0;
-    switch (simd::level()) {
-    case simd::Avx512: x = vngSpanAvx512(v); break;
-    case simd::Avx2: x = vngSpanAvx2(v); break;
-    default: x = vngSpanSse2(v); break;
-    }
+    int x = simd::select<VngSpan, int(const VngRow&), simd::Avx512, kAvx512Set>()(v);
     for (; x < v.w; ++x) vngPixel(v, x);
 }
 

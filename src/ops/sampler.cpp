@@ -3,7 +3,7 @@
 
 #include "core/error.h"
 #include "core/parallel.h"
-#include "core/simd.h"
+#include "core/simd_dispatch.h"
 
 // The fast path must round exactly like the per-pixel sampler: never fuse multiply and add.
 #include "core/exact_float.h"
@@ -180,9 +180,16 @@ __attribute__((target("avx2"))) void horizontalAvx2(float* out, const float* row
     horizontalScalar(out, row, t, x, width);
 }
 
-void horizontalPlain(float* out, const float* row, const ColumnTable& t, int width) {
-    horizontalScalar(out, row, t, 0, width);
-}
+struct Horizontal {
+    template <simd::Level L>
+    [[gnu::always_inline]] static void run(float* out, const float* row, const ColumnTable& t,
+                                           int width) {
+        if constexpr (L >= simd::Avx2)
+            horizontalAvx2(out, row, t, width);
+        else
+            horizontalScalar(out, row, t, 0, width);
+    }
+};
 
 // Interpolated rows: horizontal pass of one source row at every destination column, kept for
 // the four source rows the current destination row needs.
@@ -190,7 +197,8 @@ class RowCache {
 public:
     RowCache(int layers, int width, int sourceWidth)
         : width_(width), rows_(static_cast<std::size_t>(layers) * 4) {
-        pass_ = simd::level() >= simd::Avx2 ? horizontalAvx2 : horizontalPlain;
+        pass_ = simd::select<Horizontal, void(float*, const float*, const ColumnTable&, int),
+                             simd::Avx2>();
         data_.allocate(static_cast<std::size_t>(layers) * 4 * static_cast<std::size_t>(width),
                        false);
         row_.allocate(static_cast<std::size_t>(sourceWidth) + 16, true); // padded for loads
@@ -263,14 +271,14 @@ template <int VW>
     }
 }
 
-void verticalSse2(Sample* out, int width, const float* const* h, const float* wy,
-                  const float* factor) {
-    verticalPassT<8>(out, width, h, wy, factor);
-}
-__attribute__((target("avx2"))) void verticalAvx2(Sample* out, int width, const float* const* h,
-                                                  const float* wy, const float* factor) {
-    verticalPassT<16>(out, width, h, wy, factor);
-}
+// Both passes take two floats' lanes of samples per step.
+struct Vertical {
+    template <simd::Level L>
+    [[gnu::always_inline]] static void run(Sample* out, int width, const float* const* h,
+                                           const float* wy, const float* factor) {
+        verticalPassT<2 * simd::kFloats<L>>(out, width, h, wy, factor);
+    }
+};
 
 // Block means of 2 × 2 without factors: the float mean of an integer sum divided by 4 and
 // truncated equals the integer division toward zero, so whole runs of blocks that lie side by
@@ -305,14 +313,13 @@ template <int VW>
     }
 }
 
-void bin2RowSse2(Sample* o, const Sample* r0, const Sample* r1, const int* x0, const int* run,
-                 int dw) {
-    bin2RowT<8>(o, r0, r1, x0, run, dw);
-}
-__attribute__((target("avx2"))) void bin2RowAvx2(Sample* o, const Sample* r0, const Sample* r1,
-                                                 const int* x0, const int* run, int dw) {
-    bin2RowT<16>(o, r0, r1, x0, run, dw);
-}
+struct Bin2Row {
+    template <simd::Level L>
+    [[gnu::always_inline]] static void run(Sample* o, const Sample* r0, const Sample* r1,
+                                           const int* x0, const int* run, int dw) {
+        bin2RowT<2 * simd::kFloats<L>>(o, r0, r1, x0, run, dw);
+    }
+};
 
 } // namespace
 
@@ -358,9 +365,15 @@ void resample(Image& destination, const Image& source, const ResampleOptions& op
     for (int x = dw - 2; x >= 0; --x)
         if (cols.x0[static_cast<std::size_t>(x) + 1] == cols.x0[static_cast<std::size_t>(x)] + 2)
             run[static_cast<std::size_t>(x)] = run[static_cast<std::size_t>(x) + 1] + 1;
-    const bool avx2 = simd::level() >= simd::Avx2;
-    const auto bin2 = avx2 ? bin2RowAvx2 : bin2RowSse2;
-    const auto vertical = avx2 ? verticalAvx2 : verticalSse2;
+    const simd::Level level = simd::level();
+    const auto bin2 =
+        simd::Variants<Bin2Row,
+                       void(Sample*, const Sample*, const Sample*, const int*, const int*, int),
+                       simd::Avx2>::pick(level);
+    const auto vertical =
+        simd::Variants<Vertical,
+                       void(Sample*, int, const float* const*, const float*, const float*),
+                       simd::Avx2>::pick(level);
 
     progress.begin("Neue Größe", dh, 10);
     parallelRows(dh, 16, [&](int first, int last) {

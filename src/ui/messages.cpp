@@ -55,8 +55,8 @@ QString askExportFileName(QWidget* parent, const QString& proposed) {
     if (saveNameHandler()) return saveNameHandler()(proposed);
     // The filter text is written as "description|pattern|..."; the descriptions already name
     // their patterns, which is what the Qt dialog wants.
-    const QStringList parts =
-        QString::fromUtf8(rasterExport::kDialogFilter).split(QLatin1Char('|'), Qt::SkipEmptyParts);
+    const QStringList parts = QString::fromStdString(rasterExport::dialogFilter())
+                                  .split(QLatin1Char('|'), Qt::SkipEmptyParts);
     QStringList filters;
     for (int i = 0; i < parts.size(); i += 2) filters << parts[i];
     QFileDialog dlg(parent, QStringLiteral("Exportieren"), proposed);

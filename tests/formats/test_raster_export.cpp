@@ -4,6 +4,7 @@
 #include "display/renderer.h"
 #include "formats/bytes.h"
 #include "formats/codecs.h"
+#include "formats/format_table.h"
 #include "formats/open.h"
 #include "formats/raster_export.h"
 #include "support/test_images.h"
@@ -39,11 +40,13 @@ int bmpBitCount(const std::string& path) {
 } // namespace
 
 TEST(RasterExport, EncoderByExtensionAndMessages) {
-    EXPECT_EQ(exportEncoderFor("a.JPG"), ExportEncoder::Jpeg);
-    EXPECT_EQ(exportEncoderFor("a.jif"), ExportEncoder::Jpeg);
-    EXPECT_EQ(exportEncoderFor("x.y/a.tif"), ExportEncoder::Tiff);
-    EXPECT_EQ(exportEncoderFor("a.png"), ExportEncoder::Png);
-    EXPECT_EQ(exportEncoderFor("a.Dib"), ExportEncoder::Bmp);
+    EXPECT_STREQ(exportEncoderFor("a.JPG")->name, "jpeg");
+    EXPECT_STREQ(exportEncoderFor("a.jif")->name, "jpeg");
+    EXPECT_STREQ(exportEncoderFor("x.y/a.tif")->name, "tiff");
+    EXPECT_STREQ(exportEncoderFor("a.png")->name, "png");
+    EXPECT_STREQ(exportEncoderFor("a.Dib")->name, "bmp");
+    EXPECT_EQ(rasterExport::dialogFilter(), "Windows Bitmap (*.bmp)|*.bmp|JPEG File (*.jpg)|*.jpg|"
+                                            "PNG File (*.png)|*.png|TIFF File (*.tif)|*.tif|");
     TempDir dir;
     EXPECT_EQ(errorOf([&] { exportPicture(picture(true), dir.file("a.tga")); }),
               "Error saving the file: In diesem Dateiformat können sie nicht speichern: Wählen "
@@ -62,10 +65,10 @@ TEST(RasterExport, EncoderByExtensionAndMessages) {
 }
 
 TEST(RasterExport, GreyRuleForTiffAndBmpOnly) {
-    EXPECT_TRUE(exportKeepsGrey(ExportEncoder::Bmp));
-    EXPECT_TRUE(exportKeepsGrey(ExportEncoder::Tiff));
-    EXPECT_FALSE(exportKeepsGrey(ExportEncoder::Png));
-    EXPECT_FALSE(exportKeepsGrey(ExportEncoder::Jpeg));
+    EXPECT_TRUE(exportKeepsGrey(findFormat("bmp")));
+    EXPECT_TRUE(exportKeepsGrey(findFormat("tiff")));
+    EXPECT_FALSE(exportKeepsGrey(findFormat("png")));
+    EXPECT_FALSE(exportKeepsGrey(findFormat("jpeg")));
     TempDir dir;
     exportPicture(picture(true), dir.file("g.bmp"));
     EXPECT_EQ(bmpBitCount(dir.file("g.bmp")), 8);
@@ -75,19 +78,33 @@ TEST(RasterExport, GreyRuleForTiffAndBmpOnly) {
     EXPECT_EQ(greyOf(makeRgb(50, 100, 200)), (30 * 50 + 59 * 100 + 11 * 200 + 50) / 100);
 }
 
+// Every row of the format table that may be exported.
+std::vector<const char*> exportedFormats() {
+    std::vector<const char*> out;
+    for (const FileFormat& f : fileFormats())
+        if (f.exportRule == ExportRule::Export) out.push_back(f.name);
+    return out;
+}
+
 class ExportRoundTrip : public ::testing::TestWithParam<std::tuple<const char*, bool>> {};
 
+// Written under its first export ending, a picture is recognised by the row's own ending and
+// content probe and reads back as shown.
 TEST_P(ExportRoundTrip, ReadsBackWhatWasShown) {
-    auto [ext, grey] = GetParam();
+    auto [name, grey] = GetParam();
+    const FileFormat* format = findFormat(name);
+    const std::string_view endings = format->exportEndings;
     TempDir dir;
-    std::string path = dir.file(std::string("out") + ext);
+    std::string path = dir.file("out" + std::string(endings.substr(0, endings.find(' '))));
     exportPicture(picture(grey), path);
+    EXPECT_EQ(formatForPath(path), format);
+    EXPECT_EQ(detectRasterFileContent(path), format);
     Image img;
     openImage(path, img, Progress::none());
     ASSERT_EQ(img.type(), grey ? BW_IMAGE : RGB_IMAGE);
     ASSERT_EQ(img.width(), 14);
     ASSERT_EQ(img.height(), 11);
-    const int tol = std::string(ext) == ".jpg" ? 6 : 0;
+    const int tol = std::string(name) == "jpeg" ? 6 : 0;
     EXPECT_NEAR(img.row(0, 5)[7], 75, tol);
     EXPECT_NEAR(img.row(0, 10)[13], 140, tol);
     if (!grey) {
@@ -96,7 +113,7 @@ TEST_P(ExportRoundTrip, ReadsBackWhatWasShown) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Encoders, ExportRoundTrip,
-                         ::testing::Combine(::testing::Values(".bmp", ".jpg", ".png", ".tif"),
+                         ::testing::Combine(::testing::ValuesIn(exportedFormats()),
                                             ::testing::Bool()));
 
 namespace {
