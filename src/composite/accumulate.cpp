@@ -244,7 +244,8 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
     int layer = options.layerIndex;
     if (!overlay && (layer < 0 || layer >= exposureLayers)) layer = 0;
     const bool single = (exposureLayers == 1 && row != 0) || (resultLayers == 1 && layer != 0);
-    const bool sum = !options.factors.empty();
+    const bool weighted = !options.factors.empty();
+    const bool sum = weighted && !options.average;
     const bool copyOverlay = !overlay && !options.strip && exposure.hasOverlay();
     // The warp limits even a single sampled layer to the sample range.
     const bool limitSingle = map.kind == 4;
@@ -252,10 +253,12 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
     // Everything that can fail happens before the first pixel changes.
     if ((overlay || copyOverlay) && !result.SetOverlay(true)) throw std::bad_alloc();
 
-    // Factor of each result layer (sum modes); a missing slot repeats the last one.
-    std::array<float, kMaxUserLayers> factor{};
-    float singleFactor = 0.0f;
-    if (sum) {
+    // Factor of each result layer; a missing slot repeats the last one. Without factors every
+    // value enters with 1, which leaves it as it is.
+    std::array<float, kMaxUserLayers> factor;
+    factor.fill(1.0f);
+    float singleFactor = 1.0f;
+    if (weighted) {
         const std::size_t last = options.factors.size() - 1;
         for (std::size_t p = 0; p < factor.size(); ++p)
             factor[p] = options.factors[std::min(p, last)];
@@ -379,7 +382,7 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
                     if (sum)
                         addInto(out[r][x], counts[r][x], value, singleFactor);
                     else
-                        averageInto(out[r][x], counts[r][x], value);
+                        averageInto(out[r][x], counts[r][x], singleFactor * value);
                     continue;
                 }
                 for (int p = 0; p < layersBoth; ++p)
@@ -390,7 +393,7 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
                     if (sum)
                         addInto(out[i][x], counts[i][x], values[i], factor[i]);
                     else
-                        averageInto(out[i][x], counts[i][x], values[i]);
+                        averageInto(out[i][x], counts[i][x], factor[i] * values[i]);
                 }
             }
             progress.step();

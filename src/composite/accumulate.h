@@ -4,7 +4,8 @@
 // result, T_i) fix the mapping: a shift (1 pair), a rotation with scale (2), an affine
 // distortion (3) or a bilinear warp (4). Every result pixel is mapped back into the exposure,
 // the exposure is interpolated there (4 × 4 cubic Lagrange, as ops/sampler.h) and the value is
-// averaged into the pixel (no factors) or added with a factor (factors given). All mapping
+// averaged into the pixel (no factors, or factors with `average`: factor · v is averaged) or
+// added with a factor (factors given). All mapping
 // arithmetic is in 32-bit floats with fixed constants, so the result is the same for every
 // thread count and instruction-set level.
 #pragma once
@@ -57,6 +58,8 @@ struct InsertOptions {
     // Factor slots of the exposure's list. Empty: the exposure is averaged in; else it is
     // added, layer p with factors[p] (a slot beyond the given ones uses the last one).
     std::span<const float> factors;
+    // With factors: average factor · value into the pixel instead of adding it.
+    bool average = false;
     // The list index; the result layer a single-layer insertion feeds (0 when it is not below
     // the result's layer count).
     int row = 0;
@@ -80,10 +83,10 @@ struct InsertOptions {
 // [0, width - 1] × [0, height - 1] of the exposure stays as it is, count included.
 //
 // Modes, per result pixel, R the result sample, s its count, v the interpolated value:
-// - average, all layers (no factors): for each layer p below both layer counts
-//   R = truncate(R·s/(s+1) + v/(s+1)), s += 1; one layer (a grey exposure into row ≠ 0, or a
-//   grey result fed from exposure layer ≠ 0): the same for result layer `row` and exposure
-//   layer `layerIndex`;
+// - average, all layers (no factors, or `average`: then v is factor · v): for each layer p
+//   below both layer counts R = truncate(R·s/(s+1) + v/(s+1)), s += 1; one layer (a grey exposure
+//   into row ≠ 0, or a grey result fed from exposure layer ≠ 0): the same for result layer `row`
+//   and exposure layer `layerIndex`;
 // - sum (factors): R = clamp(R + truncate(factor · v + 0.5)), s += 1, likewise per layer;
 // - overlay (overlayComposition): the composed colour of the exposure block at the position ORed
 //   into the result's overlay plane (created when missing) unless inactive by the method.

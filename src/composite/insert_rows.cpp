@@ -204,7 +204,8 @@ template <int VW>
             } else {
                 const F s = __builtin_convertvector(count, F);
                 const F kept = __builtin_convertvector(r, F) * s / (s + 1.0f);
-                toSamples<VW>(next, kept + value / (s + 1.0f));
+                const F weighted = job.factor[static_cast<std::size_t>(p)] * value;
+                toSamples<VW>(next, kept + weighted / (s + 1.0f));
             }
             next = inside ? next : r;
             const I nextCount = (inside & (count < kMaxContributions)) ? count + 1 : count;

@@ -27,7 +27,7 @@ struct RowInsertJob {
     const ShiftColumns* columns = nullptr; // a shift's columns (optional)
     int resultWidth = 0;
     int exposureWidth = 0, exposureHeight = 0; // at least 4 × 4, fewer than 2^31 samples
-    bool sum = false;                          // add with factors; else average
+    bool sum = false;                          // add factor · value; else average it
     bool clampValues = true;                   // limit interpolated values to the sample range
     int layers = 0;
     std::array<const Sample*, kMaxUserLayers> source{}; // contiguous exposure planes

@@ -330,7 +330,6 @@ ExposureReport newReport(const RunState& s, int list, int index) {
 
 void accumulatePlain(RunState& s, const std::vector<std::pair<int, int>>& order,
                      Progress& progress) {
-    const bool averaging = s.job.options.averaging;
     for (const auto& [l, i] : order) {
         const CompositeEntry& e = s.entry(l, i);
         ExposureReport r = newReport(s, l, i);
@@ -342,7 +341,10 @@ void accumulatePlain(RunState& s, const std::vector<std::pair<int, int>>& order,
             placePoints(s, e, img, r);
             describeMapping(s, r);
             InsertOptions io;
-            if (!averaging) io.factors = e.factors;
+            // Every exposure is weighed by its own factors, with averaging too: the reference
+            // exposure and the strip-wise run do the same, so both runs give one result.
+            io.factors = e.factors;
+            io.average = s.job.options.averaging;
             io.row = l;
             io.sizeFactor = s.job.options.sizeFactor;
             const long long before = counterSum(s.result.image, l);
@@ -368,13 +370,13 @@ void accumulatePlain(RunState& s, const std::vector<std::pair<int, int>>& order,
 
 void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& order,
                           Progress& progress) {
+    const bool averaging = s.job.options.averaging;
     // First pass: which exposures can be had, and their points (searched on the calibrated
     // image as the plain run does).
     std::vector<StripExposure> exposures;
     std::vector<std::pair<int, int>> owners;
     std::vector<std::size_t> reportOf;
     std::vector<char> documentCalibrated;
-    const bool averaging = s.job.options.averaging;
     for (const auto& [l, i] : order) {
         const CompositeEntry& e = s.entry(l, i);
         ExposureReport r = newReport(s, l, i);

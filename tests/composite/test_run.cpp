@@ -167,16 +167,18 @@ TEST(CompositeRun, SizeFactorTwoOfThousandByEight) {
     EXPECT_FALSE(r.image.hasCounters());
 }
 
-// Artefact removal weighs every exposure by its own factor, with and without averaging: three
-// flat exposures of 100 with the factors 2, 3 and 4 give the mean 300 or the sum 900.
-TEST(CompositeRun, ArtefactRemovalTakesEveryExposuresFactor) {
-    for (const auto& [averaging, expected] : {std::pair{true, 300}, std::pair{false, 900}}) {
+// Both runs weigh every exposure by its own factor, with and without averaging: three flat
+// exposures of 100 with the factors 2, 3 and 4 give the mean 300 or the sum 900.
+TEST(CompositeRun, BothRunsTakeEveryExposuresFactor) {
+    for (const auto& [artefacts, averaging, expected] :
+         {std::tuple{true, true, 300}, std::tuple{true, false, 900}, std::tuple{false, true, 300},
+          std::tuple{false, false, 900}}) {
         MemorySource source;
         CompositeJob job;
         job.configure(BW_IMAGE, 0, CalibrationParams{});
         job.options.referencePointCount = 1;
         job.options.removeBorders = false;
-        job.options.removeArtefacts = true;
+        job.options.removeArtefacts = artefacts;
         job.options.averaging = averaging;
         for (int k = 0; k < 3; ++k) {
             source.images[k + 1] = make(30, 20);
@@ -186,7 +188,8 @@ TEST(CompositeRun, ArtefactRemovalTakesEveryExposuresFactor) {
             e.points[0] = {5, 5};
         }
         const CompositeResult r = runComposite(job, source, RunOptions{});
-        EXPECT_EQ(mismatch(r.image, constant(expected)), "") << "averaging " << averaging;
+        EXPECT_EQ(mismatch(r.image, constant(expected)), "")
+            << "artefacts " << artefacts << ", averaging " << averaging;
     }
 }
 
