@@ -56,14 +56,9 @@ int runBackground(const std::vector<std::string>& args) {
         args, {"method", "degree", "grid", "smoothing", "rejection", "model", "samples", "ebenen"},
         {"divide"});
     a.expectPositional(2, "Eingabe- und Ausgabedatei erwartet");
-    BackgroundOptions o;
-    o.method = a.choice("method", 0, {"poly", "spline"}) == 0 ? BackgroundMethod::Polynomial
-                                                              : BackgroundMethod::Spline;
-    o.degree = a.integer("degree", o.degree, 1, kBackgroundDegreeMax);
-    o.grid = a.integer("grid", o.grid, kBackgroundGridMin, kBackgroundGridMax);
-    o.smoothing = a.real("smoothing", o.smoothing, 0.0f, 1.0f);
-    o.rejection = a.real("rejection", o.rejection, 1.0f, 10.0f);
-    o.divide = a.has("divide");
+    BackgroundParams p = paramsFromOptions(backgroundFields(), OpArgsSource(a));
+    p.divide = a.has("divide") ? 1 : 0;
+    const BackgroundOptions o = p.options();
     if (a.has("model")) {
         const std::string& m = a.options.at("model");
         if (m == a.positional[0] || m == a.positional[1])

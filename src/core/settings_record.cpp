@@ -166,6 +166,14 @@ void forEachKey(SettingsRecord& r, V&& v) {
     v.intKey("m_Reg_LucyRichardson_Iterations", r.lucyIterations, 1);
     v.intKey("m_Reg_LucyRichardson_PSFx", r.lucyPsfX, 7);
     v.intKey("m_Reg_LucyRichardson_PSFy", r.lucyPsfY, 7);
+    v.intKey("m_Reg_nBackground_nGrid", r.backgroundGrid, 16, kZeroIsDefault, {8, 32});
+    v.intKey("m_Reg_nBackground_nRejection", r.backgroundRejection, 25000, kZeroIsDefault,
+             {10000, 100000});
+    v.intKey("m_Reg_nBackground_nMethod", r.backgroundMethod, 0, kZeroIsAValue, {0, 1});
+    v.intKey("m_Reg_nBackground_nDegree", r.backgroundDegree, 2, kZeroIsDefault, {1, 4});
+    v.intKey("m_Reg_nBackground_nSmoothing", r.backgroundSmoothing, 5000, kZeroIsAValue,
+             {0, 10000});
+    v.intKey("m_Reg_nBackground_bDivide", r.backgroundDivide, 0, kZeroIsAValue, {0, 1});
 }
 
 struct Defaults {

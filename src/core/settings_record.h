@@ -137,6 +137,14 @@ struct SettingsRecord {
     int lucyIterations = 1;
     int lucyPsfX = 7;
     int lucyPsfY = 7;
+    // "Hintergrund extrahieren": grid 8 … 32, rejection and smoothing × 10000, method 0 polynomial
+    // or 1 smooth surface, degree 1 … 4, 1 to divide instead of subtract.
+    int backgroundGrid = 16;
+    int backgroundRejection = 25000;
+    int backgroundMethod = 0;
+    int backgroundDegree = 2;
+    int backgroundSmoothing = 5000;
+    int backgroundDivide = 0;
 
     SettingsRecord();
 

@@ -48,6 +48,7 @@ double madSigma(const std::vector<double>& v, double m) {
 
 struct BoxStat {
     double value = 0;
+    double noise = 0;   // uncertainty of value: 1.25 σ / √(pixels kept)
     bool usable = true; // no saturated pixel, no bright star
 };
 
@@ -65,7 +66,7 @@ BoxStat measureBox(const Image& image, int layer, int cx, int cy, int box) {
             v.push_back(r[x]);
         }
     }
-    if (v.empty()) return {0, false};
+    if (v.empty()) return {0, 0, false};
     const std::vector<double> all = v;
     double m = medianOf(v);
     double sigma = madSigma(v, m);
@@ -80,6 +81,7 @@ BoxStat measureBox(const Image& image, int layer, int cx, int cy, int box) {
         sigma = madSigma(v, m);
     }
     s.value = m;
+    s.noise = 1.2533 * sigma / std::sqrt(double(v.size()));
     // A bright star or a nebula covering a noticeable part of the box.
     const double high = m + 5 * std::max(sigma, 1.0);
     std::size_t bright = 0;
@@ -91,11 +93,13 @@ BoxStat measureBox(const Image& image, int layer, int cx, int cy, int box) {
 
 void measureSample(BackgroundSample& s, const Image& image, LayerMask mask, int box) {
     s.values.assign(static_cast<std::size_t>(image.layerCount()), 0.0);
+    s.noise.assign(static_cast<std::size_t>(image.layerCount()), 0.0);
     s.rejected = false;
     for (int l = 0; l < image.layerCount(); ++l) {
         if (!layerSelected(mask, l)) continue;
         const BoxStat b = measureBox(image, l, s.x, s.y, box);
         s.values[static_cast<std::size_t>(l)] = b.value;
+        s.noise[static_cast<std::size_t>(l)] = b.noise;
         if (!b.usable) s.rejected = true;
     }
 }
@@ -272,6 +276,61 @@ void checkBackgroundOptions(const BackgroundOptions& o) {
         throw Error("Der Polynomgrad muss zwischen 1 und 4 liegen.");
     if (!(o.smoothing >= 0.0f && o.smoothing <= 1.0f))
         throw Error("Die Glättung muss zwischen 0 und 1 liegen.");
+}
+
+BackgroundOptions BackgroundParams::options() const {
+    BackgroundOptions o;
+    o.grid = grid;
+    o.rejection = rejection;
+    o.method = method == 1 ? BackgroundMethod::Spline : BackgroundMethod::Polynomial;
+    o.degree = degree;
+    o.smoothing = smoothing;
+    o.divide = divide != 0;
+    return o;
+}
+
+BackgroundParams BackgroundParams::of(const BackgroundOptions& o) {
+    BackgroundParams p;
+    p.grid = o.grid;
+    p.rejection = o.rejection;
+    p.method = o.method == BackgroundMethod::Spline ? 1 : 0;
+    p.degree = o.degree;
+    p.smoothing = o.smoothing;
+    p.divide = o.divide ? 1 : 0;
+    return p;
+}
+
+namespace {
+constexpr const char* kMethodWords[] = {"poly", "spline"};
+using BP = BackgroundParams;
+using R = SettingsRecord;
+constexpr ParamField<BP> kBackgroundFields[] = {
+    paramField<&BP::method>({"method", OptionKind::Choice, 0, 1, 0, kMethodWords},
+                            &R::backgroundMethod),
+    paramField<&BP::degree>({"degree", OptionKind::Integer, 1, kBackgroundDegreeMax},
+                            &R::backgroundDegree),
+    paramField<&BP::grid>({"grid", OptionKind::Integer, kBackgroundGridMin, kBackgroundGridMax},
+                          &R::backgroundGrid),
+    paramField<&BP::smoothing>({"smoothing", OptionKind::Real, 0, 1}),
+    paramField<&BP::rejection>({"rejection", OptionKind::Real, 1, 10}, &R::backgroundRejection,
+                               StoredAs::Scaled),
+    paramField<&BP::divide>({nullptr, OptionKind::Integer, 0, 1}, &R::backgroundDivide),
+};
+} // namespace
+
+std::span<const ParamField<BackgroundParams>> backgroundFields() {
+    return kBackgroundFields;
+}
+
+BackgroundParams backgroundParamsFromSettings(const SettingsRecord& s) {
+    BackgroundParams p = paramsFromSettings(backgroundFields(), s);
+    p.smoothing = static_cast<float>(std::clamp(fromStoredReal(s.backgroundSmoothing), 0.0, 1.0));
+    return p;
+}
+
+void storeBackgroundParams(const BackgroundParams& p, SettingsRecord& s) {
+    storeParams(backgroundFields(), p, s);
+    s.backgroundSmoothing = static_cast<int>(std::lround(double(p.smoothing) * 10000.0));
 }
 
 int backgroundBoxSize(int width, int height, int grid) {
@@ -481,28 +540,100 @@ BackgroundModel fitBackground(const Image& image, std::vector<BackgroundSample>&
             model.layers_[static_cast<std::size_t>(l)].fitted = true;
         }
     } else {
-        // Thin-plate spline with smoothing λ, one factorisation per rejection pass for all
-        // layers; used samples kept by every layer's fit enter it.
-        const double lambda = o.smoothing <= 0 ? 0.0 : std::pow(10.0, 6.0 * o.smoothing - 8.0);
-        std::vector<char> k(used.size(), 1);
+        // A thin-plate spline through what a quadratic trend leaves: the trend carries the
+        // bulk of the gradient, the spline the rest. A spline through every sample would
+        // follow their noise, so it is regularised by their measured noise: λ* is the
+        // smoothing at which the fit stays one noise σ from the samples on average (mean of
+        // (residual / noise)² = 1), and λ = λ* · 10^(4s − 1) for the smoothing factor s.
+        // The default 0.5 smooths ten times more than λ*, as the spline's own freedom takes
+        // up part of the noise at λ*; 0 passes through every sample. One factorisation per
+        // λ serves all layers.
         std::vector<int> sel;
         for (int l = 0; l < layerCount; ++l)
             if (layerSelected(mask, l)) sel.push_back(l);
         const int r = static_cast<int>(sel.size());
+        constexpr int kTrendDegree = 2;
+        const int trendTerms = polyTerms(kTrendDegree);
+        std::vector<char> k(used.size(), 1);
         std::vector<std::size_t> pts;
-        std::vector<double> sol;
-        for (int pass = 0; pass < 4; ++pass) {
+        std::vector<std::vector<double>> trend(static_cast<std::size_t>(r));
+        std::vector<double> kernel, sol, detrended, weight;
+        int n = 0;
+        auto value = [&](std::size_t s, int c) {
+            return samples[s].values[static_cast<std::size_t>(sel[std::size_t(c)])];
+        };
+        auto trendAt = [&](int c, double pu, double pv) {
+            double basis[32];
+            polyBasis(kTrendDegree, pu, pv, basis);
+            double t = 0;
+            for (int q = 0; q < trendTerms; ++q)
+                t += trend[std::size_t(c)][std::size_t(q)] * basis[q];
+            return t;
+        };
+        // Solves the smoothing spline for λ; returns Σ (residual / noise)² over the points
+        // and layers (the residual of point i is n λ w_i).
+        auto solve = [&](double lambda) {
+            const int N = n + 3;
+            std::vector<double> a = kernel;
+            for (int i = 0; i < n; ++i)
+                a[static_cast<std::size_t>(i) * static_cast<std::size_t>(N + 1)] += lambda * n;
+            sol = detrended;
+            if (!solveSquare(a, sol, N, r)) tooFewSamples(n, needed);
+            double chi2 = 0;
+            for (int i = 0; i < n; ++i)
+                for (int c = 0; c < r; ++c) {
+                    const double d = lambda * n * sol[static_cast<std::size_t>(i * r + c)] *
+                                     weight[static_cast<std::size_t>(i * r + c)];
+                    chi2 += d * d;
+                }
+            return chi2;
+        };
+        const double factor = std::pow(10.0, 4.0 * o.smoothing - 1.0);
+        auto chooseLambda = [&] {
+            if (o.smoothing <= 0) return 0.0;
+            // Bisection on log10 λ: the misfit grows with λ.
+            const double target = double(n) * r;
+            double lo = -9, hi = 3;
+            if (solve(std::pow(10.0, hi)) <= target) return std::pow(10.0, hi) * factor;
+            for (int step = 0; step < 8; ++step) {
+                const double mid = (lo + hi) / 2;
+                (solve(std::pow(10.0, mid)) > target ? hi : lo) = mid;
+            }
+            return std::pow(10.0, (lo + hi) / 2) * factor;
+        };
+        // The points kept: their trend, the detrended values, the kernel matrix.
+        auto prepare = [&] {
             pts.clear();
             for (std::size_t s = 0; s < used.size(); ++s)
                 if (k[s]) pts.push_back(used[s]);
-            const int n = static_cast<int>(pts.size());
+            n = static_cast<int>(pts.size());
             if (n < needed) tooFewSamples(n, needed);
+            std::vector<double> basis(static_cast<std::size_t>(n * trendTerms));
+            for (int i = 0; i < n; ++i)
+                polyBasis(kTrendDegree, u(pts[std::size_t(i)]), v(pts[std::size_t(i)]),
+                          &basis[static_cast<std::size_t>(i * trendTerms)]);
             const int N = n + 3;
-            std::vector<double> a(static_cast<std::size_t>(N) * static_cast<std::size_t>(N), 0.0);
-            sol.assign(static_cast<std::size_t>(N) * static_cast<std::size_t>(r), 0.0);
+            detrended.assign(static_cast<std::size_t>(N * r), 0.0);
+            weight.assign(static_cast<std::size_t>(n * r), 0.0);
+            for (int c = 0; c < r; ++c) {
+                std::vector<double> b(static_cast<std::size_t>(n));
+                for (int i = 0; i < n; ++i) b[std::size_t(i)] = value(pts[std::size_t(i)], c);
+                if (!leastSquares(basis, b, n, trendTerms, trend[std::size_t(c)]))
+                    tooFewSamples(n, needed);
+                for (int i = 0; i < n; ++i) {
+                    const std::size_t s = pts[std::size_t(i)];
+                    detrended[static_cast<std::size_t>(i * r + c)] =
+                        b[std::size_t(i)] - trendAt(c, u(s), v(s));
+                    const auto& noise = samples[s].noise;
+                    const std::size_t layer = static_cast<std::size_t>(sel[std::size_t(c)]);
+                    const double sigma = layer < noise.size() ? std::max(noise[layer], 0.05) : 1.0;
+                    weight[static_cast<std::size_t>(i * r + c)] = 1.0 / sigma;
+                }
+            }
+            kernel.assign(static_cast<std::size_t>(N) * static_cast<std::size_t>(N), 0.0);
             auto A = [&](int i, int j) -> double& {
-                return a[static_cast<std::size_t>(i) * static_cast<std::size_t>(N) +
-                         static_cast<std::size_t>(j)];
+                return kernel[static_cast<std::size_t>(i) * static_cast<std::size_t>(N) +
+                              static_cast<std::size_t>(j)];
             };
             for (int i = 0; i < n; ++i) {
                 for (int j = 0; j < n; ++j) {
@@ -510,52 +641,55 @@ BackgroundModel fitBackground(const Image& image, std::vector<BackgroundSample>&
                     const double dv = v(pts[std::size_t(i)]) - v(pts[std::size_t(j)]);
                     A(i, j) = tpsKernel(du * du + dv * dv);
                 }
-                A(i, i) += lambda * n;
                 const double p[3] = {1.0, u(pts[std::size_t(i)]), v(pts[std::size_t(i)])};
                 for (int q = 0; q < 3; ++q) A(i, n + q) = A(n + q, i) = p[q];
-                for (int c = 0; c < r; ++c)
-                    sol[static_cast<std::size_t>(i * r + c)] =
-                        samples[pts[std::size_t(i)]]
-                            .values[static_cast<std::size_t>(sel[std::size_t(c)])];
             }
-            if (!solveSquare(a, sol, N, r)) tooFewSamples(n, needed);
-            if (pass == 3) break;
-            bool changed = false;
+        };
+        // The fitted surface of layer c at (pu, pv), kernel values of the points given.
+        auto surface = [&](int c, double pu, double pv, const double* phi) {
+            double m = trendAt(c, pu, pv) + sol[static_cast<std::size_t>(n * r + c)] +
+                       sol[static_cast<std::size_t>((n + 1) * r + c)] * pu +
+                       sol[static_cast<std::size_t>((n + 2) * r + c)] * pv;
+            for (int i = 0; i < n; ++i) m += sol[static_cast<std::size_t>(i * r + c)] * phi[i];
+            return m;
+        };
+        // Rejection passes with the λ of the first; λ is chosen again for the final set.
+        prepare();
+        double lambda = chooseLambda();
+        solve(lambda);
+        bool rejectedAny = false;
+        for (int pass = 0; pass < 3; ++pass) {
             std::vector<char> next(used.size(), 1);
+            std::vector<double> phi(static_cast<std::size_t>(n));
             for (int c = 0; c < r; ++c) {
-                std::vector<double> res(used.size()), kept;
+                std::vector<double> res(used.size());
                 for (std::size_t s = 0; s < used.size(); ++s) {
-                    double m = sol[static_cast<std::size_t>(n * r + c)] +
-                               sol[static_cast<std::size_t>((n + 1) * r + c)] * u(used[s]) +
-                               sol[static_cast<std::size_t>((n + 2) * r + c)] * v(used[s]);
                     for (int i = 0; i < n; ++i) {
                         const double du = u(used[s]) - u(pts[std::size_t(i)]);
                         const double dv = v(used[s]) - v(pts[std::size_t(i)]);
-                        m +=
-                            sol[static_cast<std::size_t>(i * r + c)] * tpsKernel(du * du + dv * dv);
+                        phi[std::size_t(i)] = tpsKernel(du * du + dv * dv);
                     }
-                    res[s] =
-                        samples[used[s]].values[static_cast<std::size_t>(sel[std::size_t(c)])] - m;
-                    kept.push_back(res[s]);
+                    res[s] = value(used[s], c) - surface(c, u(used[s]), v(used[s]), phi.data());
                 }
-                const double sigma = std::max(madSigma(kept, 0.0), 0.5);
+                const double sigma = std::max(madSigma(res, 0.0), 0.5);
                 for (std::size_t s = 0; s < used.size(); ++s)
                     if (samples[used[s]].user <= 0 &&
                         std::abs(res[s]) > std::max(o.rejection, 2.0f) * sigma)
                         next[s] = 0;
             }
-            for (std::size_t s = 0; s < used.size(); ++s)
-                if (next[s] != k[s]) changed = true;
-            if (!changed) break;
+            if (next == k) break;
             k = next;
+            rejectedAny = true;
+            prepare();
+            solve(lambda);
         }
+        if (rejectedAny) solve(chooseLambda());
         for (int l = 0; l < layerCount; ++l) keep[static_cast<std::size_t>(l)] = k;
-        // The spline on a lattice with a margin of one node; Catmull-Rom in between.
+        // The surface on a lattice with a margin of one node; Catmull-Rom in between.
         const int cell = std::max(1, std::min(image.width(), image.height()) / o.grid);
         model.step_ = std::max(1, cell / 4);
         model.nodesX_ = (image.width() - 1) / model.step_ + 4;
         model.nodesY_ = (image.height() - 1) / model.step_ + 4;
-        const int n = static_cast<int>(pts.size());
         for (int c = 0; c < r; ++c) {
             auto& layer = model.layers_[static_cast<std::size_t>(sel[std::size_t(c)])];
             layer.lattice.assign(static_cast<std::size_t>(model.nodesX_ * model.nodesY_), 0.0);
@@ -572,15 +706,10 @@ BackgroundModel fitBackground(const Image& image, std::vector<BackgroundSample>&
                         const double dv = pv - v(pts[std::size_t(i)]);
                         phi[std::size_t(i)] = tpsKernel(du * du + dv * dv);
                     }
-                    for (int c = 0; c < r; ++c) {
-                        double m = sol[static_cast<std::size_t>(n * r + c)] +
-                                   sol[static_cast<std::size_t>((n + 1) * r + c)] * pu +
-                                   sol[static_cast<std::size_t>((n + 2) * r + c)] * pv;
-                        for (int i = 0; i < n; ++i)
-                            m += sol[static_cast<std::size_t>(i * r + c)] * phi[std::size_t(i)];
+                    for (int c = 0; c < r; ++c)
                         model.layers_[static_cast<std::size_t>(sel[std::size_t(c)])]
-                            .lattice[static_cast<std::size_t>(ny * model.nodesX_ + nx)] = m;
-                    }
+                            .lattice[static_cast<std::size_t>(ny * model.nodesX_ + nx)] =
+                            surface(c, pu, pv, phi.data());
                 }
         });
     }

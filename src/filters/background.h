@@ -5,15 +5,18 @@
 // layer. Boxes holding saturated pixels or a bright star, and samples that stand out from
 // the plane through their neighbours, are rejected; the user may switch samples on or off
 // and add new ones. The model is either a polynomial of degree 1-4 fitted with iterative
-// rejection of outliers, or a thin-plate spline with a smoothing factor; both are fitted
+// rejection of outliers, or a quadratic trend plus a thin-plate spline whose smoothing
+// follows the samples' noise (scaled by a smoothing factor); both are fitted
 // per layer and evaluated at full resolution, rows in parallel.
 #pragma once
 
 #include "core/image.h"
+#include "core/operation.h"
 #include "core/progress.h"
 #include "filters/filter.h"
 #include "filters/layer_selection.h"
 
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -29,13 +32,37 @@ struct BackgroundOptions {
     int grid = 16;          // samples per side, 8 … 32
     float rejection = 2.5f; // k: a sample more than k·σ off its neighbours is rejected, 1 … 10
     BackgroundMethod method = BackgroundMethod::Polynomial;
-    int degree = 2;         // polynomial degree 1 … 4
-    float smoothing = 0.5f; // spline smoothing 0 (through every sample) … 1 (nearly a plane)
-    bool divide = false;    // divide by the model (vignetting) instead of subtracting it
+    int degree = 2; // polynomial degree 1 … 4
+    // Spline smoothing: 0 passes through every sample, 0.5 (the default) smooths by the
+    // samples' measured noise, 1 comes near the quadratic trend.
+    float smoothing = 0.5f;
+    bool divide = false; // divide by the model (vignetting) instead of subtracting it
 };
 
 // Throws Error with the German message when an option lies outside its range.
 void checkBackgroundOptions(const BackgroundOptions& o);
+
+// The command's parameters as quillon-cli and the dialog read and store them: method 0 the
+// polynomial, 1 the smooth surface; divide 0 or 1.
+struct BackgroundParams {
+    int method = 0;
+    int degree = 2;
+    int grid = 16;
+    float smoothing = 0.5f;
+    float rejection = 2.5f;
+    int divide = 0;
+
+    BackgroundOptions options() const;
+    static BackgroundParams of(const BackgroundOptions& o);
+};
+
+// The fields: --method poly|spline, --degree, --grid, --smoothing, --rejection; the choice to
+// divide is stored but comes from the --divide switch on the command line.
+std::span<const ParamField<BackgroundParams>> backgroundFields();
+// The settings' parameters (the smoothing, whose 0 is a choice, read here rather than as a
+// scaled field) and storing them.
+BackgroundParams backgroundParamsFromSettings(const SettingsRecord& s);
+void storeBackgroundParams(const BackgroundParams& p, SettingsRecord& s);
 
 struct BackgroundSample {
     int x = 0, y = 0;           // box centre, image pixels
@@ -44,6 +71,7 @@ struct BackgroundSample {
     bool fitRejected = false;   // left out by the last fit as an outlier
     int user = 0;               // +1 switched on, -1 switched off by the user, 0 automatic
     std::vector<double> values; // sigma-clipped median per colour layer (0 for unselected)
+    std::vector<double> noise;  // its uncertainty (robust σ of the box / √pixels), per layer
 
     // Offered to the fit.
     bool used() const { return user > 0 || (user == 0 && !rejected); }

@@ -30,12 +30,6 @@ namespace {
 
 constexpr const char* kCommandTitle = "Hintergrund extrahieren";
 
-// The dialog's parameters during the session.
-BackgroundOptions& lastOptions() {
-    static BackgroundOptions o;
-    return o;
-}
-
 // The whole image rendered through the view's display, at most 320 × 240.
 class SampleMap : public QWidget {
 public:
@@ -89,7 +83,7 @@ private:
 BackgroundDialog::BackgroundDialog(CWinQuillonView* view, SettingsRecord& settings,
                                    LayerSelection& layers, QWidget* parent)
     : FilterDialog(view, settings, layers, QString::fromUtf8(kCommandTitle), parent) {
-    const BackgroundOptions& o = lastOptions();
+    const BackgroundOptions o = backgroundParamsFromSettings(settings).options();
     auto* form = new QFormLayout;
     grid_ = new QSpinBox(this);
     grid_->setRange(kBackgroundGridMin, kBackgroundGridMax);
@@ -246,8 +240,8 @@ std::unique_ptr<Filter> BackgroundDialog::filter() const {
                                               showModel_->isChecked());
 }
 
-void BackgroundDialog::storeSettings(SettingsRecord&) const {
-    lastOptions() = options();
+void BackgroundDialog::storeSettings(SettingsRecord& s) const {
+    storeBackgroundParams(BackgroundParams::of(options()), s);
 }
 
 PreviewResult BackgroundDialog::preview(const PreviewPiece& piece) const {

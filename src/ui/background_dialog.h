@@ -31,7 +31,7 @@ public:
     // The filter of the preview: the model fitted to the whole image; null when it cannot be
     // fitted (the dialog says why).
     std::unique_ptr<Filter> filter() const override;
-    // The parameters are kept for the rest of the session.
+    // The parameters go into the settings record (kept across sessions).
     void storeSettings(SettingsRecord& s) const override;
     PreviewResult preview(const PreviewPiece& piece) const override;
     void parametersChanged() override;

@@ -142,9 +142,23 @@ void BackgroundTest::commandIsOneUndoStep() {
     QVERIFY(a->isEnabled());
     QCOMPARE(a->text(), QStringLiteral("&Hintergrund extrahieren..."));
     shot(s.frame, "background-before");
-    whenModal<ui::BackgroundDialog>([](ui::BackgroundDialog* dlg) { dlg->accept(); });
+    whenModal<ui::BackgroundDialog>([](ui::BackgroundDialog* dlg) {
+        dlg->gridBox()->setValue(12);
+        dlg->smoothingBox()->setValue(0.0);
+        dlg->accept();
+    });
     a->trigger();
     Shell::settle();
+    // The parameters are in the settings record (a smoothing of 0 too); the next dialog
+    // starts from them.
+    QCOMPARE(s.app->settings().backgroundGrid, 12);
+    QCOMPARE(s.app->settings().backgroundSmoothing, 0);
+    {
+        ui::BackgroundDialog next(s.frame->activeView(), s.app->settings(), s.app->layerSelection(),
+                                  s.frame);
+        QCOMPARE(next.gridBox()->value(), 12);
+        QCOMPARE(next.smoothingBox()->value(), 0.0);
+    }
     // The gradient is gone: left and right edges, top and bottom agree.
     for (int p = 0; p < 3; ++p) {
         auto mean = [&](int x0, int y0) {
