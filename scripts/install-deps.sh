@@ -9,7 +9,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang clang-format
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev python3
   libraw-dev libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev libwmf-dev fonts-urw-base35
-  nlohmann-json3-dev
+  nlohmann-json3-dev liblz4-dev libzstd-dev python3-lz4 python3-zstandard
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-astropy python3-numpy python3-photutils fitsverify libcfitsio-dev libcfitsio-bin
   libopencv-dev

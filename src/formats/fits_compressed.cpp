@@ -13,6 +13,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -601,6 +602,45 @@ void finishHeader(std::string& h) {
     while (h.size() % fits::kBlockSize != 0) h += ' ';
 }
 
+// A card "KEYWORD = 'value'" with the value padded to at least eight characters.
+std::string quotedCard(const std::string& card, std::string value) {
+    while (value.size() < 8) value += ' ';
+    return card.substr(0, 10) + "'" + value + "'";
+}
+
+// A card of the dialect in the form the FITS standard wants, for a file no older reader of the
+// dialect reads: the type and overlay values quoted, the date as 'YYYY-MM-DD' (the card left
+// out when the text is no day/month/year), the matrix numbers quoted in their columns. The
+// reader takes both forms. Empty when the card is left out.
+std::string standardCard(std::string card) {
+    auto isKey = [&](const char* k) { return card.compare(0, 8, k) == 0; };
+    auto value = [&](std::size_t from) {
+        std::string v = card.substr(from);
+        while (!v.empty() && v.back() == ' ') v.pop_back();
+        return v;
+    };
+    if (isKey("CIMGTYPE") || isKey("COVERLAY")) return quotedCard(card, value(10));
+    if (isKey("DATE-OBS")) {
+        int day = 0, month = 0, year = 0;
+        char end = 0;
+        if (std::sscanf(card.c_str() + 11, "%2d/%2d/%2d%c", &day, &month, &year, &end) != 4 ||
+            end != '\'' || day < 1 || day > 31 || month < 1 || month > 12 || year < 0)
+            return {};
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", year < 46 ? 2000 + year : 1900 + year,
+                      month, day);
+        return quotedCard(card, buf);
+    }
+    if (card.compare(0, 6, "MLAYER") == 0 && card.size() > 41) {
+        card[11] = '\'';
+        card[41] = '\'';
+        return card;
+    }
+    // The prior versions' free-text cards repeat values written above in numbered cards.
+    if (card.compare(0, 6, "PARAM0") == 0) return {};
+    return card;
+}
+
 // The dialect's cards without the structure cards of an uncompressed image.
 void addDialectCards(std::string& h, const std::string& dialect) {
     static constexpr const char* kSkip[] = {"SIMPLE  ", "BITPIX  ", "NAXIS   ",
@@ -611,7 +651,11 @@ void addDialectCards(std::string& h, const std::string& dialect) {
         if (card.find_first_not_of(' ') == std::string::npos) continue;
         bool skip = false;
         for (const char* k : kSkip) skip = skip || card.compare(0, 8, k) == 0;
-        if (!skip) h += card;
+        if (skip) continue;
+        std::string standard = standardCard(card);
+        if (standard.empty()) continue;
+        standard.resize(fits::kCardSize, ' ');
+        h += standard;
     }
 }
 

@@ -71,6 +71,21 @@ std::string shortText(const char* card) {
     return s;
 }
 
+// The date of a DATE-OBS card: the program's own day/month/two-digit year text as stored,
+// a standard date ('YYYY-MM-DD', optionally followed by a time) turned into that form.
+std::string dateText(const char* card) {
+    auto digits = [&](int from, int n) {
+        for (int c = from; c < from + n; ++c)
+            if (card[c] < '0' || card[c] > '9') return false;
+        return true;
+    };
+    if (card[10] == '\'' && digits(11, 4) && card[15] == '-' && digits(16, 2) && card[18] == '-' &&
+        digits(19, 2) && (card[21] == '\'' || card[21] == 'T' || card[21] == ' ')) {
+        return std::string{card[19], card[20], '/', card[16], card[17], '/', card[13], card[14]};
+    }
+    return shortText(card);
+}
+
 // Value of a free-format card (columns 10..79 up to a comment slash), for the structure
 // cards of foreign extensions.
 long long freeInteger(const char* card) {
@@ -205,7 +220,7 @@ bool scanCard(HeaderState& s, const char* card) {
     scanCompatibility(s, card);
 
     if (keywordIs(card, "DATE-OBS") || keywordIs(card, "DATE    ")) {
-        s.date = shortText(card);
+        s.date = dateText(card);
     } else if (keywordIs(card, "TIME-OBS")) {
         s.time = shortText(card);
     } else if (keywordIs(card, "STARTIME")) {
@@ -246,10 +261,14 @@ bool scanCard(HeaderState& s, const char* card) {
         int end = 14;
         while (end < 80 && static_cast<unsigned char>(card[end]) > ' ') ++end;
         std::uint16_t t;
-        if (ImageTypeFromIdentifier(cols(card, 10, end), t)) s.type = t;
+        const std::string quoted = card[10] == '\'' ? freeString(card) : std::string();
+        if (ImageTypeFromIdentifier(card[10] == '\'' ? quoted : cols(card, 10, end), t)) s.type = t;
     } else if (keywordIs(card, "COVERLAY")) {
+        const std::string quoted = card[10] == '\'' ? freeString(card) : std::string();
         std::string_view v =
-            textUntil(card, 10, [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+            card[10] == '\''
+                ? std::string_view(quoted)
+                : textUntil(card, 10, [](char c) { return static_cast<unsigned char>(c) <= ' '; });
         s.overlay = v.size() == 3 && std::toupper(static_cast<unsigned char>(v[0])) == 'Y' &&
                     std::toupper(static_cast<unsigned char>(v[1])) == 'E' &&
                     std::toupper(static_cast<unsigned char>(v[2])) == 'S';

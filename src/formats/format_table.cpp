@@ -10,6 +10,7 @@
 #include "formats/open.h"
 #include "formats/raster_import.h"
 #include "formats/sbig.h"
+#include "formats/xisf.h"
 
 #include <algorithm>
 #include <array>
@@ -67,6 +68,9 @@ bool probeEps(const ProbeInput& p) {
 bool probePcx(const ProbeInput& p) {
     return p.head[0] == 10 && p.head[2] == 1;
 }
+bool probeXisf(const ProbeInput& p) {
+    return isXisfSignature(p.head, p.size);
+}
 bool probePgm(const ProbeInput& p) {
     return p.head[0] == 'P' && (p.head[1] == '2' || p.head[1] == '5');
 }
@@ -86,6 +90,9 @@ void encodeJpegDefault(const Picture& picture, const std::string& path) {
 // Memory readers of the non-raster formats.
 void readFitsBlock(const std::uint8_t* data, std::size_t size, Image& image, Progress& progress) {
     readFitsMemory(data, size, image, progress);
+}
+void readXisfBlock(const std::uint8_t* data, std::size_t size, Image& image, Progress& progress) {
+    readXisfMemory(data, size, image, progress);
 }
 void readOesAstBlock(const std::uint8_t* data, std::size_t size, Image& image, Progress& progress) {
     MemorySource src(data, size);
@@ -108,6 +115,9 @@ constexpr FileFormat kFormats[] = {
 //     export text                export endings          export rule  keeps grey
     {"fits",    "FITS file",                  ".fts .fit .fits .fz .fits.gz .fit.gz .fts.gz", Fits, true, readFits,
        readFitsBlock,             0,  nullptr,   nullptr,     nullptr,
+       nullptr,                   "",                     Unknown,     false},
+    {"xisf",    "XISF file",                  ".xisf",                  Xisf,      true,  readXisf,
+       readXisfBlock,             13, probeXisf, nullptr,     nullptr,
        nullptr,                   "",                     Unknown,     false},
     {"oes_ast", "OES-Astro file",             ".ast",                   OesAst,    true,  readOesAst,
        readOesAstBlock,           0,  nullptr,   nullptr,     nullptr,

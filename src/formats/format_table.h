@@ -18,7 +18,7 @@
 namespace quillon {
 
 // The reader family a format's files go to (raster formats share the raster import).
-enum class FileKind { Fits, OesAst, Sbig, Raster, CameraRaw };
+enum class FileKind { Fits, OesAst, Sbig, Raster, CameraRaw, Xisf };
 
 // What the content probe sees: the upper-cased file name (may be empty), the first 526 bytes
 // (bytes past the end of a short file are 0) and the true size.

@@ -111,6 +111,7 @@ const char* fileKindName(FileKind kind) {
     case FileKind::Sbig: return "SBIG";
     case FileKind::Raster: return "Rastergrafik";
     case FileKind::CameraRaw: return "Kamera-RAW";
+    case FileKind::Xisf: return "XISF";
     }
     return "";
 }
@@ -126,7 +127,13 @@ void readCameraRawOrRaster(const std::string& path, Image& image, Progress& prog
         readCameraRaw(path, image, progress);
         return;
     } catch (const NotACameraFile&) {
-        if (!detectRasterFileContent(path)) throw;
+        const FileFormat* found = detectRasterFileContent(path);
+        if (!found) throw;
+        // A recognised file of a format with its own reader (XISF) goes to that reader.
+        if (found->readMemory) {
+            found->read(path, image, progress);
+            return;
+        }
     }
     Bitmap bmp;
     decodeFile(path, bmp, Recognition::ContentOnly);
@@ -139,7 +146,12 @@ void readCameraRawOrRasterMemory(const std::uint8_t* data, std::size_t size, Ima
         readCameraRawMemory(data, size, image, progress);
         return;
     } catch (const NotACameraFile&) {
-        if (!detectRasterFormat({}, data, size)) throw;
+        const FileFormat* found = detectRasterFormat({}, data, size);
+        if (!found) throw;
+        if (found->readMemory) {
+            found->readMemory(data, size, image, progress);
+            return;
+        }
     }
     detail::guardedRead(image, progress, [&] {
         Bitmap bmp;

@@ -39,7 +39,7 @@ void decodeMemory(const std::uint8_t* data, std::size_t size, Bitmap& out,
     out.clear();
     try {
         const FileFormat* format = detectRasterFormat(name, data, size);
-        if (!format) throw Error("Unknown file type.");
+        if (!format || !format->decode) throw Error("Unknown file type.");
         format->decode(data, size, out);
     } catch (const Error& e) {
         out.clear();

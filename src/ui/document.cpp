@@ -3,8 +3,10 @@
 
 #include "core/error.h"
 #include "core/new_document.h"
+#include "formats/fits_compressed.h"
 #include "formats/fits_writer.h"
 #include "formats/open.h"
+#include "formats/xisf.h"
 #include "ui/job_runner.h"
 #include "ui/messages.h"
 #include "ui/view.h"
@@ -94,7 +96,9 @@ bool canWriteInto(const QFileInfo& target) {
 
 bool CWinQuillonDoc::saveTo(const QString& path, QWidget* parent, JobRunner* jobs) {
     const std::string p = path.toStdString();
-    if (!isFitsSaveName(p)) {
+    const bool compressed = isCompressedFitsName(p);
+    const bool xisf = isXisfName(p);
+    if (!compressed && !xisf && !isFitsSaveName(p)) {
         showMessage(parent, QString::fromUtf8(kSaveNotFits));
         return false;
     }
@@ -105,8 +109,14 @@ bool CWinQuillonDoc::saveTo(const QString& path, QWidget* parent, JobRunner* job
     }
     const DisplayParams* display = activeView() ? &activeView()->renderer().params() : nullptr;
     if (!display && !views_.isEmpty()) display = &views_.first()->renderer().params();
-    const JobResult r =
-        runJob(jobs, [&](Progress& progress) { writeFits(image_, p, progress, display); });
+    const JobResult r = runJob(jobs, [&](Progress& progress) {
+        if (compressed)
+            writeFitsCompressed(image_, p, progress, display);
+        else if (xisf)
+            writeXisf(image_, p, progress, display);
+        else
+            writeFits(image_, p, progress, display);
+    });
     if (r.kind == JobResult::Cancelled) return false;
     if (!r.ok()) {
         // The writer's message adds the system's reason (a full disk, ...) to the save message.

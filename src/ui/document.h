@@ -59,7 +59,8 @@ public:
     // with "." replaced by "_", so that only "Speichern unter" can write it.
     void fixPathForSaving();
 
-    // SaveDocument: FITS names only ("Zum Speichen in nicht Fits-Formaten ..."), written
+    // SaveDocument: FITS names (".fits.fz" Rice-compressed) and ".xisf" only ("Zum Speichen
+    // in nicht Fits-Formaten ..." otherwise), written
     // through a temporary file as a job. Returns true when the file was written.
     bool saveTo(const QString& path, QWidget* parent, JobRunner* jobs);
     // "&Speichern": falls back to the save dialog when the path names no existing file.

@@ -42,10 +42,20 @@ QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, As
 
 QString askSaveFileName(QWidget* parent, const QString& proposed) {
     if (saveNameHandler()) return saveNameHandler()(proposed);
-    QFileDialog dlg(parent, QStringLiteral("Speichern unter"), proposed,
-                    QStringLiteral("Astro Fits (*.fts)"));
+    QFileDialog dlg(parent, QStringLiteral("Speichern unter"), proposed);
+    const QString plain = QStringLiteral("Astro Fits (*.fts)");
+    const QString rice = QStringLiteral("FITS, Rice-komprimiert (*.fits.fz)");
+    const QString xisf = QStringLiteral("XISF, zlib-komprimiert (*.xisf)");
+    dlg.setNameFilters({plain, rice, xisf});
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setDefaultSuffix(QStringLiteral("fts"));
+    // A name typed without an ending gets the ending of the chosen kind.
+    QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg,
+                     [&dlg, rice, xisf](const QString& f) {
+                         dlg.setDefaultSuffix(f == rice   ? QStringLiteral("fits.fz")
+                                              : f == xisf ? QStringLiteral("xisf")
+                                                          : QStringLiteral("fts"));
+                     });
     dlg.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
     return dlg.selectedFiles().first();

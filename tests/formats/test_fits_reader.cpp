@@ -478,6 +478,14 @@ TEST(FitsReader, MetadataCards) {
     EXPECT_FLOAT_EQ(i.exposureTime, 120.5f);
     EXPECT_FLOAT_EQ(i.temperature, -15.25f);
     EXPECT_FLOAT_EQ(i.longitude, 8.4f);
+    // A standard date, as other programs and the compressed writer give it, in the same form.
+    for (const char* card : {"DATE-OBS= '2024-03-12'", "DATE-OBS= '2024-03-12T22:10:05.5'"}) {
+        Crafted iso = image16(2, 10, 10);
+        iso.add(card);
+        Image other;
+        readBytes(iso.bytes(), other);
+        EXPECT_EQ(textOf(other.info().date), "12/03/24") << card;
+    }
     EXPECT_FLOAT_EQ(i.latitude, 49.01f);
     EXPECT_FLOAT_EQ(img.pixelWidth(), 6.8f);
     EXPECT_FLOAT_EQ(img.pixelHeight(), 7.4f);

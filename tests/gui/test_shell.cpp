@@ -45,6 +45,7 @@ private slots:
     void openDispatchesByExtensionAndShowsTheReaderMessage();
     void saveRefusesNonFitsNames();
     void saveAsFitsAndReopenRestoresTheView();
+    void saveAsRiceCompressedFitsOrXisfAndReopen();
     void exportWritesTheShownPictureAndRefusesOtherFormats();
     void closingAModifiedDocumentAsksAndCanBeCancelled();
     void derivedDocumentKeepsTheSourceView();
@@ -229,22 +230,23 @@ void ShellTest::newDialogEnterInAFieldOnlyLeavesTheField() {
 
 void ShellTest::openDialogListsTheFiltersInOrder() {
     const QStringList f = ui::openDialogFilters();
-    QCOMPARE(f.size(), 17);
+    QCOMPARE(f.size(), 18);
     QCOMPARE(f[0],
              QStringLiteral("FITS file (*.fts *.fit *.fits *.fz *.fits.gz *.fit.gz *.fts.gz)"));
-    QCOMPARE(f[2], QStringLiteral("RAW file z.B. .crw ... (*.*)"));
-    QCOMPARE(f[11], QStringLiteral("Windows Enhanced Metafile (*.emf)"));
-    QCOMPARE(f[13], QStringLiteral("Portable Greymap File (*.pgm)"));
-    QCOMPARE(f[14], QStringLiteral("GIF file (*.gif)"));
-    QVERIFY(f[15].startsWith(
+    QCOMPARE(f[1], QStringLiteral("XISF file (*.xisf)"));
+    QCOMPARE(f[3], QStringLiteral("RAW file z.B. .crw ... (*.*)"));
+    QCOMPARE(f[12], QStringLiteral("Windows Enhanced Metafile (*.emf)"));
+    QCOMPARE(f[14], QStringLiteral("Portable Greymap File (*.pgm)"));
+    QCOMPARE(f[15], QStringLiteral("GIF file (*.gif)"));
+    QVERIFY(f[16].startsWith(
         QStringLiteral("Alle unterstützten Grafikformate (*.fts *.fit *.fits *.fz *.fits.gz "
-                       "*.fit.gz *.fts.gz *.ast *.*")));
-    QVERIFY2(f[15].endsWith(QStringLiteral("*.wmf *.pcx *.pgm)")), "no *.emf, no *.gif");
-    QCOMPARE(f[16], QStringLiteral("Alle Dateien (*.*)"));
+                       "*.fit.gz *.fts.gz *.xisf *.ast *.*")));
+    QVERIFY2(f[16].endsWith(QStringLiteral("*.wmf *.pcx *.pgm)")), "no *.emf, no *.gif");
+    QCOMPARE(f[17], QStringLiteral("Alle Dateien (*.*)"));
     std::unique_ptr<QFileDialog> dlg(ui::createOpenDialog(nullptr));
     QCOMPARE(dlg->windowTitle(), QStringLiteral("Öffnen"));
     QCOMPARE(dlg->fileMode(), QFileDialog::ExistingFiles);
-    QCOMPARE(dlg->selectedNameFilter(), f[15]);
+    QCOMPARE(dlg->selectedNameFilter(), f[16]);
 }
 
 // Each file type's dialog entry lists exactly its endings, and each of them, in any case,
@@ -405,6 +407,44 @@ void ShellTest::saveAsFitsAndReopenRestoresTheView() {
     QCOMPARE(p.blackPoint, shown.blackPoint);
     QVERIFY(shown.whitePoint[0] >= 400);
     QCOMPARE(again->image().row(1, 59)[79], Sample(791));
+}
+
+void ShellTest::saveAsRiceCompressedFitsOrXisfAndReopen() {
+    QTemporaryDir dir;
+    MessageRecorder msgs;
+    Shell s;
+    ui::CWinQuillonDoc* doc = s.newImage(70, 50);
+    ImageHeader h;
+    QCOMPARE(doc->image().BeginSampleWrite(h), 0);
+    testkit::fill(doc->image(), testkit::Ramp{.dx = 37, .dy = -11, .dp = 5});
+    doc->image().EndSampleWrite();
+    for (const char* name : {"neu.fits.fz", "neu.xisf"}) {
+        const QString target = dir.filePath(QString::fromUtf8(name));
+        ui::setSaveNameHandler([&](const QString&) { return target; });
+        doc->setModified(true);
+        s.frame->action(Cmd::FileSaveAs)->trigger();
+        ui::setSaveNameHandler({});
+        QVERIFY2(msgs.texts.isEmpty(), qPrintable(msgs.texts.join('|')));
+        QVERIFY(!doc->isModified());
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        // A Rice-compressed image table behind an empty primary header, or an XISF header.
+        QVERIFY(bytes.contains("ZCMPTYPE= 'RICE_1  '") || bytes.startsWith("XISF0100"));
+        // Closed and opened again (the next round saves the reopened document).
+        const int layers = doc->image().layerCount();
+        s.frame->action(Cmd::FileClose)->trigger();
+        Shell::settle();
+        QCOMPARE(s.app->documents().size(), 0);
+        doc = s.app->openDocument(target);
+        Shell::settle();
+        QVERIFY(doc);
+        QCOMPARE(doc->image().layerCount(), layers);
+        for (int l = 0; l < layers; ++l)
+            for (int y = 0; y < 50; ++y)
+                for (int x = 0; x < 70; ++x)
+                    QCOMPARE(doc->image().row(l, y)[x], Sample(37 * x - 11 * y + 5 * l));
+    }
 }
 
 void ShellTest::closingAModifiedDocumentAsksAndCanBeCancelled() {
