@@ -90,20 +90,13 @@ void applyOptions(const OpArgs& a, CompositeJob& job) {
     if (const auto w = a.numbers("weights", 3, -1e6f, 1e6f, "drei Zahlen R,G,B"))
         o.colourWeights = {(*w)[0], (*w)[1], (*w)[2]};
     if (a.has("debayer")) {
-        const std::string& t = a.options.at("debayer");
         o.debayer.enabled = true;
-        o.debayer.pattern = parseBayerPattern(t);
-        if (t != "auto" && !o.debayer.pattern)
-            badValue("--debayer", t, "auto, RGGB, BGGR, GRBG oder GBRG");
+        // The job's pattern is replaced, "auto" included.
+        o.debayer.pattern.reset();
     }
-    if (a.has("debayer-method")) {
-        if (!o.debayer.enabled) throw UsageError{"--debayer-method nur mit --debayer"};
-        const auto m = parseDebayerMethod(a.options.at("debayer-method"));
-        if (!m)
-            badValue("--debayer-method", a.options.at("debayer-method"),
-                     "bilinear, vng oder superpixel");
-        o.debayer.method = *m;
-    }
+    if (a.has("debayer-method") && !o.debayer.enabled)
+        throw UsageError{"--debayer-method nur mit --debayer"};
+    readDebayerOptions(a, "debayer", "debayer-method", o.debayer);
     if (o.debayer.enabled && job.targetType != RGB_IMAGE)
         throw UsageError{"--debayer nur mit dem Zieltyp rgb"};
 }
