@@ -80,7 +80,7 @@ CompositeJob jobFromArgs(const OpArgs& a) {
 // Options given on the command line override the job's.
 void applyOptions(const OpArgs& a, CompositeJob& job) {
     CompositeOptions& o = job.options;
-    o.sizeFactor = a.real("size-factor", o.sizeFactor, kMinSizeFactor, kMaxSizeFactor);
+    readOptions(compositeOptionFields(), OpArgsSource(a), o);
     // --dark and --flat calibrate every list (configure() leaves new lists uncalibrated).
     if (a.has("dark") || a.has("flat"))
         std::fill(job.calibrations.begin(), job.calibrations.end(), calibrationFromArgs(a));
@@ -195,17 +195,9 @@ int runStack(const std::vector<std::string>& args) {
     }
     applyOptions(a, job);
 
-    RunOptions options;
-    options.searchReferences = true;
-    ReferenceSearchSettings search;
-    search.method = static_cast<ReferenceMethod>(
-        a.choice("method", 0, {"pos", "neg", "max", "min", "position"}));
-    search.searchHalfSize = a.integer("search", 12, 0, 7000);
-    search.centroidHalfSize = a.integer("centroid", 4, 0, 499);
-    options.search.fill(search);
+    RunOptions options = runOptions(paramsFromOptions(stackRunFields(), OpArgsSource(a)));
     options.strict = a.has("strict");
     options.autoSeeds = a.has("auto-seeds");
-    options.memoryLimitMB = a.integer("memory", 64, 1, 1 << 20);
 
     TerminalProgress bar;
     Progress progress(&bar);
