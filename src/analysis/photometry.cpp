@@ -9,6 +9,22 @@
 #include <limits>
 
 namespace quillon {
+
+namespace {
+using PA = PhotometryArea;
+constexpr ParamField<PA> kAreaFields[] = {
+    paramField<&PA::x>({nullptr, OptionKind::Integer, 0, kPhotometryMaxPosition}),
+    paramField<&PA::y>({nullptr, OptionKind::Integer, 0, kPhotometryMaxPosition}),
+    paramField<&PA::ex>({nullptr, OptionKind::Integer, 1, kPhotometryMaxEllipse}),
+    paramField<&PA::ey>({nullptr, OptionKind::Integer, 1, kPhotometryMaxEllipse}),
+    paramField<&PA::rx>({nullptr, OptionKind::Integer, 1, kPhotometryMaxRing}),
+    paramField<&PA::ry>({nullptr, OptionKind::Integer, 1, kPhotometryMaxRing}),
+};
+} // namespace
+
+std::span<const ParamField<PhotometryArea>> photometryAreaFields() {
+    return kAreaFields;
+}
 namespace {
 
 // ln(100^0.2): one magnitude step.

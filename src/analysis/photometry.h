@@ -5,9 +5,11 @@
 
 #include "core/composition.h"
 #include "core/image.h"
+#include "core/operation.h"
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,14 @@ struct PhotometryArea {
     int ry = 1;
     bool operator==(const PhotometryArea&) const = default;
 };
+
+// The operation record of a measurement's area: its fields with their ranges in the order x, y,
+// ellipse width and height, ring width and height (not stored in the settings). On the command
+// line the ellipse and ring are pairs "--ellipse BxH" and "--ring BxH"; the position comes with
+// the measurement.
+std::span<const ParamField<PhotometryArea>> photometryAreaFields();
+inline constexpr int kPhotometryEllipseField = 2; // index of the ellipse width; the height follows
+inline constexpr int kPhotometryRingField = 4;    // index of the ring width; the height follows
 
 // The area moved and shrunk so that ellipse and ring lie inside a width × height image:
 // ellipse at most width - 2 and 121, ring at most (width - ex) / 2 and (123 - ex) / 2, all

@@ -104,22 +104,20 @@ int runRepair(const std::vector<std::string>& args) {
     a.expectPositional(2, "Eingabe- und Ausgabedatei erwartet");
     if (a.has("column") == a.has("row")) throw UsageError{"genau eine von --column und --row"};
     const bool column = a.has("column");
-    const int k = a.integer(column ? "column" : "row", 0, 0, kMaxImageSize - 1);
+    RepairParams p;
+    p.row = !column;
+    p.index = a.integer(column ? "column" : "row", 0, 0, kMaxImageSize - 1);
     threadsFromEnvironment();
     TerminalProgress bar;
     Progress progress(&bar);
     Image image;
     openInput(a.positional[0], a.positional[1], image, progress);
     const int length = column ? image.height() : image.width();
-    const int from = a.integer("from", 0, 0, length - 1);
-    const int to = a.integer("to", length, from + 1, length);
-    int layer = kAllLayers;
+    p.from = a.integer("from", 0, 0, length - 1);
+    p.to = a.integer("to", length, p.from + 1, length);
     if (a.has("layer") && a.options.at("layer") != "all" && a.options.at("layer") != "alle")
-        layer = parseInteger(a.options.at("layer"), "--layer", 1, image.layerCount()) - 1;
-    if (column)
-        repairColumn(image, k, from, to, layer);
-    else
-        repairRow(image, k, from, to, layer);
+        p.layer = parseInteger(a.options.at("layer"), "--layer", 1, image.layerCount()) - 1;
+    repair(image, p);
     saveOutput(image, a.positional[1], progress);
     return 0;
 }

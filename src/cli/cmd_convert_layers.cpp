@@ -7,6 +7,7 @@
 #include "formats/fits_writer.h"
 #include "formats/open.h"
 #include "ops/convert.h"
+#include "ops/grey_op.h"
 
 #include <cstdio>
 #include <memory>
@@ -64,18 +65,19 @@ std::string safeName(const std::string& name) {
 }
 
 int runGrey(const std::vector<std::string>& args) {
-    const OpArgs a = OpArgs::parse(args, {"factors"}, {"no-weights"});
+    const OpArgs a = OpArgs::parse(args, {kGreyFactorsOption}, {kGreyNoWeightsFlag});
     a.expectPositional(2, "Eingabe- und Ausgabedatei erwartet");
     checkFitsSaveName(a.positional[1]);
-    GreyFactors factors = naturalGreyFactors();
-    if (const auto f = a.numbers("factors", 3, -1e6f, 1e6f, "drei Faktoren R,G,B"))
-        factors = {(*f)[0], (*f)[1], (*f)[2]};
+    GreyParams params;
+    if (const auto f = a.numbers(kGreyFactorsOption, 3, -kGreyFactorOptionLimit,
+                                 kGreyFactorOptionLimit, kGreyFactorsExpected))
+        params.factors = {(*f)[0], (*f)[1], (*f)[2]};
+    params.useWeights = !a.has(kGreyNoWeightsFlag);
     TerminalProgress bar;
     Progress progress(&bar);
     SourceView src(a.positional[0], progress);
     if (src.image.type() == BW_IMAGE) throw Error("Das Bild ist bereits ein Graubild.");
-    const GreyFactors f =
-        effectiveGreyFactors(factors, !a.has("no-weights"), src.view->params().channelWeight);
+    const GreyFactors f = effectiveFactors(params, src.view->params().channelWeight);
     auto result = created(greyDescription(src.image));
     toGrey(*result, src.view->composition(), f, progress);
     storeDisplay(*result, greyDisplay(src.view->composition(), f), src.view->params().exponent,

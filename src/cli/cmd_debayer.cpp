@@ -11,28 +11,13 @@
 namespace quillon::cli {
 namespace {
 
-// "auto" (nothing: from the cards) or one of the four patterns.
-std::optional<BayerPattern> patternOption(const OpArgs& a) {
-    if (!a.has("pattern")) return std::nullopt;
-    const std::string& t = a.options.at("pattern");
-    if (t == "auto") return std::nullopt;
-    const auto p = parseBayerPattern(t);
-    if (!p) badValue("--pattern", t, "auto, RGGB, BGGR, GRBG oder GBRG");
-    return p;
-}
-
-DebayerMethod methodOption(const OpArgs& a) {
-    if (!a.has("method")) return DebayerMethod::Vng;
-    const auto m = parseDebayerMethod(a.options.at("method"));
-    if (!m) badValue("--method", a.options.at("method"), "bilinear, vng oder superpixel");
-    return *m;
-}
-
 int runDebayer(const std::vector<std::string>& args) {
     const OpArgs a = OpArgs::parse(args, {"pattern", "method"});
     a.expectPositional(2, "Eingabe- und Ausgabedatei erwartet");
-    const std::optional<BayerPattern> chosen = patternOption(a);
-    const DebayerMethod method = methodOption(a);
+    DebayerParams params;
+    readDebayerOptions(a, "pattern", "method", params);
+    const std::optional<BayerPattern> chosen = params.pattern;
+    const DebayerMethod method = params.method;
     TerminalProgress bar;
     Progress progress(&bar);
     Image mosaic;

@@ -11,12 +11,10 @@ namespace quillon::cli {
 namespace {
 
 int runMaster(const std::vector<std::string>& args) {
-    const OpArgs a = OpArgs::parse(args, {"method"});
+    const OpArgs a = OpArgs::parse(args, optionNames(masterFields()));
     if (a.positional.size() < 3)
         throw UsageError{"Ausgabedatei und mindestens zwei Eingabedateien erwartet"};
-    MasterOptions options;
-    options.method = static_cast<MasterMethod>(
-        a.choice("method", static_cast<int>(MasterMethod::Reject), {"mean", "median", "reject"}));
+    const MasterOptions options = masterOptions(paramsFromOptions(masterFields(), OpArgsSource(a)));
     const std::string& output = a.positional[0];
     const std::vector<std::string> inputs(a.positional.begin() + 1, a.positional.end());
     checkFitsSaveName(output); // before the work, as saving would refuse it anyway

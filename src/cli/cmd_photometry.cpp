@@ -30,6 +30,18 @@ std::pair<int, int> parseSize(const std::string& text, const std::string& what, 
     return {v[0], v[1]};
 }
 
+// The option "--name BxH" into the area's fields `first` and `first` + 1, in their range.
+void readSize(const OpArgs& a, const std::string& name, int first, PhotometryArea& area) {
+    if (!a.has(name)) return;
+    const std::span<const ParamField<PhotometryArea>> fields = photometryAreaFields();
+    const ParamField<PhotometryArea>& w = fields[static_cast<std::size_t>(first)];
+    const ParamField<PhotometryArea>& h = fields[static_cast<std::size_t>(first) + 1];
+    const auto [x, y] = parseSize(a.options.at(name), "--" + name, static_cast<int>(w.option.lo),
+                                  static_cast<int>(w.option.hi));
+    w.set(area, x);
+    h.set(area, y);
+}
+
 std::string plainLines(std::string s) {
     for (std::size_t p; (p = s.find("\r\n")) != std::string::npos;) s.erase(p, 1);
     return s;
@@ -98,12 +110,8 @@ int runPhotometry(const std::vector<std::string>& args) {
     a.expectPositional(1, "genau eine Eingabedatei erwartet");
     if (a.has("at") == a.has("stars")) throw UsageError{"entweder --at X,Y oder --stars DATEI"};
     PhotometryArea area;
-    if (a.has("ellipse"))
-        std::tie(area.ex, area.ey) =
-            parseSize(a.options.at("ellipse"), "--ellipse", 1, kPhotometryMaxEllipse);
-    if (a.has("ring"))
-        std::tie(area.rx, area.ry) =
-            parseSize(a.options.at("ring"), "--ring", 1, kPhotometryMaxRing);
+    readSize(a, "ellipse", kPhotometryEllipseField, area);
+    readSize(a, "ring", kPhotometryRingField, area);
     PhotometricCalibration cal;
     if (a.has("coefficient")) {
         cal.coefficient = parseFloat(a.options.at("coefficient"), "--coefficient", 0, 3.0e38f);

@@ -80,7 +80,7 @@ CompositeJob jobFromArgs(const OpArgs& a) {
 // Options given on the command line override the job's.
 void applyOptions(const OpArgs& a, CompositeJob& job) {
     CompositeOptions& o = job.options;
-    o.sizeFactor = a.real("size-factor", o.sizeFactor, kMinSizeFactor, kMaxSizeFactor);
+    readOptions(compositeOptionFields(), OpArgsSource(a), o);
     // --dark and --flat calibrate every list (configure() leaves new lists uncalibrated).
     if (a.has("dark") || a.has("flat"))
         std::fill(job.calibrations.begin(), job.calibrations.end(), calibrationFromArgs(a));
@@ -90,20 +90,13 @@ void applyOptions(const OpArgs& a, CompositeJob& job) {
     if (const auto w = a.numbers("weights", 3, -1e6f, 1e6f, "drei Zahlen R,G,B"))
         o.colourWeights = {(*w)[0], (*w)[1], (*w)[2]};
     if (a.has("debayer")) {
-        const std::string& t = a.options.at("debayer");
         o.debayer.enabled = true;
-        o.debayer.pattern = parseBayerPattern(t);
-        if (t != "auto" && !o.debayer.pattern)
-            badValue("--debayer", t, "auto, RGGB, BGGR, GRBG oder GBRG");
+        // The job's pattern is replaced, "auto" included.
+        o.debayer.pattern.reset();
     }
-    if (a.has("debayer-method")) {
-        if (!o.debayer.enabled) throw UsageError{"--debayer-method nur mit --debayer"};
-        const auto m = parseDebayerMethod(a.options.at("debayer-method"));
-        if (!m)
-            badValue("--debayer-method", a.options.at("debayer-method"),
-                     "bilinear, vng oder superpixel");
-        o.debayer.method = *m;
-    }
+    if (a.has("debayer-method") && !o.debayer.enabled)
+        throw UsageError{"--debayer-method nur mit --debayer"};
+    readDebayerOptions(a, "debayer", "debayer-method", o.debayer);
     if (o.debayer.enabled && job.targetType != RGB_IMAGE)
         throw UsageError{"--debayer nur mit dem Zieltyp rgb"};
 }
@@ -202,17 +195,9 @@ int runStack(const std::vector<std::string>& args) {
     }
     applyOptions(a, job);
 
-    RunOptions options;
-    options.searchReferences = true;
-    ReferenceSearchSettings search;
-    search.method = static_cast<ReferenceMethod>(
-        a.choice("method", 0, {"pos", "neg", "max", "min", "position"}));
-    search.searchHalfSize = a.integer("search", 12, 0, 7000);
-    search.centroidHalfSize = a.integer("centroid", 4, 0, 499);
-    options.search.fill(search);
+    RunOptions options = runOptions(paramsFromOptions(stackRunFields(), OpArgsSource(a)));
     options.strict = a.has("strict");
     options.autoSeeds = a.has("auto-seeds");
-    options.memoryLimitMB = a.integer("memory", 64, 1, 1 << 20);
 
     TerminalProgress bar;
     Progress progress(&bar);

@@ -166,6 +166,21 @@ std::optional<double> OpArgs::value(const OptionInfo& option) const {
     return std::nullopt;
 }
 
+void readDebayerOptions(const OpArgs& a, const std::string& patternName,
+                        const std::string& methodName, DebayerParams& p) {
+    if (a.has(patternName)) {
+        const std::string& t = a.options.at(patternName);
+        if (!parsePatternChoice(t, p.pattern))
+            badValue("--" + patternName, t, kBayerPatternChoices);
+    }
+    if (a.has(methodName)) {
+        const std::string& t = a.options.at(methodName);
+        const auto m = parseDebayerMethod(t);
+        if (!m) badValue("--" + methodName, t, kDebayerMethodChoices);
+        p.method = *m;
+    }
+}
+
 std::vector<std::string> splitList(const std::string& text, const std::string& separators) {
     std::vector<std::string> out;
     std::size_t start = 0;

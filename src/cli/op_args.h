@@ -9,6 +9,7 @@
 #include "core/progress.h"
 #include "filters/layer_selection.h"
 #include "ops/calibration.h"
+#include "ops/debayer.h"
 
 #include <initializer_list>
 #include <map>
@@ -88,6 +89,20 @@ public:
 private:
     const OpArgs& args_;
 };
+
+// The command-line names of a record's options, for OpArgs::parse.
+template <class P>
+std::vector<std::string> optionNames(std::span<const ParamField<P>> fields) {
+    std::vector<std::string> out;
+    for (const ParamField<P>& f : fields)
+        if (f.option.name) out.emplace_back(f.option.name);
+    return out;
+}
+
+// The debayer parameters from the options `patternName` and `methodName` (`debayer` and
+// `stack` name them differently), starting from `p`.
+void readDebayerOptions(const OpArgs& a, const std::string& patternName,
+                        const std::string& methodName, DebayerParams& p);
 
 // "alle" or a comma-separated list of layer numbers counted from 1, checked against the image.
 LayerMask parseLayers(const std::string& text, int layerCount);

@@ -196,6 +196,24 @@ const char* masterMethodName(MasterMethod method) {
     return "reject";
 }
 
+namespace {
+// In the order of MasterMethod.
+constexpr const char* kMasterMethodWords[] = {"mean", "median", "reject"};
+constexpr ParamField<MasterParams> kMasterFields[] = {
+    paramField<&MasterParams::method>({"method", OptionKind::Choice, 0, 2, 0, kMasterMethodWords}),
+};
+} // namespace
+
+std::span<const ParamField<MasterParams>> masterFields() {
+    return kMasterFields;
+}
+
+MasterOptions masterOptions(const MasterParams& p) {
+    MasterOptions o;
+    o.method = static_cast<MasterMethod>(p.method);
+    return o;
+}
+
 void buildMaster(const std::vector<std::string>& files, const MasterOptions& options, Image& result,
                  Progress& progress) {
     try {

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "core/image.h"
+#include "core/operation.h"
 #include "core/progress.h"
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,15 @@ struct MasterOptions {
     // Folder of the temporary sample file; empty: the system's temporary folder.
     std::string spillFolder;
 };
+
+// The operation record of the master frame: the method as the option "--method
+// mean|median|reject" (default reject), in the order of MasterMethod; not stored in the settings.
+struct MasterParams {
+    int method = static_cast<int>(MasterMethod::Reject);
+};
+std::span<const ParamField<MasterParams>> masterFields();
+// The options for buildMaster with the default strip budget and temporary folder.
+MasterOptions masterOptions(const MasterParams& p);
 
 // Combines the colour layers of `files` (at least one, all of the first file's size, type and
 // layer count) into `result`, which must be empty. The result keeps the first file's metadata

@@ -552,4 +552,39 @@ CompositeResult runComposite(const CompositeJob& job, ImageSource& source,
     return std::move(s.result);
 }
 
+namespace {
+constexpr const char* kMethodWords[] = {"pos", "neg", "max", "min", "position"};
+using SR = StackRunParams;
+constexpr ParamField<SR> kStackRunFields[] = {
+    paramField<&SR::method>({"method", OptionKind::Choice, 0, 4, 0, kMethodWords}),
+    paramField<&SR::search>({"search", OptionKind::Integer, 0, 7000}),
+    paramField<&SR::centroid>({"centroid", OptionKind::Integer, 0, 499}),
+    paramField<&SR::memory>({"memory", OptionKind::Integer, 1, 1 << 20}),
+};
+constexpr ParamField<CompositeOptions> kCompositeOptionFields[] = {
+    paramField<&CompositeOptions::sizeFactor>(
+        {"size-factor", OptionKind::Real, kMinSizeFactor, kMaxSizeFactor}),
+};
+} // namespace
+
+std::span<const ParamField<StackRunParams>> stackRunFields() {
+    return kStackRunFields;
+}
+
+std::span<const ParamField<CompositeOptions>> compositeOptionFields() {
+    return kCompositeOptionFields;
+}
+
+RunOptions runOptions(const StackRunParams& p) {
+    RunOptions o;
+    o.searchReferences = true;
+    ReferenceSearchSettings search;
+    search.method = static_cast<ReferenceMethod>(p.method);
+    search.searchHalfSize = p.search;
+    search.centroidHalfSize = p.centroid;
+    o.search.fill(search);
+    o.memoryLimitMB = p.memory;
+    return o;
+}
+
 } // namespace quillon

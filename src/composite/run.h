@@ -10,11 +10,13 @@
 #include "composite/job.h"
 #include "composite/strips.h"
 #include "core/image.h"
+#include "core/operation.h"
 #include "core/progress.h"
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -82,6 +84,20 @@ struct ExposureReport {
     int starsMatched = 0;
 };
 
+// The stack command's options of a run: the reference search method (in the order of
+// ReferenceMethod; "--method pos|neg|max|min|position", default pos), the search and centroid
+// half-sizes ("--search", "--centroid") of every point and the memory limit in MiB
+// ("--memory"). The job's own options on the command line ("--size-factor") are in
+// compositeOptionFields().
+struct StackRunParams {
+    int method = 0;
+    int search = 12;
+    int centroid = 4;
+    int memory = 64;
+};
+std::span<const ParamField<StackRunParams>> stackRunFields();
+std::span<const ParamField<CompositeOptions>> compositeOptionFields();
+
 struct RunOptions {
     // Entries whose points were not placed are searched: the first such exposure from its own
     // points, every later one from the exposure before (carried to its size) with the
@@ -102,6 +118,9 @@ struct RunOptions {
     // Called for an LRGB result before the run returns, to set its LRGB display bias.
     std::function<void(Image& result)> lrgbBias;
 };
+
+// The run options of the parameters (search settings alike for every point, reference search on).
+RunOptions runOptions(const StackRunParams& p);
 
 struct CompositeResult {
     Image image; // counters freed, cropped when the borders were removed (see `cropped`)

@@ -109,13 +109,19 @@ const OptionInfo* outOfRange(std::span<const ParamField<P>> fields, const P& p) 
     return nullptr;
 }
 
+// Every option the source holds into `p`, read in field order; absent ones leave p as it is.
+template <class P>
+void readOptions(std::span<const ParamField<P>> fields, const OptionSource& source, P& p) {
+    for (const ParamField<P>& f : fields)
+        if (f.option.name)
+            if (const std::optional<double> v = source.value(f.option)) f.set(p, *v);
+}
+
 // The defaults with every option the source holds, read in field order.
 template <class P>
 P paramsFromOptions(std::span<const ParamField<P>> fields, const OptionSource& source) {
     P p{};
-    for (const ParamField<P>& f : fields)
-        if (f.option.name)
-            if (const std::optional<double> v = source.value(f.option)) f.set(p, *v);
+    readOptions(fields, source, p);
     return p;
 }
 

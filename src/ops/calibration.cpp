@@ -368,4 +368,23 @@ void repairRow(Image& image, int row, int left, int right, int layer) {
     image.invalidateHistogram();
 }
 
+void repair(Image& image, const RepairParams& p) {
+    if (p.row)
+        repairRow(image, p.index, p.from, p.to, p.layer);
+    else
+        repairColumn(image, p.index, p.from, p.to, p.layer);
+}
+
+int repairChoiceFromSettings(const SettingsRecord& s, int layerCount) {
+    return std::clamp(s.selectLayer, 0, layerCount);
+}
+
+void storeRepairChoice(int choice, SettingsRecord& s) {
+    s.selectLayer = choice;
+}
+
+int repairLayerOfChoice(int choice, int layerCount) {
+    return choice >= layerCount ? kAllLayers : choice;
+}
+
 } // namespace quillon

@@ -112,4 +112,22 @@ void repairColumn(Image& image, int column, int top, int bottom, int layer);
 // The same for row k over columns left … right − 1 with the rows above and below.
 void repairRow(Image& image, int row, int left, int right, int layer);
 
+// The repair operation's parameters: a row or a column, its index, the range along it
+// (from … to − 1) and the layer (kAllLayers: every colour layer).
+struct RepairParams {
+    bool row = false;
+    int index = 0;
+    int from = 0;
+    int to = 0;
+    int layer = kAllLayers;
+};
+// repairRow or repairColumn with the parameters.
+void repair(Image& image, const RepairParams& p);
+// The layer choice the settings keep for the repair commands: a layer index, or the layer count
+// for all layers, pulled into 0 … layerCount.
+int repairChoiceFromSettings(const SettingsRecord& s, int layerCount);
+void storeRepairChoice(int choice, SettingsRecord& s);
+// The layer a choice names: kAllLayers for the layer count.
+int repairLayerOfChoice(int choice, int layerCount);
+
 } // namespace quillon

@@ -679,6 +679,16 @@ std::optional<DebayerMethod> parseDebayerMethod(std::string_view text) {
     return std::nullopt;
 }
 
+bool parsePatternChoice(std::string_view text, std::optional<BayerPattern>& pattern) {
+    if (text == "auto") {
+        pattern.reset();
+        return true;
+    }
+    const std::optional<BayerPattern> p = parseBayerPattern(text);
+    if (p) pattern = p;
+    return p.has_value();
+}
+
 int bayerColour(BayerPattern p, int x, int y) {
     return kColours[static_cast<int>(p)][y & 1][x & 1];
 }

@@ -35,6 +35,19 @@ std::optional<BayerPattern> parseBayerPattern(std::string_view text);
 const char* debayerMethodName(DebayerMethod m);
 std::optional<DebayerMethod> parseDebayerMethod(std::string_view text);
 
+// The debayer operation's parameters: the pattern (nothing: from the file's cards) and the
+// method. On the command line "--pattern auto|RGGB|BGGR|GRBG|GBRG" (auto by default) and
+// "--method bilinear|vng|superpixel" (vng by default); the names in any case.
+struct DebayerParams {
+    std::optional<BayerPattern> pattern;
+    DebayerMethod method = DebayerMethod::Vng;
+    bool operator==(const DebayerParams&) const = default;
+};
+inline constexpr const char* kBayerPatternChoices = "auto, RGGB, BGGR, GRBG oder GBRG";
+inline constexpr const char* kDebayerMethodChoices = "bilinear, vng oder superpixel";
+// "auto" as nothing, else a pattern name; false (and `pattern` unchanged) for anything else.
+bool parsePatternChoice(std::string_view text, std::optional<BayerPattern>& pattern);
+
 // The colour (0 red, 1 green, 2 blue) of pixel (x, y) of a mosaic with pattern p.
 int bayerColour(BayerPattern p, int x, int y);
 // The pattern seen from pixel (dx, dy) of a mosaic with pattern p: the pattern of the mosaic
@@ -55,10 +68,8 @@ extern const char* const kDebayerNeedsOneLayerMessage;
 
 // What the debayer step of a stack does: nothing, or each one-layer exposure with the pattern
 // of its cards (no pattern) or the given one, by the given method.
-struct DebayerSettings {
+struct DebayerSettings : DebayerParams {
     bool enabled = false;
-    std::optional<BayerPattern> pattern; // empty: from each image's cards
-    DebayerMethod method = DebayerMethod::Vng;
     bool operator==(const DebayerSettings&) const = default;
 };
 

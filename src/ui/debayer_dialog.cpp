@@ -87,7 +87,7 @@ DebayerDialog::DebayerDialog(CWinQuillonView* view, SettingsRecord& settings, QW
     method_->addItem(QStringLiteral("Bilinear"));
     method_->addItem(QStringLiteral("VNG (kantenerhaltend)"));
     method_->addItem(QStringLiteral("Superpixel (2 × 2, halbe Größe)"));
-    method_->setCurrentIndex(static_cast<int>(DebayerMethod::Vng));
+    method_->setCurrentIndex(static_cast<int>(DebayerParams{}.method));
     form->addRow(QStringLiteral("Farbmuster:"), pattern_);
     form->addRow(QStringLiteral("Verfahren:"), method_);
     l->addLayout(form);

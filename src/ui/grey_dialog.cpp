@@ -3,8 +3,8 @@
 #include "ui/grey_dialog.h"
 
 #include "core/error.h"
-#include "core/sample.h"
 #include "display/histogram.h"
+#include "ops/grey_op.h"
 #include "ui/filter_dialog.h"
 #include "ui/number_field.h"
 #include "ui/view.h"
@@ -18,17 +18,6 @@
 #include <QVBoxLayout>
 
 namespace quillon::ui {
-
-namespace {
-// Largest factor whose value × 10000 is still a stored integer.
-constexpr double kMaxGreyFactor = 214748;
-
-// The factors are floats: scaled in float, so that 0.11 is stored as 1100, not 1099; the
-// conversion saturates, although the fields keep the factors within ±kMaxGreyFactor.
-int scaled(float v) {
-    return truncToInt(static_cast<double>(v * 10000.0f));
-}
-} // namespace
 
 void applyConvertedDisplay(ImageRenderer& renderer, const ConvertedDisplay& display) {
     renderer.setWeights(display.weights);
@@ -75,9 +64,9 @@ GreyConvertDialog::GreyConvertDialog(CWinQuillonView* view, SettingsRecord& sett
     l->addSpacing(6);
     l->addLayout(row);
 
-    showFactors({settings.graypicRed / 10000.0f, settings.graypicGreen / 10000.0f,
-                 settings.graypicBlue / 10000.0f});
-    weights_->setChecked(settings.graypicWeight != 0);
+    const GreyParams stored = greyFromSettings(settings);
+    showFactors(stored.factors);
+    weights_->setChecked(stored.useWeights);
 
     connect(natural_, &QPushButton::clicked, this, [this] {
         showFactors(naturalGreyFactors());
@@ -118,7 +107,7 @@ bool GreyConvertDialog::useWeights() const {
 GreyFactors GreyConvertDialog::effectiveFactors() const {
     const std::array<float, 3> w =
         view_ ? view_->renderer().params().channelWeight : std::array<float, 3>{1, 1, 1};
-    return effectiveGreyFactors(factors(), useWeights(), w);
+    return quillon::effectiveFactors({factors(), useWeights()}, w);
 }
 
 PreviewWindow* GreyConvertDialog::previewWindow() const {
@@ -155,11 +144,7 @@ PreviewResult GreyConvertDialog::preview(const PreviewPiece& piece) const {
 void GreyConvertDialog::accept() {
     for (NumberField* f : fields_)
         if (!f->validate()) return;
-    const GreyFactors f = factors();
-    settings_.graypicRed = scaled(f.red);
-    settings_.graypicGreen = scaled(f.green);
-    settings_.graypicBlue = scaled(f.blue);
-    settings_.graypicWeight = useWeights() ? 1 : 0;
+    storeInto(GreyParams{factors(), useWeights()}, settings_);
     QDialog::accept();
 }
 

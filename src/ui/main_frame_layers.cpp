@@ -119,18 +119,13 @@ void repairActive(CMainFrame& frame, bool row) {
     if (!line) return;
     const Image& image = view->document()->image();
     const int layers = image.layerCount();
-    int& stored = frame.app().settings().selectLayer;
-    LayerChoiceDialog dlg(image, std::clamp(stored, 0, layers), &frame);
+    SettingsRecord& settings = frame.app().settings();
+    LayerChoiceDialog dlg(image, repairChoiceFromSettings(settings, layers), &frame);
     if (dlg.exec() != QDialog::Accepted) return;
-    stored = dlg.choice();
-    const int layer = dlg.choice() >= layers ? kAllLayers : dlg.choice();
-    const RepairLine l = *line;
-    frame.changeInPlace([l, layer, row](Image& img, Progress&) {
-        if (row)
-            repairRow(img, l.index, l.from, l.to, layer);
-        else
-            repairColumn(img, l.index, l.from, l.to, layer);
-    });
+    storeRepairChoice(dlg.choice(), settings);
+    const RepairParams p{row, line->index, line->from, line->to,
+                         repairLayerOfChoice(dlg.choice(), layers)};
+    frame.changeInPlace([p](Image& img, Progress&) { repair(img, p); });
 }
 
 void greyActive(CMainFrame& frame) {

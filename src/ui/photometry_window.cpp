@@ -101,16 +101,15 @@ PhotometryWindow::PhotometryWindow(QWidget* owner, SettingsRecord& settings)
     // Position, ellipse and ring with the picture beside them.
     auto* head = new QHBoxLayout;
     auto* grid = new QGridLayout;
-    const int limits[6] = {kPhotometryMaxPosition, kPhotometryMaxPosition, kPhotometryMaxEllipse,
-                           kPhotometryMaxEllipse,  kPhotometryMaxRing,     kPhotometryMaxRing};
-    for (int i = 0; i < 6; ++i) {
-        auto* f = new NumberField(i < 2 ? 0 : 1, limits[i], -1, body());
+    const std::span<const ParamField<PhotometryArea>> areaFields = photometryAreaFields();
+    for (std::size_t i = 0; i < 6; ++i) {
+        const ParamField<PhotometryArea>& field = areaFields[i];
+        auto* f = new NumberField(field.option.lo, field.option.hi, -1, body());
         f->setFixedWidth(56);
-        fields_[static_cast<std::size_t>(i)] = f;
-        connect(f, &NumberField::committed, this, [this, i](double v) {
+        fields_[i] = f;
+        connect(f, &NumberField::committed, this, [this, &field](double v) {
             if (filling_) return;
-            int* target[6] = {&area_.x, &area_.y, &area_.ex, &area_.ey, &area_.rx, &area_.ry};
-            *target[i] = static_cast<int>(v);
+            field.set(area_, v);
             recompute(true);
         });
     }

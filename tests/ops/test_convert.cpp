@@ -1,6 +1,7 @@
 // Grey and RGB conversion, layer and overlay extraction, the new views' points, the overlay plane.
 #include "display/renderer.h"
 #include "ops/convert.h"
+#include "ops/grey_op.h"
 #include "support/progress_recorder.h"
 #include "support/test_images.h"
 
@@ -133,3 +134,20 @@ TEST(OverlayPlane, AddingWhenPresentKeepsTheExistingPlane) {
 }
 
 } // namespace
+
+// The grey record keeps each factor × 10000 as computed in float: 0.11 stays 1100 (in double it
+// would be 1099), a factor of 0 is kept as 0, and the stored weight switch reads back.
+TEST(GreyRecord, StoresFactorsScaledInFloatAndReadsThemBack) {
+    SettingsRecord s;
+    storeInto(GreyParams{{0.11f, 0.0f, -2.5f}, false}, s);
+    EXPECT_EQ(s.graypicRed, 1100);
+    EXPECT_EQ(s.graypicGreen, 0);
+    EXPECT_EQ(s.graypicBlue, -25000);
+    EXPECT_EQ(s.graypicWeight, 0);
+    const GreyParams back = greyFromSettings(s);
+    EXPECT_FLOAT_EQ(back.factors.red, 0.11f);
+    EXPECT_EQ(back.factors.green, 0.0f);
+    EXPECT_FALSE(back.useWeights);
+    EXPECT_EQ(validate(back), -1);
+    EXPECT_EQ(validate(GreyParams{{0, 0, 3e5f}, true}), 2);
+}
