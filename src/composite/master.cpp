@@ -174,7 +174,7 @@ void buildInto(const std::vector<std::string>& files, const MasterOptions& optio
         }
     }
     progress.end();
-    result.invalidateHistogram();
+    result.samplesChanged();
     ImageInfo* info = nullptr;
     if (result.BeginInfoWrite(info) == 0) {
         char line[72];

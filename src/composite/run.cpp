@@ -546,7 +546,7 @@ CompositeResult runComposite(const CompositeJob& job, ImageSource& source,
         d.channelWeight = s.result.displayWeights;
     }
     if (job.targetType == LRGB_IMAGE && options.lrgbBias) options.lrgbBias(s.result.image);
-    s.result.image.invalidateHistogram();
+    s.result.image.samplesChanged();
     return std::move(s.result);
 }
 

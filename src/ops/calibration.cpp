@@ -298,7 +298,7 @@ CalibrationOutcome darkFlatCorrect(Image& image, const Image* dark, const Image*
         });
     }
     progress.end();
-    image.invalidateHistogram();
+    image.samplesChanged();
     outcome.clamped = clamped.load();
     return outcome;
 }
@@ -346,7 +346,7 @@ void repairColumn(Image& image, int column, int top, int bottom, int layer) {
             Sample* r = image.row(q, y);
             r[column] = static_cast<Sample>((r[left] + r[right]) / 2);
         }
-    image.invalidateHistogram();
+    image.samplesChanged();
 }
 
 void repairRow(Image& image, int row, int left, int right, int layer) {
@@ -365,7 +365,7 @@ void repairRow(Image& image, int row, int left, int right, int layer) {
         const Sample* b = image.row(q, below);
         for (int x = left; x < right; ++x) r[x] = static_cast<Sample>((a[x] + b[x]) / 2);
     }
-    image.invalidateHistogram();
+    image.samplesChanged();
 }
 
 } // namespace quillon

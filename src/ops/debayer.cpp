@@ -755,7 +755,7 @@ void debayer(Image& destination, const Image& mosaic, BayerPattern pattern, Deba
                         mosaic.row(mosaic.overlayPlane(), y), bytes);
     }
     progress.end();
-    destination.invalidateHistogram();
+    destination.samplesChanged();
 }
 
 Image debayerImage(const Image& mosaic, BayerPattern pattern, DebayerMethod method,
