@@ -3,6 +3,7 @@
 
 #include "core/error.h"
 #include "core/image_type.h"
+#include "core/number_text.h"
 #include "core/parallel.h"
 #include "core/simd_dispatch.h"
 
@@ -221,26 +222,13 @@ void CalibrationParams::storeInto(SettingsRecord& s) const {
     s.darkFlatAddVal = offset;
 }
 
-namespace {
-
-std::string number(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return buf;
-}
-
-std::string outside(const std::string& field, double v, double lo, double hi) {
-    if (std::isfinite(v) && v >= lo && v <= hi) return {};
-    return field + ": Zahl von " + number(lo) + " bis " + number(hi) + " erwartet, nicht " +
-           number(v);
-}
-
-} // namespace
-
 std::string CalibrationParams::rangeProblem(const std::string& field) const {
-    std::string p = outside(field + ".darkDivisor", darkDivisor, kMinDarkDivisor, kMaxDarkDivisor);
-    if (p.empty()) p = outside(field + ".flatFactor", flatFactor, kMinFlatFactor, kMaxFlatFactor);
-    if (p.empty()) p = outside(field + ".offset", offset, kMinOffset, kMaxOffset);
+    std::string p = quillon::rangeProblem(field + ".darkDivisor", darkDivisor, kMinDarkDivisor,
+                                          kMaxDarkDivisor);
+    if (p.empty())
+        p = quillon::rangeProblem(field + ".flatFactor", flatFactor, kMinFlatFactor,
+                                  kMaxFlatFactor);
+    if (p.empty()) p = quillon::rangeProblem(field + ".offset", offset, kMinOffset, kMaxOffset);
     return p;
 }
 
