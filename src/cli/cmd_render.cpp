@@ -102,7 +102,7 @@ int runHistogram(const std::vector<std::string>& args) {
     ImageRenderer renderer(image);
     initFromImage(renderer);
     if (computeHistogram(renderer, progress) != 0) throw Error(msg::kOutOfMemory);
-    const HistogramCache& cache = image.histogram();
+    const HistogramCache& cache = renderer.histogram();
     static const char* const kNames[3] = {"R", "G", "B"};
     const int channels = image.type() == BW_IMAGE ? 1 : 3;
     std::printf("Histogramm von %s (%d x %d, %d Pixel), größter Zähler %u\n", file.c_str(),

@@ -400,7 +400,7 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
         }
     });
     progress.end();
-    result.invalidateHistogram();
+    result.samplesChanged();
 }
 
 } // namespace quillon

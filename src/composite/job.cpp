@@ -4,6 +4,7 @@
 #include "core/error.h"
 #include "core/image.h"
 #include "core/image_type.h"
+#include "core/number_text.h"
 #include "core/settings_record.h"
 #include "ops/calibration.h"
 
@@ -25,19 +26,6 @@ constexpr int kBordersBit = 4;
 float clampReal(double v, float lo, float hi) {
     if (!(v >= lo)) return lo; // NaN too
     return v > hi ? hi : static_cast<float>(v);
-}
-
-std::string number(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return buf;
-}
-
-// "<field>: Zahl von <lo> bis <hi> erwartet, nicht <v>", empty when v lies in the range.
-std::string rangeProblem(const std::string& field, double v, double lo, double hi) {
-    if (std::isfinite(v) && v >= lo && v <= hi) return {};
-    return field + ": Zahl von " + number(lo) + " bis " + number(hi) + " erwartet, nicht " +
-           number(v);
 }
 
 } // namespace

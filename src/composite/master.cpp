@@ -44,29 +44,25 @@ public:
     SpillFile& operator=(const SpillFile&) = delete;
 
     void write(const void* data, std::size_t size, off_t offset) {
-        const char* p = static_cast<const char*>(data);
-        while (size > 0) {
-            ssize_t n = ::pwrite(fd_, p, size, offset);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) fail();
-            p += n;
-            size -= static_cast<std::size_t>(n);
-            offset += n;
-        }
+        transfer(::pwrite, static_cast<const char*>(data), size, offset);
     }
     void read(void* data, std::size_t size, off_t offset) {
-        char* p = static_cast<char*>(data);
-        while (size > 0) {
-            ssize_t n = ::pread(fd_, p, size, offset);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) fail();
-            p += n;
-            size -= static_cast<std::size_t>(n);
-            offset += n;
-        }
+        transfer(::pread, static_cast<char*>(data), size, offset);
     }
 
 private:
+    // pwrite or pread of all `size` bytes, resumed after short or interrupted transfers.
+    template <class Call, class Bytes>
+    void transfer(Call call, Bytes p, std::size_t size, off_t offset) const {
+        while (size > 0) {
+            ssize_t n = call(fd_, p, size, offset);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) fail();
+            p += n;
+            size -= static_cast<std::size_t>(n);
+            offset += n;
+        }
+    }
     [[noreturn]] void fail() const {
         throw Error(
             "Die Zwischendatei für das Masterbild kann nicht geschrieben werden (Ordner \"" +
@@ -174,7 +170,7 @@ void buildInto(const std::vector<std::string>& files, const MasterOptions& optio
         }
     }
     progress.end();
-    result.invalidateHistogram();
+    result.samplesChanged();
     ImageInfo* info = nullptr;
     if (result.BeginInfoWrite(info) == 0) {
         char line[72];

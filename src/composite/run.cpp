@@ -328,18 +328,26 @@ ExposureReport newReport(const RunState& s, int list, int index) {
     return r;
 }
 
+// When the exposure could be opened: calibrates and debayers it, places its reference points
+// and describes its mapping in the report. False when it could not be opened.
+bool prepared(RunState& s, const CompositeEntry& e, Opened& o, ExposureReport& r,
+              Progress& progress) {
+    if (!o.get()) return false;
+    r.calibrated = calibrate(s, r.list, *o.get(), progress);
+    debayerExposure(s, o);
+    placePoints(s, e, *o.get(), r);
+    describeMapping(s, r);
+    return true;
+}
+
 void accumulatePlain(RunState& s, const std::vector<std::pair<int, int>>& order,
                      Progress& progress) {
     for (const auto& [l, i] : order) {
         const CompositeEntry& e = s.entry(l, i);
         ExposureReport r = newReport(s, l, i);
         Opened o(s.source, l, i, e);
-        if (o.get()) {
-            r.calibrated = calibrate(s, l, *o.get(), progress);
-            debayerExposure(s, o);
+        if (prepared(s, e, o, r, progress)) {
             Image& img = *o.get();
-            placePoints(s, e, img, r);
-            describeMapping(s, r);
             InsertOptions io;
             // Every exposure is weighed by its own factors, with averaging too: the reference
             // exposure and the strip-wise run do the same, so both runs give one result.
@@ -381,11 +389,7 @@ void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& o
         const CompositeEntry& e = s.entry(l, i);
         ExposureReport r = newReport(s, l, i);
         Opened o(s.source, l, i, e);
-        if (o.get()) {
-            r.calibrated = calibrate(s, l, *o.get(), progress);
-            debayerExposure(s, o);
-            placePoints(s, e, *o.get(), r);
-            describeMapping(s, r);
+        if (prepared(s, e, o, r, progress)) {
             StripExposure x;
             x.list = l;
             x.points = sourcePoints(s, r);
@@ -548,7 +552,7 @@ CompositeResult runComposite(const CompositeJob& job, ImageSource& source,
         d.channelWeight = s.result.displayWeights;
     }
     if (job.targetType == LRGB_IMAGE && options.lrgbBias) options.lrgbBias(s.result.image);
-    s.result.image.invalidateHistogram();
+    s.result.image.samplesChanged();
     return std::move(s.result);
 }
 

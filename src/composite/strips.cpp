@@ -181,7 +181,7 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
         }
     });
     progress.end();
-    result.invalidateHistogram();
+    result.samplesChanged();
 }
 
 StripReport accumulateStrips(Image& result, std::span<const StripExposure> exposures,

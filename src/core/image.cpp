@@ -2,6 +2,7 @@
 #include "core/image.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <new>
 
@@ -64,6 +65,7 @@ int Image::AllocateSamples(bool zeroFill) {
     }
     planes_ = std::move(planes);
     for (std::size_t i = 0; i < planes_.size(); ++i) planeTable_[i] = planes_[i].rows.data();
+    samplesChanged();
     return 0;
 }
 
@@ -234,19 +236,9 @@ int Image::PixelVector(int x, int y, Sample* dst) const {
     return 0;
 }
 
-int Image::ResetHistogramCache() {
-    try {
-        for (auto& t : histogram_.tables)
-            if (t.empty()) t.allocate(65536, true);
-    } catch (const std::bad_alloc&) {
-        for (auto& t : histogram_.tables) t.reset();
-        histogram_.valid = false;
-        return 200;
-    }
-    for (auto& t : histogram_.tables) std::fill(t.begin(), t.end(), std::uint16_t{0});
-    histogram_.valid = false;
-    histogram_.rendererId = 0;
-    return 0;
+std::uint64_t Image::newSampleGeneration() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
 }
 
 int Image::ExchangeDimensions() {
@@ -277,9 +269,7 @@ void Image::Clear() {
     names_.clear();
     info_ = ImageInfo{};
     display_.clear();
-    for (auto& t : histogram_.tables) t.reset();
-    histogram_.valid = false;
-    histogram_.rendererId = 0;
+    samplesChanged();
     sampleWrite_ = infoWrite_ = false;
     type_ = NO_IMAGE;
     width_ = height_ = layerCount_ = 0;

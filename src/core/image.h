@@ -68,21 +68,6 @@ struct PhotometricCalibration {
     std::uint8_t referenceCount = 0;
 };
 
-// Three tables of 65536 counters indexed by sample + 32768.
-struct HistogramCache {
-    bool valid = false;
-    // Which renderer the counts belong to (LRGB and user images compose per renderer), by
-    // ImageRenderer::id(); 0: none.
-    std::uint64_t rendererId = 0;
-    // A number unique in the process for every completed counting, so that pictures drawn
-    // from the counts can tell whether they are still current; 0: never counted.
-    std::uint64_t generation = 0;
-    std::array<memory::Buffer<std::uint16_t>, 3> tables;
-    std::uint16_t maxCount = 0; // the largest counter of the three channels
-
-    bool allocated() const { return !tables[0].empty(); }
-};
-
 class Image {
 public:
     Image() = default;
@@ -102,7 +87,7 @@ public:
     int AllocateCounters(int layerIndex, Count value);
     void FreeCounters();
     // A complete copy (samples, counters, names, metadata, stored display, PSFs, photometric
-    // calibration; the histogram counts are left to be recomputed). Work that must be able
+    // calibration) with a sample generation of its own. Work that must be able
     // to stop half-way changes a copy and replaces the original only when it has finished.
     // Throws std::bad_alloc when the memory cannot be had.
     Image clone() const;
@@ -124,7 +109,6 @@ public:
     bool SetOverlay(bool present);
     Sample SampleAt(double x, double y, unsigned layer) const;
     int PixelVector(int x, int y, Sample* dst) const;
-    int ResetHistogramCache();
     void Clear();
     // Exchanges width and height and re-slices every plane's contiguous buffer into rows of
     // the new width; the samples do not move, so the caller rearranges each plane's buffer
@@ -168,10 +152,12 @@ public:
     StoredDisplayParams& storedDisplay() { return display_; }
     const StoredDisplayParams& storedDisplay() const { return display_; }
 
-    HistogramCache& histogram() { return histogram_; }
-    const HistogramCache& histogram() const { return histogram_; }
-    // Marks the histogram stale; every operation that changes samples calls it.
-    void invalidateHistogram() { histogram_.valid = false; }
+    // A number unique in the process for the current state of the samples: every operation
+    // that changes samples calls samplesChanged(), which draws a new one. Whatever is derived
+    // from the samples elsewhere (the view's histogram counts) is current while the number
+    // it recorded still matches; an image at the address of an earlier one never matches.
+    std::uint64_t sampleGeneration() const { return sampleGeneration_; }
+    void samplesChanged() { sampleGeneration_ = newSampleGeneration(); }
 
     Count* counterRow(int layer, int y) {
         return counters_[static_cast<std::size_t>(layer)].rows[static_cast<std::size_t>(y)];
@@ -200,6 +186,7 @@ private:
     };
     template <class T>
     static void allocatePlane(PlaneStore<T>& p, int width, int height, bool zero);
+    static std::uint64_t newSampleGeneration();
 
     std::uint16_t type_ = NO_IMAGE;
     std::uint16_t width_ = 0;
@@ -219,7 +206,7 @@ private:
     bool infoWrite_ = false;
     ImageInfo info_;
     StoredDisplayParams display_;
-    HistogramCache histogram_;
+    std::uint64_t sampleGeneration_ = newSampleGeneration();
     std::array<PsfKernel, kMaxUserLayers> psf_;
     std::uint8_t psfCount_ = 0;
     PhotometricCalibration photometry_;

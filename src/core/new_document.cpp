@@ -46,7 +46,6 @@ void createImage(const NewDocumentParams& p, Image& image) {
     }
     image.SetPixelSize(p.pixelWidth, p.pixelHeight);
     image.SetInfoFrom(p.infoTemplate ? &*p.infoTemplate : nullptr);
-    image.ResetHistogramCache();
 }
 
 int newImageLayerCount(std::uint16_t type, int layerField) {

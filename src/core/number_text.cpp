@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <system_error>
 
 namespace quillon {
@@ -66,6 +67,17 @@ NumberText readRealNumber(std::string_view text, double lo, double hi, double& v
     if (!(v >= lo && v <= hi)) return NumberText::OutOfRange;
     value = v;
     return NumberText::Ok;
+}
+
+std::string rangeProblem(const std::string& field, double v, double lo, double hi) {
+    if (std::isfinite(v) && v >= lo && v <= hi) return {};
+    auto number = [](double x) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%g", x);
+        return std::string(buf);
+    };
+    return field + ": Zahl von " + number(lo) + " bis " + number(hi) + " erwartet, nicht " +
+           number(v);
 }
 
 } // namespace quillon

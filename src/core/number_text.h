@@ -3,6 +3,7 @@
 // text ("1e30", "inf", "nan", "2147483648") ever reaches an unchecked cast.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace quillon {
@@ -20,5 +21,9 @@ NumberText readWholeNumber(std::string_view text, int lo, int hi, int& value);
 // A finite real in C notation ("12", "-0.5", "2e3"); blanks around it are ignored. Bounds may
 // be infinite; a number beyond double is out of range.
 NumberText readRealNumber(std::string_view text, double lo, double hi, double& value);
+
+// "<field>: Zahl von <lo> bis <hi> erwartet, nicht <v>" (numbers as printf's %g), the wording
+// of a stored or loaded number out of its range; empty when v is finite and inside lo … hi.
+std::string rangeProblem(const std::string& field, double v, double lo, double hi);
 
 } // namespace quillon

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -54,10 +55,42 @@ std::uint64_t nextGeneration() {
 
 } // namespace
 
+int HistogramCache::reset() {
+    try {
+        for (auto& t : tables)
+            if (t.empty()) t.allocate(65536, true);
+    } catch (const std::bad_alloc&) {
+        for (auto& t : tables) t.reset();
+        valid = false;
+        return 200;
+    }
+    for (auto& t : tables) std::fill(t.begin(), t.end(), std::uint16_t{0});
+    valid = false;
+    rendererId = 0;
+    return 0;
+}
+
+std::shared_ptr<HistogramCache> sharedHistogramCache(const Image& image) {
+    // Keyed by address; an image later created at the same address does not match the
+    // counts' sample generation, so stale counts never pass for its own.
+    static std::mutex mutex;
+    static std::map<const Image*, std::weak_ptr<HistogramCache>> caches;
+    std::lock_guard<std::mutex> lock(mutex);
+    std::erase_if(caches, [](const auto& entry) { return entry.second.expired(); });
+    std::weak_ptr<HistogramCache>& slot = caches[&image];
+    std::shared_ptr<HistogramCache> cache = slot.lock();
+    if (!cache) {
+        cache = std::make_shared<HistogramCache>();
+        slot = cache;
+    }
+    return cache;
+}
+
 int computeHistogram(ImageRenderer& renderer, Progress& progress) {
     Image& image = renderer.image();
     if (histogramValidFor(image, renderer)) return 0;
-    if (int r = image.ResetHistogramCache(); r != 0) return r;
+    HistogramCache& cache = renderer.histogram();
+    if (int r = cache.reset(); r != 0) return r;
     if (!image.hasSamples()) return 100;
     const int w = image.width(), h = image.height();
     const int type = image.type();
@@ -66,8 +99,7 @@ int computeHistogram(ImageRenderer& renderer, Progress& progress) {
     // min(total, 65535) in any order, so the result does not depend on the thread count.
     const int counted = type == BW_IMAGE ? 1 : 3;
     std::uint16_t* tables[3];
-    for (int c = 0; c < 3; ++c)
-        tables[c] = image.histogram().tables[static_cast<std::size_t>(c)].data();
+    for (int c = 0; c < 3; ++c) tables[c] = cache.tables[static_cast<std::size_t>(c)].data();
     const Composition& composition = renderer.composition();
     std::mutex mergeMutex;
     progress.begin("Histogrammberechnung", h, 1);
@@ -118,10 +150,10 @@ int computeHistogram(ImageRenderer& renderer, Progress& progress) {
     for (int c = 0; c < counted; ++c)
         maxCount = std::max(maxCount, *std::max_element(tables[c], tables[c] + kLutSize));
     progress.end();
-    HistogramCache& cache = image.histogram();
     cache.maxCount = maxCount;
     cache.valid = true;
     cache.rendererId = renderer.id();
+    cache.sampleGeneration = image.sampleGeneration();
     cache.generation = nextGeneration();
     return 0;
 }
@@ -160,7 +192,7 @@ int autoScale(ImageRenderer& renderer, int preset, ScalePoints& points, Progress
     if (preset < -1 || preset > 6) return 2;
     if (computeHistogram(renderer, progress) != 0) return 1;
     const Image& image = renderer.image();
-    const HistogramCache& h = image.histogram();
+    const HistogramCache& h = renderer.histogram();
     const double n = static_cast<double>(image.width()) * image.height();
     auto limited = [](double v) {
         return std::clamp<long long>(static_cast<long long>(v), 1, 65535);

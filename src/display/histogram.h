@@ -1,10 +1,11 @@
-// Histogram of a view's composed values: counting into the Image's cache, per-channel
+// Histogram of a view's composed values: counting into the image's shared cache, per-channel
 // statistics and the automatic presets that pick black and white points from the counts. The
 // histogram window's model and pictures are display/histogram_view.h.
 #pragma once
 
 #include "core/image.h"
 #include "core/progress.h"
+#include "display/histogram_cache.h"
 #include "display/histogram_view.h"
 #include "display/renderer.h"
 
@@ -13,10 +14,11 @@ namespace quillon {
 // Shown in the histogram window while the counts are computed.
 inline constexpr const char* kHistogramBusyText = "Histogramm wird berechnet...";
 
-// Counts the composed values of every pixel per channel into the Image's cache (counters
-// stop at 65535), sets maxCount, records the renderer and a new generation number.
-// Nothing happens when the cache is already valid for the renderer. Returns 0, or the
-// nonzero result of Image::ResetHistogramCache when the counters cannot be allocated.
+// Counts the composed values of every pixel per channel into the renderer's histogram cache
+// (counters stop at 65535), sets maxCount, records the renderer, the sample generation and a
+// new generation number. Nothing happens when the cache is already valid for the renderer.
+// Returns 0, or the nonzero result of HistogramCache::reset when the counters cannot be
+// allocated.
 // Progress "Histogrammberechnung", one step per row; Cancelled propagates (cache invalid).
 int computeHistogram(ImageRenderer& renderer, Progress& progress = Progress::none());
 

@@ -44,8 +44,8 @@ void HistogramView::copyFrom(const HistogramView& other) {
 }
 
 bool histogramValidFor(const Image& image, const ImageRenderer& renderer) {
-    const HistogramCache& h = image.histogram();
-    if (!h.valid || !h.allocated()) return false;
+    const HistogramCache& h = renderer.histogram();
+    if (!h.valid || !h.allocated() || h.sampleGeneration != image.sampleGeneration()) return false;
     if (image.type() == LRGB_IMAGE || image.type() == USERDEFINED_IMAGE)
         return h.rendererId == renderer.id();
     return true;
@@ -73,7 +73,7 @@ constexpr std::uint32_t kCurveColour[3] = {0xFF0000u, 0x00FF00u, 0x0000FFu};
 int drawBars(HistogramView& view, const ImageRenderer& renderer, int width, int height) {
     HistogramPictures& pics = view.pics_;
     const Image& image = renderer.image();
-    if (pics.barsValid && view.barsGeneration_ == image.histogram().generation &&
+    if (pics.barsValid && view.barsGeneration_ == renderer.histogram().generation &&
         pics.bars.width() == width && pics.bars.height() == height)
         return 0;
     if (!histogramValidFor(image, renderer)) return 1;
@@ -82,7 +82,7 @@ int drawBars(HistogramView& view, const ImageRenderer& renderer, int width, int 
     pics.bars.resize(width, height, PictureFormat::Rgb32);
     pics.curvesValid = false;
     const int base = std::min(histogramBase(image), std::max(height - 1, 0));
-    const HistogramCache& cache = image.histogram();
+    const HistogramCache& cache = renderer.histogram();
     const double maxCount = std::max<double>(cache.maxCount, 1.0);
     const auto on = view.channels_;
     const HistogramRange range = view.range_;

@@ -1,11 +1,12 @@
 // The histogram window's model: the value range shown, the channel switches, the cached bar
 // and curve pictures, the range buttons and the scroll bar arithmetic. The counts come from
-// the Image's HistogramCache (display/histogram.h counts them).
+// the image's HistogramCache (display/histogram.h counts them).
 #pragma once
 
 #include "core/display_params.h"
 #include "core/image.h"
 #include "core/picture.h"
+#include "display/histogram_cache.h"
 #include "display/renderer.h"
 
 #include <array>
@@ -55,8 +56,9 @@ private:
     std::uint64_t curvesVersion_ = 0;  // the renderer's displayVersion of the curves
 };
 
-// Whether the Image's counts can be used for this renderer: valid, and for LRGB and
-// user-defined images (whose composition depends on the view) counted by this renderer.
+// Whether the image's counts can be used for this renderer: valid, taken from the current
+// samples, and for LRGB and user-defined images (whose composition depends on the view)
+// counted by this renderer.
 bool histogramValidFor(const Image& image, const ImageRenderer& renderer);
 
 // The composed values vLow .. vHigh shown in column x of a drawing area `width` wide.

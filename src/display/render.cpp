@@ -2,6 +2,7 @@
 // lookup tables, with fast paths for grey and RGB images that read the planes directly.
 #include "core/parallel.h"
 #include "core/simd.h"
+#include "core/simd_dispatch.h"
 #include "display/overlay.h"
 #include "display/renderer.h"
 
@@ -86,16 +87,26 @@ __attribute__((target("avx2"))) void lookupRgbRowAvx2(const Sample* r, const Sam
 }
 #endif
 
+// The row for an instruction-set level: the gathers from AVX2 on (AVX-512 has no wider
+// build), the scalar loop below that.
+struct LookupRgbRow {
+    template <simd::Level L>
+    [[gnu::always_inline]] static void run(const Sample* r, const Sample* g, const Sample* b,
+                                           const Tables& tabs, std::uint32_t* out, int n,
+                                           bool stream) {
+#if defined(__x86_64__) || defined(__i386__)
+        if constexpr (L >= simd::Avx2) return lookupRgbRowAvx2(r, g, b, tabs, out, n, stream);
+#endif
+        lookupRgbRowScalar(r, g, b, tabs, out, n, stream);
+    }
+};
+
 void lookupRgbRow(const Sample* r, const Sample* g, const Sample* b, const Tables& tabs,
                   std::uint32_t* out, int n, bool stream) {
-#if defined(__x86_64__) || defined(__i386__)
-    switch (simd::level()) {
-    case simd::Avx512:
-    case simd::Avx2: return lookupRgbRowAvx2(r, g, b, tabs, out, n, stream);
-    default: break;
-    }
-#endif
-    lookupRgbRowScalar(r, g, b, tabs, out, n, stream);
+    simd::select<LookupRgbRow,
+                 void(const Sample*, const Sample*, const Sample*, const Tables&, std::uint32_t*,
+                      int, bool),
+                 simd::Avx2>()(r, g, b, tabs, out, n, stream);
 }
 
 } // namespace

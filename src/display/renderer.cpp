@@ -2,6 +2,7 @@
 #include "display/renderer.h"
 
 #include "core/parallel.h"
+#include "display/histogram_cache.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,7 +19,8 @@ std::uint64_t nextRendererId() {
 }
 } // namespace
 
-ImageRenderer::ImageRenderer(Image& image) : image_(&image), id_(nextRendererId()) {
+ImageRenderer::ImageRenderer(Image& image)
+    : image_(&image), id_(nextRendererId()), histogram_(sharedHistogramCache(image)) {
     try {
         tables_.allocate(3 * static_cast<std::size_t>(kLutSize), true);
         packed_.allocate(4 * static_cast<std::size_t>(kLutSize), true);
@@ -40,6 +42,10 @@ std::vector<float> ImageRenderer::defaultLayerMatrix(int n) {
     return m;
 }
 
+void ImageRenderer::invalidateHistogram() {
+    histogram_->valid = false;
+}
+
 void ImageRenderer::recomputeOffsets() {
     long long cr = std::max<int>(p_.lrgbBias[1], 1), cg = std::max<int>(p_.lrgbBias[2], 1),
               cb = std::max<int>(p_.lrgbBias[3], 1);
@@ -53,7 +59,7 @@ void ImageRenderer::recomputeOffsets() {
 void ImageRenderer::setLrgbBias(int l, int r, int g, int b) {
     p_.lrgbBias = {clampSample(l), clampSample(r), clampSample(g), clampSample(b)};
     recomputeOffsets();
-    image_->invalidateHistogram();
+    invalidateHistogram();
     changed();
 }
 
@@ -62,7 +68,7 @@ void ImageRenderer::setLayerMatrix(const std::vector<float>& m) {
         m.size() != 3 * static_cast<std::size_t>(image_->layerCount()))
         return;
     p_.layerMatrix = m;
-    image_->invalidateHistogram();
+    invalidateHistogram();
     changed();
 }
 
@@ -193,14 +199,14 @@ void ImageRenderer::initFromImage(AutomaticPoints automatic) {
                                    : defaultLayerMatrix(image_->layerCount());
         if (m != p_.layerMatrix) {
             p_.layerMatrix = std::move(m);
-            image_->invalidateHistogram();
+            invalidateHistogram();
         }
     } else {
         p_.layerMatrix.clear();
     }
     if (s.lrgbBias != p_.lrgbBias) {
         p_.lrgbBias = s.lrgbBias;
-        if (image_->type() == LRGB_IMAGE) image_->invalidateHistogram();
+        if (image_->type() == LRGB_IMAGE) invalidateHistogram();
     }
     recomputeOffsets();
     float exponent = s.exponent != 0.0f ? s.exponent : 1.0f;
@@ -257,7 +263,7 @@ void ImageRenderer::copyFromRenderer(const ImageRenderer& other) {
     if (image_->type() != USERDEFINED_IMAGE) p_.layerMatrix.clear();
     if ((biasChanged && image_->type() == LRGB_IMAGE) ||
         (matrixChanged && image_->type() == USERDEFINED_IMAGE))
-        image_->invalidateHistogram();
+        invalidateHistogram();
     if (!tables_.empty() && !other.tables_.empty()) {
         std::memcpy(tables_.data(), other.tables_.data(), tables_.size());
         packTables();

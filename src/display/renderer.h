@@ -22,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace quillon {
@@ -68,6 +69,7 @@ struct Switches {
 };
 
 class ImageRenderer;
+struct HistogramCache;
 // The automatic preset initFromImage falls back to (display/histogram.h: autoScale).
 using AutomaticPoints = int (*)(ImageRenderer& renderer, int preset, Progress& progress);
 
@@ -82,9 +84,12 @@ public:
 
     Image& image() { return *image_; }
     const Image& image() const { return *image_; }
-    // A number unique to this renderer in the process (never 0): what the Image's histogram
-    // cache records as the renderer its counts belong to.
+    // A number unique to this renderer in the process (never 0): what the histogram cache
+    // records as the renderer its counts belong to.
     std::uint64_t id() const { return id_; }
+    // The histogram counts of the image, shared with every other renderer of it
+    // (display/histogram_cache.h).
+    HistogramCache& histogram() const { return *histogram_; }
     // Advances with every change of the tables or of what is composed (points, switches,
     // overlay, LRGB bias, layer matrix), so that cached pictures can tell they are stale.
     std::uint64_t displayVersion() const { return version_; }
@@ -125,12 +130,12 @@ public:
     void setSwitches(const Switches& s);
     // Stores the weights (values not above 0, and NaN, become 0.01); moves no point.
     void setWeights(const std::array<float, 3>& w);
-    // Stores the LRGB bias, recomputes lrgbOffset and marks the Image's histogram stale.
+    // Stores the LRGB bias, recomputes lrgbOffset and marks the histogram counts stale.
     void setLrgbBias(int l, int r, int g, int b);
     void setKeepRatio(bool on) { p_.keepRatio = on; }
     void setShowOverlay(bool on);
     // Sets the user-defined layer matrix (3 rows of layerCount coefficients, row-major);
-    // a wrong size is ignored. Marks the Image's histogram stale.
+    // a wrong size is ignored. Marks the histogram counts stale.
     void setLayerMatrix(const std::vector<float>& m);
     // Default matrix of a user-defined image with n layers.
     static std::vector<float> defaultLayerMatrix(int n);
@@ -156,9 +161,11 @@ private:
     void recomputeOffsets();
     void packTables();
     void changed() { ++version_; }
+    void invalidateHistogram();
 
     Image* image_;
     std::uint64_t id_;
+    std::shared_ptr<HistogramCache> histogram_;
     std::uint64_t version_ = 1;
     DisplayParams p_;
     Composition composition_{*image_, p_};

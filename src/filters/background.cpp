@@ -776,7 +776,7 @@ void applyBackground(Image& image, const BackgroundModel& model, bool divide, La
         });
     }
     progress.end();
-    image.invalidateHistogram();
+    image.samplesChanged();
 }
 
 Image backgroundModelImage(const Image& source, const BackgroundModel& model, LayerMask mask) {
@@ -832,7 +832,7 @@ FilterOutcome BackgroundFilter::run(Image& destination, const Image& source, Lay
                     r[x] = roundNearest(m[static_cast<std::size_t>(x)]);
             }
         }
-        destination.invalidateHistogram();
+        destination.samplesChanged();
     } else {
         applyBackground(destination, model_, divide_, mask, progress, offsetX_, offsetY_);
     }

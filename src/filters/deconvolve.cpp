@@ -224,7 +224,7 @@ void writeLayer(Image& destination, int layer, const float* u, float m) {
             for (int x = 0; x < w; ++x) d[x] = toSample(s[x] + m);
         }
     });
-    destination.invalidateHistogram();
+    destination.samplesChanged();
 }
 
 int layerMinimum(const Image& image, int layer) {
@@ -300,7 +300,7 @@ void deconvolve(Image& destination, const Image& source, const DeconvolveOptions
             if (options.publish || !layerSelected(options.mask, i))
                 copyPlane(destination, source, i);
         if (copyOverlay) copyPlane(destination, source, source.overlayPlane());
-        destination.invalidateHistogram();
+        destination.samplesChanged();
     });
 
     progress.begin(kDeconvolutionProgress,

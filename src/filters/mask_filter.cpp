@@ -255,7 +255,7 @@ float maskFilter(Image& destination, const Image& source, const Kernel& kernel, 
             progress.step(oh);
     }
     progress.end();
-    destination.invalidateHistogram();
+    destination.samplesChanged();
     return zeroSum ? 0.0f : sum;
 }
 

@@ -293,7 +293,7 @@ long long noiseFilter(Image& destination, const Image& source, const NoiseMask& 
                         static_cast<std::size_t>(ow) * sizeof(Sample));
     }
     progress.end();
-    destination.invalidateHistogram();
+    destination.samplesChanged();
     return replaced.load();
 }
 

@@ -57,7 +57,7 @@ void combine(Image& destination, const Image& source, int offsetX, int offsetY,
         progress.step(rows);
     }
     progress.end();
-    destination.invalidateHistogram();
+    destination.samplesChanged();
 }
 
 int unsharpReduction(int position) {

@@ -3,6 +3,7 @@
 
 #include "core/error.h"
 #include "core/image_type.h"
+#include "core/number_text.h"
 #include "core/parallel.h"
 #include "core/simd_dispatch.h"
 
@@ -221,26 +222,13 @@ void CalibrationParams::storeInto(SettingsRecord& s) const {
     s.darkFlatAddVal = offset;
 }
 
-namespace {
-
-std::string number(double v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", v);
-    return buf;
-}
-
-std::string outside(const std::string& field, double v, double lo, double hi) {
-    if (std::isfinite(v) && v >= lo && v <= hi) return {};
-    return field + ": Zahl von " + number(lo) + " bis " + number(hi) + " erwartet, nicht " +
-           number(v);
-}
-
-} // namespace
-
 std::string CalibrationParams::rangeProblem(const std::string& field) const {
-    std::string p = outside(field + ".darkDivisor", darkDivisor, kMinDarkDivisor, kMaxDarkDivisor);
-    if (p.empty()) p = outside(field + ".flatFactor", flatFactor, kMinFlatFactor, kMaxFlatFactor);
-    if (p.empty()) p = outside(field + ".offset", offset, kMinOffset, kMaxOffset);
+    std::string p = quillon::rangeProblem(field + ".darkDivisor", darkDivisor, kMinDarkDivisor,
+                                          kMaxDarkDivisor);
+    if (p.empty())
+        p = quillon::rangeProblem(field + ".flatFactor", flatFactor, kMinFlatFactor,
+                                  kMaxFlatFactor);
+    if (p.empty()) p = quillon::rangeProblem(field + ".offset", offset, kMinOffset, kMaxOffset);
     return p;
 }
 
@@ -298,7 +286,7 @@ CalibrationOutcome darkFlatCorrect(Image& image, const Image* dark, const Image*
         });
     }
     progress.end();
-    image.invalidateHistogram();
+    image.samplesChanged();
     outcome.clamped = clamped.load();
     return outcome;
 }
@@ -346,7 +334,7 @@ void repairColumn(Image& image, int column, int top, int bottom, int layer) {
             Sample* r = image.row(q, y);
             r[column] = static_cast<Sample>((r[left] + r[right]) / 2);
         }
-    image.invalidateHistogram();
+    image.samplesChanged();
 }
 
 void repairRow(Image& image, int row, int left, int right, int layer) {
@@ -365,7 +353,7 @@ void repairRow(Image& image, int row, int left, int right, int layer) {
         const Sample* b = image.row(q, below);
         for (int x = left; x < right; ++x) r[x] = static_cast<Sample>((a[x] + b[x]) / 2);
     }
-    image.invalidateHistogram();
+    image.samplesChanged();
 }
 
 void repair(Image& image, const RepairParams& p) {

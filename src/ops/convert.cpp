@@ -119,7 +119,7 @@ void toGrey(Image& destination, const Composition& source, const GreyFactors& ef
     });
     copyOverlay(destination, src, progress);
     progress.end();
-    destination.invalidateHistogram();
+    destination.samplesChanged();
 }
 
 void toRGB(Image& destination, const Composition& source, Progress& progress) {
@@ -141,7 +141,7 @@ void toRGB(Image& destination, const Composition& source, Progress& progress) {
     // The overlay is carried along without its own progress units.
     copyOverlay(destination, src, Progress::none());
     progress.end();
-    destination.invalidateHistogram();
+    destination.samplesChanged();
 }
 
 void extractLayer(Image& destination, const Image& source, int layer, Progress& progress) {
@@ -158,7 +158,7 @@ void extractLayer(Image& destination, const Image& source, int layer, Progress& 
         }
     });
     progress.end();
-    destination.invalidateHistogram();
+    destination.samplesChanged();
 }
 
 void extractOverlay(Image& destination, const Image& source, Progress& progress) {
@@ -185,7 +185,7 @@ void extractOverlay(Image& destination, const Image& source, Progress& progress)
         }
     });
     progress.end();
-    destination.invalidateHistogram();
+    destination.samplesChanged();
 }
 
 ConvertedDisplay greyDisplay(const Composition& source, const GreyFactors& effective) {

@@ -125,6 +125,18 @@ void padRow(const Sample* row, int w, std::int32_t* out) {
     }
 }
 
+// Row r of the mosaic (mirrored at the edges), widened and padded into its slot of the ring
+// unless the slot holds it already.
+std::int32_t* paddedRow(RowRing& ring, const Image& src, int r) {
+    std::int32_t* out = ring.at(r);
+    int& held = ring.rowIn[static_cast<std::size_t>(ring.slotOf(r))];
+    if (held != r) {
+        padRow(src.row(0, mirror(r, src.height())), src.width(), out);
+        held = r;
+    }
+    return out;
+}
+
 // Which lanes (columns x, x + 1, ... with x even) of row y hold green samples, and which of a
 // lane's values each output channel takes: its own sample, the first estimate (green at a red
 // or blue pixel, the row neighbours' colour at a green one) or the second.
@@ -260,18 +272,10 @@ struct Bilinear {
 
 void bilinearRows(Image& dst, const Image& src, BayerPattern p, int y0, int y1,
                   Progress& progress) {
-    const int w = src.width(), h = src.height();
+    const int w = src.width();
     const int len = w + 2 * kPad;
     RowRing ring(3, len, 1);
-    auto rowOf = [&](int r) {
-        std::int32_t* out = ring.at(r);
-        int& held = ring.rowIn[static_cast<std::size_t>(ring.slotOf(r))];
-        if (held != r) {
-            padRow(src.row(0, mirror(r, h)), w, out);
-            held = r;
-        }
-        return out;
-    };
+    auto rowOf = [&](int r) { return paddedRow(ring, src, r); };
     const int pi = static_cast<int>(p);
     const auto span = simd::select<Bilinear,
                                    int(const std::int32_t*, const std::int32_t*,
@@ -579,19 +583,11 @@ void vngRow(const VngRow& v) {
 }
 
 void vngRows(Image& dst, const Image& src, BayerPattern p, int y0, int y1, Progress& progress) {
-    const int w = src.width(), h = src.height();
+    const int w = src.width();
     const int len = w + 2 * kPad;
     RowRing rows(5, len, 1);
     RowRing parts(3, len, kParts);
-    auto rowOf = [&](int r) {
-        std::int32_t* out = rows.at(r);
-        int& held = rows.rowIn[static_cast<std::size_t>(rows.slotOf(r))];
-        if (held != r) {
-            padRow(src.row(0, mirror(r, h)), w, out);
-            held = r;
-        }
-        return out;
-    };
+    auto rowOf = [&](int r) { return paddedRow(rows, src, r); };
     auto partsOf = [&](int r) {
         std::int32_t* out = parts.at(r, 0, kParts);
         int& held = parts.rowIn[static_cast<std::size_t>(parts.slotOf(r))];
@@ -765,7 +761,7 @@ void debayer(Image& destination, const Image& mosaic, BayerPattern pattern, Deba
                         mosaic.row(mosaic.overlayPlane(), y), bytes);
     }
     progress.end();
-    destination.invalidateHistogram();
+    destination.samplesChanged();
 }
 
 Image debayerImage(const Image& mosaic, BayerPattern pattern, DebayerMethod method,

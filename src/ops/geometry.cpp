@@ -129,7 +129,7 @@ void mirror(Image& image, bool horizontal, Progress& progress) {
     }
     progress.end();
     for (PsfKernel& k : image.psf()) mirrorKernel(k, horizontal);
-    image.invalidateHistogram();
+    image.samplesChanged();
 }
 
 void rotatePlane(Sample* dst, const Sample* src, int width, int height, bool clockwise) {
@@ -182,7 +182,7 @@ void rotate(Image& image, Rotation mode, Progress& progress) {
     progress.end();
     image.SetPixelSize(image.pixelHeight(), image.pixelWidth());
     image.psf() = std::move(kernels);
-    image.invalidateHistogram();
+    image.samplesChanged();
 }
 
 void crop(Image& destination, int left, int top, const Image& source, Progress& progress) {
@@ -213,7 +213,7 @@ void crop(Image& destination, int left, int top, const Image& source, Progress& 
     }
     if (destination.hasOverlay() && !overlay) progress.step(h); // overlay stays empty
     progress.end();
-    destination.invalidateHistogram();
+    destination.samplesChanged();
 }
 
 bool cropAllowed(const PixelRect& selection) {

@@ -425,7 +425,7 @@ void resample(Image& destination, const Image& source, const ResampleOptions& op
         }
     });
     progress.end();
-    destination.invalidateHistogram();
+    destination.samplesChanged();
 }
 
 } // namespace quillon

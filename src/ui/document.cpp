@@ -152,7 +152,7 @@ bool CWinQuillonDoc::saveModified(QWidget* parent, JobRunner* jobs) {
 }
 
 void CWinQuillonDoc::refreshViews(bool relayout) {
-    image_.invalidateHistogram();
+    image_.samplesChanged();
     emit imageChanged(relayout);
 }
 

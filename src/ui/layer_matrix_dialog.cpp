@@ -142,7 +142,7 @@ bool LayerMatrixDialog::store() {
                     img.setLayerName(static_cast<int>(i), names[i]);
             },
             this, nullptr);
-    r.image().invalidateHistogram();
+    r.image().samplesChanged();
     doc->refreshViews(false);
     return true;
 }

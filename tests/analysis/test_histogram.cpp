@@ -17,7 +17,7 @@ TEST(Histogram, TenByTenGreyOfValue100) {
     ImageRenderer r(im);
     initFromImage(r);
     ASSERT_EQ(computeHistogram(r), 0);
-    const HistogramCache& h = im.histogram();
+    const HistogramCache& h = r.histogram();
     for (int c = 0; c < 3; ++c) EXPECT_EQ(h.tables[static_cast<std::size_t>(c)][32868], 100);
     EXPECT_EQ(h.maxCount, 100);
 
@@ -66,18 +66,17 @@ TEST(Histogram, CountersStopAt65535AndParallelCountsAgree) {
         ScopedThreadCount t(1);
         ASSERT_EQ(computeHistogram(r), 0);
         for (int c = 0; c < 3; ++c)
-            one[c].assign(im.histogram().tables[c].begin(), im.histogram().tables[c].end());
+            one[c].assign(r.histogram().tables[c].begin(), r.histogram().tables[c].end());
     }
     EXPECT_EQ(one[0][lutIndex(7)], 65535) << "90000 pixels of one value";
-    EXPECT_EQ(im.histogram().maxCount, 65535);
-    im.invalidateHistogram();
+    EXPECT_EQ(r.histogram().maxCount, 65535);
+    im.samplesChanged();
     {
         ScopedThreadCount t(4);
         ASSERT_EQ(computeHistogram(r), 0);
     }
     for (int c = 0; c < 3; ++c)
-        EXPECT_TRUE(std::equal(one[c].begin(), one[c].end(), im.histogram().tables[c].begin()))
-            << c;
+        EXPECT_TRUE(std::equal(one[c].begin(), one[c].end(), r.histogram().tables[c].begin())) << c;
 }
 
 TEST(Histogram, ValidPerRendererOnlyForLrgbAndUserImages) {
@@ -100,7 +99,7 @@ TEST(Histogram, ValidPerRendererOnlyForLrgbAndUserImages) {
     b.composition().composedAt(3, 0, vb);
     ASSERT_NE(va, vb);
     ASSERT_EQ(computeHistogram(b), 0);
-    EXPECT_GE(lrgb.histogram().tables[0][lutIndex(vb[0])], 1) << "recounted with b's bias";
+    EXPECT_GE(b.histogram().tables[0][lutIndex(vb[0])], 1) << "recounted with b's bias";
     EXPECT_FALSE(histogramValidFor(lrgb, a));
     HistogramView hv;
     EXPECT_EQ(drawBars(hv, a, 100, 50), 1) << "no bars from another view's counts";
@@ -122,7 +121,7 @@ TEST(Histogram, PicturesAndCountsFollowTheirSources) {
     // The samples change and are counted again (as after a turn or a filter in place).
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 10; ++x) im.row(0, y)[x] = 120;
-    im.invalidateHistogram();
+    im.samplesChanged();
     ASSERT_EQ(computeHistogram(r), 0);
     ASSERT_EQ(drawBars(hv, r, 200, 60), 0);
     EXPECT_EQ(hv.pictures().bars.rgbAt(100, 10), 0u) << "the old bar is gone";
@@ -211,7 +210,7 @@ TEST(HistogramStatistics, MinMaxMeanMedianMode) {
     makeImage(im, 10, 10, BW_IMAGE, [](int, int x, int y) { return y < 5 ? 10 : x; });
     ImageRenderer r(im);
     ASSERT_EQ(computeHistogram(r), 0);
-    ChannelStatistics s = histogramStatistics(im.histogram(), 0);
+    ChannelStatistics s = histogramStatistics(r.histogram(), 0);
     EXPECT_EQ(s.count, 100);
     EXPECT_EQ(s.minimum, 0);
     EXPECT_EQ(s.maximum, 10);

@@ -46,17 +46,35 @@ TEST(RendererParams, SwitchesWeightsAndPaletteOnlyForGrey) {
     EXPECT_FLOAT_EQ(r.params().channelWeight[2], 3.5f);
 }
 
+TEST(HistogramCache, ResetAllocatesZeroesAndInvalidates) {
+    HistogramCache cache;
+    ASSERT_EQ(cache.reset(), 0);
+    ASSERT_TRUE(cache.allocated());
+    cache.tables[1][5] = 3;
+    cache.valid = true;
+    cache.rendererId = 7;
+    ASSERT_EQ(cache.reset(), 0);
+    EXPECT_FALSE(cache.valid);
+    EXPECT_EQ(cache.rendererId, 0u);
+    EXPECT_EQ(cache.tables[1][5], 0);
+
+    HistogramCache other;
+    memory::ScopedLimit limit(memory::inUse() + 65536 * 2 * 2);
+    EXPECT_EQ(other.reset(), 200);
+    EXPECT_FALSE(other.allocated()) << "tables that were allocated are released";
+}
+
 TEST(RendererParams, LrgbOffsetsFromBiasAndHistogramInvalidated) {
     Image im;
     makeImage(im, 10, 10, LRGB_IMAGE, constant(50));
     ImageRenderer r(im);
-    im.histogram().valid = true;
+    r.histogram().valid = true;
     r.setLrgbBias(100, 10, 20, 0);
     // Colour biases raised to at least 1: 10, 20, 1, sum 31; offsets truncate(300 c' / 31).
     EXPECT_EQ(r.params().lrgbOffset[0], 96);
     EXPECT_EQ(r.params().lrgbOffset[1], 193);
     EXPECT_EQ(r.params().lrgbOffset[2], 9);
-    EXPECT_FALSE(im.histogram().valid);
+    EXPECT_FALSE(r.histogram().valid);
     r.setLrgbBias(-100, 0, 0, 0);
     EXPECT_EQ(r.params().lrgbOffset[0], -100) << "truncation toward zero";
 }

@@ -45,7 +45,7 @@ ui::CWinQuillonDoc* mosaicDocument(Shell& s, bool cards) {
     d->setModified(false);
     // The view was made for the empty image: it takes the automatic display of the star field.
     ImageRenderer& r = d->views().front()->renderer();
-    d->image().invalidateHistogram();
+    d->image().samplesChanged();
     initFromImage(r);
     r.rebuildLut();
     d->refreshViews(false);

@@ -416,7 +416,7 @@ void ToolsTest::layerMatrixOkStoresMatrixAndNames() {
     QCOMPARE(m[1], 0.5f);         // red row, layer 2
     QCOMPARE(m[2 * 3 + 2], 2.0f); // blue row, layer 3
     QCOMPARE(v->document()->image().layerName(0).size(), std::size_t{64});
-    QVERIFY(!v->document()->image().histogram().valid);
+    QVERIFY(!v->renderer().histogram().valid);
 }
 
 void ToolsTest::imageInfoRefusesLatitude91AndStaysInEditMode() {
