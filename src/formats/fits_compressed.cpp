@@ -674,7 +674,7 @@ void writeFitsCompressed(Image& image, const std::string& path, Progress& progre
     const std::string dialect = fitsHeader(image, display ? *display : stored);
     const int width = image.width(), height = image.height(), planes = image.planeCount();
     const int rows = planes * height;
-    try {
+    saveImageFile(image, path, progress, [&] {
         // Every row is one tile, compressed in parallel in groups of rows.
         std::vector<std::vector<std::uint8_t>> codes(static_cast<std::size_t>(rows));
         progress.begin("FITS schreiben", rows, 1);
@@ -750,22 +750,7 @@ void writeFitsCompressed(Image& image, const std::string& path, Progress& progre
         file.write(zeros, static_cast<std::size_t>((fits::kBlockSize - data % fits::kBlockSize) %
                                                    fits::kBlockSize));
         file.commit();
-    } catch (const std::bad_alloc&) {
-        progress.end();
-        throw Error(fits::kMsgSaveFailed);
-    } catch (...) {
-        progress.end();
-        throw;
-    }
-    progress.end();
-
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(path, ec);
-    ImageInfo* info = nullptr;
-    if (image.BeginInfoWrite(info) == 0) {
-        setText(info->sourcePath, ec ? path : full.string());
-        image.EndInfoWrite();
-    }
+    });
 }
 
 } // namespace quillon

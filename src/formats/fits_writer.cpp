@@ -258,12 +258,33 @@ std::string fitsHeader(const Image& img, const DisplayParams& dp) {
     return c.finish();
 }
 
+void saveImageFile(Image& image, const std::string& path, Progress& progress,
+                   const std::function<void()>& write) {
+    try {
+        write();
+    } catch (const std::bad_alloc&) {
+        progress.end();
+        throw Error(fits::kMsgSaveFailed);
+    } catch (...) {
+        progress.end();
+        throw;
+    }
+    progress.end();
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    ImageInfo* info = nullptr;
+    if (image.BeginInfoWrite(info) == 0) {
+        setText(info->sourcePath, ec ? path : full.string());
+        image.EndInfoWrite();
+    }
+}
+
 void writeFits(Image& image, const std::string& path, Progress& progress,
                const DisplayParams* display) {
     const DisplayParams stored = display ? DisplayParams{} : displayFromStored(image);
     const std::string header = fitsHeader(image, display ? *display : stored);
     const int width = image.width(), height = image.height(), planes = image.planeCount();
-    try {
+    saveImageFile(image, path, progress, [&] {
         AtomicFile file(path, fits::kMsgSaveFailed);
         file.write(header.data(), header.size());
 
@@ -294,22 +315,7 @@ void writeFits(Image& image, const std::string& path, Progress& progress,
         const char zeros[fits::kBlockSize] = {};
         file.write(zeros, pad);
         file.commit();
-    } catch (const std::bad_alloc&) {
-        progress.end();
-        throw Error(fits::kMsgSaveFailed);
-    } catch (...) {
-        progress.end();
-        throw;
-    }
-    progress.end();
-
-    std::error_code ec;
-    std::filesystem::path full = std::filesystem::absolute(path, ec);
-    ImageInfo* info = nullptr;
-    if (image.BeginInfoWrite(info) == 0) {
-        setText(info->sourcePath, ec ? path : full.string());
-        image.EndInfoWrite();
-    }
+    });
 }
 
 void saveFits(Image& image, const std::string& path, Progress& progress,

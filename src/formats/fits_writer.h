@@ -6,6 +6,7 @@
 #include "core/image.h"
 #include "core/progress.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,13 @@ std::string fitsHeader(const Image& image, const DisplayParams& display);
 // previous file intact and throws "Fehler beim Speichern des Dokuments.".
 void writeFits(Image& image, const std::string& path, Progress& progress,
                const DisplayParams* display = nullptr);
+
+// The frame of every writer of an image file: runs `write` (which begins `progress` and writes
+// through an AtomicFile), ends the progress however it leaves, turns out of memory into
+// "Fehler beim Speichern des Dokuments." and, after success, records the file's absolute path
+// as the image's source path.
+void saveImageFile(Image& image, const std::string& path, Progress& progress,
+                   const std::function<void()>& write);
 
 // Saving a document: checkFitsSaveName, then writeFits.
 void saveFits(Image& image, const std::string& path, Progress& progress,

@@ -783,7 +783,7 @@ void writeXisf(Image& image, const std::string& path, Progress& progress,
     const std::string header = fitsHeader(image, display ? *display : stored);
     const int width = image.width(), height = image.height(), planes = image.planeCount();
     const std::size_t planeBytes = static_cast<std::size_t>(width) * height * 2;
-    try {
+    saveImageFile(image, path, progress, [&] {
         progress.begin("XISF schreiben", planes, 1);
         std::vector<std::uint8_t> raw(planeBytes * static_cast<std::size_t>(planes));
         for (int p = 0; p < planes; ++p) {
@@ -844,21 +844,7 @@ void writeXisf(Image& image, const std::string& path, Progress& progress,
         file.write(head.data(), head.size());
         file.write(block.data(), block.size());
         file.commit();
-    } catch (const std::bad_alloc&) {
-        progress.end();
-        throw Error(fits::kMsgSaveFailed);
-    } catch (...) {
-        progress.end();
-        throw;
-    }
-    progress.end();
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(path, ec);
-    ImageInfo* info = nullptr;
-    if (image.BeginInfoWrite(info) == 0) {
-        setText(info->sourcePath, ec ? path : full.string());
-        image.EndInfoWrite();
-    }
+    });
 }
 
 } // namespace quillon
