@@ -79,6 +79,9 @@ struct FileFormat {
 
 // Every row, in the open dialog's order; the endings are tried in this order.
 std::span<const FileFormat> fileFormats();
+// Whether the rows keep the table's rules (an exported row has an encoder and an export text,
+// a probe has a rank, a row has either a decoder or a memory reader, the first row opens).
+bool formatRowsAreSound();
 // The row of a name, or null.
 const FileFormat* findFormat(std::string_view name);
 // The rows with a probe, in the order they are tried.

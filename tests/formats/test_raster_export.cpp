@@ -39,6 +39,10 @@ int bmpBitCount(const std::string& path) {
 
 } // namespace
 
+TEST(FormatTable, RowsKeepTheirRules) {
+    EXPECT_TRUE(formatRowsAreSound());
+}
+
 TEST(RasterExport, EncoderByExtensionAndMessages) {
     EXPECT_STREQ(exportEncoderFor("a.JPG")->name, "jpeg");
     EXPECT_STREQ(exportEncoderFor("a.jif")->name, "jpeg");
