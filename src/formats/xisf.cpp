@@ -351,11 +351,11 @@ std::string hexOf(const std::uint8_t* p, std::size_t n) {
 }
 
 // The block's bytes checked against a "sha1:..." or "sha256:..." checksum.
-void checkChecksum(const std::string& spec, const std::uint8_t* p, std::size_t n) {
-    const std::size_t colon = spec.find(':');
+void checkChecksum(const std::string& checksum, const std::uint8_t* p, std::size_t n) {
+    const std::size_t colon = checksum.find(':');
     if (colon == std::string::npos) damaged();
-    const std::string kind = lower(spec.substr(0, colon));
-    const std::string want = lower(spec.substr(colon + 1));
+    const std::string kind = lower(checksum.substr(0, colon));
+    const std::string want = lower(checksum.substr(colon + 1));
     std::string got;
     if (kind == "sha1" || kind == "sha-1") {
         const auto d = xisf::sha1(p, n);
