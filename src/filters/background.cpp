@@ -195,6 +195,250 @@ double tpsKernel(double r2) {
     return r2 > 0 ? 0.5 * r2 * std::log(r2) : 0.0; // r² log r
 }
 
+// The smoothing thin-plate spline through n points for any smoothing λ at O(n²) each, after
+// one O(n³) decomposition per point set. The system
+//     (K + nλ I) w + P a = y,   Pᵀ w = 0      (K: kernel matrix, P = [1 u v])
+// is reduced with the QR decomposition P = Q [R; 0]: w = Q [0; z] with
+//     (M + nλ I) z = (Qᵀ y) below the first three rows,   M = (Qᵀ K Q) there,
+// and M, symmetric, is brought to tridiagonal form T = Uᵀ M U once, so that each λ needs a
+// tridiagonal solve and the reflectors applied back. For the kernel r² log r, M is positive
+// definite for distinct points not on one line.
+class SmoothingSpline {
+public:
+    // Points (u, v) and the right-hand sides y (n × r, row-major). False when the points are
+    // too few or lie on one line.
+    bool prepare(const std::vector<double>& pu, const std::vector<double>& pv,
+                 const std::vector<double>& y, int r) {
+        n_ = static_cast<int>(pu.size());
+        r_ = r;
+        if (n_ < 4) return false;
+        const auto N = static_cast<std::size_t>(n_);
+        // Householder QR of P.
+        std::vector<double> p(N * 3);
+        for (std::size_t i = 0; i < N; ++i)
+            p[i * 3] = 1, p[i * 3 + 1] = pu[i], p[i * 3 + 2] = pv[i];
+        double largest = 0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            double norm = 0;
+            for (std::size_t i = k; i < N; ++i) norm += p[i * 3 + k] * p[i * 3 + k];
+            norm = std::sqrt(norm);
+            largest = std::max(largest, norm);
+            if (norm <= 1e-10 * largest) return false;
+            const double alpha = p[k * 3 + k] > 0 ? -norm : norm;
+            std::vector<double>& h = qv_[k];
+            h.assign(N, 0.0);
+            for (std::size_t i = k; i < N; ++i) h[i] = p[i * 3 + k];
+            h[k] -= alpha;
+            double hh = 0;
+            for (std::size_t i = k; i < N; ++i) hh += h[i] * h[i];
+            qb_[k] = 2 / hh;
+            for (std::size_t j = k; j < 3; ++j) {
+                double d = 0;
+                for (std::size_t i = k; i < N; ++i) d += h[i] * p[i * 3 + j];
+                d *= qb_[k];
+                for (std::size_t i = k; i < N; ++i) p[i * 3 + j] -= d * h[i];
+            }
+            for (std::size_t j = 0; j < 3; ++j) r3_[k][j] = p[k * 3 + j];
+        }
+        // Qᵀ K Q: kernel rows built and reflected from the left in parallel, then from the
+        // right row by row.
+        std::vector<double> kq(N * N);
+        parallelRows(n_, 32, [&](int i0, int i1) {
+            for (std::size_t i = std::size_t(i0); i < std::size_t(i1); ++i)
+                for (std::size_t j = 0; j < N; ++j) {
+                    const double du = pu[i] - pu[j], dv = pv[i] - pv[j];
+                    kq[i * N + j] = tpsKernel(du * du + dv * dv);
+                }
+        });
+        for (std::size_t k = 0; k < 3; ++k) {
+            const std::vector<double>& h = qv_[k];
+            // From the left: rows k… of every column; K is symmetric, so this is the right
+            // product on the transposed matrix.
+            parallelRows(n_, 32, [&](int i0, int i1) {
+                for (std::size_t i = std::size_t(i0); i < std::size_t(i1); ++i) {
+                    double* row = &kq[i * N];
+                    double d = 0;
+                    for (std::size_t j = k; j < N; ++j) d += row[j] * h[j];
+                    d *= qb_[k];
+                    for (std::size_t j = k; j < N; ++j) row[j] -= d * h[j];
+                }
+            });
+            // Now the left product, as the same on the columns: transpose in place.
+            transpose(kq, N);
+            parallelRows(n_, 32, [&](int i0, int i1) {
+                for (std::size_t i = std::size_t(i0); i < std::size_t(i1); ++i) {
+                    double* row = &kq[i * N];
+                    double d = 0;
+                    for (std::size_t j = k; j < N; ++j) d += row[j] * h[j];
+                    d *= qb_[k];
+                    for (std::size_t j = k; j < N; ++j) row[j] -= d * h[j];
+                }
+            });
+        }
+        m_ = n_ - 3;
+        const auto M = static_cast<std::size_t>(m_);
+        c_.assign(3 * M, 0.0);
+        for (std::size_t q = 0; q < 3; ++q)
+            for (std::size_t j = 0; j < M; ++j) c_[q * M + j] = kq[q * N + 3 + j];
+        std::vector<double> a(M * M);
+        for (std::size_t i = 0; i < M; ++i) std::copy_n(&kq[(i + 3) * N + 3], M, &a[i * M]);
+        kq = {};
+        tridiagonalise(a);
+        // The right-hand sides: Qᵀ y, the lower part turned by the tridiagonal reflectors.
+        yq_ = y;
+        for (std::size_t c = 0; c < std::size_t(r); ++c) {
+            std::vector<double> col(N);
+            for (std::size_t i = 0; i < N; ++i) col[i] = yq_[i * std::size_t(r) + c];
+            for (std::size_t k = 0; k < 3; ++k) reflect(qv_[k], qb_[k], k, col);
+            reflectTridiagonalT(col);
+            for (std::size_t i = 0; i < N; ++i) yq_[i * std::size_t(r) + c] = col[i];
+        }
+        return true;
+    }
+
+    // Solution for λ: sol[(i) r + c] the weights w of the n points, sol[(n + q) r + c] the
+    // coefficients of 1, u, v. False when the system is singular.
+    bool solve(double lambda, std::vector<double>& sol) const {
+        const auto N = static_cast<std::size_t>(n_), M = static_cast<std::size_t>(m_),
+                   R = static_cast<std::size_t>(r_);
+        sol.assign((N + 3) * R, 0.0);
+        const double shift = lambda * n_;
+        std::vector<double> z(M), cp(M), col(N);
+        for (std::size_t c = 0; c < R; ++c) {
+            // Thomas algorithm on T + shift I.
+            double scale = 0;
+            for (std::size_t i = 0; i < M; ++i) scale = std::max(scale, std::abs(d_[i] + shift));
+            double prev = 0;
+            for (std::size_t i = 0; i < M; ++i) {
+                const double sub = i > 0 ? e_[i - 1] : 0;
+                const double piv = d_[i] + shift - sub * (i > 0 ? cp[i - 1] : 0);
+                if (!(std::abs(piv) > 1e-13 * scale)) return false;
+                cp[i] = i + 1 < M ? e_[i] / piv : 0;
+                z[i] = (yq_[(i + 3) * R + c] - sub * prev) / piv;
+                prev = z[i];
+            }
+            for (std::size_t i = M - 1; i-- > 0;) z[i] -= cp[i] * z[i + 1];
+            // Back through the tridiagonal reflectors, then the three of Q.
+            std::fill(col.begin(), col.end(), 0.0);
+            std::copy(z.begin(), z.end(), col.begin() + 3);
+            reflectTridiagonal(col);
+            // R a = (Qᵀ y)_top − C z.
+            double top[3];
+            for (std::size_t q = 0; q < 3; ++q) {
+                double s = yq_[q * R + c];
+                for (std::size_t j = 0; j < M; ++j) s -= c_[q * M + j] * col[3 + j];
+                top[q] = s;
+            }
+            double a[3];
+            for (std::size_t q = 3; q-- > 0;) {
+                double s = top[q];
+                for (std::size_t j = q + 1; j < 3; ++j) s -= r3_[q][j] * a[j];
+                a[q] = s / r3_[q][q];
+            }
+            for (std::size_t k = 3; k-- > 0;) reflect(qv_[k], qb_[k], k, col);
+            for (std::size_t i = 0; i < N; ++i) sol[i * R + c] = col[i];
+            for (std::size_t q = 0; q < 3; ++q) sol[(N + q) * R + c] = a[q];
+        }
+        return true;
+    }
+
+private:
+    static void transpose(std::vector<double>& a, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i)
+            for (std::size_t j = i + 1; j < n; ++j) std::swap(a[i * n + j], a[j * n + i]);
+    }
+    // x[from…] −= β h (hᵀ x[from…]).
+    static void reflect(const std::vector<double>& h, double beta, std::size_t from,
+                        std::vector<double>& x) {
+        double d = 0;
+        for (std::size_t i = from; i < h.size(); ++i) d += h[i] * x[i];
+        d *= beta;
+        for (std::size_t i = from; i < h.size(); ++i) x[i] -= d * h[i];
+    }
+    // Householder tridiagonalisation of the symmetric m × m matrix a (row-major, destroyed):
+    // diagonal d_, off-diagonal e_, reflector k acting on entries k + 1 … of the m.
+    void tridiagonalise(std::vector<double>& a) {
+        const auto M = static_cast<std::size_t>(m_);
+        d_.assign(M, 0.0);
+        e_.assign(M > 0 ? M - 1 : 0, 0.0);
+        tv_.assign(M, {});
+        tb_.assign(M, 0.0);
+        std::vector<double> p(M);
+        for (std::size_t k = 0; k + 2 < M; ++k) {
+            const std::size_t s = M - k - 1;
+            const double* x = &a[k * M + k + 1]; // row k right of the diagonal = column k
+            double norm = 0;
+            for (std::size_t i = 0; i < s; ++i) norm += x[i] * x[i];
+            norm = std::sqrt(norm);
+            d_[k] = a[k * M + k];
+            if (norm == 0) {
+                e_[k] = 0;
+                continue;
+            }
+            const double alpha = x[0] > 0 ? -norm : norm;
+            std::vector<double>& v = tv_[k];
+            v.assign(x, x + s);
+            v[0] -= alpha;
+            double vv = 0;
+            for (double t : v) vv += t * t;
+            const double beta = 2 / vv;
+            tb_[k] = beta;
+            e_[k] = alpha;
+            // p = β A' v, w = p − (β pᵀv / 2) v, A' −= v wᵀ + w vᵀ on the trailing block.
+            const std::size_t o = k + 1;
+            parallelRows(int(s), 64, [&](int i0, int i1) {
+                for (std::size_t i = std::size_t(i0); i < std::size_t(i1); ++i) {
+                    const double* row = &a[(o + i) * M + o];
+                    double d = 0;
+                    for (std::size_t j = 0; j < s; ++j) d += row[j] * v[j];
+                    p[i] = beta * d;
+                }
+            });
+            double pv = 0;
+            for (std::size_t i = 0; i < s; ++i) pv += p[i] * v[i];
+            const double kf = beta * pv / 2;
+            for (std::size_t i = 0; i < s; ++i) p[i] -= kf * v[i];
+            parallelRows(int(s), 64, [&](int i0, int i1) {
+                for (std::size_t i = std::size_t(i0); i < std::size_t(i1); ++i) {
+                    double* row = &a[(o + i) * M + o];
+                    const double vi = v[i], wi = p[i];
+                    for (std::size_t j = 0; j < s; ++j) row[j] -= vi * p[j] + wi * v[j];
+                }
+            });
+        }
+        if (M >= 2) {
+            d_[M - 2] = a[(M - 2) * M + M - 2];
+            e_[M - 2] = a[(M - 1) * M + M - 2];
+        }
+        if (M >= 1) d_[M - 1] = a[(M - 1) * M + M - 1];
+    }
+    // Uᵀ on entries 3… of col (reflectors in order), and U (in reverse order).
+    void reflectTridiagonalT(std::vector<double>& col) const {
+        for (std::size_t k = 0; k < tv_.size(); ++k) applyTridiagonal(k, col);
+    }
+    void reflectTridiagonal(std::vector<double>& col) const {
+        for (std::size_t k = tv_.size(); k-- > 0;) applyTridiagonal(k, col);
+    }
+    void applyTridiagonal(std::size_t k, std::vector<double>& col) const {
+        const std::vector<double>& v = tv_[k];
+        if (v.empty()) return;
+        double* x = &col[3 + k + 1];
+        double d = 0;
+        for (std::size_t i = 0; i < v.size(); ++i) d += v[i] * x[i];
+        d *= tb_[k];
+        for (std::size_t i = 0; i < v.size(); ++i) x[i] -= d * v[i];
+    }
+
+    int n_ = 0, m_ = 0, r_ = 0;
+    std::vector<double> qv_[3];
+    double qb_[3] = {};
+    double r3_[3][3] = {};
+    std::vector<double> c_;  // (Qᵀ K Q) rows 0…2, columns 3…
+    std::vector<double> yq_; // Qᵀ y, its lower part turned by Uᵀ
+    std::vector<double> d_, e_, tb_;
+    std::vector<std::vector<double>> tv_;
+};
+
 [[noreturn]] void tooFewSamples(int usable, int needed) {
     throw Error("Zu wenige brauchbare Hintergrundproben (" + std::to_string(usable) +
                 ", mindestens " + std::to_string(needed) +
@@ -557,7 +801,8 @@ BackgroundModel fitBackground(const Image& image, std::vector<BackgroundSample>&
         std::vector<char> k(used.size(), 1);
         std::vector<std::size_t> pts;
         std::vector<std::vector<double>> trend(static_cast<std::size_t>(r));
-        std::vector<double> kernel, sol, detrended, weight;
+        SmoothingSpline spline;
+        std::vector<double> sol, detrended, weight;
         int n = 0;
         auto value = [&](std::size_t s, int c) {
             return samples[s].values[static_cast<std::size_t>(sel[std::size_t(c)])];
@@ -573,12 +818,7 @@ BackgroundModel fitBackground(const Image& image, std::vector<BackgroundSample>&
         // Solves the smoothing spline for λ; returns Σ (residual / noise)² over the points
         // and layers (the residual of point i is n λ w_i).
         auto solve = [&](double lambda) {
-            const int N = n + 3;
-            std::vector<double> a = kernel;
-            for (int i = 0; i < n; ++i)
-                a[static_cast<std::size_t>(i) * static_cast<std::size_t>(N + 1)] += lambda * n;
-            sol = detrended;
-            if (!solveSquare(a, sol, N, r)) tooFewSamples(n, needed);
+            if (!spline.solve(lambda, sol)) tooFewSamples(n, needed);
             double chi2 = 0;
             for (int i = 0; i < n; ++i)
                 for (int c = 0; c < r; ++c) {
@@ -612,8 +852,7 @@ BackgroundModel fitBackground(const Image& image, std::vector<BackgroundSample>&
             for (int i = 0; i < n; ++i)
                 polyBasis(kTrendDegree, u(pts[std::size_t(i)]), v(pts[std::size_t(i)]),
                           &basis[static_cast<std::size_t>(i * trendTerms)]);
-            const int N = n + 3;
-            detrended.assign(static_cast<std::size_t>(N * r), 0.0);
+            detrended.assign(static_cast<std::size_t>(n * r), 0.0);
             weight.assign(static_cast<std::size_t>(n * r), 0.0);
             for (int c = 0; c < r; ++c) {
                 std::vector<double> b(static_cast<std::size_t>(n));
@@ -630,20 +869,11 @@ BackgroundModel fitBackground(const Image& image, std::vector<BackgroundSample>&
                     weight[static_cast<std::size_t>(i * r + c)] = 1.0 / sigma;
                 }
             }
-            kernel.assign(static_cast<std::size_t>(N) * static_cast<std::size_t>(N), 0.0);
-            auto A = [&](int i, int j) -> double& {
-                return kernel[static_cast<std::size_t>(i) * static_cast<std::size_t>(N) +
-                              static_cast<std::size_t>(j)];
-            };
-            for (int i = 0; i < n; ++i) {
-                for (int j = 0; j < n; ++j) {
-                    const double du = u(pts[std::size_t(i)]) - u(pts[std::size_t(j)]);
-                    const double dv = v(pts[std::size_t(i)]) - v(pts[std::size_t(j)]);
-                    A(i, j) = tpsKernel(du * du + dv * dv);
-                }
-                const double p[3] = {1.0, u(pts[std::size_t(i)]), v(pts[std::size_t(i)])};
-                for (int q = 0; q < 3; ++q) A(i, n + q) = A(n + q, i) = p[q];
-            }
+            std::vector<double> pu(static_cast<std::size_t>(n)), pv(pu.size());
+            for (int i = 0; i < n; ++i)
+                pu[std::size_t(i)] = u(pts[std::size_t(i)]),
+                pv[std::size_t(i)] = v(pts[std::size_t(i)]);
+            if (!spline.prepare(pu, pv, detrended, r)) tooFewSamples(n, needed);
         };
         // The fitted surface of layer c at (pu, pv), kernel values of the points given.
         auto surface = [&](int c, double pu, double pv, const double* phi) {
