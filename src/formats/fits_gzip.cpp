@@ -86,6 +86,27 @@ bool isGzip(const ByteSource& src) {
     return src.readExactAt(0, m, 2) && m[0] == 0x1F && m[1] == 0x8B;
 }
 
+bool isFitsHead(const std::uint8_t* head, std::size_t n) {
+    // "SIMPLE" padded with blanks to the value indicator in column 9.
+    static constexpr char kSimple[] = "SIMPLE  =";
+    constexpr std::size_t kLen = sizeof kSimple - 1;
+    if (n >= kLen && std::memcmp(head, kSimple, kLen) == 0) return true;
+    if (n < 18 || head[0] != 0x1F || head[1] != 0x8B) return false;
+    // Inflate what the head holds, just far enough for the first card's keyword.
+    z_stream z{};
+    if (inflateInit2(&z, 15 + 16) != Z_OK) return false;
+    std::uint8_t out[kLen] = {};
+    z.next_in = const_cast<std::uint8_t*>(head);
+    z.avail_in = static_cast<uInt>(std::min<std::size_t>(n, 1u << 20));
+    z.next_out = out;
+    z.avail_out = kLen;
+    const int rc = inflate(&z, Z_SYNC_FLUSH);
+    const bool full = z.avail_out == 0;
+    inflateEnd(&z);
+    return (rc == Z_OK || rc == Z_STREAM_END || rc == Z_BUF_ERROR) && full &&
+           std::memcmp(out, kSimple, kLen) == 0;
+}
+
 memory::Buffer<std::uint8_t> inflateFits(const ByteSource& src, std::size_t& size) {
     Inflater z(src);
     std::uint64_t pos = 0;

@@ -11,6 +11,10 @@ namespace quillon::fits {
 // True when the source begins with the gzip signature.
 bool isGzip(const ByteSource& src);
 
+// True when `head` (the first bytes of a file, n of them) starts a FITS primary header, plain
+// or as the start of a gzip stream: the content test for FITS files under any name.
+bool isFitsHead(const std::uint8_t* head, std::size_t n);
+
 // The decompressed bytes the FITS reader needs: the primary header and data, or, behind an
 // empty primary header, every HDU up to and including the image the reader picks. Inflating
 // stops there, so a stream that expands without end costs no more than the headers claim; the

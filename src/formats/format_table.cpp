@@ -5,6 +5,7 @@
 #include "core/error.h"
 #include "formats/byte_source.h"
 #include "formats/codecs.h"
+#include "formats/fits_gzip.h"
 #include "formats/fits_reader.h"
 #include "formats/oes_ast.h"
 #include "formats/open.h"
@@ -71,6 +72,10 @@ bool probePcx(const ProbeInput& p) {
 bool probeXisf(const ProbeInput& p) {
     return isXisfSignature(p.head, p.size);
 }
+// FITS under any name, plain or gzipped (tried last: its test inflates a little).
+bool probeFits(const ProbeInput& p) {
+    return fits::isFitsHead(p.head, std::min(p.size, kProbeHeadSize));
+}
 bool probePgm(const ProbeInput& p) {
     return p.head[0] == 'P' && (p.head[1] == '2' || p.head[1] == '5');
 }
@@ -114,7 +119,7 @@ constexpr FileFormat kFormats[] = {
 //     memory reader              probe          decoder      encoder
 //     export text                export endings          export rule  keeps grey
     {"fits",    "FITS file",                  ".fts .fit .fits .fz .fits.gz .fit.gz .fts.gz", Fits, true, readFits,
-       readFitsBlock,             0,  nullptr,   nullptr,     nullptr,
+       readFitsBlock,             14, probeFits, nullptr,     nullptr,
        nullptr,                   "",                     Unknown,     false},
     {"xisf",    "XISF file",                  ".xisf",                  Xisf,      true,  readXisf,
        readXisfBlock,             13, probeXisf, nullptr,     nullptr,

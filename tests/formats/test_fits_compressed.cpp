@@ -7,6 +7,7 @@
 #include "formats/fits_compressed.h"
 #include "formats/fits_format.h"
 #include "formats/fits_reader.h"
+#include "formats/open.h"
 #include "support/test_images.h"
 
 #include <gtest/gtest.h>
@@ -101,6 +102,28 @@ TEST(FitsCompressed, QuillonsFileReadsBackSamplesTypeOverlayAndCards) {
     Image viaGzip;
     readFitsMemory(gz.data(), gz.size(), viaGzip, Progress::none());
     EXPECT_EQ(testkit::firstDifference(img, viaGzip), "");
+}
+
+// FITS, plain or gzipped, under names that do not tell it is read by its content; a gzip
+// stream of something else still gets a message.
+TEST(FitsCompressed, FitsUnderAnyNameIsOpenedByContent) {
+    Image img;
+    testkit::define(img, 37, 19);
+    fitstest::fillPattern(img);
+    const std::string bytes = compressedFile(img);
+    TempDir dir;
+    for (const auto& [name, content] : {std::pair{"image.gz", gzipOf(bytes)},
+                                        {"download", gzipOf(bytes)},
+                                        {"frame.dat", bytes}}) {
+        testkit::writeFile(dir.file(name), content);
+        Image back;
+        openImage(dir.file(name), back, Progress::none());
+        EXPECT_EQ(testkit::firstDifference(img, back), "") << name;
+    }
+    testkit::writeFile(dir.file("notes.gz"), gzipOf(std::string(3000, 'x')));
+    Image none;
+    EXPECT_THROW(openImage(dir.file("notes.gz"), none, Progress::none()), Error);
+    EXPECT_FALSE(none.hasSamples());
 }
 
 TEST(FitsCompressed, DamagedFilesGiveTheMessageWithoutLargeAllocations) {
