@@ -5,6 +5,7 @@
 #include "core/describe.h"
 #include "formats/fits_reader.h"
 #include "formats/open.h"
+#include "formats/xisf.h"
 
 #include <cstdio>
 
@@ -20,9 +21,13 @@ int runInfo(const std::vector<std::string>& args) {
     Image image;
     openImage(files[0], image, progress);
     std::fputs(describeImage(image).c_str(), stdout);
-    if (fileKindForPath(files[0]) == FileKind::Fits)
-        if (const std::string c = fitsCompression(files[0]); !c.empty())
-            std::printf("Kompression: %s\n", c.c_str());
+    // FITS also under other names (recognised by content, as the camera RAW fallback does).
+    const FileKind kind = fileKindForPath(files[0]);
+    std::string c;
+    if (kind == FileKind::Fits || kind == FileKind::CameraRaw) c = fitsCompression(files[0]);
+    if (c.empty() && (kind == FileKind::Xisf || kind == FileKind::CameraRaw))
+        c = xisfCompression(files[0]);
+    if (!c.empty()) std::printf("Kompression: %s\n", c.c_str());
     return 0;
 }
 

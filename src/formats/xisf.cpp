@@ -729,6 +729,38 @@ void readXisf(const std::string& path, Image& image, Progress& progress) {
     readXisfMemory(data.data(), data.size(), image, progress, path);
 }
 
+std::string xisfCompression(const std::string& path) {
+    try {
+        std::ifstream in(path, std::ios::binary);
+        std::uint8_t head[16] = {};
+        if (!in.read(reinterpret_cast<char*>(head), sizeof head) ||
+            !isXisfSignature(head, sizeof head))
+            return {};
+        const std::uint32_t length = std::uint32_t{head[8]} | (std::uint32_t{head[9]} << 8) |
+                                     (std::uint32_t{head[10]} << 16) |
+                                     (std::uint32_t{head[11]} << 24);
+        if (length == 0 || length > (64u << 20)) return {};
+        std::string xml(length, '\0');
+        if (!in.read(xml.data(), length)) return {};
+        const std::vector<XmlElement> e = xisf::parseXml(xml);
+        for (const XmlElement& im : e) {
+            if (im.name != "Image" || im.parent != 0) continue;
+            const std::string* compression = im.attribute("compression");
+            if (!compression) return {};
+            const std::vector<std::string> c = split(*compression, ':');
+            std::string codec = c.empty() ? std::string() : c[0];
+            if (codec.size() > 3 && codec.substr(codec.size() - 3) == "+sh") {
+                codec.resize(codec.size() - 3);
+                codec += ", Byte-Shuffling";
+                if (c.size() == 3) codec += " je " + c[2] + (c[2] == "1" ? " Byte" : " Bytes");
+            }
+            return codec;
+        }
+    } catch (const Error&) {
+    }
+    return {};
+}
+
 // --- writing --------------------------------------------------------------------------------
 
 namespace {

@@ -47,6 +47,11 @@ void readXisfMemory(const std::uint8_t* data, std::size_t size, Image& image, Pr
 void writeXisf(Image& image, const std::string& path, Progress& progress,
                const DisplayParams* display = nullptr, bool zlib = true);
 
+// The compression of the first image's data block as `quillon-cli info` shows it ("zlib",
+// "lz4hc, Byte-Shuffling je 2 Bytes"); empty for an uncompressed block or a file that is not
+// XISF. Reads the header only.
+std::string xisfCompression(const std::string& path);
+
 // True for names ending in ".xisf" (any case).
 bool isXisfName(std::string_view path);
 

@@ -144,6 +144,14 @@ for fmt, (dtype, values) in samples.items():
             if got is not None and expected is not None and not np.array_equal(got, expected):
                 failures.append(f"{name}: {np.count_nonzero(got != expected)} samples differ")
 
+# The info line names the codec and the shuffling.
+for name, want in (("UInt16_1_Normal_lz4_sh.xisf", "Kompression: lz4, Byte-Shuffling je 2 Bytes"),
+                   ("Float32_3_Planar_zstd.xisf", "Kompression: zstd\n"),
+                   ("UInt8_1_Planar_None.xisf", None)):
+    out = run("info", name).stdout
+    if (want not in out) if want else ("Kompression" in out):
+        failures.append(f"{name} info: {out!r}")
+
 # Keywords and properties reach the image's metadata.
 grey = samples["UInt16"][1][:1].astype(np.uint16)
 write_xisf("kw.xisf", grey, "UInt16",
