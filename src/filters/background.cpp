@@ -509,6 +509,99 @@ void rejectByNeighbours(std::vector<BackgroundSample>& samples, const Background
     }
 }
 
+// Rejects samples on extended emission (a nebula, a galaxy's halo) that is too smooth for the
+// neighbour test. Emission only ever adds light, so the sky is the lower envelope of the
+// samples: a quadratic model is fitted and refitted without the samples that lie more than
+// k·σ above it, σ being measured from the samples below it alone (their spread is the sky's
+// and the model's, untouched by emission). The samples it leaves above the final model are
+// rejected; the test gives up (rejects nothing) when it would keep fewer than a third.
+void rejectExtendedEmission(std::vector<BackgroundSample>& samples, const BackgroundOptions& o,
+                            int layerCount, LayerMask mask, double cx, double cy, double scale) {
+    constexpr int kDegree = 2;
+    const int terms = polyTerms(kDegree);
+    std::vector<std::size_t> candidates;
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        if (samples[i].gridX >= 0 && !samples[i].rejected) candidates.push_back(i);
+    const std::size_t least =
+        std::max<std::size_t>(std::size_t(terms) * 3, (candidates.size() + 2) / 3);
+    if (candidates.size() < least) return;
+    std::vector<char> reject(samples.size(), 0);
+    for (int l = 0; l < layerCount; ++l) {
+        if (!layerSelected(mask, l)) continue;
+        const auto L = static_cast<std::size_t>(l);
+        std::vector<char> keep(candidates.size(), 1);
+        std::vector<double> res(candidates.size()), c;
+        std::vector<double> noise;
+        for (std::size_t i : candidates) noise.push_back(samples[i].noise[L]);
+        const double floor = std::max(1.5 * medianOf(noise), 0.5);
+        bool done = false;
+        double sigma = floor;
+        for (int pass = 0; pass < 10 && !done; ++pass) {
+            std::vector<double> a, b;
+            int n = 0;
+            for (std::size_t k = 0; k < candidates.size(); ++k) {
+                if (!keep[k]) continue;
+                const BackgroundSample& s = samples[candidates[k]];
+                double basis[32];
+                polyBasis(kDegree, (s.x - cx) / scale, (s.y - cy) / scale, basis);
+                a.insert(a.end(), basis, basis + terms);
+                b.push_back(s.values[L]);
+                ++n;
+            }
+            if (!leastSquares(a, b, n, terms, c)) break;
+            std::vector<double> below;
+            for (std::size_t k = 0; k < candidates.size(); ++k) {
+                const BackgroundSample& s = samples[candidates[k]];
+                double basis[32];
+                polyBasis(kDegree, (s.x - cx) / scale, (s.y - cy) / scale, basis);
+                double m = 0;
+                for (int t = 0; t < terms; ++t) m += c[std::size_t(t)] * basis[t];
+                res[k] = s.values[L] - m;
+                if (keep[k] && res[k] <= 0) below.push_back(-res[k]);
+            }
+            // Half-normal: the median of |r| below the model is 0.6745 σ.
+            sigma = std::max(below.empty() ? 0.0 : medianOf(below) / 0.6745, floor);
+            std::vector<char> next(candidates.size());
+            std::size_t kept = 0;
+            for (std::size_t k = 0; k < candidates.size(); ++k)
+                kept += (next[k] = res[k] <= o.rejection * sigma) ? 1 : 0;
+            if (kept < least) return;
+            done = next == keep;
+            keep.swap(next);
+        }
+        if (!done) continue;
+        // The emission's fainter rim: samples next to a rejected one that lie above the
+        // model by more than σ go as well, as far as the rim reaches.
+        std::vector<int> at(static_cast<std::size_t>(o.grid * o.grid), -1);
+        for (std::size_t k = 0; k < candidates.size(); ++k) {
+            const BackgroundSample& s = samples[candidates[k]];
+            at[static_cast<std::size_t>(s.gridY * o.grid + s.gridX)] = int(k);
+        }
+        for (bool grew = true; grew;) {
+            grew = false;
+            std::size_t kept = 0;
+            for (char k : keep) kept += k ? 1 : 0;
+            for (std::size_t k = 0; k < candidates.size() && kept > least; ++k) {
+                if (!keep[k] || res[k] <= sigma) continue;
+                const BackgroundSample& s = samples[candidates[k]];
+                bool touches = false;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int gx = s.gridX + dx, gy = s.gridY + dy;
+                        if (gx < 0 || gy < 0 || gx >= o.grid || gy >= o.grid) continue;
+                        const int q = at[static_cast<std::size_t>(gy * o.grid + gx)];
+                        if (q >= 0 && !keep[std::size_t(q)]) touches = true;
+                    }
+                if (touches) keep[k] = 0, grew = true, --kept;
+            }
+        }
+        for (std::size_t k = 0; k < candidates.size(); ++k)
+            if (!keep[k]) reject[candidates[k]] = 1;
+    }
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        if (reject[i]) samples[i].rejected = true;
+}
+
 } // namespace
 
 void checkBackgroundOptions(const BackgroundOptions& o) {
@@ -608,6 +701,9 @@ std::vector<BackgroundSample> placeBackgroundSamples(const Image& image, const B
             measureSample(samples[static_cast<std::size_t>(i)], image, mask, box);
     });
     rejectByNeighbours(samples, o, image.layerCount(), mask);
+    rejectExtendedEmission(samples, o, image.layerCount(), mask, (image.width() - 1) / 2.0,
+                           (image.height() - 1) / 2.0,
+                           std::max(image.width(), image.height()) / 2.0);
     return samples;
 }
 
