@@ -1,8 +1,8 @@
 // "Hintergrund extrahieren": the dialog with its live preview and the in-place command.
 #include "ui/background_dialog.h"
+#include "ui/background_view_samples.h"
 
 #include "core/error.h"
-#include "core/picture.h"
 #include "ui/document.h"
 #include "ui/main_frame.h"
 #include "ui/quillon_app.h"
@@ -12,13 +12,12 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
+#include <QEventLoop>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -29,54 +28,6 @@ namespace quillon::ui {
 namespace {
 
 constexpr const char* kCommandTitle = "Hintergrund extrahieren";
-
-// The whole image rendered through the view's display, at most 320 × 240.
-class SampleMap : public QWidget {
-public:
-    SampleMap(const ImageRenderer& renderer, const std::vector<BackgroundSample>& samples,
-              std::function<void(int, int)> clicked, QWidget* parent)
-        : QWidget(parent), samples_(samples), clicked_(std::move(clicked)) {
-        const Image& img = renderer.image();
-        if (img.width() > 0 && img.height() > 0)
-            scale_ = std::min(320.0 / img.width(), 240.0 / img.height());
-        const int w = std::max(1, int(img.width() * scale_ + 0.5));
-        const int h = std::max(1, int(img.height() * scale_ + 0.5));
-        Picture pic;
-        RenderOptions opt;
-        opt.zoomX = scale_;
-        try {
-            if (renderer.renderRect(0, 0, w, h, &pic, opt) == RENDER_OK && !pic.empty())
-                picture_ = QImage(pic.bits(), pic.width(), pic.height(), pic.bytesPerLine(),
-                                  QImage::Format_RGB32)
-                               .copy();
-        } catch (const std::bad_alloc&) {
-        }
-        setFixedSize(w, h);
-        setCursor(Qt::CrossCursor);
-    }
-    double scale() const { return scale_; }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.fillRect(rect(), QColor(192, 192, 192));
-        p.drawImage(0, 0, picture_);
-        for (const BackgroundSample& s : samples_) {
-            p.setPen(s.kept() ? QColor(0, 200, 0) : QColor(230, 0, 0));
-            p.drawRect(int(s.x * scale_) - 2, int(s.y * scale_) - 2, 4, 4);
-        }
-    }
-    void mousePressEvent(QMouseEvent* e) override {
-        if (e->button() != Qt::LeftButton || scale_ <= 0) return;
-        clicked_(int(e->position().x() / scale_), int(e->position().y() / scale_));
-    }
-
-private:
-    const std::vector<BackgroundSample>& samples_;
-    std::function<void(int, int)> clicked_;
-    QImage picture_;
-    double scale_ = 1.0;
-};
 
 } // namespace
 
@@ -140,9 +91,9 @@ BackgroundDialog::BackgroundDialog(CWinQuillonView* view, SettingsRecord& settin
     status_->setWordWrap(true);
     body()->addWidget(status_);
     if (view) {
-        map_ = new SampleMap(
-            view->renderer(), samples_, [this](int x, int y) { toggleSample(x, y); }, this);
-        body()->addWidget(map_, 0, Qt::AlignHCenter);
+        status_->setToolTip(QStringLiteral("Ein Klick ins Bild schaltet die Probe dort ein "
+                                           "oder aus oder setzt eine neue."));
+        map_ = new BackgroundViewSamples(*this, *view);
     }
 
     for (QAbstractSpinBox* b :
@@ -222,9 +173,16 @@ void BackgroundDialog::parametersChanged() {
     FilterDialog::parametersChanged();
 }
 
-QPoint BackgroundDialog::mapPosition(int x, int y) const {
-    const double f = map_ ? static_cast<SampleMap*>(map_)->scale() : 1.0;
-    return {int(x * f + 0.5), int(y * f + 0.5)};
+BackgroundDialog::~BackgroundDialog() {
+    delete map_.data(); // it lives on the view, which outlasts the dialog
+}
+
+QWidget* BackgroundDialog::viewSamples() const {
+    return map_.data();
+}
+
+QPoint BackgroundDialog::viewPosition(int x, int y) const {
+    return map_ ? map_->viewPosition(x, y) : QPoint(x, y);
 }
 
 void BackgroundDialog::toggleSample(int x, int y) {
@@ -269,7 +227,14 @@ void runBackgroundCommand(CMainFrame& frame) {
     std::vector<BackgroundSample> samples;
     {
         BackgroundDialog dlg(v, frame.app().settings(), layers, &frame);
-        if (dlg.exec() != QDialog::Accepted) return;
+        // Not modal, so that clicks on the view reach the samples; the samples' layer on the
+        // view holds back every other input to the main window meanwhile.
+        dlg.setWindowModality(Qt::NonModal);
+        QEventLoop loop;
+        QObject::connect(&dlg, &QDialog::finished, &loop, &QEventLoop::quit);
+        dlg.show();
+        loop.exec();
+        if (dlg.result() != QDialog::Accepted) return;
         o = dlg.options();
         samples = dlg.samples();
     } // the preview goes with the dialog

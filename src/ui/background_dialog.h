@@ -6,6 +6,8 @@
 #include "filters/background.h"
 #include "ui/filter_dialog.h"
 
+#include <QPointer>
+
 #include <vector>
 
 class QCheckBox;
@@ -20,6 +22,7 @@ class Image;
 
 namespace quillon::ui {
 
+class BackgroundViewSamples;
 class CMainFrame;
 
 class BackgroundDialog : public FilterDialog {
@@ -27,6 +30,7 @@ class BackgroundDialog : public FilterDialog {
 public:
     BackgroundDialog(CWinQuillonView* view, SettingsRecord& settings, LayerSelection& layers,
                      QWidget* parent = nullptr);
+    ~BackgroundDialog() override;
 
     // The filter of the preview: the model fitted to the whole image; null when it cannot be
     // fitted (the dialog says why).
@@ -53,11 +57,11 @@ public:
     QRadioButton* divideButton() const { return divide_; }
     QCheckBox* showModelBox() const { return showModel_; }
     QLabel* statusLabel() const { return status_; }
-    // The image in small with the samples as squares (green used, red rejected); a click
-    // toggles the sample there or adds one.
-    QWidget* sampleMap() const { return map_; }
-    // The map position of an image pixel.
-    QPoint mapPosition(int x, int y) const;
+    // The samples as squares over the document view (green used, red rejected); a click on
+    // the view toggles the sample there or adds one. Null without a view.
+    QWidget* viewSamples() const;
+    // The position on the view (its viewport) of an image pixel.
+    QPoint viewPosition(int x, int y) const;
 
 private:
     // New samples (grid or rejection or layers changed), then the fit.
@@ -74,7 +78,7 @@ private:
     QRadioButton* divide_ = nullptr;
     QCheckBox* showModel_ = nullptr;
     QLabel* status_ = nullptr;
-    QWidget* map_ = nullptr;
+    QPointer<BackgroundViewSamples> map_;
     std::vector<BackgroundSample> samples_;
     std::unique_ptr<BackgroundModel> model_;
     LayerMask sampledMask_ = 0;

@@ -10,10 +10,12 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -86,10 +88,20 @@ void BackgroundTest::samplesMethodAndPreview() {
     QCOMPARE(int(dlg.samples().size()), 16 * 16 + 1);
     dlg.toggleSample(gx, dlg.samples()[0].y);
     QCOMPARE(int(dlg.samples().size()), 16 * 16);
-    // The same click on the sample map.
+    // The same clicks on the document view: a sample off and on again, a new one between.
     const BackgroundSample other = dlg.samples()[21];
     QVERIFY(other.used());
-    QTest::mouseClick(dlg.sampleMap(), Qt::LeftButton, {}, dlg.mapPosition(other.x, other.y));
+    QWidget* onView = dlg.viewSamples();
+    QVERIFY(onView && onView->isVisible() && onView->parentWidget() == v->viewport());
+    QTest::mouseClick(onView, Qt::LeftButton, {}, dlg.viewPosition(other.x, other.y));
+    QVERIFY(!dlg.samples()[21].used());
+    QTest::mouseClick(onView, Qt::LeftButton, {}, dlg.viewPosition(other.x, other.y));
+    QVERIFY(dlg.samples()[21].used());
+    QTest::mouseClick(onView, Qt::LeftButton, {}, dlg.viewPosition(gx, dlg.samples()[0].y));
+    QCOMPARE(int(dlg.samples().size()), 16 * 16 + 1);
+    QTest::mouseClick(onView, Qt::LeftButton, {}, dlg.viewPosition(gx, dlg.samples()[0].y));
+    QCOMPARE(int(dlg.samples().size()), 16 * 16);
+    QTest::mouseClick(onView, Qt::LeftButton, {}, dlg.viewPosition(other.x, other.y));
     QVERIFY(!dlg.samples()[21].used());
 
     // The method switch enables its own parameter and keeps a model.
@@ -142,10 +154,24 @@ void BackgroundTest::commandIsOneUndoStep() {
     QVERIFY(a->isEnabled());
     QCOMPARE(a->text(), QStringLiteral("&Hintergrund extrahieren..."));
     shot(s.frame, "background-before");
-    whenModal<ui::BackgroundDialog>([](ui::BackgroundDialog* dlg) {
+    // The dialog is not modal (the view takes the clicks on samples), but the main window's
+    // commands are held back while it is open.
+    QTimer::singleShot(50, [&s] {
+        ui::BackgroundDialog* dlg = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<ui::BackgroundDialog*>(w); found && found->isVisible())
+                dlg = found;
+        QVERIFY(dlg);
+        QVERIFY(!QApplication::activeModalWidget());
+        shot(s.frame, "background-samples-on-view");
+        QTest::mouseClick(s.frame->menuBar(), Qt::LeftButton, {}, QPoint(10, 5));
+        const bool menuOpened = QApplication::activePopupWidget() != nullptr;
+        const bool closed = s.frame->close();
         dlg->gridBox()->setValue(12);
         dlg->smoothingBox()->setValue(0.0);
         dlg->accept();
+        QVERIFY(!menuOpened);
+        QVERIFY(!closed);
     });
     a->trigger();
     Shell::settle();
