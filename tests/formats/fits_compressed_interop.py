@@ -4,7 +4,9 @@
 1. astropy writes every tile compression for int16, int32, uint8 and float32 (each dither
    method), fpack every method (float with each dither), gzip a .fits.gz. quillon-cli converts each file and
    astropy's (or funpack's) uncompressed copy of it; the samples must be identical.
-2. quillon-cli writes .fits.fz; funpack and astropy must give back the exact samples.
+2. quillon-cli writes .fits.fz; funpack and astropy must give back the exact samples, and
+   Siril (when siril-cli is installed) reads the same samples from it as from Quillon's
+   uncompressed file of the image.
 """
 import gzip
 import os
@@ -115,6 +117,34 @@ for src in ["cube.fits", "i16_RICE_1.fits.fz.ref.fits"]:
         data = f[1].data if f[0].data is None else f[0].data
         if not np.array_equal(data, held):
             failures.append(f"{src}: funpack gives other samples from Quillon's .fits.fz")
+
+# Siril reads Quillon's .fits.fz as it reads Quillon's plain FITS of the same image: the
+# samples it holds, shifted by 32768 when they include negative values (Siril keeps unsigned
+# 16-bit data).
+if shutil.which("siril-cli"):
+    for src in ["cube.fits", "i16_RICE_1.fits.fz.ref.fits"]:
+        held = convert(src, src + ".held.fts")
+        if held is None or not os.path.exists(src + ".out.fits.fz"):
+            continue
+        with open(src + ".ssf", "w") as script:
+            script.write(f"requires 1.0.0\nload {src}.out.fits.fz\nsave {src}.siril_fz\n"
+                         f"load {src}.held.fts\nsave {src}.siril_plain\n")
+        r = subprocess.run(["siril-cli", "-d", work, "-s", src + ".ssf"], capture_output=True,
+                           text=True)
+        try:
+            by_fz = fits.getdata(src + ".siril_fz.fit").astype(np.int64)
+            by_plain = fits.getdata(src + ".siril_plain.fit").astype(np.int64)
+        except OSError:
+            failures.append(f"{src}: Siril did not save its reading:\n{r.stdout[-2000:]}")
+            continue
+        expected = held.astype(np.int64) + (32768 if held.min() < 0 else 0)
+        if not np.array_equal(by_fz, by_plain) or not np.array_equal(by_fz.reshape(-1),
+                                                                      expected.reshape(-1)):
+            failures.append(f"{src}: Siril reads other samples from Quillon's .fits.fz")
+        else:
+            print(f"{src}: Siril reads Quillon's .fits.fz alike ({by_fz.size} samples)")
+else:
+    print("siril-cli not installed: Siril's reading of .fits.fz not checked")
 
 for f in failures:
     print(f)
