@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 namespace quillon {
@@ -366,7 +367,8 @@ private:
         std::vector<double> p(M);
         for (std::size_t k = 0; k + 2 < M; ++k) {
             const std::size_t s = M - k - 1;
-            const double* x = &a[k * M + k + 1]; // row k right of the diagonal = column k
+            std::vector<double> x(s); // column k below the diagonal (the lower triangle)
+            for (std::size_t i = 0; i < s; ++i) x[i] = a[(k + 1 + i) * M + k];
             double norm = 0;
             for (std::size_t i = 0; i < s; ++i) norm += x[i] * x[i];
             norm = std::sqrt(norm);
@@ -377,32 +379,50 @@ private:
             }
             const double alpha = x[0] > 0 ? -norm : norm;
             std::vector<double>& v = tv_[k];
-            v.assign(x, x + s);
+            v = std::move(x);
             v[0] -= alpha;
             double vv = 0;
             for (double t : v) vv += t * t;
             const double beta = 2 / vv;
             tb_[k] = beta;
             e_[k] = alpha;
-            // p = β A' v, w = p − (β pᵀv / 2) v, A' −= v wᵀ + w vᵀ on the trailing block.
+            // p = β A' v, w = p − (β pᵀv / 2) v, A' −= v wᵀ + w vᵀ on the trailing block,
+            // of which only the lower triangle is kept. Rows are split into chunks of equal
+            // area; each chunk adds its share of the column sums to p under the lock.
             const std::size_t o = k + 1;
-            parallelRows(int(s), 64, [&](int i0, int i1) {
-                for (std::size_t i = std::size_t(i0); i < std::size_t(i1); ++i) {
+            const int chunks = std::min<int>(int(s), 2 * threadCount());
+            std::vector<std::size_t> bound(static_cast<std::size_t>(chunks) + 1);
+            for (int c = 0; c <= chunks; ++c)
+                bound[std::size_t(c)] =
+                    std::size_t(std::lround(double(s) * std::sqrt(double(c) / chunks)));
+            std::fill(p.begin(), p.begin() + std::ptrdiff_t(s), 0.0);
+            std::mutex lock;
+            parallelRows(chunks, 1, [&](int c0, int c1) {
+                const std::size_t i0 = bound[std::size_t(c0)], i1 = bound[std::size_t(c1)];
+                std::vector<double> part(i1, 0.0);
+                for (std::size_t i = i0; i < i1; ++i) {
                     const double* row = &a[(o + i) * M + o];
-                    double d = 0;
-                    for (std::size_t j = 0; j < s; ++j) d += row[j] * v[j];
-                    p[i] = beta * d;
+                    const double vi = v[i];
+                    double d = row[i] * vi;
+                    for (std::size_t j = 0; j < i; ++j) {
+                        d += row[j] * v[j];
+                        part[j] += row[j] * vi;
+                    }
+                    part[i] += d;
                 }
+                const std::lock_guard<std::mutex> hold(lock);
+                for (std::size_t j = 0; j < i1; ++j) p[j] += part[j];
             });
+            for (std::size_t i = 0; i < s; ++i) p[i] *= beta;
             double pv = 0;
             for (std::size_t i = 0; i < s; ++i) pv += p[i] * v[i];
             const double kf = beta * pv / 2;
             for (std::size_t i = 0; i < s; ++i) p[i] -= kf * v[i];
-            parallelRows(int(s), 64, [&](int i0, int i1) {
-                for (std::size_t i = std::size_t(i0); i < std::size_t(i1); ++i) {
+            parallelRows(chunks, 1, [&](int c0, int c1) {
+                for (std::size_t i = bound[std::size_t(c0)]; i < bound[std::size_t(c1)]; ++i) {
                     double* row = &a[(o + i) * M + o];
                     const double vi = v[i], wi = p[i];
-                    for (std::size_t j = 0; j < s; ++j) row[j] -= vi * p[j] + wi * v[j];
+                    for (std::size_t j = 0; j <= i; ++j) row[j] -= vi * p[j] + wi * v[j];
                 }
             });
         }
