@@ -119,8 +119,9 @@ std::vector<std::string> selectFrames(const std::vector<FrameQuality>& frames,
                 break;
             }
     if (keepBestPercent > 0 && keepBestPercent < 100) {
+        // At most that share: 75 % of 30 frames keeps 22.
         const auto keep = static_cast<std::size_t>(
-            std::lround(keepBestPercent / 100.0 * static_cast<double>(frames.size())));
+            std::floor(keepBestPercent / 100.0 * static_cast<double>(frames.size()) + 1e-9));
         std::vector<std::size_t> order;
         for (std::size_t i = 0; i < frames.size(); ++i)
             if (reasons[i].empty()) order.push_back(i);

@@ -44,7 +44,7 @@ bool frameRulePasses(const FrameRule& rule, const FrameQuality& q);
 
 // The frames to drop: a frame failing a rule is dropped with that rule's text as reason;
 // with keepBestPercent in (0, 100) the remaining frames beyond that share of all frames
-// (rounded to the nearest whole frame), lowest score first, are dropped by their score.
+// (rounded down to a whole frame), lowest score first, are dropped by their score.
 // Returns one reason per frame, empty for a kept frame.
 std::vector<std::string> selectFrames(const std::vector<FrameQuality>& frames,
                                       const std::vector<FrameRule>& rules, double keepBestPercent);

@@ -19,6 +19,8 @@ namespace {
 
 constexpr double kSigmaToFwhm = 2.3548200450309493; // 2 √(2 ln 2)
 constexpr double kSinglePixelShare = 0.6;
+constexpr double kNeighbourShare = 0.1; // see removeHotPixels
+constexpr int kMinLitNeighbours = 2;
 
 // The frame as the measurement sees it: excess over the background, noise, raw sums.
 struct Frame {
@@ -41,6 +43,37 @@ struct Object {
     std::vector<int> pixels; // indices y·width + x
     bool blended = false;
 };
+
+// Hot pixels and cosmic-ray hits in the work buffer (the image keeps them): a pixel above
+// the detection level whose light does not spread (fewer than two of its four direct
+// neighbours carry a tenth of its excess; a star of FWHM 1.5 centred on a pixel corner still
+// gives each neighbour an eighth) takes the median of its eight neighbours, so that
+// it neither becomes an object nor pulls the centroid of a star it sits on.
+void removeHotPixels(Frame& f, double k) {
+    const int w = f.width, h = f.height;
+    std::vector<std::vector<std::pair<std::size_t, float>>> perRow(static_cast<std::size_t>(h));
+    parallelRows(h, 16, [&](int first, int last) {
+        std::array<float, 8> around{};
+        for (int y = std::max(first, 1); y < std::min(last, h - 1); ++y)
+            for (int x = 1; x < w - 1; ++x) {
+                const float v = f.at(x, y);
+                if (v < k * f.noiseAt(x, y)) continue;
+                const float share = static_cast<float>(kNeighbourShare) * v;
+                const int lit = (f.at(x - 1, y) >= share) + (f.at(x + 1, y) >= share) +
+                                (f.at(x, y - 1) >= share) + (f.at(x, y + 1) >= share);
+                if (lit >= kMinLitNeighbours) continue;
+                std::size_t n = 0;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        if (dx || dy) around[n++] = f.at(x + dx, y + dy);
+                std::nth_element(around.begin(), around.begin() + 4, around.end());
+                perRow[static_cast<std::size_t>(y)].emplace_back(
+                    static_cast<std::size_t>(y) * w + x, around[4]);
+            }
+    });
+    for (const auto& row : perRow)
+        for (const auto& [i, v] : row) f.excess.data()[i] = v;
+}
 
 // 1 2 1 smoothing in both directions, edges repeated.
 void smoothFrame(Frame& f) {
@@ -495,6 +528,18 @@ bool measureObject(const Frame& f, const Object& o, double saturation, StarMeasu
         if (f.at(x, y) > f.at(best % w, best / w)) best = p;
     }
     if (!(m0 > 0)) return false;
+    // A star's light spreads (the rule of removeHotPixels, here for what is left: a group of
+    // hot pixels).
+    {
+        const int bx = best % w, by = best / w;
+        const double share = kNeighbourShare * f.at(bx, by);
+        int lit = 0;
+        for (const auto& [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}}) {
+            const int x = bx + dx, y = by + dy;
+            if (x >= 0 && y >= 0 && x < f.width && y < f.height && f.at(x, y) >= share) ++lit;
+        }
+        if (lit < kMinLitNeighbours) return false;
+    }
     double cx = mx / m0, cy = my / m0;
     Shape foot;
     for (int p : o.pixels) {
@@ -637,6 +682,8 @@ StarField measureStars(const Image& image, const StarMeasureSettings& settings) 
                 out[x] = static_cast<float>(in[x]) - level[static_cast<std::size_t>(x)];
         }
     });
+    const double k0 = std::max(0.1, settings.threshold);
+    removeHotPixels(f, k0);
     smoothFrame(f);
 
     const double k = std::max(0.1, settings.threshold);
