@@ -19,6 +19,7 @@ namespace {
 
 constexpr double kSigmaToFwhm = 2.3548200450309493; // 2 √(2 ln 2)
 constexpr double kSinglePixelShare = 0.6;
+constexpr double kMinFitSnr = 10;
 constexpr double kNeighbourShare = 0.1; // see removeHotPixels
 constexpr int kMinLitNeighbours = 2;
 
@@ -283,6 +284,7 @@ Shape inverse(const Shape& s) {
 bool adaptiveMoments(const Frame& f, double& cx, double& cy, Shape& shape) {
     constexpr double kMinWindow = 0.5; // variance, pixels²
     Shape win = shape, star = shape;
+    std::vector<double> weighted;
     for (int round = 0; round < 40; ++round) {
         if (!win.valid()) return false;
         const Shape iw = inverse(win);
@@ -296,14 +298,17 @@ bool adaptiveMoments(const Frame& f, double& cx, double& cy, Shape& shape) {
             const double dx = x - ox, dy = y - oy;
             return std::exp(-0.5 * (iw.sxx * dx * dx + iw.syy * dy * dy + 2 * iw.sxy * dx * dy));
         };
+        weighted.clear();
         const Centroid c = centroid(*f.sums, w, [&](std::int32_t, int x, int y) {
-            return static_cast<double>(f.at(x, y)) * weight(x, y);
+            weighted.push_back(static_cast<double>(f.at(x, y)) * weight(x, y));
+            return weighted.back();
         });
         if (!c.hasX || !c.hasY || !(c.total > 0)) return false;
         double m0 = 0, mxx = 0, myy = 0, mxy = 0;
+        std::size_t k = 0;
         for (int y = w.top; y <= w.bottom; ++y)
             for (int x = w.left; x <= w.right; ++x) {
-                const double wt = f.at(x, y) * weight(x, y);
+                const double wt = weighted[k++]; // the centroid's weights, in reading order
                 const double dx = x - c.x, dy = y - c.y;
                 m0 += wt;
                 mxx += wt * dx * dx;
@@ -331,7 +336,7 @@ bool adaptiveMoments(const Frame& f, double& cx, double& cy, Shape& shape) {
         cx = c.x;
         cy = c.y;
         win = next;
-        if (moved < 1e-5 && change < 1e-6 * (win.sxx + win.syy)) break;
+        if (moved < 1e-4 && change < 1e-4 * (win.sxx + win.syy)) break;
     }
     shape = star;
     return true;
@@ -349,8 +354,8 @@ FitResult fitProfile(const Frame& f, double cx, double cy, const Shape& moments,
     FitResult out;
     const bool moffat = profile == StarProfile::Moffat;
     const int np = moffat ? 8 : 7;
-    const int n = fwhm < 4 ? 3 : 1; // sample points a pixel side
-    const int r = std::clamp(static_cast<int>(std::ceil(2 * fwhm + 2)), 4, 30);
+    const int n = fwhm < 2.5 ? 3 : 1; // sample points a pixel side
+    const int r = std::clamp(static_cast<int>(std::ceil(1.5 * fwhm + 2)), 4, 30);
     const StarWindow w = windowAround(static_cast<int>(std::lround(cx)),
                                       static_cast<int>(std::lround(cy)), r, f.width, f.height);
     if (w.width() < 5 || w.height() < 5) return out;
@@ -481,7 +486,7 @@ FitResult fitProfile(const Frame& f, double cx, double cy, const Shape& moments,
                 p = trial;
                 lambda = std::max(lambda / 10, 1e-9);
                 stepped = true;
-                if (gain <= 1e-9 * current) converged = true;
+                if (gain <= 1e-6 * current) converged = true;
                 current = next;
             } else {
                 lambda *= 10;
@@ -573,22 +578,6 @@ bool measureObject(const Frame& f, const Object& o, double saturation, StarMeasu
     star.peak = f.at(best % w, best / w);
     star.background = f.sums->at(best % w, best / w) - f.at(best % w, best / w);
 
-    const FitResult fit = fitProfile(f, cx, cy, shape, star.fwhmMoments, profile);
-    if (fit.ok) {
-        star.fitted = true;
-        star.fwhmMajor = fit.fwhmMajor;
-        star.fwhmMinor = fit.fwhmMinor;
-        star.angle = fit.angle;
-        star.beta = fit.beta;
-    } else {
-        star.fwhmMajor = fwhmMajorM;
-        star.fwhmMinor = fwhmMinorM;
-        star.angle = angle;
-    }
-    star.fwhm = std::sqrt(star.fwhmMajor * star.fwhmMinor);
-    star.roundness = star.fwhmMajor > 0 ? star.fwhmMinor / star.fwhmMajor : 1;
-    star.ellipticity = 1 - star.roundness;
-
     // Aperture flux and half-flux diameter.
     const double ra = std::max(3.0, 2 * star.fwhmMoments);
     star.apertureRadius = ra;
@@ -629,6 +618,25 @@ bool measureObject(const Frame& f, const Object& o, double saturation, StarMeasu
             prevD = d;
             prevSum = sum;
         }
+    // A profile fit says nothing more than the moments for a faint star.
+    const FitResult fit = star.snr >= kMinFitSnr
+                              ? fitProfile(f, cx, cy, shape, star.fwhmMoments, profile)
+                              : FitResult{};
+    if (fit.ok) {
+        star.fitted = true;
+        star.fwhmMajor = fit.fwhmMajor;
+        star.fwhmMinor = fit.fwhmMinor;
+        star.angle = fit.angle;
+        star.beta = fit.beta;
+    } else {
+        star.fwhmMajor = fwhmMajorM;
+        star.fwhmMinor = fwhmMinorM;
+        star.angle = angle;
+    }
+    star.fwhm = std::sqrt(star.fwhmMajor * star.fwhmMinor);
+    star.roundness = star.fwhmMajor > 0 ? star.fwhmMinor / star.fwhmMajor : 1;
+    star.ellipticity = 1 - star.roundness;
+
     // Saturated: the brightest pixel reaches the saturation level, or a flat top of several
     // pixels at one value far above the noise.
     star.saturated =

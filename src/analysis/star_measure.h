@@ -12,7 +12,8 @@
 // twice the weighted second moments (for a Gaussian star the window then equals the star);
 // those moments give the moment FWHM. A Gaussian or Moffat profile with an elliptical core,
 // a free offset and (Moffat) a free exponent is fitted by Levenberg-Marquardt, its model
-// integrated over 3 × 3 points a pixel for small stars. Both FWHM figures are corrected for
+// integrated over 3 × 3 points a pixel for small stars, for every star of S/N 10 or more (the
+// fainter ones keep the moment shape). Both FWHM figures are corrected for
 // the pixel's own width. Flux is the aperture sum within twice the moment FWHM (at least 3
 // pixels), its error from the noise map; HFD is the diameter holding half that light.
 #pragma once
@@ -53,7 +54,7 @@ struct MeasuredStar {
     int area = 0;           // pixels above the threshold
     bool saturated = false;
     bool blended = false; // split from a group with other stars
-    bool fitted = false;  // the profile fit converged (otherwise the shape is from moments)
+    bool fitted = false;  // the profile fit ran and converged (else the shape is from moments)
 };
 
 struct StarField {

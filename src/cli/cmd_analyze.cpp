@@ -7,10 +7,12 @@
 #include "cli/progress_bar.h"
 #include "core/atomic_file.h"
 #include "core/error.h"
+#include "core/parallel.h"
 #include "formats/open.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <numeric>
 
@@ -39,15 +41,16 @@ void writeText(const std::string& path, const std::string& text, const std::stri
 std::string starsCsv(const StarField& field) {
     std::string s = "x,y,flux,flux_error,snr,peak,background,fwhm,fwhm_major,fwhm_minor,beta,"
                     "fwhm_moments,roundness,ellipticity,angle,hfd,area,saturated,blended,"
-                    "fitted\n";
+                    "fitted,aperture\n";
     char buf[512];
     for (const MeasuredStar& m : field.stars) {
         std::snprintf(buf, sizeof buf,
                       "%.4f,%.4f,%.2f,%.2f,%.2f,%.2f,%.2f,%.4f,%.4f,%.4f,%.3f,%.4f,%.4f,%.4f,%.2f,"
-                      "%.4f,%i,%i,%i,%i\n",
+                      "%.4f,%i,%i,%i,%i,%.3f\n",
                       m.x, m.y, m.flux, m.fluxError, m.snr, m.peak, m.background, m.fwhm,
                       m.fwhmMajor, m.fwhmMinor, m.beta, m.fwhmMoments, m.roundness, m.ellipticity,
-                      m.angle, m.hfd, m.area, int(m.saturated), int(m.blended), int(m.fitted));
+                      m.angle, m.hfd, m.area, int(m.saturated), int(m.blended), int(m.fitted),
+                      m.apertureRadius);
         s += buf;
     }
     return s;
@@ -57,6 +60,9 @@ int runAnalyze(const std::vector<std::string>& args) {
     const OpArgs a =
         OpArgs::parse(args, {"csv", "stars", "threshold", "min-area", "profile", "pixel-scale"});
     if (a.positional.empty()) throw UsageError{"mindestens eine Eingabedatei erwartet"};
+    // QUILLON_THREADS=n computes with n threads (benchmarks compare at equal thread counts).
+    if (const char* n = std::getenv("QUILLON_THREADS"); n && *n)
+        setThreadCount(parseInteger(n, "QUILLON_THREADS", 1, 1024));
     StarMeasureSettings settings;
     settings.threshold = a.real("threshold", 5.0f, 0.5f, 1000.0f);
     settings.minArea = a.integer("min-area", 5, 1, 10000);
