@@ -29,34 +29,33 @@ void cellStatistics(const LayerSum& s, int x0, int x1, int y0, int y1, double& l
                     double& noise) {
     std::vector<float> v;
     v.reserve(static_cast<std::size_t>(x1 - x0) * static_cast<std::size_t>(y1 - y0));
-    // Every other pixel of every other row: a quarter of the work, the same statistics.
-    for (int y = y0; y < y1; y += 2) {
+    for (int y = y0; y < y1; ++y) {
         const std::int32_t* r = s.row(s.window().top + y);
-        for (int x = x0; x < x1; x += 2) v.push_back(static_cast<float>(r[x]));
+        for (int x = x0; x < x1; ++x) v.push_back(static_cast<float>(r[x]));
     }
-    double lo = -1e300, hi = 1e300, mean = 0, sd = 0, med = 0;
-    std::vector<float> work;
-    for (int round = 0; round < kClipRounds; ++round) {
-        work.clear();
-        double sum = 0, sum2 = 0;
-        for (float f : v)
-            if (f >= lo && f <= hi) {
-                work.push_back(f);
-                sum += f;
-                sum2 += static_cast<double>(f) * f;
-            }
-        if (work.empty()) break;
-        const double n = static_cast<double>(work.size());
-        mean = sum / n;
-        sd = std::sqrt(std::max(0.0, sum2 / n - mean * mean));
-        const auto mid = work.begin() + static_cast<std::ptrdiff_t>(work.size() / 2);
-        std::nth_element(work.begin(), mid, work.end());
-        med = *mid;
-        const double nlo = med - kClipSigma * std::max(sd, kMinNoise);
-        const double nhi = med + kClipSigma * std::max(sd, kMinNoise);
-        if (nlo == lo && nhi == hi) break;
-        lo = nlo;
-        hi = nhi;
+    // Sorted once; each clipping round then only moves the bounds, with the sums of the
+    // values and of their squares from prefix sums.
+    std::sort(v.begin(), v.end());
+    std::vector<double> sum(v.size() + 1, 0.0), sum2(v.size() + 1, 0.0);
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        sum[i + 1] = sum[i] + v[i];
+        sum2[i + 1] = sum2[i] + static_cast<double>(v[i]) * v[i];
+    }
+    std::size_t first = 0, last = v.size();
+    double mean = 0, sd = 0, med = 0;
+    for (int round = 0; round < kClipRounds && first < last; ++round) {
+        const double n = static_cast<double>(last - first);
+        mean = (sum[last] - sum[first]) / n;
+        sd = std::sqrt(std::max(0.0, (sum2[last] - sum2[first]) / n - mean * mean));
+        med = v[(first + last) / 2];
+        const double limit = kClipSigma * std::max(sd, kMinNoise);
+        const auto lo = static_cast<std::size_t>(
+            std::lower_bound(v.begin(), v.end(), static_cast<float>(med - limit)) - v.begin());
+        const auto hi = static_cast<std::size_t>(
+            std::upper_bound(v.begin(), v.end(), static_cast<float>(med + limit)) - v.begin());
+        if (lo == first && hi == last) break;
+        first = lo;
+        last = hi;
     }
     // Stars skew a cell upwards; the mode estimate leans away from them while the skew is
     // small, the median is safer when it is not.

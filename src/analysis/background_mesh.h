@@ -8,8 +8,7 @@
 
 namespace quillon {
 
-// Each cell (cellSize pixels a side, the last ones taking the remainder; every other pixel of
-// every other row) is sigma-clipped
+// Each cell (cellSize pixels a side, the last ones taking the remainder) is sigma-clipped
 // (3 σ, up to 5 rounds) and gets a level (the mode estimate 2.5·median − 1.5·mean while the
 // clipped values are nearly symmetric, the median otherwise) and a noise (the clipped
 // standard deviation). A 3 × 3 median across cells lets a cell filled by a bright star or a
