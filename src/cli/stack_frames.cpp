@@ -54,9 +54,12 @@ void applyFrameSteps(const OpArgs& a, CompositeJob& job) {
         } else if (registering && f.index == 0 && f.registration.matched == 0) {
             std::printf("%s: Referenzbild (Güte %.1f)\n", f.name.c_str(), f.quality.score);
         } else if (registering && f.registration.matched > 0) {
-            std::printf("%s: %d Sterne, Restfehler %.3f Pixel%s\n", f.name.c_str(),
-                        f.registration.matched, f.registration.rms,
-                        f.registration.mirrored ? ", gespiegelt" : "");
+            const auto& h = f.registration.h;
+            std::printf("%s: %d Sterne, Restfehler %.3f Pixel%s, Abbildung %.9g %.9g %.9g %.9g "
+                        "%.9g %.9g %.9g %.9g\n",
+                        f.name.c_str(), f.registration.matched, f.registration.rms,
+                        f.registration.mirrored ? ", gespiegelt" : "", h[0], h[1], h[2], h[3], h[4],
+                        h[5], h[6], h[7]);
         }
     }
 }
