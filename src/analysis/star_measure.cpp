@@ -184,6 +184,7 @@ void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& 
     }
     const std::size_t nb = maxima.size();
     std::vector<bool> keep(nb, true);
+    std::vector<int> partner(nb, -1); // the branch across a branch's highest saddle
     if (nb > 1) {
         // Saddle of each branch: the highest meeting point with another branch.
         std::vector<float> saddle(nb, -std::numeric_limits<float>::infinity());
@@ -195,9 +196,11 @@ void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& 
                     if (!inGroup(px + dx, py + dy)) continue;
                     const int q = (py + dy) * w + px + dx;
                     const int b = owner[static_cast<std::size_t>(q)];
-                    if (b != a)
-                        saddle[static_cast<std::size_t>(a)] =
-                            std::max(saddle[static_cast<std::size_t>(a)], std::min(v[p], v[q]));
+                    const float meet = std::min(v[p], v[q]);
+                    if (b != a && meet > saddle[static_cast<std::size_t>(a)]) {
+                        saddle[static_cast<std::size_t>(a)] = meet;
+                        partner[static_cast<std::size_t>(a)] = b;
+                    }
                 }
         }
         double total = 0;
@@ -225,23 +228,18 @@ void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& 
     objects.resize(first + kept.size());
     std::vector<int> slot(nb, -1);
     for (std::size_t k = 0; k < kept.size(); ++k) slot[kept[k]] = static_cast<int>(k);
+    // A left-out branch joins the branch across its highest saddle, followed until a kept
+    // one (a chain that turns back joins the brightest branch).
+    std::vector<int> target(nb, -1);
+    for (std::size_t a = 0; a < nb; ++a) {
+        std::size_t b = a;
+        for (std::size_t steps = 0; slot[b] < 0 && steps < nb; ++steps)
+            b = partner[b] >= 0 ? static_cast<std::size_t>(partner[b]) : kept.front();
+        target[a] = slot[b] >= 0 ? slot[b] : 0;
+    }
     for (int p : group) {
         const auto a = static_cast<std::size_t>(owner[static_cast<std::size_t>(p)]);
-        std::size_t k = 0;
-        if (slot[a] >= 0) {
-            k = static_cast<std::size_t>(slot[a]);
-        } else { // nearest kept maximum
-            double best = std::numeric_limits<double>::max();
-            for (std::size_t j = 0; j < kept.size(); ++j) {
-                const int m = maxima[kept[j]];
-                const double d = std::hypot(m % w - p % w, m / w - p / w);
-                if (d < best) {
-                    best = d;
-                    k = j;
-                }
-            }
-        }
-        objects[first + k].pixels.push_back(p);
+        objects[first + static_cast<std::size_t>(target[a])].pixels.push_back(p);
     }
     for (std::size_t k = 0; k < kept.size(); ++k) objects[first + k].blended = kept.size() > 1;
     for (int p : group) owner[static_cast<std::size_t>(p)] = -1;

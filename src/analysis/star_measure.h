@@ -6,7 +6,7 @@
 // local noise form groups (8 neighbours), and a group of at least minArea pixels is an
 // object. An object with several maxima is split (deblended) where a maximum's branch holds at
 // least minArea pixels and deblendContrast of the object's light above the saddle to the rest;
-// the other pixels go to the nearest kept maximum.
+// the other branches join the branch across their highest saddle.
 //
 // Each star: the position is the centroid under a Gaussian window whose shape is iterated to
 // twice the weighted second moments (for a Gaussian star the window then equals the star);
