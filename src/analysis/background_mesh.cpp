@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace quillon {
 namespace {
@@ -24,6 +25,44 @@ int cellStart(int i, int n, int size) {
     return static_cast<int>(static_cast<long long>(i) * size / n);
 }
 
+// Sorts a cell's values (whole numbers): those within 10 robust σ of the median, nearly all of
+// a sky cell, by counting, the few others (stars, hot pixels) by comparison.
+void sortSky(std::vector<float>& v) {
+    if (v.size() < 64) {
+        std::sort(v.begin(), v.end());
+        return;
+    }
+    // The window only steers the work (every value is sorted either way): a sample does.
+    std::vector<float> work;
+    for (std::size_t i = 0; i < v.size(); i += 4) work.push_back(v[i]);
+    const auto mid = work.begin() + static_cast<std::ptrdiff_t>(work.size() / 2);
+    std::nth_element(work.begin(), mid, work.end());
+    const float median = *mid;
+    for (float& f : work) f = std::abs(f - median);
+    std::nth_element(work.begin(), mid, work.end());
+    const double spread = std::max(1.4826 * *mid, 1.0) * 10;
+    const auto lo = static_cast<long long>(std::floor(median - spread));
+    const auto hi = static_cast<long long>(std::ceil(median + spread));
+    std::vector<std::uint32_t> counts(static_cast<std::size_t>(hi - lo + 1), 0);
+    std::vector<float> below, above;
+    for (float f : v) {
+        if (f < static_cast<float>(lo))
+            below.push_back(f);
+        else if (f > static_cast<float>(hi))
+            above.push_back(f);
+        else
+            ++counts[static_cast<std::size_t>(static_cast<long long>(f) - lo)];
+    }
+    std::sort(below.begin(), below.end());
+    std::sort(above.begin(), above.end());
+    std::size_t n = 0;
+    for (float f : below) v[n++] = f;
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        for (std::uint32_t c = 0; c < counts[i]; ++c)
+            v[n++] = static_cast<float>(lo + static_cast<long long>(i));
+    for (float f : above) v[n++] = f;
+}
+
 // Level and noise of the pixels [x0, x1) × [y0, y1).
 void cellStatistics(const LayerSum& s, int x0, int x1, int y0, int y1, double& level,
                     double& noise) {
@@ -35,7 +74,7 @@ void cellStatistics(const LayerSum& s, int x0, int x1, int y0, int y1, double& l
     }
     // Sorted once; each clipping round then only moves the bounds, with the sums of the
     // values and of their squares from prefix sums.
-    std::sort(v.begin(), v.end());
+    sortSky(v);
     std::vector<double> sum(v.size() + 1, 0.0), sum2(v.size() + 1, 0.0);
     for (std::size_t i = 0; i < v.size(); ++i) {
         sum[i + 1] = sum[i] + v[i];
