@@ -19,7 +19,7 @@ PACKAGES=(
   desktop-file-utils appstream dpkg-dev file man-db groff-base
 )
 BENCH_PACKAGES=(
-  siril time python3-skimage
+  siril time python3-skimage python3-sep
 )
 if [ "${1:-}" = "--bench" ]; then PACKAGES+=("${BENCH_PACKAGES[@]}"); fi
 

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace quillon {
@@ -66,7 +67,9 @@ private:
     memory::Buffer<std::int32_t> values_;
 };
 
-// The weighted centre of a window of layer sums. Each pixel weighs weight(value) (a double);
+// The weighted centre of a window of layer sums. Each pixel weighs weight(value) (a double),
+// or weight(value, x, y) when the weight also depends on the pixel's position (a window
+// function around an estimate);
 // each entry of the row and column profiles is the mean weight of its row or column, and the
 // centre is the profile-weighted mean column and row. A direction whose profile sums to 0 has
 // no centre (hasX or hasY false). total is the plain sum of the weights, in reading order.
@@ -85,7 +88,11 @@ Centroid centroid(const LayerSum& sums, const StarWindow& w, Weight&& weight) {
     for (int i = 0; i < rows; ++i) {
         const std::int32_t* v = sums.row(w.top + i) + (w.left - sums.window().left);
         for (int j = 0; j < cols; ++j) {
-            const double wt = weight(v[j]);
+            double wt;
+            if constexpr (std::is_invocable_v<Weight&, std::int32_t, int, int>)
+                wt = weight(v[j], w.left + j, w.top + i);
+            else
+                wt = weight(v[j]);
             rowProfile[static_cast<std::size_t>(i)] += wt;
             colProfile[static_cast<std::size_t>(j)] += wt;
             c.total += wt;

@@ -2,6 +2,7 @@
 #include "cli/command.h"
 #include "cli/op_args.h"
 #include "cli/progress_bar.h"
+#include "cli/stack_frames.h"
 #include "composite/job_file.h"
 #include "composite/run.h"
 #include "core/atomic_file.h"
@@ -52,7 +53,10 @@ CompositeJob jobFromArgs(const OpArgs& a) {
     const std::vector<std::string>& refs = a.all("ref");
     const std::vector<std::pair<int, std::string>> files = channelFiles(a);
     if (whole.empty() && files.empty()) throw UsageError{"mindestens eine Eingabedatei erwartet"};
-    if (refs.empty()) throw UsageError{"--ref X,Y erwartet (ein- bis viermal)"};
+    if (refs.empty() && !a.has("auto-register"))
+        throw UsageError{"--ref X,Y erwartet (ein- bis viermal)"};
+    if (!refs.empty() && a.has("auto-register"))
+        throw UsageError{"--auto-register braucht kein --ref"};
     if (refs.size() > kMaxReferencePoints) throw UsageError{"--ref höchstens viermal"};
     const auto [type, userLayers] = targetType(a, whole.empty() ? files[0].second : whole[0]);
     CompositeJob job;
@@ -173,12 +177,16 @@ std::string csvReport(const CompositeResult& r, bool autoSeeds) {
 }
 
 int runStack(const std::vector<std::string>& args) {
-    const OpArgs a = OpArgs::parse(args,
-                                   {"type", "method", "search", "centroid", "size-factor", "memory",
-                                    "dark", "flat", "flat-factor", "dark-divisor", "offset",
-                                    "weights", "job", "report", "debayer", "debayer-method"},
-                                   {"strict", "average", "reject", "no-borders", "auto-seeds"},
-                                   {"ref", "channel"});
+    std::vector<std::string> values{"type",        "method",       "search",  "centroid",
+                                    "size-factor", "memory",       "dark",    "flat",
+                                    "flat-factor", "dark-divisor", "offset",  "weights",
+                                    "job",         "report",       "debayer", "debayer-method"};
+    std::vector<std::string> flags{"strict", "average", "reject", "no-borders", "auto-seeds"};
+    std::vector<std::string> repeated{"ref", "channel"};
+    values.insert(values.end(), std::begin(kFrameValueOptions), std::end(kFrameValueOptions));
+    flags.insert(flags.end(), std::begin(kFrameFlags), std::end(kFrameFlags));
+    repeated.insert(repeated.end(), std::begin(kFrameRepeated), std::end(kFrameRepeated));
+    const OpArgs a = OpArgs::parse(args, values, flags, repeated);
     if (a.positional.empty()) throw UsageError{"Ausgabedatei erwartet"};
     const std::string& output = a.positional[0];
     checkFitsSaveName(output);
@@ -194,6 +202,7 @@ int runStack(const std::vector<std::string>& args) {
         job = jobFromArgs(a);
     }
     applyOptions(a, job);
+    if (wantsFrameSteps(a)) applyFrameSteps(a, job);
 
     RunOptions options = runOptions(paramsFromOptions(stackRunFields(), OpArgsSource(a)));
     options.strict = a.has("strict");
@@ -247,6 +256,17 @@ Registrar reg{
      "                      mit den Sternen des Referenzbildes: Verschiebung und Drehung\n"
      "                      beliebiger Größe); gelingt er nicht, wie ohne die Option. Der\n"
      "                      Bericht nennt die Herkunft und die Zahl passender Sterne.\n"
+     "  --auto-register     ohne --ref: jedes Bild über alle seine Sterne auf das Referenz-\n"
+     "                      bild ausrichten (Dreiecksabgleich, auch gespiegelt, dann\n"
+     "                      Ausgleichsrechnung über alle passenden Sterne); nicht passende\n"
+     "                      Bilder werden mit Grund ausgelassen\n"
+     "  --transform shift|similarity|affine|homography   Abbildung (Vorgabe similarity)\n"
+     "  --ref-frame N       Referenzbild N (ab 1; Vorgabe: das Bild mit der besten Güte)\n"
+     "Bildauswahl (Sternmessung wie quillon-cli analyze):\n"
+     "  --select REGEL      mehrfach, z. B. fwhm<3.5, roundness>0.8, stars>=50,\n"
+     "                      background<3000 (auch noise, score)\n"
+     "  --keep-best P%      nur die besten P Prozent nach Güte verwenden\n"
+     "                      Ausgelassene Bilder werden mit Grund gemeldet.\n"
      "  --strict            bei fehlgeschlagener Prüfung abbrechen (Status 1); sonst wird\n"
      "                      das Bild verwendet und im Bericht markiert\n"
      "Addition:\n"

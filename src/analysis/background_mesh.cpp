@@ -1,0 +1,178 @@
+// The background mesh: clipped cell statistics, a median across cells, bilinear rows.
+#include "analysis/background_mesh.h"
+
+#include "core/parallel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace quillon {
+namespace {
+
+constexpr int kClipRounds = 5;
+constexpr double kClipSigma = 3.0;
+constexpr double kMinNoise = 0.5; // floor for flat or quantised skies
+
+double medianOf(std::vector<double> v) {
+    if (v.empty()) return 0;
+    const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+    std::nth_element(v.begin(), mid, v.end());
+    return *mid;
+}
+
+int cellStart(int i, int n, int size) {
+    return static_cast<int>(static_cast<long long>(i) * size / n);
+}
+
+// Sorts a cell's values (whole numbers): those within 10 robust σ of the median, nearly all of
+// a sky cell, by counting, the few others (stars, hot pixels) by comparison.
+void sortSky(std::vector<float>& v) {
+    if (v.size() < 64) {
+        std::sort(v.begin(), v.end());
+        return;
+    }
+    // The window only steers the work (every value is sorted either way): a sample does.
+    std::vector<float> work;
+    for (std::size_t i = 0; i < v.size(); i += 4) work.push_back(v[i]);
+    const auto mid = work.begin() + static_cast<std::ptrdiff_t>(work.size() / 2);
+    std::nth_element(work.begin(), mid, work.end());
+    const float median = *mid;
+    for (float& f : work) f = std::abs(f - median);
+    std::nth_element(work.begin(), mid, work.end());
+    const double spread = std::max(1.4826 * *mid, 1.0) * 10;
+    const auto lo = static_cast<long long>(std::floor(median - spread));
+    const auto hi = static_cast<long long>(std::ceil(median + spread));
+    std::vector<std::uint32_t> counts(static_cast<std::size_t>(hi - lo + 1), 0);
+    std::vector<float> below, above;
+    for (float f : v) {
+        if (f < static_cast<float>(lo))
+            below.push_back(f);
+        else if (f > static_cast<float>(hi))
+            above.push_back(f);
+        else
+            ++counts[static_cast<std::size_t>(static_cast<long long>(f) - lo)];
+    }
+    std::sort(below.begin(), below.end());
+    std::sort(above.begin(), above.end());
+    std::size_t n = 0;
+    for (float f : below) v[n++] = f;
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        for (std::uint32_t c = 0; c < counts[i]; ++c)
+            v[n++] = static_cast<float>(lo + static_cast<long long>(i));
+    for (float f : above) v[n++] = f;
+}
+
+// Level and noise of the pixels [x0, x1) × [y0, y1).
+void cellStatistics(const LayerSum& s, int x0, int x1, int y0, int y1, double& level,
+                    double& noise) {
+    std::vector<float> v;
+    v.reserve(static_cast<std::size_t>(x1 - x0) * static_cast<std::size_t>(y1 - y0));
+    for (int y = y0; y < y1; ++y) {
+        const std::int32_t* r = s.row(s.window().top + y);
+        for (int x = x0; x < x1; ++x) v.push_back(static_cast<float>(r[x]));
+    }
+    // Sorted once; each clipping round then only moves the bounds, with the sums of the
+    // values and of their squares from prefix sums.
+    sortSky(v);
+    std::vector<double> sum(v.size() + 1, 0.0), sum2(v.size() + 1, 0.0);
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        sum[i + 1] = sum[i] + v[i];
+        sum2[i + 1] = sum2[i] + static_cast<double>(v[i]) * v[i];
+    }
+    std::size_t first = 0, last = v.size();
+    double mean = 0, sd = 0, med = 0;
+    for (int round = 0; round < kClipRounds && first < last; ++round) {
+        const double n = static_cast<double>(last - first);
+        mean = (sum[last] - sum[first]) / n;
+        sd = std::sqrt(std::max(0.0, (sum2[last] - sum2[first]) / n - mean * mean));
+        med = v[(first + last) / 2];
+        const double limit = kClipSigma * std::max(sd, kMinNoise);
+        const auto lo = static_cast<std::size_t>(
+            std::lower_bound(v.begin(), v.end(), static_cast<float>(med - limit)) - v.begin());
+        const auto hi = static_cast<std::size_t>(
+            std::upper_bound(v.begin(), v.end(), static_cast<float>(med + limit)) - v.begin());
+        if (lo == first && hi == last) break;
+        first = lo;
+        last = hi;
+    }
+    // Stars skew a cell upwards; the mode estimate leans away from them while the skew is
+    // small, the median is safer when it is not.
+    level = (sd > 0 && std::abs(mean - med) / sd < 0.3) ? 2.5 * med - 1.5 * mean : med;
+    noise = std::max(sd, kMinNoise);
+}
+
+// 3 × 3 median across cells.
+std::vector<double> medianAcross(const std::vector<double>& raw, int nx, int ny) {
+    std::vector<double> out(raw.size()), around;
+    for (int j = 0; j < ny; ++j)
+        for (int i = 0; i < nx; ++i) {
+            around.clear();
+            for (int b = std::max(0, j - 1); b <= std::min(ny - 1, j + 1); ++b)
+                for (int a = std::max(0, i - 1); a <= std::min(nx - 1, i + 1); ++a)
+                    around.push_back(raw[static_cast<std::size_t>(b) * nx + a]);
+            out[static_cast<std::size_t>(j) * nx + i] = medianOf(around);
+        }
+    return out;
+}
+
+// The cell whose centre is at or before pixel c and the weight of the next one.
+void position(int c, int size, int cells, int& cell, double& weight) {
+    const double f = (c + 0.5) * cells / size - 0.5;
+    cell = std::clamp(static_cast<int>(std::floor(f)), 0, cells - 1);
+    weight = std::clamp(f - cell, 0.0, 1.0);
+}
+
+} // namespace
+
+BackgroundMesh::BackgroundMesh(const LayerSum& s, int cellSize)
+    : width_(s.window().width()), height_(s.window().height()) {
+    if (width_ <= 0 || height_ <= 0) return;
+    cellSize = std::max(8, cellSize);
+    cellsX_ = std::max(1, width_ / cellSize);
+    cellsY_ = std::max(1, height_ / cellSize);
+    const std::size_t cells = static_cast<std::size_t>(cellsX_) * cellsY_;
+    std::vector<double> levels(cells), noises(cells);
+    parallelRows(cellsY_, 1, [&](int first, int last) {
+        for (int j = first; j < last; ++j)
+            for (int i = 0; i < cellsX_; ++i) {
+                const std::size_t k = static_cast<std::size_t>(j) * cellsX_ + i;
+                cellStatistics(s, cellStart(i, cellsX_, width_), cellStart(i + 1, cellsX_, width_),
+                               cellStart(j, cellsY_, height_), cellStart(j + 1, cellsY_, height_),
+                               levels[k], noises[k]);
+            }
+    });
+    levels_ = medianAcross(levels, cellsX_, cellsY_);
+    noises_ = medianAcross(noises, cellsX_, cellsY_);
+    globalLevel_ = medianOf(levels_);
+    globalNoise_ = medianOf(noises_);
+    columnCell_.resize(static_cast<std::size_t>(width_));
+    columnWeight_.resize(static_cast<std::size_t>(width_));
+    for (int x = 0; x < width_; ++x) {
+        double w = 0;
+        position(x, width_, cellsX_, columnCell_[static_cast<std::size_t>(x)], w);
+        columnWeight_[static_cast<std::size_t>(x)] = static_cast<float>(w);
+    }
+}
+
+void BackgroundMesh::interpolate(const std::vector<double>& cells, int y, float* out) const {
+    if (cells.empty()) return;
+    int j = 0;
+    double t = 0;
+    position(y, height_, cellsY_, j, t);
+    const int j1 = std::min(j + 1, cellsY_ - 1);
+    std::vector<float> across(static_cast<std::size_t>(cellsX_));
+    for (int i = 0; i < cellsX_; ++i)
+        across[static_cast<std::size_t>(i)] =
+            static_cast<float>((1 - t) * cells[static_cast<std::size_t>(j) * cellsX_ + i] +
+                               t * cells[static_cast<std::size_t>(j1) * cellsX_ + i]);
+    for (int x = 0; x < width_; ++x) {
+        const int i = columnCell_[static_cast<std::size_t>(x)];
+        const float u = columnWeight_[static_cast<std::size_t>(x)];
+        const int i1 = std::min(i + 1, cellsX_ - 1);
+        out[x] = (1 - u) * across[static_cast<std::size_t>(i)] +
+                 u * across[static_cast<std::size_t>(i1)];
+    }
+}
+
+} // namespace quillon

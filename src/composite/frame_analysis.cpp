@@ -1,0 +1,179 @@
+// Measuring, selecting and registering the exposures of a composite job by their stars.
+#include "composite/frame_analysis.h"
+
+#include "composite/run.h"
+
+#include <algorithm>
+
+namespace quillon {
+
+std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& source,
+                                      const StarMeasureSettings& settings, double pixelScale,
+                                      Progress& progress) {
+    std::vector<FrameAnalysis> frames;
+    for (int l = 0; l < static_cast<int>(job.lists.size()); ++l) {
+        const auto& entries = job.lists[static_cast<std::size_t>(l)].entries;
+        for (int i = 0; i < static_cast<int>(entries.size()); ++i)
+            if (entries[static_cast<std::size_t>(i)].used) {
+                FrameAnalysis f;
+                f.list = l;
+                f.index = i;
+                f.name = entries[static_cast<std::size_t>(i)].name;
+                frames.push_back(std::move(f));
+            }
+    }
+    progress.begin("Bildanalyse", static_cast<long long>(frames.size()), 1);
+    for (FrameAnalysis& f : frames) {
+        const CompositeEntry& e =
+            job.lists[static_cast<std::size_t>(f.list)].entries[static_cast<std::size_t>(f.index)];
+        if (Image* image = source.open(f.list, f.index, e)) {
+            try {
+                f.field = measureStars(*image, settings);
+                f.available = true;
+                f.width = image->width();
+                f.height = image->height();
+            } catch (const std::bad_alloc&) {
+                f.dropped = "nicht genügend Arbeitsspeicher für die Sternmessung";
+            }
+            source.release(f.list, f.index, e);
+        }
+        if (f.available)
+            f.quality = frameQuality(f.field, pixelScale);
+        else if (f.dropped.empty())
+            f.dropped = "Bild nicht lesbar";
+        progress.step();
+    }
+    progress.end();
+    return frames;
+}
+
+namespace {
+
+CompositeEntry& entryOf(CompositeJob& job, const FrameAnalysis& f) {
+    return job.lists[static_cast<std::size_t>(f.list)].entries[static_cast<std::size_t>(f.index)];
+}
+
+} // namespace
+
+void applyFrameSelection(CompositeJob& job, std::vector<FrameAnalysis>& frames,
+                         const std::vector<FrameRule>& rules, double keepBestPercent) {
+    std::vector<FrameQuality> qualities;
+    std::vector<std::size_t> readable;
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        if (frames[i].dropped.empty()) {
+            qualities.push_back(frames[i].quality);
+            readable.push_back(i);
+        }
+    const std::vector<std::string> reasons = selectFrames(qualities, rules, keepBestPercent);
+    for (std::size_t k = 0; k < readable.size(); ++k) frames[readable[k]].dropped = reasons[k];
+    for (const FrameAnalysis& f : frames) {
+        if (f.dropped.empty()) continue;
+        CompositeEntry& e = entryOf(job, f);
+        e.used = false;
+        // Points placed on a left-out entry go to the next used entry of its list.
+        auto& entries = job.lists[static_cast<std::size_t>(f.list)].entries;
+        const bool first = std::none_of(entries.begin(), entries.begin() + f.index,
+                                        [](const CompositeEntry& o) { return o.used; });
+        if (!first) continue;
+        for (auto it = entries.begin() + f.index + 1; it != entries.end(); ++it)
+            if (it->used) {
+                if (!it->pointsSet) it->points = e.points;
+                break;
+            }
+    }
+}
+
+int autoRegisterJob(CompositeJob& job, std::vector<FrameAnalysis>& frames, RegistrationModel model,
+                    int referenceFrame, std::string& error) {
+    // The run takes the first used entry of the first list with exposures as its reference.
+    int firstList = -1;
+    for (const FrameAnalysis& f : frames)
+        if (f.dropped.empty() && (firstList < 0 || f.list < firstList)) firstList = f.list;
+    int ref = -1;
+    if (referenceFrame >= 0) {
+        if (referenceFrame >= static_cast<int>(frames.size()) ||
+            !frames[static_cast<std::size_t>(referenceFrame)].dropped.empty() ||
+            frames[static_cast<std::size_t>(referenceFrame)].list != firstList) {
+            error =
+                "Das Referenzbild " + std::to_string(referenceFrame + 1) + " ist nicht verwendbar.";
+            return 0;
+        }
+        ref = referenceFrame;
+    } else {
+        for (int i = 0; i < static_cast<int>(frames.size()); ++i) {
+            const FrameAnalysis& f = frames[static_cast<std::size_t>(i)];
+            if (f.dropped.empty() && f.list == firstList &&
+                (ref < 0 || f.quality.score > frames[static_cast<std::size_t>(ref)].quality.score))
+                ref = i;
+        }
+        if (ref < 0) {
+            error = "Es wurde kein Gültiges, zu verwendendes Bild gefunden!";
+            return 0;
+        }
+    }
+    const FrameAnalysis& r = frames[static_cast<std::size_t>(ref)];
+    if (r.field.stars.size() < 6) {
+        error = "Im Referenzbild wurden zu wenige Sterne gefunden.";
+        return 0;
+    }
+
+    bool anyMirror = false;
+    for (FrameAnalysis& f : frames) {
+        if (&f == &r || !f.dropped.empty()) continue;
+        f.registration = registerStars(r.field.stars, f.field.stars, model);
+        if (!f.registration.found) f.dropped = "nicht ausgerichtet: " + f.registration.failure;
+        anyMirror = anyMirror || (f.registration.found && f.registration.mirrored);
+    }
+    int count = 1;
+    switch (model) {
+    case RegistrationModel::Shift: count = 1; break;
+    case RegistrationModel::Similarity: count = anyMirror ? 3 : 2; break;
+    case RegistrationModel::Affine: count = 3; break;
+    case RegistrationModel::Homography: count = 4; break;
+    }
+    // Points on the reference frame: its centre, or the corners of its middle half (top left,
+    // top right, bottom left, bottom right, the order the four-point warp expects).
+    const double w = r.width - 1, h = r.height - 1;
+    ReferenceSet targets = defaultReferenceSet();
+    if (count == 1) {
+        targets[0] = {static_cast<float>(w / 2), static_cast<float>(h / 2)};
+    } else {
+        const double xs[] = {w / 4, 3 * w / 4, w / 4, 3 * w / 4};
+        const double ys[] = {h / 4, h / 4, 3 * h / 4, 3 * h / 4};
+        for (int i = 0; i < 4; ++i)
+            targets[static_cast<std::size_t>(i)] = {static_cast<float>(xs[i]),
+                                                    static_cast<float>(ys[i])};
+        if (count == 2) {
+            targets[0] = {static_cast<float>(w / 4), static_cast<float>(h / 2)};
+            targets[1] = {static_cast<float>(3 * w / 4), static_cast<float>(h / 2)};
+        }
+    }
+    for (FrameAnalysis& f : frames) {
+        CompositeEntry& e = entryOf(job, f);
+        if (!f.dropped.empty()) {
+            e.used = false;
+            continue;
+        }
+        e.pointsSet = true;
+        if (&f == &r) {
+            e.points = targets;
+            continue;
+        }
+        for (int i = 0; i < count; ++i) {
+            double x = 0, y = 0;
+            f.registration.apply(targets[static_cast<std::size_t>(i)].x,
+                                 targets[static_cast<std::size_t>(i)].y, x, y);
+            e.points[static_cast<std::size_t>(i)] = {static_cast<float>(x), static_cast<float>(y)};
+        }
+    }
+    // The run takes the first used entry as its reference: move the reference there.
+    auto& entries = job.lists[static_cast<std::size_t>(r.list)].entries;
+    std::rotate(entries.begin(), entries.begin() + r.index, entries.begin() + r.index + 1);
+    for (FrameAnalysis& f : frames)
+        if (f.list == r.list && f.index < r.index) ++f.index;
+    frames[static_cast<std::size_t>(ref)].index = 0;
+    job.options.referencePointCount = count;
+    return count;
+}
+
+} // namespace quillon

@@ -1,0 +1,52 @@
+// The stars of every exposure of a composite job: measured once, then used to leave out poor
+// frames (selection rules, the best share by quality) and to register the series by all of
+// its stars without hand-placed reference points.
+#pragma once
+
+#include "analysis/frame_quality.h"
+#include "analysis/star_register.h"
+#include "composite/job.h"
+#include "core/progress.h"
+
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+class ImageSource;
+
+struct FrameAnalysis {
+    int list = 0, index = 0;
+    std::string name;
+    bool available = false; // its image could be had
+    int width = 0, height = 0;
+    StarField field;
+    FrameQuality quality;
+    std::string dropped; // why the frame was left out; empty while it is used
+    StarRegistration registration;
+};
+
+// Measures every used entry of the job, in run order (lists from the first, entries in
+// order). Progress "Bildanalyse", one step per entry; throws Cancelled when asked to stop.
+std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& source,
+                                      const StarMeasureSettings& settings, double pixelScale,
+                                      Progress& progress);
+
+// Leaves out (entry unused, reason noted) the frames that cannot be had, fail a rule, or are
+// not among the best keepBestPercent by score (see selectFrames). When the first used entry
+// of a list carried reference points and is left out, the next used entry takes them.
+void applyFrameSelection(CompositeJob& job, std::vector<FrameAnalysis>& frames,
+                         const std::vector<FrameRule>& rules, double keepBestPercent);
+
+// Registers every used frame on the reference frame (referenceFrame, a position among the
+// frames; < 0: the best-scored) and gives each entry reference points that carry the fitted
+// transform: the reference frame's points spread over its area (one for a shift, two for a
+// similarity, three for an affine map or a mirrored similarity, four for a homography) and
+// each exposure's their images under it. The reference frame's entry moves to the front of
+// its list so that the run starts with it. Frames that do not match are left out with the
+// reason. Returns the number of reference points set in the job, or 0 when the reference
+// frame is unusable (every frame then stays as it was) with the reason in `error`.
+int autoRegisterJob(CompositeJob& job, std::vector<FrameAnalysis>& frames, RegistrationModel model,
+                    int referenceFrame, std::string& error);
+
+} // namespace quillon
