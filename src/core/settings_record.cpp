@@ -174,6 +174,7 @@ void forEachKey(SettingsRecord& r, V&& v) {
     v.intKey("m_Reg_nBackground_nSmoothing", r.backgroundSmoothing, 5000, kZeroIsAValue,
              {0, 10000});
     v.intKey("m_Reg_nBackground_bDivide", r.backgroundDivide, 0, kZeroIsAValue, {0, 1});
+    v.intKey("m_Reg_bNightMode", r.nightMode, 0, kZeroIsAValue, {0, 1});
 }
 
 struct Defaults {

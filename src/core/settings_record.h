@@ -145,6 +145,7 @@ struct SettingsRecord {
     int backgroundDegree = 2;
     int backgroundSmoothing = 5000;
     int backgroundDivide = 0;
+    int nightMode = 0; // 1: "Ansicht" > "Nachtmodus" is on
 
     SettingsRecord();
 

@@ -65,6 +65,7 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {"Neue &Ansicht", "", "Weitere Ansicht des aktiven Dokuments", "", true},
     {"Ansichten &Schließen", "", "Alle anderen Ansichten des Dokuments schließen", "", true},
     {"Overlay an&zeigen", "", "Overlay anzeigen", "", true},
+    {"&Nachtmodus", "", "Rote Anzeige auf Schwarz, die das dunkeladaptierte Auge schont", "", true},
     {"ver&größern", "", "Vergrößern", "+", true},
     {"ver&kleinern", "", "Verkleinern", "−", true},
     {"&Optimal", "", "Optimale Größe", "Opt", true},

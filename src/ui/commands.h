@@ -73,6 +73,7 @@ enum class Cmd {
     NewView,
     CloseViews,
     ShowOverlay,
+    NightMode,
     ZoomIn,
     ZoomOut,
     ZoomOptimal,

@@ -1,6 +1,7 @@
 // HistogramWindow: counting through computeHistogram, pictures from drawBars / drawCurves,
 // range buttons, fields and scroll bar through the library's range arithmetic.
 #include "ui/histogram_window.h"
+#include "ui/night_mode.h"
 
 #include "display/histogram.h"
 #include "ui/number_field.h"
@@ -153,7 +154,7 @@ void HistogramWindow::drawPicture() {
     if (pic.width() == 0 || pic.height() == 0) return;
     QImage img(reinterpret_cast<const uchar*>(pic.rgbRow(0)), pic.width(), pic.height(),
                pic.bytesPerLine(), QImage::Format_RGB32);
-    area_->setPicture(img.copy());
+    area_->setPicture(atNight(img.copy()));
 }
 
 void HistogramWindow::refresh() {

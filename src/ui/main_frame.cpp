@@ -14,6 +14,7 @@
 #include "ui/layer_commands.h"
 #include "ui/lrgb_bias_dialog.h"
 #include "ui/messages.h"
+#include "ui/night_mode.h"
 #include "ui/print_session.h"
 #include "ui/quillon_app.h"
 #include "ui/tool_window.h"
@@ -54,7 +55,7 @@ CMainFrame::CMainFrame(CWinQuillonApp& app)
     mdi_ = new QMdiArea(this);
     mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    mdi_->setBackground(QColor(96, 96, 104));
+    mdi_->setBackground(QColor(kWorkspaceGrey));
     setCentralWidget(mdi_);
     createActions();
     createMenus();
@@ -72,6 +73,7 @@ CMainFrame::CMainFrame(CWinQuillonApp& app)
         toolShown_[static_cast<std::size_t>(t)] = false;
         updateActions();
     });
+    if (app_.settings().nightMode != 0) applyNightMode(true);
     wizard_->browser()->programFolder = QCoreApplication::applicationDirPath();
     connect(wizard_->browser(), &WizardBrowser::openHelpTopic, this, &CMainFrame::showHelpTopic);
     connect(wizard_->browser(), &WizardBrowser::openFile, this,
@@ -117,8 +119,9 @@ void CMainFrame::createActions() {
         addAction(a); // accelerators work while menus are swapped or hidden
         actions_[static_cast<std::size_t>(i)] = a;
     }
-    for (Cmd c : {Cmd::ShowOverlay, Cmd::ToolNavigator, Cmd::ToolScaling, Cmd::ToolHistogram,
-                  Cmd::ToolPhotometry, Cmd::ImageInfo, Cmd::HelpWizard, Cmd::HideTools})
+    for (Cmd c :
+         {Cmd::ShowOverlay, Cmd::NightMode, Cmd::ToolNavigator, Cmd::ToolScaling,
+          Cmd::ToolHistogram, Cmd::ToolPhotometry, Cmd::ImageInfo, Cmd::HelpWizard, Cmd::HideTools})
         action(c)->setCheckable(true);
     for (std::size_t i = 0; i < recentActions_.size(); ++i) {
         recentActions_[i] = new QAction(this);
@@ -221,7 +224,7 @@ void CMainFrame::createMenus() {
     auto* view = new QMenu(QStringLiteral("&Ansicht"), this);
     add(view, {Cmd::NewView, Cmd::CloseViews});
     view->addSeparator();
-    add(view, {Cmd::ShowOverlay});
+    add(view, {Cmd::ShowOverlay, Cmd::NightMode});
     view->addSeparator();
     add(view, {Cmd::ZoomIn, Cmd::ZoomOut, Cmd::ZoomOptimal, Cmd::Zoom100});
     QMenu* full = view->addMenu(QStringLiteral("&Vollbild"));
@@ -495,6 +498,7 @@ void CMainFrame::updateActions() {
     enable(Cmd::FullScreenAll, v && QGuiApplication::screens().size() >= 2);
     enable(Cmd::ShowOverlay, d && d->image().hasOverlay());
     action(Cmd::ShowOverlay)->setChecked(v && v->renderer().params().showOverlay);
+    action(Cmd::NightMode)->setChecked(nightMode());
     action(Cmd::HelpWizard)->setChecked(toolShown(Tool::HelpWizard));
     // While hidden, the toggles show what "Tools &ausblenden" will bring back.
     auto toolChecked = [this](Tool t) {

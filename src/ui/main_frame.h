@@ -105,6 +105,8 @@ public:
     // Full screen on the main monitor or on all monitors; Esc or the menu entry leaves it.
     void enterFullScreen(bool allMonitors);
     void leaveFullScreen();
+    // "Nachtmodus": the night look on or off, stored in the settings.
+    void applyNightMode(bool on);
     bool isInFullScreen() const { return fullScreen_; }
 
     // Work that fills or changes an image, run as a job.

@@ -3,6 +3,7 @@
 #include "core/error.h"
 #include "display/export_view.h"
 #include "formats/raster_export.h"
+#include "ui/command_icons.h"
 #include "ui/document.h"
 #include "ui/help_viewer.h"
 #include "ui/help_wizard.h"
@@ -11,6 +12,7 @@
 #include "ui/lrgb_bias_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
+#include "ui/night_mode.h"
 #include "ui/open_dialog.h"
 #include "ui/quillon_app.h"
 #include "ui/tool_window.h"
@@ -88,6 +90,10 @@ void CMainFrame::connectCommands() {
             v->refresh(false);
             updateActions();
         }
+    });
+    on(Cmd::NightMode, [this] {
+        applyNightMode(!nightMode());
+        updateActions();
     });
     on(Cmd::ZoomIn, [this] {
         if (auto* v = activeView()) v->zoomIn();
@@ -308,6 +314,19 @@ void CMainFrame::showHelpTopic(int topic) {
 }
 
 // --- full screen ---------------------------------------------------------------------------
+
+void CMainFrame::applyNightMode(bool on) {
+    setNightMode(on);
+    app_.settings().nightMode = on ? 1 : 0;
+    mdi_->setBackground(on ? QColor(0, 0, 0) : QColor(kWorkspaceGrey));
+    // Document windows keep the title bar colours they were created with until told.
+    for (QMdiSubWindow* s : mdi_->subWindowList()) s->setPalette(QApplication::palette());
+    for (std::size_t i = 0; i < actions_.size(); ++i)
+        if (actions_[i] && !actions_[i]->icon().isNull())
+            actions_[i]->setIcon(on ? nightIcon(commandIcon(static_cast<Cmd>(i)))
+                                    : commandIcon(static_cast<Cmd>(i)));
+    tools_->refreshAll();
+}
 
 void CMainFrame::enterFullScreen(bool allMonitors) {
     CWinQuillonView* v = activeView();

@@ -1,6 +1,7 @@
 // NavigatorWindow: thumbnail and frame through the library's navigator arithmetic, zoom
 // field and slider through NavigatorSlider.
 #include "ui/navigator_window.h"
+#include "ui/night_mode.h"
 
 #include "display/zoom.h"
 #include "ui/number_field.h"
@@ -155,9 +156,9 @@ void NavigatorWindow::refresh() {
         thumb.render(r, pw, ph);
     const Picture& t = thumb.picture();
     if (t.width() > 0 && t.height() > 0 && t.format() == PictureFormat::Rgb32)
-        picture_->thumb = QImage(reinterpret_cast<const uchar*>(t.rgbRow(0)), t.width(), t.height(),
-                                 t.bytesPerLine(), QImage::Format_RGB32)
-                              .copy();
+        picture_->thumb = atNight(QImage(reinterpret_cast<const uchar*>(t.rgbRow(0)), t.width(),
+                                         t.height(), t.bytesPerLine(), QImage::Format_RGB32)
+                                      .copy());
     scale_ = navigatorScale(pw, ph, img.width(), img.height());
     picture_->offset = {(pw - picture_->thumb.width()) / 2, (ph - picture_->thumb.height()) / 2};
     ViewState state = v->display().state;

@@ -1,6 +1,7 @@
 // PhotometryWindow: the fields, the measurement through the library's measure, the magnified
 // picture, the calibration buttons, the reference list and the CSV record.
 #include "ui/photometry_window.h"
+#include "ui/night_mode.h"
 
 #include "ui/document.h"
 #include "ui/messages.h"
@@ -382,7 +383,7 @@ void PhotometryWindow::showPicture() {
     }
     const QImage img(reinterpret_cast<const uchar*>(pic.rgbRow(0)), pic.width(), pic.height(),
                      static_cast<qsizetype>(pic.bytesPerLine()), QImage::Format_RGB32);
-    picture_->show(img.copy(), z, {cx - left, cy - top}, area_);
+    picture_->show(atNight(img.copy()), z, {cx - left, cy - top}, area_);
 }
 
 void PhotometryWindow::showReferences() {

@@ -1,5 +1,6 @@
 // PreviewWindow: piece arithmetic, rendering of both panels, zoom buttons and scrolling.
 #include "ui/preview_window.h"
+#include "ui/night_mode.h"
 
 #include "core/sample.h"
 #include "ui/number_field.h"
@@ -40,8 +41,9 @@ QImage renderPart(const ImageRenderer& r, int left, int top, int right, int bott
         return {};
     }
     if (rc != RENDER_OK || pic.empty()) return {};
-    return QImage(pic.bits(), pic.width(), pic.height(), pic.bytesPerLine(), QImage::Format_RGB32)
-        .copy();
+    return atNight(
+        QImage(pic.bits(), pic.width(), pic.height(), pic.bytesPerLine(), QImage::Format_RGB32)
+            .copy());
 }
 } // namespace
 

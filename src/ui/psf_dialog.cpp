@@ -1,5 +1,6 @@
 // PsfDialog: the cut-out picture with the box and ring, the size fields and the PSF buttons.
 #include "ui/psf_dialog.h"
+#include "ui/night_mode.h"
 
 #include "core/error.h"
 #include "display/renderer.h"
@@ -30,9 +31,9 @@ QImage renderCutout(Image& cutout, const ImageRenderer& display) {
         if (r->renderRect(0, 0, cutout.width(), cutout.height(), &pic, opt) != RENDER_OK ||
             pic.empty())
             return {};
-        return QImage(pic.bits(), pic.width(), pic.height(), pic.bytesPerLine(),
-                      QImage::Format_RGB32)
-            .copy();
+        return atNight(
+            QImage(pic.bits(), pic.width(), pic.height(), pic.bytesPerLine(), QImage::Format_RGB32)
+                .copy());
     } catch (const std::bad_alloc&) {
         return {};
     }

@@ -1,5 +1,6 @@
 // CWinQuillonView: painting the visible rectangle, zoom, scrolling, selection, point picking.
 #include "ui/view.h"
+#include "ui/night_mode.h"
 
 #include "ui/document.h"
 #include "ui/messages.h"
@@ -283,6 +284,7 @@ void CWinQuillonView::paintEvent(QPaintEvent* e) {
         }
         if (rc == RENDER_OK && !picture_.empty()) {
             renderedPixels_ += static_cast<long long>(picture_.width()) * picture_.height();
+            showAtNight(picture_);
             // Wraps the renderer's buffer without copying it.
             QImage img(picture_.bits(), picture_.width(), picture_.height(),
                        picture_.bytesPerLine(), QImage::Format_RGB32);

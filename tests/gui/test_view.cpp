@@ -2,6 +2,8 @@
 // the selection rectangle, black/white point picking and full screen.
 #include "gui_test_support.h"
 
+#include "core/picture.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +30,7 @@ private slots:
     void newViewCopiesZoomAndPosition();
     void statusBarReadoutAndProgress();
     void droppedFilesAreOpened();
+    void nightModeTurnsTheScreenRedAndBack();
 };
 
 static ui::CWinQuillonView* openView(Shell& s, int w, int h, std::uint16_t type = RGB_IMAGE,
@@ -299,6 +302,47 @@ void ViewTest::droppedFilesAreOpened() {
     Shell::settle();
     // Each dropped file went through the open step (neither exists: two reader messages).
     QCOMPARE(msgs.texts.size(), 2);
+}
+
+void ViewTest::nightModeTurnsTheScreenRedAndBack() {
+    Shell s;
+    ui::CWinQuillonView* v = openView(s, 60, 40);
+    ImageHeader h;
+    QCOMPARE(v->document()->image().BeginSampleWrite(h), 0);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 60; ++x) v->document()->image().row(1, y)[x] = 32767;
+    v->document()->image().EndSampleWrite();
+    v->refresh(false);
+    const QPoint at = v->toWindow({30, 20}) + QPoint(1, 1);
+    auto shownAt = [&] {
+        Shell::settle();
+        return v->viewport()->grab().toImage().pixel(at);
+    };
+    const QRgb normal = shownAt();
+    QVERIFY(qGreen(normal) > 100 && qRed(normal) == 0);
+    const QPalette before = QApplication::palette();
+
+    s.frame->action(Cmd::NightMode)->trigger();
+    QVERIFY(s.frame->action(Cmd::NightMode)->isChecked());
+    QCOMPARE(s.app->settings().nightMode, 1);
+    const QPalette night = QApplication::palette();
+    for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Text,
+                                     QPalette::WindowText, QPalette::ButtonText}) {
+        QCOMPARE(night.color(role).green(), 0);
+        QCOMPARE(night.color(role).blue(), 0);
+    }
+    // The image keeps its brightness, in red only.
+    const QRgb red = shownAt();
+    QCOMPARE(qRed(red), greyOf(normal & 0xFFFFFFu));
+    QCOMPARE(qGreen(red), 0);
+    QCOMPARE(qBlue(red), 0);
+    shot(s.frame, "night_mode_on");
+
+    s.frame->action(Cmd::NightMode)->trigger();
+    QCOMPARE(s.app->settings().nightMode, 0);
+    QCOMPARE(QApplication::palette(), before);
+    QCOMPARE(shownAt(), normal);
+    shot(s.frame, "night_mode_off");
 }
 
 QTEST_MAIN(ViewTest)
