@@ -3,8 +3,8 @@
 
 #include "core/error.h"
 #include "core/picture.h"
+#include "ui/command_context.h"
 #include "ui/document.h"
-#include "ui/main_frame.h"
 #include "ui/quillon_app.h"
 #include "ui/view.h"
 
@@ -261,35 +261,26 @@ PreviewResult BackgroundDialog::preview(const PreviewPiece& piece) const {
 
 // --- the command -----------------------------------------------------------------------------
 
-void runBackgroundCommand(CMainFrame& frame) {
-    CWinQuillonView* v = frame.activeView();
+void runBackgroundCommand(CommandContext& ctx) {
+    CWinQuillonView* v = ctx.activeView();
     if (!v || !v->document()->image().hasSamples()) return;
-    LayerSelection& layers = frame.app().layerSelection();
+    LayerSelection& layers = ctx.layerSelection();
     BackgroundOptions o;
     std::vector<BackgroundSample> samples;
     {
-        BackgroundDialog dlg(v, frame.app().settings(), layers, &frame);
+        BackgroundDialog dlg(v, ctx.settings(), layers, ctx.parent());
         if (dlg.exec() != QDialog::Accepted) return;
         o = dlg.options();
         samples = dlg.samples();
     } // the preview goes with the dialog
     const LayerMask mask = layers.mask;
-    frame.changeInPlace(
+    ctx.changeInPlace(
         [o, samples, mask](Image& image, Progress& p) {
             std::vector<BackgroundSample> s = samples;
             const BackgroundModel model = fitBackground(image, s, o, mask);
             applyBackground(image, model, o.divide, mask, p);
         },
         QString::fromUtf8(kCommandTitle));
-}
-
-void connectBackgroundCommand(CMainFrame& frame) {
-    QObject::connect(frame.action(Cmd::BackgroundExtraction), &QAction::triggered, &frame,
-                     [&frame] { runBackgroundCommand(frame); });
-}
-
-void enableBackgroundCommand(CMainFrame& frame, const Image* image) {
-    frame.action(Cmd::BackgroundExtraction)->setEnabled(image && image->hasSamples());
 }
 
 } // namespace quillon::ui

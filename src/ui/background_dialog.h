@@ -20,7 +20,7 @@ class Image;
 
 namespace quillon::ui {
 
-class CMainFrame;
+class CommandContext;
 
 class BackgroundDialog : public FilterDialog {
     Q_OBJECT
@@ -82,8 +82,6 @@ private:
 
 // "Filter" > "Hintergrund extrahieren...": the dialog, then the extraction on the active
 // document's image as a job, one undo step.
-void connectBackgroundCommand(CMainFrame& frame);
-void enableBackgroundCommand(CMainFrame& frame, const Image* image);
-void runBackgroundCommand(CMainFrame& frame);
+void runBackgroundCommand(CommandContext& ctx);
 
 } // namespace quillon::ui

@@ -2,7 +2,6 @@
 #include "ui/child_frame.h"
 
 #include "ui/document.h"
-#include "ui/main_frame.h"
 #include "ui/quillon_app.h"
 #include "ui/view.h"
 

@@ -6,7 +6,6 @@
 #include "ui/document.h"
 #include "ui/filter_dialog.h"
 #include "ui/job_runner.h"
-#include "ui/main_frame.h"
 #include "ui/messages.h"
 #include "ui/number_field.h"
 #include "ui/quillon_app.h"
@@ -28,9 +27,9 @@ namespace {
 const std::array<const char*, 4> kLabels{"L=", "R=", "G=", "B="};
 } // namespace
 
-LrgbBiasDialog::LrgbBiasDialog(CMainFrame& frame, CWinQuillonView* view,
+LrgbBiasDialog::LrgbBiasDialog(const CommandContext& ctx, CWinQuillonView* view,
                                const LrgbBiasValues& start)
-    : QDialog(&frame), frame_(frame), view_(view) {
+    : QDialog(ctx.parent()), ctx_(ctx), view_(view) {
     setWindowTitle(QStringLiteral("LRGB Bias-Werte"));
     auto* l = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -70,7 +69,7 @@ LrgbBiasDialog::LrgbBiasDialog(CMainFrame& frame, CWinQuillonView* view,
     l->addLayout(row);
 
     previewHost_ = std::make_unique<PreviewHost>(
-        this, view, frame.app().settings(), [this](const PreviewPiece& p) { return preview(p); });
+        this, view, ctx.settings(), [this](const PreviewPiece& p) { return preview(p); });
     for (NumberField* f : new_)
         connect(f, &NumberField::committed, this, [this] { previewHost_->recompute(); });
     connect(automatic_, &QPushButton::clicked, this, &LrgbBiasDialog::determineAutomatically);
@@ -99,7 +98,7 @@ void LrgbBiasDialog::setNewValues(const LrgbBiasValues& v) {
 void LrgbBiasDialog::determineAutomatically() {
     LrgbBiasValues found{};
     const Image& image = view_->document()->image();
-    const JobResult r = frame_.jobs().run([&](Progress& progress) {
+    const JobResult r = ctx_.jobs().run([&](Progress& progress) {
         found = determineBias(image, kWholeImageBias, kWholeImageBias, progress);
     });
     if (r.kind == JobResult::Failed) showMessage(this, r.message);
@@ -147,7 +146,8 @@ void LrgbBiasDialog::showEvent(QShowEvent* e) {
     activateWindow();
 }
 
-void runLrgbBiasDialog(CMainFrame& frame, CWinQuillonView* view, std::optional<QPointF> at) {
+void runLrgbBiasDialog(const CommandContext& ctx, CWinQuillonView* view,
+                       std::optional<QPointF> at) {
     if (!view || view->document()->image().type() != LRGB_IMAGE) return;
     LrgbBiasValues start = view->renderer().params().lrgbBias;
     if (at) {
@@ -159,14 +159,14 @@ void runLrgbBiasDialog(CMainFrame& frame, CWinQuillonView* view, std::optional<Q
             return;
         }
     }
-    LrgbBiasDialog dlg(frame, view, start);
+    LrgbBiasDialog dlg(ctx, view, start);
     dlg.exec();
 }
 
-void openLrgbBiasAfterComposite(CMainFrame& frame, CWinQuillonView* result) {
+void openLrgbBiasAfterComposite(const CommandContext& ctx, CWinQuillonView* result) {
     if (!result || result->document()->image().type() != LRGB_IMAGE) return;
     LrgbBiasValues v{};
-    const JobResult r = frame.jobs().run([&](Progress& progress) {
+    const JobResult r = ctx.jobs().run([&](Progress& progress) {
         v = determineBias(result->document()->image(), kWholeImageBias, kWholeImageBias, progress);
     });
     if (!r.ok()) return;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "analysis/lrgb_bias.h"
+#include "ui/command_context.h"
 #include "ui/preview_window.h"
 
 #include <QDialog>
@@ -17,7 +18,6 @@ class QPushButton;
 
 namespace quillon::ui {
 
-class CMainFrame;
 class CWinQuillonView;
 class NumberField;
 class PreviewHost;
@@ -25,9 +25,9 @@ class PreviewHost;
 class LrgbBiasDialog : public QDialog {
     Q_OBJECT
 public:
-    // "Neu" starts at `start`; the preview opens with the dialog. `frame` runs the automatic
+    // "Neu" starts at `start`; the preview opens with the dialog. `ctx` runs the automatic
     // determination with its progress.
-    LrgbBiasDialog(CMainFrame& frame, CWinQuillonView* view, const LrgbBiasValues& start);
+    LrgbBiasDialog(const CommandContext& ctx, CWinQuillonView* view, const LrgbBiasValues& start);
     ~LrgbBiasDialog() override;
 
     LrgbBiasValues newValues() const;
@@ -55,7 +55,7 @@ protected:
 private:
     void setNewValues(const LrgbBiasValues& v);
 
-    CMainFrame& frame_;
+    const CommandContext& ctx_;
     CWinQuillonView* view_;
     std::array<QLineEdit*, 4> old_{};
     std::array<NumberField*, 4> new_{};
@@ -70,11 +70,11 @@ private:
 // "LRGB-Bias Werte setzen..." (no position) and "&LRGB Bias hier ermitteln..." (the clicked
 // image position): the dialog for an LRGB view. A position without image pixels shows the
 // outside message instead.
-void runLrgbBiasDialog(CMainFrame& frame, CWinQuillonView* view,
+void runLrgbBiasDialog(const CommandContext& ctx, CWinQuillonView* view,
                        std::optional<QPointF> at = std::nullopt);
 
 // The end of an LRGB composite run: the whole-image bias set on the result view and the
 // result's views redrawn; nothing when it cannot be determined.
-void openLrgbBiasAfterComposite(CMainFrame& frame, CWinQuillonView* result);
+void openLrgbBiasAfterComposite(const CommandContext& ctx, CWinQuillonView* result);
 
 } // namespace quillon::ui

@@ -1,20 +1,15 @@
 // CMainFrame: construction of menus, toolbar, zoom box and status bar; action enabling.
 #include "ui/main_frame.h"
 
-#include "composite/job.h"
-
 #include "ui/child_frame.h"
 #include "ui/command_icons.h"
-#include "ui/debayer_dialog.h"
+#include "ui/commands/command_table.h"
 #include "ui/document.h"
-#include "ui/geometry_commands.h"
 #include "ui/help_viewer.h"
 #include "ui/help_wizard.h"
 #include "ui/job_runner.h"
-#include "ui/layer_commands.h"
 #include "ui/lrgb_bias_dialog.h"
 #include "ui/messages.h"
-#include "ui/print_session.h"
 #include "ui/quillon_app.h"
 #include "ui/tool_window.h"
 #include "ui/view.h"
@@ -29,7 +24,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
@@ -46,8 +40,7 @@
 
 namespace quillon::ui {
 
-CMainFrame::CMainFrame(CWinQuillonApp& app)
-    : app_(app), compositeJob_(std::make_unique<CompositeJob>()) {
+CMainFrame::CMainFrame(CWinQuillonApp& app) : app_(app) {
     setWindowTitle(QStringLiteral("Quillon"));
     setObjectName(QStringLiteral("CMainFrame"));
     setAcceptDrops(true);
@@ -224,6 +217,8 @@ void CMainFrame::createMenus() {
     add(view, {Cmd::ShowOverlay});
     view->addSeparator();
     add(view, {Cmd::ZoomIn, Cmd::ZoomOut, Cmd::ZoomOptimal, Cmd::Zoom100});
+    view->addSeparator();
+    add(view, {Cmd::ArrangeAllWindows});
     QMenu* full = view->addMenu(QStringLiteral("&Vollbild"));
     add(full, {Cmd::FullScreenMain, Cmd::FullScreenAll});
     fullMenus_ << view;
@@ -335,14 +330,14 @@ void CMainFrame::createStatusBar() {
     auto* lay = new QHBoxLayout(pane0);
     lay->setContentsMargins(0, 0, 0, 0);
     panes_[0] = new QLabel(QStringLiteral("Bereit"), pane0);
-    progressBar_ = new QProgressBar(pane0);
-    progressBar_->setMaximumHeight(14);
+    auto* progressBar = new QProgressBar(pane0);
+    progressBar->setMaximumHeight(14);
     cancelButton_ = new QToolButton(pane0);
     cancelButton_->setText(QStringLiteral("Abbrechen"));
     cancelButton_->setToolTip(QStringLiteral("Laufende Aktion abbrechen (Esc)"));
     cancelButton_->setObjectName(QStringLiteral("cancelJob"));
     lay->addWidget(panes_[0], 1);
-    lay->addWidget(progressBar_);
+    lay->addWidget(progressBar);
     lay->addWidget(cancelButton_);
     sb->addWidget(pane0, 1);
     // Panes 1..5: the readout R, G, B, x, y; 6: selection; 7: zoom; 8: image size.
@@ -353,7 +348,7 @@ void CMainFrame::createStatusBar() {
         panes_[static_cast<std::size_t>(i)]->setFrameShape(QFrame::StyledPanel);
         sb->addPermanentWidget(panes_[static_cast<std::size_t>(i)]);
     }
-    progress_ = std::make_unique<StatusProgress>(panes_[0], progressBar_, pane0);
+    progress_ = std::make_unique<StatusProgress>(panes_[0], progressBar, pane0);
     jobs_ = new JobRunner(*progress_, cancelButton_, this);
     connect(jobs_, &JobRunner::busyChanged, this, &CMainFrame::onJobsBusy);
 }
@@ -447,7 +442,6 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
 void CMainFrame::onSubWindowActivated(QMdiSubWindow* w) {
     CWinQuillonView* v = w ? qobject_cast<CWinQuillonView*>(w->widget()) : nullptr;
     if (v) {
-        lastActiveView_ = v;
         v->document()->setActiveView(v);
     }
     updateActions();
@@ -486,14 +480,13 @@ void CMainFrame::updateActions() {
     CWinQuillonView* v = activeView();
     CWinQuillonDoc* d = v ? v->document() : nullptr;
     auto enable = [this](Cmd c, bool on) { action(c)->setEnabled(commandInfo(c).built && on); };
-    for (Cmd c : {Cmd::FileClose, Cmd::FileSave, Cmd::FileSaveAs, Cmd::FileExport, Cmd::NewView,
-                  Cmd::ZoomIn, Cmd::ZoomOut, Cmd::ZoomOptimal, Cmd::Zoom100, Cmd::FullScreenMain,
-                  Cmd::WindowCascade, Cmd::WindowTile, Cmd::WindowArrangeIcons})
+    for (CommandTable module : commandModules())
+        for (const CommandRow& row : module)
+            if (row.enabled) enable(row.cmd, row.enabled(row.cmd, v));
+    for (Cmd c : {Cmd::NewView, Cmd::ZoomOptimal, Cmd::FullScreenMain, Cmd::WindowCascade,
+                  Cmd::WindowTile, Cmd::WindowArrangeIcons})
         enable(c, v != nullptr);
-    enable(Cmd::FileCloseAll, docs >= 2);
-    enable(Cmd::CloseViews, d && d->views().size() > 1);
     enable(Cmd::FullScreenAll, v && QGuiApplication::screens().size() >= 2);
-    enable(Cmd::ShowOverlay, d && d->image().hasOverlay());
     action(Cmd::ShowOverlay)->setChecked(v && v->renderer().params().showOverlay);
     action(Cmd::HelpWizard)->setChecked(toolShown(Tool::HelpWizard));
     // While hidden, the toggles show what "Tools &ausblenden" will bring back.
@@ -509,16 +502,6 @@ void CMainFrame::updateActions() {
         enable(c, !toolsHidden_);
     }
     enable(Cmd::HideTools, true);
-    enable(Cmd::EditMapping, d && d->image().type() == USERDEFINED_IMAGE);
-    enable(Cmd::LrgbBias, d && d->image().type() == LRGB_IMAGE);
-    for (Cmd c : kGeometryCommands) enable(c, geometryCommandAvailable(c, v));
-    for (Cmd c : kLayerCommands) enable(c, layerCommandAvailable(c, v));
-    enable(Cmd::Debayer, debayerAvailable(v));
-    enableFilterCommands(d ? &d->image() : nullptr);
-    for (Cmd c : {Cmd::PageSetup, Cmd::PrintPreview, Cmd::Print, Cmd::EditCopyAll})
-        enable(c, d && d->image().hasSamples());
-    enable(Cmd::PrintSetup, true);
-    enable(Cmd::EditCopy, canCopySelectionOf(v));
     updateUndoActions();
     action(Cmd::HideTools)->setChecked(toolsHidden_);
     if (!v) tools_->setActiveView(nullptr);
@@ -554,14 +537,6 @@ unsigned CMainFrame::toolBits() const {
     for (std::size_t i = 0; i < toolShown_.size(); ++i)
         if (toolShown_[i]) bits |= 1u << i;
     return bits;
-}
-
-void CMainFrame::about() {
-    QMessageBox::about(this, QStringLiteral("Info über Quillon"),
-                       QStringLiteral("<h3>Quillon</h3><p>Astrofotografie unter Linux: FITS, "
-                                      "Kamera-RAW, Kalibrierung, Filter und Komposite.</p>"
-                                      "<p>Version %1</p>")
-                           .arg(QApplication::applicationVersion()));
 }
 
 } // namespace quillon::ui

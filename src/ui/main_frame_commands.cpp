@@ -1,17 +1,17 @@
-// CMainFrame: what the commands do (documents, zoom, full screen, tool windows, help),
-// closing the main window and dropped files.
-#include "core/error.h"
-#include "display/export_view.h"
-#include "formats/raster_export.h"
+// CMainFrame: the frame's own commands (tool windows, full screen, window menu, help), the
+// walk over the command modules, closing the main window and dropped files.
+#include "ui/commands/command_table.h"
+#include "ui/commands/filter_commands.h"
+#include "ui/commands/undo_commands.h"
+#include "ui/composite/composite_room.h"
 #include "ui/document.h"
+#include "ui/filter_dialog.h"
 #include "ui/help_viewer.h"
 #include "ui/help_wizard.h"
 #include "ui/job_runner.h"
-#include "ui/layer_matrix_dialog.h"
-#include "ui/lrgb_bias_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
-#include "ui/open_dialog.h"
+#include "ui/photometry_window.h"
 #include "ui/quillon_app.h"
 #include "ui/tool_window.h"
 #include "ui/toolbar_dialog.h"
@@ -22,13 +22,13 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
@@ -49,18 +49,6 @@ QRect desktopGeometry() {
 
 void CMainFrame::connectCommands() {
     auto on = [this](Cmd c, auto fn) { connect(action(c), &QAction::triggered, this, fn); };
-    on(Cmd::FileNew, [this] { app_.newDocumentFromDialog(); });
-    on(Cmd::FileOpen, [this] {
-        const QStringList files = openFilesDialog(this);
-        openFiles(files);
-    });
-    on(Cmd::FileClose, [this] {
-        if (CWinQuillonDoc* d = activeDocument()) app_.closeDocument(d);
-    });
-    on(Cmd::FileCloseAll, [this] { app_.closeAllDocuments(); });
-    on(Cmd::FileSave, [this] { saveActive(false); });
-    on(Cmd::FileSaveAs, [this] { saveActive(true); });
-    on(Cmd::FileExport, [this] { exportActive(); });
     on(Cmd::Exit, [this] { close(); });
     on(Cmd::ArrangeToolWindows, [this] { arrangeToolWindows(); });
     on(Cmd::SettingsToolbar, [this] {
@@ -70,36 +58,11 @@ void CMainFrame::connectCommands() {
         hidden = static_cast<int>(dlg.hiddenGroups());
         showToolBarGroups(dlg.hiddenGroups());
     });
-
     on(Cmd::NewView, [this] {
         if (CWinQuillonView* v = activeView()) createView(v->document(), v);
     });
-    on(Cmd::CloseViews, [this] {
-        CWinQuillonView* v = activeView();
-        if (!v) return;
-        const auto views = v->document()->views();
-        for (CWinQuillonView* other : views)
-            if (other != v) other->parentWidget()->close();
-        updateActions();
-    });
-    on(Cmd::ShowOverlay, [this] {
-        if (CWinQuillonView* v = activeView()) {
-            v->renderer().setShowOverlay(!v->renderer().params().showOverlay);
-            v->refresh(false);
-            updateActions();
-        }
-    });
-    on(Cmd::ZoomIn, [this] {
-        if (auto* v = activeView()) v->zoomIn();
-    });
-    on(Cmd::ZoomOut, [this] {
-        if (auto* v = activeView()) v->zoomOut();
-    });
     on(Cmd::ZoomOptimal, [this] {
         if (auto* v = activeView()) v->fitWindow(fullScreen_);
-    });
-    on(Cmd::Zoom100, [this] {
-        if (auto* v = activeView()) v->zoomTo100();
     });
     on(Cmd::FullScreenMain, [this] { fullScreen_ ? leaveFullScreen() : enterFullScreen(false); });
     on(Cmd::FullScreenAll, [this] { fullScreen_ ? leaveFullScreen() : enterFullScreen(true); });
@@ -110,13 +73,6 @@ void CMainFrame::connectCommands() {
     on(Cmd::ToolPhotometry, [this] { toggleTool(Tool::Photometry); });
     on(Cmd::HideTools, [this] { hideTools(); });
     on(Cmd::ImageInfo, [this] { toggleTool(Tool::ImageInfo); });
-    on(Cmd::EditMapping, [this] {
-        CWinQuillonView* v = activeView();
-        if (!v || v->document()->image().type() != USERDEFINED_IMAGE) return;
-        LayerMatrixDialog dlg(v, app_.settings(), this);
-        dlg.exec(); // an accepted mapping refreshes the document's views and the tools
-    });
-    on(Cmd::LrgbBias, [this] { runLrgbBiasDialog(*this, activeView()); });
     on(Cmd::WindowCascade, [this] { mdi_->cascadeSubWindows(); });
     on(Cmd::WindowTile, [this] { mdi_->tileSubWindows(); });
     on(Cmd::WindowArrangeIcons, [this] {
@@ -135,14 +91,89 @@ void CMainFrame::connectCommands() {
         QApplication::setOverrideCursor(Qt::WhatsThisCursor);
         qApp->installEventFilter(this);
     });
-    on(Cmd::About, [this] { about(); });
-    connectGeometryCommands();
-    connectFilterCommands();
-    connectLayerCommands();
-    connectPrintCommands();
-    connectCompositeCommands();
-    connectUndoCommands();
-    connectDebayerCommand();
+    on(Cmd::About, [this] {
+        QMessageBox::about(this, QStringLiteral("Info über Quillon"),
+                           QStringLiteral("<h3>Quillon</h3><p>Astrofotografie unter Linux: FITS, "
+                                          "Kamera-RAW, Kalibrierung, Filter und Komposite.</p>"
+                                          "<p>Version %1</p>")
+                               .arg(QApplication::applicationVersion()));
+    });
+    undoBudget().setLimit(megabytes(app_.settings().settingsUndoRam));
+    action(Cmd::EditRedo)
+        ->setShortcuts(
+            {QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
+    // Every module's command runs with this window as its context, and only when its rule
+    // allows it for the active view (a shortcut may arrive before the enabling caught up).
+    for (CommandTable module : commandModules())
+        for (const CommandRow& row : module)
+            on(row.cmd, [this, &row] {
+                if (row.enabled && !row.enabled(row.cmd, activeView())) return;
+                CommandContext ctx(*this);
+                row.run(ctx);
+            });
+}
+
+void CMainFrame::updateUndoActions() {
+    const CWinQuillonDoc* d = activeDocument();
+    const UndoStep* back = d ? d->history().nextUndo() : nullptr;
+    const UndoStep* forward = d ? d->history().nextRedo() : nullptr;
+    auto show = [this](Cmd c, const char* word, const char* key, const UndoStep* step) {
+        QString tip = QString::fromUtf8(word);
+        QString text = QStringLiteral("&") + tip;
+        if (step && !step->name.empty()) {
+            tip += QStringLiteral(": ") + QString::fromStdString(step->name);
+            text += QStringLiteral(": ") + QString::fromStdString(step->name);
+        }
+        QAction* a = action(c);
+        a->setText(text + QStringLiteral("\t") + QString::fromUtf8(key));
+        a->setToolTip(tip);
+        a->setStatusTip(tip);
+        a->setEnabled(step != nullptr);
+    };
+    show(Cmd::EditUndo, "Rückgängig", "Strg+Z", back);
+    show(Cmd::EditRedo, "Wiederherstellen", "Strg+Y", forward);
+}
+
+// --- the commands' entry points through the frame ----------------------------------------------
+
+bool CMainFrame::changeInPlace(const CommandContext::ImageWork& work) {
+    return CommandContext(*this).changeInPlace(work);
+}
+
+std::unique_ptr<FilterDialog> CMainFrame::makeFilterDialog(FilterCommand command,
+                                                           CWinQuillonView* view) {
+    return ui::makeFilterDialog(*this, command, view);
+}
+
+CWinQuillonDoc* CMainFrame::applyFilterToNewDocument(const Filter& filter, CWinQuillonView* view) {
+    return ui::applyFilterToNewDocument(*this, filter, view);
+}
+
+void CMainFrame::addReferenceStar(CWinQuillonView* view, QPointF imagePoint) {
+    ui::addReferenceStar(*this, view, imagePoint);
+}
+
+CompositeJob& CMainFrame::compositeJob() {
+    return app_.composite().job();
+}
+
+PrintSession& CMainFrame::printing() {
+    return app_.printing();
+}
+
+void CMainFrame::trackPhotometry(CWinQuillonView* view, int x, int y, bool fix) {
+    if (fix && !tools_->isVisible(Tool::Photometry) && !toolsHidden_) toggleTool(Tool::Photometry);
+    if (!tools_->isVisible(Tool::Photometry)) return;
+    if (auto* w = qobject_cast<PhotometryWindow*>(tools_->window(Tool::Photometry)))
+        w->track(view, x, y, fix);
+}
+
+void CMainFrame::followPixels(Movement m, int width, int height) {
+    auto* doc = qobject_cast<CWinQuillonDoc*>(sender());
+    if (!doc) return;
+    app_.composite().followPixels(doc, m, width, height);
+    if (auto* w = qobject_cast<PhotometryWindow*>(tools_->window(Tool::Photometry)))
+        w->followMovement(doc, m, width, height);
 }
 
 int CMainFrame::contextHelpTopicAt(QPoint globalPos) const {
@@ -178,25 +209,6 @@ void CMainFrame::endContextHelp() {
     contextHelp_ = false;
     qApp->removeEventFilter(this);
     QApplication::restoreOverrideCursor();
-}
-
-void CMainFrame::saveActive(bool as) {
-    CWinQuillonDoc* d = activeDocument();
-    if (!d) return;
-    bool ok = as ? d->saveAs(this, jobs_) : d->save(this, jobs_);
-    if (ok) app_.addRecentFile(d->pathName());
-}
-
-void CMainFrame::exportActive() {
-    CWinQuillonView* v = activeView();
-    if (!v) return;
-    QString proposed = QFileInfo(v->document()->title()).completeBaseName();
-    if (proposed.isEmpty()) proposed = v->document()->title();
-    const QString path = askExportFileName(this, proposed + QStringLiteral(".bmp"));
-    if (path.isEmpty()) return;
-    const ImageRenderer& renderer = v->renderer();
-    const JobResult r = jobs_->run([&](Progress&) { exportView(renderer, path.toStdString()); });
-    reportFailure(r, exportFailureMessage(msg::kOutOfMemory).c_str(), this);
 }
 
 void CMainFrame::openFiles(const QStringList& files) {

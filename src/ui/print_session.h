@@ -3,6 +3,7 @@
 #pragma once
 
 #include "display/print_layout.h"
+#include "ui/command_context.h"
 
 #include <functional>
 #include <memory>
@@ -11,7 +12,6 @@ class QPrinter;
 
 namespace quillon::ui {
 
-class CMainFrame;
 class CWinQuillonView;
 
 inline constexpr const char* kNoPrinter = "Kein Drucker ausgewählt oder installiert !";
@@ -19,7 +19,7 @@ inline constexpr const char* kNoClipboardMemory = "Can't allocate global memory 
 
 class PrintSession {
 public:
-    explicit PrintSession(CMainFrame& frame);
+    explicit PrintSession(const CommandContext& ctx);
     ~PrintSession();
 
     // The settings of page setup and the extended dialog, kept for the whole run.
@@ -50,7 +50,7 @@ public:
     bool copyToClipboard(const CWinQuillonView& view, bool whole);
 
 private:
-    CMainFrame& frame_;
+    CommandContext ctx_;
     PrintSettings settings_;
     std::unique_ptr<QPrinter> printer_;
     std::function<bool()> printerCheck_;

@@ -3,10 +3,12 @@
 
 #include "core/error.h"
 #include "formats/open.h"
+#include "ui/composite/composite_room.h"
 #include "ui/document.h"
 #include "ui/main_frame.h"
 #include "ui/messages.h"
 #include "ui/new_image_dialog.h"
+#include "ui/print_session.h"
 #include "ui/view.h"
 
 #include <QApplication>
@@ -21,12 +23,13 @@ namespace {
 CWinQuillonApp* g_app = nullptr;
 }
 
-CWinQuillonApp::CWinQuillonApp() {
+CWinQuillonApp::CWinQuillonApp() : composite_(std::make_unique<CompositeRoom>()) {
     g_app = this;
 }
 
 CWinQuillonApp::~CWinQuillonApp() {
     delete mainFrame_;
+    print_.reset();
     for (ui::CWinQuillonDoc* d : docs_) delete d;
     if (g_app == this) g_app = nullptr;
 }
@@ -41,6 +44,8 @@ ui::JobRunner* CWinQuillonApp::jobs() const {
 
 ui::CMainFrame* CWinQuillonApp::createMainFrame() {
     mainFrame_ = new ui::CMainFrame(*this);
+    composite_->attach(*mainFrame_, mainFrame_->mdiArea());
+    print_ = std::make_unique<ui::PrintSession>(*mainFrame_);
     return mainFrame_;
 }
 

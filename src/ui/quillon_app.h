@@ -16,6 +16,8 @@
 namespace quillon::ui {
 
 class CMainFrame;
+class CompositeRoom;
+class PrintSession;
 class CWinQuillonDoc;
 class CWinQuillonView;
 class JobRunner;
@@ -36,6 +38,11 @@ public:
     // program (all layers at the start, never stored).
     LayerSelection& layerSelection() { return layerSelection_; }
     ui::CMainFrame* mainFrame() const { return mainFrame_; }
+    // The composite job and its windows, kept for the whole run of the program.
+    ui::CompositeRoom& composite() { return *composite_; }
+    // Page setup, printing, preview and the clipboard copies with the print settings of the
+    // run; exists from the main window's creation on.
+    ui::PrintSession& printing() { return *print_; }
     // The main window's job runner; null before the main window exists.
     ui::JobRunner* jobs() const;
     // Creates the main window (menu, toolbar, zoom box, status bar) and reopens the tool
@@ -93,6 +100,8 @@ private:
     LayerSelection layerSelection_;
     QList<ui::CWinQuillonDoc*> docs_;
     QStringList recent_;
+    std::unique_ptr<ui::CompositeRoom> composite_;
+    std::unique_ptr<ui::PrintSession> print_;
     ui::CMainFrame* mainFrame_ = nullptr;
     int untitled_ = 0;
     bool closing_ = false;

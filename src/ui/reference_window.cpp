@@ -7,9 +7,9 @@
 #include "core/image_type.h"
 #include "core/settings_record.h"
 #include "formats/open.h"
+#include "ui/composite/composite_room.h"
 #include "ui/composite_window.h"
 #include "ui/document.h"
-#include "ui/main_frame.h"
 #include "ui/messages.h"
 #include "ui/number_field.h"
 #include "ui/quillon_app.h"
@@ -121,12 +121,12 @@ void storeReferenceSearch(const ReferenceSearchSet& search, SettingsRecord& s) {
     s.setReferenceMethods = bits;
 }
 
-ReferenceWindow::ReferenceWindow(CMainFrame& frame, CompositeJob& job)
-    : QWidget(&frame, Qt::Tool), frame_(frame), job_(job) {
+ReferenceWindow::ReferenceWindow(const CommandContext& ctx, CompositeJob& job)
+    : QWidget(ctx.parent(), Qt::Tool), ctx_(ctx), job_(job) {
     setObjectName(QStringLiteral("ReferenceWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Referenzpunkte setzen"));
-    SettingsRecord& s = frame_.app().settings();
+    SettingsRecord& s = ctx_.settings();
     settings_ = referenceSearchFromSettings(s);
 
     auto* l = new QVBoxLayout(this);
@@ -455,7 +455,7 @@ bool ReferenceWindow::attachView() {
             image = Image();
         }
         if (image.hasSamples()) {
-            CWinQuillonDoc* d = frame_.app().createDerivedDocument(
+            CWinQuillonDoc* d = CWinQuillonApp::instance()->createDerivedDocument(
                 QFileInfo(QString::fromStdString(e.name)).fileName(), nullptr, std::move(image));
             if (d) {
                 d->setPathName(QString::fromStdString(e.name));
@@ -471,7 +471,8 @@ bool ReferenceWindow::attachView() {
         return false;
     }
     shown_ = view;
-    if (QMdiSubWindow* sub = frameOf(view)) frame_.mdiArea()->setActiveSubWindow(sub);
+    if (QMdiSubWindow* sub = frameOf(view); sub && sub->mdiArea())
+        sub->mdiArea()->setActiveSubWindow(sub);
     connect(view, &QObject::destroyed, this, &ReferenceWindow::onShownViewGone);
     connect(view, &CWinQuillonView::referencePointRequested, this, &ReferenceWindow::locateAt);
     view->setReferenceMode(job_.options.referencePointCount);
@@ -488,7 +489,7 @@ void ReferenceWindow::detachView() {
         CWinQuillonDoc* d = opened_;
         opened_ = nullptr;
         d->setModified(false);
-        frame_.app().closeDocument(d);
+        CWinQuillonApp::instance()->closeDocument(d);
     }
 }
 
@@ -636,12 +637,11 @@ void ReferenceWindow::closeEvent(QCloseEvent* e) {
         closing_ = true;
         readSearchTable();
         detachView();
-        SettingsRecord& s = frame_.app().settings();
+        SettingsRecord& s = ctx_.settings();
         s.setWindowPoint(WindowSlot::SetReference, {x(), y()});
         storeReferenceSearch(settings_, s);
         // The composite window comes back on the same job, unless the program is quitting:
         // also not when the quit is cancelled before the window would come back.
-        CMainFrame* frame = &frame_;
         const std::uint16_t type = job_.targetType;
         const int layers = job_.layerCount;
         auto quitting = [] {
@@ -649,8 +649,10 @@ void ReferenceWindow::closeEvent(QCloseEvent* e) {
             return app && app->isClosing();
         };
         if (!quitting())
-            QTimer::singleShot(0, frame, [frame, type, layers, quitting] {
-                if (!quitting()) frame->showCompositeWindow(type, layers, false);
+            QTimer::singleShot(0, ctx_.parent(), [type, layers, quitting] {
+                if (!quitting())
+                    CWinQuillonApp::instance()->composite().showCompositeWindow(type, layers,
+                                                                                false);
             });
     }
     QWidget::closeEvent(e);
@@ -660,14 +662,14 @@ bool referenceStarMatching() {
     return starMatchOn;
 }
 
-ReferenceWindow* referenceWindowOf(CMainFrame& frame) {
-    return frame.findChild<ReferenceWindow*>(QStringLiteral("ReferenceWindow"),
-                                             Qt::FindDirectChildrenOnly);
+ReferenceWindow* referenceWindowOf(const CommandContext& ctx) {
+    return ctx.parent()->findChild<ReferenceWindow*>(QStringLiteral("ReferenceWindow"),
+                                                     Qt::FindDirectChildrenOnly);
 }
 
-ReferenceWindow* openReferenceWindowAt(CMainFrame& frame, int list, int index) {
-    ReferenceWindow* w = referenceWindowOf(frame);
-    if (!w) w = new ReferenceWindow(frame, frame.compositeJob());
+ReferenceWindow* openReferenceWindowAt(const CommandContext& ctx, int list, int index) {
+    ReferenceWindow* w = referenceWindowOf(ctx);
+    if (!w) w = new ReferenceWindow(ctx, CWinQuillonApp::instance()->composite().job());
     w->start(list, index);
     return w->isVisible() ? w : nullptr;
 }

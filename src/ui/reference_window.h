@@ -4,6 +4,7 @@
 
 #include "analysis/reference_follow.h"
 #include "composite/job.h"
+#include "ui/command_context.h"
 
 #include <QPointF>
 #include <QPointer>
@@ -27,7 +28,6 @@ struct SettingsRecord;
 
 namespace quillon::ui {
 
-class CMainFrame;
 class CWinQuillonDoc;
 class CWinQuillonView;
 
@@ -41,7 +41,7 @@ void storeReferenceSearch(const ReferenceSearchSet& search, SettingsRecord& s);
 class ReferenceWindow : public QWidget {
     Q_OBJECT
 public:
-    ReferenceWindow(CMainFrame& frame, CompositeJob& job);
+    ReferenceWindow(const CommandContext& ctx, CompositeJob& job);
     ~ReferenceWindow() override;
 
     // Shows entry `index` of list `list` (without the automatic check).
@@ -113,7 +113,7 @@ private:
     void continueOrClose();
     void step(bool forward);
 
-    CMainFrame& frame_;
+    CommandContext ctx_;
     CompositeJob& job_;
     int list_ = 0;
     int index_ = 0;
@@ -145,8 +145,8 @@ private:
 bool referenceStarMatching();
 
 // The open reference window of the main window, or null.
-ReferenceWindow* referenceWindowOf(CMainFrame& frame);
+ReferenceWindow* referenceWindowOf(const CommandContext& ctx);
 // Opens the window at an entry of the composite job (the job's reference request).
-ReferenceWindow* openReferenceWindowAt(CMainFrame& frame, int list, int index);
+ReferenceWindow* openReferenceWindowAt(const CommandContext& ctx, int list, int index);
 
 } // namespace quillon::ui

@@ -1,31 +1,34 @@
-// CMainFrame: the composite commands, the composite window and the composite run.
+// CompositeRoom: the composite commands, the composite window and the composite run.
 //
 // The run is the library's runComposite on the job runner. Exposures come from open windows
 // (their documents) and from files read invisibly; the result document "Komposit" appears
 // after the first inserted exposure and is redrawn after each one. A cancelled or failed run
 // leaves no "Komposit" document and no exposure changed: an open window's image is calibrated
 // on a copy that replaces it only when the run has finished.
+#include "ui/composite/composite_room.h"
+
 #include "composite/accumulate.h"
+#include "composite/job.h"
 #include "composite/run.h"
 #include "core/error.h"
 #include "core/settings_record.h"
 #include "display/histogram.h"
 #include "formats/open.h"
 #include "ops/calibration.h"
+#include "ops/geometry.h"
+#include "ui/commands/command_table.h"
 #include "ui/composite_report.h"
 #include "ui/composite_window.h"
 #include "ui/document.h"
 #include "ui/job_runner.h"
 #include "ui/layer_matrix_dialog.h"
 #include "ui/lrgb_bias_dialog.h"
-#include "ui/main_frame.h"
 #include "ui/messages.h"
 #include "ui/overlay_forming_dialog.h"
 #include "ui/quillon_app.h"
 #include "ui/reference_window.h"
 #include "ui/view.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -98,7 +101,7 @@ public:
             CWinQuillonDoc* doc = docs_[e.documentId];
             if (!doc || (!dark && !flat)) continue;
             // An undo step of its own: the document's earlier steps stay valid behind it.
-            doc->replaceImageAsStep(CMainFrame::undoName(Cmd::DarkFlat), std::move(*copy),
+            doc->replaceImageAsStep(undoName(Cmd::DarkFlat), std::move(*copy),
                                     QString::fromStdString(calibrationTitleLabel(dark, flat)));
         }
     }
@@ -132,54 +135,96 @@ void refreshResult(CWinQuillonView* view) {
     view->refresh(false);
 }
 
-} // namespace
-
-void CMainFrame::connectCompositeCommands() {
-    const std::pair<Cmd, std::uint16_t> commands[] = {{Cmd::CompositeGrey, BW_IMAGE},
-                                                      {Cmd::CompositeRgb, RGB_IMAGE},
-                                                      {Cmd::CompositeLrgb, LRGB_IMAGE},
-                                                      {Cmd::CompositeCmy, CMY_IMAGE}};
-    for (const auto& [cmd, type] : commands)
-        connect(action(cmd), &QAction::triggered, this,
-                [this, type] { showCompositeWindow(type, 0, true); });
-    connect(action(Cmd::CompositeUser), &QAction::triggered, this, [this] {
-        int& stored = app_.settings().numberLayers;
-        LayerCountDialog dlg(stored, this);
-        if (dlg.exec() != QDialog::Accepted) return;
-        stored = dlg.value();
-        showCompositeWindow(USERDEFINED_IMAGE, stored, true);
-    });
+CompositeRoom& room() {
+    return CWinQuillonApp::instance()->composite();
 }
 
-void CMainFrame::showCompositeWindow(std::uint16_t type, int userLayers, bool fromCommand) {
+template <std::uint16_t Type>
+void composite(CommandContext&) {
+    room().showCompositeWindow(Type, 0, true);
+}
+
+void compositeUser(CommandContext& ctx) {
+    int& stored = ctx.settings().numberLayers;
+    LayerCountDialog dlg(stored, ctx.parent());
+    if (dlg.exec() != QDialog::Accepted) return;
+    stored = dlg.value();
+    room().showCompositeWindow(USERDEFINED_IMAGE, stored, true);
+}
+
+constexpr CommandRow kRows[] = {
+    {Cmd::CompositeGrey, composite<BW_IMAGE>},   {Cmd::CompositeRgb, composite<RGB_IMAGE>},
+    {Cmd::CompositeLrgb, composite<LRGB_IMAGE>}, {Cmd::CompositeCmy, composite<CMY_IMAGE>},
+    {Cmd::CompositeUser, compositeUser},
+};
+
+} // namespace
+
+CommandTable compositeCommands() {
+    return kRows;
+}
+
+CompositeRoom::CompositeRoom() : job_(std::make_unique<CompositeJob>()) {}
+
+CompositeRoom::~CompositeRoom() = default;
+
+void CompositeRoom::attach(const CommandContext& ctx, QMdiArea* area) {
+    ctx_.emplace(ctx);
+    mdi_ = area;
+}
+
+void CompositeRoom::followPixels(CWinQuillonDoc* doc, Movement m, int width, int height) {
+    const std::uint64_t id = documentIdOf(doc);
+    for (CompositeList& list : job_->lists)
+        for (CompositeEntry& e : list.entries) {
+            if (e.documentId != id) continue;
+            for (ReferencePoint& p : e.points) {
+                const PixelPoint moved = movePoint(m, p.x, p.y, width, height);
+                p.x = static_cast<float>(moved.x);
+                p.y = static_cast<float>(moved.y);
+            }
+        }
+}
+
+void CompositeRoom::showReferenceWindow() {
+    const auto first = job_->firstEntry();
+    if (!first || !ctx_) return;
+    openReferenceWindowAt(*ctx_, first->first, first->second);
+}
+
+void CompositeRoom::showCompositeWindow(std::uint16_t type, int userLayers, bool fromCommand) {
     // While reference setting runs, the composite commands do nothing; closing that window
     // brings the composite window back itself.
-    if (jobs().busy() || (fromCommand && referenceWindowOf(*this))) return;
-    CompositeJob& job = compositeJob();
+    if (!ctx_) return;
+    const CommandContext& ctx = *ctx_;
+    if (ctx.jobs().busy() || (fromCommand && referenceWindowOf(ctx))) return;
+    CompositeJob& job = *job_;
+    const CWinQuillonApp& app = *CWinQuillonApp::instance();
     std::vector<std::uint64_t> open;
-    for (CWinQuillonDoc* d : app_.documents()) open.push_back(documentIdOf(d));
+    for (CWinQuillonDoc* d : app.documents()) open.push_back(documentIdOf(d));
     try {
-        job.prepareWindow(type, userLayers, app_.settings(), open, fromCommand);
+        job.prepareWindow(type, userLayers, ctx.settings(), open, fromCommand);
     } catch (const Error& e) {
-        showMessage(this, QString::fromUtf8(e.what()));
+        showMessage(ctx.parent(), QString::fromUtf8(e.what()));
         return;
     }
     CompositeWindow window(
-        job, app_.settings(), [this] { return openViewChoices(); }, this);
+        job, ctx.settings(), [this] { return openViewChoices(); }, ctx.parent());
     window.exec();
     switch (window.outcome()) {
     case CompositeWindow::Outcome::Cancelled: return;
     case CompositeWindow::Outcome::References: {
         const auto [list, index] = window.referenceRequest();
-        openReferenceWindowAt(*this, list, index);
+        openReferenceWindowAt(ctx, list, index);
         return;
     }
-    case CompositeWindow::Outcome::Start: runCompositeJob(); return;
+    case CompositeWindow::Outcome::Start: runJob(); return;
     }
 }
 
-std::vector<OpenViewChoice> CMainFrame::openViewChoices() const {
+std::vector<OpenViewChoice> CompositeRoom::openViewChoices() const {
     std::vector<OpenViewChoice> out;
+    if (!mdi_) return out;
     for (QMdiSubWindow* sub : mdi_->subWindowList()) {
         auto* view = qobject_cast<CWinQuillonView*>(sub->widget());
         if (!view) continue;
@@ -190,20 +235,23 @@ std::vector<OpenViewChoice> CMainFrame::openViewChoices() const {
     return out;
 }
 
-CWinQuillonDoc* CMainFrame::runCompositeJob() {
-    const CompositeJob& job = compositeJob();
-    WindowImageSource source(app_, job);
+CWinQuillonDoc* CompositeRoom::runJob() {
+    if (!ctx_ || !mdi_) return nullptr;
+    const CommandContext& ctx = *ctx_;
+    CWinQuillonApp& app = *CWinQuillonApp::instance();
+    const CompositeJob& job = *job_;
+    WindowImageSource source(app, job);
     QPointer<CWinQuillonDoc> live;
 
     RunOptions options;
-    options.memoryLimitMB = std::max(app_.settings().settingsRam, 1); // "Speicherausnutzung"
+    options.memoryLimitMB = std::max(ctx.settings().settingsRam, 1); // "Speicherausnutzung"
     options.afterExposure = [&](const Image& result, const ExposureReport&) {
-        jobs().onInterfaceThread([&] {
+        ctx.jobs().onInterfaceThread([&] {
             Image copy = result.clone();
             copy.FreeCounters();
             if (!live) {
-                live = app_.createDerivedDocument(QStringLiteral("Komposit"), nullptr,
-                                                  std::move(copy));
+                live =
+                    app.createDerivedDocument(QStringLiteral("Komposit"), nullptr, std::move(copy));
                 if (CWinQuillonView* v = firstView(live)) v->renderer().setKeepRatio(false);
             } else {
                 live->replaceImage(std::move(copy));
@@ -215,27 +263,28 @@ CWinQuillonDoc* CMainFrame::runCompositeJob() {
     CompositeResult result;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const JobResult r =
-        jobs().run([&](Progress& p) { result = runComposite(job, source, options, p); });
+        ctx.jobs().run([&](Progress& p) { result = runComposite(job, source, options, p); });
     QApplication::restoreOverrideCursor();
     if (!r.ok()) {
         if (live) {
             live->setModified(false);
-            app_.closeDocument(live);
+            app.closeDocument(live);
         }
-        reportFailure(r, kResultNotCreatedMessage, this);
+        reportFailure(r, kResultNotCreatedMessage, ctx.parent());
         return nullptr;
     }
     source.putCalibratedCopiesInPlace(result);
     if (live) {
         live->replaceImage(std::move(result.image));
     } else {
-        live = app_.createDerivedDocument(QStringLiteral("Komposit"), nullptr,
-                                          std::move(result.image));
+        live =
+            app.createDerivedDocument(QStringLiteral("Komposit"), nullptr, std::move(result.image));
     }
     CWinQuillonView* view = firstView(live);
     if (!view) return nullptr;
     view->renderer().setKeepRatio(false);
-    for (const std::string& n : result.notices) showMessage(this, QString::fromUtf8(n.c_str()));
+    for (const std::string& n : result.notices)
+        showMessage(ctx.parent(), QString::fromUtf8(n.c_str()));
     insertOverlayList(live, result);
     if (!live || !(view = firstView(live))) return nullptr;
 
@@ -245,16 +294,18 @@ CWinQuillonDoc* CMainFrame::runCompositeJob() {
     if (auto* sub = qobject_cast<QMdiSubWindow*>(view->parentWidget()))
         mdi_->setActiveSubWindow(sub);
     if (job.targetType == USERDEFINED_IMAGE) {
-        LayerMatrixDialog dlg(view, app_.settings(), this);
+        LayerMatrixDialog dlg(view, ctx.settings(), ctx.parent());
         if (dlg.exec() == QDialog::Accepted) view->refresh(false);
     }
-    if (job.targetType == LRGB_IMAGE) afterLrgbComposite(view);
-    showCompositeReport(this, job, result);
+    if (job.targetType == LRGB_IMAGE) openLrgbBiasAfterComposite(ctx, view);
+    showCompositeReport(ctx.parent(), job, result);
     return live;
 }
 
-void CMainFrame::insertOverlayList(CWinQuillonDoc* resultDoc, const CompositeResult& result) {
-    const CompositeJob& job = compositeJob();
+void CompositeRoom::insertOverlayList(CWinQuillonDoc* resultDoc, const CompositeResult& result) {
+    const CommandContext& ctx = *ctx_;
+    CWinQuillonApp& app = *CWinQuillonApp::instance();
+    const CompositeJob& job = *job_;
     const CompositeList& overlay = job.lists[static_cast<std::size_t>(job.overlayList())];
     if (overlay.entries.empty() || result.exposures.empty()) return;
     QPointer<CWinQuillonDoc> target = resultDoc;
@@ -272,23 +323,23 @@ void CMainFrame::insertOverlayList(CWinQuillonDoc* resultDoc, const CompositeRes
         QPointer<CWinQuillonDoc> doc;
         const bool fromFile = e.isFile();
         if (fromFile) {
-            doc = app_.openDocument(QString::fromStdString(e.name));
+            doc = app.openDocument(QString::fromStdString(e.name));
         } else {
-            for (CWinQuillonDoc* d : app_.documents())
+            for (CWinQuillonDoc* d : app.documents())
                 if (documentIdOf(d) == e.documentId) doc = d;
         }
         CWinQuillonView* view =
             doc ? (doc->activeView() ? doc->activeView() : firstView(doc)) : nullptr;
         if (!view || !doc->image().hasSamples()) {
-            if (fromFile && doc) app_.closeDocument(doc);
+            if (fromFile && doc) app.closeDocument(doc);
             continue;
         }
         if (auto* sub = qobject_cast<QMdiSubWindow*>(view->parentWidget()))
             mdi_->setActiveSubWindow(sub);
-        OverlayFormingDialog dlg(view, app_.settings().overlayForming, this);
+        OverlayFormingDialog dlg(view, ctx.settings().overlayForming, ctx.parent());
         if (dlg.exec() == QDialog::Accepted) {
             const OverlayForming f = dlg.choice();
-            app_.settings().overlayForming = f.pack();
+            ctx.settings().overlayForming = f.pack();
             std::vector<ReferencePoint> sourcePoints;
             for (int i = 0; i < result.pointCount; ++i)
                 sourcePoints.push_back({e.points[static_cast<std::size_t>(i)].x,
@@ -296,7 +347,7 @@ void CMainFrame::insertOverlayList(CWinQuillonDoc* resultDoc, const CompositeRes
             Image work = target->image().clone();
             const Image& exposure = doc->image();
             const ImageRenderer& renderer = view->renderer();
-            const JobResult r = jobs().run([&](Progress& p) {
+            const JobResult r = ctx.jobs().run([&](Progress& p) {
                 if (work.AllocateCounters(0, 0) != 0) throw std::bad_alloc();
                 InsertOptions o;
                 o.sizeFactor = sf;
@@ -311,18 +362,14 @@ void CMainFrame::insertOverlayList(CWinQuillonDoc* resultDoc, const CompositeRes
                 target->replaceImage(std::move(work));
                 refreshResult(firstView(target));
             } else {
-                reportFailure(r, msg::kOutOfMemory, this);
+                reportFailure(r, msg::kOutOfMemory, ctx.parent());
             }
         }
         if (fromFile && doc) {
             doc->setModified(false);
-            app_.closeDocument(doc);
+            app.closeDocument(doc);
         }
     }
-}
-
-void CMainFrame::afterLrgbComposite(CWinQuillonView* result) {
-    openLrgbBiasAfterComposite(*this, result);
 }
 
 } // namespace quillon::ui

@@ -1,18 +1,20 @@
-// CMainFrame: page setup, printer setup, printing, print preview and the clipboard copies.
+// PrintSession: page setup, printer setup, printing, print preview and the clipboard copies.
 //
 // One page per print: the library lays the image out and renders the printable area in tiles
 // (display/print_page.h) on the job runner's worker, with progress and cancel; the interface
 // thread then draws each tile at its place on the printer's painter, whose origin is the
 // printable area's corner in device pixels.
+#include "ui/print_session.h"
+
 #include "core/error.h"
 #include "display/print_page.h"
+#include "ui/commands/command_table.h"
 #include "ui/document.h"
 #include "ui/geometry_commands.h"
 #include "ui/job_runner.h"
-#include "ui/main_frame.h"
 #include "ui/messages.h"
 #include "ui/print_dialogs.h"
-#include "ui/print_session.h"
+#include "ui/quillon_app.h"
 #include "ui/view.h"
 
 #include <QAction>
@@ -99,7 +101,7 @@ bool drawPage(QPrinter& printer, const RenderedPage& page, QWidget* parent) {
 
 } // namespace
 
-PrintSession::PrintSession(CMainFrame& frame) : frame_(frame) {}
+PrintSession::PrintSession(const CommandContext& ctx) : ctx_(ctx) {}
 PrintSession::~PrintSession() = default;
 
 bool PrintSession::printerInstalled() const {
@@ -120,17 +122,17 @@ QPrinter& PrintSession::printer() {
 
 void PrintSession::pageSetup() {
     if (!printerInstalled()) {
-        showMessage(&frame_, QString::fromUtf8(kNoPrinter));
+        showMessage(ctx_.parent(), QString::fromUtf8(kNoPrinter));
         return;
     }
     PageSetupDialog dlg(
         settings_, readPrinterFacts(printer()),
         [this] {
-            QPageSetupDialog setup(&printer(), &frame_);
+            QPageSetupDialog setup(&printer(), ctx_.parent());
             setup.exec();
             return readPrinterFacts(printer());
         },
-        &frame_);
+        ctx_.parent());
     const int r = dlg.exec();
     if (r == PageSetupDialog::Preview) preview();
     if (r != PageSetupDialog::Print) return;
@@ -138,23 +140,23 @@ void PrintSession::pageSetup() {
     QPrinter& p = printer();
     if (p.outputFormat() == QPrinter::PdfFormat && p.outputFileName().isEmpty())
         print();
-    else if (CWinQuillonView* view = frame_.activeView())
+    else if (CWinQuillonView* view = ctx_.activeView())
         printView(*view, p, false);
 }
 
 void PrintSession::printerSetup() {
     if (!printerInstalled()) {
-        showMessage(&frame_, QString::fromUtf8(kNoPrinter));
+        showMessage(ctx_.parent(), QString::fromUtf8(kNoPrinter));
         return;
     }
-    QPageSetupDialog setup(&printer(), &frame_);
+    QPageSetupDialog setup(&printer(), ctx_.parent());
     setup.exec();
 }
 
 void PrintSession::print() {
-    QPointer<CWinQuillonView> view = frame_.activeView();
+    QPointer<CWinQuillonView> view = ctx_.activeView();
     if (!view) return;
-    QPrintDialog dlg(&printer(), &frame_);
+    QPrintDialog dlg(&printer(), ctx_.parent());
     dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dlg.setOption(QAbstractPrintDialog::PrintSelection, false);
     dlg.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
@@ -163,25 +165,25 @@ void PrintSession::print() {
 }
 
 void PrintSession::preview() {
-    QPointer<CWinQuillonView> view = frame_.activeView();
+    QPointer<CWinQuillonView> view = ctx_.activeView();
     if (!view) return;
     // The page is rendered before the preview opens, while the status bar's "Abbrechen" can
     // still be reached; the preview then only draws it.
     RenderedPage page;
-    const JobResult r = renderPage(&frame_.jobs(), view->renderer(), settings_,
+    const JobResult r = renderPage(&ctx_.jobs(), view->renderer(), settings_,
                                    readPrinterFacts(printer()).info(), true, page);
     if (!r.ok()) {
-        reportFailure(r, kOutOfMemoryBitmap, &frame_);
+        reportFailure(r, kOutOfMemoryBitmap, ctx_.parent());
         return;
     }
-    QPrintPreviewDialog dlg(&printer(), &frame_);
+    QPrintPreviewDialog dlg(&printer(), ctx_.parent());
     dlg.setWindowTitle(QStringLiteral("Seitenansicht"));
     QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [&](QPrinter* p) {
         if (!view) return;
         // A page set up anew in the preview is rendered again (Esc cancels: a blank page).
         if (const PrinterInfo now = readPrinterFacts(*p).info(); !(now == page.info)) {
             const JobResult again =
-                renderPage(&frame_.jobs(), view->renderer(), settings_, now, true, page);
+                renderPage(&ctx_.jobs(), view->renderer(), settings_, now, true, page);
             if (!again.ok()) {
                 reportFailure(again, kOutOfMemoryBitmap, &dlg);
                 return;
@@ -194,13 +196,13 @@ void PrintSession::preview() {
 
 bool PrintSession::printView(const CWinQuillonView& view, QPrinter& printer, bool preview) {
     RenderedPage page;
-    const JobResult r = renderPage(&frame_.jobs(), view.renderer(), settings_,
+    const JobResult r = renderPage(&ctx_.jobs(), view.renderer(), settings_,
                                    readPrinterFacts(printer).info(), preview, page);
     if (!r.ok()) {
-        reportFailure(r, kOutOfMemoryBitmap, &frame_);
+        reportFailure(r, kOutOfMemoryBitmap, ctx_.parent());
         return false;
     }
-    return drawPage(printer, page, &frame_);
+    return drawPage(printer, page, ctx_.parent());
 }
 
 bool canCopySelectionOf(const CWinQuillonView* view) {
@@ -217,32 +219,45 @@ bool PrintSession::copyToClipboard(const CWinQuillonView& view, bool whole) {
     Picture picture;
     const int result = renderForClipboard(view.renderer(), whole ? nullptr : &selection, picture);
     if (result == RENDER_OUT_OF_MEMORY) {
-        showMessage(&frame_, QString::fromUtf8(kOutOfMemoryBitmap));
+        showMessage(ctx_.parent(), QString::fromUtf8(kOutOfMemoryBitmap));
         return false;
     }
     if (result != RENDER_OK) return false;
     const QImage image = toImage(picture);
     if (image.isNull()) {
-        showMessage(&frame_, QString::fromUtf8(kNoClipboardMemory));
+        showMessage(ctx_.parent(), QString::fromUtf8(kNoClipboardMemory));
         return false;
     }
     QGuiApplication::clipboard()->setImage(image);
     return true;
 }
 
-void CMainFrame::connectPrintCommands() {
-    print_ = std::make_unique<PrintSession>(*this);
-    auto on = [this](Cmd c, auto fn) { connect(action(c), &QAction::triggered, this, fn); };
-    on(Cmd::PageSetup, [this] { print_->pageSetup(); });
-    on(Cmd::PrintSetup, [this] { print_->printerSetup(); });
-    on(Cmd::Print, [this] { print_->print(); });
-    on(Cmd::PrintPreview, [this] { print_->preview(); });
-    on(Cmd::EditCopy, [this] {
-        if (CWinQuillonView* v = activeView()) print_->copyToClipboard(*v, false);
-    });
-    on(Cmd::EditCopyAll, [this] {
-        if (CWinQuillonView* v = activeView()) print_->copyToClipboard(*v, true);
-    });
+namespace {
+
+PrintSession& session() {
+    return CWinQuillonApp::instance()->printing();
+}
+
+template <bool Whole>
+void copy(CommandContext& ctx) {
+    if (CWinQuillonView* v = ctx.activeView()) session().copyToClipboard(*v, Whole);
+}
+
+constexpr CommandRow kRows[] = {
+    {Cmd::PageSetup, [](CommandContext&) { session().pageSetup(); }, whenSamples},
+    {Cmd::PrintSetup, [](CommandContext&) { session().printerSetup(); },
+     [](Cmd, const CWinQuillonView*) { return true; }},
+    {Cmd::Print, [](CommandContext&) { session().print(); }, whenSamples},
+    {Cmd::PrintPreview, [](CommandContext&) { session().preview(); }, whenSamples},
+    {Cmd::EditCopy, copy<false>,
+     [](Cmd, const CWinQuillonView* v) { return canCopySelectionOf(v); }},
+    {Cmd::EditCopyAll, copy<true>, whenSamples},
+};
+
+} // namespace
+
+CommandTable printCommands() {
+    return kRows;
 }
 
 } // namespace quillon::ui
