@@ -5,11 +5,11 @@
 #include "core/error.h"
 #include "core/new_document.h"
 #include "ops/convert.h"
-#include "ui/grey_dialog.h"
+#include "ui/dialogs/grey_dialog.h"
 #include "ui/job_runner.h"
-#include "ui/main_frame.h"
 #include "ui/messages.h"
-#include "ui/quillon_app.h"
+#include "ui/shell/main_frame.h"
+#include "ui/shell/quillon_app.h"
 #include "ui/view.h"
 
 namespace quillon::ui {

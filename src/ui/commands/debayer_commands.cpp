@@ -2,7 +2,7 @@
 #include "ops/debayer.h"
 #include "ui/command_context.h"
 #include "ui/commands/command_table.h"
-#include "ui/debayer_dialog.h"
+#include "ui/dialogs/debayer_dialog.h"
 #include "ui/document.h"
 #include "ui/view.h"
 

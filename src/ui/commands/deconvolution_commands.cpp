@@ -5,12 +5,12 @@
 #include "filters/psf.h"
 #include "ui/command_context.h"
 #include "ui/commands/filter_commands.h"
-#include "ui/deconvolution_dialog.h"
+#include "ui/dialogs/deconvolution_dialog.h"
+#include "ui/dialogs/psf_dialog.h"
 #include "ui/document.h"
 #include "ui/job_runner.h"
 #include "ui/messages.h"
-#include "ui/psf_dialog.h"
-#include "ui/quillon_app.h"
+#include "ui/shell/quillon_app.h"
 #include "ui/view.h"
 
 #include <cstring>

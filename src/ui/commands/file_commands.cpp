@@ -4,11 +4,11 @@
 #include "formats/raster_export.h"
 #include "ui/command_context.h"
 #include "ui/commands/command_table.h"
+#include "ui/dialogs/open_dialog.h"
 #include "ui/document.h"
 #include "ui/job_runner.h"
 #include "ui/messages.h"
-#include "ui/open_dialog.h"
-#include "ui/quillon_app.h"
+#include "ui/shell/quillon_app.h"
 #include "ui/view.h"
 
 #include <QFileInfo>

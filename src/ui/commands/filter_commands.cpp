@@ -3,12 +3,12 @@
 #include "ui/commands/filter_commands.h"
 
 #include "filters/noise.h"
-#include "ui/background_dialog.h"
 #include "ui/command_context.h"
 #include "ui/commands/command_table.h"
-#include "ui/deconvolution_dialog.h"
+#include "ui/dialogs/background_dialog.h"
+#include "ui/dialogs/deconvolution_dialog.h"
+#include "ui/dialogs/filter_dialogs.h"
 #include "ui/document.h"
-#include "ui/filter_dialogs.h"
 #include "ui/messages.h"
 #include "ui/view.h"
 

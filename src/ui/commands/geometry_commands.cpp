@@ -2,15 +2,15 @@
 //
 // Mirror and rotation change the active document's image in place (undone by their
 // counterparts); resize and crop fill a new derived document and leave the source alone.
-#include "ui/geometry_commands.h"
+#include "ui/commands/geometry_commands.h"
 #include "core/error.h"
 #include "ops/geometry.h"
 #include "ops/sampler.h"
 #include "ui/command_context.h"
 #include "ui/commands/command_table.h"
+#include "ui/dialogs/resize_dialog.h"
 #include "ui/document.h"
 #include "ui/messages.h"
-#include "ui/resize_dialog.h"
 #include "ui/view.h"
 
 #include <new>

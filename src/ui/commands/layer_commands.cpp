@@ -5,23 +5,23 @@
 // Conversions and the split fill new derived documents; the overlay, calibration and repair
 // commands change the active document's image in place through changeInPlace, so a cancel or
 // a refusal leaves it exactly as it was.
-#include "ui/layer_commands.h"
+#include "ui/commands/layer_commands.h"
 #include "core/error.h"
 #include "formats/open.h"
 #include "ops/calibration.h"
 #include "ops/convert.h"
-#include "ui/calibration_dialog.h"
 #include "ui/command_context.h"
 #include "ui/commands/command_table.h"
+#include "ui/commands/geometry_commands.h"
+#include "ui/composite/lrgb_bias_dialog.h"
+#include "ui/dialogs/calibration_dialog.h"
+#include "ui/dialogs/grey_dialog.h"
+#include "ui/dialogs/layer_matrix_dialog.h"
+#include "ui/dialogs/layer_select_dialog.h"
 #include "ui/document.h"
-#include "ui/geometry_commands.h"
-#include "ui/grey_dialog.h"
 #include "ui/job_runner.h"
-#include "ui/layer_matrix_dialog.h"
-#include "ui/layer_select_dialog.h"
-#include "ui/lrgb_bias_dialog.h"
 #include "ui/messages.h"
-#include "ui/quillon_app.h"
+#include "ui/shell/quillon_app.h"
 #include "ui/view.h"
 
 #include <QApplication>

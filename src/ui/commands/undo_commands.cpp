@@ -4,8 +4,8 @@
 #include "core/settings_record.h"
 #include "ui/command_context.h"
 #include "ui/commands/command_table.h"
+#include "ui/dialogs/memory_dialog.h"
 #include "ui/document.h"
-#include "ui/memory_dialog.h"
 
 #include <algorithm>
 

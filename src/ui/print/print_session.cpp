@@ -4,17 +4,17 @@
 // (display/print_page.h) on the job runner's worker, with progress and cancel; the interface
 // thread then draws each tile at its place on the printer's painter, whose origin is the
 // printable area's corner in device pixels.
-#include "ui/print_session.h"
+#include "ui/print/print_session.h"
 
 #include "core/error.h"
 #include "display/print_page.h"
 #include "ui/commands/command_table.h"
+#include "ui/commands/geometry_commands.h"
 #include "ui/document.h"
-#include "ui/geometry_commands.h"
 #include "ui/job_runner.h"
 #include "ui/messages.h"
-#include "ui/print_dialogs.h"
-#include "ui/quillon_app.h"
+#include "ui/print/print_dialogs.h"
+#include "ui/shell/quillon_app.h"
 #include "ui/view.h"
 
 #include <QAction>
