@@ -29,7 +29,7 @@ const std::array<const char*, 4> kLabels{"L=", "R=", "G=", "B="};
 
 LrgbBiasDialog::LrgbBiasDialog(const CommandContext& ctx, CWinQuillonView* view,
                                const LrgbBiasValues& start)
-    : QDialog(ctx.parent()), ctx_(ctx), view_(view) {
+    : PreviewDialog(view, ctx.settings(), ctx.parent()), ctx_(ctx), view_(view) {
     setWindowTitle(QStringLiteral("LRGB Bias-Werte"));
     auto* l = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -51,7 +51,7 @@ LrgbBiasDialog::LrgbBiasDialog(const CommandContext& ctx, CWinQuillonView* view,
     l->addLayout(grid);
     auto* tools = new QHBoxLayout;
     automatic_ = new QPushButton(QStringLiteral("Automatisch ermitteln"), this);
-    preview_ = new QPushButton(QStringLiteral("Vorschau..."), this);
+    preview_ = makePreviewButton();
     apply_ = new QPushButton(QStringLiteral("Übernehmen"), this);
     for (QPushButton* b : {automatic_, preview_, apply_}) {
         b->setAutoDefault(false);
@@ -68,22 +68,15 @@ LrgbBiasDialog::LrgbBiasDialog(const CommandContext& ctx, CWinQuillonView* view,
     row->addWidget(cancel);
     l->addLayout(row);
 
-    previewHost_ = std::make_unique<PreviewHost>(
-        this, view, ctx.settings(), [this](const PreviewPiece& p) { return preview(p); });
     for (NumberField* f : new_)
-        connect(f, &NumberField::committed, this, [this] { previewHost_->recompute(); });
+        connect(f, &NumberField::committed, this, [this] { previewChanged(); });
     connect(automatic_, &QPushButton::clicked, this, &LrgbBiasDialog::determineAutomatically);
-    connect(preview_, &QPushButton::clicked, this, [this] { previewHost_->show(); });
     connect(apply_, &QPushButton::clicked, this, [this] { apply(); });
     connect(ok_, &QPushButton::clicked, this, &LrgbBiasDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &LrgbBiasDialog::reject);
 }
 
 LrgbBiasDialog::~LrgbBiasDialog() = default;
-
-PreviewWindow* LrgbBiasDialog::previewWindow() const {
-    return previewHost_->window();
-}
 
 LrgbBiasValues LrgbBiasDialog::newValues() const {
     LrgbBiasValues v{};
@@ -105,7 +98,7 @@ void LrgbBiasDialog::determineAutomatically() {
     if (r.kind == JobResult::OutOfMemory) showMessage(this, QString::fromUtf8(msg::kOutOfMemory));
     if (!r.ok()) return;
     setNewValues(found);
-    previewHost_->recompute();
+    previewChanged();
 }
 
 bool LrgbBiasDialog::apply() {
@@ -131,19 +124,6 @@ void LrgbBiasDialog::accept() {
     if (!apply()) return;
     view_->document()->setModified(true);
     QDialog::accept();
-}
-
-void LrgbBiasDialog::done(int r) {
-    previewHost_->close();
-    QDialog::done(r);
-}
-
-void LrgbBiasDialog::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
-    if (shownOnce_) return;
-    shownOnce_ = true;
-    previewHost_->show();
-    activateWindow();
 }
 
 void runLrgbBiasDialog(const CommandContext& ctx, CWinQuillonView* view,

@@ -4,7 +4,7 @@
 
 #include "analysis/lrgb_bias.h"
 #include "ui/command_context.h"
-#include "ui/dialogs/preview_window.h"
+#include "ui/dialogs/preview_dialog.h"
 
 #include <QDialog>
 #include <QPointF>
@@ -20,9 +20,8 @@ namespace quillon::ui {
 
 class CWinQuillonView;
 class NumberField;
-class PreviewHost;
 
-class LrgbBiasDialog : public QDialog {
+class LrgbBiasDialog : public PreviewDialog {
     Q_OBJECT
 public:
     // "Neu" starts at `start`; the preview opens with the dialog. `ctx` runs the automatic
@@ -37,21 +36,17 @@ public:
     QPushButton* previewButton() const { return preview_; }
     QPushButton* applyButton() const { return apply_; }
     QPushButton* okButton() const { return ok_; }
-    PreviewWindow* previewWindow() const;
 
     // "Automatisch ermitteln": the whole-image bias into "Neu"; the fields stay on failure.
     void determineAutomatically();
     // "Übernehmen": the new values into the view's renderer, every view of the document
     // redrawn. False when a field holds a refused value.
     bool apply();
-    PreviewResult preview(const PreviewPiece& piece) const;
+    PreviewResult preview(const PreviewPiece& piece) const override;
 
     void accept() override;
-    void done(int r) override;
 
 protected:
-    void showEvent(QShowEvent* e) override;
-
 private:
     void setNewValues(const LrgbBiasValues& v);
 
@@ -63,8 +58,6 @@ private:
     QPushButton* preview_ = nullptr;
     QPushButton* apply_ = nullptr;
     QPushButton* ok_ = nullptr;
-    std::unique_ptr<PreviewHost> previewHost_;
-    bool shownOnce_ = false;
 };
 
 // "LRGB-Bias Werte setzen..." (no position) and "&LRGB Bias hier ermitteln..." (the clicked

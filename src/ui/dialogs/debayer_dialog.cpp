@@ -63,7 +63,7 @@ ConvertedDisplay debayerDisplay(const ImageRenderer& source) {
 }
 
 DebayerDialog::DebayerDialog(CWinQuillonView* view, SettingsRecord& settings, QWidget* parent)
-    : QDialog(parent), view_(view) {
+    : PreviewDialog(view, settings, parent), view_(view) {
     setWindowTitle(QStringLiteral("Debayer"));
     if (view) {
         const Image& mosaic = view->renderer().image();
@@ -93,7 +93,7 @@ DebayerDialog::DebayerDialog(CWinQuillonView* view, SettingsRecord& settings, QW
     l->addLayout(form);
 
     auto* row = new QHBoxLayout;
-    auto* previewButton = new QPushButton(QStringLiteral("Vorschau..."), this);
+    QPushButton* previewButton = makePreviewButton();
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
     for (QPushButton* b : {previewButton, cancel}) b->setAutoDefault(false);
@@ -107,11 +107,8 @@ DebayerDialog::DebayerDialog(CWinQuillonView* view, SettingsRecord& settings, QW
 
     connect(ok_, &QPushButton::clicked, this, &DebayerDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &DebayerDialog::reject);
-    preview_ = std::make_unique<PreviewHost>(this, view, settings,
-                                             [this](const PreviewPiece& p) { return preview(p); });
-    connect(previewButton, &QPushButton::clicked, this, [this] { preview_->show(); });
     for (QComboBox* box : {pattern_, method_})
-        connect(box, &QComboBox::currentIndexChanged, this, [this] { preview_->recompute(); });
+        connect(box, &QComboBox::currentIndexChanged, this, [this] { previewChanged(); });
 }
 
 DebayerDialog::~DebayerDialog() = default;
@@ -124,10 +121,6 @@ BayerPattern DebayerDialog::pattern() const {
 
 DebayerMethod DebayerDialog::method() const {
     return static_cast<DebayerMethod>(std::clamp(method_->currentIndex(), 0, 2));
-}
-
-PreviewWindow* DebayerDialog::previewWindow() const {
-    return preview_->window();
 }
 
 PreviewResult DebayerDialog::preview(const PreviewPiece& piece) const {
@@ -145,19 +138,6 @@ PreviewResult DebayerDialog::preview(const PreviewPiece& piece) const {
     } catch (const std::bad_alloc&) {
         return {};
     }
-}
-
-void DebayerDialog::done(int r) {
-    preview_->close();
-    QDialog::done(r);
-}
-
-void DebayerDialog::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
-    if (shownOnce_) return;
-    shownOnce_ = true;
-    preview_->show();
-    activateWindow();
 }
 
 } // namespace quillon::ui

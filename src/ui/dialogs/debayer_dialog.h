@@ -4,7 +4,7 @@
 #include "core/settings_record.h"
 #include "ops/convert.h"
 #include "ops/debayer.h"
-#include "ui/dialogs/preview_window.h"
+#include "ui/dialogs/preview_dialog.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -18,9 +18,8 @@ class QPushButton;
 namespace quillon::ui {
 
 class CWinQuillonView;
-class PreviewHost;
 
-class DebayerDialog : public QDialog {
+class DebayerDialog : public PreviewDialog {
     Q_OBJECT
 public:
     // "Automatisch" is chosen when the image's cards name a pattern; without one it is
@@ -34,26 +33,19 @@ public:
 
     // The piece debayered (with a margin, so its edges match the whole image) and drawn with
     // the automatic display of the new document; super-pixels drawn at twice their size.
-    PreviewResult preview(const PreviewPiece& piece) const;
+    PreviewResult preview(const PreviewPiece& piece) const override;
 
     QComboBox* patternBox() const { return pattern_; }
     QComboBox* methodBox() const { return method_; }
     QPushButton* okButton() const { return ok_; }
-    PreviewWindow* previewWindow() const;
-
-    void done(int r) override;
 
 protected:
-    void showEvent(QShowEvent* e) override;
-
 private:
     QPointer<CWinQuillonView> view_;
     std::optional<BayerPattern> fromCards_;
     QComboBox* pattern_ = nullptr;
     QComboBox* method_ = nullptr;
     QPushButton* ok_ = nullptr;
-    std::unique_ptr<PreviewHost> preview_;
-    bool shownOnce_ = false;
 };
 
 // "Debayer..." is enabled for an active view of a one-layer image.

@@ -1,4 +1,4 @@
-// FilterDialog and PreviewHost: the common buttons, the layer selection and the preview.
+// FilterDialog: the common buttons and the layer selection of the filter dialogs.
 #include "ui/dialogs/filter_dialog.h"
 
 #include "ui/dialogs/layer_select_dialog.h"
@@ -33,56 +33,21 @@ void centreDisplayOnZero(ImageRenderer& result, const ImageRenderer& source) {
     result.rebuildLut();
 }
 
-// --- PreviewHost ---------------------------------------------------------------------------
-
-PreviewHost::PreviewHost(QWidget* owner, CWinQuillonView* view, SettingsRecord& settings,
-                         PreviewProvider provider)
-    : owner_(owner), view_(view), settings_(settings), provider_(std::move(provider)) {}
-
-PreviewHost::~PreviewHost() {
-    close();
-}
-
-void PreviewHost::show() {
-    if (!view_) return;
-    if (!window_) {
-        window_ = new PreviewWindow(view_, settings_, provider_, owner_);
-        // Reopened during the same dialog, the window shows the place it showed before.
-        if (centre_) window_->centreOn(*centre_);
-        QObject::connect(window_, &PreviewWindow::closed, owner_, [this] {
-            if (!window_) return;
-            centre_ = window_->centre();
-            window_->deleteLater();
-        });
-    }
-    window_->show();
-    window_->raise();
-}
-
-void PreviewHost::close() {
-    if (window_ && window_->isVisible()) window_->close();
-    delete window_.data();
-}
-
-void PreviewHost::recompute() {
-    if (window_ && window_->isVisible()) window_->recompute();
-}
-
 // --- FilterDialog --------------------------------------------------------------------------
 
 FilterDialog::FilterDialog(CWinQuillonView* view, SettingsRecord& settings, LayerSelection& layers,
                            const QString& title, QWidget* parent)
-    : QDialog(parent), view_(view), settings_(settings), layers_(layers) {
+    : PreviewDialog(view, settings, parent), view_(view), settings_(settings), layers_(layers) {
     setWindowTitle(title);
     auto* l = new QVBoxLayout(this);
     body_ = new QVBoxLayout;
     l->addLayout(body_);
     auto* row = new QHBoxLayout;
     layersButton_ = new QPushButton(this);
-    previewButton_ = new QPushButton(QStringLiteral("Vorschau..."), this);
+    previewButton_ = makePreviewButton();
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
-    for (QPushButton* b : {layersButton_, previewButton_, cancel}) b->setAutoDefault(false);
+    for (QPushButton* b : {layersButton_, cancel}) b->setAutoDefault(false);
     ok_->setDefault(true);
     row->addWidget(layersButton_);
     row->addWidget(previewButton_);
@@ -95,9 +60,6 @@ FilterDialog::FilterDialog(CWinQuillonView* view, SettingsRecord& settings, Laye
     connect(layersButton_, &QPushButton::clicked, this, &FilterDialog::chooseLayers);
     connect(ok_, &QPushButton::clicked, this, &FilterDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &FilterDialog::reject);
-    preview_ = std::make_unique<PreviewHost>(this, view, settings,
-                                             [this](const PreviewPiece& p) { return preview(p); });
-    connect(previewButton_, &QPushButton::clicked, this, [this] { preview_->show(); });
 }
 
 FilterDialog::~FilterDialog() = default;
@@ -132,16 +94,7 @@ void FilterDialog::chooseLayers() {
 }
 
 void FilterDialog::parametersChanged() {
-    preview_->recompute();
-}
-
-void FilterDialog::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
-    if (shownOnce_) return;
-    shownOnce_ = true;
-    preview_->show();
-    // The dialog keeps the keyboard focus; the preview only sits beside it.
-    activateWindow();
+    previewChanged();
 }
 
 void FilterDialog::accept() {
@@ -150,11 +103,6 @@ void FilterDialog::accept() {
         if (f->isEnabled() && !f->validate()) return;
     storeSettings(settings_);
     QDialog::accept();
-}
-
-void FilterDialog::done(int r) {
-    preview_->close();
-    QDialog::done(r);
 }
 
 } // namespace quillon::ui

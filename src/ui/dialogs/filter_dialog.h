@@ -4,7 +4,7 @@
 
 #include "core/settings_record.h"
 #include "filters/filter.h"
-#include "ui/dialogs/preview_window.h"
+#include "ui/dialogs/preview_dialog.h"
 
 #include <QDialog>
 #include <QPointF>
@@ -27,29 +27,7 @@ PreviewResult plainPreview(CWinQuillonView* source, const PreviewPiece& piece);
 // Shows a zero-sum result centred on 0 with the contrast the source view has.
 void centreDisplayOnZero(ImageRenderer& result, const ImageRenderer& source);
 
-// The preview window of a dialog: opened with the dialog, brought back by "Vorschau...",
-// reopened at the place it showed when closed, closed together with the dialog.
-class PreviewHost {
-public:
-    PreviewHost(QWidget* owner, CWinQuillonView* view, SettingsRecord& settings,
-                PreviewProvider provider);
-    ~PreviewHost();
-    // "Vorschau...": raises the open window or creates it again.
-    void show();
-    void close();
-    void recompute();
-    PreviewWindow* window() const { return window_; }
-
-private:
-    QWidget* owner_;
-    QPointer<CWinQuillonView> view_;
-    SettingsRecord& settings_;
-    PreviewProvider provider_;
-    QPointer<PreviewWindow> window_;
-    std::optional<QPointF> centre_;
-};
-
-class FilterDialog : public QDialog {
+class FilterDialog : public PreviewDialog {
     Q_OBJECT
 public:
     FilterDialog(CWinQuillonView* view, SettingsRecord& settings, LayerSelection& layers,
@@ -63,9 +41,8 @@ public:
 
     // makeDocument clear: the filter over the piece, wrapped in a renderer with the view's
     // display (centred on 0 for zero-sum results). Empty when the filter cannot work on it.
-    virtual PreviewResult preview(const PreviewPiece& piece) const;
+    PreviewResult preview(const PreviewPiece& piece) const override;
 
-    PreviewWindow* previewWindow() const { return preview_->window(); }
     QPushButton* layersButton() const { return layersButton_; }
     QPushButton* previewButton() const { return previewButton_; }
     QPushButton* okButton() const { return ok_; }
@@ -75,7 +52,6 @@ public:
     virtual void parametersChanged();
 
     void accept() override;
-    void done(int r) override;
 
 protected:
     // Where the dialog's own controls go, above the common buttons.
@@ -83,7 +59,6 @@ protected:
     CWinQuillonView* view() const { return view_; }
     SettingsRecord& settings() const { return settings_; }
     const LayerSelection& layerSelection() const { return layers_; }
-    void showEvent(QShowEvent* e) override;
 
 private:
     void updateLayersText();
@@ -95,8 +70,6 @@ private:
     QPushButton* layersButton_ = nullptr;
     QPushButton* previewButton_ = nullptr;
     QPushButton* ok_ = nullptr;
-    std::unique_ptr<PreviewHost> preview_;
-    bool shownOnce_ = false;
 };
 
 } // namespace quillon::ui

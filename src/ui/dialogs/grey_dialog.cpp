@@ -30,7 +30,7 @@ void applyConvertedDisplay(ImageRenderer& renderer, const ConvertedDisplay& disp
 
 GreyConvertDialog::GreyConvertDialog(CWinQuillonView* view, SettingsRecord& settings,
                                      QWidget* parent)
-    : QDialog(parent), view_(view), settings_(settings) {
+    : PreviewDialog(view, settings, parent), view_(view), settings_(settings) {
     setWindowTitle(QStringLiteral("Zu Graubild konvertieren"));
     auto* l = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
@@ -52,7 +52,7 @@ GreyConvertDialog::GreyConvertDialog(CWinQuillonView* view, SettingsRecord& sett
     l->addWidget(weights_);
 
     auto* row = new QHBoxLayout;
-    auto* previewButton = new QPushButton(QStringLiteral("Vorschau..."), this);
+    QPushButton* previewButton = makePreviewButton();
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
     for (QPushButton* b : {natural_, normalise_, previewButton, cancel}) b->setAutoDefault(false);
@@ -82,9 +82,6 @@ GreyConvertDialog::GreyConvertDialog(CWinQuillonView* view, SettingsRecord& sett
     connect(weights_, &QCheckBox::toggled, this, [this] { changed(); });
     connect(ok_, &QPushButton::clicked, this, &GreyConvertDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &GreyConvertDialog::reject);
-    preview_ = std::make_unique<PreviewHost>(this, view, settings,
-                                             [this](const PreviewPiece& p) { return preview(p); });
-    connect(previewButton, &QPushButton::clicked, this, [this] { preview_->show(); });
 }
 
 GreyConvertDialog::~GreyConvertDialog() = default;
@@ -110,12 +107,8 @@ GreyFactors GreyConvertDialog::effectiveFactors() const {
     return quillon::effectiveFactors({factors(), useWeights()}, w);
 }
 
-PreviewWindow* GreyConvertDialog::previewWindow() const {
-    return preview_->window();
-}
-
 void GreyConvertDialog::changed() {
-    preview_->recompute();
+    previewChanged();
 }
 
 PreviewResult GreyConvertDialog::preview(const PreviewPiece& piece) const {
@@ -146,19 +139,6 @@ void GreyConvertDialog::accept() {
         if (!f->validate()) return;
     storeInto(GreyParams{factors(), useWeights()}, settings_);
     QDialog::accept();
-}
-
-void GreyConvertDialog::done(int r) {
-    preview_->close();
-    QDialog::done(r);
-}
-
-void GreyConvertDialog::showEvent(QShowEvent* e) {
-    QDialog::showEvent(e);
-    if (shownOnce_) return;
-    shownOnce_ = true;
-    preview_->show();
-    activateWindow();
 }
 
 } // namespace quillon::ui

@@ -3,7 +3,7 @@
 
 #include "core/settings_record.h"
 #include "ops/convert.h"
-#include "ui/dialogs/preview_window.h"
+#include "ui/dialogs/preview_dialog.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -17,9 +17,8 @@ namespace quillon::ui {
 
 class CWinQuillonView;
 class NumberField;
-class PreviewHost;
 
-class GreyConvertDialog : public QDialog {
+class GreyConvertDialog : public PreviewDialog {
     Q_OBJECT
 public:
     // Starts from the stored factors and weight switch; the preview opens with the dialog.
@@ -34,7 +33,7 @@ public:
     GreyFactors effectiveFactors() const;
 
     // The piece converted, drawn with the display the new document's view would get.
-    PreviewResult preview(const PreviewPiece& piece) const;
+    PreviewResult preview(const PreviewPiece& piece) const override;
 
     NumberField* redField() const { return fields_[0]; }
     NumberField* greenField() const { return fields_[1]; }
@@ -43,15 +42,11 @@ public:
     QPushButton* normaliseButton() const { return normalise_; }
     QCheckBox* weightsBox() const { return weights_; }
     QPushButton* okButton() const { return ok_; }
-    PreviewWindow* previewWindow() const;
 
     // OK: checks the fields, stores the four values in the settings.
     void accept() override;
-    void done(int r) override;
 
 protected:
-    void showEvent(QShowEvent* e) override;
-
 private:
     void showFactors(const GreyFactors& f);
     void changed();
@@ -63,8 +58,6 @@ private:
     QPushButton* normalise_ = nullptr;
     QCheckBox* weights_ = nullptr;
     QPushButton* ok_ = nullptr;
-    std::unique_ptr<PreviewHost> preview_;
-    bool shownOnce_ = false;
 };
 
 // The display of a converted image's first view: weights and points as given, or the
