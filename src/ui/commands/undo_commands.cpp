@@ -7,12 +7,31 @@
 #include "ui/dialogs/memory_dialog.h"
 #include "ui/document.h"
 
+#include <QAction>
+
 #include <algorithm>
 
 namespace quillon::ui {
 
 std::size_t megabytes(int mb) {
     return static_cast<std::size_t>(std::max(mb, 0)) << 20;
+}
+
+void showUndoSteps(QAction* undo, QAction* redo, const UndoHistory* history) {
+    auto show = [](QAction* a, const char* word, const char* key, const UndoStep* step) {
+        QString tip = QString::fromUtf8(word);
+        QString text = QStringLiteral("&") + tip;
+        if (step && !step->name.empty()) {
+            tip += QStringLiteral(": ") + QString::fromStdString(step->name);
+            text += QStringLiteral(": ") + QString::fromStdString(step->name);
+        }
+        a->setText(text + QStringLiteral("\t") + QString::fromUtf8(key));
+        a->setToolTip(tip);
+        a->setStatusTip(tip);
+        a->setEnabled(step != nullptr);
+    };
+    show(undo, "Rückgängig", "Strg+Z", history ? history->nextUndo() : nullptr);
+    show(redo, "Wiederherstellen", "Strg+Y", history ? history->nextRedo() : nullptr);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include "ui/document.h"
 #include "ui/job_runner.h"
 #include "ui/messages.h"
+#include "ui/photometry/photometry_window.h"
 #include "ui/shell/child_frame.h"
 #include "ui/shell/command_icons.h"
 #include "ui/shell/help_viewer.h"
@@ -417,8 +418,14 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
     connect(view, &CWinQuillonView::zoomChanged, this, followView);
     connect(view, &CWinQuillonView::displayChanged, this, followView);
     connect(view, &CWinQuillonView::hideToolsRequested, this, &CMainFrame::hideTools);
-    connect(view, &CWinQuillonView::photometryTrack, this,
-            [this, view](int x, int y, bool fix) { trackPhotometry(view, x, y, fix); });
+    connect(view, &CWinQuillonView::photometryTrack, this, [this, view](int x, int y, bool fix) {
+        // The fixing entry opens the photometry window when it is not shown.
+        if (fix && !tools_->isVisible(Tool::Photometry) && !toolsHidden_)
+            toggleTool(Tool::Photometry);
+        if (!tools_->isVisible(Tool::Photometry)) return;
+        if (auto* w = qobject_cast<PhotometryWindow*>(tools_->window(Tool::Photometry)))
+            w->track(view, x, y, fix);
+    });
     connect(view, &CWinQuillonView::psfStarRequested, this,
             [this, view](QPointF p) { addReferenceStar(view, p); });
     connect(view, &CWinQuillonView::lrgbBiasRequested, this,

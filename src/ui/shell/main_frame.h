@@ -1,7 +1,6 @@
-// CMainFrame: the main window as a frame: MDI area, menus, toolbar, zoom box, status bar,
-// full screen, context help and the tool-window flags. What the menu commands do lives in the
-// command modules (ui/commands/, ui/composite/, ui/print/), which the frame walks to connect
-// and enable its actions.
+// CMainFrame: the main window as a frame: document area, menus, toolbar, zoom box, status bar,
+// full screen, context help and the tool-window flags. The command modules (ui/commands/ and
+// the rooms) say what the commands do; the frame walks their tables to connect and enable.
 #pragma once
 
 #include "ui/command_context.h"
@@ -37,8 +36,7 @@ class HelpWizard;
 class PrintSession;
 class ToolWindows;
 
-// Tool windows in the order of their bits.
-enum class Tool { Navigator = 0, Scaling, Histogram, Photometry, ImageInfo, HelpWizard };
+enum class Tool { Navigator = 0, Scaling, Histogram, Photometry, ImageInfo, HelpWizard }; // bits
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -53,7 +51,6 @@ public:
     QLabel* pane(int i) const { return panes_[static_cast<std::size_t>(i)]; }
     ProgressSink* progressSink() { return progress_.get(); }
     StatusProgress& statusProgress() { return *progress_; }
-    // Long operations run here, off the interface thread, with progress and cancel.
     JobRunner& jobs() { return *jobs_; }
     QToolButton* cancelButton() const { return cancelButton_; }
     HelpWizard* helpWizard() const { return wizard_; }
@@ -61,12 +58,10 @@ public:
 
     CWinQuillonView* activeView() const;
     CWinQuillonDoc* activeDocument() const;
-    // A new child window with a view of the document.
     CWinQuillonView* createView(CWinQuillonDoc* doc, CWinQuillonView* copyFrom);
     // Opens each file as by "Öffnen" (drag and drop, command line, second start).
     void openFiles(const QStringList& files);
-    // The menu bar currently shown: true for the large one (documents open).
-    bool showsFullMenu() const { return fullMenu_; }
+    bool showsFullMenu() const { return fullMenu_; } // the large menu bar (documents open)
     void updateActions();
     // The zoom box text rule applied to the active view (choosing or typing and Return).
     void applyZoomBox(const QString& text);
@@ -77,8 +72,7 @@ public:
     // wizard, image information, photometry, histogram.
     void openToolWindows(unsigned bits);
     void toggleTool(Tool t);
-    // desktopWidth 0: the width of the current desktop.
-    void arrangeToolWindows(int desktopWidth = 0);
+    void arrangeToolWindows(int desktopWidth = 0); // 0: the width of the current desktop
     // "Tools &ausblenden": closes the open tool windows, the second use reopens them.
     void hideTools();
     bool toolsHidden() const { return toolsHidden_; }
@@ -88,8 +82,7 @@ public:
     void showToolBarGroups(unsigned hidden);
     void showHelpTopic(int topic);
     bool inContextHelpMode() const { return contextHelp_; }
-    // Full screen on the main monitor or on all monitors; Esc or the menu entry leaves it.
-    void enterFullScreen(bool allMonitors);
+    void enterFullScreen(bool allMonitors); // main or all monitors; Esc or the entry leaves
     void leaveFullScreen();
     bool isInFullScreen() const { return fullScreen_; }
 
@@ -122,10 +115,7 @@ private:
     void onDocumentChanged();
     void onJobsBusy(bool busy);
     void showPixel(bool valid, int x, int y, int r, int g, int b); // panes 1..5
-    // The mouse over a view or "&Photometrie hier fixieren" (fix), for the photometry window.
-    void trackPhotometry(CWinQuillonView* view, int x, int y, bool fix);
     void followPixels(Movement m, int width, int height);
-    int contextHelpTopicAt(QPoint globalPos) const;
     bool handleContextHelpEvent(QEvent* e);
     void endContextHelp();
     void setMenuBarFull(bool full);
@@ -137,7 +127,6 @@ private:
     QMenu* windowMenu_ = nullptr;
     std::array<QMenu*, 2> fileMenus_{};
     std::array<QAction*, 4> recentActions_{};
-    bool fullMenu_ = false;
     QComboBox* zoomBox_ = nullptr;
     std::array<QLabel*, 9> panes_{};
     std::unique_ptr<StatusProgress> progress_;
@@ -148,12 +137,10 @@ private:
     std::array<bool, 6> toolShown_{};
     HelpWizard* wizard_ = nullptr;
     ToolWindows* tools_ = nullptr;
-    bool toolsHidden_ = false;
     unsigned hiddenTools_ = 0; // tools open when "Tools &ausblenden" closed them
     HelpViewer* help_ = nullptr;
     Cmd lastCommand_ = Cmd::Count; // the menu command last chosen, for naming undo steps
-    bool contextHelp_ = false;
-    bool fullScreen_ = false;
+    bool fullMenu_ = false, toolsHidden_ = false, contextHelp_ = false, fullScreen_ = false;
     QByteArray savedGeometry_;
     Qt::WindowStates savedState_;
     QPointer<CWinQuillonView> fullScreenView_;

@@ -9,6 +9,7 @@
 #include "ui/job_runner.h"
 #include "ui/messages.h"
 #include "ui/photometry/photometry_window.h"
+#include "ui/shell/context_help.h"
 #include "ui/shell/help_viewer.h"
 #include "ui/shell/help_wizard.h"
 #include "ui/shell/main_frame.h"
@@ -114,24 +115,8 @@ void CMainFrame::connectCommands() {
 }
 
 void CMainFrame::updateUndoActions() {
-    const CWinQuillonDoc* d = activeDocument();
-    const UndoStep* back = d ? d->history().nextUndo() : nullptr;
-    const UndoStep* forward = d ? d->history().nextRedo() : nullptr;
-    auto show = [this](Cmd c, const char* word, const char* key, const UndoStep* step) {
-        QString tip = QString::fromUtf8(word);
-        QString text = QStringLiteral("&") + tip;
-        if (step && !step->name.empty()) {
-            tip += QStringLiteral(": ") + QString::fromStdString(step->name);
-            text += QStringLiteral(": ") + QString::fromStdString(step->name);
-        }
-        QAction* a = action(c);
-        a->setText(text + QStringLiteral("\t") + QString::fromUtf8(key));
-        a->setToolTip(tip);
-        a->setStatusTip(tip);
-        a->setEnabled(step != nullptr);
-    };
-    show(Cmd::EditUndo, "Rückgängig", "Strg+Z", back);
-    show(Cmd::EditRedo, "Wiederherstellen", "Strg+Y", forward);
+    showUndoSteps(action(Cmd::EditUndo), action(Cmd::EditRedo),
+                  CommandContext(*this).undoHistory());
 }
 
 // --- the commands' entry points through the frame ----------------------------------------------
@@ -161,34 +146,12 @@ PrintSession& CMainFrame::printing() {
     return app_.printing();
 }
 
-void CMainFrame::trackPhotometry(CWinQuillonView* view, int x, int y, bool fix) {
-    if (fix && !tools_->isVisible(Tool::Photometry) && !toolsHidden_) toggleTool(Tool::Photometry);
-    if (!tools_->isVisible(Tool::Photometry)) return;
-    if (auto* w = qobject_cast<PhotometryWindow*>(tools_->window(Tool::Photometry)))
-        w->track(view, x, y, fix);
-}
-
 void CMainFrame::followPixels(Movement m, int width, int height) {
     auto* doc = qobject_cast<CWinQuillonDoc*>(sender());
     if (!doc) return;
     app_.composite().followPixels(doc, m, width, height);
     if (auto* w = qobject_cast<PhotometryWindow*>(tools_->window(Tool::Photometry)))
         w->followMovement(doc, m, width, height);
-}
-
-int CMainFrame::contextHelpTopicAt(QPoint globalPos) const {
-    QWidget* w = QApplication::widgetAt(globalPos);
-    QAction* a = nullptr;
-    if (auto* menu = qobject_cast<QMenu*>(w))
-        a = menu->actionAt(menu->mapFromGlobal(globalPos));
-    else if (auto* button = qobject_cast<QToolButton*>(w))
-        a = button->defaultAction();
-    else if (auto* bar = qobject_cast<QMenuBar*>(w))
-        a = bar->actionAt(bar->mapFromGlobal(globalPos));
-    bool ok = false;
-    int cmd = a ? a->data().toInt(&ok) : -1;
-    if (!ok || cmd < 0 || cmd >= static_cast<int>(Cmd::Count)) return kDefaultHelpTopic;
-    return helpTopicOf(static_cast<Cmd>(cmd));
 }
 
 bool CMainFrame::handleContextHelpEvent(QEvent* e) {
@@ -199,7 +162,7 @@ bool CMainFrame::handleContextHelpEvent(QEvent* e) {
     }
     if (e->type() != QEvent::MouseButtonPress) return false;
     auto* m = static_cast<QMouseEvent*>(e);
-    const int topic = contextHelpTopicAt(m->globalPosition().toPoint());
+    const int topic = helpTopicAt(m->globalPosition().toPoint());
     endContextHelp();
     showHelpTopic(topic);
     return true;

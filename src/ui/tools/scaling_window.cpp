@@ -7,7 +7,6 @@
 #include "ui/composite/lrgb_bias_dialog.h"
 #include "ui/dialogs/number_field.h"
 #include "ui/document.h"
-#include "ui/shell/main_frame.h"
 #include "ui/shell/quillon_app.h"
 #include "ui/view.h"
 
