@@ -1,11 +1,11 @@
 // The view offscreen on a 4096 × 4096 RGB FITS file: from "Öffnen" to the first painted view,
 // and one zoom step (zoom, re-centre, repaint). The peer is Qt itself drawing an already
 // rendered picture of the same size, the floor any view has to pay.
-#include "ui/quillon_app.h"
 #include "formats/open.h"
 #include "ui/document.h"
-#include "ui/main_frame.h"
 #include "ui/messages.h"
+#include "ui/shell/main_frame.h"
+#include "ui/shell/quillon_app.h"
 #include "ui/view.h"
 
 #include <QApplication>

@@ -2,10 +2,10 @@
 #include "app/qt_settings_store.h"
 #include "app/single_instance.h"
 #include "core/memory.h"
-#include "ui/command_icons.h"
-#include "ui/main_frame.h"
 #include "ui/messages.h"
-#include "ui/quillon_app.h"
+#include "ui/shell/command_icons.h"
+#include "ui/shell/main_frame.h"
+#include "ui/shell/quillon_app.h"
 
 #include "quillon_version.h"
 

@@ -2,7 +2,7 @@
 #include "app/qt_settings_store.h"
 
 #include "core/number_text.h"
-#include "ui/quillon_app.h"
+#include "ui/shell/quillon_app.h"
 
 #include <limits>
 

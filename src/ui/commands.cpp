@@ -70,6 +70,7 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {"ver&kleinern", "", "Verkleinern", "−", true},
     {"&Optimal", "", "Optimale Größe", "Opt", true},
     {"Pi&xelgröße (100%)", "", "Pixelgröße (100%)", "1:1", true},
+    {"Alle Fenster anordnen", "", "Alle Bildfenster sichtbar nebeneinander anordnen", "", true},
     {"Haupt&bildschirm", "", "Vollbild auf dem Hauptbildschirm", "VB", true},
     {"&Alle Bildschirme nutzen", "", "Vollbild auf allen Bildschirmen", "", true},
     {"&Zoomnavigator", "", "Zoomnavigator", "ZN", true},

@@ -78,6 +78,7 @@ enum class Cmd {
     ZoomOut,
     ZoomOptimal,
     Zoom100,
+    ArrangeAllWindows,
     FullScreenMain,
     FullScreenAll,
     // Tools

@@ -1,6 +1,6 @@
 // CWinQuillonView: painting the visible rectangle, zoom, scrolling, selection, point picking.
 #include "ui/view.h"
-#include "ui/night_mode.h"
+#include "ui/shell/night_mode.h"
 
 #include "ui/document.h"
 #include "ui/messages.h"

@@ -2,11 +2,11 @@
 // answering modal dialogs and a started main window.
 #pragma once
 
+#include "ui/dialogs/number_field.h"
 #include "ui/document.h"
-#include "ui/main_frame.h"
 #include "ui/messages.h"
-#include "ui/number_field.h"
-#include "ui/quillon_app.h"
+#include "ui/shell/main_frame.h"
+#include "ui/shell/quillon_app.h"
 #include "ui/view.h"
 
 #include <QApplication>

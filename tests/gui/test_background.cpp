@@ -4,8 +4,8 @@
 #include "support/test_images.h"
 #include "support/whole_image.h"
 
-#include "ui/background_dialog.h"
-#include "ui/preview_window.h"
+#include "ui/dialogs/background_dialog.h"
+#include "ui/dialogs/preview_window.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>

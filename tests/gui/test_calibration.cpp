@@ -4,10 +4,10 @@
 #include "support/test_images.h"
 
 #include "formats/fits_writer.h"
-#include "ui/calibration_dialog.h"
-#include "ui/grey_dialog.h"
-#include "ui/layer_commands.h"
-#include "ui/layer_select_dialog.h"
+#include "ui/commands/layer_commands.h"
+#include "ui/dialogs/calibration_dialog.h"
+#include "ui/dialogs/grey_dialog.h"
+#include "ui/dialogs/layer_select_dialog.h"
 
 #include <QCheckBox>
 #include <QListWidget>

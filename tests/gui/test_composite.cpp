@@ -10,12 +10,12 @@
 #include "formats/fits_writer.h"
 #include "formats/open.h"
 #include "ops/calibration.h"
-#include "ui/calibration_dialog.h"
-#include "ui/composite_report.h"
-#include "ui/composite_window.h"
+#include "ui/composite/composite_report.h"
+#include "ui/composite/composite_window.h"
+#include "ui/composite/overlay_forming_dialog.h"
+#include "ui/dialogs/calibration_dialog.h"
+#include "ui/dialogs/layer_matrix_dialog.h"
 #include "ui/job_runner.h"
-#include "ui/layer_matrix_dialog.h"
-#include "ui/overlay_forming_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

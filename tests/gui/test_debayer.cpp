@@ -5,7 +5,7 @@
 
 #include "display/histogram.h"
 #include "ops/debayer.h"
-#include "ui/debayer_dialog.h"
+#include "ui/dialogs/debayer_dialog.h"
 
 #include <QComboBox>
 #include <QPushButton>

@@ -7,9 +7,9 @@
 #include "formats/demo_image.h"
 #include "gui_test_support.h"
 #include "support/test_images.h"
-#include "ui/deconvolution_dialog.h"
-#include "ui/preview_window.h"
-#include "ui/psf_dialog.h"
+#include "ui/dialogs/deconvolution_dialog.h"
+#include "ui/dialogs/preview_window.h"
+#include "ui/dialogs/psf_dialog.h"
 
 #include <QLabel>
 #include <QPushButton>

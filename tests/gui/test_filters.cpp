@@ -5,11 +5,11 @@
 #include "support/test_images.h"
 
 #include "filters/filter.h"
-#include "ui/filter_dialogs.h"
-#include "ui/layer_matrix_dialog.h"
-#include "ui/layer_select_dialog.h"
-#include "ui/number_field.h"
-#include "ui/preview_window.h"
+#include "ui/dialogs/filter_dialogs.h"
+#include "ui/dialogs/layer_matrix_dialog.h"
+#include "ui/dialogs/layer_select_dialog.h"
+#include "ui/dialogs/number_field.h"
+#include "ui/dialogs/preview_window.h"
 
 #include <QButtonGroup>
 #include <QListWidget>

@@ -6,9 +6,9 @@
 #include "core/error.h"
 #include "core/memory.h"
 #include "ops/geometry.h"
-#include "ui/geometry_commands.h"
-#include "ui/number_field.h"
-#include "ui/resize_dialog.h"
+#include "ui/commands/geometry_commands.h"
+#include "ui/dialogs/number_field.h"
+#include "ui/dialogs/resize_dialog.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -2,7 +2,7 @@
 // that draws something at 16, 24 and 32 pixels and at a doubled device pixel ratio.
 #include "gui_test_support.h"
 
-#include "ui/command_icons.h"
+#include "ui/shell/command_icons.h"
 
 #include <QDir>
 #include <QImage>

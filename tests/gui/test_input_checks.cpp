@@ -10,9 +10,9 @@
 #include "core/error.h"
 #include "core/settings_record.h"
 #include "formats/fits_writer.h"
-#include "ui/composite_window.h"
-#include "ui/grey_dialog.h"
-#include "ui/reference_window.h"
+#include "ui/composite/composite_window.h"
+#include "ui/composite/reference_window.h"
+#include "ui/dialogs/grey_dialog.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,8 +5,8 @@
 #include "core/progress.h"
 #include "formats/demo_image.h"
 #include "formats/fits_writer.h"
-#include "ui/photometry_window.h"
-#include "ui/tool_window.h"
+#include "ui/photometry/photometry_window.h"
+#include "ui/tools/tool_window.h"
 
 #include <QCheckBox>
 #include <QLabel>

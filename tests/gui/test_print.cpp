@@ -9,8 +9,8 @@
 #include "core/parallel.h"
 #include "formats/fits_writer.h"
 #include "ui/job_runner.h"
-#include "ui/print_dialogs.h"
-#include "ui/print_session.h"
+#include "ui/print/print_dialogs.h"
+#include "ui/print/print_session.h"
 
 #include <QClipboard>
 #include <QDir>

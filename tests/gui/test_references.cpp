@@ -7,11 +7,11 @@
 #include "composite/job.h"
 #include "core/settings_record.h"
 #include "formats/fits_writer.h"
-#include "ui/composite_window.h"
-#include "ui/lrgb_bias_dialog.h"
-#include "ui/reference_window.h"
-#include "ui/scaling_window.h"
-#include "ui/tool_window.h"
+#include "ui/composite/composite_window.h"
+#include "ui/composite/lrgb_bias_dialog.h"
+#include "ui/composite/reference_window.h"
+#include "ui/tools/scaling_window.h"
+#include "ui/tools/tool_window.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -6,12 +6,12 @@
 #include "app/qt_settings_store.h"
 #include "formats/fits_writer.h"
 #include "formats/open.h"
-#include "ui/help_viewer.h"
-#include "ui/help_wizard.h"
-#include "ui/new_image_dialog.h"
-#include "ui/number_field.h"
-#include "ui/open_dialog.h"
-#include "ui/toolbar_dialog.h"
+#include "ui/dialogs/new_image_dialog.h"
+#include "ui/dialogs/number_field.h"
+#include "ui/dialogs/open_dialog.h"
+#include "ui/shell/help_viewer.h"
+#include "ui/shell/help_wizard.h"
+#include "ui/shell/toolbar_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

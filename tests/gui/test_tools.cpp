@@ -3,13 +3,13 @@
 #include "gui_test_support.h"
 
 #include "display/histogram.h"
-#include "ui/histogram_window.h"
-#include "ui/image_info_window.h"
-#include "ui/layer_matrix_dialog.h"
-#include "ui/navigator_window.h"
-#include "ui/number_field.h"
-#include "ui/scaling_window.h"
-#include "ui/tool_window.h"
+#include "ui/dialogs/layer_matrix_dialog.h"
+#include "ui/dialogs/number_field.h"
+#include "ui/tools/histogram_window.h"
+#include "ui/tools/image_info_window.h"
+#include "ui/tools/navigator_window.h"
+#include "ui/tools/scaling_window.h"
+#include "ui/tools/tool_window.h"
 
 #include <QCheckBox>
 #include <QComboBox>

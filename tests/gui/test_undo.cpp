@@ -8,14 +8,14 @@
 #include "composite/job.h"
 #include "core/memory.h"
 #include "formats/fits_writer.h"
-#include "ui/calibration_dialog.h"
-#include "ui/composite_window.h"
-#include "ui/image_info_window.h"
-#include "ui/layer_matrix_dialog.h"
-#include "ui/layer_select_dialog.h"
-#include "ui/memory_dialog.h"
-#include "ui/photometry_window.h"
-#include "ui/tool_window.h"
+#include "ui/composite/composite_window.h"
+#include "ui/dialogs/calibration_dialog.h"
+#include "ui/dialogs/layer_matrix_dialog.h"
+#include "ui/dialogs/layer_select_dialog.h"
+#include "ui/dialogs/memory_dialog.h"
+#include "ui/photometry/photometry_window.h"
+#include "ui/tools/image_info_window.h"
+#include "ui/tools/tool_window.h"
 
 #include <QMenu>
 #include <QMenuBar>

@@ -7,6 +7,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScrollBar>
@@ -31,6 +33,7 @@ private slots:
     void statusBarReadoutAndProgress();
     void droppedFilesAreOpened();
     void nightModeTurnsTheScreenRedAndBack();
+    void arrangeAllWindowsShowsEveryDocument();
 };
 
 static ui::CWinQuillonView* openView(Shell& s, int w, int h, std::uint16_t type = RGB_IMAGE,
@@ -343,6 +346,33 @@ void ViewTest::nightModeTurnsTheScreenRedAndBack() {
     QCOMPARE(QApplication::palette(), before);
     QCOMPARE(shownAt(), normal);
     shot(s.frame, "night_mode_off");
+}
+
+// "Alle Fenster anordnen": minimised and maximised document windows come back, none overlaps
+// another, all lie inside the document area, and the active one stays active.
+void ViewTest::arrangeAllWindowsShowsEveryDocument() {
+    Shell s;
+    std::vector<ui::CWinQuillonView*> views;
+    for (int i = 0; i < 3; ++i) views.push_back(openView(s, 300 + 100 * i, 200));
+    auto frameOf = [](ui::CWinQuillonView* v) {
+        return qobject_cast<QMdiSubWindow*>(v->parentWidget());
+    };
+    frameOf(views[0])->showMinimized();
+    frameOf(views[1])->showMaximized();
+    s.frame->mdiArea()->setActiveSubWindow(frameOf(views[1]));
+    Shell::settle();
+    QVERIFY(s.frame->action(Cmd::ArrangeAllWindows)->isEnabled());
+    s.frame->action(Cmd::ArrangeAllWindows)->trigger();
+    Shell::settle();
+    const QRect area = s.frame->mdiArea()->viewport()->rect();
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        QMdiSubWindow* w = frameOf(views[i]);
+        QVERIFY(!w->isMinimized() && !w->isMaximized() && w->isVisible());
+        QVERIFY(area.contains(w->geometry()));
+        for (std::size_t j = i + 1; j < views.size(); ++j)
+            QVERIFY(!w->geometry().intersects(frameOf(views[j])->geometry()));
+    }
+    QCOMPARE(s.frame->activeView(), views[1]);
 }
 
 QTEST_MAIN(ViewTest)
