@@ -1,8 +1,10 @@
 // ImageInfoWindow: loading, the edit mode, validation and storing of the acquisition data.
 #include "ui/image_info_window.h"
 
+#include "core/error.h"
 #include "core/image_type.h"
 #include "core/text.h"
+#include "core/wcs.h"
 #include "ui/document.h"
 #include "ui/messages.h"
 #include "ui/number_field.h"
@@ -88,6 +90,11 @@ ImageInfoWindow::ImageInfoWindow(QWidget* owner, SettingsRecord& settings)
     label(QStringLiteral("Pixelgröße X:"), pixelX_, QStringLiteral("µm"));
     label(QStringLiteral("Pixelgröße Y:"), pixelY_, QStringLiteral("µm"));
     outer->addLayout(g);
+    // The world coordinates (summary, or why they were dropped); read only.
+    auto* wcs = new QLabel(body());
+    wcs->setObjectName(QStringLiteral("wcsLabel"));
+    wcs->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    outer->addWidget(wcs);
     outer->addWidget(new QLabel(QStringLiteral("Bildkommentare (Max. 71 Zeichen/Zeile):"), body()));
     comments_ = new QPlainTextEdit(body());
     comments_->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -129,6 +136,7 @@ void ImageInfoWindow::load() {
         type_->clear();
         size_->clear();
         layers_->clear();
+        findChild<QLabel*>(QStringLiteral("wcsLabel"))->clear();
         loading_ = false;
         return;
     }
@@ -154,6 +162,16 @@ void ImageInfoWindow::load() {
     QString c;
     for (const CommentLine& line : info.comments) c += qtext(line) + QLatin1Char('\n');
     comments_->setPlainText(c);
+    QString sky;
+    try {
+        sky = QString::fromStdString(describeWcs(info.wcs, img.width(), img.height()));
+    } catch (const Error& e) {
+        sky = QString::fromUtf8(e.what());
+    }
+    if (!info.wcsNote.empty())
+        sky += (sky.isEmpty() ? QString() : QStringLiteral("\n")) +
+               QString::fromStdString(info.wcsNote);
+    findChild<QLabel*>(QStringLiteral("wcsLabel"))->setText(sky);
     loading_ = false;
 }
 

@@ -3,6 +3,7 @@
 
 #include "composite/job.h"
 
+#include "ui/astrometry_dialog.h"
 #include "ui/child_frame.h"
 #include "ui/command_icons.h"
 #include "ui/debayer_dialog.h"
@@ -209,6 +210,8 @@ void CMainFrame::createMenus() {
     add(actionsFull, {Cmd::SplitLayers});
     actionsFull->addSeparator();
     add(actionsFull, {Cmd::DarkFlat, Cmd::RepairRow, Cmd::RepairColumn});
+    actionsFull->addSeparator();
+    add(actionsFull, {Cmd::Astrometry, Cmd::CatalogLabels});
     fullMenus_ << actionsFull;
 
     auto* filter = new QMenu(QStringLiteral("Fi&lter"), this);
@@ -396,6 +399,7 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
     mdi_->addSubWindow(child);
     connect(view, &CWinQuillonView::zoomChanged, this, &CMainFrame::onViewZoomChanged);
     connect(view, &CWinQuillonView::pixelInfo, this, &CMainFrame::showPixel);
+    trackSkyPosition(*this, view);
     connect(view, &CWinQuillonView::escapePressed, this, &CMainFrame::leaveFullScreen);
     connect(view, &CWinQuillonView::selectionChanged, this, [this, view] {
         if (view != activeView()) return;

@@ -1,6 +1,7 @@
 // CMainFrame: the commands of the filter menu: dialog, then the filter over the whole image
 // into a new document.
 #include "filters/noise.h"
+#include "ui/astrometry_dialog.h"
 #include "ui/background_dialog.h"
 #include "ui/deconvolution_dialog.h"
 #include "ui/document.h"
@@ -87,6 +88,7 @@ void CMainFrame::connectFilterCommands() {
                 [this, command] { runFilterCommand(command); });
     }
     connectBackgroundCommand(*this);
+    connectAstrometryCommands(*this);
 }
 
 void CMainFrame::enableFilterCommands(const Image* image) {
@@ -96,6 +98,7 @@ void CMainFrame::enableFilterCommands(const Image* image) {
                 commandInfo(l.cmd).built && image &&
                 filterCommandEnabled(l.command, image->width(), image->height()));
     enableBackgroundCommand(*this, image);
+    enableAstrometryCommands(*this, image);
 }
 
 } // namespace quillon::ui
