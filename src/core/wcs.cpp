@@ -227,7 +227,18 @@ WorldCoordinates parseWcs(const std::vector<std::string>& cards) {
         return out;
     }
     wcsprm* w = &all[0];
-    bool ok = w->naxis == 2 && wcsset(w) == 0 && w->lng == 0 && w->lat == 1;
+    // Without a scale card (CDELT or CD) the defaults of one degree per pixel would be taken,
+    // and projection parameters (PV) are not carried along: both are refused rather than
+    // giving wrong coordinates.
+    bool scaled = false;
+    for (const std::string& c : cards) {
+        const std::string key = keywordOf(c.size() >= 8 ? c : c + std::string(8, ' '));
+        scaled = scaled || key.rfind("CDELT", 0) == 0 || key.rfind("CD1_", 0) == 0 ||
+                 key.rfind("CD2_", 0) == 0;
+    }
+    bool plainPv = true;
+    for (int k = 0; k < w->npv; ++k) plainPv = plainPv && w->pv[k].value == 0;
+    bool ok = scaled && plainPv && w->naxis == 2 && wcsset(w) == 0 && w->lng == 0 && w->lat == 1;
     if (ok) {
         out.ctype1 = trimmed(w->ctype[0]);
         out.ctype2 = trimmed(w->ctype[1]);
@@ -249,6 +260,12 @@ WorldCoordinates parseWcs(const std::vector<std::string>& cards) {
     }
     wcsvfree(&nwcs, &all);
     if (!ok) return {};
+    try {
+        out.present = true;
+        SkyMapping check(out);
+    } catch (const Error&) {
+        return {};
+    }
 
     // SIP: both forward polynomials of one order are needed; the inverse pair is optional.
     auto fill = [&](int n, const std::string& prefix, std::vector<double>& dst) {
@@ -446,15 +463,24 @@ std::string formatDec(double degrees) {
 std::string describeWcs(const WorldCoordinates& wcs, int width, int height) {
     if (!wcs.present) return "";
     const WcsSummary s = summarizeWcs(wcs, width, height);
+    std::string centre;
+    if (wcs.ctype1.rfind("RA", 0) == 0) {
+        centre = "RA " + formatRa(s.centreRa) + "  Dek " + formatDec(s.centreDec);
+    } else {
+        char c[96];
+        std::snprintf(c, sizeof c, "%.4s %.5f°  %.4s %.5f°", wcs.ctype1.c_str(), s.centreRa,
+                      wcs.ctype2.c_str(), s.centreDec);
+        centre = c;
+    }
     char buf[512];
     std::snprintf(buf, sizeof buf,
                   "Weltkoordinaten: %s/%s%s%s\n"
-                  "Bildmitte: RA %s  Dek %s\n"
+                  "Bildmitte: %s\n"
                   "Maßstab: %.3f\"/px  Drehung: %.2f°  Feld: %.3f° x %.3f°  Parität: %s",
                   wcs.ctype1.c_str(), wcs.ctype2.c_str(), wcs.sipOrder > 0 ? " mit SIP" : "",
-                  wcs.radesys.empty() ? "" : (" (" + wcs.radesys + ")").c_str(),
-                  formatRa(s.centreRa).c_str(), formatDec(s.centreDec).c_str(), s.scaleArcsec,
-                  s.rotation, s.fieldWidth, s.fieldHeight, s.mirrored ? "gespiegelt" : "normal");
+                  wcs.radesys.empty() ? "" : (" (" + wcs.radesys + ")").c_str(), centre.c_str(),
+                  s.scaleArcsec, s.rotation, s.fieldWidth, s.fieldHeight,
+                  s.mirrored ? "gespiegelt" : "normal");
     return buf;
 }
 

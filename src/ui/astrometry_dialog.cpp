@@ -184,6 +184,12 @@ QString skyPositionText(const Image& image, double x, double y) {
     }
     double ra = 0, dec = 0;
     if (!mapping->pixelToSky(x, y, ra, dec)) return {};
+    if (w.ctype1.rfind("RA", 0) != 0) // galactic or ecliptic: the frame's names, in degrees
+        return QStringLiteral("%1 %2°  %3 %4°")
+            .arg(QString::fromStdString(w.ctype1.substr(0, 4)).remove(QLatin1Char('-')))
+            .arg(ra, 0, 'f', 5)
+            .arg(QString::fromStdString(w.ctype2.substr(0, 4)).remove(QLatin1Char('-')))
+            .arg(dec, 0, 'f', 5);
     return QStringLiteral("RA %1  Dek %2")
         .arg(QString::fromStdString(formatRa(ra)), QString::fromStdString(formatDec(dec)));
 }
