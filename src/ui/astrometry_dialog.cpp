@@ -207,12 +207,16 @@ QLabel* skyPane(QStatusBar* bar) {
 }
 
 void trackSkyPosition(CMainFrame& frame, CWinQuillonView* view) {
-    QObject::connect(
-        view, &CWinQuillonView::pixelInfo, &frame,
-        [&frame, view](bool valid, int x, int y, int, int, int) {
-            if (!valid) return;
-            skyPane(frame.statusBar())->setText(skyPositionText(view->document()->image(), x, y));
-        });
+    QObject::connect(view, &CWinQuillonView::pixelInfo, &frame,
+                     [&frame, view](bool valid, int x, int y, int, int, int) {
+                         if (!valid) return;
+                         const QString text = skyPositionText(view->document()->image(), x, y);
+                         skyPane(frame.statusBar())->setText(text);
+                         // "Bildinformationen", when open, shows it beside the image data.
+                         for (auto* l : frame.findChildren<QLabel*>(QStringLiteral("wcsCursor")))
+                             l->setText(text.isEmpty() ? QString()
+                                                       : QStringLiteral("Cursor: ") + text);
+                     });
 }
 
 bool solveActive(CMainFrame& frame, const SolveHints& hints) {

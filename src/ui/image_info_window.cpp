@@ -95,6 +95,10 @@ ImageInfoWindow::ImageInfoWindow(QWidget* owner, SettingsRecord& settings)
     wcs->setObjectName(QStringLiteral("wcsLabel"));
     wcs->setTextInteractionFlags(Qt::TextSelectableByMouse);
     outer->addWidget(wcs);
+    // The cursor's sky position, filled while the mouse moves over an image with a WCS.
+    auto* cursor = new QLabel(body());
+    cursor->setObjectName(QStringLiteral("wcsCursor"));
+    outer->addWidget(cursor);
     outer->addWidget(new QLabel(QStringLiteral("Bildkommentare (Max. 71 Zeichen/Zeile):"), body()));
     comments_ = new QPlainTextEdit(body());
     comments_->setLineWrapMode(QPlainTextEdit::NoWrap);

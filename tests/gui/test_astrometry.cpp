@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QTest>
@@ -112,6 +113,15 @@ void AstrometryTest::solvesGeneratedFieldThroughTheDialog() {
     const double off = std::hypot((ra - tra) * std::cos(tdec * M_PI / 180), dec - tdec) * 3600;
     QVERIFY2(off < 2.0, qPrintable(text + QStringLiteral(" off by %1\"").arg(off)));
     shot(shell.frame, "astrometry-status");
+    // "Bildinformationen" shows the summary and the cursor's position as well.
+    shell.frame->action(Cmd::ImageInfo)->trigger();
+    Shell::settle();
+    emit view->pixelInfo(true, px, py, 0, 0, 0);
+    auto* cursor = shell.frame->findChild<QLabel*>(QStringLiteral("wcsCursor"));
+    QVERIFY(cursor);
+    QCOMPARE(cursor->text(), QStringLiteral("Cursor: ") + text);
+    auto* summary = shell.frame->findChild<QLabel*>(QStringLiteral("wcsLabel"));
+    QVERIFY(summary && summary->text().contains(QStringLiteral("Maßstab: 12.0")));
 
     // Catalogue stars into the overlay: one more undo step, marks at the stars.
     QVERIFY(ui::annotateCatalogStars(*shell.frame, {}));
