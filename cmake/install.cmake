@@ -67,5 +67,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, fonts-urw-base35")
+# Plate solving runs astrometry.net's solver with the Tycho-2 index files.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "astrometry.net, astrometry-data-tycho2-09-littleendian, astrometry-data-tycho2-10-19-littleendian")
 set(CPACK_GENERATOR DEB)
 include(CPack)

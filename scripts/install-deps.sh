@@ -13,6 +13,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-astropy python3-numpy python3-photutils fitsverify libcfitsio-dev libcfitsio-bin
   libopencv-dev
+  wcslib-dev astrometry.net astrometry-data-tycho2-09-littleendian
+  astrometry-data-tycho2-10-19-littleendian
   xvfb xauth
   xdotool x11-apps imagemagick qt6-translations-l10n
   poppler-utils

@@ -26,9 +26,11 @@ for f in ./usr/bin/quillon ./usr/bin/quillon-cli ./usr/share/applications/quillo
     grep -q " $f\$" <<<"$listing" || fail "$DEB lacks $f"
 done
 depends=$(dpkg-deb -f "$DEB" Depends)
-for lib in libqt6widgets6 libqt6svg6 libraw libjpeg62-turbo libpng16 libtiff6 libwmf; do
+for lib in libqt6widgets6 libqt6svg6 libraw libjpeg62-turbo libpng16 libtiff6 libwmf libwcs; do
     grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
+recommends=$(dpkg-deb -f "$DEB" Recommends)
+grep -q "astrometry.net" <<<"$recommends" || fail "Recommends lacks astrometry.net: $recommends"
 dpkg-deb --fsys-tarfile "$DEB" | tar -xO ./usr/share/man/man1/quillon-cli.1.gz | gzip -d \
     | MANWIDTH=80 man -E UTF-8 -l - | head -3
 echo "package: $DEB ($(du -k "$DEB" | cut -f1) KiB)"

@@ -1,6 +1,10 @@
 // Text description of an image.
 #include "core/describe.h"
 
+#include "core/error.h"
+#include "core/image.h"
+#include "core/wcs.h"
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -49,6 +53,14 @@ std::string describeImage(const Image& img) {
         static_cast<double>(info.latitude));
     add(out, "Kommentare:       %d\n", static_cast<int>(info.comments.size()));
     for (const auto& c : info.comments) add(out, "  %s\n", quoted(textOf(c)).c_str());
+    if (info.wcs.present) {
+        try {
+            out += describeWcs(info.wcs, img.width(), img.height()) + "\n";
+        } catch (const Error& e) {
+            add(out, "Weltkoordinaten:  %s\n", e.what());
+        }
+    }
+    if (!info.wcsNote.empty()) out += info.wcsNote + "\n";
 
     const StoredDisplayParams& d = img.storedDisplay();
     out += "Gespeicherte Darstellung:\n";

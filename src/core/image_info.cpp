@@ -22,6 +22,8 @@ void ImageInfo::copyFromTemplate(const ImageInfo& o) {
     siderealTime = o.siderealTime;
     comments = o.comments;
     bayer = o.bayer;
+    wcs = o.wcs;
+    wcsNote = o.wcsNote;
 }
 
 void ImageInfo::resetKeepingPath() {
@@ -32,6 +34,8 @@ void ImageInfo::resetKeepingPath() {
     clearText(siderealTime);
     comments.clear();
     bayer = {};
+    wcs = {};
+    wcsNote.clear();
 }
 
 } // namespace quillon

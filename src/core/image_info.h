@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/text.h"
+#include "core/wcs.h"
 
 #include <cstdint>
 #include <string>
@@ -44,6 +45,9 @@ struct ImageInfo {
     double julianDate = 0;
     std::vector<CommentLine> comments; // at most kMaxComments
     BayerCards bayer;
+    // Where the image lies on the sky (absent when unknown), and why an operation dropped it.
+    WorldCoordinates wcs;
+    std::string wcsNote;
 
     std::uint8_t commentCount() const { return static_cast<std::uint8_t>(comments.size()); }
 

@@ -2,6 +2,7 @@
 #include "filters/filter.h"
 
 #include "core/error.h"
+#include "core/wcs.h"
 #include "ops/geometry.h"
 
 #include <algorithm>
@@ -16,6 +17,11 @@ DerivedImageDescription describeDerived(const Image& source, int widthReduction,
     d.takeFrom(source);
     d.width -= widthReduction;
     d.height -= heightReduction;
+    // A filter that gives a smaller image keeps the pixels whose whole kernel lies inside: the
+    // result's first pixel shows the source at half the reduction.
+    if ((widthReduction != 0 || heightReduction != 0) && d.infoTemplate)
+        d.infoTemplate->wcs = transformWcs(d.infoTemplate->wcs, 1, 0, 0, 1, widthReduction / 2.0,
+                                           heightReduction / 2.0);
     return d;
 }
 

@@ -2,6 +2,7 @@
 // free-format structure cards of foreign extensions.
 #include "formats/fits_header.h"
 
+#include "core/wcs.h"
 #include "formats/fits_format.h"
 
 #include <cctype>
@@ -239,6 +240,8 @@ bool scanCard(HeaderState& s, const char* card) {
             while (!line.empty() && line.back() == ' ') line.pop_back();
             s.comments.push_back(line.empty() ? std::string(" ") : line);
         }
+    } else if (isWcsKeyword(std::string_view(card, 8))) {
+        s.wcsCards.emplace_back(card, kCardSize);
     } else if (keywordIs(card, "BAYERPAT")) {
         s.bayerPattern = freeString(card);
     } else if (keywordIs(card, "ROWORDER")) {

@@ -62,6 +62,8 @@ struct HeaderState {
     std::string bayerPattern, rowOrder;
     long long bayerXOffset = 0, bayerYOffset = 0;
     bool hasBayerXOffset = false, hasBayerYOffset = false;
+    // the world-coordinate cards as they stand (80 columns each), parsed after the header
+    std::vector<std::string> wcsCards;
 
     // pixel size and display values
     Twofold<float> pixelWidth, pixelHeight;

@@ -296,6 +296,7 @@ void fillInfo(Image& image, const HeaderState& s, std::string_view path) {
     info->bayer.yOffset = offset(s.bayerYOffset);
     info->bayer.hasXOffset = s.hasBayerXOffset;
     info->bayer.hasYOffset = s.hasBayerYOffset;
+    info->wcs = parseWcs(s.wcsCards);
     setText(info->sourcePath, path);
     image.EndInfoWrite();
 }

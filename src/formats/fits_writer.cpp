@@ -229,6 +229,7 @@ std::string fitsHeader(const Image& img, const DisplayParams& dp) {
     if (bayer.hasXOffset) c.addf("XBAYROFF=                 %4i", bayer.xOffset);
     if (bayer.hasYOffset) c.addf("YBAYROFF=                 %4i", bayer.yOffset);
     if (!bayer.rowOrder.empty()) c.add("ROWORDER= '" + quotedValue(bayer.rowOrder) + "'");
+    for (const std::string& w : wcsCards(info.wcs)) c.add(w);
     if (type == LRGB_IMAGE) {
         c.addf("LRGBBIAL=               %6i", dp.lrgbBias[0]);
         c.addf("LRGBBIAR=               %6i", dp.lrgbBias[1]);

@@ -728,6 +728,9 @@ NewDocumentParams debayerDescription(const Image& mosaic, DebayerMethod method) 
         d.height = mosaic.height() / 2;
         d.pixelWidth *= 2.0f;
         d.pixelHeight *= 2.0f;
+        // A super-pixel shows the centre of its 2 × 2 cell.
+        if (d.infoTemplate)
+            d.infoTemplate->wcs = transformWcs(d.infoTemplate->wcs, 2, 0, 0, 2, 0.5, 0.5);
     }
     if (d.infoTemplate) d.infoTemplate->bayer = {};
     return d;

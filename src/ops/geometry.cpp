@@ -3,6 +3,7 @@
 
 #include "core/error.h"
 #include "core/parallel.h"
+#include "ops/geometry_wcs.h"
 
 #include <algorithm>
 #include <array>
@@ -129,6 +130,7 @@ void mirror(Image& image, bool horizontal, Progress& progress) {
     }
     progress.end();
     for (PsfKernel& k : image.psf()) mirrorKernel(k, horizontal);
+    moveImageWcs(image, horizontal ? Movement::MirrorHorizontal : Movement::MirrorVertical);
     image.samplesChanged();
 }
 
@@ -182,6 +184,7 @@ void rotate(Image& image, Rotation mode, Progress& progress) {
     progress.end();
     image.SetPixelSize(image.pixelHeight(), image.pixelWidth());
     image.psf() = std::move(kernels);
+    moveImageWcs(image, clockwise ? Movement::TurnRight : Movement::TurnLeft);
     image.samplesChanged();
 }
 
@@ -198,6 +201,7 @@ void crop(Image& destination, int left, int top, const Image& source, Progress& 
 
     destination.psf() = source.psf();
     destination.setPsfCount(source.psfCount());
+    scaleImageWcs(destination, source, 1, 1, left, top);
 
     progress.begin("Ausschnitt", static_cast<long long>(h) * planes, 20);
     for (int p = 0; p < layers + (overlay ? 1 : 0); ++p) {

@@ -4,6 +4,7 @@
 #include "core/error.h"
 #include "core/parallel.h"
 #include "core/simd_dispatch.h"
+#include "ops/geometry_wcs.h"
 
 // The fast path must round exactly like the per-pixel sampler: never fuse multiply and add.
 #include "core/exact_float.h"
@@ -342,6 +343,32 @@ void resample(Image& destination, const Image& source, const ResampleOptions& op
             layers.emplace_back(l, l);
     const int overlay = source.hasOverlay() ? destination.overlayPlane() : -1;
     const bool block = g.binWidth * g.binHeight > 1;
+    {
+        // The WCS follows where each pixel takes its value from: the interpolated position, or
+        // the centre of the truncated block (a line fitted through the block centres away from
+        // the edges, where blocks are pulled inside).
+        auto axis = [block](float step, int dst, int extent, int bin, double& scale,
+                            double& offset) {
+            scale = step, offset = 0;
+            if (!block) return;
+            offset = (bin - 1) / 2.0;
+            double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+            for (int x = 0; x < dst; ++x) {
+                const int v0 = truncToInt(static_cast<double>(static_cast<float>(x) * step));
+                if (v0 < 0 || v0 >= extent - bin) continue;
+                const double c = v0 + (bin - 1) / 2.0;
+                n += 1, sx += x, sy += c, sxx += double(x) * x, sxy += double(x) * c;
+            }
+            const double det = n * sxx - sx * sx;
+            if (n < 2 || det == 0) return;
+            scale = (n * sxy - sx * sy) / det;
+            offset = (sy - scale * sx) / n;
+        };
+        double sx = 0, ox = 0, sy = 0, oy = 0;
+        axis(g.sx, dw, sw, g.binWidth, sx, ox);
+        axis(g.sy, dh, sh, g.binHeight, sy, oy);
+        scaleImageWcs(destination, source, sx, sy, ox, oy);
+    }
 
     ColumnTable cols;
     cols.x0.resize(static_cast<std::size_t>(dw));

@@ -55,6 +55,8 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {"&Dunkelstrom / Flatfieldkorrektur ...", "", "Dunkelstrom / Flatfieldkorrektur", "", true},
     {"&Zeile reparieren", "", "Zeile reparieren", "Z", true},
     {"&Spalte reparieren", "", "Spalte reparieren", "Sp", true},
+    {"Astro&metrie (Bild lösen)...", "", "Himmelsposition des Bildes bestimmen", "AM", true},
+    {"&Katalogsterne beschriften", "", "Sterne des Katalogs ins Overlay zeichnen", "KS", true},
     {nullptr, "", "Hochpassfilter", "HP", true},
     {nullptr, "", "Tiefpassfilter", "TP", true},
     {nullptr, "", "Spezialfilter", "", true},
@@ -135,7 +137,7 @@ int helpTopicOf(Cmd c) {
     if (i <= static_cast<int>(Cmd::Exit)) return 131202;
     if (i <= static_cast<int>(Cmd::EditPaste)) return 131203;
     if (i <= static_cast<int>(Cmd::ImageInfo)) return 131204;
-    if (i <= static_cast<int>(Cmd::RepairColumn)) return 131205;
+    if (i <= static_cast<int>(Cmd::CatalogLabels)) return 131205;
     if (i <= static_cast<int>(Cmd::BackgroundExtraction)) return 131206;
     if (i <= static_cast<int>(Cmd::FullScreenAll)) return 131207;
     if (i <= static_cast<int>(Cmd::HideTools)) return 131208;

@@ -61,6 +61,8 @@ enum class Cmd {
     DarkFlat,
     RepairRow,
     RepairColumn,
+    Astrometry,
+    CatalogLabels,
     // Filter
     Highpass,
     Lowpass,

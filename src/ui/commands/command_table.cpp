@@ -9,9 +9,10 @@
 namespace quillon::ui {
 
 std::span<const CommandTable> commandModules() {
-    static const std::array modules{fileCommands(),  viewCommands(),   geometryCommands(),
-                                    layerCommands(), filterCommands(), debayerCommands(),
-                                    undoCommands(),  printCommands(),  compositeCommands()};
+    static const std::array modules{fileCommands(),      viewCommands(),   geometryCommands(),
+                                    layerCommands(),     filterCommands(), debayerCommands(),
+                                    undoCommands(),      printCommands(),  compositeCommands(),
+                                    astrometryCommands()};
     return modules;
 }
 

@@ -34,6 +34,7 @@ CommandTable debayerCommands();
 CommandTable undoCommands();
 CommandTable printCommands();
 CommandTable compositeCommands();
+CommandTable astrometryCommands(); // dialogs/astrometry_dialog.cpp
 
 // Every module's table, in menu order.
 std::span<const CommandTable> commandModules();

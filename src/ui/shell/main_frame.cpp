@@ -3,6 +3,7 @@
 
 #include "ui/commands/command_table.h"
 #include "ui/composite/lrgb_bias_dialog.h"
+#include "ui/dialogs/astrometry_dialog.h"
 #include "ui/document.h"
 #include "ui/job_runner.h"
 #include "ui/messages.h"
@@ -206,6 +207,8 @@ void CMainFrame::createMenus() {
     add(actionsFull, {Cmd::SplitLayers});
     actionsFull->addSeparator();
     add(actionsFull, {Cmd::DarkFlat, Cmd::RepairRow, Cmd::RepairColumn});
+    actionsFull->addSeparator();
+    add(actionsFull, {Cmd::Astrometry, Cmd::CatalogLabels});
     fullMenus_ << actionsFull;
 
     auto* filter = new QMenu(QStringLiteral("Fi&lter"), this);
@@ -395,6 +398,7 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
     mdi_->addSubWindow(child);
     connect(view, &CWinQuillonView::zoomChanged, this, &CMainFrame::onViewZoomChanged);
     connect(view, &CWinQuillonView::pixelInfo, this, &CMainFrame::showPixel);
+    trackSkyPosition(*this, view);
     connect(view, &CWinQuillonView::escapePressed, this, &CMainFrame::leaveFullScreen);
     connect(view, &CWinQuillonView::selectionChanged, this, [this, view] {
         if (view != activeView()) return;

@@ -1,8 +1,10 @@
 // ImageInfoWindow: loading, the edit mode, validation and storing of the acquisition data.
 #include "ui/tools/image_info_window.h"
 
+#include "core/error.h"
 #include "core/image_type.h"
 #include "core/text.h"
+#include "core/wcs.h"
 #include "ui/dialogs/number_field.h"
 #include "ui/document.h"
 #include "ui/messages.h"
@@ -88,6 +90,15 @@ ImageInfoWindow::ImageInfoWindow(QWidget* owner, SettingsRecord& settings)
     label(QStringLiteral("Pixelgröße X:"), pixelX_, QStringLiteral("µm"));
     label(QStringLiteral("Pixelgröße Y:"), pixelY_, QStringLiteral("µm"));
     outer->addLayout(g);
+    // The world coordinates (summary, or why they were dropped); read only.
+    auto* wcs = new QLabel(body());
+    wcs->setObjectName(QStringLiteral("wcsLabel"));
+    wcs->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    outer->addWidget(wcs);
+    // The cursor's sky position, filled while the mouse moves over an image with a WCS.
+    auto* cursor = new QLabel(body());
+    cursor->setObjectName(QStringLiteral("wcsCursor"));
+    outer->addWidget(cursor);
     outer->addWidget(new QLabel(QStringLiteral("Bildkommentare (Max. 71 Zeichen/Zeile):"), body()));
     comments_ = new QPlainTextEdit(body());
     comments_->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -129,6 +140,7 @@ void ImageInfoWindow::load() {
         type_->clear();
         size_->clear();
         layers_->clear();
+        findChild<QLabel*>(QStringLiteral("wcsLabel"))->clear();
         loading_ = false;
         return;
     }
@@ -154,6 +166,16 @@ void ImageInfoWindow::load() {
     QString c;
     for (const CommentLine& line : info.comments) c += qtext(line) + QLatin1Char('\n');
     comments_->setPlainText(c);
+    QString sky;
+    try {
+        sky = QString::fromStdString(describeWcs(info.wcs, img.width(), img.height()));
+    } catch (const Error& e) {
+        sky = QString::fromUtf8(e.what());
+    }
+    if (!info.wcsNote.empty())
+        sky += (sky.isEmpty() ? QString() : QStringLiteral("\n")) +
+               QString::fromStdString(info.wcsNote);
+    findChild<QLabel*>(QStringLiteral("wcsLabel"))->setText(sky);
     loading_ = false;
 }
 
