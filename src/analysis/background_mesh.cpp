@@ -32,9 +32,12 @@ void sortSky(std::vector<float>& v) {
         std::sort(v.begin(), v.end());
         return;
     }
-    // The window only steers the work (every value is sorted either way): a sample does.
+    // The window only steers the work (every value is sorted either way): a sample of about
+    // 256 values does.
     std::vector<float> work;
-    for (std::size_t i = 0; i < v.size(); i += 4) work.push_back(v[i]);
+    const std::size_t stride = std::max<std::size_t>(1, v.size() / 256);
+    work.reserve(v.size() / stride + 1);
+    for (std::size_t i = 0; i < v.size(); i += stride) work.push_back(v[i]);
     const auto mid = work.begin() + static_cast<std::ptrdiff_t>(work.size() / 2);
     std::nth_element(work.begin(), mid, work.end());
     const float median = *mid;

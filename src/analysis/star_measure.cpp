@@ -76,28 +76,30 @@ void removeHotPixels(Frame& f, double k) {
         for (const auto& [i, v] : row) f.excess.data()[i] = v;
 }
 
-// 1 2 1 smoothing in both directions, edges repeated.
+// 1 2 1 smoothing in both directions, edges repeated. Each block of rows keeps the horizontal
+// pass of three rows at a time instead of a whole second frame.
 void smoothFrame(Frame& f) {
     const int w = f.width, h = f.height;
-    memory::Buffer<float> across(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), false);
     f.smooth.allocate(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), false);
+    auto across = [&](int y, float* out) {
+        const float* in = f.excess.data() + static_cast<std::size_t>(y) * w;
+        for (int x = 0; x < w; ++x)
+            out[x] =
+                0.25f * in[std::max(x - 1, 0)] + 0.5f * in[x] + 0.25f * in[std::min(x + 1, w - 1)];
+    };
     parallelRows(h, 16, [&](int first, int last) {
+        std::vector<float> rows(3 * static_cast<std::size_t>(w));
+        float* up = rows.data();
+        float* mid = up + w;
+        float* down = mid + w;
+        across(std::max(first - 1, 0), up);
+        across(first, mid);
         for (int y = first; y < last; ++y) {
-            const float* in = f.excess.data() + static_cast<std::size_t>(y) * w;
-            float* out = across.data() + static_cast<std::size_t>(y) * w;
-            for (int x = 0; x < w; ++x)
-                out[x] = 0.25f * in[std::max(x - 1, 0)] + 0.5f * in[x] +
-                         0.25f * in[std::min(x + 1, w - 1)];
-        }
-    });
-    parallelRows(h, 16, [&](int first, int last) {
-        for (int y = first; y < last; ++y) {
-            const float* up = across.data() + static_cast<std::size_t>(std::max(y - 1, 0)) * w;
-            const float* mid = across.data() + static_cast<std::size_t>(y) * w;
-            const float* down =
-                across.data() + static_cast<std::size_t>(std::min(y + 1, h - 1)) * w;
+            across(std::min(y + 1, h - 1), down);
             float* out = f.smooth.data() + static_cast<std::size_t>(y) * w;
             for (int x = 0; x < w; ++x) out[x] = 0.25f * up[x] + 0.5f * mid[x] + 0.25f * down[x];
+            std::swap(up, mid);
+            std::swap(mid, down);
         }
     });
 }
@@ -142,20 +144,74 @@ std::vector<std::vector<int>> groups(const Frame& f, double k, int minArea) {
 }
 
 // Splits a group at its significant maxima (see the header).
-void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& s,
-             std::vector<int>& owner, std::vector<Object>& objects) {
+// The branch of each pixel of a group: -1 outside the group, -2 in it and not yet owned. Kept
+// over the group's bounding box, or over the whole frame (allocated once, at its first use)
+// for a sparse group whose box would be far larger than the group.
+class OwnerMap {
+public:
+    explicit OwnerMap(const Frame& f) : width_(f.width), height_(f.height) {}
+
+    void cover(const std::vector<int>& group) {
+        int x0 = width_, y0 = height_, x1 = -1, y1 = -1;
+        for (int p : group) {
+            const int x = p % width_, y = p / width_;
+            x0 = std::min(x0, x);
+            x1 = std::max(x1, x);
+            y0 = std::min(y0, y);
+            y1 = std::max(y1, y);
+        }
+        const std::size_t area = static_cast<std::size_t>(x1 - x0 + 1) * (y1 - y0 + 1);
+        if (area <= 16 * group.size() + 4096) {
+            local_.assign(area, -1);
+            data_ = local_.data();
+            x0_ = x0;
+            y0_ = y0;
+            x1_ = x1;
+            y1_ = y1;
+        } else {
+            if (frame_.empty())
+                frame_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_),
+                              -1);
+            data_ = frame_.data();
+            x0_ = y0_ = 0;
+            x1_ = width_ - 1;
+            y1_ = height_ - 1;
+        }
+        stride_ = x1_ - x0_ + 1;
+        for (int p : group) (*this)[p] = -2;
+    }
+    // Puts the whole frame map back to -1 after a group (the box map is dropped anyway).
+    void release(const std::vector<int>& group) {
+        if (data_ == frame_.data())
+            for (int p : group) (*this)[p] = -1;
+    }
+    int& operator[](int p) { return at(p % width_, p / width_); }
+    int& at(int x, int y) {
+        return data_[static_cast<std::size_t>(y - y0_) * static_cast<std::size_t>(stride_) +
+                     static_cast<std::size_t>(x - x0_)];
+    }
+    bool inGroup(int x, int y) {
+        return x >= x0_ && y >= y0_ && x <= x1_ && y <= y1_ && at(x, y) != -1;
+    }
+
+private:
+    int width_, height_;
+    int x0_ = 0, y0_ = 0, x1_ = -1, y1_ = -1, stride_ = 0;
+    int* data_ = nullptr;
+    std::vector<int> local_, frame_;
+};
+
+void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& s, OwnerMap& owner,
+             std::vector<Object>& objects) {
     const int w = f.width;
     const float* v = f.smooth.data();
     std::sort(group.begin(), group.end());
-    for (int p : group) owner[static_cast<std::size_t>(p)] = -2; // in the group, not yet owned
-    auto inGroup = [&](int x, int y) {
-        return x >= 0 && y >= 0 && x < f.width && y < f.height &&
-               owner[static_cast<std::size_t>(y) * w + x] != -1;
-    };
+    owner.cover(group);
+    auto inGroup = [&](int x, int y) { return owner.inGroup(x, y); };
     // Steepest ascent from every pixel to its maximum.
     std::vector<int> maxima, path;
     for (int p : group) {
-        if (owner[static_cast<std::size_t>(p)] != -2) continue;
+        if (owner[p] != -2) continue;
         path.clear();
         int q = p;
         while (true) {
@@ -170,17 +226,17 @@ void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& 
                 }
             if (best == q) {
                 maxima.push_back(q);
-                owner[static_cast<std::size_t>(q)] = static_cast<int>(maxima.size()) - 1;
+                owner[q] = static_cast<int>(maxima.size()) - 1;
                 break;
             }
-            if (owner[static_cast<std::size_t>(best)] >= 0) {
+            if (owner[best] >= 0) {
                 q = best;
                 break;
             }
             q = best;
         }
-        const int m = owner[static_cast<std::size_t>(q)];
-        for (int r : path) owner[static_cast<std::size_t>(r)] = m;
+        const int m = owner[q];
+        for (int r : path) owner[r] = m;
     }
     const std::size_t nb = maxima.size();
     std::vector<bool> keep(nb, true);
@@ -189,13 +245,13 @@ void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& 
         // Saddle of each branch: the highest meeting point with another branch.
         std::vector<float> saddle(nb, -std::numeric_limits<float>::infinity());
         for (int p : group) {
-            const int a = owner[static_cast<std::size_t>(p)];
+            const int a = owner[p];
             const int px = p % w, py = p / w;
             for (int dy = -1; dy <= 1; ++dy)
                 for (int dx = -1; dx <= 1; ++dx) {
                     if (!inGroup(px + dx, py + dy)) continue;
                     const int q = (py + dy) * w + px + dx;
-                    const int b = owner[static_cast<std::size_t>(q)];
+                    const int b = owner[q];
                     const float meet = std::min(v[p], v[q]);
                     if (b != a && meet > saddle[static_cast<std::size_t>(a)]) {
                         saddle[static_cast<std::size_t>(a)] = meet;
@@ -208,7 +264,7 @@ void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& 
         std::vector<double> fluxAbove(nb, 0.0);
         std::vector<int> countAbove(nb, 0);
         for (int p : group) {
-            const auto a = static_cast<std::size_t>(owner[static_cast<std::size_t>(p)]);
+            const auto a = static_cast<std::size_t>(owner[p]);
             if (v[p] > saddle[a]) {
                 fluxAbove[a] += v[p] - saddle[a];
                 ++countAbove[a];
@@ -238,11 +294,11 @@ void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& 
         target[a] = slot[b] >= 0 ? slot[b] : 0;
     }
     for (int p : group) {
-        const auto a = static_cast<std::size_t>(owner[static_cast<std::size_t>(p)]);
+        const auto a = static_cast<std::size_t>(owner[p]);
         objects[first + static_cast<std::size_t>(target[a])].pixels.push_back(p);
     }
     for (std::size_t k = 0; k < kept.size(); ++k) objects[first + k].blended = kept.size() > 1;
-    for (int p : group) owner[static_cast<std::size_t>(p)] = -1;
+    owner.release(group);
 }
 
 // ---- Measurement ----
@@ -696,7 +752,7 @@ StarField measureStars(const Image& image, const StarMeasureSettings& settings) 
     const int minArea = std::max(1, settings.minArea);
     std::vector<Object> objects;
     {
-        std::vector<int> owner(n, -1);
+        OwnerMap owner(f);
         for (std::vector<int>& g : groups(f, k, minArea))
             deblend(f, std::move(g), settings, owner, objects);
     }
