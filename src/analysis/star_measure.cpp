@@ -330,6 +330,40 @@ Shape inverse(const Shape& s) {
     return {s.syy / det, s.sxx / det, -s.sxy / det};
 }
 
+// The window exp(−Q/2), Q = (d)ᵀ S⁻¹ (d) for d the offset from (ox, oy), over the pixels of w in
+// reading order, given S⁻¹ (iw). Along a row Q is a parabola in x, so each row needs only
+// two exponentials more than its peak: from the pixel nearest the peak the ratio of
+// neighbours changes by the constant factor exp(−a) a column, outwards in both directions
+// (the values only fall there, and underflow only where they are negligible).
+void gaussianWindow(const Shape& iw, double ox, double oy, const StarWindow& w,
+                    std::vector<double>& out) {
+    const int cols = w.width();
+    out.resize(static_cast<std::size_t>(cols) * static_cast<std::size_t>(w.height()));
+    const double a = iw.sxx, b = iw.syy, c = iw.sxy;
+    const double step = std::exp(-a);
+    for (int y = w.top; y <= w.bottom; ++y) {
+        const double dy = y - oy;
+        double* row = out.data() + static_cast<std::size_t>(y - w.top) * cols;
+        const int x0 = std::clamp(static_cast<int>(std::lround(ox - c * dy / a)), w.left, w.right);
+        const double dx0 = x0 - ox;
+        const double e0 = std::exp(-0.5 * (a * dx0 * dx0 + b * dy * dy + 2 * c * dx0 * dy));
+        row[x0 - w.left] = e0;
+        double e = e0, ratio = std::exp(-0.5 * (a * (2 * dx0 + 1) + 2 * c * dy));
+        for (int x = x0 + 1; x <= w.right; ++x) {
+            e *= ratio;
+            ratio *= step;
+            row[x - w.left] = e;
+        }
+        e = e0;
+        ratio = std::exp(-0.5 * (a * (1 - 2 * dx0) - 2 * c * dy));
+        for (int x = x0 - 1; x >= w.left; --x) {
+            e *= ratio;
+            ratio *= step;
+            row[x - w.left] = e;
+        }
+    }
+}
+
 // Centre and shape from Gaussian-windowed moments. Under a Gaussian window of covariance W a
 // Gaussian star of covariance S shows the weighted covariance M = (S⁻¹ + W⁻¹)⁻¹; the window
 // is iterated towards W = 2M (then W = S), kept at least kMinWindow wide so that it cannot
@@ -338,7 +372,7 @@ Shape inverse(const Shape& s) {
 bool adaptiveMoments(const Frame& f, double& cx, double& cy, Shape& shape) {
     constexpr double kMinWindow = 0.5; // variance, pixels²
     Shape win = shape, star = shape;
-    std::vector<double> weighted;
+    std::vector<double> weighted, window;
     for (int round = 0; round < 40; ++round) {
         if (!win.valid()) return false;
         const Shape iw = inverse(win);
@@ -348,13 +382,10 @@ bool adaptiveMoments(const Frame& f, double& cx, double& cy, Shape& shape) {
         const StarWindow w = windowAround(static_cast<int>(std::lround(cx)),
                                           static_cast<int>(std::lround(cy)), r, f.width, f.height);
         const double ox = cx, oy = cy;
-        auto weight = [&](double x, double y) {
-            const double dx = x - ox, dy = y - oy;
-            return std::exp(-0.5 * (iw.sxx * dx * dx + iw.syy * dy * dy + 2 * iw.sxy * dx * dy));
-        };
+        gaussianWindow(iw, ox, oy, w, window);
         weighted.clear();
         const Centroid c = centroid(*f.sums, w, [&](std::int32_t, int x, int y) {
-            weighted.push_back(static_cast<double>(f.at(x, y)) * weight(x, y));
+            weighted.push_back(static_cast<double>(f.at(x, y)) * window[weighted.size()]);
             return weighted.back();
         });
         if (!c.hasX || !c.hasY || !(c.total > 0)) return false;
