@@ -335,15 +335,13 @@ Shape inverse(const Shape& s) {
 // two exponentials more than its peak: from the pixel nearest the peak the ratio of
 // neighbours changes by the constant factor exp(−a) a column, outwards in both directions
 // (the values only fall there, and underflow only where they are negligible).
-void gaussianWindow(const Shape& iw, double ox, double oy, const StarWindow& w,
-                    std::vector<double>& out) {
+void gaussianWindow(const Shape& iw, double ox, double oy, const StarWindow& w, double* out) {
     const int cols = w.width();
-    out.resize(static_cast<std::size_t>(cols) * static_cast<std::size_t>(w.height()));
     const double a = iw.sxx, b = iw.syy, c = iw.sxy;
     const double step = std::exp(-a);
     for (int y = w.top; y <= w.bottom; ++y) {
         const double dy = y - oy;
-        double* row = out.data() + static_cast<std::size_t>(y - w.top) * cols;
+        double* row = out + static_cast<std::size_t>(y - w.top) * cols;
         const int x0 = std::clamp(static_cast<int>(std::lround(ox - c * dy / a)), w.left, w.right);
         const double dx0 = x0 - ox;
         const double e0 = std::exp(-0.5 * (a * dx0 * dx0 + b * dy * dy + 2 * c * dx0 * dy));
@@ -382,7 +380,8 @@ bool adaptiveMoments(const Frame& f, double& cx, double& cy, Shape& shape) {
         const StarWindow w = windowAround(static_cast<int>(std::lround(cx)),
                                           static_cast<int>(std::lround(cy)), r, f.width, f.height);
         const double ox = cx, oy = cy;
-        gaussianWindow(iw, ox, oy, w, window);
+        window.resize(static_cast<std::size_t>(w.width()) * static_cast<std::size_t>(w.height()));
+        gaussianWindow(iw, ox, oy, w, window.data());
         weighted.clear();
         const Centroid c = centroid(*f.sums, w, [&](std::int32_t, int x, int y) {
             weighted.push_back(static_cast<double>(f.at(x, y)) * window[weighted.size()]);
@@ -468,7 +467,24 @@ FitResult fitProfile(const Frame& f, double cx, double cy, const Shape& moments,
 
     const double step = 1.0 / n;
     const double first = -0.5 + step / 2;
+    // The Gaussian at each sample point of the window's pixels, one table a sample point.
+    const std::size_t area =
+        static_cast<std::size_t>(w.width()) * static_cast<std::size_t>(w.height());
+    std::vector<double> table(moffat ? 0 : area * static_cast<std::size_t>(n * n));
+    std::array<double, 8> tabled{};
+    bool haveTable = false;
+    auto prepare = [&](const std::array<double, 8>& q) {
+        if (moffat || (haveTable && q == tabled)) return; // an accepted step was tabled by chi2
+        tabled = q;
+        haveTable = true;
+        for (int sy = 0; sy < n; ++sy)
+            for (int sx = 0; sx < n; ++sx)
+                gaussianWindow({q[3], q[4], q[5]}, q[1] - (first + sx * step),
+                               q[2] - (first + sy * step), w,
+                               table.data() + static_cast<std::size_t>(sy * n + sx) * area);
+    };
     auto evaluate = [&](const std::array<double, 8>& q, int x, int y, double* grad) {
+        const std::size_t pixel = static_cast<std::size_t>(y - w.top) * w.width() + (x - w.left);
         double sumP = 0, dQx0 = 0, dQy0 = 0, da = 0, db = 0, dc = 0, dbeta = 0;
         for (int sy = 0; sy < n; ++sy)
             for (int sx = 0; sx < n; ++sx) {
@@ -482,7 +498,7 @@ FitResult fitProfile(const Frame& f, double cx, double cy, const Shape& moments,
                     dP = -q[7] * P / base;
                     dbeta += -std::log(base) * P;
                 } else {
-                    P = std::exp(-0.5 * Q);
+                    P = table[static_cast<std::size_t>(sy * n + sx) * area + pixel];
                     dP = -0.5 * P;
                 }
                 sumP += P;
@@ -506,6 +522,7 @@ FitResult fitProfile(const Frame& f, double cx, double cy, const Shape& moments,
         return q[0] * sumP * inv + q[6];
     };
     auto chi2 = [&](const std::array<double, 8>& q) {
+        prepare(q);
         double s = 0;
         for (int y = w.top; y <= w.bottom; ++y)
             for (int x = w.left; x <= w.right; ++x) {
@@ -523,6 +540,7 @@ FitResult fitProfile(const Frame& f, double cx, double cy, const Shape& moments,
     bool converged = false;
     for (int it = 0; it < 60; ++it) {
         double A[8][8] = {}, g[8] = {}, grad[8];
+        prepare(p);
         for (int y = w.top; y <= w.bottom; ++y)
             for (int x = w.left; x <= w.right; ++x) {
                 const double d = f.at(x, y) - evaluate(p, x, y, grad);
