@@ -13,6 +13,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <type_traits>
 
 namespace quillon {
 namespace {
@@ -541,14 +542,22 @@ FitResult fitProfile(const Frame& f, double cx, double cy, const Shape& moments,
     for (int it = 0; it < 60; ++it) {
         double A[8][8] = {}, g[8] = {}, grad[8];
         prepare(p);
-        for (int y = w.top; y <= w.bottom; ++y)
-            for (int x = w.left; x <= w.right; ++x) {
-                const double d = f.at(x, y) - evaluate(p, x, y, grad);
-                for (int i = 0; i < np; ++i) {
-                    g[i] += grad[i] * d;
-                    for (int j = 0; j <= i; ++j) A[i][j] += grad[i] * grad[j];
+        // The parameter count as a constant, so that the sums unroll.
+        auto normal = [&](auto count) {
+            constexpr int m = decltype(count)::value;
+            for (int y = w.top; y <= w.bottom; ++y)
+                for (int x = w.left; x <= w.right; ++x) {
+                    const double d = f.at(x, y) - evaluate(p, x, y, grad);
+                    for (int i = 0; i < m; ++i) {
+                        g[i] += grad[i] * d;
+                        for (int j = 0; j <= i; ++j) A[i][j] += grad[i] * grad[j];
+                    }
                 }
-            }
+        };
+        if (moffat)
+            normal(std::integral_constant<int, 8>{});
+        else
+            normal(std::integral_constant<int, 7>{});
         bool stepped = false;
         for (int attempt = 0; attempt < 8 && !stepped; ++attempt) {
             // (A + λ diag A) δ = g by Gaussian elimination with partial pivoting.
