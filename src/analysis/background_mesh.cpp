@@ -178,4 +178,20 @@ void BackgroundMesh::interpolate(const std::vector<double>& cells, int y, float*
     }
 }
 
+float BackgroundMesh::interpolateAt(const std::vector<double>& cells, int x, int y) const {
+    if (cells.empty()) return 0;
+    int j = 0;
+    double t = 0;
+    position(y, height_, cellsY_, j, t);
+    const int j1 = std::min(j + 1, cellsY_ - 1);
+    auto across = [&](int i) {
+        return static_cast<float>((1 - t) * cells[static_cast<std::size_t>(j) * cellsX_ + i] +
+                                  t * cells[static_cast<std::size_t>(j1) * cellsX_ + i]);
+    };
+    const int i = columnCell_[static_cast<std::size_t>(x)];
+    const float u = columnWeight_[static_cast<std::size_t>(x)];
+    const int i1 = std::min(i + 1, cellsX_ - 1);
+    return (1 - u) * across(i) + u * across(i1);
+}
+
 } // namespace quillon

@@ -27,16 +27,14 @@ constexpr int kMinLitNeighbours = 2;
 // The frame as the measurement sees it: excess over the background, noise, raw sums.
 struct Frame {
     int width = 0, height = 0;
-    memory::Buffer<float> excess, noise, smooth;
+    memory::Buffer<float> excess, smooth;
     const LayerSum* sums = nullptr;
+    const BackgroundMesh* mesh = nullptr; // the noise, by row or by pixel (no frame of it)
     float at(int x, int y) const {
         return excess.data()[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
                              static_cast<std::size_t>(x)];
     }
-    float noiseAt(int x, int y) const {
-        return noise.data()[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                            static_cast<std::size_t>(x)];
-    }
+    float noiseAt(int x, int y) const { return mesh->noiseAt(x, y); }
 };
 
 // ---- Detection and deblending ----
@@ -56,10 +54,12 @@ void removeHotPixels(Frame& f, double k) {
     std::vector<std::vector<std::pair<std::size_t, float>>> perRow(static_cast<std::size_t>(h));
     parallelRows(h, 16, [&](int first, int last) {
         std::array<float, 8> around{};
-        for (int y = std::max(first, 1); y < std::min(last, h - 1); ++y)
+        std::vector<float> noise(static_cast<std::size_t>(w));
+        for (int y = std::max(first, 1); y < std::min(last, h - 1); ++y) {
+            f.mesh->noiseRow(y, noise.data());
             for (int x = 1; x < w - 1; ++x) {
                 const float v = f.at(x, y);
-                if (v < k * f.noiseAt(x, y)) continue;
+                if (v < k * noise[static_cast<std::size_t>(x)]) continue;
                 const float share = static_cast<float>(kNeighbourShare) * v;
                 const int lit = (f.at(x - 1, y) >= share) + (f.at(x + 1, y) >= share) +
                                 (f.at(x, y - 1) >= share) + (f.at(x, y + 1) >= share);
@@ -72,6 +72,7 @@ void removeHotPixels(Frame& f, double k) {
                 perRow[static_cast<std::size_t>(y)].emplace_back(
                     static_cast<std::size_t>(y) * w + x, around[4]);
             }
+        }
     });
     for (const auto& row : perRow)
         for (const auto& [i, v] : row) f.excess.data()[i] = v;
@@ -111,11 +112,14 @@ std::vector<std::vector<int>> groups(const Frame& f, double k, int minArea) {
     const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
     memory::Buffer<std::uint8_t> state(n, false); // 0 below, 1 above, 2 taken
     parallelRows(h, 16, [&](int first, int last) {
-        for (int y = first; y < last; ++y)
+        std::vector<float> noise(static_cast<std::size_t>(w));
+        for (int y = first; y < last; ++y) {
+            f.mesh->noiseRow(y, noise.data());
             for (int x = 0; x < w; ++x) {
                 const std::size_t i = static_cast<std::size_t>(y) * w + x;
-                state.data()[i] = f.smooth.data()[i] >= k * f.noise.data()[i] ? 1 : 0;
+                state.data()[i] = f.smooth.data()[i] >= k * noise[static_cast<std::size_t>(x)];
             }
+        }
     });
     std::vector<std::vector<int>> out;
     std::vector<int> stack;
@@ -784,18 +788,17 @@ StarField measureStars(const Image& image, const StarMeasureSettings& settings) 
     f.width = image.width();
     f.height = image.height();
     f.sums = &sums;
+    f.mesh = &mesh;
     field.width = f.width;
     field.height = f.height;
     field.background = mesh.globalLevel();
     field.noise = mesh.globalNoise();
     const std::size_t n = static_cast<std::size_t>(f.width) * static_cast<std::size_t>(f.height);
     f.excess.allocate(n, false);
-    f.noise.allocate(n, false);
     parallelRows(f.height, 16, [&](int first, int last) {
         std::vector<float> level(static_cast<std::size_t>(f.width));
         for (int y = first; y < last; ++y) {
             mesh.levelRow(y, level.data());
-            mesh.noiseRow(y, f.noise.data() + static_cast<std::size_t>(y) * f.width);
             float* out = f.excess.data() + static_cast<std::size_t>(y) * f.width;
             const std::int32_t* in = sums.row(y);
             for (int x = 0; x < f.width; ++x)
