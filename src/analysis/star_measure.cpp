@@ -495,9 +495,9 @@ FitResult fitProfile(const Frame& f, double cx, double cy, const Shape& moments,
             for (int sx = 0; sx < n; ++sx) {
                 const double dx = x + first + sx * step - q[1];
                 const double dy = y + first + sy * step - q[2];
-                const double Q = q[3] * dx * dx + q[4] * dy * dy + 2 * q[5] * dx * dy;
                 double P, dP;
                 if (moffat) {
+                    const double Q = q[3] * dx * dx + q[4] * dy * dy + 2 * q[5] * dx * dy;
                     const double base = 1 + std::max(Q, -0.999);
                     P = std::pow(base, -q[7]);
                     dP = -q[7] * P / base;
@@ -529,9 +529,20 @@ FitResult fitProfile(const Frame& f, double cx, double cy, const Shape& moments,
     auto chi2 = [&](const std::array<double, 8>& q) {
         prepare(q);
         double s = 0;
+        const double inv = 1.0 / (n * n);
+        std::size_t pixel = 0;
         for (int y = w.top; y <= w.bottom; ++y)
-            for (int x = w.left; x <= w.right; ++x) {
-                const double d = f.at(x, y) - evaluate(q, x, y, nullptr);
+            for (int x = w.left; x <= w.right; ++x, ++pixel) {
+                double model;
+                if (moffat) {
+                    model = evaluate(q, x, y, nullptr);
+                } else { // the value evaluate gives, without its derivatives
+                    double sumP = 0;
+                    for (int k = 0; k < n * n; ++k)
+                        sumP += table[static_cast<std::size_t>(k) * area + pixel];
+                    model = q[0] * sumP * inv + q[6];
+                }
+                const double d = f.at(x, y) - model;
                 s += d * d;
             }
         return s;
@@ -544,19 +555,25 @@ FitResult fitProfile(const Frame& f, double cx, double cy, const Shape& moments,
     double current = chi2(p), lambda = 1e-3;
     bool converged = false;
     for (int it = 0; it < 60; ++it) {
-        double A[8][8] = {}, g[8] = {}, grad[8];
+        double A[8][8] = {}, g[8] = {};
         prepare(p);
-        // The parameter count as a constant, so that the sums unroll.
+        // The parameter count as a constant and the sums in locals, so that they unroll and stay
+        // in registers.
         auto normal = [&](auto count) {
             constexpr int m = decltype(count)::value;
+            double sa[m][m] = {}, sg[m] = {}, gr[8];
             for (int y = w.top; y <= w.bottom; ++y)
                 for (int x = w.left; x <= w.right; ++x) {
-                    const double d = f.at(x, y) - evaluate(p, x, y, grad);
+                    const double d = f.at(x, y) - evaluate(p, x, y, gr);
                     for (int i = 0; i < m; ++i) {
-                        g[i] += grad[i] * d;
-                        for (int j = 0; j <= i; ++j) A[i][j] += grad[i] * grad[j];
+                        sg[i] += gr[i] * d;
+                        for (int j = 0; j <= i; ++j) sa[i][j] += gr[i] * gr[j];
                     }
                 }
+            for (int i = 0; i < m; ++i) {
+                g[i] = sg[i];
+                for (int j = 0; j <= i; ++j) A[i][j] = sa[i][j];
+            }
         };
         if (moffat)
             normal(std::integral_constant<int, 8>{});
