@@ -69,11 +69,12 @@ void sortSky(std::vector<float>& v) {
 // Level and noise of the pixels [x0, x1) × [y0, y1).
 void cellStatistics(const LayerSum& s, int x0, int x1, int y0, int y1, double& level,
                     double& noise) {
-    std::vector<float> v;
-    v.reserve(static_cast<std::size_t>(x1 - x0) * static_cast<std::size_t>(y1 - y0));
+    const int cols = x1 - x0;
+    std::vector<float> v(static_cast<std::size_t>(cols) * static_cast<std::size_t>(y1 - y0));
     for (int y = y0; y < y1; ++y) {
-        const std::int32_t* r = s.row(s.window().top + y);
-        for (int x = x0; x < x1; ++x) v.push_back(static_cast<float>(r[x]));
+        const std::int32_t* r = s.row(s.window().top + y) + x0;
+        float* out = v.data() + static_cast<std::size_t>(y - y0) * static_cast<std::size_t>(cols);
+        for (int x = 0; x < cols; ++x) out[x] = static_cast<float>(r[x]);
     }
     // Sorted once; each clipping round then only moves the bounds, with the sums of the
     // values and of their squares from prefix sums.
