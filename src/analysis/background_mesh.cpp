@@ -170,12 +170,16 @@ void BackgroundMesh::interpolate(const std::vector<double>& cells, int y, float*
         across[static_cast<std::size_t>(i)] =
             static_cast<float>((1 - t) * cells[static_cast<std::size_t>(j) * cellsX_ + i] +
                                t * cells[static_cast<std::size_t>(j1) * cellsX_ + i]);
-    for (int x = 0; x < width_; ++x) {
+    // Columns by runs of one cell (the cell only grows along a row), so that each run is a
+    // plain blend of two values.
+    for (int x = 0; x < width_;) {
         const int i = columnCell_[static_cast<std::size_t>(x)];
-        const float u = columnWeight_[static_cast<std::size_t>(x)];
-        const int i1 = std::min(i + 1, cellsX_ - 1);
-        out[x] = (1 - u) * across[static_cast<std::size_t>(i)] +
-                 u * across[static_cast<std::size_t>(i1)];
+        int end = x + 1;
+        while (end < width_ && columnCell_[static_cast<std::size_t>(end)] == i) ++end;
+        const float a = across[static_cast<std::size_t>(i)];
+        const float b = across[static_cast<std::size_t>(std::min(i + 1, cellsX_ - 1))];
+        const float* u = columnWeight_.data();
+        for (; x < end; ++x) out[x] = (1 - u[x]) * a + u[x] * b;
     }
 }
 

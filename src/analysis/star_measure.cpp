@@ -375,7 +375,7 @@ void gaussianWindow(const Shape& iw, double ox, double oy, const StarWindow& w, 
 bool adaptiveMoments(const Frame& f, double& cx, double& cy, Shape& shape) {
     constexpr double kMinWindow = 0.5; // variance, pixels²
     Shape win = shape, star = shape;
-    std::vector<double> weighted, window;
+    std::vector<double> window;
     for (int round = 0; round < 40; ++round) {
         if (!win.valid()) return false;
         const Shape iw = inverse(win);
@@ -387,17 +387,17 @@ bool adaptiveMoments(const Frame& f, double& cx, double& cy, Shape& shape) {
         const double ox = cx, oy = cy;
         window.resize(static_cast<std::size_t>(w.width()) * static_cast<std::size_t>(w.height()));
         gaussianWindow(iw, ox, oy, w, window.data());
-        weighted.clear();
+        std::size_t at = 0; // the window becomes the weights, in reading order
         const Centroid c = centroid(*f.sums, w, [&](std::int32_t, int x, int y) {
-            weighted.push_back(static_cast<double>(f.at(x, y)) * window[weighted.size()]);
-            return weighted.back();
+            window[at] *= static_cast<double>(f.at(x, y));
+            return window[at++];
         });
         if (!c.hasX || !c.hasY || !(c.total > 0)) return false;
         double m0 = 0, mxx = 0, myy = 0, mxy = 0;
         std::size_t k = 0;
         for (int y = w.top; y <= w.bottom; ++y)
             for (int x = w.left; x <= w.right; ++x) {
-                const double wt = weighted[k++]; // the centroid's weights, in reading order
+                const double wt = window[k++]; // the centroid's weights, in reading order
                 const double dx = x - c.x, dy = y - c.y;
                 m0 += wt;
                 mxx += wt * dx * dx;
