@@ -78,11 +78,13 @@ void removeHotPixels(Frame& f, double k) {
         for (const auto& [i, v] : row) f.excess.data()[i] = v;
 }
 
-// 1 2 1 smoothing in both directions, edges repeated. Each block of rows keeps the horizontal
-// pass of three rows at a time instead of a whole second frame.
-void smoothFrame(Frame& f) {
+// 1 2 1 smoothing in both directions, edges repeated, and which smoothed pixels reach k times
+// the noise (state 1, else 0). Each block of rows keeps the horizontal pass of three rows at a
+// time instead of a whole second frame.
+void smoothFrame(Frame& f, double k, memory::Buffer<std::uint8_t>& state) {
     const int w = f.width, h = f.height;
     f.smooth.allocate(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), false);
+    state.allocate(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), false);
     auto across = [&](int y, float* out) {
         const float* in = f.excess.data() + static_cast<std::size_t>(y) * w;
         for (int x = 0; x < w; ++x)
@@ -90,7 +92,8 @@ void smoothFrame(Frame& f) {
                 0.25f * in[std::max(x - 1, 0)] + 0.5f * in[x] + 0.25f * in[std::min(x + 1, w - 1)];
     };
     parallelRows(h, 16, [&](int first, int last) {
-        std::vector<float> rows(3 * static_cast<std::size_t>(w));
+        std::vector<float> rows(3 * static_cast<std::size_t>(w)),
+            noise(static_cast<std::size_t>(w));
         float* up = rows.data();
         float* mid = up + w;
         float* down = mid + w;
@@ -100,6 +103,9 @@ void smoothFrame(Frame& f) {
             across(std::min(y + 1, h - 1), down);
             float* out = f.smooth.data() + static_cast<std::size_t>(y) * w;
             for (int x = 0; x < w; ++x) out[x] = 0.25f * up[x] + 0.5f * mid[x] + 0.25f * down[x];
+            f.mesh->noiseRow(y, noise.data());
+            std::uint8_t* above = state.data() + static_cast<std::size_t>(y) * w;
+            for (int x = 0; x < w; ++x) above[x] = out[x] >= k * noise[static_cast<std::size_t>(x)];
             std::swap(up, mid);
             std::swap(mid, down);
         }
@@ -107,20 +113,11 @@ void smoothFrame(Frame& f) {
 }
 
 // Groups of pixels above the threshold (8 neighbours), in reading order of their first pixel.
-std::vector<std::vector<int>> groups(const Frame& f, double k, int minArea) {
+// state: 0 below, 1 above (from smoothFrame); marked 2 once taken.
+std::vector<std::vector<int>> groups(const Frame& f, memory::Buffer<std::uint8_t>& state,
+                                     int minArea) {
     const int w = f.width, h = f.height;
     const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-    memory::Buffer<std::uint8_t> state(n, false); // 0 below, 1 above, 2 taken
-    parallelRows(h, 16, [&](int first, int last) {
-        std::vector<float> noise(static_cast<std::size_t>(w));
-        for (int y = first; y < last; ++y) {
-            f.mesh->noiseRow(y, noise.data());
-            for (int x = 0; x < w; ++x) {
-                const std::size_t i = static_cast<std::size_t>(y) * w + x;
-                state.data()[i] = f.smooth.data()[i] >= k * noise[static_cast<std::size_t>(x)];
-            }
-        }
-    });
     std::vector<std::vector<int>> out;
     std::vector<int> stack;
     for (std::size_t start = 0; start < n; ++start) {
@@ -824,14 +821,15 @@ StarField measureStars(const Image& image, const StarMeasureSettings& settings) 
     });
     const double k0 = std::max(0.1, settings.threshold);
     removeHotPixels(f, k0);
-    smoothFrame(f);
-
     const double k = std::max(0.1, settings.threshold);
+    memory::Buffer<std::uint8_t> state;
+    smoothFrame(f, k, state);
+
     const int minArea = std::max(1, settings.minArea);
     std::vector<Object> objects;
     {
         OwnerMap owner(f);
-        for (std::vector<int>& g : groups(f, k, minArea))
+        for (std::vector<int>& g : groups(f, state, minArea))
             deblend(f, std::move(g), settings, owner, objects);
     }
     f.smooth.reset();
