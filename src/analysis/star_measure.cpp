@@ -27,7 +27,7 @@ constexpr int kMinLitNeighbours = 2;
 // The frame as the measurement sees it: excess over the background, noise, raw sums.
 struct Frame {
     int width = 0, height = 0;
-    memory::Buffer<float> excess, smooth;
+    memory::Buffer<float> excess;
     const LayerSum* sums = nullptr;
     const BackgroundMesh* mesh = nullptr; // the noise, by row or by pixel (no frame of it)
     float at(int x, int y) const {
@@ -35,6 +35,20 @@ struct Frame {
                              static_cast<std::size_t>(x)];
     }
     float noiseAt(int x, int y) const { return mesh->noiseAt(x, y); }
+    // The 1 2 1 smoothing in both directions (edges repeated) of one pixel, the value the
+    // detection pass computes for it by rows.
+    float acrossAt(int x, int y) const {
+        const float* in = excess.data() + static_cast<std::size_t>(y) * width;
+        const float v =
+            0.25f * in[std::max(x - 1, 0)] + 0.5f * in[x] + 0.25f * in[std::min(x + 1, width - 1)];
+        return v;
+    }
+    float smoothAt(int x, int y) const {
+        const float up = acrossAt(x, std::max(y - 1, 0)), mid = acrossAt(x, y),
+                    down = acrossAt(x, std::min(y + 1, height - 1));
+        const float v = 0.25f * up + 0.5f * mid + 0.25f * down;
+        return v;
+    }
 };
 
 // ---- Detection and deblending ----
@@ -83,7 +97,6 @@ void removeHotPixels(Frame& f, double k) {
 // time instead of a whole second frame.
 void smoothFrame(Frame& f, double k, memory::Buffer<std::uint8_t>& state) {
     const int w = f.width, h = f.height;
-    f.smooth.allocate(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), false);
     state.allocate(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), false);
     auto across = [&](int y, float* out) {
         const float* in = f.excess.data() + static_cast<std::size_t>(y) * w;
@@ -93,7 +106,7 @@ void smoothFrame(Frame& f, double k, memory::Buffer<std::uint8_t>& state) {
     };
     parallelRows(h, 16, [&](int first, int last) {
         std::vector<float> rows(3 * static_cast<std::size_t>(w)),
-            noise(static_cast<std::size_t>(w));
+            noise(static_cast<std::size_t>(w)), smooth(static_cast<std::size_t>(w));
         float* up = rows.data();
         float* mid = up + w;
         float* down = mid + w;
@@ -101,7 +114,7 @@ void smoothFrame(Frame& f, double k, memory::Buffer<std::uint8_t>& state) {
         across(first, mid);
         for (int y = first; y < last; ++y) {
             across(std::min(y + 1, h - 1), down);
-            float* out = f.smooth.data() + static_cast<std::size_t>(y) * w;
+            float* out = smooth.data();
             for (int x = 0; x < w; ++x) out[x] = 0.25f * up[x] + 0.5f * mid[x] + 0.25f * down[x];
             f.mesh->noiseRow(y, noise.data());
             std::uint8_t* above = state.data() + static_cast<std::size_t>(y) * w;
@@ -153,7 +166,7 @@ class OwnerMap {
 public:
     explicit OwnerMap(const Frame& f) : width_(f.width), height_(f.height) {}
 
-    void cover(const std::vector<int>& group) {
+    void cover(const Frame& f, const std::vector<int>& group) {
         int x0 = width_, y0 = height_, x1 = -1, y1 = -1;
         for (int p : group) {
             const int x = p % width_, y = p / width_;
@@ -165,7 +178,9 @@ public:
         const std::size_t area = static_cast<std::size_t>(x1 - x0 + 1) * (y1 - y0 + 1);
         if (area <= 16 * group.size() + 4096) {
             local_.assign(area, -1);
+            localValues_.resize(area);
             data_ = local_.data();
+            values_ = localValues_.data();
             x0_ = x0;
             y0_ = y0;
             x1_ = x1;
@@ -174,24 +189,35 @@ public:
             if (frame_.empty())
                 frame_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_),
                               -1);
+            if (frameValues_.empty())
+                frameValues_.resize(static_cast<std::size_t>(width_) *
+                                    static_cast<std::size_t>(height_));
             data_ = frame_.data();
+            values_ = frameValues_.data();
             x0_ = y0_ = 0;
             x1_ = width_ - 1;
             y1_ = height_ - 1;
         }
         stride_ = x1_ - x0_ + 1;
-        for (int p : group) (*this)[p] = -2;
+        for (int p : group) {
+            (*this)[p] = -2;
+            const int x = p % width_, y = p / width_;
+            values_[index(x, y)] = f.smoothAt(x, y);
+        }
     }
+    // The smoothed excess of a pixel of the group.
+    float value(int p) const { return values_[index(p % width_, p / width_)]; }
     // Puts the whole frame map back to -1 after a group (the box map is dropped anyway).
     void release(const std::vector<int>& group) {
         if (data_ == frame_.data())
             for (int p : group) (*this)[p] = -1;
     }
     int& operator[](int p) { return at(p % width_, p / width_); }
-    int& at(int x, int y) {
-        return data_[static_cast<std::size_t>(y - y0_) * static_cast<std::size_t>(stride_) +
-                     static_cast<std::size_t>(x - x0_)];
+    std::size_t index(int x, int y) const {
+        return static_cast<std::size_t>(y - y0_) * static_cast<std::size_t>(stride_) +
+               static_cast<std::size_t>(x - x0_);
     }
+    int& at(int x, int y) { return data_[index(x, y)]; }
     bool inGroup(int x, int y) {
         return x >= x0_ && y >= y0_ && x <= x1_ && y <= y1_ && at(x, y) != -1;
     }
@@ -200,15 +226,17 @@ private:
     int width_, height_;
     int x0_ = 0, y0_ = 0, x1_ = -1, y1_ = -1, stride_ = 0;
     int* data_ = nullptr;
+    float* values_ = nullptr;
     std::vector<int> local_, frame_;
+    std::vector<float> localValues_, frameValues_;
 };
 
 void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& s, OwnerMap& owner,
              std::vector<Object>& objects) {
     const int w = f.width;
-    const float* v = f.smooth.data();
     std::sort(group.begin(), group.end());
-    owner.cover(group);
+    owner.cover(f, group);
+    auto v = [&](int p) { return owner.value(p); };
     auto inGroup = [&](int x, int y) { return owner.inGroup(x, y); };
     // Steepest ascent from every pixel to its maximum.
     std::vector<int> maxima, path;
@@ -224,7 +252,7 @@ void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& 
                 for (int dx = -1; dx <= 1; ++dx) {
                     if (!inGroup(qx + dx, qy + dy)) continue;
                     const int r = (qy + dy) * w + qx + dx;
-                    if (v[r] > v[best] || (v[r] == v[best] && r < best)) best = r;
+                    if (v(r) > v(best) || (v(r) == v(best) && r < best)) best = r;
                 }
             if (best == q) {
                 maxima.push_back(q);
@@ -254,7 +282,7 @@ void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& 
                     if (!inGroup(px + dx, py + dy)) continue;
                     const int q = (py + dy) * w + px + dx;
                     const int b = owner[q];
-                    const float meet = std::min(v[p], v[q]);
+                    const float meet = std::min(v(p), v(q));
                     if (b != a && meet > saddle[static_cast<std::size_t>(a)]) {
                         saddle[static_cast<std::size_t>(a)] = meet;
                         partner[static_cast<std::size_t>(a)] = b;
@@ -262,19 +290,19 @@ void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& 
                 }
         }
         double total = 0;
-        for (int p : group) total += std::max(0.0f, v[p]);
+        for (int p : group) total += std::max(0.0f, v(p));
         std::vector<double> fluxAbove(nb, 0.0);
         std::vector<int> countAbove(nb, 0);
         for (int p : group) {
             const auto a = static_cast<std::size_t>(owner[p]);
-            if (v[p] > saddle[a]) {
-                fluxAbove[a] += v[p] - saddle[a];
+            if (v(p) > saddle[a]) {
+                fluxAbove[a] += v(p) - saddle[a];
                 ++countAbove[a];
             }
         }
         std::size_t brightest = 0;
         for (std::size_t i = 1; i < nb; ++i)
-            if (v[maxima[i]] > v[maxima[brightest]]) brightest = i;
+            if (v(maxima[i]) > v(maxima[brightest])) brightest = i;
         for (std::size_t i = 0; i < nb; ++i)
             keep[i] = i == brightest ||
                       (countAbove[i] >= s.minArea && fluxAbove[i] >= s.deblendContrast * total);
@@ -832,7 +860,6 @@ StarField measureStars(const Image& image, const StarMeasureSettings& settings) 
         for (std::vector<int>& g : groups(f, state, minArea))
             deblend(f, std::move(g), settings, owner, objects);
     }
-    f.smooth.reset();
 
     const double saturation =
         settings.saturation > 0 ? settings.saturation : 32767.0 * image.layerCount();
