@@ -32,9 +32,12 @@ void sortSky(std::vector<float>& v) {
         std::sort(v.begin(), v.end());
         return;
     }
-    // The window only steers the work (every value is sorted either way): a sample does.
+    // The window only steers the work (every value is sorted either way): a sample of about
+    // 256 values does.
     std::vector<float> work;
-    for (std::size_t i = 0; i < v.size(); i += 4) work.push_back(v[i]);
+    const std::size_t stride = std::max<std::size_t>(1, v.size() / 256);
+    work.reserve(v.size() / stride + 1);
+    for (std::size_t i = 0; i < v.size(); i += stride) work.push_back(v[i]);
     const auto mid = work.begin() + static_cast<std::ptrdiff_t>(work.size() / 2);
     std::nth_element(work.begin(), mid, work.end());
     const float median = *mid;
@@ -66,11 +69,12 @@ void sortSky(std::vector<float>& v) {
 // Level and noise of the pixels [x0, x1) × [y0, y1).
 void cellStatistics(const LayerSum& s, int x0, int x1, int y0, int y1, double& level,
                     double& noise) {
-    std::vector<float> v;
-    v.reserve(static_cast<std::size_t>(x1 - x0) * static_cast<std::size_t>(y1 - y0));
+    const int cols = x1 - x0;
+    std::vector<float> v(static_cast<std::size_t>(cols) * static_cast<std::size_t>(y1 - y0));
     for (int y = y0; y < y1; ++y) {
-        const std::int32_t* r = s.row(s.window().top + y);
-        for (int x = x0; x < x1; ++x) v.push_back(static_cast<float>(r[x]));
+        const std::int32_t* r = s.row(s.window().top + y) + x0;
+        float* out = v.data() + static_cast<std::size_t>(y - y0) * static_cast<std::size_t>(cols);
+        for (int x = 0; x < cols; ++x) out[x] = static_cast<float>(r[x]);
     }
     // Sorted once; each clipping round then only moves the bounds, with the sums of the
     // values and of their squares from prefix sums.
@@ -166,13 +170,33 @@ void BackgroundMesh::interpolate(const std::vector<double>& cells, int y, float*
         across[static_cast<std::size_t>(i)] =
             static_cast<float>((1 - t) * cells[static_cast<std::size_t>(j) * cellsX_ + i] +
                                t * cells[static_cast<std::size_t>(j1) * cellsX_ + i]);
-    for (int x = 0; x < width_; ++x) {
+    // Columns by runs of one cell (the cell only grows along a row), so that each run is a
+    // plain blend of two values.
+    for (int x = 0; x < width_;) {
         const int i = columnCell_[static_cast<std::size_t>(x)];
-        const float u = columnWeight_[static_cast<std::size_t>(x)];
-        const int i1 = std::min(i + 1, cellsX_ - 1);
-        out[x] = (1 - u) * across[static_cast<std::size_t>(i)] +
-                 u * across[static_cast<std::size_t>(i1)];
+        int end = x + 1;
+        while (end < width_ && columnCell_[static_cast<std::size_t>(end)] == i) ++end;
+        const float a = across[static_cast<std::size_t>(i)];
+        const float b = across[static_cast<std::size_t>(std::min(i + 1, cellsX_ - 1))];
+        const float* u = columnWeight_.data();
+        for (; x < end; ++x) out[x] = (1 - u[x]) * a + u[x] * b;
     }
+}
+
+float BackgroundMesh::interpolateAt(const std::vector<double>& cells, int x, int y) const {
+    if (cells.empty()) return 0;
+    int j = 0;
+    double t = 0;
+    position(y, height_, cellsY_, j, t);
+    const int j1 = std::min(j + 1, cellsY_ - 1);
+    auto across = [&](int i) {
+        return static_cast<float>((1 - t) * cells[static_cast<std::size_t>(j) * cellsX_ + i] +
+                                  t * cells[static_cast<std::size_t>(j1) * cellsX_ + i]);
+    };
+    const int i = columnCell_[static_cast<std::size_t>(x)];
+    const float u = columnWeight_[static_cast<std::size_t>(x)];
+    const int i1 = std::min(i + 1, cellsX_ - 1);
+    return (1 - u) * across(i) + u * across(i1);
 }
 
 } // namespace quillon

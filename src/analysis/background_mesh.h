@@ -22,12 +22,15 @@ public:
     // Background and noise of row y (window coordinates of the sums), width values each.
     void levelRow(int y, float* out) const { interpolate(levels_, y, out); }
     void noiseRow(int y, float* out) const { interpolate(noises_, y, out); }
+    // The noise of one pixel, the value noiseRow gives it.
+    float noiseAt(int x, int y) const { return interpolateAt(noises_, x, y); }
     // Medians over the cells: the frame's background level and noise.
     double globalLevel() const { return globalLevel_; }
     double globalNoise() const { return globalNoise_; }
 
 private:
     void interpolate(const std::vector<double>& cells, int y, float* out) const;
+    float interpolateAt(const std::vector<double>& cells, int x, int y) const;
 
     int width_ = 0, height_ = 0, cellsX_ = 1, cellsY_ = 1;
     std::vector<double> levels_, noises_;

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <type_traits>
 
 namespace quillon {
 namespace {
@@ -26,15 +27,27 @@ constexpr int kMinLitNeighbours = 2;
 // The frame as the measurement sees it: excess over the background, noise, raw sums.
 struct Frame {
     int width = 0, height = 0;
-    memory::Buffer<float> excess, noise, smooth;
+    memory::Buffer<float> excess;
     const LayerSum* sums = nullptr;
+    const BackgroundMesh* mesh = nullptr; // the noise, by row or by pixel (no frame of it)
     float at(int x, int y) const {
         return excess.data()[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
                              static_cast<std::size_t>(x)];
     }
-    float noiseAt(int x, int y) const {
-        return noise.data()[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                            static_cast<std::size_t>(x)];
+    float noiseAt(int x, int y) const { return mesh->noiseAt(x, y); }
+    // The 1 2 1 smoothing in both directions (edges repeated) of one pixel, the value the
+    // detection pass computes for it by rows.
+    float acrossAt(int x, int y) const {
+        const float* in = excess.data() + static_cast<std::size_t>(y) * width;
+        const float v =
+            0.25f * in[std::max(x - 1, 0)] + 0.5f * in[x] + 0.25f * in[std::min(x + 1, width - 1)];
+        return v;
+    }
+    float smoothAt(int x, int y) const {
+        const float up = acrossAt(x, std::max(y - 1, 0)), mid = acrossAt(x, y),
+                    down = acrossAt(x, std::min(y + 1, height - 1));
+        const float v = 0.25f * up + 0.5f * mid + 0.25f * down;
+        return v;
     }
 };
 
@@ -55,10 +68,12 @@ void removeHotPixels(Frame& f, double k) {
     std::vector<std::vector<std::pair<std::size_t, float>>> perRow(static_cast<std::size_t>(h));
     parallelRows(h, 16, [&](int first, int last) {
         std::array<float, 8> around{};
-        for (int y = std::max(first, 1); y < std::min(last, h - 1); ++y)
+        std::vector<float> noise(static_cast<std::size_t>(w));
+        for (int y = std::max(first, 1); y < std::min(last, h - 1); ++y) {
+            f.mesh->noiseRow(y, noise.data());
             for (int x = 1; x < w - 1; ++x) {
                 const float v = f.at(x, y);
-                if (v < k * f.noiseAt(x, y)) continue;
+                if (v < k * noise[static_cast<std::size_t>(x)]) continue;
                 const float share = static_cast<float>(kNeighbourShare) * v;
                 const int lit = (f.at(x - 1, y) >= share) + (f.at(x + 1, y) >= share) +
                                 (f.at(x, y - 1) >= share) + (f.at(x, y + 1) >= share);
@@ -71,49 +86,51 @@ void removeHotPixels(Frame& f, double k) {
                 perRow[static_cast<std::size_t>(y)].emplace_back(
                     static_cast<std::size_t>(y) * w + x, around[4]);
             }
+        }
     });
     for (const auto& row : perRow)
         for (const auto& [i, v] : row) f.excess.data()[i] = v;
 }
 
-// 1 2 1 smoothing in both directions, edges repeated.
-void smoothFrame(Frame& f) {
+// 1 2 1 smoothing in both directions, edges repeated, and which smoothed pixels reach k times
+// the noise (state 1, else 0). Each block of rows keeps the horizontal pass of three rows at a
+// time instead of a whole second frame.
+void smoothFrame(Frame& f, double k, memory::Buffer<std::uint8_t>& state) {
     const int w = f.width, h = f.height;
-    memory::Buffer<float> across(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), false);
-    f.smooth.allocate(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), false);
+    state.allocate(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), false);
+    auto across = [&](int y, float* out) {
+        const float* in = f.excess.data() + static_cast<std::size_t>(y) * w;
+        for (int x = 0; x < w; ++x)
+            out[x] =
+                0.25f * in[std::max(x - 1, 0)] + 0.5f * in[x] + 0.25f * in[std::min(x + 1, w - 1)];
+    };
     parallelRows(h, 16, [&](int first, int last) {
+        std::vector<float> rows(3 * static_cast<std::size_t>(w)),
+            noise(static_cast<std::size_t>(w)), smooth(static_cast<std::size_t>(w));
+        float* up = rows.data();
+        float* mid = up + w;
+        float* down = mid + w;
+        across(std::max(first - 1, 0), up);
+        across(first, mid);
         for (int y = first; y < last; ++y) {
-            const float* in = f.excess.data() + static_cast<std::size_t>(y) * w;
-            float* out = across.data() + static_cast<std::size_t>(y) * w;
-            for (int x = 0; x < w; ++x)
-                out[x] = 0.25f * in[std::max(x - 1, 0)] + 0.5f * in[x] +
-                         0.25f * in[std::min(x + 1, w - 1)];
-        }
-    });
-    parallelRows(h, 16, [&](int first, int last) {
-        for (int y = first; y < last; ++y) {
-            const float* up = across.data() + static_cast<std::size_t>(std::max(y - 1, 0)) * w;
-            const float* mid = across.data() + static_cast<std::size_t>(y) * w;
-            const float* down =
-                across.data() + static_cast<std::size_t>(std::min(y + 1, h - 1)) * w;
-            float* out = f.smooth.data() + static_cast<std::size_t>(y) * w;
+            across(std::min(y + 1, h - 1), down);
+            float* out = smooth.data();
             for (int x = 0; x < w; ++x) out[x] = 0.25f * up[x] + 0.5f * mid[x] + 0.25f * down[x];
+            f.mesh->noiseRow(y, noise.data());
+            std::uint8_t* above = state.data() + static_cast<std::size_t>(y) * w;
+            for (int x = 0; x < w; ++x) above[x] = out[x] >= k * noise[static_cast<std::size_t>(x)];
+            std::swap(up, mid);
+            std::swap(mid, down);
         }
     });
 }
 
 // Groups of pixels above the threshold (8 neighbours), in reading order of their first pixel.
-std::vector<std::vector<int>> groups(const Frame& f, double k, int minArea) {
+// state: 0 below, 1 above (from smoothFrame); marked 2 once taken.
+std::vector<std::vector<int>> groups(const Frame& f, memory::Buffer<std::uint8_t>& state,
+                                     int minArea) {
     const int w = f.width, h = f.height;
     const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-    memory::Buffer<std::uint8_t> state(n, false); // 0 below, 1 above, 2 taken
-    parallelRows(h, 16, [&](int first, int last) {
-        for (int y = first; y < last; ++y)
-            for (int x = 0; x < w; ++x) {
-                const std::size_t i = static_cast<std::size_t>(y) * w + x;
-                state.data()[i] = f.smooth.data()[i] >= k * f.noise.data()[i] ? 1 : 0;
-            }
-    });
     std::vector<std::vector<int>> out;
     std::vector<int> stack;
     for (std::size_t start = 0; start < n; ++start) {
@@ -142,20 +159,89 @@ std::vector<std::vector<int>> groups(const Frame& f, double k, int minArea) {
 }
 
 // Splits a group at its significant maxima (see the header).
-void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& s,
-             std::vector<int>& owner, std::vector<Object>& objects) {
+// The branch of each pixel of a group: -1 outside the group, -2 in it and not yet owned. Kept
+// over the group's bounding box, or over the whole frame (allocated once, at its first use)
+// for a sparse group whose box would be far larger than the group.
+class OwnerMap {
+public:
+    explicit OwnerMap(const Frame& f) : width_(f.width), height_(f.height) {}
+
+    void cover(const Frame& f, const std::vector<int>& group) {
+        int x0 = width_, y0 = height_, x1 = -1, y1 = -1;
+        for (int p : group) {
+            const int x = p % width_, y = p / width_;
+            x0 = std::min(x0, x);
+            x1 = std::max(x1, x);
+            y0 = std::min(y0, y);
+            y1 = std::max(y1, y);
+        }
+        const std::size_t area = static_cast<std::size_t>(x1 - x0 + 1) * (y1 - y0 + 1);
+        if (area <= 16 * group.size() + 4096) {
+            local_.assign(area, -1);
+            localValues_.resize(area);
+            data_ = local_.data();
+            values_ = localValues_.data();
+            x0_ = x0;
+            y0_ = y0;
+            x1_ = x1;
+            y1_ = y1;
+        } else {
+            if (frame_.empty())
+                frame_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_),
+                              -1);
+            if (frameValues_.empty())
+                frameValues_.resize(static_cast<std::size_t>(width_) *
+                                    static_cast<std::size_t>(height_));
+            data_ = frame_.data();
+            values_ = frameValues_.data();
+            x0_ = y0_ = 0;
+            x1_ = width_ - 1;
+            y1_ = height_ - 1;
+        }
+        stride_ = x1_ - x0_ + 1;
+        for (int p : group) {
+            (*this)[p] = -2;
+            const int x = p % width_, y = p / width_;
+            values_[index(x, y)] = f.smoothAt(x, y);
+        }
+    }
+    // The smoothed excess of a pixel of the group.
+    float value(int p) const { return values_[index(p % width_, p / width_)]; }
+    // Puts the whole frame map back to -1 after a group (the box map is dropped anyway).
+    void release(const std::vector<int>& group) {
+        if (data_ == frame_.data())
+            for (int p : group) (*this)[p] = -1;
+    }
+    int& operator[](int p) { return at(p % width_, p / width_); }
+    std::size_t index(int x, int y) const {
+        return static_cast<std::size_t>(y - y0_) * static_cast<std::size_t>(stride_) +
+               static_cast<std::size_t>(x - x0_);
+    }
+    int& at(int x, int y) { return data_[index(x, y)]; }
+    bool inGroup(int x, int y) {
+        return x >= x0_ && y >= y0_ && x <= x1_ && y <= y1_ && at(x, y) != -1;
+    }
+
+private:
+    int width_, height_;
+    int x0_ = 0, y0_ = 0, x1_ = -1, y1_ = -1, stride_ = 0;
+    int* data_ = nullptr;
+    float* values_ = nullptr;
+    std::vector<int> local_, frame_;
+    std::vector<float> localValues_, frameValues_;
+};
+
+void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& s, OwnerMap& owner,
+             std::vector<Object>& objects) {
     const int w = f.width;
-    const float* v = f.smooth.data();
     std::sort(group.begin(), group.end());
-    for (int p : group) owner[static_cast<std::size_t>(p)] = -2; // in the group, not yet owned
-    auto inGroup = [&](int x, int y) {
-        return x >= 0 && y >= 0 && x < f.width && y < f.height &&
-               owner[static_cast<std::size_t>(y) * w + x] != -1;
-    };
+    owner.cover(f, group);
+    auto v = [&](int p) { return owner.value(p); };
+    auto inGroup = [&](int x, int y) { return owner.inGroup(x, y); };
     // Steepest ascent from every pixel to its maximum.
     std::vector<int> maxima, path;
     for (int p : group) {
-        if (owner[static_cast<std::size_t>(p)] != -2) continue;
+        if (owner[p] != -2) continue;
         path.clear();
         int q = p;
         while (true) {
@@ -166,21 +252,21 @@ void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& 
                 for (int dx = -1; dx <= 1; ++dx) {
                     if (!inGroup(qx + dx, qy + dy)) continue;
                     const int r = (qy + dy) * w + qx + dx;
-                    if (v[r] > v[best] || (v[r] == v[best] && r < best)) best = r;
+                    if (v(r) > v(best) || (v(r) == v(best) && r < best)) best = r;
                 }
             if (best == q) {
                 maxima.push_back(q);
-                owner[static_cast<std::size_t>(q)] = static_cast<int>(maxima.size()) - 1;
+                owner[q] = static_cast<int>(maxima.size()) - 1;
                 break;
             }
-            if (owner[static_cast<std::size_t>(best)] >= 0) {
+            if (owner[best] >= 0) {
                 q = best;
                 break;
             }
             q = best;
         }
-        const int m = owner[static_cast<std::size_t>(q)];
-        for (int r : path) owner[static_cast<std::size_t>(r)] = m;
+        const int m = owner[q];
+        for (int r : path) owner[r] = m;
     }
     const std::size_t nb = maxima.size();
     std::vector<bool> keep(nb, true);
@@ -189,14 +275,14 @@ void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& 
         // Saddle of each branch: the highest meeting point with another branch.
         std::vector<float> saddle(nb, -std::numeric_limits<float>::infinity());
         for (int p : group) {
-            const int a = owner[static_cast<std::size_t>(p)];
+            const int a = owner[p];
             const int px = p % w, py = p / w;
             for (int dy = -1; dy <= 1; ++dy)
                 for (int dx = -1; dx <= 1; ++dx) {
                     if (!inGroup(px + dx, py + dy)) continue;
                     const int q = (py + dy) * w + px + dx;
-                    const int b = owner[static_cast<std::size_t>(q)];
-                    const float meet = std::min(v[p], v[q]);
+                    const int b = owner[q];
+                    const float meet = std::min(v(p), v(q));
                     if (b != a && meet > saddle[static_cast<std::size_t>(a)]) {
                         saddle[static_cast<std::size_t>(a)] = meet;
                         partner[static_cast<std::size_t>(a)] = b;
@@ -204,19 +290,19 @@ void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& 
                 }
         }
         double total = 0;
-        for (int p : group) total += std::max(0.0f, v[p]);
+        for (int p : group) total += std::max(0.0f, v(p));
         std::vector<double> fluxAbove(nb, 0.0);
         std::vector<int> countAbove(nb, 0);
         for (int p : group) {
-            const auto a = static_cast<std::size_t>(owner[static_cast<std::size_t>(p)]);
-            if (v[p] > saddle[a]) {
-                fluxAbove[a] += v[p] - saddle[a];
+            const auto a = static_cast<std::size_t>(owner[p]);
+            if (v(p) > saddle[a]) {
+                fluxAbove[a] += v(p) - saddle[a];
                 ++countAbove[a];
             }
         }
         std::size_t brightest = 0;
         for (std::size_t i = 1; i < nb; ++i)
-            if (v[maxima[i]] > v[maxima[brightest]]) brightest = i;
+            if (v(maxima[i]) > v(maxima[brightest])) brightest = i;
         for (std::size_t i = 0; i < nb; ++i)
             keep[i] = i == brightest ||
                       (countAbove[i] >= s.minArea && fluxAbove[i] >= s.deblendContrast * total);
@@ -238,11 +324,11 @@ void deblend(const Frame& f, std::vector<int> group, const StarMeasureSettings& 
         target[a] = slot[b] >= 0 ? slot[b] : 0;
     }
     for (int p : group) {
-        const auto a = static_cast<std::size_t>(owner[static_cast<std::size_t>(p)]);
+        const auto a = static_cast<std::size_t>(owner[p]);
         objects[first + static_cast<std::size_t>(target[a])].pixels.push_back(p);
     }
     for (std::size_t k = 0; k < kept.size(); ++k) objects[first + k].blended = kept.size() > 1;
-    for (int p : group) owner[static_cast<std::size_t>(p)] = -1;
+    owner.release(group);
 }
 
 // ---- Measurement ----
@@ -274,6 +360,38 @@ Shape inverse(const Shape& s) {
     return {s.syy / det, s.sxx / det, -s.sxy / det};
 }
 
+// The window exp(−Q/2), Q = (d)ᵀ S⁻¹ (d) for d the offset from (ox, oy), over the pixels of w in
+// reading order, given S⁻¹ (iw). Along a row Q is a parabola in x, so each row needs only
+// two exponentials more than its peak: from the pixel nearest the peak the ratio of
+// neighbours changes by the constant factor exp(−a) a column, outwards in both directions
+// (the values only fall there, and underflow only where they are negligible).
+void gaussianWindow(const Shape& iw, double ox, double oy, const StarWindow& w, double* out) {
+    const int cols = w.width();
+    const double a = iw.sxx, b = iw.syy, c = iw.sxy;
+    const double step = std::exp(-a);
+    for (int y = w.top; y <= w.bottom; ++y) {
+        const double dy = y - oy;
+        double* row = out + static_cast<std::size_t>(y - w.top) * cols;
+        const int x0 = std::clamp(static_cast<int>(std::lround(ox - c * dy / a)), w.left, w.right);
+        const double dx0 = x0 - ox;
+        const double e0 = std::exp(-0.5 * (a * dx0 * dx0 + b * dy * dy + 2 * c * dx0 * dy));
+        row[x0 - w.left] = e0;
+        double e = e0, ratio = std::exp(-0.5 * (a * (2 * dx0 + 1) + 2 * c * dy));
+        for (int x = x0 + 1; x <= w.right; ++x) {
+            e *= ratio;
+            ratio *= step;
+            row[x - w.left] = e;
+        }
+        e = e0;
+        ratio = std::exp(-0.5 * (a * (1 - 2 * dx0) - 2 * c * dy));
+        for (int x = x0 - 1; x >= w.left; --x) {
+            e *= ratio;
+            ratio *= step;
+            row[x - w.left] = e;
+        }
+    }
+}
+
 // Centre and shape from Gaussian-windowed moments. Under a Gaussian window of covariance W a
 // Gaussian star of covariance S shows the weighted covariance M = (S⁻¹ + W⁻¹)⁻¹; the window
 // is iterated towards W = 2M (then W = S), kept at least kMinWindow wide so that it cannot
@@ -282,7 +400,7 @@ Shape inverse(const Shape& s) {
 bool adaptiveMoments(const Frame& f, double& cx, double& cy, Shape& shape) {
     constexpr double kMinWindow = 0.5; // variance, pixels²
     Shape win = shape, star = shape;
-    std::vector<double> weighted;
+    std::vector<double> window;
     for (int round = 0; round < 40; ++round) {
         if (!win.valid()) return false;
         const Shape iw = inverse(win);
@@ -292,21 +410,19 @@ bool adaptiveMoments(const Frame& f, double& cx, double& cy, Shape& shape) {
         const StarWindow w = windowAround(static_cast<int>(std::lround(cx)),
                                           static_cast<int>(std::lround(cy)), r, f.width, f.height);
         const double ox = cx, oy = cy;
-        auto weight = [&](double x, double y) {
-            const double dx = x - ox, dy = y - oy;
-            return std::exp(-0.5 * (iw.sxx * dx * dx + iw.syy * dy * dy + 2 * iw.sxy * dx * dy));
-        };
-        weighted.clear();
+        window.resize(static_cast<std::size_t>(w.width()) * static_cast<std::size_t>(w.height()));
+        gaussianWindow(iw, ox, oy, w, window.data());
+        std::size_t at = 0; // the window becomes the weights, in reading order
         const Centroid c = centroid(*f.sums, w, [&](std::int32_t, int x, int y) {
-            weighted.push_back(static_cast<double>(f.at(x, y)) * weight(x, y));
-            return weighted.back();
+            window[at] *= static_cast<double>(f.at(x, y));
+            return window[at++];
         });
         if (!c.hasX || !c.hasY || !(c.total > 0)) return false;
         double m0 = 0, mxx = 0, myy = 0, mxy = 0;
         std::size_t k = 0;
         for (int y = w.top; y <= w.bottom; ++y)
             for (int x = w.left; x <= w.right; ++x) {
-                const double wt = weighted[k++]; // the centroid's weights, in reading order
+                const double wt = window[k++]; // the centroid's weights, in reading order
                 const double dx = x - c.x, dy = y - c.y;
                 m0 += wt;
                 mxx += wt * dx * dx;
@@ -381,21 +497,38 @@ FitResult fitProfile(const Frame& f, double cx, double cy, const Shape& moments,
 
     const double step = 1.0 / n;
     const double first = -0.5 + step / 2;
+    // The Gaussian at each sample point of the window's pixels, one table a sample point.
+    const std::size_t area =
+        static_cast<std::size_t>(w.width()) * static_cast<std::size_t>(w.height());
+    std::vector<double> table(moffat ? 0 : area * static_cast<std::size_t>(n * n));
+    std::array<double, 8> tabled{};
+    bool haveTable = false;
+    auto prepare = [&](const std::array<double, 8>& q) {
+        if (moffat || (haveTable && q == tabled)) return; // an accepted step was tabled by chi2
+        tabled = q;
+        haveTable = true;
+        for (int sy = 0; sy < n; ++sy)
+            for (int sx = 0; sx < n; ++sx)
+                gaussianWindow({q[3], q[4], q[5]}, q[1] - (first + sx * step),
+                               q[2] - (first + sy * step), w,
+                               table.data() + static_cast<std::size_t>(sy * n + sx) * area);
+    };
     auto evaluate = [&](const std::array<double, 8>& q, int x, int y, double* grad) {
+        const std::size_t pixel = static_cast<std::size_t>(y - w.top) * w.width() + (x - w.left);
         double sumP = 0, dQx0 = 0, dQy0 = 0, da = 0, db = 0, dc = 0, dbeta = 0;
         for (int sy = 0; sy < n; ++sy)
             for (int sx = 0; sx < n; ++sx) {
                 const double dx = x + first + sx * step - q[1];
                 const double dy = y + first + sy * step - q[2];
-                const double Q = q[3] * dx * dx + q[4] * dy * dy + 2 * q[5] * dx * dy;
                 double P, dP;
                 if (moffat) {
+                    const double Q = q[3] * dx * dx + q[4] * dy * dy + 2 * q[5] * dx * dy;
                     const double base = 1 + std::max(Q, -0.999);
                     P = std::pow(base, -q[7]);
                     dP = -q[7] * P / base;
                     dbeta += -std::log(base) * P;
                 } else {
-                    P = std::exp(-0.5 * Q);
+                    P = table[static_cast<std::size_t>(sy * n + sx) * area + pixel];
                     dP = -0.5 * P;
                 }
                 sumP += P;
@@ -419,10 +552,22 @@ FitResult fitProfile(const Frame& f, double cx, double cy, const Shape& moments,
         return q[0] * sumP * inv + q[6];
     };
     auto chi2 = [&](const std::array<double, 8>& q) {
+        prepare(q);
         double s = 0;
+        const double inv = 1.0 / (n * n);
+        std::size_t pixel = 0;
         for (int y = w.top; y <= w.bottom; ++y)
-            for (int x = w.left; x <= w.right; ++x) {
-                const double d = f.at(x, y) - evaluate(q, x, y, nullptr);
+            for (int x = w.left; x <= w.right; ++x, ++pixel) {
+                double model;
+                if (moffat) {
+                    model = evaluate(q, x, y, nullptr);
+                } else { // the value evaluate gives, without its derivatives
+                    double sumP = 0;
+                    for (int k = 0; k < n * n; ++k)
+                        sumP += table[static_cast<std::size_t>(k) * area + pixel];
+                    model = q[0] * sumP * inv + q[6];
+                }
+                const double d = f.at(x, y) - model;
                 s += d * d;
             }
         return s;
@@ -435,15 +580,30 @@ FitResult fitProfile(const Frame& f, double cx, double cy, const Shape& moments,
     double current = chi2(p), lambda = 1e-3;
     bool converged = false;
     for (int it = 0; it < 60; ++it) {
-        double A[8][8] = {}, g[8] = {}, grad[8];
-        for (int y = w.top; y <= w.bottom; ++y)
-            for (int x = w.left; x <= w.right; ++x) {
-                const double d = f.at(x, y) - evaluate(p, x, y, grad);
-                for (int i = 0; i < np; ++i) {
-                    g[i] += grad[i] * d;
-                    for (int j = 0; j <= i; ++j) A[i][j] += grad[i] * grad[j];
+        double A[8][8] = {}, g[8] = {};
+        prepare(p);
+        // The parameter count as a constant and the sums in locals, so that they unroll and stay
+        // in registers.
+        auto normal = [&](auto count) {
+            constexpr int m = decltype(count)::value;
+            double sa[m][m] = {}, sg[m] = {}, gr[8];
+            for (int y = w.top; y <= w.bottom; ++y)
+                for (int x = w.left; x <= w.right; ++x) {
+                    const double d = f.at(x, y) - evaluate(p, x, y, gr);
+                    for (int i = 0; i < m; ++i) {
+                        sg[i] += gr[i] * d;
+                        for (int j = 0; j <= i; ++j) sa[i][j] += gr[i] * gr[j];
+                    }
                 }
+            for (int i = 0; i < m; ++i) {
+                g[i] = sg[i];
+                for (int j = 0; j <= i; ++j) A[i][j] = sa[i][j];
             }
+        };
+        if (moffat)
+            normal(std::integral_constant<int, 8>{});
+        else
+            normal(std::integral_constant<int, 7>{});
         bool stepped = false;
         for (int attempt = 0; attempt < 8 && !stepped; ++attempt) {
             // (A + λ diag A) δ = g by Gaussian elimination with partial pivoting.
@@ -670,18 +830,17 @@ StarField measureStars(const Image& image, const StarMeasureSettings& settings) 
     f.width = image.width();
     f.height = image.height();
     f.sums = &sums;
+    f.mesh = &mesh;
     field.width = f.width;
     field.height = f.height;
     field.background = mesh.globalLevel();
     field.noise = mesh.globalNoise();
     const std::size_t n = static_cast<std::size_t>(f.width) * static_cast<std::size_t>(f.height);
     f.excess.allocate(n, false);
-    f.noise.allocate(n, false);
     parallelRows(f.height, 16, [&](int first, int last) {
         std::vector<float> level(static_cast<std::size_t>(f.width));
         for (int y = first; y < last; ++y) {
             mesh.levelRow(y, level.data());
-            mesh.noiseRow(y, f.noise.data() + static_cast<std::size_t>(y) * f.width);
             float* out = f.excess.data() + static_cast<std::size_t>(y) * f.width;
             const std::int32_t* in = sums.row(y);
             for (int x = 0; x < f.width; ++x)
@@ -690,17 +849,17 @@ StarField measureStars(const Image& image, const StarMeasureSettings& settings) 
     });
     const double k0 = std::max(0.1, settings.threshold);
     removeHotPixels(f, k0);
-    smoothFrame(f);
-
     const double k = std::max(0.1, settings.threshold);
+    memory::Buffer<std::uint8_t> state;
+    smoothFrame(f, k, state);
+
     const int minArea = std::max(1, settings.minArea);
     std::vector<Object> objects;
     {
-        std::vector<int> owner(n, -1);
-        for (std::vector<int>& g : groups(f, k, minArea))
+        OwnerMap owner(f);
+        for (std::vector<int>& g : groups(f, state, minArea))
             deblend(f, std::move(g), settings, owner, objects);
     }
-    f.smooth.reset();
 
     const double saturation =
         settings.saturation > 0 ? settings.saturation : 32767.0 * image.layerCount();
