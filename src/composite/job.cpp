@@ -245,3 +245,24 @@ std::string validateCompositeJob(const CompositeJob& job) {
 }
 
 } // namespace quillon
+
+namespace quillon {
+
+Rejection effectiveRejection(const CompositeOptions& o) {
+    if (o.rejection.method != Rejection::None) return o.rejection.method;
+    return o.removeArtefacts ? Rejection::Artefact : Rejection::None;
+}
+
+Normalization effectiveNormalization(const CompositeOptions& o) {
+    if (o.normalization >= 0) return static_cast<Normalization>(o.normalization);
+    const Rejection r = effectiveRejection(o);
+    return r == Rejection::None || r == Rejection::Artefact ? Normalization::None
+                                                            : Normalization::AddScale;
+}
+
+bool combinesStripWise(const CompositeOptions& o) {
+    return effectiveRejection(o) != Rejection::None || o.rejection.median || o.noiseWeights ||
+           effectiveNormalization(o) != Normalization::None;
+}
+
+} // namespace quillon

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,30 @@ Sample combinePixel(Sample* v, int n, MasterMethod method) {
     return combineSamples(v, n, rejectionThreshold(n), true);
 }
 
+// The unrounded value of the same combination.
+float exactPixel(Sample* v, int n, MasterMethod method, bool* rejected) {
+    switch (method) {
+    case MasterMethod::Mean: {
+        double sum = 0;
+        for (int i = 0; i < n; ++i) sum += v[i];
+        return static_cast<float>(sum / n);
+    }
+    case MasterMethod::Median: {
+        Sample* mid = v + n / 2;
+        std::nth_element(v, mid, v + n);
+        if (n % 2 != 0) return *mid;
+        return (static_cast<float>(*std::max_element(v, mid)) + static_cast<float>(*mid)) / 2.0f;
+    }
+    case MasterMethod::Reject: break;
+    }
+    combineSamples(v, n, rejectionThreshold(n), true, rejected);
+    double sum = 0;
+    int kept = 0;
+    for (int i = 0; i < n; ++i)
+        if (!rejected[i]) sum += v[i], ++kept;
+    return kept > 0 ? static_cast<float>(sum / kept) : 0.0f;
+}
+
 // Opens a file, naming it in the reader's message.
 void openFrame(const std::string& file, Image& image, Progress& progress) {
     try {
@@ -145,6 +170,8 @@ void buildInto(const std::vector<std::string>& files, const MasterOptions& optio
         options.stripBytes / frameRowBytes, 1, static_cast<std::size_t>(height)));
     const std::size_t stripSamples = static_cast<std::size_t>(stripRows) * width;
     memory::Buffer<Sample> strips(stripSamples * frames, false);
+    std::vector<float>* exact = options.exact;
+    if (exact) exact->assign(planeSamples * static_cast<std::size_t>(planes), 0.0f);
     progress.begin("Bilder Zusammenführen", static_cast<long long>(height) * planes, 10);
     for (int p = 0; p < planes; ++p) {
         for (int top = 0; top < height; top += stripRows) {
@@ -156,13 +183,21 @@ void buildInto(const std::vector<std::string>& files, const MasterOptions& optio
                            planeOffset(f, p) + static_cast<off_t>(rowOffset));
             parallelRows(rows, 4, [&](int first, int last) {
                 std::vector<Sample> values(static_cast<std::size_t>(frames));
+                std::unique_ptr<bool[]> rejected(new bool[static_cast<std::size_t>(frames)]);
                 for (int r = first; r < last; ++r) {
                     Sample* out = result.row(p, top + r);
                     const Sample* in = strips.data() + static_cast<std::size_t>(r) * width;
+                    float* exactRow = exact ? exact->data() +
+                                                  static_cast<std::size_t>(p) * planeSamples +
+                                                  static_cast<std::size_t>(top + r) * width
+                                            : nullptr;
                     for (int x = 0; x < width; ++x) {
                         for (int f = 0; f < frames; ++f)
                             values[static_cast<std::size_t>(f)] = in[f * stripSamples + x];
                         out[x] = combinePixel(values.data(), frames, options.method);
+                        if (exactRow) // after: the median reorders the values
+                            exactRow[x] =
+                                exactPixel(values.data(), frames, options.method, rejected.get());
                     }
                     progress.step();
                 }

@@ -101,7 +101,8 @@ long long minimumStripMemoryMB(long long exposures, int width, int height) {
 }
 
 void mergeStrips(Image& result, std::span<const Image* const> strips, int top, int rows,
-                 bool averaging, int layer, Progress& progress, MergeTally* tally) {
+                 bool averaging, int layer, Progress& progress, MergeTally* tally, SampleSums* sums,
+                 const StatisticalMerge* statistical) {
     if (!result.hasCounters() || !result.hasSamples() || layer < 0 ||
         layer >= result.layerCount() || top < 0 || rows < 0 || top + rows > result.height())
         throw std::invalid_argument("mergeStrips: result, layer or rows out of range");
@@ -109,10 +110,16 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
         if (!s || !s->hasCounters() || s->width() != result.width() || s->height() < rows)
             throw std::invalid_argument("mergeStrips: strip image does not fit");
     }
+    if (sums && (sums->width() != result.width() || sums->height() != result.height() ||
+                 sums->layers() != result.layerCount()))
+        throw std::invalid_argument("mergeStrips: sums of another size");
     const std::size_t count = strips.size();
+    if (statistical && (statistical->maps.size() < count || statistical->weights.size() < count))
+        throw std::invalid_argument("mergeStrips: a map and weight per strip image needed");
     if (tally) {
         tally->contributed.resize(std::max(tally->contributed.size(), count));
         tally->rejected.resize(std::max(tally->rejected.size(), count));
+        tally->rejectedHigh.resize(std::max(tally->rejectedHigh.size(), count));
     }
     std::mutex tallyMutex;
     progress.begin("Bilder Zusammenführen", rows, 10);
@@ -123,11 +130,15 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
         // the strips' in their order), gathered strip row by strip row so that every row is read
         // front to back once.
         std::vector<Sample> values(stride * static_cast<std::size_t>(width));
-        std::vector<int> owner(tally ? values.size() : 0); // -1: the result's own value
+        const bool owned = tally || statistical;
+        std::vector<int> owner(owned ? values.size() : 0); // -1: the result's own value
+        std::vector<float> mapped(statistical ? stride : 0), weight(mapped.size());
+        std::vector<signed char> sides(mapped.size());
         std::vector<int> filled(static_cast<std::size_t>(width));
         const std::unique_ptr<bool[]> flags(new bool[stride]);
         std::vector<long long> contributed(tally ? count : 0), rejected(tally ? count : 0);
-        long long resultRejected = 0;
+        std::vector<long long> high(tally ? count : 0);
+        long long resultRejected = 0, resultHigh = 0;
         for (int r = first; r < last; ++r) {
             const int y = top + r;
             Sample* out = result.row(layer, y);
@@ -136,7 +147,7 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
                 const std::size_t at = static_cast<std::size_t>(x) * stride;
                 const bool own = outCount[x] != 0;
                 values[at] = out[x];
-                if (tally) owner[at] = -1;
+                if (owned) owner[at] = -1;
                 filled[static_cast<std::size_t>(x)] = own ? 1 : 0;
             }
             for (std::size_t u = 0; u < count; ++u) {
@@ -148,25 +159,65 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
                         static_cast<std::size_t>(x) * stride +
                         static_cast<std::size_t>(filled[static_cast<std::size_t>(x)]++);
                     values[at] = stripRow[x];
-                    if (tally) owner[at] = static_cast<int>(u);
+                    if (owned) owner[at] = static_cast<int>(u);
                 }
             }
             for (int x = 0; x < width; ++x) {
                 const int n = filled[static_cast<std::size_t>(x)];
                 const std::size_t at = static_cast<std::size_t>(x) * stride;
-                out[x] = combineSamples(values.data() + at, n, rejectionThreshold(n), averaging,
-                                        tally ? flags.get() : nullptr);
-                outCount[x] = static_cast<Count>(std::min(n, kMaxContributions));
+                if (statistical) {
+                    for (int i = 0; i < n; ++i) {
+                        const auto j = static_cast<std::size_t>(i);
+                        const int u = owner[at + j];
+                        const float v = values[at + j];
+                        if (u < 0) {
+                            mapped[j] = v;
+                            weight[j] = statistical->ownWeight;
+                        } else {
+                            const LinearMap& m = statistical->maps[static_cast<std::size_t>(u)];
+                            mapped[j] = m.gain * v + m.offset;
+                            weight[j] = statistical->weights[static_cast<std::size_t>(u)];
+                        }
+                    }
+                    const PixelCombination c = combineRejected(mapped.data(), weight.data(), n,
+                                                               statistical->params, sides.data());
+                    const float total = averaging ? c.value : c.value * static_cast<float>(n);
+                    out[x] = roundedSample(total);
+                    outCount[x] = static_cast<Count>(std::min(n, kMaxContributions));
+                    if (sums) {
+                        sums->sumRow(layer, y)[x] = c.value * static_cast<float>(n);
+                        sums->weightRow(layer, y)[x] = static_cast<float>(n);
+                    }
+                    for (int i = 0; i < n; ++i) flags[i] = sides[static_cast<std::size_t>(i)] != 0;
+                } else {
+                    out[x] = combineSamples(values.data() + at, n, rejectionThreshold(n), averaging,
+                                            tally || sums ? flags.get() : nullptr);
+                    outCount[x] = static_cast<Count>(std::min(n, kMaxContributions));
+                }
+                if (sums && !statistical) {
+                    // The unrounded mean m of the kept values; the sum counts every value as m.
+                    double kept = 0;
+                    int keptCount = 0;
+                    for (int i = 0; i < n; ++i)
+                        if (!flags[i])
+                            kept += values[at + static_cast<std::size_t>(i)], ++keptCount;
+                    const double m = keptCount > 0 ? kept / keptCount : 0.0;
+                    sums->sumRow(layer, y)[x] = static_cast<float>(m * n);
+                    sums->weightRow(layer, y)[x] = static_cast<float>(n);
+                }
                 if (!tally) continue;
                 for (int i = 0; i < n; ++i) {
                     const int u = owner[at + static_cast<std::size_t>(i)];
                     const bool lost = flags[i];
+                    const bool above = statistical && sides[static_cast<std::size_t>(i)] > 0;
                     if (u < 0) {
                         resultRejected += lost;
+                        resultHigh += above;
                         continue;
                     }
                     ++contributed[static_cast<std::size_t>(u)];
                     rejected[static_cast<std::size_t>(u)] += lost;
+                    high[static_cast<std::size_t>(u)] += above;
                 }
             }
             progress.step();
@@ -176,8 +227,10 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
             for (std::size_t u = 0; u < count; ++u) {
                 tally->contributed[u] += contributed[u];
                 tally->rejected[u] += rejected[u];
+                tally->rejectedHigh[u] += high[u];
             }
             tally->resultRejected += resultRejected;
+            tally->resultRejectedHigh += resultHigh;
         }
     });
     progress.end();
@@ -264,13 +317,35 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
             }
             if (filled.empty()) continue;
             MergeTally tally;
-            mergeStrips(result, filled, top, rows, options.averaging, k, progress, &tally);
+            StatisticalMerge statistical;
+            std::vector<LinearMap> maps;
+            std::vector<float> weights;
+            const bool useStatistical =
+                options.rejection && options.rejection->method != Rejection::Artefact;
+            if (useStatistical) {
+                statistical.params = *options.rejection;
+                for (const int index : owners) {
+                    const StripExposure& e = exposures[static_cast<std::size_t>(index)];
+                    maps.push_back(
+                        e.maps.empty()
+                            ? LinearMap{}
+                            : e.maps[std::min(static_cast<std::size_t>(k), e.maps.size() - 1)]);
+                    weights.push_back(e.weight);
+                }
+                statistical.maps = maps;
+                statistical.weights = weights;
+                statistical.ownWeight = options.referenceWeight;
+            }
+            mergeStrips(result, filled, top, rows, options.averaging, k, progress, &tally,
+                        options.sums, useStatistical ? &statistical : nullptr);
             for (std::size_t u = 0; u < owners.size(); ++u) {
                 auto& r = report.exposures[static_cast<std::size_t>(owners[u])];
                 r.contributed += tally.contributed[u];
                 r.rejected += tally.rejected[u];
+                r.rejectedHigh += tally.rejectedHigh[u];
             }
             report.referenceRejected += tally.resultRejected;
+            report.referenceRejectedHigh += tally.resultRejectedHigh;
         }
     }
     return report;
