@@ -3,6 +3,7 @@
 #include "composite/master.h"
 
 #include "composite/combine.h"
+#include "composite/spill_file.h"
 #include "core/error.h"
 #include "core/image_type.h"
 #include "core/memory.h"
@@ -23,55 +24,6 @@
 namespace quillon {
 
 namespace {
-
-// A temporary file without a name: it vanishes when closed, also after a failure or a crash.
-class SpillFile {
-public:
-    explicit SpillFile(const std::string& folder) {
-        std::error_code ec;
-        folder_ = folder.empty() ? std::filesystem::temp_directory_path(ec).string() : folder;
-        fd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (fd_ < 0) { // file systems without unnamed files: create, then unlink at once
-            std::string path = (std::filesystem::path(folder_) / "quillon-master-XXXXXX").string();
-            fd_ = ::mkstemp(path.data());
-            if (fd_ >= 0) ::unlink(path.c_str());
-        }
-        if (fd_ < 0) fail();
-    }
-    ~SpillFile() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    SpillFile(const SpillFile&) = delete;
-    SpillFile& operator=(const SpillFile&) = delete;
-
-    void write(const void* data, std::size_t size, off_t offset) {
-        transfer(::pwrite, static_cast<const char*>(data), size, offset);
-    }
-    void read(void* data, std::size_t size, off_t offset) {
-        transfer(::pread, static_cast<char*>(data), size, offset);
-    }
-
-private:
-    // pwrite or pread of all `size` bytes, resumed after short or interrupted transfers.
-    template <class Call, class Bytes>
-    void transfer(Call call, Bytes p, std::size_t size, off_t offset) const {
-        while (size > 0) {
-            ssize_t n = call(fd_, p, size, offset);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) fail();
-            p += n;
-            size -= static_cast<std::size_t>(n);
-            offset += n;
-        }
-    }
-    [[noreturn]] void fail() const {
-        throw Error(
-            "Die Zwischendatei für das Masterbild kann nicht geschrieben werden (Ordner \"" +
-            folder_ + "\").");
-    }
-    std::string folder_;
-    int fd_ = -1;
-};
 
 std::string describeFrame(const Image& image) {
     char buf[96];
@@ -142,7 +94,7 @@ void openFrame(const std::string& file, Image& image, Progress& progress) {
 void buildInto(const std::vector<std::string>& files, const MasterOptions& options, Image& result,
                Progress& progress) {
     if (files.empty()) throw Error("Kein Bild für das Masterbild angegeben.");
-    SpillFile spill(options.spillFolder);
+    SpillFile spill(options.spillFolder, "für das Masterbild");
     openFrame(files[0], result, progress);
     result.SetOverlay(false);
     const int width = result.width(), height = result.height();

@@ -2,6 +2,7 @@
 #include "composite/strips.h"
 
 #include "composite/combine.h"
+#include "composite/spill_file.h"
 #include "core/error.h"
 #include "core/parallel.h"
 
@@ -274,6 +275,67 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
     std::vector<Image> images;
     std::vector<ReferencePoint> target(options.target.begin(), options.target.end());
 
+    // More than one strip in some layer: every exposure is acquired, calibrated and aligned
+    // once, each layer it feeds goes to the spill file whole (samples, then counts), and the
+    // strips are read back from there. Else each layer's single strip is the whole image.
+    bool spilling = false;
+    for (int k = 0; k < n; ++k) {
+        const auto size = static_cast<long long>(perLayer[static_cast<std::size_t>(k)].size());
+        spilling |= size > 0 && stripCount(size, width, height, options.memoryLimitMB) > 1;
+    }
+    const std::size_t planeSamples = static_cast<std::size_t>(width) * height;
+    const std::size_t planeBytes = planeSamples * sizeof(Sample);
+    std::unique_ptr<SpillFile> spill;
+    // Where exposure i's aligned layer k lies in the spill file (-1: nowhere).
+    std::vector<std::vector<long long>> slot(
+        exposures.size(), std::vector<long long>(static_cast<std::size_t>(n), -1));
+    if (spilling) {
+        spill = std::make_unique<SpillFile>(options.spillFolder, "für die Artefaktentfernung");
+        // Everything that can run out of memory comes before the first exposure is acquired:
+        // the first layer's strip images (kept for its pass) and the whole-size image.
+        for (int k = 0; k < n && images.empty(); ++k) {
+            const auto size = static_cast<long long>(perLayer[static_cast<std::size_t>(k)].size());
+            if (size == 0) continue;
+            const long long strips = stripCount(size, width, height, options.memoryLimitMB);
+            provideStripImages(images, static_cast<std::size_t>(size), width,
+                               static_cast<int>((height + strips - 1) / strips));
+        }
+        std::vector<Image> wholeImage;
+        provideStripImages(wholeImage, 1, width, height);
+        Image& whole = wholeImage[0];
+        long long next = 0;
+        for (std::size_t i = 0; i < exposures.size(); ++i) {
+            const StripExposure& e = exposures[i];
+            bool feeds = false;
+            for (int k = 0; k < n; ++k) feeds |= feedGroup(e.list, k, n) > 0;
+            if (!feeds) continue;
+            const int index = static_cast<int>(i);
+            Acquired got{source, index, source.acquire ? source.acquire(index) : nullptr};
+            if (!got.image) continue;
+            if (source.calibrate) source.calibrate(index, *got.image);
+            calibrated[i] = 1;
+            for (int k = 0; k < n; ++k) {
+                if (feedGroup(e.list, k, n) == 0) continue;
+                zeroStripImage(whole);
+                InsertOptions o;
+                o.factors = e.factors;
+                o.sizeFactor = options.sizeFactor;
+                o.layerIndex = k;
+                o.strip = true;
+                insertExposure(whole, *got.image, e.points, options.target, o, progress);
+                const auto at = static_cast<off_t>(next * 2 * static_cast<long long>(planeBytes));
+                spill->write(whole.planeData(0), planeBytes, at);
+                for (int y = 0; y < height; ++y)
+                    spill->write(whole.counterRow(0, y), static_cast<std::size_t>(width) * 2,
+                                 at + static_cast<off_t>(planeBytes) +
+                                     static_cast<off_t>(y) * width * 2);
+                slot[i][static_cast<std::size_t>(k)] = next++;
+            }
+            report.exposures[i].inserted = true;
+        }
+    }
+    bool firstPass = spilling;
+
     for (int k = 0; k < n; ++k) {
         const auto& order = perLayer[static_cast<std::size_t>(k)];
         if (order.empty()) continue;
@@ -281,8 +343,11 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
             stripCount(static_cast<long long>(order.size()), width, height, options.memoryLimitMB);
         const std::vector<int> bounds = stripBoundaries(height, strips);
         const int tallest = static_cast<int>((height + strips - 1) / strips);
-        images.clear(); // the previous pass's images go before the new ones come
-        provideStripImages(images, order.size(), width, tallest);
+        if (!firstPass) {
+            images.clear(); // the previous pass's images go before the new ones come
+            provideStripImages(images, order.size(), width, tallest);
+        }
+        firstPass = false;
 
         for (long long s = 0; s < strips; ++s) {
             const int top = bounds[static_cast<std::size_t>(s)];
@@ -295,6 +360,23 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
             std::vector<int> owners;
             for (const int index : order) {
                 const StripExposure& e = exposures[static_cast<std::size_t>(index)];
+                if (spilling) {
+                    const long long at =
+                        slot[static_cast<std::size_t>(index)][static_cast<std::size_t>(k)];
+                    if (at < 0) continue;
+                    Image& strip = images[filled.size()];
+                    const auto base =
+                        static_cast<off_t>(at * 2 * static_cast<long long>(planeBytes));
+                    const auto rowBytes = static_cast<off_t>(width) * 2;
+                    spill->read(strip.planeData(0), static_cast<std::size_t>(rows * rowBytes),
+                                base + top * rowBytes);
+                    for (int y = 0; y < rows; ++y)
+                        spill->read(strip.counterRow(0, y), static_cast<std::size_t>(rowBytes),
+                                    base + static_cast<off_t>(planeBytes) + (top + y) * rowBytes);
+                    filled.push_back(&strip);
+                    owners.push_back(index);
+                    continue;
+                }
                 Acquired got{source, index, source.acquire ? source.acquire(index) : nullptr};
                 if (!got.image) continue;
                 if (source.calibrate &&

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace quillon {
@@ -108,6 +109,8 @@ struct StripOptions {
     // with the weight of the result's own values (the reference exposure).
     const RejectionParams* rejection = nullptr;
     float referenceWeight = 1.0f;
+    // Folder of the temporary file of aligned exposures; empty: the system's temporary folder.
+    std::string spillFolder;
 };
 
 // Per exposure: whether it was inserted at least once (its factors then count for the colour
@@ -131,6 +134,12 @@ struct StripReport {
 // layer (its channel list, then the whole-image list, in the order given) is inserted alone
 // into a strip image with its factors, layer index = the layer and the strip flag, and
 // mergeStrips combines them into the result.
+//
+// When some layer needs more than one strip, each exposure is acquired, calibrated and aligned
+// only once: every layer it feeds is inserted into one whole-size image and written to an
+// unnamed temporary file (4 bytes per result pixel and layer), and the strips are read back
+// from there, so the cost grows linearly with the number of exposures. Memory then holds the
+// strip images, one whole-size one-layer image and the acquired exposure.
 //
 // Nothing is left out silently: when a strip would have fewer than kMinStripRows rows, Error
 // names the smallest memory limit that works, before the result is touched; when the strip
