@@ -209,10 +209,10 @@ void saveFloatResult(const CompositeResult& r, const std::string& output, Progre
 
 int runStack(const std::vector<std::string>& args) {
     const OpArgs a = OpArgs::parse(
-        args,
-        {"type", "method", "search", "centroid", "size-factor", "memory", "dark", "flat",
-         "flat-factor", "dark-divisor", "offset", "weights", "job", "report", "debayer",
-         "debayer-method"},
+        args, {"type",       "method", "search",      "centroid",       "size-factor", "memory",
+               "dark",       "flat",   "flat-factor", "dark-divisor",   "offset",      "weights",
+               "job",        "report", "debayer",     "debayer-method", "rejection",   "sigma",
+               "percentile", "minmax", "normalize",   "weighting"},
         {"strict", "average", "reject", "no-borders", "auto-seeds", "float", "median"},
         {"ref", "channel"});
     if (a.positional.empty()) throw UsageError{"Ausgabedatei erwartet"};

@@ -23,6 +23,7 @@
 #include "ui/overlay_forming_dialog.h"
 #include "ui/quillon_app.h"
 #include "ui/reference_window.h"
+#include "ui/stack_options_group.h"
 #include "ui/view.h"
 
 #include <QAction>
@@ -197,6 +198,7 @@ CWinQuillonDoc* CMainFrame::runCompositeJob() {
 
     RunOptions options;
     options.memoryLimitMB = std::max(app_.settings().settingsRam, 1); // "Speicherausnutzung"
+    options.floatResult = true; // for "Ergebnis als 32-Bit-FITS speichern..."
     options.afterExposure = [&](const Image& result, const ExposureReport&) {
         jobs().onInterfaceThread([&] {
             Image copy = result.clone();
@@ -226,6 +228,7 @@ CWinQuillonDoc* CMainFrame::runCompositeJob() {
         return nullptr;
     }
     source.putCalibratedCopiesInPlace(result);
+    lastCompositeSums() = std::move(result.sums);
     if (live) {
         live->replaceImage(std::move(result.image));
     } else {

@@ -296,6 +296,10 @@ TEST(StackCli, AverageIsTheExactMeanAndFloatKeepsIt) {
     // Artefact removal rejects nothing here (three close values): the same mean.
     const std::string rejecting = dir.file("reject32.fts");
     ASSERT_EQ(runCli("stack " + rejecting + " --float --reject" + common).status, 0);
+    const std::string winsorized = dir.file("winsorized32.fts");
+    ASSERT_EQ(runCli("stack " + winsorized + " --float --rejection winsorized --sigma 3,3" + common)
+                  .status,
+              0);
 
     Image r;
     openImage(rounded, r, Progress::none());
@@ -310,7 +314,7 @@ TEST(StackCli, AverageIsTheExactMeanAndFloatKeepsIt) {
                                files[0] + "', '" + files[1] + "', '" + files[2] +
                                "']], axis=0)\n"
                                "for name in ['" +
-                               exact + "', '" + rejecting +
+                               exact + "', '" + rejecting + "', '" + winsorized +
                                "']:\n"
                                "    h = f.open(name)[0]\n"
                                "    assert h.header['BITPIX'] == -32\n"
