@@ -92,7 +92,7 @@ TEST(SettingsRecord, SaveWritesEveryKeyOnceInTableOrder) {
     EXPECT_EQ(unique.size(), keys.size());
     EXPECT_EQ(keys.front().key, std::string("m_Reg_strEXEPath"));
     EXPECT_EQ(keys.back().key, std::string("m_Reg_nBackground_bDivide"));
-    EXPECT_EQ(keys.size(), 69u);
+    EXPECT_EQ(keys.size(), 76u);
 }
 
 TEST(SettingsRecord, PackedPointsUseHighWordForLeftAndLowWordForTop) {
