@@ -4,6 +4,7 @@
 #include "cli/op_args.h"
 #include "cli/progress_bar.h"
 #include "core/parallel.h"
+#include "formats/fits_float.h"
 #include "formats/fits_writer.h"
 #include "formats/open.h"
 #include "ops/calibration.h"
@@ -28,7 +29,8 @@ void threadsFromEnvironment() {
 std::unique_ptr<Image> loadFrame(const std::string& path, const char* failure, Progress& progress) {
     auto image = std::make_unique<Image>();
     try {
-        openImage(path, *image, progress);
+        // A float master keeps its ADU levels; any other file is read as usual.
+        if (!readFloatFrame(path, *image)) openImage(path, *image, progress);
     } catch (const Error& e) {
         throw Error(std::string(failure) + "\n" + e.what());
     }

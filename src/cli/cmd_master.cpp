@@ -3,7 +3,10 @@
 #include "cli/op_args.h"
 #include "cli/progress_bar.h"
 #include "composite/master.h"
+#include "formats/fits_float.h"
 #include "formats/fits_writer.h"
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -11,10 +14,12 @@ namespace quillon::cli {
 namespace {
 
 int runMaster(const std::vector<std::string>& args) {
-    const OpArgs a = OpArgs::parse(args, optionNames(masterFields()));
+    const OpArgs a = OpArgs::parse(args, optionNames(masterFields()), {"float"});
     if (a.positional.size() < 3)
         throw UsageError{"Ausgabedatei und mindestens zwei Eingabedateien erwartet"};
-    const MasterOptions options = masterOptions(paramsFromOptions(masterFields(), OpArgsSource(a)));
+    MasterOptions options = masterOptions(paramsFromOptions(masterFields(), OpArgsSource(a)));
+    std::vector<float> exact;
+    if (a.has("float")) options.exact = &exact;
     const std::string& output = a.positional[0];
     const std::vector<std::string> inputs(a.positional.begin() + 1, a.positional.end());
     checkFitsSaveName(output); // before the work, as saving would refuse it anyway
@@ -22,7 +27,18 @@ int runMaster(const std::vector<std::string>& args) {
     Progress progress(&bar);
     Image master;
     buildMaster(inputs, options, master, progress);
-    saveOutput(master, output, progress);
+    if (options.exact) {
+        const int w = master.width(), h = master.height();
+        writeFloatFits(
+            output, w, h, master.layerCount(),
+            [&](int layer, int y, float* values) {
+                const std::size_t at = (static_cast<std::size_t>(layer) * h + y) * w;
+                std::copy_n(exact.data() + at, w, values);
+            },
+            {"Quillon Masterbild"}, progress);
+    } else {
+        saveOutput(master, output, progress);
+    }
     std::printf("%s: Masterbild aus %zu Bildern (%s), %d x %d, %d Ebene(n)\n", output.c_str(),
                 inputs.size(), masterMethodName(options.method), master.width(), master.height(),
                 master.layerCount());
@@ -30,7 +46,7 @@ int runMaster(const std::vector<std::string>& args) {
 }
 
 Registrar reg{
-    {"master", "master AUSGABE.fts DATEIEN... [--method mean|median|reject]",
+    {"master", "master AUSGABE.fts DATEIEN... [--method mean|median|reject] [--float]",
      "Dunkel-, Flat- oder Bias-Bilder gleicher Größe und Art zu einem Masterbild vereinen",
      "Mindestens zwei Eingabedateien, alle von Größe, Bildtyp und Ebenenzahl der ersten.\n"
      "Jede Ebene wird Pixel für Pixel vereint:\n"
@@ -38,6 +54,8 @@ Registrar reg{
      "                   \"Artefakte entfernen\" im Kompositbild\n"
      "  --method mean    Mittelwert aller Bilder\n"
      "  --method median  Median (bei gerader Anzahl Mittel der beiden mittleren Werte)\n"
+     "  --float          Masterbild als 32-Bit-Gleitkomma-FITS (BITPIX -32) in derselben\n"
+     "                   ADU-Skala, ungerundet; calibrate liest es so wieder ein\n"
      "Mittelwerte werden kaufmännisch gerundet (halbe Werte von null weg). Ein Overlay wird\n"
      "nicht übernommen; Metadaten und Darstellung stammen vom ersten Bild, dazu ein\n"
      "Kommentar mit Bildzahl und Methode.\n"

@@ -6,7 +6,9 @@
 #include "composite/job_file.h"
 #include "composite/run.h"
 #include "core/atomic_file.h"
+#include "core/error.h"
 #include "core/parallel.h"
+#include "formats/fits_float.h"
 #include "formats/fits_writer.h"
 #include "formats/open.h"
 
@@ -90,6 +92,24 @@ void applyOptions(const OpArgs& a, CompositeJob& job) {
         std::fill(job.calibrations.begin(), job.calibrations.end(), calibrationFromArgs(a));
     if (a.has("average")) o.averaging = true;
     if (a.has("reject")) o.removeArtefacts = true;
+    if (a.has("rejection")) {
+        o.rejection.method = static_cast<Rejection>(
+            parseChoice(a.options.at("rejection"), "--rejection", kRejectionWords));
+        // "artefact" is the artefact removal; "none" switches it off too.
+        if (o.rejection.method == Rejection::Artefact) o.removeArtefacts = true;
+        if (o.rejection.method == Rejection::None) o.removeArtefacts = false;
+        if (o.rejection.method == Rejection::Artefact) o.rejection.method = Rejection::None;
+    }
+    if (const auto v = a.numbers("sigma", 2, 0.1f, 100.0f, "zwei Zahlen NIEDRIG,HOCH"))
+        o.rejection.sigmaLow = (*v)[0], o.rejection.sigmaHigh = (*v)[1];
+    if (const auto v = a.numbers("percentile", 2, 0.0f, 1.0f, "zwei Anteile NIEDRIG,HOCH"))
+        o.rejection.percentileLow = (*v)[0], o.rejection.percentileHigh = (*v)[1];
+    if (a.has("minmax")) {
+        const std::vector<int> n = parseIntegers(a.options.at("minmax"), "--minmax", {2}, 0,
+                                                 kMaxContributions, "zwei Zahlen NIEDRIG,HOCH");
+        o.rejection.minmaxLow = n[0], o.rejection.minmaxHigh = n[1];
+    }
+    if (a.has("median")) o.rejection.median = true;
     if (a.has("no-borders")) o.removeBorders = false;
     if (const auto w = a.numbers("weights", 3, -1e6f, 1e6f, "drei Zahlen R,G,B"))
         o.colourWeights = {(*w)[0], (*w)[1], (*w)[2]};
@@ -127,7 +147,7 @@ std::string csvReport(const CompositeResult& r, bool autoSeeds) {
         out += ";abstand" + std::to_string(i) + std::to_string(i + 1) + ";winkel" +
                std::to_string(i) + std::to_string(i + 1);
     out += ";verschiebung_x;verschiebung_y;drehung_grad;massstab;beitrag;verworfen;startwerte;"
-           "sterne_passend;sternabgleich\n";
+           "sterne_passend;sternabgleich;verworfen_unten;verworfen_oben;gewicht\n";
     // Fields are appended one by one: each row starts a line, every later field a ";".
     bool first = true;
     auto field = [&](std::string_view v) {
@@ -171,17 +191,34 @@ std::string csvReport(const CompositeResult& r, bool autoSeeds) {
         field(e.starFailure == StarMatchFailure::None
                   ? std::string()
                   : csvText(std::string(starMatchFailureText(e.starFailure))));
+        field(std::to_string(e.rejected - e.rejectedHigh));
+        field(std::to_string(e.rejectedHigh));
+        num(e.weight, "%.6f");
         out += '\n';
     }
     return out;
 }
 
+// The unrounded mean or sum of the run as 32-bit floats, in the samples' ADU scale.
+void saveFloatResult(const CompositeResult& r, const std::string& output, Progress& progress) {
+    const SampleSums& sums = r.sums;
+    if (sums.empty()) throw Error("Das Ergebnis liegt nicht als Gleitkommabild vor");
+    writeFloatFits(
+        output, sums.width(), sums.height(), sums.layers(),
+        [&](int layer, int y, float* values) {
+            for (int x = 0; x < sums.width(); ++x) values[x] = sums.value(layer, x, y);
+        },
+        {sums.averaging() ? "Quillon Komposit: Mittelwert" : "Quillon Komposit: Summe"}, progress);
+}
+
 int runStack(const std::vector<std::string>& args) {
-    std::vector<std::string> values{"type",        "method",       "search",  "centroid",
-                                    "size-factor", "memory",       "dark",    "flat",
-                                    "flat-factor", "dark-divisor", "offset",  "weights",
-                                    "job",         "report",       "debayer", "debayer-method"};
-    std::vector<std::string> flags{"strict", "average", "reject", "no-borders", "auto-seeds"};
+    std::vector<std::string> values{
+        "type",       "method", "search",      "centroid",       "size-factor", "memory",
+        "dark",       "flat",   "flat-factor", "dark-divisor",   "offset",      "weights",
+        "job",        "report", "debayer",     "debayer-method", "rejection",   "sigma",
+        "percentile", "minmax", "normalize",   "weighting"};
+    std::vector<std::string> flags{"strict",     "average", "reject", "no-borders",
+                                   "auto-seeds", "float",   "median"};
     std::vector<std::string> repeated{"ref", "channel"};
     values.insert(values.end(), std::begin(kFrameValueOptions), std::end(kFrameValueOptions));
     flags.insert(flags.end(), std::begin(kFrameFlags), std::end(kFrameFlags));
@@ -203,17 +240,22 @@ int runStack(const std::vector<std::string>& args) {
     }
     applyOptions(a, job);
     if (wantsFrameSteps(a)) applyFrameSteps(a, job);
+    const bool floatResult = a.has("float");
 
     RunOptions options = runOptions(paramsFromOptions(stackRunFields(), OpArgsSource(a)));
     options.strict = a.has("strict");
     options.autoSeeds = a.has("auto-seeds");
+    options.floatResult = floatResult;
 
     TerminalProgress bar;
     Progress progress(&bar);
     CompositeResult result =
         runComposite(job, *std::make_unique<FileImageSource>(), options, progress);
     for (const std::string& n : result.notices) std::fprintf(stderr, "%s\n", n.c_str());
-    saveFits(result.image, output, progress);
+    if (floatResult)
+        saveFloatResult(result, output, progress);
+    else
+        saveFits(result.image, output, progress);
     if (a.has("report")) {
         AtomicFile f(a.options.at("report"),
                      "Bericht \"" + a.options.at("report") + "\" konnte nicht geschrieben werden");
@@ -273,6 +315,21 @@ Registrar reg{
      "  --size-factor F     Größe des Ergebnisses relativ zum Referenzbild (0.01 bis 100)\n"
      "  --average           Bilder mitteln (Faktoren werden nicht verwendet)\n"
      "  --reject            Artefakte entfernen (streifenweise, robust vereint)\n"
+     "  --float             Ergebnis als 32-Bit-Gleitkomma-FITS (BITPIX -32) in derselben\n"
+     "                      ADU-Skala, ungerundet und ohne 16-Bit-Grenze\n"
+     "  --rejection none|artefact|sigma|winsorized|linear|gesd|percentile|minmax\n"
+     "                      Ausreißer je Pixel verwerfen (streifenweise); artefact wie\n"
+     "                      --reject. Statistische Verfahren normieren die Bilder dabei\n"
+     "                      auf das Referenzbild (Vorgabe addscale)\n"
+     "  --sigma N,H         Schwellen in Sigma unten, oben (Vorgabe 3,3): sigma, winsorized,\n"
+     "                      linear\n"
+     "  --percentile N,H    Anteile des Medians unten, oben (Vorgabe 0.2,0.1)\n"
+     "  --minmax N,H        so viele kleinste und größte Werte verwerfen (Vorgabe 1,1)\n"
+     "  --median            Median der verbliebenen Werte statt des Mittelwerts\n"
+     "  --normalize none|add|mul|addscale|mulscale\n"
+     "                      Angleichung jedes Bildes an das Referenzbild (Median, MAD)\n"
+     "  --weighting none|noise  Gewicht 1/Sigma^2 des Hintergrundrauschens nach der\n"
+     "                      Angleichung (relativ zum Referenzbild)\n"
      "  --memory MB         Speichergrenze der Streifen (Vorgabe 64)\n"
      "  --no-borders        Ränder nicht automatisch entfernen\n"
      "  --weights R,G,B     Farbgewichte (RGB und LRGB)\n"
@@ -288,7 +345,8 @@ Registrar reg{
      "Ausgabe:\n"
      "  --report BERICHT.csv je Bild: Liste, Name, Referenzpunkte, Abweichungen der Prüfung\n"
      "                      (Abstand, Winkel), Verschiebung, Drehung, Maßstab, beigetragene\n"
-     "                      und verworfene Werte; Trennzeichen \";\"\n"
+     "                      und verworfene Werte (gesamt, unten, oben), Gewicht;\n"
+     "                      Trennzeichen \";\"\n"
      "Fortschritt auf stderr, ein Schritt je Bild. Status 0 nur, wenn das Ergebnis\n"
      "geschrieben wurde.",
      runStack}};

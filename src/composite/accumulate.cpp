@@ -86,6 +86,14 @@ inline void averageInto(Sample& r, Count& count, float v) {
     if (count < kMaxContributions) ++count;
 }
 
+// Average step with exact sums: the mean of everything added so far, rounded once.
+inline void averageExact(Sample& r, Count& count, float& sum, float& weight, float v) {
+    sum += v;
+    weight += 1.0f;
+    r = roundedSample(sum / weight);
+    if (count < kMaxContributions) ++count;
+}
+
 // Sum step: clamp(R + truncate(factor · v + 0.5)), the count saturating.
 inline void addInto(Sample& r, Count& count, float v, float factor) {
     r = clampSample(static_cast<long long>(r) + truncF(factor * v + 0.5f));
@@ -235,6 +243,10 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
                     Progress& progress) {
     if (!result.hasSamples() || !result.hasCounters() || !exposure.hasSamples())
         throw std::invalid_argument("insertExposure: result with counters and exposure needed");
+    SampleSums* sums = options.sums;
+    if (sums && (sums->width() != result.width() || sums->height() != result.height() ||
+                 sums->layers() != result.layerCount()))
+        throw std::invalid_argument("insertExposure: sums of another size");
     const ExposureMapping map = exposureMapping(source, target, options.sizeFactor);
 
     const int resultLayers = result.layerCount();
@@ -312,6 +324,7 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
         vectors.exposureWidth = ew;
         vectors.exposureHeight = eh;
         vectors.sum = sum;
+        vectors.sums = sums;
         vectors.clampValues = !single;
         vectors.layers = single ? 1 : layersBoth;
         for (int p = 0; p < vectors.layers; ++p) {
@@ -327,11 +340,27 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
         std::array<float, kMaxUserLayers> values{};
         std::array<Sample*, kMaxUserLayers> out{};
         std::array<Count*, kMaxUserLayers> counts{};
+        std::array<float*, kMaxUserLayers> sumRows{}, weightRows{};
         Tap tap;
+        // One step of the average or sum mode at result layer t, pixel x.
+        auto accumulate = [&](std::size_t t, int x, float value, float f) {
+            if (sum) {
+                addInto(out[t][x], counts[t][x], value, f);
+                if (sums) sumRows[t][x] += f * value;
+            } else if (sums) {
+                averageExact(out[t][x], counts[t][x], sumRows[t][x], weightRows[t][x], f * value);
+            } else {
+                averageInto(out[t][x], counts[t][x], f * value);
+            }
+        };
         for (int y = first; y < last; ++y) {
             for (int p = 0; p < resultLayers; ++p) {
                 out[static_cast<std::size_t>(p)] = result.row(p, y);
                 counts[static_cast<std::size_t>(p)] = result.counterRow(p, y);
+                if (sums) {
+                    sumRows[static_cast<std::size_t>(p)] = sums->sumRow(p, y);
+                    weightRows[static_cast<std::size_t>(p)] = sums->weightRow(p, y);
+                }
             }
             Sample* overlayRow = resultOverlay >= 0 ? result.row(resultOverlay, y) : nullptr;
             const float fy = static_cast<float>(y);
@@ -378,11 +407,7 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
                 if (single) {
                     float value = canInterpolate ? tap.at(planes[layer]) : 0.0f;
                     if (limitSingle) value = clampToSampleRange(value);
-                    const auto r = static_cast<std::size_t>(row);
-                    if (sum)
-                        addInto(out[r][x], counts[r][x], value, singleFactor);
-                    else
-                        averageInto(out[r][x], counts[r][x], singleFactor * value);
+                    accumulate(static_cast<std::size_t>(row), x, value, singleFactor);
                     continue;
                 }
                 for (int p = 0; p < layersBoth; ++p)
@@ -390,10 +415,7 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
                         canInterpolate ? clampToSampleRange(tap.at(planes[p])) : 0.0f;
                 for (int p = 0; p < layersBoth; ++p) {
                     const auto i = static_cast<std::size_t>(p);
-                    if (sum)
-                        addInto(out[i][x], counts[i][x], values[i], factor[i]);
-                    else
-                        averageInto(out[i][x], counts[i][x], factor[i] * values[i]);
+                    accumulate(i, x, values[i], factor[i]);
                 }
             }
             progress.step();

@@ -16,6 +16,8 @@
 #include "core/progress.h"
 #include "display/lut.h"
 
+#include "composite/sample_sums.h"
+
 #include <span>
 
 namespace quillon {
@@ -76,6 +78,11 @@ struct InsertOptions {
     // overlay samples; counters and colour layers stay.
     const Composition* overlayComposition = nullptr;
     ColourTables overlayTables;
+    // Exact running sums of the result (seeded from it, same size and layers). An averaged
+    // value is then added to its sample's sum and the sample becomes the rounded mean
+    // sum / contributions, so that a long series is not dragged down by a truncation at every
+    // exposure; an added value (sum mode) enters the sum unrounded, the sample as without sums.
+    SampleSums* sums = nullptr;
 };
 
 // Maps the exposure onto the result and accumulates it (see InsertOptions), one pass over the
@@ -84,7 +91,8 @@ struct InsertOptions {
 //
 // Modes, per result pixel, R the result sample, s its count, v the interpolated value:
 // - average, all layers (no factors, or `average`: then v is factor · v): for each layer p
-//   below both layer counts R = truncate(R·s/(s+1) + v/(s+1)), s += 1; one layer (a grey exposure
+//   below both layer counts R = truncate(R·s/(s+1) + v/(s+1)), s += 1 (with `sums`: the exact
+//   mean, see InsertOptions::sums); one layer (a grey exposure
 //   into row ≠ 0, or a grey result fed from exposure layer ≠ 0): the same for result layer `row`
 //   and exposure layer `layerIndex`;
 // - sum (factors): R = clamp(R + truncate(factor · v + 0.5)), s += 1, likewise per layer;

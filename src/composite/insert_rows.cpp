@@ -35,6 +35,18 @@ template <int VW>
     out = __builtin_convertvector(v, typename Lanes<VW>::I);
 }
 
+// roundedSample per lane: NaN to 0, clamped, rounded half away from zero.
+template <int VW>
+[[gnu::always_inline]] inline void roundedSamples(typename Lanes<VW>::I& out,
+                                                  const typename Lanes<VW>::F& value) {
+    using F = typename Lanes<VW>::F;
+    F v = value == value ? value : F{};
+    v = v >= 32767.0f ? F{} + 32767.0f : v;
+    v = v <= -32768.0f ? F{} - 32768.0f : v;
+    v = v < 0.0f ? v - 0.5f : v + 0.5f;
+    out = __builtin_convertvector(v, typename Lanes<VW>::I);
+}
+
 // The Lagrange weights of the nodes 0 .. 3 at t, as the sampler forms them.
 template <int VW>
 [[gnu::always_inline]] inline void weights(typename Lanes<VW>::F* w,
@@ -193,7 +205,24 @@ template <int VW>
             const I r = __builtin_convertvector(rs, I);
             const I count = __builtin_convertvector(cs, I) & 0xFFFF;
             I next;
-            if (job.sum) {
+            F* sumAt = nullptr;
+            F* weightAt = nullptr;
+            F exactSum, exactWeight;
+            if (job.sums) {
+                // Lanes outside add nothing; their sums are stored back unchanged.
+                const F added = inside ? job.factor[static_cast<std::size_t>(p)] * value : F{};
+                simd::load(exactSum, job.sums->sumRow(t, y) + x);
+                exactSum += added;
+                sumAt = &exactSum;
+                if (!job.sum) {
+                    simd::load(exactWeight, job.sums->weightRow(t, y) + x);
+                    exactWeight += inside ? F{} + 1.0f : F{};
+                    weightAt = &exactWeight;
+                }
+            }
+            if (weightAt) {
+                roundedSamples<VW>(next, exactSum / exactWeight);
+            } else if (job.sum) {
                 F add = job.factor[static_cast<std::size_t>(p)] * value + 0.5f;
                 add = add == add ? add : F{};
                 add = add > 1.0e6f ? F{} + 1.0e6f : add;
@@ -211,6 +240,8 @@ template <int VW>
             const I nextCount = (inside & (count < kMaxContributions)) ? count + 1 : count;
             simd::store(o, __builtin_convertvector(next, S));
             simd::store(c, __builtin_convertvector(nextCount, S));
+            if (sumAt) simd::store(job.sums->sumRow(t, y) + x, *sumAt);
+            if (weightAt) simd::store(job.sums->weightRow(t, y) + x, *weightAt);
         }
     }
     return x;

@@ -28,6 +28,7 @@ struct RowInsertJob {
     int resultWidth = 0;
     int exposureWidth = 0, exposureHeight = 0; // at least 4 × 4, fewer than 2^31 samples
     bool sum = false;                          // add factor · value; else average it
+    SampleSums* sums = nullptr;                // exact sums (InsertOptions::sums), or none
     bool clampValues = true;                   // limit interpolated values to the sample range
     int layers = 0;
     std::array<const Sample*, kMaxUserLayers> source{}; // contiguous exposure planes

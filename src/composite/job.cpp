@@ -179,6 +179,19 @@ void CompositeJob::loadSettings(const SettingsRecord& s) {
                              static_cast<float>(fromStoredReal(s.compositeBlue))};
     options.sizeFactor =
         clampReal(fromStoredReal(s.compositeSizeFactor), kMinSizeFactor, kMaxSizeFactor);
+    const int combine = s.compositeCombine;
+    RejectionParams& r = options.rejection;
+    r.method = static_cast<Rejection>(std::clamp(combine & 15, 0, 7));
+    if (r.method == Rejection::Artefact) r.method = Rejection::None;
+    options.normalization = std::clamp((combine >> 4 & 7) - 1, -1, 4);
+    options.noiseWeights = (combine >> 8 & 1) != 0;
+    r.median = (combine >> 9 & 1) != 0;
+    r.sigmaLow = clampReal(fromStoredReal(s.compositeSigmaLow), 0.1f, 100.0f);
+    r.sigmaHigh = clampReal(fromStoredReal(s.compositeSigmaHigh), 0.1f, 100.0f);
+    r.percentileLow = clampReal(fromStoredReal(s.compositePercentileLow), 0.0f, 1.0f);
+    r.percentileHigh = clampReal(fromStoredReal(s.compositePercentileHigh), 0.0f, 1.0f);
+    r.minmaxLow = std::clamp(s.compositeMinMaxLow, 0, kMaxContributions);
+    r.minmaxHigh = std::clamp(s.compositeMinMaxHigh, 0, kMaxContributions);
     const int count = s.compositeRefPoints;
     options.referencePointCount = count >= 1 && count <= kMaxReferencePoints ? count : 1;
     currentList = s.compositeInsertionType;
@@ -197,6 +210,15 @@ void CompositeJob::storeSettings(SettingsRecord& s) const {
     s.compositeSizeFactor = toStoredReal(options.sizeFactor);
     s.compositeRefPoints = options.referencePointCount;
     s.compositeInsertionType = currentList;
+    const RejectionParams& r = options.rejection;
+    s.compositeCombine = static_cast<int>(r.method) | (options.normalization + 1) << 4 |
+                         (options.noiseWeights ? 1 << 8 : 0) | (r.median ? 1 << 9 : 0);
+    s.compositeSigmaLow = toStoredReal(r.sigmaLow);
+    s.compositeSigmaHigh = toStoredReal(r.sigmaHigh);
+    s.compositePercentileLow = toStoredReal(r.percentileLow);
+    s.compositePercentileHigh = toStoredReal(r.percentileHigh);
+    s.compositeMinMaxLow = r.minmaxLow;
+    s.compositeMinMaxHigh = r.minmaxHigh;
 }
 
 std::string validateCompositeJob(const CompositeJob& job) {
@@ -242,6 +264,27 @@ std::string validateCompositeJob(const CompositeJob& job) {
         }
     }
     return p;
+}
+
+} // namespace quillon
+
+namespace quillon {
+
+Rejection effectiveRejection(const CompositeOptions& o) {
+    if (o.rejection.method != Rejection::None) return o.rejection.method;
+    return o.removeArtefacts ? Rejection::Artefact : Rejection::None;
+}
+
+Normalization effectiveNormalization(const CompositeOptions& o) {
+    if (o.normalization >= 0) return static_cast<Normalization>(o.normalization);
+    const Rejection r = effectiveRejection(o);
+    return r == Rejection::None || r == Rejection::Artefact ? Normalization::None
+                                                            : Normalization::AddScale;
+}
+
+bool combinesStripWise(const CompositeOptions& o) {
+    return effectiveRejection(o) != Rejection::None || o.rejection.median || o.noiseWeights ||
+           effectiveNormalization(o) != Normalization::None;
 }
 
 } // namespace quillon

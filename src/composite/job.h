@@ -9,6 +9,7 @@
 
 #include "analysis/stars.h" // ReferenceSet
 #include "composite/composite_lists.h"
+#include "composite/rejection.h"
 #include "ops/calibration.h" // CalibrationParams
 #include "ops/debayer.h"     // DebayerSettings
 
@@ -66,8 +67,24 @@ struct CompositeOptions {
     std::array<float, 3> colourWeights{1.0f, 1.0f, 1.0f}; // R, G, B (RGB and LRGB only)
     // Raw colour mosaics: each one-layer exposure debayered after its calibration (RGB only).
     DebayerSettings debayer;
+    // The statistical combination (strip-wise): the rejection method with its thresholds and
+    // the median instead of the mean. Rejection::None with removeArtefacts means the artefact
+    // removal; a statistical method takes precedence over it.
+    RejectionParams rejection{Rejection::None};
+    // Normalisation of each exposure to the reference (Normalization), -1 for the default:
+    // addscale with a statistical method, else none.
+    int normalization = -1;
+    bool noiseWeights = false; // weigh each exposure by 1/σ² of its normalised background
     bool operator==(const CompositeOptions&) const = default;
 };
+
+// The rejection a run applies: the statistical method, else the artefact removal when switched
+// on, else none.
+Rejection effectiveRejection(const CompositeOptions& o);
+// The normalisation a run applies (see CompositeOptions::normalization).
+Normalization effectiveNormalization(const CompositeOptions& o);
+// Whether the run goes strip-wise: any rejection, the median, a normalisation or weights.
+bool combinesStripWise(const CompositeOptions& o);
 
 // A job without lists until configure() gives it a target.
 struct CompositeJob {

@@ -132,7 +132,8 @@ void readOptions(const Json& j, CompositeOptions& o) {
     objectAt(j, field);
     checkKeys(j, field,
               {"referencePoints", "sizeFactor", "average", "setAllValue", "removeBorders",
-               "removeArtefacts", "weights", "debayer", "debayerMethod"});
+               "removeArtefacts", "weights", "debayer", "debayerMethod", "rejection", "sigma",
+               "percentile", "minmax", "median", "normalize", "weighting"});
     optional(j, "referencePoints", field, [&](const Json& v, const std::string& f) {
         o.referencePointCount = integerAt(v, f, 1, kMaxReferencePoints);
     });
@@ -163,6 +164,56 @@ void readOptions(const Json& j, CompositeOptions& o) {
         const auto m = parseDebayerMethod(textAt(v, f));
         if (!m) fail(f, "bilinear, vng oder superpixel", v);
         o.debayer.method = *m;
+    });
+    // One of `words` by its text.
+    auto word = [&](const Json& v, const std::string& f, std::span<const char* const> words) {
+        const std::string t = textAt(v, f);
+        std::string all;
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            if (t == words[i]) return static_cast<int>(i);
+            all += (i ? ", " : "") + std::string(words[i]);
+        }
+        fail(f, all, v);
+    };
+    // Two numbers [low, high].
+    auto pair = [&](const Json& v, const std::string& f, double lo, double hi) {
+        arrayAt(v, f, 2);
+        if (v.size() != 2) fail(f, "zwei Zahlen [unten, oben]", v);
+        std::array<double, 2> out{};
+        for (std::size_t i = 0; i < 2; ++i) {
+            out[i] = realAt(v[i], f + "[" + std::to_string(i) + "]");
+            if (!(out[i] >= lo && out[i] <= hi)) fail(f, "zwei Zahlen [unten, oben]", v);
+        }
+        return out;
+    };
+    optional(j, "rejection", field, [&](const Json& v, const std::string& f) {
+        o.rejection.method = static_cast<Rejection>(word(v, f, kRejectionWords));
+        o.removeArtefacts = o.rejection.method == Rejection::Artefact;
+        if (o.rejection.method == Rejection::Artefact) o.rejection.method = Rejection::None;
+    });
+    optional(j, "sigma", field, [&](const Json& v, const std::string& f) {
+        const auto p = pair(v, f, 0.1, 100);
+        o.rejection.sigmaLow = static_cast<float>(p[0]);
+        o.rejection.sigmaHigh = static_cast<float>(p[1]);
+    });
+    optional(j, "percentile", field, [&](const Json& v, const std::string& f) {
+        const auto p = pair(v, f, 0, 1);
+        o.rejection.percentileLow = static_cast<float>(p[0]);
+        o.rejection.percentileHigh = static_cast<float>(p[1]);
+    });
+    optional(j, "minmax", field, [&](const Json& v, const std::string& f) {
+        const auto p = pair(v, f, 0, kMaxContributions);
+        o.rejection.minmaxLow = static_cast<int>(p[0]);
+        o.rejection.minmaxHigh = static_cast<int>(p[1]);
+    });
+    optional(j, "median", field,
+             [&](const Json& v, const std::string& f) { o.rejection.median = boolAt(v, f); });
+    optional(j, "normalize", field, [&](const Json& v, const std::string& f) {
+        o.normalization = textAt(v, f) == "auto" ? -1 : word(v, f, kNormalizationWords);
+    });
+    optional(j, "weighting", field, [&](const Json& v, const std::string& f) {
+        static constexpr const char* kWords[] = {"none", "noise"};
+        o.noiseWeights = word(v, f, kWords) == 1;
     });
 }
 
@@ -388,6 +439,16 @@ std::string formatCompositeJob(const CompositeJob& job) {
     options["removeArtefacts"] = o.removeArtefacts;
     options["weights"] =
         Json::array({real(o.colourWeights[0]), real(o.colourWeights[1]), real(o.colourWeights[2])});
+    const RejectionParams& r = o.rejection;
+    options["rejection"] = kRejectionWords[static_cast<std::size_t>(effectiveRejection(o))];
+    options["sigma"] = Json::array({real(r.sigmaLow), real(r.sigmaHigh)});
+    options["percentile"] = Json::array({real(r.percentileLow), real(r.percentileHigh)});
+    options["minmax"] = Json::array({r.minmaxLow, r.minmaxHigh});
+    options["median"] = r.median;
+    options["normalize"] = o.normalization < 0
+                               ? "auto"
+                               : kNormalizationWords[static_cast<std::size_t>(o.normalization)];
+    options["weighting"] = o.noiseWeights ? "noise" : "none";
     if (o.debayer.enabled) {
         options["debayer"] = o.debayer.pattern ? bayerPatternName(*o.debayer.pattern) : "auto";
         options["debayerMethod"] = debayerMethodName(o.debayer.method);

@@ -3,6 +3,7 @@
 #include "composite/master.h"
 
 #include "composite/combine.h"
+#include "composite/spill_file.h"
 #include "core/error.h"
 #include "core/image_type.h"
 #include "core/memory.h"
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,55 +24,6 @@
 namespace quillon {
 
 namespace {
-
-// A temporary file without a name: it vanishes when closed, also after a failure or a crash.
-class SpillFile {
-public:
-    explicit SpillFile(const std::string& folder) {
-        std::error_code ec;
-        folder_ = folder.empty() ? std::filesystem::temp_directory_path(ec).string() : folder;
-        fd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (fd_ < 0) { // file systems without unnamed files: create, then unlink at once
-            std::string path = (std::filesystem::path(folder_) / "quillon-master-XXXXXX").string();
-            fd_ = ::mkstemp(path.data());
-            if (fd_ >= 0) ::unlink(path.c_str());
-        }
-        if (fd_ < 0) fail();
-    }
-    ~SpillFile() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    SpillFile(const SpillFile&) = delete;
-    SpillFile& operator=(const SpillFile&) = delete;
-
-    void write(const void* data, std::size_t size, off_t offset) {
-        transfer(::pwrite, static_cast<const char*>(data), size, offset);
-    }
-    void read(void* data, std::size_t size, off_t offset) {
-        transfer(::pread, static_cast<char*>(data), size, offset);
-    }
-
-private:
-    // pwrite or pread of all `size` bytes, resumed after short or interrupted transfers.
-    template <class Call, class Bytes>
-    void transfer(Call call, Bytes p, std::size_t size, off_t offset) const {
-        while (size > 0) {
-            ssize_t n = call(fd_, p, size, offset);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) fail();
-            p += n;
-            size -= static_cast<std::size_t>(n);
-            offset += n;
-        }
-    }
-    [[noreturn]] void fail() const {
-        throw Error(
-            "Die Zwischendatei für das Masterbild kann nicht geschrieben werden (Ordner \"" +
-            folder_ + "\").");
-    }
-    std::string folder_;
-    int fd_ = -1;
-};
 
 std::string describeFrame(const Image& image) {
     char buf[96];
@@ -105,6 +58,30 @@ Sample combinePixel(Sample* v, int n, MasterMethod method) {
     return combineSamples(v, n, rejectionThreshold(n), true);
 }
 
+// The unrounded value of the same combination.
+float exactPixel(Sample* v, int n, MasterMethod method, bool* rejected) {
+    switch (method) {
+    case MasterMethod::Mean: {
+        double sum = 0;
+        for (int i = 0; i < n; ++i) sum += v[i];
+        return static_cast<float>(sum / n);
+    }
+    case MasterMethod::Median: {
+        Sample* mid = v + n / 2;
+        std::nth_element(v, mid, v + n);
+        if (n % 2 != 0) return *mid;
+        return (static_cast<float>(*std::max_element(v, mid)) + static_cast<float>(*mid)) / 2.0f;
+    }
+    case MasterMethod::Reject: break;
+    }
+    combineSamples(v, n, rejectionThreshold(n), true, rejected);
+    double sum = 0;
+    int kept = 0;
+    for (int i = 0; i < n; ++i)
+        if (!rejected[i]) sum += v[i], ++kept;
+    return kept > 0 ? static_cast<float>(sum / kept) : 0.0f;
+}
+
 // Opens a file, naming it in the reader's message.
 void openFrame(const std::string& file, Image& image, Progress& progress) {
     try {
@@ -117,7 +94,7 @@ void openFrame(const std::string& file, Image& image, Progress& progress) {
 void buildInto(const std::vector<std::string>& files, const MasterOptions& options, Image& result,
                Progress& progress) {
     if (files.empty()) throw Error("Kein Bild für das Masterbild angegeben.");
-    SpillFile spill(options.spillFolder);
+    SpillFile spill(options.spillFolder, "für das Masterbild");
     openFrame(files[0], result, progress);
     result.SetOverlay(false);
     const int width = result.width(), height = result.height();
@@ -145,6 +122,8 @@ void buildInto(const std::vector<std::string>& files, const MasterOptions& optio
         options.stripBytes / frameRowBytes, 1, static_cast<std::size_t>(height)));
     const std::size_t stripSamples = static_cast<std::size_t>(stripRows) * width;
     memory::Buffer<Sample> strips(stripSamples * frames, false);
+    std::vector<float>* exact = options.exact;
+    if (exact) exact->assign(planeSamples * static_cast<std::size_t>(planes), 0.0f);
     progress.begin("Bilder Zusammenführen", static_cast<long long>(height) * planes, 10);
     for (int p = 0; p < planes; ++p) {
         for (int top = 0; top < height; top += stripRows) {
@@ -156,13 +135,21 @@ void buildInto(const std::vector<std::string>& files, const MasterOptions& optio
                            planeOffset(f, p) + static_cast<off_t>(rowOffset));
             parallelRows(rows, 4, [&](int first, int last) {
                 std::vector<Sample> values(static_cast<std::size_t>(frames));
+                std::unique_ptr<bool[]> rejected(new bool[static_cast<std::size_t>(frames)]);
                 for (int r = first; r < last; ++r) {
                     Sample* out = result.row(p, top + r);
                     const Sample* in = strips.data() + static_cast<std::size_t>(r) * width;
+                    float* exactRow = exact ? exact->data() +
+                                                  static_cast<std::size_t>(p) * planeSamples +
+                                                  static_cast<std::size_t>(top + r) * width
+                                            : nullptr;
                     for (int x = 0; x < width; ++x) {
                         for (int f = 0; f < frames; ++f)
                             values[static_cast<std::size_t>(f)] = in[f * stripSamples + x];
                         out[x] = combinePixel(values.data(), frames, options.method);
+                        if (exactRow) // after: the median reorders the values
+                            exactRow[x] =
+                                exactPixel(values.data(), frames, options.method, rejected.get());
                     }
                     progress.step();
                 }

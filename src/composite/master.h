@@ -29,6 +29,10 @@ struct MasterOptions {
     std::size_t stripBytes = std::size_t{64} << 20;
     // Folder of the temporary sample file; empty: the system's temporary folder.
     std::string spillFolder;
+    // When given, receives the unrounded master in the frames' ADU scale, layer by layer and
+    // row by row (layers × height × width floats): the exact mean, the median (the mean of the
+    // two middle values for an even count) or the mean of the values the rejection kept.
+    std::vector<float>* exact = nullptr;
 };
 
 // The operation record of the master frame: the method as the option "--method

@@ -3,6 +3,7 @@
 
 #include "core/error.h"
 #include "core/new_document.h"
+#include "formats/fits_float.h"
 #include "formats/open.h"
 #include "ops/calibration.h"
 #include "ops/debayer.h"
@@ -36,7 +37,8 @@ const char* const kCalibrationMismatchMessage =
 
 bool ImageSource::openFrame(const std::string& path, Image& frame) {
     try {
-        openImage(path, frame, Progress::none());
+        // A float master keeps its ADU levels; any other file is read as usual.
+        if (!readFloatFrame(path, frame)) openImage(path, frame, Progress::none());
         return frame.hasSamples();
     } catch (const Error&) {
         return false;
@@ -123,6 +125,9 @@ struct RunState {
     CompositeResult result;
     std::vector<ListFrames> frames;
     std::vector<ReferencePoint> target;
+    // With a statistical combination: the reference exposure's level and spread per layer
+    // (with its factors), which every exposure is normalised to.
+    std::vector<RobustStats> referenceStats;
     // The points and size of the exposure before and, with automatic seeds, the reference
     // exposure's stars and points: the seeds of the next searched exposure.
     ReferenceFollower follower;
@@ -355,6 +360,7 @@ void accumulatePlain(RunState& s, const std::vector<std::pair<int, int>>& order,
             io.average = s.job.options.averaging;
             io.row = l;
             io.sizeFactor = s.job.options.sizeFactor;
+            io.sums = &s.result.sums;
             const long long before = counterSum(s.result.image, l);
             try {
                 Progress insertion(progress);
@@ -376,8 +382,45 @@ void accumulatePlain(RunState& s, const std::vector<std::pair<int, int>>& order,
     }
 }
 
+// Level and spread of every layer of an exposure, scaled by its factors (the strip images
+// hold factor · value).
+std::vector<RobustStats> exposureStats(const Image& image, std::span<const float> factors) {
+    std::vector<RobustStats> out;
+    const std::size_t samples = static_cast<std::size_t>(image.width()) * image.height();
+    for (int p = 0; p < image.layerCount(); ++p) {
+        RobustStats st =
+            robustStats(std::span(image.planeData(p), samples), image.width(), image.height());
+        const float f = factors.empty()
+                            ? 1.0f
+                            : factors[std::min(static_cast<std::size_t>(p), factors.size() - 1)];
+        st.location *= f;
+        st.scale *= std::fabs(f);
+        out.push_back(st);
+    }
+    return out;
+}
+
+// The normalisation maps and weight of an exposure with these statistics.
+void normalise(const RunState& s, const std::vector<RobustStats>& stats, StripExposure& x,
+               float& weight) {
+    const Normalization method = effectiveNormalization(s.job.options);
+    for (std::size_t p = 0; p < stats.size(); ++p) {
+        const RobustStats ref = s.referenceStats[std::min(p, s.referenceStats.size() - 1)];
+        x.maps.push_back(normalizationMap(method, stats[p], ref));
+    }
+    weight = 1.0f;
+    if (s.job.options.noiseWeights && !stats.empty()) {
+        // 1/σ² of the normalised background, relative to the reference exposure's.
+        const float sigma = std::fabs(x.maps[0].gain) * stats[0].scale;
+        const float ref = s.referenceStats[0].scale;
+        weight = sigma > 0 ? (ref * ref) / (sigma * sigma) : 1.0f;
+    }
+    x.weight = weight;
+}
+
 void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& order,
                           Progress& progress) {
+    const bool statistical = effectiveRejection(s.job.options) != Rejection::Artefact;
     const bool averaging = s.job.options.averaging;
     // First pass: which exposures can be had, and their points (searched on the calibrated
     // image as the plain run does).
@@ -396,6 +439,7 @@ void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& o
             x.factors = e.factors; // with averaging too, as for the reference exposure
             if (x.factors.empty()) x.factors.push_back(1.0f);
             x.fromFile = e.isFile();
+            if (statistical) normalise(s, exposureStats(*o.get(), x.factors), x, r.weight);
             exposures.push_back(std::move(x));
             owners.emplace_back(l, i);
             reportOf.push_back(s.result.exposures.size());
@@ -436,15 +480,28 @@ void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& o
     so.memoryLimitMB = s.options.memoryLimitMB;
     so.sizeFactor = s.job.options.sizeFactor;
     so.averaging = averaging;
+    RejectionParams rejection = s.job.options.rejection;
+    rejection.method = effectiveRejection(s.job.options);
+    if (statistical) so.rejection = &rejection;
+    if (s.options.floatResult) {
+        try {
+            s.result.sums.seed(s.result.image, averaging);
+        } catch (const std::bad_alloc&) {
+            throw Error(kResultNotCreatedMessage);
+        }
+        so.sums = &s.result.sums;
+    }
     const StripReport report = accumulateStrips(s.result.image, exposures, src, so, progress);
     s.result.referenceRejected = report.referenceRejected;
     s.result.exposures.front().rejected = report.referenceRejected;
+    s.result.exposures.front().rejectedHigh = report.referenceRejectedHigh;
     for (std::size_t k = 0; k < exposures.size(); ++k) {
         ExposureReport& r = s.result.exposures[reportOf[k]];
         const StripExposureReport& x = report.exposures[k];
         r.inserted = x.inserted;
         r.contributed = x.contributed;
         r.rejected = x.rejected;
+        r.rejectedHigh = x.rejectedHigh;
         if (x.inserted) addColourSums(s, r.list, s.entry(r.list, r.index).factors);
     }
 }
@@ -474,6 +531,7 @@ void cropBorders(RunState& s) {
         return;
     }
     crop(cropped, b.left, b.top, result);
+    if (!s.result.sums.empty()) s.result.sums.crop(b.left, b.top, b.right, b.bottom);
     cropped.storedDisplay() = result.storedDisplay();
     result = std::move(cropped);
     s.result.cropped = true;
@@ -517,6 +575,8 @@ CompositeResult runComposite(const CompositeJob& job, ImageSource& source,
         s.follower.setStarReference(refImage, rr.located);
 
     const std::vector<float> factors = paddedFactors(refEntry.factors);
+    if (combinesStripWise(job.options) && effectiveRejection(job.options) != Rejection::Artefact)
+        s.referenceStats = exposureStats(refImage, factors);
     ResampleOptions ro;
     ro.scale = sf;
     ro.factors = factors.data();
@@ -531,10 +591,16 @@ CompositeResult runComposite(const CompositeJob& job, ImageSource& source,
     s.result.exposures.push_back(std::move(rr));
     progress.step();
 
-    if (job.options.removeArtefacts)
+    if (combinesStripWise(job.options)) {
         accumulateWithStrips(s, order, progress);
-    else
+    } else {
+        try {
+            s.result.sums.seed(s.result.image, job.options.averaging);
+        } catch (const std::bad_alloc&) {
+            throw Error(kResultNotCreatedMessage);
+        }
         accumulatePlain(s, order, progress);
+    }
     progress.end();
 
     s.frames.clear();
@@ -565,9 +631,12 @@ constexpr ParamField<SR> kStackRunFields[] = {
     paramField<&SR::centroid>({"centroid", OptionKind::Integer, 0, 499}),
     paramField<&SR::memory>({"memory", OptionKind::Integer, 1, 1 << 20}),
 };
-constexpr ParamField<CompositeOptions> kCompositeOptionFields[] = {
-    paramField<&CompositeOptions::sizeFactor>(
-        {"size-factor", OptionKind::Real, kMinSizeFactor, kMaxSizeFactor}),
+constexpr const char* kWeightingWords[] = {"none", "noise"};
+using CO = CompositeOptions;
+constexpr ParamField<CO> kCompositeOptionFields[] = {
+    paramField<&CO::sizeFactor>({"size-factor", OptionKind::Real, kMinSizeFactor, kMaxSizeFactor}),
+    paramField<&CO::normalization>({"normalize", OptionKind::Choice, 0, 4, 0, kNormalizationWords}),
+    paramField<&CO::noiseWeights>({"weighting", OptionKind::Choice, 0, 1, 0, kWeightingWords}),
 };
 } // namespace
 

@@ -8,6 +8,7 @@
 #include "analysis/reference_follow.h"
 #include "composite/accumulate.h"
 #include "composite/job.h"
+#include "composite/sample_sums.h"
 #include "composite/strips.h"
 #include "core/image.h"
 #include "core/operation.h"
@@ -75,7 +76,9 @@ struct ExposureReport {
     float angleDegrees = 0;       // rotation from point pair 1–2 (0 with one point)
     float scale = 1;              // distance ratio of point pair 1–2 (size factor with one point)
     long long contributed = 0;    // result samples it gave a value
-    long long rejected = 0;       // of those, rejected by the artefact removal
+    long long rejected = 0;       // of those, rejected by the artefact removal or rejection
+    long long rejectedHigh = 0;   // of those rejected, how many above the kept values
+    float weight = 1;             // its weight in a statistical combination (reference 1)
     // With RunOptions::autoSeeds, for an exposure searched from seeds: whether the seeds came
     // from its stars (else carried from the exposure before, starFailure saying why), and how
     // many of its stars the match brought onto the reference exposure's.
@@ -113,6 +116,9 @@ struct RunOptions {
     // flagged otherwise).
     bool strict = false;
     long long memoryLimitMB = 64; // strip images with artefact removal
+    // Keep the unrounded result (CompositeResult::sums) also for a run with artefact removal
+    // (the plain run always keeps it).
+    bool floatResult = false;
     // Called after each exposure of the plain accumulation (the window redraws the result).
     std::function<void(const Image& result, const ExposureReport& exposure)> afterExposure;
     // Called for an LRGB result before the run returns, to set its LRGB display bias.
@@ -136,6 +142,9 @@ struct CompositeResult {
     long long referenceRejected = 0;
     std::vector<std::string> notices;      // the messages a run shows and continues after
     std::vector<ExposureReport> exposures; // in run order, the reference first
+    // The unrounded result, cropped like the image: the mean of every sample (averaging) or its
+    // sum with the factors. Empty after a strip-wise run without RunOptions::floatResult.
+    SampleSums sums;
 };
 
 // Display weights (red, green, blue) of an RGB or LRGB result from the colour weights and the

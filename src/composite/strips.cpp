@@ -2,6 +2,7 @@
 #include "composite/strips.h"
 
 #include "composite/combine.h"
+#include "composite/spill_file.h"
 #include "core/error.h"
 #include "core/parallel.h"
 
@@ -101,7 +102,8 @@ long long minimumStripMemoryMB(long long exposures, int width, int height) {
 }
 
 void mergeStrips(Image& result, std::span<const Image* const> strips, int top, int rows,
-                 bool averaging, int layer, Progress& progress, MergeTally* tally) {
+                 bool averaging, int layer, Progress& progress, MergeTally* tally, SampleSums* sums,
+                 const StatisticalMerge* statistical) {
     if (!result.hasCounters() || !result.hasSamples() || layer < 0 ||
         layer >= result.layerCount() || top < 0 || rows < 0 || top + rows > result.height())
         throw std::invalid_argument("mergeStrips: result, layer or rows out of range");
@@ -109,10 +111,16 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
         if (!s || !s->hasCounters() || s->width() != result.width() || s->height() < rows)
             throw std::invalid_argument("mergeStrips: strip image does not fit");
     }
+    if (sums && (sums->width() != result.width() || sums->height() != result.height() ||
+                 sums->layers() != result.layerCount()))
+        throw std::invalid_argument("mergeStrips: sums of another size");
     const std::size_t count = strips.size();
+    if (statistical && (statistical->maps.size() < count || statistical->weights.size() < count))
+        throw std::invalid_argument("mergeStrips: a map and weight per strip image needed");
     if (tally) {
         tally->contributed.resize(std::max(tally->contributed.size(), count));
         tally->rejected.resize(std::max(tally->rejected.size(), count));
+        tally->rejectedHigh.resize(std::max(tally->rejectedHigh.size(), count));
     }
     std::mutex tallyMutex;
     progress.begin("Bilder Zusammenführen", rows, 10);
@@ -123,11 +131,15 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
         // the strips' in their order), gathered strip row by strip row so that every row is read
         // front to back once.
         std::vector<Sample> values(stride * static_cast<std::size_t>(width));
-        std::vector<int> owner(tally ? values.size() : 0); // -1: the result's own value
+        const bool owned = tally || statistical;
+        std::vector<int> owner(owned ? values.size() : 0); // -1: the result's own value
+        std::vector<float> mapped(statistical ? stride : 0), weight(mapped.size());
+        std::vector<signed char> sides(mapped.size());
         std::vector<int> filled(static_cast<std::size_t>(width));
         const std::unique_ptr<bool[]> flags(new bool[stride]);
         std::vector<long long> contributed(tally ? count : 0), rejected(tally ? count : 0);
-        long long resultRejected = 0;
+        std::vector<long long> high(tally ? count : 0);
+        long long resultRejected = 0, resultHigh = 0;
         for (int r = first; r < last; ++r) {
             const int y = top + r;
             Sample* out = result.row(layer, y);
@@ -136,7 +148,7 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
                 const std::size_t at = static_cast<std::size_t>(x) * stride;
                 const bool own = outCount[x] != 0;
                 values[at] = out[x];
-                if (tally) owner[at] = -1;
+                if (owned) owner[at] = -1;
                 filled[static_cast<std::size_t>(x)] = own ? 1 : 0;
             }
             for (std::size_t u = 0; u < count; ++u) {
@@ -148,25 +160,65 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
                         static_cast<std::size_t>(x) * stride +
                         static_cast<std::size_t>(filled[static_cast<std::size_t>(x)]++);
                     values[at] = stripRow[x];
-                    if (tally) owner[at] = static_cast<int>(u);
+                    if (owned) owner[at] = static_cast<int>(u);
                 }
             }
             for (int x = 0; x < width; ++x) {
                 const int n = filled[static_cast<std::size_t>(x)];
                 const std::size_t at = static_cast<std::size_t>(x) * stride;
-                out[x] = combineSamples(values.data() + at, n, rejectionThreshold(n), averaging,
-                                        tally ? flags.get() : nullptr);
-                outCount[x] = static_cast<Count>(std::min(n, kMaxContributions));
+                if (statistical) {
+                    for (int i = 0; i < n; ++i) {
+                        const auto j = static_cast<std::size_t>(i);
+                        const int u = owner[at + j];
+                        const float v = values[at + j];
+                        if (u < 0) {
+                            mapped[j] = v;
+                            weight[j] = statistical->ownWeight;
+                        } else {
+                            const LinearMap& m = statistical->maps[static_cast<std::size_t>(u)];
+                            mapped[j] = m.gain * v + m.offset;
+                            weight[j] = statistical->weights[static_cast<std::size_t>(u)];
+                        }
+                    }
+                    const PixelCombination c = combineRejected(mapped.data(), weight.data(), n,
+                                                               statistical->params, sides.data());
+                    const float total = averaging ? c.value : c.value * static_cast<float>(n);
+                    out[x] = roundedSample(total);
+                    outCount[x] = static_cast<Count>(std::min(n, kMaxContributions));
+                    if (sums) {
+                        sums->sumRow(layer, y)[x] = c.value * static_cast<float>(n);
+                        sums->weightRow(layer, y)[x] = static_cast<float>(n);
+                    }
+                    for (int i = 0; i < n; ++i) flags[i] = sides[static_cast<std::size_t>(i)] != 0;
+                } else {
+                    out[x] = combineSamples(values.data() + at, n, rejectionThreshold(n), averaging,
+                                            tally || sums ? flags.get() : nullptr);
+                    outCount[x] = static_cast<Count>(std::min(n, kMaxContributions));
+                }
+                if (sums && !statistical) {
+                    // The unrounded mean m of the kept values; the sum counts every value as m.
+                    double kept = 0;
+                    int keptCount = 0;
+                    for (int i = 0; i < n; ++i)
+                        if (!flags[i])
+                            kept += values[at + static_cast<std::size_t>(i)], ++keptCount;
+                    const double m = keptCount > 0 ? kept / keptCount : 0.0;
+                    sums->sumRow(layer, y)[x] = static_cast<float>(m * n);
+                    sums->weightRow(layer, y)[x] = static_cast<float>(n);
+                }
                 if (!tally) continue;
                 for (int i = 0; i < n; ++i) {
                     const int u = owner[at + static_cast<std::size_t>(i)];
                     const bool lost = flags[i];
+                    const bool above = statistical && sides[static_cast<std::size_t>(i)] > 0;
                     if (u < 0) {
                         resultRejected += lost;
+                        resultHigh += above;
                         continue;
                     }
                     ++contributed[static_cast<std::size_t>(u)];
                     rejected[static_cast<std::size_t>(u)] += lost;
+                    high[static_cast<std::size_t>(u)] += above;
                 }
             }
             progress.step();
@@ -176,8 +228,10 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
             for (std::size_t u = 0; u < count; ++u) {
                 tally->contributed[u] += contributed[u];
                 tally->rejected[u] += rejected[u];
+                tally->rejectedHigh[u] += high[u];
             }
             tally->resultRejected += resultRejected;
+            tally->resultRejectedHigh += resultHigh;
         }
     });
     progress.end();
@@ -221,6 +275,67 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
     std::vector<Image> images;
     std::vector<ReferencePoint> target(options.target.begin(), options.target.end());
 
+    // More than one strip in some layer: every exposure is acquired, calibrated and aligned
+    // once, each layer it feeds goes to the spill file whole (samples, then counts), and the
+    // strips are read back from there. Else each layer's single strip is the whole image.
+    bool spilling = false;
+    for (int k = 0; k < n; ++k) {
+        const auto size = static_cast<long long>(perLayer[static_cast<std::size_t>(k)].size());
+        spilling |= size > 0 && stripCount(size, width, height, options.memoryLimitMB) > 1;
+    }
+    const std::size_t planeSamples = static_cast<std::size_t>(width) * height;
+    const std::size_t planeBytes = planeSamples * sizeof(Sample);
+    std::unique_ptr<SpillFile> spill;
+    // Where exposure i's aligned layer k lies in the spill file (-1: nowhere).
+    std::vector<std::vector<long long>> slot(
+        exposures.size(), std::vector<long long>(static_cast<std::size_t>(n), -1));
+    if (spilling) {
+        spill = std::make_unique<SpillFile>(options.spillFolder, "für die Artefaktentfernung");
+        // Everything that can run out of memory comes before the first exposure is acquired:
+        // the first layer's strip images (kept for its pass) and the whole-size image.
+        for (int k = 0; k < n && images.empty(); ++k) {
+            const auto size = static_cast<long long>(perLayer[static_cast<std::size_t>(k)].size());
+            if (size == 0) continue;
+            const long long strips = stripCount(size, width, height, options.memoryLimitMB);
+            provideStripImages(images, static_cast<std::size_t>(size), width,
+                               static_cast<int>((height + strips - 1) / strips));
+        }
+        std::vector<Image> wholeImage;
+        provideStripImages(wholeImage, 1, width, height);
+        Image& whole = wholeImage[0];
+        long long next = 0;
+        for (std::size_t i = 0; i < exposures.size(); ++i) {
+            const StripExposure& e = exposures[i];
+            bool feeds = false;
+            for (int k = 0; k < n; ++k) feeds |= feedGroup(e.list, k, n) > 0;
+            if (!feeds) continue;
+            const int index = static_cast<int>(i);
+            Acquired got{source, index, source.acquire ? source.acquire(index) : nullptr};
+            if (!got.image) continue;
+            if (source.calibrate) source.calibrate(index, *got.image);
+            calibrated[i] = 1;
+            for (int k = 0; k < n; ++k) {
+                if (feedGroup(e.list, k, n) == 0) continue;
+                zeroStripImage(whole);
+                InsertOptions o;
+                o.factors = e.factors;
+                o.sizeFactor = options.sizeFactor;
+                o.layerIndex = k;
+                o.strip = true;
+                insertExposure(whole, *got.image, e.points, options.target, o, progress);
+                const auto at = static_cast<off_t>(next * 2 * static_cast<long long>(planeBytes));
+                spill->write(whole.planeData(0), planeBytes, at);
+                for (int y = 0; y < height; ++y)
+                    spill->write(whole.counterRow(0, y), static_cast<std::size_t>(width) * 2,
+                                 at + static_cast<off_t>(planeBytes) +
+                                     static_cast<off_t>(y) * width * 2);
+                slot[i][static_cast<std::size_t>(k)] = next++;
+            }
+            report.exposures[i].inserted = true;
+        }
+    }
+    bool firstPass = spilling;
+
     for (int k = 0; k < n; ++k) {
         const auto& order = perLayer[static_cast<std::size_t>(k)];
         if (order.empty()) continue;
@@ -228,8 +343,11 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
             stripCount(static_cast<long long>(order.size()), width, height, options.memoryLimitMB);
         const std::vector<int> bounds = stripBoundaries(height, strips);
         const int tallest = static_cast<int>((height + strips - 1) / strips);
-        images.clear(); // the previous pass's images go before the new ones come
-        provideStripImages(images, order.size(), width, tallest);
+        if (!firstPass) {
+            images.clear(); // the previous pass's images go before the new ones come
+            provideStripImages(images, order.size(), width, tallest);
+        }
+        firstPass = false;
 
         for (long long s = 0; s < strips; ++s) {
             const int top = bounds[static_cast<std::size_t>(s)];
@@ -242,6 +360,23 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
             std::vector<int> owners;
             for (const int index : order) {
                 const StripExposure& e = exposures[static_cast<std::size_t>(index)];
+                if (spilling) {
+                    const long long at =
+                        slot[static_cast<std::size_t>(index)][static_cast<std::size_t>(k)];
+                    if (at < 0) continue;
+                    Image& strip = images[filled.size()];
+                    const auto base =
+                        static_cast<off_t>(at * 2 * static_cast<long long>(planeBytes));
+                    const auto rowBytes = static_cast<off_t>(width) * 2;
+                    spill->read(strip.planeData(0), static_cast<std::size_t>(rows * rowBytes),
+                                base + top * rowBytes);
+                    for (int y = 0; y < rows; ++y)
+                        spill->read(strip.counterRow(0, y), static_cast<std::size_t>(rowBytes),
+                                    base + static_cast<off_t>(planeBytes) + (top + y) * rowBytes);
+                    filled.push_back(&strip);
+                    owners.push_back(index);
+                    continue;
+                }
                 Acquired got{source, index, source.acquire ? source.acquire(index) : nullptr};
                 if (!got.image) continue;
                 if (source.calibrate &&
@@ -264,13 +399,35 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
             }
             if (filled.empty()) continue;
             MergeTally tally;
-            mergeStrips(result, filled, top, rows, options.averaging, k, progress, &tally);
+            StatisticalMerge statistical;
+            std::vector<LinearMap> maps;
+            std::vector<float> weights;
+            const bool useStatistical =
+                options.rejection && options.rejection->method != Rejection::Artefact;
+            if (useStatistical) {
+                statistical.params = *options.rejection;
+                for (const int index : owners) {
+                    const StripExposure& e = exposures[static_cast<std::size_t>(index)];
+                    maps.push_back(
+                        e.maps.empty()
+                            ? LinearMap{}
+                            : e.maps[std::min(static_cast<std::size_t>(k), e.maps.size() - 1)]);
+                    weights.push_back(e.weight);
+                }
+                statistical.maps = maps;
+                statistical.weights = weights;
+                statistical.ownWeight = options.referenceWeight;
+            }
+            mergeStrips(result, filled, top, rows, options.averaging, k, progress, &tally,
+                        options.sums, useStatistical ? &statistical : nullptr);
             for (std::size_t u = 0; u < owners.size(); ++u) {
                 auto& r = report.exposures[static_cast<std::size_t>(owners[u])];
                 r.contributed += tally.contributed[u];
                 r.rejected += tally.rejected[u];
+                r.rejectedHigh += tally.rejectedHigh[u];
             }
             report.referenceRejected += tally.resultRejected;
+            report.referenceRejectedHigh += tally.resultRejectedHigh;
         }
     }
     return report;

@@ -4,11 +4,14 @@
 #pragma once
 
 #include "composite/accumulate.h"
+#include "composite/rejection.h"
+#include "composite/sample_sums.h"
 #include "core/image.h"
 #include "core/progress.h"
 
 #include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace quillon {
@@ -37,7 +40,20 @@ long long minimumStripMemoryMB(long long exposures, int width, int height);
 struct MergeTally {
     std::vector<long long> contributed;
     std::vector<long long> rejected;
+    std::vector<long long> rejectedHigh; // of those rejected, how many above the kept values
     long long resultRejected = 0;
+    long long resultRejectedHigh = 0;
+};
+
+// A statistical merge instead of the artefact rule: each strip image's values go through its
+// linear map (normalisation) and carry its weight; the result's own values stay as they are
+// with `ownWeight`. combineRejected then rejects and combines (a sum image takes the combined
+// value once per value).
+struct StatisticalMerge {
+    RejectionParams params;
+    std::span<const LinearMap> maps; // one per strip image
+    std::span<const float> weights;  // one per strip image
+    float ownWeight = 1.0f;
 };
 
 // Combines rows top .. top + rows - 1 of the result's layer `layer` with the strip images
@@ -46,13 +62,15 @@ struct MergeTally {
 // image's sample where its count is not 0; the result's sample becomes combineSamples of them
 // with rejectionThreshold(n) and its count becomes n (at most kMaxContributions, a 16-bit
 // count). Rows in parallel, progress "Bilder Zusammenführen" one step per row; the histogram
-// is marked stale. `tally`, when given, is sized to the strip images and added to. A cancel
-// leaves the strip partly combined.
+// is marked stale. `tally`, when given, is sized to the strip images and added to. `sums`, when
+// given (the result's size and layers), receive each combined pixel unrounded: the mean m of
+// the kept values as sum m·n over weight n. A cancel leaves the strip partly combined.
 // Throws std::invalid_argument when the result has no counters, a strip image is too small or
 // has no counters, or the layer or rows lie outside the result.
 void mergeStrips(Image& result, std::span<const Image* const> strips, int top, int rows,
                  bool averaging, int layer, Progress& progress = Progress::none(),
-                 MergeTally* tally = nullptr);
+                 MergeTally* tally = nullptr, SampleSums* sums = nullptr,
+                 const StatisticalMerge* statistical = nullptr);
 
 // --- strip-wise accumulation -----------------------------------------------------------------
 
@@ -64,6 +82,10 @@ struct StripExposure {
     int list = 0;
     std::vector<ReferencePoint> points; // its reference points, as many as the target points
     std::vector<float> factors;         // the list's factor slots; inserted with them always
+    // With a statistical rejection: the normalisation of the exposure's values for each result
+    // layer (the last one for layers beyond) and its weight.
+    std::vector<LinearMap> maps;
+    float weight = 1.0f;
     bool fromFile = false; // loaded afresh (and so calibrated) each time it is acquired
 };
 
@@ -82,6 +104,13 @@ struct StripOptions {
     long long memoryLimitMB = 64;
     float sizeFactor = 1.0f;
     bool averaging = false;
+    SampleSums* sums = nullptr; // receives the merged pixels unrounded (see mergeStrips)
+    // A statistical rejection instead of the artefact rule (Rejection::Artefact keeps that),
+    // with the weight of the result's own values (the reference exposure).
+    const RejectionParams* rejection = nullptr;
+    float referenceWeight = 1.0f;
+    // Folder of the temporary file of aligned exposures; empty: the system's temporary folder.
+    std::string spillFolder;
 };
 
 // Per exposure: whether it was inserted at least once (its factors then count for the colour
@@ -90,11 +119,13 @@ struct StripExposureReport {
     bool inserted = false;
     long long contributed = 0;
     long long rejected = 0;
+    long long rejectedHigh = 0; // of those, above the kept values
 };
 
 struct StripReport {
     std::vector<StripExposureReport> exposures; // in the order given
     long long referenceRejected = 0; // values the result already held (the reference) rejected
+    long long referenceRejectedHigh = 0;
 };
 
 // Accumulates the exposures into the result (which holds the reference exposure and its
@@ -103,6 +134,12 @@ struct StripReport {
 // layer (its channel list, then the whole-image list, in the order given) is inserted alone
 // into a strip image with its factors, layer index = the layer and the strip flag, and
 // mergeStrips combines them into the result.
+//
+// When some layer needs more than one strip, each exposure is acquired, calibrated and aligned
+// only once: every layer it feeds is inserted into one whole-size image and written to an
+// unnamed temporary file (4 bytes per result pixel and layer), and the strips are read back
+// from there, so the cost grows linearly with the number of exposures. Memory then holds the
+// strip images, one whole-size one-layer image and the acquired exposure.
 //
 // Nothing is left out silently: when a strip would have fewer than kMinStripRows rows, Error
 // names the smallest memory limit that works, before the result is touched; when the strip

@@ -124,6 +124,13 @@ void forEachKey(SettingsRecord& r, V&& v) {
     v.intKey("m_Reg_nComposite_nRed", r.compositeRed, 10000);
     v.intKey("m_Reg_nComposite_nGreen", r.compositeGreen, 10000);
     v.intKey("m_Reg_nComposite_nBlue", r.compositeBlue, 10000);
+    v.intKey("m_Reg_nComposite_nCombine", r.compositeCombine, 0, kZeroIsAValue);
+    v.intKey("m_Reg_nComposite_nSigmaLow", r.compositeSigmaLow, 30000);
+    v.intKey("m_Reg_nComposite_nSigmaHigh", r.compositeSigmaHigh, 30000);
+    v.intKey("m_Reg_nComposite_nPercentileLow", r.compositePercentileLow, 2000);
+    v.intKey("m_Reg_nComposite_nPercentileHigh", r.compositePercentileHigh, 1000);
+    v.intKey("m_Reg_nComposite_nMinMaxLow", r.compositeMinMaxLow, 1, kZeroIsAValue);
+    v.intKey("m_Reg_nComposite_nMinMaxHigh", r.compositeMinMaxHigh, 1, kZeroIsAValue);
     v.intKey("m_Reg_nHighpass_nStrength", r.highpassStrength, 0);
     v.intKey("m_Reg_nHighpass_nSize", r.highpassSize, 0);
     v.intKey("m_Reg_nLowpass_nStrength", r.lowpassStrength, 0);

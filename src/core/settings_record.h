@@ -104,6 +104,12 @@ struct SettingsRecord {
     int compositeRed = 10000;
     int compositeGreen = 10000;
     int compositeBlue = 10000;
+    // The combine group: rejection method | (normalisation + 1) << 4 | noise weights << 8 |
+    // median << 9; thresholds × 10000 (sigma, percentile) and value counts (min/max).
+    int compositeCombine = 0;
+    int compositeSigmaLow = 30000, compositeSigmaHigh = 30000;
+    int compositePercentileLow = 2000, compositePercentileHigh = 1000;
+    int compositeMinMaxLow = 1, compositeMinMaxHigh = 1;
     int highpassStrength = 0;
     int highpassSize = 0;
     int lowpassStrength = 0;

@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -59,4 +62,46 @@ TEST(MasterCli, MismatchIsRefusedWithoutOutput) {
               std::string::npos)
         << r.out;
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// A float master keeps the unrounded mean (100, 101, 103: 101.33), and calibrate reads it in its
+// ADU scale: calibrating with it gives what a 16-bit dark of the rounded value 101 gives.
+TEST(MasterCli, FloatMasterCalibratesInItsOwnScale) {
+    TempDir dir;
+    std::vector<std::string> darks;
+    for (const int level : {100, 101, 103}) {
+        Image frame;
+        makeImage(frame, 24, 16, BW_IMAGE, constant(level));
+        darks.push_back(dir.file("d" + std::to_string(level) + ".fts"));
+        writeFits(frame, darks.back(), Progress::none());
+    }
+    const std::string master = dir.file("master32.fts");
+    ASSERT_EQ(runCli("master " + master + " --method mean --float " + darks[0] + " " + darks[1] +
+                     " " + darks[2])
+                  .status,
+              0);
+    std::ifstream in(master, std::ios::binary);
+    std::string header(2880, ' ');
+    in.read(header.data(), 2880);
+    EXPECT_NE(header.find("BITPIX  =                  -32"), std::string::npos);
+    unsigned char b[4] = {};
+    in.read(reinterpret_cast<char*>(b), 4);
+    const auto bits = static_cast<std::uint32_t>(b[0]) << 24 |
+                      static_cast<std::uint32_t>(b[1]) << 16 |
+                      static_cast<std::uint32_t>(b[2]) << 8 | b[3];
+    EXPECT_NEAR(std::bit_cast<float>(bits), 304.0 / 3.0, 1e-4);
+
+    Image light, rounded;
+    makeImage(light, 24, 16, BW_IMAGE, noise(3, 900, 1100));
+    makeImage(rounded, 24, 16, BW_IMAGE, constant(101));
+    const std::string in16 = dir.file("light.fts"), dark16 = dir.file("dark101.fts");
+    writeFits(light, in16, Progress::none());
+    writeFits(rounded, dark16, Progress::none());
+    const std::string a = dir.file("a.fts"), c = dir.file("c.fts");
+    ASSERT_EQ(runCli("calibrate " + in16 + " " + a + " --dark " + master).status, 0);
+    ASSERT_EQ(runCli("calibrate " + in16 + " " + c + " --dark " + dark16).status, 0);
+    Image withFloat, withInt;
+    openImage(a, withFloat, Progress::none());
+    openImage(c, withInt, Progress::none());
+    EXPECT_EQ(firstDifference(withFloat, withInt), "");
 }

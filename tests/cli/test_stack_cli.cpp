@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <numbers>
@@ -269,4 +270,57 @@ TEST(StackCli, AutoSeedsAlignFarDitheredSeries) {
     for (std::string line; std::getline(in, line);)
         fromStars += line.find(";sterne;") != std::string::npos ? 1 : 0;
     EXPECT_EQ(fromStars, 4);
+}
+
+// --average rounds the exact mean once; --float keeps it unrounded as BITPIX -32. The frames
+// differ only in a patch far from the stars (so every exposure's points, and the alignment,
+// are those of the first), and astropy, when present, reads the float result and compares it
+// with numpy's mean of the input frames.
+TEST(StackCli, AverageIsTheExactMeanAndFloatKeepsIt) {
+    TempDir dir;
+    std::vector<std::string> files;
+    for (int k = 0; k < 3; ++k) {
+        Image img;
+        define(img, kW, kH);
+        fillStars(img, kSkyStars, kSigma, kSky);
+        for (int y = 135; y < kH; ++y)
+            for (int x = 0; x < 30; ++x)
+                img.row(0, y)[x] = static_cast<Sample>(1000 + 37 * k * k + (x * y) % 11);
+        files.push_back(dir.file("p" + std::to_string(k) + ".fts"));
+        writeFits(img, files.back(), Progress::none());
+    }
+    const std::string rounded = dir.file("mean.fts"), exact = dir.file("mean32.fts");
+    const std::string common = " --average --no-borders" + refArgs(2) + join(files);
+    ASSERT_EQ(runCli("stack " + rounded + common).status, 0);
+    ASSERT_EQ(runCli("stack " + exact + " --float" + common).status, 0);
+    // Artefact removal rejects nothing here (three close values): the same mean.
+    const std::string rejecting = dir.file("reject32.fts");
+    ASSERT_EQ(runCli("stack " + rejecting + " --float --reject" + common).status, 0);
+    const std::string winsorized = dir.file("winsorized32.fts");
+    ASSERT_EQ(runCli("stack " + winsorized + " --float --rejection winsorized --sigma 3,3" + common)
+                  .status,
+              0);
+
+    Image r;
+    openImage(rounded, r, Progress::none());
+    // 1000, 1037 and 1148 average to 1061.67: 1062 (a truncation at each step gave 1061).
+    EXPECT_EQ(r.row(0, 143)[22], 1062);
+
+    const char* python = "/usr/bin/python3";
+    const std::string probe = std::string(python) + " -c 'import astropy, numpy' 2>/dev/null";
+    if (std::system(probe.c_str()) != 0) GTEST_SKIP() << "astropy not available";
+    const std::string script = "import numpy as n; from astropy.io import fits as f\n"
+                               "m = n.mean([f.getdata(p).astype(n.float64) for p in ['" +
+                               files[0] + "', '" + files[1] + "', '" + files[2] +
+                               "']], axis=0)\n"
+                               "for name in ['" +
+                               exact + "', '" + rejecting + "', '" + winsorized +
+                               "']:\n"
+                               "    h = f.open(name)[0]\n"
+                               "    assert h.header['BITPIX'] == -32\n"
+                               "    d = n.abs(h.data - m).max()\n"
+                               "    assert d < 1e-3, (name, d)\n";
+    const std::string scriptFile = dir.file("check.py");
+    std::ofstream(scriptFile) << script;
+    EXPECT_EQ(std::system((std::string(python) + " " + scriptFile).c_str()), 0);
 }

@@ -89,6 +89,39 @@ TEST(Accumulate, AveragingTruncatesAtEachStep) {
     }
 }
 
+// With exact sums the same series averages to 101, its true mean, over the vector columns and
+// the scalar rest of each row alike; a factor scales the averaged value.
+TEST(Accumulate, ExactSumsAverageToTheTrueMean) {
+    for (const std::uint16_t type : {BW_IMAGE, RGB_IMAGE}) {
+        const int layer = type == BW_IMAGE ? 0 : 1;
+        Image result;
+        makeResult(result, 37, 12, type, 100, 1);
+        SampleSums sums;
+        sums.seed(result, true);
+        const float two[] = {2.0f, 2.0f, 2.0f};
+        for (const int value : {101, 102, 51}) {
+            Image exposure;
+            makeImage(exposure, 37, 12, BW_IMAGE, testkit::constant(value));
+            InsertOptions o;
+            o.row = layer;
+            o.sums = &sums;
+            if (value == 51) { // 2 · 51 = 102: the mean of 100, 101, 102, 102 is 101.25
+                o.factors = two;
+                o.average = true;
+            }
+            insertShift(result, exposure, {0, 0}, {0, 0}, o);
+            if (value == 102) {
+                for (int x = 0; x < 37; ++x) ASSERT_EQ(result.row(layer, 3)[x], 101) << x;
+            }
+        }
+        for (int x = 0; x < 37; ++x) {
+            EXPECT_EQ(result.row(layer, 3)[x], 101) << x;
+            EXPECT_EQ(result.counterRow(layer, 3)[x], 4);
+            EXPECT_FLOAT_EQ(sums.value(layer, x, 3), 101.25f);
+        }
+    }
+}
+
 // Sums: factor · v + 0.5 truncated, then clamped. v = ±1.5 comes from interpolating halfway
 // between columns of -1 / -2 (or 1 / 2); u = x + 0.5.
 TEST(Accumulate, SumRoundsHalfUpAndClamps) {

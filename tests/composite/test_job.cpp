@@ -149,6 +149,26 @@ TEST(CompositeJob, FactorsAndCalibrationCopies) {
     EXPECT_EQ(grey.firstEntry(), (std::pair{1, 0}));
 }
 
+// The combine group's choices survive storing and loading the settings.
+TEST(CompositeJob, CombineSettingsRoundTrip) {
+    CompositeJob job = jobOf(BW_IMAGE);
+    RejectionParams& r = job.options.rejection;
+    r = {Rejection::Percentile, 2.5f, 4.0f, 0.25f, 0.5f, 0, 3, true};
+    job.options.normalization = static_cast<int>(Normalization::MulScale);
+    job.options.noiseWeights = true;
+    SettingsRecord record;
+    job.storeSettings(record);
+    MemorySettingsStore store;
+    record.save(store);
+    SettingsRecord again;
+    again.load(store);
+    CompositeJob loaded = jobOf(BW_IMAGE);
+    loaded.loadSettings(again);
+    EXPECT_EQ(loaded.options.rejection, r);
+    EXPECT_EQ(loaded.options.normalization, job.options.normalization);
+    EXPECT_TRUE(loaded.options.noiseWeights);
+}
+
 TEST(CompositeJob, SettingsSeedAndStore) {
     MemorySettingsStore store;
     store.ints["m_Reg_nComposite_bBorders_bErrors_bAverage"] = 0; // reads as 4

@@ -13,6 +13,7 @@
 #include "ui/composite/composite_report.h"
 #include "ui/composite/composite_window.h"
 #include "ui/composite/overlay_forming_dialog.h"
+#include "ui/composite/stack_options_group.h"
 #include "ui/dialogs/calibration_dialog.h"
 #include "ui/dialogs/layer_matrix_dialog.h"
 #include "ui/job_runner.h"
@@ -26,6 +27,9 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+
+#include <bit>
+#include <fstream>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -123,6 +127,7 @@ private slots:
     void runMatchesTheCommandLineStack();
     void lrgbRunEndsWithTheBias();
     void failedCalibrationOfAnOpenWindowRecordsNothing();
+    void winsorizedRunKeepsTheFloatResult();
 };
 
 void CompositeTest::listsAndColumnsOfGreyAndLrgbJobs() {
@@ -558,6 +563,49 @@ void CompositeTest::failedCalibrationOfAnOpenWindowRecordsNothing() {
     QVERIFY(!open->isModified());
     QVERIFY(!open->history().canUndo());
     QCOMPARE(int{open->image().row(0, 3)[3]}, 500);
+}
+
+// Winsorized rejection chosen in the window's combine group: the run keeps its unrounded mean,
+// and "Ergebnis als 32-Bit-FITS speichern..." writes it as BITPIX -32. The exposures are
+// 100 (p + 1) + x + y + i (i = 0, 1, 2); the default normalisation (addscale) takes each one's
+// level step away, so the mean is the reference exposure's values exactly.
+void CompositeTest::winsorizedRunKeepsTheFloatResult() {
+    Shell s;
+    MessageRecorder messages;
+    QTemporaryDir dir;
+    const QStringList files = writeSeries(dir, 3, 60, 40, RGB_IMAGE);
+    withWindow(s, Cmd::CompositeRgb, [&](CompositeWindow* win) {
+        win->selectList(3);
+        addFiles(win, files);
+        QVERIFY(typeInto(win->pointCountField(), QStringLiteral("1")));
+        for (int r = 0; r < 3; ++r) {
+            win->table()->item(r, 7)->setText(QStringLiteral("30"));
+            win->table()->item(r, 8)->setText(QStringLiteral("20"));
+        }
+        ui::StackOptionsGroup* g = win->stackOptions();
+        g->rejectionBox()->setCurrentIndex(static_cast<int>(Rejection::Winsorized));
+        g->combineBox()->setCurrentIndex(0); // "Mittelwert"
+        QVERIFY(win->averagingBox()->isChecked());
+        shot(win, "composite_stack_options");
+        pressStart(win);
+    });
+    QVERIFY(messages.texts.isEmpty());
+    QCOMPARE(s.frame->compositeJob().options.rejection.method, Rejection::Winsorized);
+    QVERIFY(!ui::lastCompositeSums().empty());
+    const std::string path = dir.filePath(QStringLiteral("float.fts")).toStdString();
+    ui::saveLastCompositeFloat(path);
+    std::ifstream in(path, std::ios::binary);
+    std::string header(2880, ' ');
+    in.read(header.data(), 2880);
+    QVERIFY(header.find("BITPIX  =                  -32") != std::string::npos);
+    // Layer 0, row 0: 100 + x.
+    for (int x = 0; x < 3; ++x) {
+        unsigned char b[4] = {};
+        in.read(reinterpret_cast<char*>(b), 4);
+        const std::uint32_t bits = (std::uint32_t{b[0]} << 24) | (std::uint32_t{b[1]} << 16) |
+                                   (std::uint32_t{b[2]} << 8) | b[3];
+        QCOMPARE(std::bit_cast<float>(bits), 100.0f + static_cast<float>(x));
+    }
 }
 
 QTEST_MAIN(CompositeTest)

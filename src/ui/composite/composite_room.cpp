@@ -22,6 +22,7 @@
 #include "ui/composite/lrgb_bias_dialog.h"
 #include "ui/composite/overlay_forming_dialog.h"
 #include "ui/composite/reference_window.h"
+#include "ui/composite/stack_options_group.h"
 #include "ui/dialogs/layer_matrix_dialog.h"
 #include "ui/document.h"
 #include "ui/job_runner.h"
@@ -245,6 +246,7 @@ CWinQuillonDoc* CompositeRoom::runJob() {
 
     RunOptions options;
     options.memoryLimitMB = std::max(ctx.settings().settingsRam, 1); // "Speicherausnutzung"
+    options.floatResult = true; // for "Ergebnis als 32-Bit-FITS speichern..."
     options.afterExposure = [&](const Image& result, const ExposureReport&) {
         ctx.jobs().onInterfaceThread([&] {
             Image copy = result.clone();
@@ -274,6 +276,7 @@ CWinQuillonDoc* CompositeRoom::runJob() {
         return nullptr;
     }
     source.putCalibratedCopiesInPlace(result);
+    lastCompositeSums() = std::move(result.sums);
     if (live) {
         live->replaceImage(std::move(result.image));
     } else {

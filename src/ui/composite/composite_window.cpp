@@ -5,6 +5,7 @@
 #include "core/image.h"
 #include "core/image_type.h"
 #include "core/settings_record.h"
+#include "ui/composite/stack_options_group.h"
 #include "ui/dialogs/calibration_dialog.h"
 #include "ui/dialogs/number_field.h"
 #include "ui/dialogs/open_dialog.h"
@@ -237,6 +238,8 @@ CompositeWindow::CompositeWindow(CompositeJob& job, SettingsRecord& settings, Vi
     wl->addStretch();
     weights->setEnabled(job_.usesColourWeights());
     top->addWidget(weights);
+    stackOptions_ = new StackOptionsGroup(job_.options, averaging_, artefacts_, this);
+    top->addWidget(stackOptions_);
 
     auto* bottom = new QHBoxLayout;
     references_ = new QPushButton(QStringLiteral("Alle Referenzpunkte setzen"), this);
@@ -508,6 +511,7 @@ void CompositeWindow::start() {
         if (f->isModified() && !f->commit()) return;
     takeOver();
     readOptions();
+    if (!stackOptions_->apply()) return;
     job_.storeSettings(settings_);
     outcome_ = Outcome::Start;
     accept();

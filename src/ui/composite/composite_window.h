@@ -30,6 +30,7 @@ namespace quillon::ui {
 
 class CWinQuillonDoc;
 class NumberField;
+class StackOptionsGroup;
 
 // The id a composite entry keeps for an open document: handed out on first use, never reused
 // while the program runs.
@@ -124,6 +125,9 @@ public:
 
     void done(int r) override;
 
+    // The combine group (mean, median or sum, rejection, normalisation, weighting).
+    StackOptionsGroup* stackOptions() const { return stackOptions_; }
+
 private:
     void showList();
     void buildRow(int row, const CompositeEntry& e);
@@ -159,6 +163,7 @@ private:
     QPushButton* references_;
     QPushButton* start_;
     QPushButton* cancel_;
+    StackOptionsGroup* stackOptions_ = nullptr;
 };
 
 // "Dunkel- und Flatfieldkorrektur: AKTIV" or "...: Aus" for a list calibration.

@@ -1,0 +1,290 @@
+// Statistical rejection and weighted combination of one pixel's values: see rejection.h.
+#include "composite/rejection.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+// The kept values of one pixel, sorted ascending, with the index of the value each came from.
+struct Kept {
+    std::vector<float> v;
+    std::vector<int> at;
+    std::vector<float> work;
+
+    int size() const { return static_cast<int>(v.size()); }
+    float median() {
+        const std::size_t n = v.size();
+        return n % 2 ? v[n / 2] : 0.5f * (v[n / 2 - 1] + v[n / 2]);
+    }
+    void meanSigma(double& mean, double& sigma) const {
+        double s = 0, q = 0;
+        for (float x : v) s += x;
+        mean = s / static_cast<double>(v.size());
+        for (float x : v) q += (x - mean) * (x - mean);
+        sigma = v.size() > 1 ? std::sqrt(q / static_cast<double>(v.size() - 1)) : 0.0;
+    }
+    // Drops the values outside [lo, hi] (never below two kept); true when any went.
+    bool clip(double lo, double hi, signed char* flags) {
+        int first = 0, last = size();
+        while (first < last && v[static_cast<std::size_t>(first)] < lo) ++first;
+        while (last > first && v[static_cast<std::size_t>(last - 1)] > hi) --last;
+        return keep(first, last, flags);
+    }
+    // Keeps the sorted values first .. last - 1, marking the others; at least two stay.
+    bool keep(int first, int last, signed char* flags) {
+        while (last - first < 2) {
+            // Give back the value nearest to the kept ones.
+            if (first > 0)
+                --first;
+            else if (last < size())
+                ++last;
+            else
+                break;
+        }
+        if (first == 0 && last == size()) return false;
+        for (int i = 0; i < first; ++i) flags[at[static_cast<std::size_t>(i)]] = -1;
+        for (int i = last; i < size(); ++i) flags[at[static_cast<std::size_t>(i)]] = 1;
+        v.erase(v.begin() + last, v.end());
+        at.erase(at.begin() + last, at.end());
+        v.erase(v.begin(), v.begin() + first);
+        at.erase(at.begin(), at.begin() + first);
+        return true;
+    }
+};
+
+// The standard normal quantile (Acklam's rational approximation, relative error below 1.2e-9).
+double normalQuantile(double p) {
+    static const double a[] = {-3.969683028665376e+01, 2.209460984245205e+02,
+                               -2.759285104469687e+02, 1.383577518672690e+02,
+                               -3.066479806614716e+01, 2.506628277459239e+00};
+    static const double b[] = {-5.447609879822406e+01, 1.615858368580409e+02,
+                               -1.556989798598866e+02, 6.680131188771972e+01,
+                               -1.328068155288572e+01};
+    static const double c[] = {-7.784894002430293e-03, -3.223964580411365e-01,
+                               -2.400758277161838e+00, -2.549732539343734e+00,
+                               4.374664141464968e+00,  2.938163982698783e+00};
+    static const double d[] = {7.784695709041462e-03, 3.224671290700398e-01, 2.445134137142996e+00,
+                               3.754408661907416e+00};
+    const double low = 0.02425;
+    if (p < low) {
+        const double q = std::sqrt(-2 * std::log(p));
+        return (((((c[0] * q + c[1]) * q + c[2]) * q + c[3]) * q + c[4]) * q + c[5]) /
+               ((((d[0] * q + d[1]) * q + d[2]) * q + d[3]) * q + 1);
+    }
+    if (p > 1 - low) return -normalQuantile(1 - p);
+    const double q = p - 0.5, r = q * q;
+    return (((((a[0] * r + a[1]) * r + a[2]) * r + a[3]) * r + a[4]) * r + a[5]) * q /
+           (((((b[0] * r + b[1]) * r + b[2]) * r + b[3]) * r + b[4]) * r + 1);
+}
+
+// Student's t quantile for ν degrees of freedom (Cornish-Fisher expansion around the normal
+// quantile; close enough for the critical values of the outlier test).
+double studentQuantile(double p, double nu) {
+    const double z = normalQuantile(p), z2 = z * z;
+    return z + (z2 + 1) * z / (4 * nu) + ((5 * z2 + 16) * z2 + 3) * z / (96 * nu * nu) +
+           (((3 * z2 + 19) * z2 + 17) * z2 - 15) * z / (384 * nu * nu * nu);
+}
+
+void sigmaClip(Kept& k, const RejectionParams& p, signed char* flags) {
+    while (k.size() > 3) {
+        double mean, sigma;
+        k.meanSigma(mean, sigma);
+        if (sigma <= 0) return;
+        const double m = k.median();
+        if (!k.clip(m - p.sigmaLow * sigma, m + p.sigmaHigh * sigma, flags)) return;
+    }
+}
+
+void winsorizedClip(Kept& k, const RejectionParams& p, signed char* flags) {
+    while (k.size() > 3) {
+        double mean, sigma;
+        k.meanSigma(mean, sigma);
+        const double m = k.median();
+        // The spread of the values with the extremes pulled in to m ± 1.5σ, until it settles.
+        for (int round = 0; round < 10 && sigma > 0; ++round) {
+            const double lo = m - 1.5 * sigma, hi = m + 1.5 * sigma;
+            double s = 0, q = 0;
+            for (float x : k.v) s += std::clamp<double>(x, lo, hi);
+            const double w = s / k.size();
+            for (float x : k.v) {
+                const double c = std::clamp<double>(x, lo, hi) - w;
+                q += c * c;
+            }
+            const double next = 1.134 * std::sqrt(q / (k.size() - 1));
+            const bool settled = std::fabs(next - sigma) < 0.0005 * sigma;
+            sigma = next;
+            if (settled) break;
+        }
+        if (sigma <= 0) return;
+        if (!k.clip(m - p.sigmaLow * sigma, m + p.sigmaHigh * sigma, flags)) return;
+    }
+}
+
+void linearClip(Kept& k, const RejectionParams& p, signed char* flags) {
+    while (k.size() > 3) {
+        // Least-squares line through (rank, value) of the sorted values.
+        const int n = k.size();
+        const double xm = (n - 1) / 2.0;
+        double ym = 0, sxy = 0, sxx = 0;
+        for (float y : k.v) ym += y;
+        ym /= n;
+        for (int i = 0; i < n; ++i) {
+            sxy += (i - xm) * (k.v[static_cast<std::size_t>(i)] - ym);
+            sxx += (i - xm) * (i - xm);
+        }
+        const double slope = sxx > 0 ? sxy / sxx : 0.0;
+        double sigma = 0;
+        for (int i = 0; i < n; ++i)
+            sigma += std::fabs(k.v[static_cast<std::size_t>(i)] - (ym + slope * (i - xm)));
+        sigma /= n;
+        if (sigma <= 0) return;
+        int first = 0, last = n;
+        while (first < last && k.v[static_cast<std::size_t>(first)] <
+                                   ym + slope * (first - xm) - p.sigmaLow * sigma)
+            ++first;
+        while (last > first && k.v[static_cast<std::size_t>(last - 1)] >
+                                   ym + slope * (last - 1 - xm) + p.sigmaHigh * sigma)
+            --last;
+        if (!k.keep(first, last, flags)) return;
+    }
+}
+
+// Generalised ESD test: up to 30 % outliers at significance 0.05, taken from either end.
+void gesdClip(Kept& k, signed char* flags) {
+    const int n = k.size();
+    const int most = std::min(n - 2, static_cast<int>(0.3 * n));
+    if (most < 1) return;
+    int first = 0, last = n, outliers = 0;
+    std::vector<std::pair<int, int>> removed; // (first, last) after each removal
+    double s = 0, q = 0;
+    for (float x : k.v) s += x, q += static_cast<double>(x) * x;
+    for (int i = 1; i <= most; ++i) {
+        const int m = last - first;
+        const double mean = s / m;
+        const double sigma = std::sqrt(std::max(0.0, (q - s * mean) / (m - 1)));
+        if (sigma <= 0) break;
+        const float lo = k.v[static_cast<std::size_t>(first)];
+        const float hi = k.v[static_cast<std::size_t>(last - 1)];
+        const bool low = mean - lo > hi - mean;
+        const double r = (low ? mean - lo : hi - mean) / sigma;
+        const float gone = low ? lo : hi;
+        low ? ++first : --last;
+        s -= gone;
+        q -= static_cast<double>(gone) * gone;
+        removed.emplace_back(first, last);
+        const double pr = 1.0 - 0.05 / (2.0 * (n - i + 1));
+        const double t = studentQuantile(pr, n - i - 1);
+        const double lambda = (n - i) * t / std::sqrt((n - i - 1 + t * t) * (n - i + 1));
+        if (r > lambda) outliers = i;
+    }
+    if (outliers > 0)
+        k.keep(removed[static_cast<std::size_t>(outliers - 1)].first,
+               removed[static_cast<std::size_t>(outliers - 1)].second, flags);
+}
+
+} // namespace
+
+PixelCombination combineRejected(const float* values, const float* weights, int n,
+                                 const RejectionParams& params, signed char* flags) {
+    PixelCombination out;
+    if (n <= 0) return out;
+    thread_local Kept k;
+    k.v.resize(static_cast<std::size_t>(n));
+    k.at.resize(static_cast<std::size_t>(n));
+    std::iota(k.at.begin(), k.at.end(), 0);
+    std::sort(k.at.begin(), k.at.end(), [&](int a, int b) { return values[a] < values[b]; });
+    for (int i = 0; i < n; ++i) {
+        k.v[static_cast<std::size_t>(i)] = values[k.at[static_cast<std::size_t>(i)]];
+        flags[i] = 0;
+    }
+    if (n >= 3) {
+        switch (params.method) {
+        case Rejection::None:
+        case Rejection::Artefact: break;
+        case Rejection::Sigma: sigmaClip(k, params, flags); break;
+        case Rejection::Winsorized: winsorizedClip(k, params, flags); break;
+        case Rejection::Linear: linearClip(k, params, flags); break;
+        case Rejection::Gesd: gesdClip(k, flags); break;
+        case Rejection::Percentile: {
+            const double m = k.median();
+            k.clip(m - params.percentileLow * std::fabs(m),
+                   m + params.percentileHigh * std::fabs(m), flags);
+            break;
+        }
+        case Rejection::MinMax: {
+            const int lo = std::clamp(params.minmaxLow, 0, n),
+                      hi = std::clamp(params.minmaxHigh, 0, n);
+            const int first = std::min(lo, n - 2);
+            k.keep(first, std::min(n, std::max(n - hi, first + 2)), flags);
+            break;
+        }
+        }
+    }
+    for (int i = 0; i < n; ++i) {
+        out.rejectedLow += flags[i] < 0;
+        out.rejectedHigh += flags[i] > 0;
+    }
+    if (params.median) {
+        out.value = k.median();
+    } else {
+        double sw = 0, s = 0;
+        for (int i = 0; i < k.size(); ++i) {
+            const int at = k.at[static_cast<std::size_t>(i)];
+            sw += weights[at];
+            s += static_cast<double>(weights[at]) * k.v[static_cast<std::size_t>(i)];
+        }
+        out.value = sw > 0 ? static_cast<float>(s / sw) : 0.0f;
+    }
+    return out;
+}
+
+RobustStats robustStats(std::span<const Sample> samples, int width, int height) {
+    RobustStats r;
+    const long long total = static_cast<long long>(width) * height;
+    if (total <= 0 || samples.size() < static_cast<std::size_t>(total)) return r;
+    const long long step = std::max(1LL, total / 250000);
+    std::vector<float> v;
+    v.reserve(static_cast<std::size_t>(total / step + 1));
+    for (long long i = 0; i < total; i += step) v.push_back(samples[static_cast<std::size_t>(i)]);
+    auto median = [](std::vector<float>& x) {
+        const auto mid = x.begin() + static_cast<std::ptrdiff_t>(x.size() / 2);
+        std::nth_element(x.begin(), mid, x.end());
+        return *mid;
+    };
+    r.location = median(v);
+    for (float& x : v) x = std::fabs(x - r.location);
+    r.scale = 1.4826f * median(v);
+    // Quantised flat frames can have a MAD of 0: fall back to a spread of one step.
+    if (!(r.scale > 0)) r.scale = 1.0f;
+    return r;
+}
+
+LinearMap normalizationMap(Normalization method, RobustStats e, RobustStats ref) {
+    LinearMap m;
+    switch (method) {
+    case Normalization::None: break;
+    case Normalization::Add: m.offset = ref.location - e.location; break;
+    case Normalization::Mul:
+        if (e.location != 0) m.gain = ref.location / e.location;
+        break;
+    case Normalization::AddScale:
+        m.gain = ref.scale / e.scale;
+        m.offset = ref.location - m.gain * e.location;
+        break;
+    case Normalization::MulScale: {
+        // Scaled by the level ratio, then the spread around the reference level matched.
+        const float ratio = e.location != 0 ? ref.location / e.location : 1.0f;
+        const float spread = ref.scale / (e.scale * ratio);
+        m.gain = ratio * spread;
+        m.offset = ref.location * (1.0f - spread);
+        break;
+    }
+    }
+    return m;
+}
+
+} // namespace quillon

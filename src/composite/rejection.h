@@ -1,0 +1,61 @@
+// Statistical rejection and weighted combination of the values that several exposures give one
+// pixel: sigma clipping, winsorized sigma clipping, linear fit clipping, the generalised
+// extreme studentised deviate test, percentile and min/max clipping, then the weighted mean or
+// the median of what is kept.
+#pragma once
+
+#include "core/sample.h"
+
+#include <span>
+#include <string>
+
+namespace quillon {
+
+// In the order of the words of --rejection.
+enum class Rejection { None, Artefact, Sigma, Winsorized, Linear, Gesd, Percentile, MinMax };
+inline constexpr const char* kRejectionWords[] = {"none",   "artefact", "sigma",      "winsorized",
+                                                  "linear", "gesd",     "percentile", "minmax"};
+
+// In the order of the words of --normalize.
+enum class Normalization { None, Add, Mul, AddScale, MulScale };
+inline constexpr const char* kNormalizationWords[] = {"none", "add", "mul", "addscale", "mulscale"};
+
+struct RejectionParams {
+    Rejection method = Rejection::Sigma;
+    float sigmaLow = 3.0f, sigmaHigh = 3.0f;           // sigma, winsorized, linear; gesd: α = 0.05
+    float percentileLow = 0.2f, percentileHigh = 0.1f; // fractions of the median
+    int minmaxLow = 1, minmaxHigh = 1;                 // values dropped at each end
+    bool median = false;                               // the median of the kept values
+    bool operator==(const RejectionParams&) const = default;
+};
+
+// What the combination of one pixel found.
+struct PixelCombination {
+    float value = 0; // weighted mean (or median) of the kept values; 0 without values
+    int rejectedLow = 0, rejectedHigh = 0;
+};
+
+// Combines n values with their weights (all > 0). `flags`, n entries, receives per value
+// -1 (rejected low), +1 (rejected high) or 0 (kept).
+// Rejection::None and Artefact keep every value here (artefact removal has its own rule).
+// Fewer than 3 values are never rejected; at least 2 are always kept.
+PixelCombination combineRejected(const float* values, const float* weights, int n,
+                                 const RejectionParams& params, signed char* flags);
+
+// Location and scale of an exposure: the median and 1.4826 × the median absolute deviation of
+// its samples (a regular subset of at most about 250000 of them), for normalisation and
+// noise weights.
+struct RobustStats {
+    float location = 0;
+    float scale = 1;
+};
+RobustStats robustStats(std::span<const Sample> samples, int width, int height);
+
+// The linear map v' = gain · v + offset that brings an exposure with `stats` onto the
+// reference's level (and spread, for the scale methods).
+struct LinearMap {
+    float gain = 1, offset = 0;
+};
+LinearMap normalizationMap(Normalization method, RobustStats exposure, RobustStats reference);
+
+} // namespace quillon

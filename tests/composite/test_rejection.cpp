@@ -1,0 +1,83 @@
+// Statistical rejection of one pixel's values, and normalisation maps.
+#include "composite/rejection.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+// 21 values spread evenly around 1000 (σ about 18) and the outliers given.
+std::vector<float> sky(std::initializer_list<float> outliers) {
+    std::vector<float> v;
+    for (int i = -10; i <= 10; ++i) v.push_back(1000.0f + 3.0f * static_cast<float>(i));
+    v.insert(v.end(), outliers);
+    return v;
+}
+
+TEST(Rejection, EveryMethodDropsTheOutliersOfACleanSky) {
+    for (const Rejection m : {Rejection::Sigma, Rejection::Winsorized, Rejection::Linear,
+                              Rejection::Gesd, Rejection::Percentile, Rejection::MinMax}) {
+        std::vector<float> v = sky({9000.0f, -3000.0f});
+        std::vector<float> w(v.size(), 1.0f);
+        std::vector<signed char> flags(v.size());
+        RejectionParams p;
+        p.method = m;
+        const PixelCombination c =
+            combineRejected(v.data(), w.data(), static_cast<int>(v.size()), p, flags.data());
+        EXPECT_EQ(flags[21], 1) << static_cast<int>(m);
+        EXPECT_EQ(flags[22], -1) << static_cast<int>(m);
+        EXPECT_GE(c.rejectedLow, 1);
+        EXPECT_GE(c.rejectedHigh, 1);
+        // What is kept is the clean sky (min/max drops one more at each end: still symmetric).
+        EXPECT_NEAR(c.value, 1000.0f, 0.01f) << static_cast<int>(m);
+    }
+}
+
+TEST(Rejection, CleanValuesStayAndWeightsAndMedianCombine) {
+    std::vector<float> v = sky({});
+    std::vector<float> w(v.size(), 1.0f);
+    std::vector<signed char> flags(v.size());
+    RejectionParams p;
+    for (const Rejection m : {Rejection::Sigma, Rejection::Winsorized, Rejection::Gesd}) {
+        p.method = m;
+        const PixelCombination c =
+            combineRejected(v.data(), w.data(), static_cast<int>(v.size()), p, flags.data());
+        EXPECT_EQ(c.rejectedLow + c.rejectedHigh, 0) << static_cast<int>(m);
+    }
+    const float values[] = {10.0f, 20.0f, 90.0f}, weights[] = {1.0f, 3.0f, 0.5f};
+    signed char f3[3];
+    p.method = Rejection::None;
+    EXPECT_FLOAT_EQ(combineRejected(values, weights, 3, p, f3).value,
+                    (10.0f + 60.0f + 45.0f) / 4.5f);
+    p.median = true;
+    EXPECT_FLOAT_EQ(combineRejected(values, weights, 3, p, f3).value, 20.0f);
+}
+
+TEST(Rejection, NormalisationMapsBringLevelAndSpreadToTheReference) {
+    const RobustStats e{1200.0f, 25.0f}, ref{1000.0f, 20.0f};
+    const struct {
+        Normalization method;
+        float level, spread; // where e's level lands, and e's spread after the map
+    } cases[] = {{Normalization::None, 1200, 25},
+                 {Normalization::Add, 1000, 25},
+                 {Normalization::Mul, 1000, 25 * 1000.0f / 1200},
+                 {Normalization::AddScale, 1000, 20},
+                 {Normalization::MulScale, 1000, 20}};
+    for (const auto& c : cases) {
+        const LinearMap m = normalizationMap(c.method, e, ref);
+        EXPECT_NEAR(m.gain * e.location + m.offset, c.level, 1e-3) << static_cast<int>(c.method);
+        EXPECT_NEAR(m.gain * e.scale, c.spread, 1e-3) << static_cast<int>(c.method);
+    }
+    std::vector<Sample> samples(100 * 100);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<Sample>(500 + static_cast<int>(i % 7) - 3); // MAD 2
+    const RobustStats st = robustStats(samples, 100, 100);
+    EXPECT_EQ(st.location, 500.0f);
+    EXPECT_NEAR(st.scale, 1.4826f * 2.0f, 1e-4);
+}
+
+} // namespace
+} // namespace quillon
