@@ -3,6 +3,7 @@
 #include "cli/command.h"
 #include "cli/op_args.h"
 #include "cli/progress_bar.h"
+#include "core/number_text.h"
 #include "core/wcs.h"
 #include "formats/open.h"
 #include "ops/geometry_wcs.h"
@@ -56,6 +57,32 @@ int runSolve(const std::vector<std::string>& args) {
         openInput(a.positional[0], a.positional[1], image, progress);
     else
         openImage(a.positional[0], image, progress);
+    // Without hints on the command line, the file's own cards give them.
+    const PointingCards& file = image.info().pointing;
+    if (!a.has("scale-low") && file.focalLengthMm > 0) {
+        const double pixel = file.pixelSizeUm > 0 ? file.pixelSizeUm : image.pixelWidth();
+        if (pixel > 0 && scaleFromOptics(file.focalLengthMm, pixel, hints))
+            std::printf("Maßstab aus dem Dateikopf: %.4g mm Brennweite, %.4g µm Pixel\n",
+                        file.focalLengthMm, pixel);
+    }
+    if (!a.has("ra") && !file.ra.empty() && !file.dec.empty()) {
+        double ra = 0, dec = 0;
+        auto angleOf = [](const std::string& t, bool hours, double& v) {
+            if (t.find_first_of(": ") != std::string::npos) return parseSexagesimal(t, hours, v);
+            return readRealNumber(t, -360, 360, v) == NumberText::Ok;
+        };
+        if (angleOf(file.ra, true, ra) && angleOf(file.dec, false, dec) && ra >= 0 && ra <= 360 &&
+            dec >= -90 && dec <= 90) {
+            hints.hasCentre = true;
+            hints.ra = ra;
+            hints.dec = dec;
+            if (a.has("radius"))
+                hints.radius = parseDouble(a.options.at("radius"), "--radius", 0.001, 180);
+            std::printf("Bildmitte aus dem Dateikopf: RA %s, Dek %s\n", file.ra.c_str(),
+                        file.dec.c_str());
+        }
+    }
+    std::fflush(stdout);
     const SolveResult r = solveImage(image, hints, progress);
     const WcsSummary s = summarizeWcs(r.wcs, image.width(), image.height());
     std::printf("Bildmitte:  RA %s  Dek %s  (%.6f° %.6f°)\n", formatRa(s.centreRa).c_str(),

@@ -24,6 +24,7 @@ void ImageInfo::copyFromTemplate(const ImageInfo& o) {
     bayer = o.bayer;
     wcs = o.wcs;
     wcsNote = o.wcsNote;
+    pointing = o.pointing;
 }
 
 void ImageInfo::resetKeepingPath() {
@@ -36,6 +37,7 @@ void ImageInfo::resetKeepingPath() {
     bayer = {};
     wcs = {};
     wcsNote.clear();
+    pointing = {};
 }
 
 } // namespace quillon

@@ -33,6 +33,17 @@ struct BayerCards {
     bool operator==(const BayerCards&) const = default;
 };
 
+// Where the telescope pointed and its optics, as capture programs write them (FOCALLEN,
+// XPIXSZ, RA or OBJCTRA, DEC or OBJCTDEC): the plate solver's first hints. RA and DEC keep the
+// file's text: a plain number is degrees, a text with blanks or colons is sexagesimal (hours
+// for RA).
+struct PointingCards {
+    double focalLengthMm = 0; // 0: absent
+    double pixelSizeUm = 0;   // 0: absent
+    std::string ra, dec;      // empty: absent
+    bool operator==(const PointingCards&) const = default;
+};
+
 struct ImageInfo {
     TextBuffer<kSourcePathSize> sourcePath{};
     float exposureTime = 0; // seconds
@@ -48,6 +59,7 @@ struct ImageInfo {
     // Where the image lies on the sky (absent when unknown), and why an operation dropped it.
     WorldCoordinates wcs;
     std::string wcsNote;
+    PointingCards pointing;
 
     std::uint8_t commentCount() const { return static_cast<std::uint8_t>(comments.size()); }
 

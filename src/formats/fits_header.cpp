@@ -104,6 +104,22 @@ std::string freeString(const char* card) {
     return s;
 }
 
+// The value of a free-format card as text: a quoted string without its quotes, otherwise the
+// columns up to a comment slash, without surrounding blanks.
+std::string freeValueText(const char* card) {
+    if (card[10] == '\'') return freeString(card);
+    std::string_view v = textUntil(card, 10, [](char c) { return c == '/'; });
+    while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
+    while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
+    return std::string(v.substr(0, 32));
+}
+
+// A positive real of a free-format card, 0 when absent or out of [lo, hi].
+double freePositive(const char* card, double lo, double hi) {
+    const double v = parseReal(textUntil(card, 10, [](char c) { return c == '/'; }));
+    return std::isfinite(v) && v >= lo && v <= hi ? v : 0.0;
+}
+
 int twoDigits(const char* card) {
     char buf[3] = {card[6], card[7], '\0'};
     return static_cast<int>(parseInteger(std::string_view(buf, 2)));
@@ -240,6 +256,16 @@ bool scanCard(HeaderState& s, const char* card) {
             while (!line.empty() && line.back() == ' ') line.pop_back();
             s.comments.push_back(line.empty() ? std::string(" ") : line);
         }
+    } else if (keywordIs(card, "FOCALLEN")) {
+        s.focalLength = freePositive(card, 1, 100000);
+    } else if (keywordIs(card, "XPIXSZ  ")) {
+        s.pixelSize = freePositive(card, 0.1, 1000);
+    } else if (keywordIs(card, "OBJCTRA ") ||
+               (keywordIs(card, "RA      ") && s.pointingRa.empty())) {
+        s.pointingRa = freeValueText(card);
+    } else if (keywordIs(card, "OBJCTDEC") ||
+               (keywordIs(card, "DEC     ") && s.pointingDec.empty())) {
+        s.pointingDec = freeValueText(card);
     } else if (isWcsKeyword(std::string_view(card, 8))) {
         s.wcsCards.emplace_back(card, kCardSize);
     } else if (keywordIs(card, "BAYERPAT")) {

@@ -64,6 +64,9 @@ struct HeaderState {
     bool hasBayerXOffset = false, hasBayerYOffset = false;
     // the world-coordinate cards as they stand (80 columns each), parsed after the header
     std::vector<std::string> wcsCards;
+    // where the telescope pointed and its optics (the plate solver's hints)
+    double focalLength = 0, pixelSize = 0;
+    std::string pointingRa, pointingDec;
 
     // pixel size and display values
     Twofold<float> pixelWidth, pixelHeight;

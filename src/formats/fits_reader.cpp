@@ -297,6 +297,7 @@ void fillInfo(Image& image, const HeaderState& s, std::string_view path) {
     info->bayer.hasXOffset = s.hasBayerXOffset;
     info->bayer.hasYOffset = s.hasBayerYOffset;
     info->wcs = parseWcs(s.wcsCards);
+    info->pointing = {s.focalLength, s.pixelSize, s.pointingRa, s.pointingDec};
     setText(info->sourcePath, path);
     image.EndInfoWrite();
 }

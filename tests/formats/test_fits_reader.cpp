@@ -491,6 +491,23 @@ TEST(FitsReader, MetadataCards) {
     EXPECT_FLOAT_EQ(img.pixelHeight(), 7.4f);
     EXPECT_EQ(textOf(i.sourcePath), "mem.fts");
 
+    // Where the telescope pointed and its optics, as capture programs write them: OBJCTRA wins
+    // over RA in either order, a number keeps its text, an out-of-range focal length is absent.
+    Crafted pointing = image16(2, 10, 10);
+    pointing.add("RA      =            83.822083 / degrees")
+        .add("OBJCTRA = '05 35 17.3'")
+        .add("DEC     =            -5.391111")
+        .add("FOCALLEN=                 530. / mm")
+        .add("XPIXSZ  =                 3.76");
+    Image p;
+    readBytes(pointing.bytes(), p);
+    EXPECT_EQ(p.info().pointing, (PointingCards{530, 3.76, "05 35 17.3", "-5.391111"}));
+    Crafted bad = image16(2, 10, 10);
+    bad.add("FOCALLEN=                 -1.0");
+    Image b;
+    readBytes(bad.bytes(), b);
+    EXPECT_EQ(b.info().pointing, PointingCards{});
+
     Image d; // defaults
     readBytes(image16(2, 10, 10).bytes(), d);
     EXPECT_FLOAT_EQ(d.pixelWidth(), 64.0f);

@@ -64,20 +64,28 @@ AstrometryDialog::AstrometryDialog(const Image& image, QWidget* parent) : QDialo
         auto* f = new QLineEdit(text, this);
         return f;
     };
+    // The file's own cards (focal length, pixel size, where the telescope pointed) start the
+    // hints whenever nothing was typed for them in this session.
+    const PointingCards& file = image.info().pointing;
+    auto number = [](double v) { return v > 0 ? QString::number(v, 'g', 6) : QString(); };
+    const bool fileOptics = h.scale.isEmpty() && h.focal.isEmpty() && file.focalLengthMm > 0 &&
+                            (file.pixelSizeUm > 0 || image.pixelWidth() > 0);
+    const bool fileCentre =
+        h.ra.isEmpty() && h.dec.isEmpty() && !file.ra.empty() && !file.dec.empty();
     useScale_ = new QCheckBox(QStringLiteral("Bildmaßstab vorgeben"), this);
-    useScale_->setChecked(h.useScale);
+    useScale_->setChecked(h.useScale || fileOptics);
     scale_ = field(h.scale);
-    focal_ = field(h.focal);
-    pixel_ = field(image.pixelWidth() > 0 ? QString::number(double(image.pixelWidth()), 'g', 6)
-                                          : QString());
+    focal_ = field(fileOptics ? number(file.focalLengthMm) : h.focal);
+    pixel_ =
+        field(file.pixelSizeUm > 0 ? number(file.pixelSizeUm) : number(double(image.pixelWidth())));
     form->addRow(useScale_);
     form->addRow(QStringLiteral("Maßstab (\"/px, ±5 %):"), scale_);
     form->addRow(QStringLiteral("oder Brennweite (mm):"), focal_);
     form->addRow(QStringLiteral("und Pixelgröße (µm):"), pixel_);
     useCentre_ = new QCheckBox(QStringLiteral("Bildmitte vorgeben"), this);
-    useCentre_->setChecked(h.useCentre);
-    ra_ = field(h.ra);
-    dec_ = field(h.dec);
+    useCentre_->setChecked(h.useCentre || fileCentre);
+    ra_ = field(fileCentre ? QString::fromStdString(file.ra) : h.ra);
+    dec_ = field(fileCentre ? QString::fromStdString(file.dec) : h.dec);
     radius_ = field(h.radius);
     form->addRow(useCentre_);
     form->addRow(QStringLiteral("RA (Grad oder hh:mm:ss):"), ra_);
