@@ -251,30 +251,26 @@ public:
                     kq[i * N + j] = tpsKernel(du * du + dv * dv);
                 }
         });
-        for (std::size_t k = 0; k < 3; ++k) {
+        // One Householder reflection applied to every row of kq.
+        auto reflectRows = [&](std::size_t k) {
             const std::vector<double>& h = qv_[k];
+            parallelRows(n_, 32, [&](int i0, int i1) {
+                for (std::size_t i = std::size_t(i0); i < std::size_t(i1); ++i) {
+                    double* row = &kq[i * N];
+                    double d = 0;
+                    for (std::size_t j = k; j < N; ++j) d += row[j] * h[j];
+                    d *= qb_[k];
+                    for (std::size_t j = k; j < N; ++j) row[j] -= d * h[j];
+                }
+            });
+        };
+        for (std::size_t k = 0; k < 3; ++k) {
             // From the left: rows k… of every column; K is symmetric, so this is the right
             // product on the transposed matrix.
-            parallelRows(n_, 32, [&](int i0, int i1) {
-                for (std::size_t i = std::size_t(i0); i < std::size_t(i1); ++i) {
-                    double* row = &kq[i * N];
-                    double d = 0;
-                    for (std::size_t j = k; j < N; ++j) d += row[j] * h[j];
-                    d *= qb_[k];
-                    for (std::size_t j = k; j < N; ++j) row[j] -= d * h[j];
-                }
-            });
+            reflectRows(k);
             // Now the left product, as the same on the columns: transpose in place.
             transpose(kq, N);
-            parallelRows(n_, 32, [&](int i0, int i1) {
-                for (std::size_t i = std::size_t(i0); i < std::size_t(i1); ++i) {
-                    double* row = &kq[i * N];
-                    double d = 0;
-                    for (std::size_t j = k; j < N; ++j) d += row[j] * h[j];
-                    d *= qb_[k];
-                    for (std::size_t j = k; j < N; ++j) row[j] -= d * h[j];
-                }
-            });
+            reflectRows(k);
         }
         m_ = n_ - 3;
         const auto M = static_cast<std::size_t>(m_);

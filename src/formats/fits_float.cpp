@@ -5,6 +5,7 @@
 #include "core/error.h"
 #include "core/new_document.h"
 #include "formats/fits_format.h"
+#include "formats/fits_writer.h"
 
 #include <bit>
 #include <cmath>
@@ -60,7 +61,7 @@ void writeFloatFits(const std::string& path, int width, int height, int layers,
                   ' ');
 
     progress.begin("FITS schreiben", static_cast<long long>(layers) * height, 1);
-    try {
+    writeFileEndingProgress(progress, [&] {
         AtomicFile file(path, fits::kMsgSaveFailed);
         file.write(header.data(), header.size());
         std::vector<float> values(static_cast<std::size_t>(width));
@@ -82,14 +83,7 @@ void writeFloatFits(const std::string& path, int width, int height, int layers,
         const char zeros[fits::kBlockSize] = {};
         file.write(zeros, pad);
         file.commit();
-    } catch (const std::bad_alloc&) {
-        progress.end();
-        throw Error(fits::kMsgSaveFailed);
-    } catch (...) {
-        progress.end();
-        throw;
-    }
-    progress.end();
+    });
 }
 
 bool readFloatFrame(const std::string& path, Image& image) {

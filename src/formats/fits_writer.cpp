@@ -259,8 +259,7 @@ std::string fitsHeader(const Image& img, const DisplayParams& dp) {
     return c.finish();
 }
 
-void saveImageFile(Image& image, const std::string& path, Progress& progress,
-                   const std::function<void()>& write) {
+void writeFileEndingProgress(Progress& progress, const std::function<void()>& write) {
     try {
         write();
     } catch (const std::bad_alloc&) {
@@ -271,6 +270,11 @@ void saveImageFile(Image& image, const std::string& path, Progress& progress,
         throw;
     }
     progress.end();
+}
+
+void saveImageFile(Image& image, const std::string& path, Progress& progress,
+                   const std::function<void()>& write) {
+    writeFileEndingProgress(progress, write);
     std::error_code ec;
     const std::filesystem::path full = std::filesystem::absolute(path, ec);
     ImageInfo* info = nullptr;

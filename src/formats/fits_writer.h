@@ -34,6 +34,10 @@ std::string fitsHeader(const Image& image, const DisplayParams& display);
 void writeFits(Image& image, const std::string& path, Progress& progress,
                const DisplayParams* display = nullptr);
 
+// Runs `write` (which begins `progress` and writes through an AtomicFile), ends the progress
+// however it leaves and turns out of memory into "Fehler beim Speichern des Dokuments.".
+void writeFileEndingProgress(Progress& progress, const std::function<void()>& write);
+
 // The frame of every writer of an image file: runs `write` (which begins `progress` and writes
 // through an AtomicFile), ends the progress however it leaves, turns out of memory into
 // "Fehler beim Speichern des Dokuments." and, after success, records the file's absolute path
