@@ -14,6 +14,7 @@
 #include "ui/shell/help_wizard.h"
 #include "ui/shell/night_mode.h"
 #include "ui/shell/quillon_app.h"
+#include "ui/shell/tool_bar_groups.h"
 #include "ui/tools/tool_window.h"
 #include "ui/view.h"
 
@@ -263,31 +264,9 @@ void CMainFrame::setMenuBarFull(bool full) {
     for (QMenu* m : full ? fullMenus_ : smallMenus_) menuBar()->addMenu(m);
 }
 
-namespace {
-// The toolbar's button groups in order; the zoom box ends the zoom group.
-struct ToolBarGroup {
-    const char* name;
-    std::vector<Cmd> commands;
-};
-const ToolBarGroup kToolBarGroups[] = {
-    {"Datei", {Cmd::FileNew, Cmd::FileOpen, Cmd::FileSave}},
-    {"Drucken", {Cmd::Print, Cmd::PrintPreview}},
-    {"Bearbeiten", {Cmd::EditCopy, Cmd::EditCopyAll, Cmd::EditUndo}},
-    {"Zoom", {Cmd::ZoomIn, Cmd::ZoomOut, Cmd::ZoomOptimal, Cmd::Zoom100, Cmd::FullScreenMain}},
-    {"Werkzeuge und Bild",
-     {Cmd::ToolNavigator, Cmd::ToolScaling, Cmd::ToolHistogram, Cmd::ToolPhotometry, Cmd::ImageInfo,
-      Cmd::HideTools, Cmd::RotateRight, Cmd::RotateLeft, Cmd::MirrorVertical, Cmd::MirrorHorizontal,
-      Cmd::Resize, Cmd::Crop, Cmd::RepairRow, Cmd::RepairColumn}},
-    {"Komposit", {Cmd::CompositeGrey, Cmd::CompositeRgb, Cmd::CompositeLrgb, Cmd::CompositeCmy}},
-    {"Filter", {Cmd::UnsharpMask, Cmd::Highpass, Cmd::Lowpass, Cmd::NoiseFilter}},
-    {"Hilfe", {Cmd::HelpWizard, Cmd::HelpTopics, Cmd::ContextHelp, Cmd::About}},
-};
-constexpr int kZoomGroup = 3;
-} // namespace
-
 QStringList CMainFrame::toolBarGroupNames() {
     QStringList names;
-    for (const ToolBarGroup& g : kToolBarGroups) names << QString::fromUtf8(g.name);
+    for (const ToolBarGroup& g : toolBarGroups()) names << QString::fromUtf8(g.name);
     return names;
 }
 
@@ -322,12 +301,13 @@ void CMainFrame::createToolBar() {
 void CMainFrame::showToolBarGroups(unsigned hidden) {
     toolBar_->clear();
     bool first = true;
-    for (int g = 0; g < static_cast<int>(std::size(kToolBarGroups)); ++g) {
+    const auto groups = toolBarGroups();
+    for (int g = 0; g < static_cast<int>(groups.size()); ++g) {
         if (hidden & (1u << g)) continue;
         if (!first) toolBar_->addSeparator();
         first = false;
-        for (Cmd c : kToolBarGroups[g].commands) toolBar_->addAction(action(c));
-        if (g == kZoomGroup) toolBar_->addAction(zoomBoxAction_);
+        for (Cmd c : groups[std::size_t(g)].commands) toolBar_->addAction(action(c));
+        if (g == kZoomToolBarGroup) toolBar_->addAction(zoomBoxAction_);
     }
 }
 

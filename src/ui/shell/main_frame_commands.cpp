@@ -9,7 +9,6 @@
 #include "ui/job_runner.h"
 #include "ui/messages.h"
 #include "ui/photometry/photometry_window.h"
-#include "ui/shell/command_icons.h"
 #include "ui/shell/context_help.h"
 #include "ui/shell/help_viewer.h"
 #include "ui/shell/help_wizard.h"
@@ -291,15 +290,8 @@ void CMainFrame::showHelpTopic(int topic) {
 // --- full screen ---------------------------------------------------------------------------
 
 void CMainFrame::applyNightMode(bool on) {
-    setNightMode(on);
+    applyNightLook(on, *mdi_, actions_);
     app_.settings().nightMode = on ? 1 : 0;
-    mdi_->setBackground(on ? QColor(0, 0, 0) : QColor(kWorkspaceGrey));
-    // Document windows keep the title bar colours they were created with until told.
-    for (QMdiSubWindow* s : mdi_->subWindowList()) s->setPalette(QApplication::palette());
-    for (std::size_t i = 0; i < actions_.size(); ++i)
-        if (actions_[i] && !actions_[i]->icon().isNull())
-            actions_[i]->setIcon(on ? nightIcon(commandIcon(static_cast<Cmd>(i)))
-                                    : commandIcon(static_cast<Cmd>(i)));
     tools_->refreshAll();
 }
 

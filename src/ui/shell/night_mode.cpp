@@ -2,8 +2,12 @@
 #include "ui/shell/night_mode.h"
 
 #include "display/night_red.h"
+#include "ui/shell/command_icons.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPixmap>
 #include <QWidget>
 #include <cstdint>
@@ -95,6 +99,19 @@ void setNightMode(bool on) {
     }
     // Pictures cached by the windows are drawn again with or without the red mapping.
     for (QWidget* w : QApplication::allWidgets()) w->update();
+}
+
+void applyNightLook(bool on, QMdiArea& workspace, std::span<QAction* const> commandActions) {
+    setNightMode(on);
+    workspace.setBackground(on ? QColor(0, 0, 0) : QColor(kWorkspaceGrey));
+    // Document windows keep the title bar colours they were created with until told.
+    for (QMdiSubWindow* s : workspace.subWindowList()) s->setPalette(QApplication::palette());
+    for (std::size_t i = 0; i < commandActions.size(); ++i) {
+        QAction* a = commandActions[i];
+        if (!a || a->icon().isNull()) continue;
+        const QIcon normal = commandIcon(static_cast<Cmd>(i));
+        a->setIcon(on ? nightIcon(normal) : normal);
+    }
 }
 
 void showAtNight(Picture& picture) {

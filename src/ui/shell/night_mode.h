@@ -7,6 +7,11 @@
 #include <QImage>
 #include <QPalette>
 
+#include <span>
+
+class QAction;
+class QMdiArea;
+
 namespace quillon {
 class Picture;
 }
@@ -20,6 +25,9 @@ bool nightMode();
 // Turns the night look on or off for the whole application and repaints every window.
 // Turning it on remembers the palette and style sheet in use; turning it off restores them.
 void setNightMode(bool on);
+// setNightMode for the main window: also the workspace behind the document windows, their
+// title bars and the commands' icons (indexed by Cmd; null entries are skipped).
+void applyNightLook(bool on, QMdiArea& workspace, std::span<QAction* const> commandActions);
 // The red-on-black palette of the night look.
 QPalette nightPalette();
 // Applies the red display mapping to a picture about to be shown on screen, when the night
