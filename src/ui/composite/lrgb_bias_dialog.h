@@ -50,7 +50,8 @@ protected:
 private:
     void setNewValues(const LrgbBiasValues& v);
 
-    const CommandContext& ctx_;
+    // A copy: the context may be a temporary made from the main window for the call.
+    const CommandContext ctx_;
     CWinQuillonView* view_;
     std::array<QLineEdit*, 4> old_{};
     std::array<NumberField*, 4> new_{};
