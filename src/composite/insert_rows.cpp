@@ -23,15 +23,23 @@ struct Lanes {
     using S = typename simd::Vec<VW>::S;
 };
 
+// NaN to 0, clamped to the sample range, per lane (in place: wide lanes never cross a
+// function boundary by value).
+template <int VW>
+[[gnu::always_inline]] inline void clampLanes(typename Lanes<VW>::F& v) {
+    using F = typename Lanes<VW>::F;
+    v = v == v ? v : F{};
+    v = v >= 32767.0f ? F{} + 32767.0f : v;
+    v = v <= -32768.0f ? F{} - 32768.0f : v;
+}
+
 // toSample per lane: NaN to 0, clamped, truncated. (Vectors go by reference: wide lanes never
 // cross a function boundary by value.)
 template <int VW>
 [[gnu::always_inline]] inline void toSamples(typename Lanes<VW>::I& out,
                                              const typename Lanes<VW>::F& value) {
-    using F = typename Lanes<VW>::F;
-    F v = value == value ? value : F{};
-    v = v >= 32767.0f ? F{} + 32767.0f : v;
-    v = v <= -32768.0f ? F{} - 32768.0f : v;
+    typename Lanes<VW>::F v = value;
+    clampLanes<VW>(v);
     out = __builtin_convertvector(v, typename Lanes<VW>::I);
 }
 
@@ -39,10 +47,8 @@ template <int VW>
 template <int VW>
 [[gnu::always_inline]] inline void roundedSamples(typename Lanes<VW>::I& out,
                                                   const typename Lanes<VW>::F& value) {
-    using F = typename Lanes<VW>::F;
-    F v = value == value ? value : F{};
-    v = v >= 32767.0f ? F{} + 32767.0f : v;
-    v = v <= -32768.0f ? F{} - 32768.0f : v;
+    typename Lanes<VW>::F v = value;
+    clampLanes<VW>(v);
     v = v < 0.0f ? v - 0.5f : v + 0.5f;
     out = __builtin_convertvector(v, typename Lanes<VW>::I);
 }
