@@ -2,9 +2,11 @@
 #include "cli/command.h"
 #include "core/error.h"
 #include "core/memory.h"
+#include "core/simd.h"
 #include "quillon_version.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -23,7 +25,9 @@ void printOverview(FILE* out) {
                  "Quillon %s - Astrofotografie im Stapelbetrieb\n\n"
                  "Aufruf: quillon-cli BEFEHL [ARGUMENTE]\n"
                  "        quillon-cli --help | --version\n"
-                 "        quillon-cli help BEFEHL\n\nBefehle:\n",
+                 "        quillon-cli help BEFEHL\n"
+                 "Umgebung: QUILLON_SIMD=sse2|avx2|avx512 wählt die Befehlssatzstufe, "
+                 "QUILLON_THREADS=n die Zahl der Threads\n\nBefehle:\n",
                  QUILLON_VERSION);
     for (const auto& c : registry()) std::fprintf(out, "  %-34s %s\n", c.synopsis, c.summary);
 }
@@ -32,6 +36,31 @@ const Command* find(const std::string& name) {
     for (const auto& c : registry())
         if (name == c.name) return &c;
     return nullptr;
+}
+
+const char* levelName(simd::Level l) {
+    return l == simd::Avx512 ? "avx512" : (l == simd::Avx2 ? "avx2" : "sse2");
+}
+
+// QUILLON_SIMD=sse2|avx2|avx512 runs the vectorised loops at that instruction-set level (to
+// measure a narrower processor on a wider one); unset or empty keeps the processor's widest.
+bool applySimdLevel() {
+    const char* name = std::getenv("QUILLON_SIMD");
+    if (!name || !*name) return true;
+    for (simd::Level l : {simd::Sse2, simd::Avx2, simd::Avx512})
+        if (std::strcmp(name, levelName(l)) == 0) {
+            if (simd::force(l)) return true;
+            std::fprintf(stderr,
+                         "quillon-cli: QUILLON_SIMD=%s: der Prozessor kennt diese "
+                         "Befehlssatzstufe nicht\n",
+                         name);
+            return false;
+        }
+    std::fprintf(stderr,
+                 "quillon-cli: QUILLON_SIMD=%s: unbekannte Befehlssatzstufe (sse2, avx2 "
+                 "oder avx512)\n",
+                 name);
+    return false;
 }
 
 void printCommandHelp(const Command& c, FILE* out) {
@@ -53,6 +82,7 @@ const std::vector<Command>& commands() {
 int main(int argc, char** argv) {
     using namespace quillon::cli;
     quillon::memory::limitToPhysicalMemory();
+    if (!applySimdLevel()) return 2;
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         printOverview(stderr);
@@ -63,7 +93,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (args[0] == "--version") {
-        std::printf("quillon-cli %s\n", QUILLON_VERSION);
+        std::printf("quillon-cli %s (Befehlssatz %s)\n", QUILLON_VERSION,
+                    levelName(quillon::simd::level()));
         return 0;
     }
     if (args[0] == "help") {

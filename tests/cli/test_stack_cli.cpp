@@ -1,6 +1,7 @@
 // quillon-cli stack end to end: a generated series with known shifts and rotations, stacked with
 // one to four reference points, must put every star back where the truth says.
 #include "core/image.h"
+#include "core/simd.h"
 #include "formats/fits_writer.h"
 #include "formats/open.h"
 
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <numbers>
 #include <sstream>
 #include <string>
@@ -323,4 +325,28 @@ TEST(StackCli, AverageIsTheExactMeanAndFloatKeepsIt) {
     const std::string scriptFile = dir.file("check.py");
     std::ofstream(scriptFile) << script;
     EXPECT_EQ(std::system((std::string(python) + " " + scriptFile).c_str()), 0);
+}
+
+// QUILLON_SIMD picks the instruction-set level: every level the processor has writes the same
+// bytes (calibration, alignment, artefact removal), and an unknown level is refused.
+TEST(StackCli, EveryInstructionSetLevelWritesTheSameFile) {
+    TempDir dir;
+    const std::vector<std::string> files = writeSeries(dir, kRotated, "s");
+    const std::string args = refArgs(2) + " --average --reject --float" + join(files);
+    std::string first;
+    for (const char* level : {"sse2", "avx2", "avx512"}) {
+        const bool has = std::string(level) == "sse2" ||
+                         simd::available(std::string(level) == "avx2" ? simd::Avx2 : simd::Avx512);
+        if (!has) continue;
+        const std::string out = dir.file(std::string(level) + ".fts");
+        ::setenv("QUILLON_SIMD", level, 1);
+        ASSERT_EQ(runCli("stack " + out + args).status, 0);
+        std::ifstream in(out, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        if (first.empty()) first = bytes;
+        EXPECT_TRUE(bytes == first) << level;
+    }
+    ::setenv("QUILLON_SIMD", "avx9", 1);
+    EXPECT_EQ(runCli("--version").status, 2);
+    ::unsetenv("QUILLON_SIMD");
 }
