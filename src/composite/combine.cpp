@@ -25,10 +25,14 @@ float orderedDistance(const Sample* values, int n, int v) {
     return d;
 }
 
-float minimumDistance(const float* d, int n) {
-    float m = *std::min_element(d, d + n);
+// The least d as the rule divides by it: at most 1000000, 1 in place of 0.
+float limitedMinimum(float m) {
     if (m > kLargestMinimum) m = kLargestMinimum;
     return m == 0.0f ? 1.0f : m;
+}
+
+float minimumDistance(const float* d, int n) {
+    return limitedMinimum(*std::min_element(d, d + n));
 }
 
 // The accepted sum S of a values, scaled by 128 and rounded half away from zero.
@@ -158,6 +162,100 @@ Sample combineSorted(const Sample* values, int n, float threshold, bool averagin
     return fromAccepted(sum, accepted, n, averaging);
 }
 
+// Σ_j |x − v_j| over n values, and the number of values at most x, in 32-bit lanes (the
+// caller keeps the sum below 2^31); integer sums, so every level gives the same.
+template <bool Distance>
+struct ValueScan {
+    template <simd::Level L>
+    [[gnu::always_inline]] static int run(const int* v, int n, int x) {
+        constexpr int kLanes = simd::kFloats<L>;
+        using I = typename simd::Vec<kLanes>::I;
+        I acc{};
+        int j = 0;
+        for (; j + kLanes <= n; j += kLanes) {
+            I vj;
+            simd::load(vj, v + j);
+            if constexpr (Distance) {
+                const I diff = vj - x;
+                acc += diff < 0 ? -diff : diff;
+            } else {
+                acc -= vj <= x; // a true lane is -1
+            }
+        }
+        int r = 0;
+        for (int k = 0; k < kLanes; ++k) r += acc[k];
+        for (; j < n; ++j) r += Distance ? std::abs(x - v[j]) : (v[j] <= x ? 1 : 0);
+        return r;
+    }
+};
+
+// The last integer from `from` towards `to` (both included) that `holds`, given that `from`
+// does and that `holds` turns false at most once on the way: steps of 1, 2, 4, ... until one
+// fails, then bisection. A few evaluations when the answer is near `from`, at most about
+// 2·log2 |to − from| otherwise.
+template <class Holds>
+int lastHolding(int from, int to, Holds&& holds) {
+    const int dir = to > from ? 1 : -1;
+    int in = from, out = to + dir;
+    for (long long step = 1; in != to; step *= 2) {
+        const long long room = static_cast<long long>(to - in) * dir;
+        const int next = in + dir * static_cast<int>(std::min(step, room));
+        if (!holds(next)) {
+            out = next;
+            break;
+        }
+        in = next;
+    }
+    while ((out - in) * dir > 1) {
+        const int mid = in + (out - in) / 2;
+        (holds(mid) ? in : out) = mid;
+    }
+    return in;
+}
+
+// The rule without sorting, for large sets whose distance sums are exact as floats. d(x) =
+// Σ_j |x − v_j| is convex in x, least at the median, and whether a value is accepted depends
+// only on its d, which grows away from the median: the accepted values are exactly those
+// between two integer bounds. The median (from counts) and both bounds (from d) are searched
+// outward from the mean with a few vectorised passes over the values each, instead of a sort
+// with its mispredicted branches; every value's d is the exact integer the pairwise float sums
+// give.
+Sample combineByMedian(const Sample* values, int n, int least, int most, float threshold,
+                       bool averaging, bool* rejected) {
+    thread_local std::vector<int> w;
+    w.assign(values, values + n);
+    long long total = 0;
+    for (int v : w) total += v;
+    const auto distanceSum = simd::select<ValueScan<true>, int(const int*, int, int)>();
+    const auto atMost = simd::select<ValueScan<false>, int(const int*, int, int)>();
+    // The upper median s_{n/2} of the sorted values: the least x with more than n/2 values at
+    // most x.
+    const int half = n / 2 + 1;
+    const int start = static_cast<int>(std::clamp<long long>(total / n, least, most));
+    const int median =
+        atMost(w.data(), n, start) >= half
+            ? lastHolding(start, least, [&](int x) { return atMost(w.data(), n, x) >= half; })
+            : lastHolding(start, most, [&](int x) { return atMost(w.data(), n, x) < half; }) + 1;
+    const float m = limitedMinimum(static_cast<float>(distanceSum(w.data(), n, median)));
+    const auto accept = [&](int x) {
+        return static_cast<float>(distanceSum(w.data(), n, x)) / m < threshold;
+    };
+    // [low, high]: the accepted integers; empty (low > high) when not even the median is.
+    int low = median + 1, high = median;
+    if (accept(median)) {
+        high = lastHolding(median, most, accept);
+        low = lastHolding(median, least, accept);
+    }
+    long long sum = 0;
+    long long accepted = 0;
+    for (int i = 0; i < n; ++i) {
+        const bool ok = values[i] >= low && values[i] <= high;
+        if (ok) sum += values[i], ++accepted;
+        if (rejected) rejected[i] = !ok;
+    }
+    return fromAccepted(sum, accepted, n, averaging);
+}
+
 } // namespace
 
 float rejectionThreshold(int n) {
@@ -169,6 +267,10 @@ Sample combineSamples(const Sample* values, int n, float threshold, bool averagi
                       bool* rejected) {
     if (n <= 0) return 0;
     if (n <= kPairwiseLimit) return combinePairwise(values, n, threshold, averaging, rejected);
+    const auto [least, most] = std::minmax_element(values, values + n);
+    // Every value's d is at most (n − 1)·(most − least): exact as a float up to 2^24.
+    if (static_cast<long long>(n - 1) * (*most - *least) <= kFloatExact)
+        return combineByMedian(values, n, *least, *most, threshold, averaging, rejected);
     return combineSorted(values, n, threshold, averaging, rejected);
 }
 

@@ -16,8 +16,10 @@ float rejectionThreshold(int n);
 // of all n values with every rejected one replaced by that mean. Rounded half away from zero
 // (in steps of 1/128) and limited to the sample range; 0 for n = 0.
 //
-// Quadratic by definition: up to 64 values the pairwise sums are formed in vector lanes, beyond
-// that from sorted values in O(n log n), with the same float d_i as the pairwise sums give.
+// Quadratic by definition: up to 64 values the pairwise sums are formed in vector lanes; beyond
+// that the accepted values are found as one range around the median by bisection (linear
+// passes), or, when the sums leave the exact float integers, from sorted values; always with
+// the same float d_i as the pairwise sums give.
 // `rejected`, when given, receives for each of the n values whether it was left out.
 Sample combineSamples(const Sample* values, int n, float threshold, bool averaging,
                       bool* rejected = nullptr);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -79,11 +80,17 @@ TEST(CombineSamples, MatchesPairwiseRuleOnRandomSets) {
                 thresholds.push_back(at);
                 thresholds.push_back(std::nextafter(at, 1e9f));
             }
+            const std::unique_ptr<bool[]> rejected(new bool[static_cast<std::size_t>(n) + 1]);
             for (float t : thresholds)
-                for (bool averaging : {true, false})
-                    ASSERT_EQ(combineSamples(v.data(), n, t, averaging),
+                for (bool averaging : {true, false}) {
+                    ASSERT_EQ(combineSamples(v.data(), n, t, averaging, rejected.get()),
                               literalCombine(v, ratios, t, averaging))
                         << "n " << n << " shape " << shape << " threshold " << t;
+                    for (int i = 0; i < n; ++i)
+                        ASSERT_EQ(rejected[static_cast<std::size_t>(i)],
+                                  !(ratios[static_cast<std::size_t>(i)] < t))
+                            << "n " << n << " shape " << shape << " value " << i;
+                }
         }
     }
 }
