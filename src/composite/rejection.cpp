@@ -2,8 +2,9 @@
 #include "composite/rejection.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <numeric>
+#include <cstdint>
 #include <vector>
 
 namespace quillon {
@@ -13,7 +14,7 @@ namespace {
 struct Kept {
     std::vector<float> v;
     std::vector<int> at;
-    std::vector<float> work;
+    std::vector<double> work;
 
     int size() const { return static_cast<int>(v.size()); }
     float median() {
@@ -55,6 +56,12 @@ struct Kept {
         return true;
     }
 };
+
+// A float's bits as an unsigned number in the order of the values (negative ones reversed).
+std::uint64_t orderedBits(float f) {
+    const auto u = std::bit_cast<std::uint32_t>(f);
+    return (u & 0x80000000u) ? ~u : (u | 0x80000000u);
+}
 
 // The standard normal quantile (Acklam's rational approximation, relative error below 1.2e-9).
 double normalQuantile(double p) {
@@ -100,21 +107,41 @@ void sigmaClip(Kept& k, const RejectionParams& p, signed char* flags) {
 }
 
 void winsorizedClip(Kept& k, const RejectionParams& p, signed char* flags) {
+    std::vector<double>& sums = k.work;
     while (k.size() > 3) {
         double mean, sigma;
         k.meanSigma(mean, sigma);
         const double m = k.median();
         // The spread of the values with the extremes pulled in to m ± 1.5σ, until it settles.
+        // The values are sorted: those below m − 1.5σ and above m + 1.5σ form the two ends, so
+        // each round needs only two bisections and the running sums of (v − m) and (v − m)²
+        // over the middle (sums[2i], sums[2i + 1] over the first i values).
+        const int n = k.size();
+        sums.assign(2 * static_cast<std::size_t>(n) + 2, 0.0);
+        for (int i = 0; i < n; ++i) {
+            const double d = k.v[static_cast<std::size_t>(i)] - m;
+            sums[2 * static_cast<std::size_t>(i) + 2] = sums[2 * static_cast<std::size_t>(i)] + d;
+            sums[2 * static_cast<std::size_t>(i) + 3] =
+                sums[2 * static_cast<std::size_t>(i) + 1] + d * d;
+        }
         for (int round = 0; round < 10 && sigma > 0; ++round) {
             const double lo = m - 1.5 * sigma, hi = m + 1.5 * sigma;
-            double s = 0, q = 0;
-            for (float x : k.v) s += std::clamp<double>(x, lo, hi);
-            const double w = s / k.size();
-            for (float x : k.v) {
-                const double c = std::clamp<double>(x, lo, hi) - w;
-                q += c * c;
-            }
-            const double next = 1.134 * std::sqrt(q / (k.size() - 1));
+            const auto below =
+                static_cast<std::size_t>(std::lower_bound(k.v.begin(), k.v.end(), lo,
+                                                          [](float x, double t) { return x < t; }) -
+                                         k.v.begin());
+            const auto upTo =
+                static_cast<std::size_t>(std::upper_bound(k.v.begin(), k.v.end(), hi,
+                                                          [](double t, float x) { return t < x; }) -
+                                         k.v.begin());
+            const double a = static_cast<double>(below), c = static_cast<double>(n) - upTo;
+            const double dl = lo - m, dh = hi - m;
+            const double mid1 = sums[2 * upTo] - sums[2 * below];
+            const double mid2 = sums[2 * upTo + 1] - sums[2 * below + 1];
+            const double w = (a * dl + mid1 + c * dh) / n; // clamped mean, less m
+            const double q = a * (dl - w) * (dl - w) + (mid2 - 2 * w * mid1) +
+                             static_cast<double>(upTo - below) * w * w + c * (dh - w) * (dh - w);
+            const double next = 1.134 * std::sqrt(std::max(0.0, q) / (n - 1));
             const bool settled = std::fabs(next - sigma) < 0.0005 * sigma;
             sigma = next;
             if (settled) break;
@@ -195,10 +222,17 @@ PixelCombination combineRejected(const float* values, const float* weights, int 
     thread_local Kept k;
     k.v.resize(static_cast<std::size_t>(n));
     k.at.resize(static_cast<std::size_t>(n));
-    std::iota(k.at.begin(), k.at.end(), 0);
-    std::sort(k.at.begin(), k.at.end(), [&](int a, int b) { return values[a] < values[b]; });
+    // Sorted as 64-bit keys (the value's bits in ascending order, then its index): no
+    // indirection in the comparisons, and equal values keep their exposure order.
+    thread_local std::vector<std::uint64_t> keys;
+    keys.resize(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        keys[static_cast<std::size_t>(i)] = orderedBits(values[i]) << 32 | static_cast<unsigned>(i);
+    std::sort(keys.begin(), keys.end());
     for (int i = 0; i < n; ++i) {
-        k.v[static_cast<std::size_t>(i)] = values[k.at[static_cast<std::size_t>(i)]];
+        const int at = static_cast<int>(keys[static_cast<std::size_t>(i)] & 0xffffffffu);
+        k.at[static_cast<std::size_t>(i)] = at;
+        k.v[static_cast<std::size_t>(i)] = values[at];
         flags[i] = 0;
     }
     if (n >= 3) {
