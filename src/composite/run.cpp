@@ -439,7 +439,16 @@ void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& o
             x.factors = e.factors; // with averaging too, as for the reference exposure
             if (x.factors.empty()) x.factors.push_back(1.0f);
             x.fromFile = e.isFile();
-            if (statistical) normalise(s, exposureStats(*o.get(), x.factors), x, r.weight);
+            // Without normalisation and noise weights the maps are the identity whatever the
+            // statistics: they are not measured then.
+            const bool measured = effectiveNormalization(s.job.options) != Normalization::None ||
+                                  s.job.options.noiseWeights;
+            if (statistical)
+                normalise(s,
+                          measured ? exposureStats(*o.get(), x.factors)
+                                   : std::vector<RobustStats>(
+                                         static_cast<std::size_t>(o.get()->layerCount())),
+                          x, r.weight);
             exposures.push_back(std::move(x));
             owners.emplace_back(l, i);
             reportOf.push_back(s.result.exposures.size());
