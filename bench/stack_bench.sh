@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Stacking benchmark, Quillon and Siril side by side on the same generated series: makes the
-# data (stack_data), runs siril-cli's calibrate + register + stack (stack_siril.sh), then
-# `quillon-cli stack` at 64 MB and at 256 MB when the build has it, and measures the position
-# accuracy of every result against the truth (stack_accuracy.py).
+# data (stack_data), runs siril-cli's calibrate + register + winsorized stack (stack_siril.sh)
+# and the same job in `quillon-cli stack` at 64 MB, at AVX-512 and at AVX2 (QUILLON_SIMD),
+# alternating with Siril, then Quillon's artefact rule; measures wall time, peak memory and the
+# position accuracy of every result against the truth (stack_accuracy.py).
 #
 #   bench/stack_bench.sh [BUILD_DIR]        (BUILD_DIR defaults to ./build, configured with
 #                                            -DQUILLON_BENCH=ON so that bench/stack_data exists)
 # Environment: QUILLON_THREADS (both programs; default: the number of cores),
 # QUILLON_BENCH_FRAMES (20), QUILLON_BENCH_SIZE (2048), QUILLON_BENCH_DIR (default /dev/shm),
 # QUILLON_CLI (default BUILD_DIR/src/quillon-cli), QUILLON_BENCH_KEEP=1 keeps the files.
-# The scale run is QUILLON_BENCH_FRAMES=200 QUILLON_BENCH_SIZE=1024.
+# QUILLON_BENCH_SIMD ("avx512 avx2"): the levels to run Quillon at.
+# The scale run is QUILLON_BENCH_FRAMES=200 QUILLON_BENCH_SIZE=1024; results in
+# bench/results_stack.md.
 set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD=$(cd "${1:-build}" && pwd)
@@ -54,52 +57,74 @@ steps_cpu() { awk '$2 == "total" {print $5}' "$1"; }
 steps_peak() { awk '$2 != "total" {if ($5 > m) m = $5} END {print m}' "$1"; }
 row() { printf '%-24s %10s %10s %10s %9s %9s %9s %9s\n' "$@"; }
 
-# Siril twice: on our files as they are, and on unsigned copies (see stack_siril.sh: Siril
-# reads our signed 16-bit files with an offset that disables the flat).
+# Siril twice (on our files as they are, and on unsigned copies: see stack_siril.sh, Siril
+# reads our signed 16-bit files with an offset that disables the flat), each followed by a
+# Quillon run, so that a busy machine slows both alike.
+# quillon LABEL LEVEL ARGS...: one timed `quillon-cli stack` at instruction-set LEVEL with the
+# common inputs, measured for accuracy; appends its row and keeps its wall time and peak.
+QUILLON_OK=0
+if [ -x "$CLI" ] && "$CLI" stack --help >/dev/null 2>&1; then QUILLON_OK=1; fi
+declare -A Q_WALL Q_PEAK Q_CPU
+quillon() {
+    local label=$1 level=$2 tag
+    shift 2
+    tag=${label//[^a-zA-Z0-9]/_}
+    echo "== quillon-cli stack: $label"
+    if ! QUILLON_SIMD=$level QUILLON_THREADS=$THREADS /usr/bin/time -v -o "$WORK/q_$tag.time" \
+        "$CLI" stack "$WORK/q_$tag.fts" "$@" --dark "$WORK/masters/dark.fit" \
+        --flat "$WORK/masters/flat.fit" --flat-factor auto --report "$WORK/q_$tag.csv" \
+        "${LIGHTS[@]}" >"$WORK/q_$tag.log" 2>&1; then
+        echo "stack_bench.sh: quillon-cli stack failed, see $WORK/q_$tag.log" >&2
+        tail -5 "$WORK/q_$tag.log" >&2
+        exit 1
+    fi
+    local rms
+    accuracy "$WORK/q_$tag.fts" "quillon-cli, $label" rms
+    Q_WALL[$label]=$(seconds "$WORK/q_$tag.time")
+    Q_PEAK[$label]=$(peak_mb "$WORK/q_$tag.time")
+    Q_CPU[$label]=$(cpu_seconds "$WORK/q_$tag.time")
+    ROWS+=("$(row "quillon $label" - - - "${Q_WALL[$label]}" "${Q_CPU[$label]}" \
+        "${Q_PEAK[$label]}" "$rms")")
+    rm -f "$WORK/q_$tag.fts"
+}
+# The levels to measure: AVX-512 and AVX2 where the processor has them (QUILLON_BENCH_SIMD
+# overrides, e.g. "avx2").
+LEVELS=()
+for level in ${QUILLON_BENCH_SIMD:-avx512 avx2}; do
+    QUILLON_SIMD=$level "$CLI" --version >/dev/null 2>&1 && LEVELS+=("$level")
+done
+# The same job as Siril's script: calibration, alignment on the two reference stars and the
+# average with winsorized sigma clipping at 3 sigma and no normalisation, at the default memory
+# limit of 64 MB.
+WINSORIZED=(--average --rejection winsorized --sigma 3,3 --normalize none --memory 64)
+read -r -a REF_ARGS <<<"$REFS" # "--ref X1,Y1 --ref X2,Y2"
+
+ROWS=()
+siril_row() {
+    ROWS+=("$(row "$1" "$(step "$2" calibrate)" "$(step "$2" register)" "$(step "$2" stack)" \
+        "$(step "$2" total)" "$(steps_cpu "$2")" "$(steps_peak "$2")" "$3")")
+}
 echo "== siril-cli on our files (calibrate, register, stack; one call per step)"
 "$HERE/stack_siril.sh" "$WORK" "$THREADS"
 accuracy "$WORK/siril_result.fit" siril SIRIL_RMS
+siril_row "siril-cli 1.0" "$WORK/siril_steps.txt" "$SIRIL_RMS"
+rm -rf "$WORK/siril"
+[ "$QUILLON_OK" = 1 ] && [ ${#LEVELS[@]} -gt 0 ] && quillon "winsorized ${LEVELS[0]}" "${LEVELS[0]}" "${WINSORIZED[@]}" "${REF_ARGS[@]}"
 echo "== siril-cli on unsigned copies of them"
 "$HERE/stack_siril.sh" "$WORK" "$THREADS" --unsigned
 accuracy "$WORK/unsigned/siril_result.fit" "siril, unsigned copies" SIRILU_RMS
-ROWS=()
-for variant in "siril-cli 1.0|$WORK/siril_steps.txt|$SIRIL_RMS" \
-    "siril-cli 1.0, unsigned|$WORK/unsigned/siril_steps.txt|$SIRILU_RMS"; do
-    IFS='|' read -r label file rms <<<"$variant"
-    ROWS+=("$(row "$label" "$(step "$file" calibrate)" "$(step "$file" register)" \
-        "$(step "$file" stack)" "$(step "$file" total)" "$(steps_cpu "$file")" \
-        "$(steps_peak "$file")" "$rms")")
-done
-
-# ---------------------------------------------------------------------------------------------
-# Quillon side. Intended command line (one call does calibration, alignment on the two
-# reference stars and the average with artefact removal; without --average the exposures are
-# summed and 20 of them clip at 32767):
-#   quillon-cli stack OUT.fts --ref X1,Y1 --ref X2,Y2 --reject --average --dark D --flat F \
-#       --flat-factor auto [--memory MB] [--report REPORT.csv] FILES...
-# It runs only once `quillon-cli stack --help` succeeds; until then the table shows Siril alone.
-# ---------------------------------------------------------------------------------------------
-if [ -x "$CLI" ] && "$CLI" stack --help >/dev/null 2>&1; then
-    for mem in 64 256; do
-        echo "== quillon-cli stack --memory $mem"
-        # shellcheck disable=SC2086 # REFS holds "--ref X1,Y1 --ref X2,Y2"
-        if ! QUILLON_THREADS=$THREADS /usr/bin/time -v -o "$WORK/quillon_$mem.time" \
-            "$CLI" stack "$WORK/quillon_$mem.fts" $REFS --reject --average \
-            --dark "$WORK/masters/dark.fit" --flat "$WORK/masters/flat.fit" --flat-factor auto \
-            --memory "$mem" --report "$WORK/quillon_$mem.csv" "${LIGHTS[@]}" \
-            >"$WORK/quillon_$mem.log" 2>&1; then
-            echo "stack_bench.sh: quillon-cli stack failed, see $WORK/quillon_$mem.log" >&2
-            tail -5 "$WORK/quillon_$mem.log" >&2
-            exit 1
-        fi
-        accuracy "$WORK/quillon_$mem.fts" "quillon-cli, $mem MB" rms
-        ROWS+=("$(row "quillon-cli, $mem MB" - - - "$(seconds "$WORK/quillon_$mem.time")" \
-            "$(cpu_seconds "$WORK/quillon_$mem.time")" "$(peak_mb "$WORK/quillon_$mem.time")" "$rms")")
-        if [ "$mem" = 64 ]; then
-            QUILLON_TOTAL=$(seconds "$WORK/quillon_$mem.time")
-            QUILLON_CPU=$(cpu_seconds "$WORK/quillon_$mem.time")
-        fi
-    done
+siril_row "siril-cli 1.0, unsigned" "$WORK/unsigned/siril_steps.txt" "$SIRILU_RMS"
+rm -rf "$WORK/unsigned/siril" "$WORK/unsigned/lights"
+if [ "$QUILLON_OK" = 1 ]; then
+    for level in "${LEVELS[@]:1}"; do quillon "winsorized $level" "$level" "${WINSORIZED[@]}" "${REF_ARGS[@]}"; done
+    # Registered by all stars, as Siril's global star alignment does, instead of by the two
+    # reference stars (whose single measurement in the reference exposure every exposure
+    # inherits), on exposure 1 as Siril does.
+    [ ${#LEVELS[@]} -gt 0 ] && quillon "all stars ${LEVELS[0]}" "${LEVELS[0]}" "${WINSORIZED[@]}" \
+        --auto-register --transform similarity --ref-frame 1
+    # The artefact rule of the composite window (pairwise, quadratic per pixel).
+    [ ${#LEVELS[@]} -gt 0 ] && quillon "artefact ${LEVELS[0]}" "${LEVELS[0]}" --average --reject --memory 64 \
+        "${REF_ARGS[@]}"
 else
     echo "== quillon-cli stack: not available in $CLI (skipped)"
 fi
@@ -110,12 +135,18 @@ echo "   user + system seconds in all (cpu), peak resident MB (the largest of Si
 echo "   position error of the check stars in pixels"
 row program calibrate register stack total cpu "peak MB" "rms px"
 for row in "${ROWS[@]}"; do echo "$row"; done
-if [ -n "${QUILLON_TOTAL:-}" ]; then
-    awk -v s="$(step "$WORK/siril_steps.txt" total)" -v q="$QUILLON_TOTAL" \
-        -v sc="$(steps_cpu "$WORK/siril_steps.txt")" -v qc="$QUILLON_CPU" 'BEGIN {
-        printf "ratio Siril / Quillon (64 MB): %.2f wall, %.2f cpu (goal: at least 2)\n",
-            s / (q > 0 ? q : 0.01), sc / (qc > 0 ? qc : 0.01)}'
-fi
+SIRIL_BEST=$(awk -v a="$(step "$WORK/siril_steps.txt" total)" \
+    -v b="$(step "$WORK/unsigned/siril_steps.txt" total 2>/dev/null || true)" \
+    'BEGIN {print (b != "" && b < a) ? b : a}')
+SIRIL_PEAK=$(steps_peak "$WORK/siril_steps.txt")
+SIRIL_CPU=$(steps_cpu "$WORK/siril_steps.txt")
+for label in "${!Q_WALL[@]}"; do
+    awk -v s="$SIRIL_BEST" -v q="${Q_WALL[$label]}" -v sp="$SIRIL_PEAK" -v qp="${Q_PEAK[$label]}" \
+        -v sc="$SIRIL_CPU" -v qc="${Q_CPU[$label]}" -v n="$FRAMES" -v l="$label" 'BEGIN {
+        printf "quillon %-18s %.3f s per exposure; Siril / Quillon %.2f wall (Siril'"'"'s faster " \
+            "run), %.2f cpu; peak %s MB against Siril %s MB\n", l, q / n, s / (q > 0 ? q : 0.01),
+            sc / (qc > 0 ? qc : 0.01), qp, sp}'
+done
 if [ "${QUILLON_BENCH_KEEP:-0}" != 0 ]; then
-    echo "files kept in $WORK (quillon_64.csv: the per-exposure report of the 64 MB run)"
+    echo "files kept in $WORK (q_*.csv: the per-exposure reports)"
 fi
