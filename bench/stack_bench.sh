@@ -96,7 +96,7 @@ done
 # The same job as Siril's script: calibration, alignment on the two reference stars and the
 # average with winsorized sigma clipping at 3 sigma and no normalisation, at the default memory
 # limit of 64 MB.
-WINSORIZED=(--average --rejection winsorized --sigma 3,3 --normalize none --memory 64)
+WINSORIZED=(--average --rejection winsorized --sigma "3,3" --normalize none --memory 64)
 read -r -a REF_ARGS <<<"$REFS" # "--ref X1,Y1 --ref X2,Y2"
 
 ROWS=()
