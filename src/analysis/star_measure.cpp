@@ -102,9 +102,15 @@ void smoothFrame(Frame& f, double k, memory::Buffer<std::uint8_t>& state) {
     state.allocate(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), false);
     auto across = [&](int y, float* out) {
         const float* in = f.excess.data() + static_cast<std::size_t>(y) * w;
-        for (int x = 0; x < w; ++x)
-            out[x] =
-                0.25f * in[std::max(x - 1, 0)] + 0.5f * in[x] + 0.25f * in[std::min(x + 1, w - 1)];
+        auto at = [&](int x) {
+            return 0.25f * in[std::max(x - 1, 0)] + 0.5f * in[x] +
+                   0.25f * in[std::min(x + 1, w - 1)];
+        };
+        // The edges apart, so that the inner loop runs without the clamps (and vectorises).
+        out[0] = at(0);
+        for (int x = 1; x < w - 1; ++x)
+            out[x] = 0.25f * in[x - 1] + 0.5f * in[x] + 0.25f * in[x + 1];
+        if (w > 1) out[w - 1] = at(w - 1);
     };
     parallelRows(h, 16, [&](int first, int last) {
         std::vector<float> rows(3 * static_cast<std::size_t>(w)),
@@ -793,20 +799,32 @@ bool measureObject(const Frame& f, const Object& o, double saturation, StarMeasu
     star.flux = flux;
     star.fluxError = std::sqrt(var);
     star.snr = star.fluxError > 0 ? flux / star.fluxError : 0;
-    std::sort(ring.begin(), ring.end());
+    // The half flux is usually reached well inside the aperture: the pixels are put in order
+    // of distance a growing batch at a time (the nearest ones split off, then sorted), which
+    // gives the order of a full sort for every pixel the sum passes.
     double sum = 0, prevD = 0, prevSum = 0;
     star.hfd = 0;
-    if (flux > 0)
-        for (const auto& [d, v] : ring) {
+    bool reached = false;
+    for (std::size_t done = 0, batch = std::max<std::size_t>(16, ring.size() / 8);
+         !reached && done < ring.size(); done += batch, batch *= 2) {
+        const auto first = ring.begin() + static_cast<std::ptrdiff_t>(done);
+        const auto last =
+            ring.begin() + static_cast<std::ptrdiff_t>(std::min(ring.size(), done + batch));
+        if (last != ring.end()) std::nth_element(first, last, ring.end());
+        std::sort(first, last);
+        for (auto it = first; it != last; ++it) {
+            const auto& [d, v] = *it;
             sum += v;
             if (sum >= flux / 2) {
                 const double t = sum > prevSum ? (flux / 2 - prevSum) / (sum - prevSum) : 1;
                 star.hfd = 2 * (prevD + t * (d - prevD));
+                reached = true;
                 break;
             }
             prevD = d;
             prevSum = sum;
         }
+    }
     // A profile fit says nothing more than the moments for a faint star.
     const FitResult fit = star.snr >= kMinFitSnr
                               ? fitProfile(f, cx, cy, shape, star.fwhmMoments, profile)
