@@ -28,7 +28,9 @@ struct FrameAnalysis {
 };
 
 // Measures every used entry of the job, in run order (lists from the first, entries in
-// order). Progress "Bildanalyse", one step per entry; throws Cancelled when asked to stop.
+// order), as the run will stack it: after its list's dark and flat (an open window's image on
+// a copy; a file entry's image, read for this use, in place). Progress "Bildanalyse", one step
+// per entry; throws Cancelled when asked to stop.
 std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& source,
                                       const StarMeasureSettings& settings, double pixelScale,
                                       Progress& progress);
