@@ -183,6 +183,21 @@ void BackgroundMesh::interpolate(const std::vector<double>& cells, int y, float*
     }
 }
 
+float BackgroundMesh::noiseFloor(int y) const {
+    if (noises_.empty()) return 0;
+    int j = 0;
+    double t = 0;
+    position(y, height_, cellsY_, j, t);
+    const int j1 = std::min(j + 1, cellsY_ - 1);
+    const auto row = [&](int r) {
+        return noises_.begin() + static_cast<std::ptrdiff_t>(r) * cellsX_;
+    };
+    const double least = std::min(*std::min_element(row(j), row(j) + cellsX_),
+                                  *std::min_element(row(j1), row(j1) + cellsX_));
+    // Blends of values at or above `least` stay there but for rounding.
+    return static_cast<float>(least * (1 - 1e-5));
+}
+
 float BackgroundMesh::interpolateAt(const std::vector<double>& cells, int x, int y) const {
     if (cells.empty()) return 0;
     int j = 0;

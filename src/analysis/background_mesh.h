@@ -24,6 +24,9 @@ public:
     void noiseRow(int y, float* out) const { interpolate(noises_, y, out); }
     // The noise of one pixel, the value noiseRow gives it.
     float noiseAt(int x, int y) const { return interpolateAt(noises_, x, y); }
+    // A bound at or below every noise noiseRow gives row y (a hair under the smallest noise of
+    // the cells it blends), so that a pass can skip the row's faint pixels without it.
+    float noiseFloor(int y) const;
     // Medians over the cells: the frame's background level and noise.
     double globalLevel() const { return globalLevel_; }
     double globalNoise() const { return globalNoise_; }

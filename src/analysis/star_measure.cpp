@@ -14,6 +14,7 @@
 #include <limits>
 #include <numbers>
 #include <type_traits>
+#include <utility>
 
 namespace quillon {
 namespace {
@@ -68,12 +69,13 @@ void removeHotPixels(Frame& f, double k) {
     std::vector<std::vector<std::pair<std::size_t, float>>> perRow(static_cast<std::size_t>(h));
     parallelRows(h, 16, [&](int first, int last) {
         std::array<float, 8> around{};
-        std::vector<float> noise(static_cast<std::size_t>(w));
         for (int y = std::max(first, 1); y < std::min(last, h - 1); ++y) {
-            f.mesh->noiseRow(y, noise.data());
+            // Nearly every pixel is below the row's lowest level; the others are checked
+            // against their own noise.
+            const double rowFloor = k * f.mesh->noiseFloor(y);
             for (int x = 1; x < w - 1; ++x) {
                 const float v = f.at(x, y);
-                if (v < k * noise[static_cast<std::size_t>(x)]) continue;
+                if (v < rowFloor || v < k * f.noiseAt(x, y)) continue;
                 const float share = static_cast<float>(kNeighbourShare) * v;
                 const int lit = (f.at(x - 1, y) >= share) + (f.at(x + 1, y) >= share) +
                                 (f.at(x, y - 1) >= share) + (f.at(x, y + 1) >= share);
@@ -100,13 +102,19 @@ void smoothFrame(Frame& f, double k, memory::Buffer<std::uint8_t>& state) {
     state.allocate(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), false);
     auto across = [&](int y, float* out) {
         const float* in = f.excess.data() + static_cast<std::size_t>(y) * w;
-        for (int x = 0; x < w; ++x)
-            out[x] =
-                0.25f * in[std::max(x - 1, 0)] + 0.5f * in[x] + 0.25f * in[std::min(x + 1, w - 1)];
+        auto at = [&](int x) {
+            return 0.25f * in[std::max(x - 1, 0)] + 0.5f * in[x] +
+                   0.25f * in[std::min(x + 1, w - 1)];
+        };
+        // The edges apart, so that the inner loop runs without the clamps (and vectorises).
+        out[0] = at(0);
+        for (int x = 1; x < w - 1; ++x)
+            out[x] = 0.25f * in[x - 1] + 0.5f * in[x] + 0.25f * in[x + 1];
+        if (w > 1) out[w - 1] = at(w - 1);
     };
     parallelRows(h, 16, [&](int first, int last) {
         std::vector<float> rows(3 * static_cast<std::size_t>(w)),
-            noise(static_cast<std::size_t>(w)), smooth(static_cast<std::size_t>(w));
+            smooth(static_cast<std::size_t>(w));
         float* up = rows.data();
         float* mid = up + w;
         float* down = mid + w;
@@ -116,9 +124,11 @@ void smoothFrame(Frame& f, double k, memory::Buffer<std::uint8_t>& state) {
             across(std::min(y + 1, h - 1), down);
             float* out = smooth.data();
             for (int x = 0; x < w; ++x) out[x] = 0.25f * up[x] + 0.5f * mid[x] + 0.25f * down[x];
-            f.mesh->noiseRow(y, noise.data());
+            // As in removeHotPixels: the row's lowest level first, each pixel's own after.
+            const double rowFloor = k * f.mesh->noiseFloor(y);
             std::uint8_t* above = state.data() + static_cast<std::size_t>(y) * w;
-            for (int x = 0; x < w; ++x) above[x] = out[x] >= k * noise[static_cast<std::size_t>(x)];
+            for (int x = 0; x < w; ++x)
+                above[x] = out[x] >= rowFloor && out[x] >= k * f.noiseAt(x, y);
             std::swap(up, mid);
             std::swap(mid, down);
         }
@@ -456,6 +466,44 @@ bool adaptiveMoments(const Frame& f, double& cx, double& cy, Shape& shape) {
     return true;
 }
 
+// Rows I and J of the lower triangle of the normal matrix Σ ∇ᵢ∇ⱼ and entries I and J of
+// Σ ∇ᵢ·residual, over n pixels (gradients 8 a pixel). Two rows a pass keep their sums in
+// registers; each sum still runs over the pixels in order, so the figures are those of one
+// pass over all sums.
+template <int I, int J>
+void normalRowPair(const double* gradients, const double* residuals, std::size_t n,
+                   double (&A)[8][8], double (&g)[8]) {
+    double si[I + 1] = {}, sj[J + 1] = {}, gi = 0, gj = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const double* gr = gradients + 8 * k;
+        const double a = gr[I], b = gr[J];
+        gi += a * residuals[k];
+#pragma GCC unroll 8
+        for (int c = 0; c <= I; ++c) si[c] += a * gr[c];
+        if constexpr (J != I) {
+            gj += b * residuals[k];
+#pragma GCC unroll 8
+            for (int c = 0; c <= J; ++c) sj[c] += b * gr[c];
+        }
+    }
+    for (int c = 0; c <= I; ++c) A[I][c] = si[c];
+    g[I] = gi;
+    if constexpr (J != I) {
+        for (int c = 0; c <= J; ++c) A[J][c] = sj[c];
+        g[J] = gj;
+    }
+}
+
+// The lower triangle of the normal equations of m parameters, rows paired short with long.
+template <int M>
+void normalRows(const double* gradients, const double* residuals, std::size_t n, double (&A)[8][8],
+                double (&g)[8]) {
+    [&]<int... P>(std::integer_sequence<int, P...>) {
+        (normalRowPair<P, M - 1 - P>(gradients, residuals, n, A, g), ...);
+    }
+    (std::make_integer_sequence<int, (M + 1) / 2>{});
+}
+
 // Profile fit. Parameters: amplitude, x0, y0, a, b, c, offset and (Moffat) β, the core
 // Q = a dx² + b dy² + 2c dx dy; Gaussian exp(−Q/2), Moffat (1 + Q)^−β.
 struct FitResult {
@@ -577,33 +625,22 @@ FitResult fitProfile(const Frame& f, double cx, double cy, const Shape& moments,
                std::hypot(q[1] - cx, q[2] - cy) < 2 + fwhm &&
                (!moffat || (q[7] > 0.6 && q[7] < 30));
     };
+    std::vector<double> gradients(8 * area), residuals(area);
     double current = chi2(p), lambda = 1e-3;
     bool converged = false;
     for (int it = 0; it < 60; ++it) {
         double A[8][8] = {}, g[8] = {};
         prepare(p);
-        // The parameter count as a constant and the sums in locals, so that they unroll and stay
-        // in registers.
-        auto normal = [&](auto count) {
-            constexpr int m = decltype(count)::value;
-            double sa[m][m] = {}, sg[m] = {}, gr[8];
-            for (int y = w.top; y <= w.bottom; ++y)
-                for (int x = w.left; x <= w.right; ++x) {
-                    const double d = f.at(x, y) - evaluate(p, x, y, gr);
-                    for (int i = 0; i < m; ++i) {
-                        sg[i] += gr[i] * d;
-                        for (int j = 0; j <= i; ++j) sa[i][j] += gr[i] * gr[j];
-                    }
-                }
-            for (int i = 0; i < m; ++i) {
-                g[i] = sg[i];
-                for (int j = 0; j <= i; ++j) A[i][j] = sa[i][j];
-            }
-        };
+        // The gradient and residual of every pixel first, then the normal equations row pair by
+        // row pair (see normalRows).
+        std::size_t k = 0;
+        for (int y = w.top; y <= w.bottom; ++y)
+            for (int x = w.left; x <= w.right; ++x, ++k)
+                residuals[k] = f.at(x, y) - evaluate(p, x, y, gradients.data() + 8 * k);
         if (moffat)
-            normal(std::integral_constant<int, 8>{});
+            normalRows<8>(gradients.data(), residuals.data(), area, A, g);
         else
-            normal(std::integral_constant<int, 7>{});
+            normalRows<7>(gradients.data(), residuals.data(), area, A, g);
         bool stepped = false;
         for (int attempt = 0; attempt < 8 && !stepped; ++attempt) {
             // (A + λ diag A) δ = g by Gaussian elimination with partial pivoting.
@@ -762,20 +799,32 @@ bool measureObject(const Frame& f, const Object& o, double saturation, StarMeasu
     star.flux = flux;
     star.fluxError = std::sqrt(var);
     star.snr = star.fluxError > 0 ? flux / star.fluxError : 0;
-    std::sort(ring.begin(), ring.end());
+    // The half flux is usually reached well inside the aperture: the pixels are put in order
+    // of distance a growing batch at a time (the nearest ones split off, then sorted), which
+    // gives the order of a full sort for every pixel the sum passes.
     double sum = 0, prevD = 0, prevSum = 0;
     star.hfd = 0;
-    if (flux > 0)
-        for (const auto& [d, v] : ring) {
+    bool reached = false;
+    for (std::size_t done = 0, batch = std::max<std::size_t>(16, ring.size() / 8);
+         !reached && done < ring.size(); done += batch, batch *= 2) {
+        const auto first = ring.begin() + static_cast<std::ptrdiff_t>(done);
+        const auto last =
+            ring.begin() + static_cast<std::ptrdiff_t>(std::min(ring.size(), done + batch));
+        if (last != ring.end()) std::nth_element(first, last, ring.end());
+        std::sort(first, last);
+        for (auto it = first; it != last; ++it) {
+            const auto& [d, v] = *it;
             sum += v;
             if (sum >= flux / 2) {
                 const double t = sum > prevSum ? (flux / 2 - prevSum) / (sum - prevSum) : 1;
                 star.hfd = 2 * (prevD + t * (d - prevD));
+                reached = true;
                 break;
             }
             prevD = d;
             prevSum = sum;
         }
+    }
     // A profile fit says nothing more than the moments for a faint star.
     const FitResult fit = star.snr >= kMinFitSnr
                               ? fitProfile(f, cx, cy, shape, star.fwhmMoments, profile)

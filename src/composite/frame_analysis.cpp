@@ -2,10 +2,53 @@
 #include "composite/frame_analysis.h"
 
 #include "composite/run.h"
+#include "ops/calibration.h"
 
 #include <algorithm>
 
 namespace quillon {
+namespace {
+
+// One list's dark and flat, read once for the whole series as the run reads them.
+struct ListCalibration {
+    Image dark, flat;
+    bool hasDark = false, hasFlat = false;
+    std::vector<float> flatMeans;
+    CalibrationParams params;
+};
+
+std::vector<ListCalibration> loadCalibrations(const CompositeJob& job, ImageSource& source) {
+    // The overlay list has no calibration.
+    const int lists = std::min(job.overlayList(), static_cast<int>(job.calibrations.size()));
+    std::vector<ListCalibration> out(static_cast<std::size_t>(std::max(lists, 0)));
+    for (int l = 0; l < lists; ++l) {
+        const CalibrationParams& c = job.calibrations[static_cast<std::size_t>(l)];
+        ListCalibration& f = out[static_cast<std::size_t>(l)];
+        f.params = c;
+        if (c.darkEnabled && !c.darkFile.empty()) f.hasDark = source.openFrame(c.darkFile, f.dark);
+        if (c.flatEnabled && !c.flatFile.empty()) {
+            f.hasFlat = source.openFrame(c.flatFile, f.flat);
+            if (f.hasFlat && c.automaticFactor) f.flatMeans = flatMeans(f.flat);
+        }
+    }
+    return out;
+}
+
+// The stars of an exposure as it will be stacked: with its list's dark and flat applied (an
+// open window's image is calibrated on a copy; frames that do not fit leave it as it is, as
+// in the run).
+StarField measureCalibrated(Image& image, const ListCalibration* c,
+                            const StarMeasureSettings& settings, bool ownImage) {
+    if (!c || (!c->hasDark && !c->hasFlat)) return measureStars(image, settings);
+    Image copy;
+    if (!ownImage) copy = image.clone();
+    Image& target = ownImage ? image : copy;
+    darkFlatCorrect(target, c->hasDark ? &c->dark : nullptr, c->hasFlat ? &c->flat : nullptr,
+                    c->params, c->flatMeans);
+    return measureStars(target, settings);
+}
+
+} // namespace
 
 std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& source,
                                       const StarMeasureSettings& settings, double pixelScale,
@@ -22,13 +65,17 @@ std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& sour
                 frames.push_back(std::move(f));
             }
     }
+    const std::vector<ListCalibration> calibrations = loadCalibrations(job, source);
     progress.begin("Bildanalyse", static_cast<long long>(frames.size()), 1);
     for (FrameAnalysis& f : frames) {
         const CompositeEntry& e =
             job.lists[static_cast<std::size_t>(f.list)].entries[static_cast<std::size_t>(f.index)];
         if (Image* image = source.open(f.list, f.index, e)) {
             try {
-                f.field = measureStars(*image, settings);
+                const ListCalibration* c = f.list < static_cast<int>(calibrations.size())
+                                               ? &calibrations[static_cast<std::size_t>(f.list)]
+                                               : nullptr;
+                f.field = measureCalibrated(*image, c, settings, e.isFile());
                 f.available = true;
                 f.width = image->width();
                 f.height = image->height();
@@ -81,6 +128,26 @@ void applyFrameSelection(CompositeJob& job, std::vector<FrameAnalysis>& frames,
                 break;
             }
     }
+}
+
+FrameQuality exposureQuality(const Image& image) {
+    return frameQuality(measureStars(image, StarMeasureSettings{}));
+}
+
+bool starWeightsPossible(Weighting weighting, const FrameQuality& reference) {
+    if (weighting == Weighting::Fwhm) return reference.fwhm > 0;
+    if (weighting == Weighting::Stars) return reference.stars > 0;
+    return false;
+}
+
+float starWeight(Weighting weighting, const FrameQuality& q, const FrameQuality& reference) {
+    if (!starWeightsPossible(weighting, reference)) return 1.0f;
+    double w = 0;
+    if (weighting == Weighting::Fwhm && q.fwhm > 0)
+        w = (reference.fwhm / q.fwhm) * (reference.fwhm / q.fwhm);
+    else if (weighting == Weighting::Stars)
+        w = static_cast<double>(q.stars) / reference.stars;
+    return std::max(kMinStarWeight, static_cast<float>(w));
 }
 
 int autoRegisterJob(CompositeJob& job, std::vector<FrameAnalysis>& frames, RegistrationModel model,

@@ -13,6 +13,7 @@
 
 namespace quillon {
 
+class Image;
 class ImageSource;
 
 struct FrameAnalysis {
@@ -27,7 +28,9 @@ struct FrameAnalysis {
 };
 
 // Measures every used entry of the job, in run order (lists from the first, entries in
-// order). Progress "Bildanalyse", one step per entry; throws Cancelled when asked to stop.
+// order), as the run will stack it: after its list's dark and flat (an open window's image on
+// a copy; a file entry's image, read for this use, in place). Progress "Bildanalyse", one step
+// per entry; throws Cancelled when asked to stop.
 std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& source,
                                       const StarMeasureSettings& settings, double pixelScale,
                                       Progress& progress);
@@ -46,6 +49,21 @@ void applyFrameSelection(CompositeJob& job, std::vector<FrameAnalysis>& frames,
 // its list so that the run starts with it. Frames that do not match are left out with the
 // reason. Returns the number of reference points set in the job, or 0 when the reference
 // frame is unusable (every frame then stays as it was) with the reason in `error`.
+// Weighing by stars (Weighting::Fwhm, Weighting::Stars): each exposure's figures are measured
+// on the exposure as it is stacked (calibrated, debayered), with the default settings.
+FrameQuality exposureQuality(const Image& image);
+// The weight of an exposure with figures q against the reference exposure's (1 for it):
+// (reference FWHM / FWHM)² or star count / reference count. An exposure without measurable
+// stars gets kMinStarWeight, so that it cannot sway the result yet pixels only it covers keep
+// a value. 1 for the other weightings and when the reference has no stars.
+inline constexpr float kMinStarWeight = 0.01f;
+float starWeight(Weighting weighting, const FrameQuality& q, const FrameQuality& reference);
+// Whether the reference's figures allow weighing by stars at all.
+bool starWeightsPossible(Weighting weighting, const FrameQuality& reference);
+// The notice of a run whose reference exposure has no stars to weigh by.
+inline constexpr const char* kNoStarWeightsMessage =
+    "Im Referenzbild wurden keine Sterne gefunden: alle Bilder werden gleich gewichtet.";
+
 int autoRegisterJob(CompositeJob& job, std::vector<FrameAnalysis>& frames, RegistrationModel model,
                     int referenceFrame, std::string& error);
 

@@ -184,7 +184,11 @@ void CompositeJob::loadSettings(const SettingsRecord& s) {
     r.method = static_cast<Rejection>(std::clamp(combine & 15, 0, 7));
     if (r.method == Rejection::Artefact) r.method = Rejection::None;
     options.normalization = std::clamp((combine >> 4 & 7) - 1, -1, 4);
-    options.noiseWeights = (combine >> 8 & 1) != 0;
+    // Bits 10 and 11 hold the weighting; bit 8 alone (noise) is how it was kept before.
+    const int weighting = combine >> 10 & 3;
+    options.weighting = weighting != 0            ? static_cast<Weighting>(weighting)
+                        : (combine >> 8 & 1) != 0 ? Weighting::Noise
+                                                  : Weighting::None;
     r.median = (combine >> 9 & 1) != 0;
     r.sigmaLow = clampReal(fromStoredReal(s.compositeSigmaLow), 0.1f, 100.0f);
     r.sigmaHigh = clampReal(fromStoredReal(s.compositeSigmaHigh), 0.1f, 100.0f);
@@ -212,7 +216,8 @@ void CompositeJob::storeSettings(SettingsRecord& s) const {
     s.compositeInsertionType = currentList;
     const RejectionParams& r = options.rejection;
     s.compositeCombine = static_cast<int>(r.method) | (options.normalization + 1) << 4 |
-                         (options.noiseWeights ? 1 << 8 : 0) | (r.median ? 1 << 9 : 0);
+                         (options.weighting == Weighting::Noise ? 1 << 8 : 0) |
+                         (r.median ? 1 << 9 : 0) | static_cast<int>(options.weighting) << 10;
     s.compositeSigmaLow = toStoredReal(r.sigmaLow);
     s.compositeSigmaHigh = toStoredReal(r.sigmaHigh);
     s.compositePercentileLow = toStoredReal(r.percentileLow);
@@ -283,8 +288,8 @@ Normalization effectiveNormalization(const CompositeOptions& o) {
 }
 
 bool combinesStripWise(const CompositeOptions& o) {
-    return effectiveRejection(o) != Rejection::None || o.rejection.median || o.noiseWeights ||
-           effectiveNormalization(o) != Normalization::None;
+    return effectiveRejection(o) != Rejection::None || o.rejection.median ||
+           o.weighting != Weighting::None || effectiveNormalization(o) != Normalization::None;
 }
 
 } // namespace quillon

@@ -57,6 +57,13 @@ struct CompositeList {
     bool operator==(const CompositeList&) const = default;
 };
 
+// How a statistical combination weighs each exposure, relative to the reference exposure:
+// equally, by 1/σ² of its normalised background, by (reference FWHM / its FWHM)² of its stars
+// (sharper frames count more), or by its star count / the reference's (cloud and haze count
+// less). The star figures are measured on the calibrated exposure.
+enum class Weighting { None, Noise, Fwhm, Stars };
+inline constexpr const char* kWeightingWords[] = {"none", "noise", "fwhm", "stars"};
+
 struct CompositeOptions {
     int referencePointCount = 2; // 1 … 4
     float sizeFactor = 1.0f;     // scale of the result relative to the reference exposure
@@ -74,7 +81,7 @@ struct CompositeOptions {
     // Normalisation of each exposure to the reference (Normalization), -1 for the default:
     // addscale with a statistical method, else none.
     int normalization = -1;
-    bool noiseWeights = false; // weigh each exposure by 1/σ² of its normalised background
+    Weighting weighting = Weighting::None;
     bool operator==(const CompositeOptions&) const = default;
 };
 

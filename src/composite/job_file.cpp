@@ -212,8 +212,7 @@ void readOptions(const Json& j, CompositeOptions& o) {
         o.normalization = textAt(v, f) == "auto" ? -1 : word(v, f, kNormalizationWords);
     });
     optional(j, "weighting", field, [&](const Json& v, const std::string& f) {
-        static constexpr const char* kWords[] = {"none", "noise"};
-        o.noiseWeights = word(v, f, kWords) == 1;
+        o.weighting = static_cast<Weighting>(word(v, f, kWeightingWords));
     });
 }
 
@@ -448,7 +447,7 @@ std::string formatCompositeJob(const CompositeJob& job) {
     options["normalize"] = o.normalization < 0
                                ? "auto"
                                : kNormalizationWords[static_cast<std::size_t>(o.normalization)];
-    options["weighting"] = o.noiseWeights ? "noise" : "none";
+    options["weighting"] = kWeightingWords[static_cast<std::size_t>(o.weighting)];
     if (o.debayer.enabled) {
         options["debayer"] = o.debayer.pattern ? bayerPatternName(*o.debayer.pattern) : "auto";
         options["debayerMethod"] = debayerMethodName(o.debayer.method);

@@ -1,6 +1,8 @@
 // The composite run over a job: see run.h.
 #include "composite/run.h"
 
+#include "composite/frame_analysis.h"
+
 #include "core/error.h"
 #include "core/new_document.h"
 #include "formats/fits_float.h"
@@ -128,6 +130,9 @@ struct RunState {
     // With a statistical combination: the reference exposure's level and spread per layer
     // (with its factors), which every exposure is normalised to.
     std::vector<RobustStats> referenceStats;
+    // Weighing by stars: the reference exposure's figures (starWeights false: equal weights).
+    bool starWeights = false;
+    FrameQuality referenceQuality;
     // The points and size of the exposure before and, with automatic seeds, the reference
     // exposure's stars and points: the seeds of the next searched exposure.
     ReferenceFollower follower;
@@ -409,13 +414,22 @@ void normalise(const RunState& s, const std::vector<RobustStats>& stats, StripEx
         x.maps.push_back(normalizationMap(method, stats[p], ref));
     }
     weight = 1.0f;
-    if (s.job.options.noiseWeights && !stats.empty()) {
+    if (s.job.options.weighting == Weighting::Noise && !stats.empty()) {
         // 1/σ² of the normalised background, relative to the reference exposure's.
         const float sigma = std::fabs(x.maps[0].gain) * stats[0].scale;
         const float ref = s.referenceStats[0].scale;
         weight = sigma > 0 ? (ref * ref) / (sigma * sigma) : 1.0f;
     }
     x.weight = weight;
+}
+
+// The star figures of an exposure for its weight (out of memory ends the run).
+FrameQuality measuredQuality(const Image& image) {
+    try {
+        return exposureQuality(image);
+    } catch (const std::bad_alloc&) {
+        throw Error(msg::kOutOfMemoryAction);
+    }
 }
 
 void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& order,
@@ -442,13 +456,16 @@ void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& o
             // Without normalisation and noise weights the maps are the identity whatever the
             // statistics: they are not measured then.
             const bool measured = effectiveNormalization(s.job.options) != Normalization::None ||
-                                  s.job.options.noiseWeights;
+                                  s.job.options.weighting == Weighting::Noise;
             if (statistical)
                 normalise(s,
                           measured ? exposureStats(*o.get(), x.factors)
                                    : std::vector<RobustStats>(
                                          static_cast<std::size_t>(o.get()->layerCount())),
                           x, r.weight);
+            if (statistical && s.starWeights)
+                x.weight = r.weight = starWeight(s.job.options.weighting, measuredQuality(*o.get()),
+                                                 s.referenceQuality);
             exposures.push_back(std::move(x));
             owners.emplace_back(l, i);
             reportOf.push_back(s.result.exposures.size());
@@ -584,8 +601,15 @@ CompositeResult runComposite(const CompositeJob& job, ImageSource& source,
         s.follower.setStarReference(refImage, rr.located);
 
     const std::vector<float> factors = paddedFactors(refEntry.factors);
-    if (combinesStripWise(job.options) && effectiveRejection(job.options) != Rejection::Artefact)
+    if (combinesStripWise(job.options) && effectiveRejection(job.options) != Rejection::Artefact) {
         s.referenceStats = exposureStats(refImage, factors);
+        const Weighting w = job.options.weighting;
+        if (w == Weighting::Fwhm || w == Weighting::Stars) {
+            s.referenceQuality = measuredQuality(refImage);
+            s.starWeights = starWeightsPossible(w, s.referenceQuality);
+            if (!s.starWeights) s.result.notices.emplace_back(kNoStarWeightsMessage);
+        }
+    }
     ResampleOptions ro;
     ro.scale = sf;
     ro.factors = factors.data();
@@ -640,12 +664,11 @@ constexpr ParamField<SR> kStackRunFields[] = {
     paramField<&SR::centroid>({"centroid", OptionKind::Integer, 0, 499}),
     paramField<&SR::memory>({"memory", OptionKind::Integer, 1, 1 << 20}),
 };
-constexpr const char* kWeightingWords[] = {"none", "noise"};
 using CO = CompositeOptions;
 constexpr ParamField<CO> kCompositeOptionFields[] = {
     paramField<&CO::sizeFactor>({"size-factor", OptionKind::Real, kMinSizeFactor, kMaxSizeFactor}),
     paramField<&CO::normalization>({"normalize", OptionKind::Choice, 0, 4, 0, kNormalizationWords}),
-    paramField<&CO::noiseWeights>({"weighting", OptionKind::Choice, 0, 1, 0, kWeightingWords}),
+    paramField<&CO::weighting>({"weighting", OptionKind::Choice, 0, 3, 0, kWeightingWords}),
 };
 } // namespace
 

@@ -155,7 +155,7 @@ TEST(CompositeJob, CombineSettingsRoundTrip) {
     RejectionParams& r = job.options.rejection;
     r = {Rejection::Percentile, 2.5f, 4.0f, 0.25f, 0.5f, 0, 3, true};
     job.options.normalization = static_cast<int>(Normalization::MulScale);
-    job.options.noiseWeights = true;
+    job.options.weighting = Weighting::Fwhm;
     SettingsRecord record;
     job.storeSettings(record);
     MemorySettingsStore store;
@@ -166,7 +166,7 @@ TEST(CompositeJob, CombineSettingsRoundTrip) {
     loaded.loadSettings(again);
     EXPECT_EQ(loaded.options.rejection, r);
     EXPECT_EQ(loaded.options.normalization, job.options.normalization);
-    EXPECT_TRUE(loaded.options.noiseWeights);
+    EXPECT_EQ(loaded.options.weighting, Weighting::Fwhm);
 }
 
 TEST(CompositeJob, SettingsSeedAndStore) {

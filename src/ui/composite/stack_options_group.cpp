@@ -67,7 +67,8 @@ StackOptionsGroup::StackOptionsGroup(CompositeOptions& options, QCheckBox* avera
     normalization_->setCurrentIndex(options.normalization + 1);
     weighting_ = new QComboBox(this);
     weighting_->addItems({QStringLiteral("Keine"), QStringLiteral("Rauschen (1/σ²)")});
-    weighting_->setCurrentIndex(options.noiseWeights ? 1 : 0);
+    weighting_->addItems({tr("Sternschärfe (1/FWHM²)"), tr("Sternanzahl")});
+    weighting_->setCurrentIndex(static_cast<int>(options.weighting));
     thresholdLabel_ = new QLabel(this);
     low_ = new NumberField(0, 65535, 2, this);
     high_ = new NumberField(0, 65535, 2, this);
@@ -169,7 +170,7 @@ bool StackOptionsGroup::apply() {
     options_.averaging = combine_->currentIndex() != 2;
     r.median = combine_->currentIndex() == 1;
     options_.normalization = normalization_->currentIndex() - 1;
-    options_.noiseWeights = weighting_->currentIndex() == 1;
+    options_.weighting = static_cast<Weighting>(weighting_->currentIndex());
     return true;
 }
 
