@@ -298,7 +298,7 @@ CWinQuillonDoc* CompositeRoom::runJob() {
     view->renderer().setKeepRatio(false);
     for (const std::string& n : result.notices)
         showMessage(ctx.parent(), QString::fromUtf8(n.c_str()));
-    insertOverlayList(live, result);
+    insertOverlayList(live, job, result);
     if (!live || !(view = firstView(live))) return nullptr;
 
     if (result.hasDisplayWeights) view->renderer().setWeights(result.displayWeights);
@@ -316,10 +316,10 @@ CWinQuillonDoc* CompositeRoom::runJob() {
     return live;
 }
 
-void CompositeRoom::insertOverlayList(CWinQuillonDoc* resultDoc, const CompositeResult& result) {
+void CompositeRoom::insertOverlayList(CWinQuillonDoc* resultDoc, const CompositeJob& job,
+                                      const CompositeResult& result) {
     const CommandContext& ctx = *ctx_;
     CWinQuillonApp& app = *CWinQuillonApp::instance();
-    const CompositeJob& job = *job_;
     const CompositeList& overlay = job.lists[static_cast<std::size_t>(job.overlayList())];
     if (overlay.entries.empty() || result.exposures.empty()) return;
     QPointer<CWinQuillonDoc> target = resultDoc;

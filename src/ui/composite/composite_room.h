@@ -62,8 +62,10 @@ public:
 private:
     // Opens the file of an entry or brings its window to the front.
     void showEntry(const CompositeEntry& entry);
-    // The overlay list of the job into the result, one "Overlayeigenschaften" each.
-    void insertOverlayList(CWinQuillonDoc* result, const CompositeResult& run);
+    // The overlay list of the job that ran (the composite job or its aligned copy) into the
+    // result, one "Overlayeigenschaften" each.
+    void insertOverlayList(CWinQuillonDoc* result, const CompositeJob& job,
+                           const CompositeResult& run);
 
     std::unique_ptr<CompositeJob> job_;
     std::optional<CommandContext> ctx_;
