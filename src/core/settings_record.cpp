@@ -131,6 +131,7 @@ void forEachKey(SettingsRecord& r, V&& v) {
     v.intKey("m_Reg_nComposite_nPercentileHigh", r.compositePercentileHigh, 1000);
     v.intKey("m_Reg_nComposite_nMinMaxLow", r.compositeMinMaxLow, 1, kZeroIsAValue);
     v.intKey("m_Reg_nComposite_nMinMaxHigh", r.compositeMinMaxHigh, 1, kZeroIsAValue);
+    v.intKey("m_Reg_nComposite_nAutoAlign", r.compositeAutoAlign, 0);
     v.intKey("m_Reg_nHighpass_nStrength", r.highpassStrength, 0);
     v.intKey("m_Reg_nHighpass_nSize", r.highpassSize, 0);
     v.intKey("m_Reg_nLowpass_nStrength", r.lowpassStrength, 0);

@@ -110,6 +110,8 @@ struct SettingsRecord {
     int compositeSigmaLow = 30000, compositeSigmaHigh = 30000;
     int compositePercentileLow = 2000, compositePercentileHigh = 1000;
     int compositeMinMaxLow = 1, compositeMinMaxHigh = 1;
+    // Registration by all stars: switched on | (transform + 1) << 1 (0: off, similarity).
+    int compositeAutoAlign = 0;
     int highpassStrength = 0;
     int highpassSize = 0;
     int lowpassStrength = 0;

@@ -51,6 +51,7 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {"&LRGB...", "", "LRGB-Komposit", "KL", true},
     {"&CMY...", "", "CMY-Komposit", "KC", true},
     {"&Benutzer...", "", "Benutzerdefiniertes Komposit", "", true},
+    {"Bild&analyse...", "", "Sterne, Schärfe und Hintergrund jeder Aufnahme messen", "", true},
     {"Bild in &Einzelebenen auftrennen", "", "Bild in Einzelebenen auftrennen", "", true},
     {"&Dunkelstrom / Flatfieldkorrektur ...", "", "Dunkelstrom / Flatfieldkorrektur", "", true},
     {"&Zeile reparieren", "", "Zeile reparieren", "Z", true},

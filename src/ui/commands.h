@@ -57,6 +57,7 @@ enum class Cmd {
     CompositeLrgb,
     CompositeCmy,
     CompositeUser,
+    FrameAnalysis,
     SplitLayers,
     DarkFlat,
     RepairRow,

@@ -56,6 +56,7 @@ CWinQuillonView::CWinQuillonView(CWinQuillonDoc* doc, CWinQuillonView* copyFrom,
         if (selValid_) viewport()->update(selectionWindowRect().adjusted(-2, -2, 2, 2));
     });
     connect(doc_, &CWinQuillonDoc::imageChanged, this, &CWinQuillonView::refresh);
+    connect(doc_, &CWinQuillonDoc::imageChanged, this, [this] { starMarks_.clear(); });
     connect(doc_, &CWinQuillonDoc::displayChanged, this, [this] { refresh(false); });
     connect(doc_, &CWinQuillonDoc::titleChanged, this, &CWinQuillonView::updateTitle);
     connect(doc_, &CWinQuillonDoc::modifiedChanged, this, [this](bool m) { setWindowModified(m); });
@@ -304,6 +305,7 @@ void CWinQuillonView::paintEvent(QPaintEvent* e) {
         p.setPen(dash);
         p.drawRect(r);
     }
+    paintStarMarks(p);
     paintReferenceMarks(p);
     display_.state.painted();
     ++paintCount_;
@@ -531,6 +533,9 @@ void CWinQuillonView::showContextMenu(QPoint windowPos, QPoint globalPos) {
     bias->setEnabled(doc_->image().type() == LRGB_IMAGE);
     QAction* psfStar = menu.addAction(QStringLiteral("Referenzstern Lucy Richardson..."));
     QAction* photometry = menu.addAction(QStringLiteral("&Photometrie hier fixieren"));
+    QAction* stars = menu.addAction(tr("Sterne markieren"));
+    stars->setCheckable(true);
+    stars->setChecked(!starMarks_.empty());
     menu.addSeparator();
     QAction* hide = menu.addAction(QStringLiteral("Tools &ausblenden"));
     QAction* leave = menu.addAction(QStringLiteral("&Vollbildansicht beenden"));
@@ -551,6 +556,8 @@ void CWinQuillonView::showContextMenu(QPoint windowPos, QPoint globalPos) {
         emit psfStarRequested({rx, ry});
     else if (chosen && chosen == bias)
         emit lrgbBiasRequested({rx, ry});
+    else if (chosen && chosen == stars)
+        toggleStarMarks();
     for (int k = 0; chosen && k < 4; ++k)
         if (chosen == refs[static_cast<std::size_t>(k)]) emit referencePointRequested(k, {rx, ry});
 }

@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <array>
+#include <vector>
 
 class QPainter;
 
@@ -90,6 +91,12 @@ public:
     void setReferenceMark(int index, QPointF imagePos);
     QPointF referenceMark(int index) const { return marks_[static_cast<std::size_t>(index)]; }
 
+    // "Sterne markieren": measures the image's stars (on the job runner) and draws each as an
+    // ellipse over the picture, its axes from the FWHM, turned by its angle, green for a round
+    // star to red for an elongated one; called again, removes them. A changed image drops them.
+    void toggleStarMarks();
+    int starMarkCount() const { return static_cast<int>(starMarks_.size()); }
+
     // For tests and the benchmark: how many paints and rendered pixels so far.
     long long paintCount() const { return paintCount_; }
     long long renderedPixels() const { return renderedPixels_; }
@@ -141,6 +148,8 @@ private:
     void afterDisplayChange();
     // The reference marks over the picture (view_marks.cpp).
     void paintReferenceMarks(QPainter& p) const;
+    // The star marks over the picture (view_star_marks.cpp).
+    void paintStarMarks(QPainter& p) const;
 
     CWinQuillonDoc* doc_;
     ViewDisplay display_;
@@ -169,6 +178,10 @@ private:
     long long renderedPixels_ = 0;
     int markCount_ = 0;
     std::array<QPointF, 4> marks_{};
+    struct StarMark {
+        float x, y, major, minor, angle, roundness;
+    };
+    std::vector<StarMark> starMarks_;
 };
 
 using quillon::kOutsideImage; // "Sie haben eine Position außerhalb des Bildes gewählt!"

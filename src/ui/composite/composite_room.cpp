@@ -17,6 +17,7 @@
 #include "ops/calibration.h"
 #include "ops/geometry.h"
 #include "ui/commands/command_table.h"
+#include "ui/composite/auto_align.h"
 #include "ui/composite/composite_report.h"
 #include "ui/composite/composite_window.h"
 #include "ui/composite/lrgb_bias_dialog.h"
@@ -156,7 +157,7 @@ void compositeUser(CommandContext& ctx) {
 constexpr CommandRow kRows[] = {
     {Cmd::CompositeGrey, composite<BW_IMAGE>},   {Cmd::CompositeRgb, composite<RGB_IMAGE>},
     {Cmd::CompositeLrgb, composite<LRGB_IMAGE>}, {Cmd::CompositeCmy, composite<CMY_IMAGE>},
-    {Cmd::CompositeUser, compositeUser},
+    {Cmd::CompositeUser, compositeUser},         {Cmd::FrameAnalysis, frameAnalysisCommand},
 };
 
 } // namespace
@@ -211,6 +212,7 @@ void CompositeRoom::showCompositeWindow(std::uint16_t type, int userLayers, bool
     }
     CompositeWindow window(
         job, ctx.settings(), [this] { return openViewChoices(); }, ctx.parent());
+    window.setAnalysisOpener([this](QWidget* parent) { showFrameAnalysis(*job_, parent); });
     window.exec();
     switch (window.outcome()) {
     case CompositeWindow::Outcome::Cancelled: return;
@@ -240,7 +242,15 @@ CWinQuillonDoc* CompositeRoom::runJob() {
     if (!ctx_ || !mdi_) return nullptr;
     const CommandContext& ctx = *ctx_;
     CWinQuillonApp& app = *CWinQuillonApp::instance();
-    const CompositeJob& job = *job_;
+    // Registration by all stars works on a copy: the window's list keeps its order and points.
+    const AutoAlignChoice align = autoAlignChoice(ctx.settings());
+    CompositeJob aligned;
+    QString leftOut;
+    if (align.on) {
+        aligned = *job_;
+        if (!autoAlignJob(ctx, aligned, align.model, leftOut)) return nullptr;
+    }
+    const CompositeJob& job = align.on ? aligned : *job_;
     WindowImageSource source(app, job);
     QPointer<CWinQuillonDoc> live;
 
@@ -288,7 +298,7 @@ CWinQuillonDoc* CompositeRoom::runJob() {
     view->renderer().setKeepRatio(false);
     for (const std::string& n : result.notices)
         showMessage(ctx.parent(), QString::fromUtf8(n.c_str()));
-    insertOverlayList(live, result);
+    insertOverlayList(live, job, result);
     if (!live || !(view = firstView(live))) return nullptr;
 
     if (result.hasDisplayWeights) view->renderer().setWeights(result.displayWeights);
@@ -301,14 +311,15 @@ CWinQuillonDoc* CompositeRoom::runJob() {
         if (dlg.exec() == QDialog::Accepted) view->refresh(false);
     }
     if (job.targetType == LRGB_IMAGE) openLrgbBiasAfterComposite(ctx, view);
+    if (!leftOut.isEmpty()) showAutoAlignLeftOut(ctx.parent(), leftOut);
     showCompositeReport(ctx.parent(), job, result);
     return live;
 }
 
-void CompositeRoom::insertOverlayList(CWinQuillonDoc* resultDoc, const CompositeResult& result) {
+void CompositeRoom::insertOverlayList(CWinQuillonDoc* resultDoc, const CompositeJob& job,
+                                      const CompositeResult& result) {
     const CommandContext& ctx = *ctx_;
     CWinQuillonApp& app = *CWinQuillonApp::instance();
-    const CompositeJob& job = *job_;
     const CompositeList& overlay = job.lists[static_cast<std::size_t>(job.overlayList())];
     if (overlay.entries.empty() || result.exposures.empty()) return;
     QPointer<CWinQuillonDoc> target = resultDoc;

@@ -17,6 +17,7 @@
 class QMdiArea;
 
 namespace quillon {
+struct CompositeEntry;
 struct CompositeJob;
 struct CompositeResult;
 } // namespace quillon
@@ -24,6 +25,9 @@ struct CompositeResult;
 namespace quillon::ui {
 
 struct OpenViewChoice;
+
+// "Bildanalyse...": the composite job's entries, else the open windows or chosen files.
+void frameAnalysisCommand(CommandContext& ctx);
 
 class CompositeRoom {
 public:
@@ -46,6 +50,9 @@ public:
     // Runs the job as the window's "Verarbeitung starten" does: the result document
     // "Komposit" (null after a failure or cancel), its overlay, display and report.
     CWinQuillonDoc* runJob();
+    // The window "Bildanalyse" on the used entries of `job` (the composite job or one made
+    // for the menu entry), modal over `parent`.
+    void showFrameAnalysis(CompositeJob& job, QWidget* parent);
     // Every open view as "Geöffnetes Bild hinzufügen" lists it.
     std::vector<OpenViewChoice> openViewChoices() const;
     // The pixels of the document moved (width × height before): the job's reference points
@@ -53,8 +60,12 @@ public:
     void followPixels(CWinQuillonDoc* doc, Movement m, int width, int height);
 
 private:
-    // The overlay list of the job into the result, one "Overlayeigenschaften" each.
-    void insertOverlayList(CWinQuillonDoc* result, const CompositeResult& run);
+    // Opens the file of an entry or brings its window to the front.
+    void showEntry(const CompositeEntry& entry);
+    // The overlay list of the job that ran (the composite job or its aligned copy) into the
+    // result, one "Overlayeigenschaften" each.
+    void insertOverlayList(CWinQuillonDoc* result, const CompositeJob& job,
+                           const CompositeResult& run);
 
     std::unique_ptr<CompositeJob> job_;
     std::optional<CommandContext> ctx_;

@@ -5,6 +5,7 @@
 #include "core/image.h"
 #include "core/image_type.h"
 #include "core/settings_record.h"
+#include "ui/composite/auto_align.h"
 #include "ui/composite/stack_options_group.h"
 #include "ui/dialogs/calibration_dialog.h"
 #include "ui/dialogs/number_field.h"
@@ -240,6 +241,13 @@ CompositeWindow::CompositeWindow(CompositeJob& job, SettingsRecord& settings, Vi
     top->addWidget(weights);
     stackOptions_ = new StackOptionsGroup(job_.options, averaging_, artefacts_, this);
     top->addWidget(stackOptions_);
+    autoAlign_ = new AutoAlignRow(settings_, this);
+    top->addWidget(autoAlign_);
+    connect(autoAlign_, &AutoAlignRow::analysisRequested, this, [this] {
+        takeOver();
+        if (analysisOpener_) analysisOpener_(this);
+        showList();
+    });
 
     auto* bottom = new QHBoxLayout;
     references_ = new QPushButton(QStringLiteral("Alle Referenzpunkte setzen"), this);
@@ -513,6 +521,7 @@ void CompositeWindow::start() {
     readOptions();
     if (!stackOptions_->apply()) return;
     job_.storeSettings(settings_);
+    storeAutoAlignChoice(settings_, autoAlign_->choice());
     outcome_ = Outcome::Start;
     accept();
 }

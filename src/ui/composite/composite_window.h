@@ -28,6 +28,7 @@ struct SettingsRecord;
 
 namespace quillon::ui {
 
+class AutoAlignRow;
 class CWinQuillonDoc;
 class NumberField;
 class StackOptionsGroup;
@@ -88,6 +89,11 @@ public:
     std::pair<int, int> referenceRequest() const { return request_; }
 
     void setFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+    // "Bildanalyse...": shows the analysis of the job over this window.
+    void setAnalysisOpener(std::function<void(QWidget* parent)> opener) {
+        analysisOpener_ = std::move(opener);
+    }
+    AutoAlignRow* autoAlignRow() const { return autoAlign_; }
 
     QComboBox* listChooser() const { return lists_; }
     QLabel* listLabel() const { return label_; }
@@ -139,6 +145,7 @@ private:
     SettingsRecord& settings_;
     ViewLister views_;
     FileChooser chooser_;
+    std::function<void(QWidget*)> analysisOpener_;
     Outcome outcome_ = Outcome::Cancelled;
     std::pair<int, int> request_{0, 0};
     bool filling_ = false;
@@ -164,6 +171,7 @@ private:
     QPushButton* start_;
     QPushButton* cancel_;
     StackOptionsGroup* stackOptions_ = nullptr;
+    AutoAlignRow* autoAlign_ = nullptr;
 };
 
 // "Dunkel- und Flatfieldkorrektur: AKTIV" or "...: Aus" for a list calibration.

@@ -156,7 +156,7 @@ void CMainFrame::createMenus() {
     auto compositeMenu = [&](QMenu* parent) {
         QMenu* k = parent->addMenu(QStringLiteral("&Komposit / Summenbild erstellen"));
         add(k, {Cmd::CompositeGrey, Cmd::CompositeRgb, Cmd::CompositeLrgb, Cmd::CompositeCmy,
-                Cmd::CompositeUser});
+                Cmd::CompositeUser, Cmd::FrameAnalysis});
     };
     auto toolsMenu = [&] {
         auto* m = new QMenu(QStringLiteral("&Tools"), this);
