@@ -84,6 +84,8 @@ void LanguageTest::helpPagesComeInEnglish() {
     for (const QString& page : german)
         QVERIFY2(QFile::exists(QStringLiteral(":/help/en/") + page), qPrintable(page));
     QCOMPARE(ui::HelpViewer::pageOfTopic(131206), QStringLiteral("qrc:/help/en/filter.html"));
+    for (const char* page : {"index.htm", "tipps.htm"}) // the help wizard's pages
+        QVERIFY(QFile::exists(QStringLiteral(":/html/en/") + QLatin1String(page)));
 }
 
 void LanguageTest::languageDialogStoresTheChoice() {

@@ -1,5 +1,6 @@
 // The help wizard window and its navigation rules.
 #include "ui/shell/help_wizard.h"
+#include "ui/shell/language.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -96,7 +97,10 @@ HelpWizard::HelpWizard(QWidget* parent) : QWidget(parent, Qt::Tool) {
     browser_ = new WizardBrowser(this);
     lay->addWidget(browser_);
     resize(230, 420);
-    browser_->setSource(QUrl(QStringLiteral("qrc:/html/index.htm")));
+    // The English pages have the same names in html/en.
+    browser_->setSource(QUrl(currentLanguage() == QLatin1String("en")
+                                 ? QStringLiteral("qrc:/html/en/index.htm")
+                                 : QStringLiteral("qrc:/html/index.htm")));
 }
 
 void HelpWizard::navigate(const QString& address) {
