@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Makes the README screenshots under Xvfb: the main window with the sample, the unsharp mask
-# dialog with its preview, the photometry window on a star of the sample, the composite window
-# with a short series, and the toolbar at normal and doubled scale (QT_SCALE_FACTOR=2), into
-# DEST (default docs/screenshots). Needs xvfb, xdotool and imagemagick
-# (scripts/install-deps.sh).
+# dialog with its preview, the photometry window on a star of the sample, the English
+# interface, the composite window with a short series, and the toolbar at normal and doubled
+# scale (QT_SCALE_FACTOR=2), into DEST (default docs/screenshots). Needs xvfb, xdotool and
+# imagemagick (scripts/install-deps.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 DEST=${1:-docs/screenshots}
@@ -98,6 +98,13 @@ xdotool mousemove "$X" "$Y"
 sleep 1.0
 grab photometry-window "Photometrische Eigenschaften"
 small photometry-window
+stop
+
+# The English interface ("Datei" > "Einstellungen" > "Sprache..."), with settings of its own.
+printf '[AppData]\nm_Reg_strLanguage=en\n' >"$OUT/english.ini"
+start QUILLON_SETTINGS_FILE="$OUT/english.ini"
+shot english 1.5
+small english
 stop
 
 # The composite window: a grey series of four shifted cut-outs of the sample, the first one

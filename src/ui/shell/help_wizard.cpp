@@ -1,7 +1,9 @@
 // The help wizard window and its navigation rules.
 #include "ui/shell/help_wizard.h"
+#include "ui/shell/language.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QUrl>
@@ -44,10 +46,11 @@ WizardNavigation decideWizardNavigation(const QString& address, const QString& p
     }
     n.kind = WizardNavigation::Refuse;
     const QString host = QUrl(QString::fromLatin1(kWizardWebSite)).host();
-    n.message = QStringLiteral(" Aus Sicherheitsgründen ist eine Navigation nach : \n %1 \n nicht "
-                               "gestatted. \n Es können nur lokale, oder Seiten auf ")
-                    .arg(a) +
-                host + QStringLiteral(" erreicht werden.");
+    n.message = QCoreApplication::translate("quillon::ui::HelpWizard",
+                                            " Aus Sicherheitsgründen ist eine Navigation nach : "
+                                            "\n %1 \n nicht gestatted. \n Es können nur lokale, "
+                                            "oder Seiten auf %2 erreicht werden.")
+                    .arg(a, host);
     return n;
 }
 
@@ -94,7 +97,10 @@ HelpWizard::HelpWizard(QWidget* parent) : QWidget(parent, Qt::Tool) {
     browser_ = new WizardBrowser(this);
     lay->addWidget(browser_);
     resize(230, 420);
-    browser_->setSource(QUrl(QStringLiteral("qrc:/html/index.htm")));
+    // The English pages have the same names in html/en.
+    browser_->setSource(QUrl(currentLanguage() == QLatin1String("en")
+                                 ? QStringLiteral("qrc:/html/en/index.htm")
+                                 : QStringLiteral("qrc:/html/index.htm")));
 }
 
 void HelpWizard::navigate(const QString& address) {
