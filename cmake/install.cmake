@@ -41,9 +41,15 @@ if(TARGET quillon)
   get_target_property(_qmake Qt6::qmake IMPORTED_LOCATION)
   execute_process(COMMAND ${_qmake} -query QT_INSTALL_TRANSLATIONS
                   OUTPUT_VARIABLE QUILLON_QT_TRANSLATIONS OUTPUT_STRIP_TRAILING_WHITESPACE)
+  # The program's own English texts are built into it; Qt's English texts (plural forms)
+  # travel along for the English interface.
   if(EXISTS ${QUILLON_QT_TRANSLATIONS}/qtbase_de.qm)
     install(FILES ${QUILLON_QT_TRANSLATIONS}/qtbase_de.qm
             DESTINATION ${CMAKE_INSTALL_DATADIR}/quillon/translations)
+    if(EXISTS ${QUILLON_QT_TRANSLATIONS}/qtbase_en.qm)
+      install(FILES ${QUILLON_QT_TRANSLATIONS}/qtbase_en.qm
+              DESTINATION ${CMAKE_INSTALL_DATADIR}/quillon/translations)
+    endif()
   else()
     message(WARNING "qtbase_de.qm not found (Debian: qt6-translations-l10n): the installed "
                     "program shows Qt's dialogs in English")

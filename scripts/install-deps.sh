@@ -16,7 +16,7 @@ PACKAGES=(
   wcslib-dev astrometry.net astrometry-data-tycho2-09-littleendian
   astrometry-data-tycho2-10-19-littleendian
   xvfb xauth
-  xdotool x11-apps imagemagick qt6-translations-l10n
+  xdotool x11-apps imagemagick qt6-translations-l10n qt6-l10n-tools
   poppler-utils
   desktop-file-utils appstream dpkg-dev file man-db groff-base
 )

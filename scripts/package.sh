@@ -22,7 +22,7 @@ for f in ./usr/bin/quillon ./usr/bin/quillon-cli ./usr/share/applications/quillo
     ./usr/share/icons/hicolor/scalable/apps/quillon.svg ./usr/share/man/man1/quillon-cli.1.gz \
     ./usr/share/metainfo/org.quillon.Quillon.metainfo.xml ./usr/share/mime/packages/quillon.xml \
     ./usr/share/bash-completion/completions/quillon-cli \
-    ./usr/share/quillon/translations/qtbase_de.qm; do
+    ./usr/share/quillon/translations/qtbase_de.qm ./usr/share/quillon/translations/qtbase_en.qm; do
     grep -q " $f\$" <<<"$listing" || fail "$DEB lacks $f"
 done
 depends=$(dpkg-deb -f "$DEB" Depends)

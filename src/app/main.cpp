@@ -4,6 +4,7 @@
 #include "core/memory.h"
 #include "ui/messages.h"
 #include "ui/shell/command_icons.h"
+#include "ui/shell/language.h"
 #include "ui/shell/main_frame.h"
 #include "ui/shell/quillon_app.h"
 
@@ -21,7 +22,6 @@
 #include <QScreen>
 #include <QSplashScreen>
 #include <QTimer>
-#include <QTranslator>
 
 using namespace quillon;
 
@@ -52,11 +52,12 @@ QPixmap splashPicture() {
     p.setFont(f);
     p.setPen(QColor(190, 200, 230));
     p.drawText(QRect(0, 140, 480, 30), Qt::AlignCenter,
-               QStringLiteral("Astrofotografie · Version %1").arg(QStringLiteral(QUILLON_VERSION)));
+               QCoreApplication::translate("main", "Astrofotografie · Version %1")
+                   .arg(QStringLiteral(QUILLON_VERSION)));
     return pm;
 }
 
-// Where Qt's German translations are looked for: the installed program's share folder
+// Where Qt's translations are looked for: the installed program's share folder
 // (<prefix>/bin/quillon -> <prefix>/share/quillon/translations), then Qt's own folder.
 QStringList qtTranslationFolders() {
     const QString bin = QCoreApplication::applicationDirPath();
@@ -80,15 +81,6 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Tervalis_RARU"));
     // Matches the installed desktop entry (task bars group our windows under its icon).
     QGuiApplication::setDesktopFileName(QStringLiteral("quillon"));
-    // The interface is German: Qt's own dialogs (file dialogs, message box buttons) too. The
-    // installed program carries its copy of Qt's German texts beside its other files.
-    QTranslator qtGerman;
-    for (const QString& folder : qtTranslationFolders()) {
-        if (qtGerman.load(QStringLiteral("qtbase_de"), folder)) {
-            QApplication::installTranslator(&qtGerman);
-            break;
-        }
-    }
     QApplication::setWindowIcon(ui::applicationIcon());
 
     QStringList files;
@@ -109,10 +101,12 @@ int main(int argc, char** argv) {
     if (instance.handOver(files)) return 0;
     instance.listen();
 
-    // 2. Resources are built in; without them nothing can be shown.
+    // 2. Resources are built in; without them nothing can be shown (in German: the language
+    // setting is not read yet).
     if (!QFile::exists(QStringLiteral(":/help/index.html"))) {
-        ui::showMessage(nullptr, QStringLiteral("Die eingebauten Ressourcen fehlen, Quillon kann "
-                                                "nicht gestartet werden"));
+        ui::showMessage(nullptr, QCoreApplication::translate(
+                                     "main", "Die eingebauten Ressourcen fehlen, Quillon kann "
+                                             "nicht gestartet werden"));
         return 1;
     }
 
@@ -121,6 +115,9 @@ int main(int argc, char** argv) {
     ui::CWinQuillonApp app;
     SettingsRecord& settings = app.settings();
     settings.load(store);
+    // The interface language (German unless English was chosen), before the first window;
+    // Qt's own dialogs follow it. The installed program carries Qt's texts beside its files.
+    ui::installLanguage(ui::languageCode(settings.language), qtTranslationFolders());
     settings.exePath = QApplication::applicationFilePath().toStdString();
     store.writeString("m_Reg_strEXEPath", settings.exePath);
     if (!settings.mainFolder.empty()) QDir::setCurrent(QString::fromStdString(settings.mainFolder));

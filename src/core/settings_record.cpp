@@ -182,6 +182,7 @@ void forEachKey(SettingsRecord& r, V&& v) {
              {0, 10000});
     v.intKey("m_Reg_nBackground_bDivide", r.backgroundDivide, 0, kZeroIsAValue, {0, 1});
     v.intKey("m_Reg_bNightMode", r.nightMode, 0, kZeroIsAValue, {0, 1});
+    v.stringKey("m_Reg_strLanguage", r.language);
 }
 
 struct Defaults {

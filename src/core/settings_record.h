@@ -151,7 +151,8 @@ struct SettingsRecord {
     int backgroundDegree = 2;
     int backgroundSmoothing = 5000;
     int backgroundDivide = 0;
-    int nightMode = 0; // 1: "Ansicht" > "Nachtmodus" is on
+    int nightMode = 0;    // 1: "Ansicht" > "Nachtmodus" is on
+    std::string language; // "en": English interface from the next start; otherwise German
 
     SettingsRecord();
 

@@ -12,13 +12,17 @@
 #include "ui/shell/quillon_app.h"
 #include "ui/view.h"
 
+#include <QCoreApplication>
+
 namespace quillon::ui {
 
 QString undoName(Cmd c) {
     // A mirror's entry only says the direction; its submenu says what happens.
-    if (c == Cmd::MirrorHorizontal) return QStringLiteral("Horizontal spiegeln");
-    if (c == Cmd::MirrorVertical) return QStringLiteral("Vertikal spiegeln");
-    QString t = QString::fromUtf8(commandInfo(c).text);
+    if (c == Cmd::MirrorHorizontal)
+        return QCoreApplication::translate("Commands", "Horizontal spiegeln");
+    if (c == Cmd::MirrorVertical)
+        return QCoreApplication::translate("Commands", "Vertikal spiegeln");
+    QString t = commandText(c);
     t = t.section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&'));
     if (t.endsWith(QStringLiteral("..."))) t.chop(3);
     return t.trimmed();

@@ -25,6 +25,7 @@ enum class Cmd {
     PrintSetup,
     SettingsToolbar,
     SettingsMemory,
+    SettingsLanguage,
     ArrangeToolWindows,
     RecentPlaceholder,
     Exit,
@@ -111,6 +112,9 @@ struct CommandInfo {
 
 // Menu texts of the commands linked below come from the library's command table.
 const CommandInfo& commandInfo(Cmd c);
+// The menu text and the tip in the interface language.
+QString commandText(Cmd c);
+QString commandTip(Cmd c);
 
 // The menu commands that run a library operation, linked to the library's command table
 // (filters/command_table.h): the one place where the two meet.

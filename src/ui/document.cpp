@@ -144,8 +144,8 @@ bool CWinQuillonDoc::saveAs(QWidget* parent, JobRunner* jobs) {
 
 bool CWinQuillonDoc::saveModified(QWidget* parent, JobRunner* jobs) {
     if (!modified_) return true;
-    auto answer = showMessage(parent, QStringLiteral("Änderungen in %1 speichern?").arg(title_),
-                              Ask::YesNoCancel);
+    auto answer =
+        showMessage(parent, tr("Änderungen in %1 speichern?").arg(title_), Ask::YesNoCancel);
     if (answer == QMessageBox::Cancel) return false;
     if (answer == QMessageBox::No) return true;
     return save(parent, jobs);

@@ -126,15 +126,17 @@ private:
 };
 
 // Told when a change was made but cannot be undone.
-inline constexpr const char* kNotUndoable =
-    "Dieser Schritt kann nicht rückgängig gemacht werden: Der Speicher für \"Rückgängig\" "
-    "reicht nicht aus.";
+inline constexpr const char* kNotUndoable = QT_TRANSLATE_NOOP(
+    "quillon", "Dieser Schritt kann nicht rückgängig gemacht werden: Der Speicher für "
+               "\"Rückgängig\" reicht nicht aus.");
 
-// The messages of the save path.
-inline constexpr const char* kSaveNotFits =
-    "Zum Speichen in nicht Fits-Formaten benutzen Sie bitte Datei-Exportieren, achten Sie "
-    "dabei auch auf die Dateiendung.";
-inline constexpr const char* kSaveFailed = "Fehler beim Speichern des Dokuments.";
-inline constexpr const char* kInvalidFileName = "Ungültiger Dateiname.";
+// The messages of the save path (showMessage translates them).
+inline constexpr const char* kSaveNotFits = QT_TRANSLATE_NOOP(
+    "quillon", "Zum Speichen in nicht Fits-Formaten benutzen Sie bitte Datei-Exportieren, "
+               "achten Sie dabei auch auf die Dateiendung.");
+inline constexpr const char* kSaveFailed =
+    QT_TRANSLATE_NOOP("quillon", "Fehler beim Speichern des Dokuments.");
+inline constexpr const char* kInvalidFileName =
+    QT_TRANSLATE_NOOP("quillon", "Ungültiger Dateiname.");
 
 } // namespace quillon::ui

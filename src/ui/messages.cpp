@@ -1,7 +1,9 @@
 // Message boxes and the save-name question, with the test hooks.
 #include "ui/messages.h"
 #include "formats/raster_export.h"
+#include "ui/library_texts.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 
 namespace quillon::ui {
@@ -23,7 +25,9 @@ void setSaveNameHandler(SaveNameHandler handler) {
     saveNameHandler() = std::move(handler);
 }
 
-QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, Ask kind) {
+QMessageBox::StandardButton showMessage(QWidget* parent, const QString& message, Ask kind) {
+    // Fixed texts of the library come here untranslated; everything else already is.
+    const QString text = trLibrary(message.toStdString());
     if (messageHandler()) return messageHandler()(text, kind);
     const QString title = QStringLiteral("Quillon");
     switch (kind) {
@@ -42,10 +46,11 @@ QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text, As
 
 QString askSaveFileName(QWidget* parent, const QString& proposed) {
     if (saveNameHandler()) return saveNameHandler()(proposed);
-    QFileDialog dlg(parent, QStringLiteral("Speichern unter"), proposed);
+    QFileDialog dlg(parent, QCoreApplication::translate("Messages", "Speichern unter"), proposed);
     const QString plain = QStringLiteral("Astro Fits (*.fts)");
-    const QString rice = QStringLiteral("FITS, Rice-komprimiert (*.fits.fz)");
-    const QString xisf = QStringLiteral("XISF, zlib-komprimiert (*.xisf)");
+    const QString rice =
+        QCoreApplication::translate("Messages", "FITS, Rice-komprimiert (*.fits.fz)");
+    const QString xisf = QCoreApplication::translate("Messages", "XISF, zlib-komprimiert (*.xisf)");
     dlg.setNameFilters({plain, rice, xisf});
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setDefaultSuffix(QStringLiteral("fts"));
@@ -69,7 +74,7 @@ QString askExportFileName(QWidget* parent, const QString& proposed) {
                                   .split(QLatin1Char('|'), Qt::SkipEmptyParts);
     QStringList filters;
     for (int i = 0; i < parts.size(); i += 2) filters << parts[i];
-    QFileDialog dlg(parent, QStringLiteral("Exportieren"), proposed);
+    QFileDialog dlg(parent, QCoreApplication::translate("Messages", "Exportieren"), proposed);
     dlg.setNameFilters(filters);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setDefaultSuffix(QString::fromUtf8(rasterExport::kDefaultExtension).mid(1));

@@ -517,23 +517,23 @@ void CWinQuillonView::showContextMenu(QPoint windowPos, QPoint globalPos) {
     double rx = 0, ry = 0;
     toImage(windowPos, &rx, &ry);
     QMenu menu(this);
-    QAction* black = menu.addAction(QStringLiteral("&Schwarzpunkt"));
-    QAction* white = menu.addAction(QStringLiteral("&Weißpunkt"));
+    QAction* black = menu.addAction(tr("&Schwarzpunkt"));
+    QAction* white = menu.addAction(tr("&Weißpunkt"));
     menu.addSeparator();
     std::array<QAction*, 4> refs{};
     for (int k = 0; markCount_ > 0 && k < 4; ++k) {
         refs[static_cast<std::size_t>(k)] =
-            menu.addAction(QStringLiteral("Referenzposition %1 hier setzen/suchen").arg(k + 1));
+            menu.addAction(tr("Referenzposition %1 hier setzen/suchen").arg(k + 1));
         refs[static_cast<std::size_t>(k)]->setEnabled(k < markCount_);
     }
     if (markCount_ > 0) menu.addSeparator();
-    QAction* bias = menu.addAction(QStringLiteral("&LRGB Bias hier ermitteln..."));
+    QAction* bias = menu.addAction(tr("&LRGB Bias hier ermitteln..."));
     bias->setEnabled(doc_->image().type() == LRGB_IMAGE);
-    QAction* psfStar = menu.addAction(QStringLiteral("Referenzstern Lucy Richardson..."));
-    QAction* photometry = menu.addAction(QStringLiteral("&Photometrie hier fixieren"));
+    QAction* psfStar = menu.addAction(tr("Referenzstern Lucy Richardson..."));
+    QAction* photometry = menu.addAction(tr("&Photometrie hier fixieren"));
     menu.addSeparator();
-    QAction* hide = menu.addAction(QStringLiteral("Tools &ausblenden"));
-    QAction* leave = menu.addAction(QStringLiteral("&Vollbildansicht beenden"));
+    QAction* hide = menu.addAction(tr("Tools &ausblenden"));
+    QAction* leave = menu.addAction(tr("&Vollbildansicht beenden"));
     leave->setEnabled(fullScreen_);
     QAction* chosen = menu.exec(globalPos);
     if (chosen == black)

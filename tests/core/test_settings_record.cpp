@@ -91,8 +91,8 @@ TEST(SettingsRecord, SaveWritesEveryKeyOnceInTableOrder) {
     std::set<std::string> unique(store.writeOrder.begin(), store.writeOrder.end());
     EXPECT_EQ(unique.size(), keys.size());
     EXPECT_EQ(keys.front().key, std::string("m_Reg_strEXEPath"));
-    EXPECT_EQ(keys.back().key, std::string("m_Reg_bNightMode"));
-    EXPECT_EQ(keys.size(), 77u);
+    EXPECT_EQ(keys.back().key, std::string("m_Reg_strLanguage"));
+    EXPECT_EQ(keys.size(), 78u);
 }
 
 TEST(SettingsRecord, PackedPointsUseHighWordForLeftAndLowWordForTop) {

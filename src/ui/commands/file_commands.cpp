@@ -8,6 +8,8 @@
 #include "ui/document.h"
 #include "ui/job_runner.h"
 #include "ui/messages.h"
+#include "ui/shell/language.h"
+#include "ui/shell/language_dialog.h"
 #include "ui/shell/quillon_app.h"
 #include "ui/view.h"
 
@@ -50,6 +52,13 @@ void exportActive(CommandContext& ctx) {
     reportFailure(r, exportFailureMessage(msg::kOutOfMemory).c_str(), ctx.parent());
 }
 
+// Stored now, written at exit, used from the next start (the texts are made once, at start).
+void chooseLanguage(CommandContext& ctx) {
+    std::string& stored = ctx.settings().language;
+    LanguageDialog dlg(languageCode(stored), ctx.parent());
+    if (dlg.exec() == QDialog::Accepted) stored = dlg.language().toStdString();
+}
+
 constexpr CommandRow kRows[] = {
     {Cmd::FileNew, [](CommandContext&) { app().newDocumentFromDialog(); }},
     {Cmd::FileOpen, openFiles},
@@ -59,6 +68,7 @@ constexpr CommandRow kRows[] = {
     {Cmd::FileSave, saveActive<false>, whenView},
     {Cmd::FileSaveAs, saveActive<true>, whenView},
     {Cmd::FileExport, exportActive, whenView},
+    {Cmd::SettingsLanguage, chooseLanguage},
 };
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "ui/dialogs/deconvolution_dialog.h"
 #include "ui/dialogs/filter_dialogs.h"
 #include "ui/document.h"
+#include "ui/library_texts.h"
 #include "ui/messages.h"
 #include "ui/view.h"
 
@@ -101,7 +102,7 @@ CWinQuillonDoc* applyFilterToNewDocument(const CommandContext& ctx, const Filter
     const LayerMask layers = ctx.layerSelection().mask;
     FilterOutcome outcome;
     CWinQuillonDoc* d = ctx.makeDerivedDocument(
-        v, QString::fromUtf8(filter.title()), source.width() - filter.widthReduction(),
+        v, trLibrary(filter.title()), source.width() - filter.widthReduction(),
         source.height() - filter.heightReduction(),
         [&](Image& out, Progress& p) { outcome = filter.run(out, source, layers, p); });
     if (!d) return nullptr;

@@ -10,6 +10,7 @@
 #include "ui/commands/command_table.h"
 #include "ui/dialogs/resize_dialog.h"
 #include "ui/document.h"
+#include "ui/library_texts.h"
 #include "ui/messages.h"
 #include "ui/view.h"
 
@@ -49,7 +50,7 @@ void resizeActive(CommandContext& ctx) {
     ResizeDialog dlg(source.width(), source.height(), ctx.parent());
     if (dlg.exec() != QDialog::Accepted) return;
     const ResizeFields f = dlg.fields();
-    ctx.makeDerivedDocument(view, QStringLiteral("Neue Größe"), f.width, f.height,
+    ctx.makeDerivedDocument(view, trLibrary("Neue Größe"), f.width, f.height,
                             [&source](Image& out, Progress& p) { resample(out, source, {}, p); });
 }
 
@@ -60,7 +61,7 @@ void cropActive(CommandContext& ctx) {
     if (!cropAllowed(r)) return;
     const Image& source = view->document()->image();
     ctx.makeDerivedDocument(
-        view, QStringLiteral("Ausschnitt"), r.width(), r.height(),
+        view, trLibrary("Ausschnitt"), r.width(), r.height(),
         [&source, r](Image& out, Progress& p) { crop(out, r.left, r.top, source, p); });
 }
 

@@ -20,11 +20,13 @@
 #include "ui/dialogs/layer_select_dialog.h"
 #include "ui/document.h"
 #include "ui/job_runner.h"
+#include "ui/library_texts.h"
 #include "ui/messages.h"
 #include "ui/shell/quillon_app.h"
 #include "ui/view.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QPointer>
 
 #include <algorithm>
@@ -88,11 +90,13 @@ void darkFlatActive(CommandContext& ctx) {
     QPointer<CWinQuillonDoc> doc = view->document();
     Image dark;
     Image flat;
-    const FrameLoad d = loadFrame(ctx, values.darkEnabled, values.darkFile, dark,
-                                  "Dunkelstrombild konnte nicht geladen werden!");
+    const FrameLoad d =
+        loadFrame(ctx, values.darkEnabled, values.darkFile, dark,
+                  QT_TRANSLATE_NOOP("quillon", "Dunkelstrombild konnte nicht geladen werden!"));
     if (d == FrameLoad::Cancelled) return;
-    const FrameLoad f = loadFrame(ctx, values.flatEnabled, values.flatFile, flat,
-                                  "Flatfield-Bild konnte nicht geladen werden!");
+    const FrameLoad f =
+        loadFrame(ctx, values.flatEnabled, values.flatFile, flat,
+                  QT_TRANSLATE_NOOP("quillon", "Flatfield-Bild konnte nicht geladen werden!"));
     if (f == FrameLoad::Cancelled || !doc) return;
     const bool withDark = d == FrameLoad::Loaded;
     const bool withFlat = f == FrameLoad::Loaded;
@@ -144,7 +148,7 @@ void greyActive(CommandContext& ctx) {
     const Composition& source = view->renderer().composition();
     const ConvertedDisplay display = greyDisplay(source, factors);
     ctx.makeDerivedDocument(
-        view, QStringLiteral("Graubild"), greyDescription(source.image()),
+        view, trLibrary("Graubild"), greyDescription(source.image()),
         [&source, factors](Image& out, Progress& p) { toGrey(out, source, factors, p); }, &display);
 }
 
@@ -152,7 +156,8 @@ void rgbActive(CommandContext& ctx) {
     CWinQuillonView* view = ctx.activeView();
     if (!layerCommandAvailable(Cmd::ConvertRgb, view)) return;
     const Composition& source = view->renderer().composition();
-    ctx.makeDerivedDocument(view, QStringLiteral("RGB_konvertiert"), rgbDescription(source.image()),
+    ctx.makeDerivedDocument(view, QCoreApplication::translate("quillon", "RGB_konvertiert"),
+                            rgbDescription(source.image()),
                             [&source](Image& out, Progress& p) { toRGB(out, source, p); });
 }
 

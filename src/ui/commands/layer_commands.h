@@ -28,8 +28,8 @@ std::optional<RepairLine> repairLine(const CWinQuillonView& view, bool row);
 // Whether the command can run with this view active (null: no image view active).
 bool layerCommandAvailable(Cmd c, const CWinQuillonView* view);
 
-// The confirmation before the overlay is removed.
+// The confirmation before the overlay is removed (showMessage translates it).
 inline constexpr const char* kRemoveOverlayQuestion =
-    "Soll die Overlay-Ebene\nunwiederruflich gelöscht werden?";
+    QT_TRANSLATE_NOOP("quillon", "Soll die Overlay-Ebene\nunwiederruflich gelöscht werden?");
 
 } // namespace quillon::ui

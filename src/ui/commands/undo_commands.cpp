@@ -8,6 +8,7 @@
 #include "ui/document.h"
 
 #include <QAction>
+#include <QCoreApplication>
 
 #include <algorithm>
 
@@ -19,19 +20,21 @@ std::size_t megabytes(int mb) {
 
 void showUndoSteps(QAction* undo, QAction* redo, const UndoHistory* history) {
     auto show = [](QAction* a, const char* word, const char* key, const UndoStep* step) {
-        QString tip = QString::fromUtf8(word);
+        QString tip = QCoreApplication::translate("Commands", word);
         QString text = QStringLiteral("&") + tip;
         if (step && !step->name.empty()) {
             tip += QStringLiteral(": ") + QString::fromStdString(step->name);
             text += QStringLiteral(": ") + QString::fromStdString(step->name);
         }
-        a->setText(text + QStringLiteral("\t") + QString::fromUtf8(key));
+        a->setText(text + QStringLiteral("\t") + QCoreApplication::translate("Commands", key));
         a->setToolTip(tip);
         a->setStatusTip(tip);
         a->setEnabled(step != nullptr);
     };
-    show(undo, "Rückgängig", "Strg+Z", history ? history->nextUndo() : nullptr);
-    show(redo, "Wiederherstellen", "Strg+Y", history ? history->nextRedo() : nullptr);
+    show(undo, QT_TRANSLATE_NOOP("Commands", "Rückgängig"), QT_TRANSLATE_NOOP("Commands", "Strg+Z"),
+         history ? history->nextUndo() : nullptr);
+    show(redo, QT_TRANSLATE_NOOP("Commands", "Wiederherstellen"),
+         QT_TRANSLATE_NOOP("Commands", "Strg+Y"), history ? history->nextRedo() : nullptr);
 }
 
 namespace {

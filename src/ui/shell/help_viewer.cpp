@@ -1,5 +1,6 @@
 // The help viewer.
 #include "ui/shell/help_viewer.h"
+#include "ui/shell/language.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -9,27 +10,31 @@
 namespace quillon::ui {
 
 QString HelpViewer::pageOfTopic(int topic) {
+    QString page;
     switch (topic) {
-    case 131202: return QStringLiteral("qrc:/help/datei.html");
-    case 131203: return QStringLiteral("qrc:/help/bearbeiten.html");
-    case 131204: return QStringLiteral("qrc:/help/bild.html");
-    case 131205: return QStringLiteral("qrc:/help/aktionen.html");
-    case 131206: return QStringLiteral("qrc:/help/filter.html");
-    case 131207: return QStringLiteral("qrc:/help/ansicht.html");
-    case 131208: return QStringLiteral("qrc:/help/tools.html");
-    case 131209: return QStringLiteral("qrc:/help/fenster.html");
-    case 131210: return QStringLiteral("qrc:/help/hilfe.html");
-    default: return QStringLiteral("qrc:/help/index.html");
+    case 131202: page = QStringLiteral("datei.html"); break;
+    case 131203: page = QStringLiteral("bearbeiten.html"); break;
+    case 131204: page = QStringLiteral("bild.html"); break;
+    case 131205: page = QStringLiteral("aktionen.html"); break;
+    case 131206: page = QStringLiteral("filter.html"); break;
+    case 131207: page = QStringLiteral("ansicht.html"); break;
+    case 131208: page = QStringLiteral("tools.html"); break;
+    case 131209: page = QStringLiteral("fenster.html"); break;
+    case 131210: page = QStringLiteral("hilfe.html"); break;
+    default: page = QStringLiteral("index.html"); break;
     }
+    // The English pages have the same names in help/en.
+    const bool english = currentLanguage() == QLatin1String("en");
+    return (english ? QStringLiteral("qrc:/help/en/") : QStringLiteral("qrc:/help/")) + page;
 }
 
 HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
-    setWindowTitle(QStringLiteral("Quillon Hilfe"));
+    setWindowTitle(tr("Quillon Hilfe"));
     auto* lay = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
-    auto* index = new QPushButton(QStringLiteral("Inhalt"), this);
-    auto* back = new QPushButton(QStringLiteral("Zurück"), this);
-    auto* fwd = new QPushButton(QStringLiteral("Vorwärts"), this);
+    auto* index = new QPushButton(tr("Inhalt"), this);
+    auto* back = new QPushButton(tr("Zurück"), this);
+    auto* fwd = new QPushButton(tr("Vorwärts"), this);
     bar->addWidget(index);
     bar->addWidget(back);
     bar->addWidget(fwd);

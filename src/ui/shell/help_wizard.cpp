@@ -2,6 +2,7 @@
 #include "ui/shell/help_wizard.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QUrl>
@@ -44,10 +45,11 @@ WizardNavigation decideWizardNavigation(const QString& address, const QString& p
     }
     n.kind = WizardNavigation::Refuse;
     const QString host = QUrl(QString::fromLatin1(kWizardWebSite)).host();
-    n.message = QStringLiteral(" Aus Sicherheitsgründen ist eine Navigation nach : \n %1 \n nicht "
-                               "gestatted. \n Es können nur lokale, oder Seiten auf ")
-                    .arg(a) +
-                host + QStringLiteral(" erreicht werden.");
+    n.message = QCoreApplication::translate("quillon::ui::HelpWizard",
+                                            " Aus Sicherheitsgründen ist eine Navigation nach : "
+                                            "\n %1 \n nicht gestatted. \n Es können nur lokale, "
+                                            "oder Seiten auf %2 erreicht werden.")
+                    .arg(a, host);
     return n;
 }
 

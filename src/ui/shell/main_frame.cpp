@@ -102,10 +102,10 @@ void CMainFrame::createActions() {
     for (int i = 0; i < static_cast<int>(Cmd::Count); ++i) {
         auto c = static_cast<Cmd>(i);
         const CommandInfo& info = commandInfo(c);
-        auto* a = new QAction(QString::fromUtf8(info.text), this);
+        auto* a = new QAction(commandText(c), this);
         if (*info.shortcut) a->setShortcut(QKeySequence(QString::fromLatin1(info.shortcut)));
-        a->setToolTip(QString::fromUtf8(info.tip));
-        a->setStatusTip(QString::fromUtf8(info.tip));
+        a->setToolTip(commandTip(c));
+        a->setStatusTip(commandTip(c));
         a->setIcon(commandIcon(c));
         a->setEnabled(info.built);
         a->setData(i);
@@ -133,7 +133,7 @@ void CMainFrame::createMenus() {
         for (Cmd c : cmds) m->addAction(action(c));
     };
     auto fileMenu = [&](bool full) {
-        auto* m = new QMenu(QStringLiteral("&Datei"), this);
+        auto* m = new QMenu(tr("&Datei"), this);
         add(m, {Cmd::FileNew, Cmd::FileOpen});
         if (full) {
             add(m, {Cmd::FileClose, Cmd::FileCloseAll});
@@ -144,8 +144,9 @@ void CMainFrame::createMenus() {
         }
         add(m, {Cmd::PrintSetup});
         m->addSeparator();
-        QMenu* set = m->addMenu(QStringLiteral("Einstellungen"));
-        add(set, {Cmd::SettingsToolbar, Cmd::SettingsMemory, Cmd::ArrangeToolWindows});
+        QMenu* set = m->addMenu(tr("Einstellungen"));
+        add(set, {Cmd::SettingsToolbar, Cmd::SettingsMemory, Cmd::SettingsLanguage,
+                  Cmd::ArrangeToolWindows});
         m->addSeparator();
         m->addAction(action(Cmd::RecentPlaceholder));
         m->addSeparator();
@@ -154,19 +155,19 @@ void CMainFrame::createMenus() {
         return m;
     };
     auto compositeMenu = [&](QMenu* parent) {
-        QMenu* k = parent->addMenu(QStringLiteral("&Komposit / Summenbild erstellen"));
+        QMenu* k = parent->addMenu(tr("&Komposit / Summenbild erstellen"));
         add(k, {Cmd::CompositeGrey, Cmd::CompositeRgb, Cmd::CompositeLrgb, Cmd::CompositeCmy,
                 Cmd::CompositeUser});
     };
     auto toolsMenu = [&] {
-        auto* m = new QMenu(QStringLiteral("&Tools"), this);
+        auto* m = new QMenu(tr("&Tools"), this);
         add(m, {Cmd::ToolNavigator, Cmd::ToolScaling, Cmd::ToolHistogram, Cmd::ToolPhotometry});
         m->addSeparator();
         add(m, {Cmd::HideTools});
         return m;
     };
     auto helpMenu = [&] {
-        auto* m = new QMenu(QStringLiteral("&?"), this);
+        auto* m = new QMenu(tr("&?"), this);
         add(m, {Cmd::HelpTopics, Cmd::HelpWizard});
         m->addSeparator();
         add(m, {Cmd::About});
@@ -175,26 +176,26 @@ void CMainFrame::createMenus() {
 
     // Without documents: Datei, Aktionen (the composite starts from files), Tools, ?.
     smallMenus_ << fileMenu(false);
-    auto* actionsSmall = new QMenu(QStringLiteral("&Aktionen"), this);
+    auto* actionsSmall = new QMenu(tr("&Aktionen"), this);
     compositeMenu(actionsSmall);
     smallMenus_ << actionsSmall << toolsMenu() << helpMenu();
 
     fullMenus_ << fileMenu(true);
-    auto* edit = new QMenu(QStringLiteral("&Bearbeiten"), this);
+    auto* edit = new QMenu(tr("&Bearbeiten"), this);
     add(edit, {Cmd::EditUndo, Cmd::EditRedo});
     edit->addSeparator();
     add(edit, {Cmd::EditCopy, Cmd::EditCopyAll});
     fullMenus_ << edit;
 
-    auto* image = new QMenu(QStringLiteral("B&ild"), this);
-    QMenu* conv = image->addMenu(QStringLiteral("&Konvertieren"));
+    auto* image = new QMenu(tr("B&ild"), this);
+    QMenu* conv = image->addMenu(tr("&Konvertieren"));
     add(conv, {Cmd::ConvertGrey, Cmd::ConvertRgb});
     add(image, {Cmd::Debayer});
     add(image, {Cmd::LrgbBias, Cmd::EditMapping});
     image->addSeparator();
-    QMenu* mirror = image->addMenu(QStringLiteral("&Spiegeln"));
+    QMenu* mirror = image->addMenu(tr("&Spiegeln"));
     add(mirror, {Cmd::MirrorHorizontal, Cmd::MirrorVertical});
-    QMenu* rotate = image->addMenu(QStringLiteral("D&rehen"));
+    QMenu* rotate = image->addMenu(tr("D&rehen"));
     add(rotate, {Cmd::RotateRight, Cmd::RotateLeft, Cmd::Rotate180});
     add(image, {Cmd::Resize, Cmd::Crop});
     image->addSeparator();
@@ -203,7 +204,7 @@ void CMainFrame::createMenus() {
     add(image, {Cmd::ImageInfo});
     fullMenus_ << image;
 
-    auto* actionsFull = new QMenu(QStringLiteral("&Aktionen"), this);
+    auto* actionsFull = new QMenu(tr("&Aktionen"), this);
     compositeMenu(actionsFull);
     add(actionsFull, {Cmd::SplitLayers});
     actionsFull->addSeparator();
@@ -212,14 +213,14 @@ void CMainFrame::createMenus() {
     add(actionsFull, {Cmd::Astrometry, Cmd::CatalogLabels});
     fullMenus_ << actionsFull;
 
-    auto* filter = new QMenu(QStringLiteral("Fi&lter"), this);
+    auto* filter = new QMenu(tr("Fi&lter"), this);
     add(filter, {Cmd::Highpass, Cmd::Lowpass, Cmd::SpecialFilter});
     filter->addSeparator();
     add(filter, {Cmd::NoiseFilter, Cmd::UnsharpMask, Cmd::LucyRichardson});
     add(filter, {Cmd::BackgroundExtraction});
     fullMenus_ << filter;
 
-    auto* view = new QMenu(QStringLiteral("&Ansicht"), this);
+    auto* view = new QMenu(tr("&Ansicht"), this);
     add(view, {Cmd::NewView, Cmd::CloseViews});
     view->addSeparator();
     add(view, {Cmd::ShowOverlay, Cmd::NightMode});
@@ -227,13 +228,13 @@ void CMainFrame::createMenus() {
     add(view, {Cmd::ZoomIn, Cmd::ZoomOut, Cmd::ZoomOptimal, Cmd::Zoom100});
     view->addSeparator();
     add(view, {Cmd::ArrangeAllWindows});
-    QMenu* full = view->addMenu(QStringLiteral("&Vollbild"));
+    QMenu* full = view->addMenu(tr("&Vollbild"));
     add(full, {Cmd::FullScreenMain, Cmd::FullScreenAll});
     fullMenus_ << view;
 
     fullMenus_ << toolsMenu();
 
-    windowMenu_ = new QMenu(QStringLiteral("&Fenster"), this);
+    windowMenu_ = new QMenu(tr("&Fenster"), this);
     connect(windowMenu_, &QMenu::aboutToShow, this, [this] {
         windowMenu_->clear();
         windowMenu_->addAction(action(Cmd::WindowCascade));
@@ -266,12 +267,13 @@ void CMainFrame::setMenuBarFull(bool full) {
 
 QStringList CMainFrame::toolBarGroupNames() {
     QStringList names;
-    for (const ToolBarGroup& g : toolBarGroups()) names << QString::fromUtf8(g.name);
+    for (const ToolBarGroup& g : toolBarGroups())
+        names << QCoreApplication::translate("ToolBarGroups", g.name);
     return names;
 }
 
 void CMainFrame::createToolBar() {
-    toolBar_ = addToolBar(QStringLiteral("Symbolleiste"));
+    toolBar_ = addToolBar(tr("Symbolleiste"));
     toolBar_->setObjectName(QStringLiteral("Symbolleiste"));
     toolBar_->setIconSize(QSize(20, 20));
     zoomBox_ = new QComboBox(this);
@@ -316,12 +318,12 @@ void CMainFrame::createStatusBar() {
     auto* pane0 = new QWidget(sb);
     auto* lay = new QHBoxLayout(pane0);
     lay->setContentsMargins(0, 0, 0, 0);
-    panes_[0] = new QLabel(QStringLiteral("Bereit"), pane0);
+    panes_[0] = new QLabel(tr("Bereit"), pane0);
     auto* progressBar = new QProgressBar(pane0);
     progressBar->setMaximumHeight(14);
     cancelButton_ = new QToolButton(pane0);
-    cancelButton_->setText(QStringLiteral("Abbrechen"));
-    cancelButton_->setToolTip(QStringLiteral("Laufende Aktion abbrechen (Esc)"));
+    cancelButton_->setText(tr("Abbrechen"));
+    cancelButton_->setToolTip(tr("Laufende Aktion abbrechen (Esc)"));
     cancelButton_->setObjectName(QStringLiteral("cancelJob"));
     lay->addWidget(panes_[0], 1);
     lay->addWidget(progressBar);
@@ -384,7 +386,7 @@ CWinQuillonView* CMainFrame::createView(CWinQuillonDoc* doc, CWinQuillonView* co
         if (view != activeView()) return;
         QRect s = view->selection();
         panes_[6]->setText(view->hasSelection()
-                               ? QStringLiteral("Auswahl: %1 × %2").arg(s.width()).arg(s.height())
+                               ? tr("Auswahl: %1 × %2").arg(s.width()).arg(s.height())
                                : QString());
         updateActions(); // "&Ausschnitt" needs a large enough selection
     });

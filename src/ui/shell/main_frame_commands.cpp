@@ -98,10 +98,10 @@ void CMainFrame::connectCommands() {
         qApp->installEventFilter(this);
     });
     on(Cmd::About, [this] {
-        QMessageBox::about(this, QStringLiteral("Info über Quillon"),
-                           QStringLiteral("<h3>Quillon</h3><p>Astrofotografie unter Linux: FITS, "
-                                          "Kamera-RAW, Kalibrierung, Filter und Komposite.</p>"
-                                          "<p>Version %1</p>")
+        QMessageBox::about(this, tr("Info über Quillon"),
+                           tr("<h3>Quillon</h3><p>Astrofotografie unter Linux: FITS, "
+                              "Kamera-RAW, Kalibrierung, Filter und Komposite.</p>"
+                              "<p>Version %1</p>")
                                .arg(QApplication::applicationVersion()));
     });
     undoBudget().setLimit(megabytes(app_.settings().settingsUndoRam));

@@ -85,7 +85,7 @@ ui::CWinQuillonDoc* CWinQuillonApp::adoptImage(Image&& image, ui::CWinQuillonVie
     auto doc = std::make_unique<ui::CWinQuillonDoc>();
     doc->image() = std::move(image);
     doc->setActiveView(source);
-    doc->setTitle(QStringLiteral("Bild%1").arg(++untitled_));
+    doc->setTitle(tr("Bild%1").arg(++untitled_));
     doc->setModified(true);
     return adoptDocument(std::move(doc), source);
 }

@@ -1,6 +1,7 @@
 // The status bar's progress display.
 #include "ui/shell/status_progress.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMetaObject>
 #include <QProgressBar>
@@ -68,7 +69,7 @@ void StatusProgress::show(bool paintNow) {
     }
     if (!s.visible) {
         bar_->hide();
-        text_->setText(QStringLiteral("Bereit"));
+        text_->setText(QCoreApplication::translate("quillon::ui::StatusProgress", "Bereit"));
         return;
     }
     if (bar_->isHidden()) {

@@ -13,12 +13,12 @@ namespace quillon::ui {
 
 ToolbarDialog::ToolbarDialog(const QStringList& groups, unsigned hidden, QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Symbolleiste anpassen"));
+    setWindowTitle(tr("Symbolleiste anpassen"));
     auto* outer = new QVBoxLayout(this);
-    outer->addWidget(new QLabel(QStringLiteral("Angezeigte Schaltflächengruppen:"), this));
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
-    auto* all = new QPushButton(QStringLiteral("Alle anzeigen"), this);
+    outer->addWidget(new QLabel(tr("Angezeigte Schaltflächengruppen:"), this));
+    ok_ = new QPushButton(tr("OK"), this);
+    auto* cancel = new QPushButton(tr("Abbrechen"), this);
+    auto* all = new QPushButton(tr("Alle anzeigen"), this);
     auto refresh = [this] {
         ok_->setEnabled(std::any_of(boxes_.begin(), boxes_.end(),
                                     [](const QCheckBox* b) { return b->isChecked(); }));

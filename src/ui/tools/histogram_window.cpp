@@ -51,7 +51,7 @@ void HistogramArea::paintEvent(QPaintEvent*) {
 }
 
 HistogramWindow::HistogramWindow(QWidget* owner, SettingsRecord& settings)
-    : ToolWindow(owner, settings, WindowSlot::Histogram, QStringLiteral("Histogramm")) {
+    : ToolWindow(owner, settings, WindowSlot::Histogram, tr("Histogramm")) {
     auto* l = new QVBoxLayout(body());
     l->setContentsMargins(0, 0, 0, 0);
     area_ = new HistogramArea(body());

@@ -7,10 +7,12 @@
 #include "core/wcs.h"
 #include "ui/dialogs/number_field.h"
 #include "ui/document.h"
+#include "ui/library_texts.h"
 #include "ui/messages.h"
 #include "ui/view.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -25,8 +27,15 @@ namespace quillon::ui {
 
 namespace {
 constexpr int kShortChars = static_cast<int>(ShortText::kChars);
-const QString kViewTitle = QStringLiteral("Bildinformation - zur Ansicht");
-const QString kEditTitle = QStringLiteral("Bildinformation - in Bearbeitung");
+// Functions, not constants: the texts are translated once the language is installed.
+QString viewTitle() {
+    return QCoreApplication::translate("quillon::ui::ImageInfoWindow",
+                                       "Bildinformation - zur Ansicht");
+}
+QString editTitle() {
+    return QCoreApplication::translate("quillon::ui::ImageInfoWindow",
+                                       "Bildinformation - in Bearbeitung");
+}
 
 template <std::size_t N>
 QString qtext(const TextBuffer<N>& b) {
@@ -37,7 +46,7 @@ QString qtext(const TextBuffer<N>& b) {
 } // namespace
 
 ImageInfoWindow::ImageInfoWindow(QWidget* owner, SettingsRecord& settings)
-    : ToolWindow(owner, settings, WindowSlot::ImageInfo, kViewTitle) {
+    : ToolWindow(owner, settings, WindowSlot::ImageInfo, viewTitle()) {
     auto* outer = new QVBoxLayout(body());
     outer->setContentsMargins(0, 0, 0, 0);
     auto* g = new QGridLayout;
@@ -51,9 +60,9 @@ ImageInfoWindow::ImageInfoWindow(QWidget* owner, SettingsRecord& settings)
     type_ = new QLabel(body());
     size_ = new QLabel(body());
     layers_ = new QLabel(body());
-    label(QStringLiteral("Bildtyp:"), type_);
-    label(QStringLiteral("Größe:"), size_);
-    label(QStringLiteral("Ebenen:"), layers_);
+    label(tr("Bildtyp:"), type_);
+    label(tr("Größe:"), size_);
+    label(tr("Ebenen:"), layers_);
     auto real = [this](double lo, double hi) {
         auto* f = new NumberField(lo, hi, 0, body());
         f->setSignificantDigits(7);
@@ -79,16 +88,16 @@ ImageInfoWindow::ImageInfoWindow(QWidget* owner, SettingsRecord& settings)
     latitude_ = real(-90, 90);
     pixelX_ = real(0, 200);
     pixelY_ = real(0, 200);
-    label(QStringLiteral("Belichtungszeit:"), exposure_, QStringLiteral("s."));
-    label(QStringLiteral("Chiptemperatur:"), temperature_, QStringLiteral("°C"));
-    label(QStringLiteral("Datum:"), date_);
-    label(QStringLiteral("Uhrzeit:"), time_);
-    label(QStringLiteral("Sternzeit:"), sidereal_);
-    label(QStringLiteral("Juliani. Datum:"), julian_);
-    label(QStringLiteral("Ort:  Länge:"), longitude_, QStringLiteral("°W"));
-    label(QStringLiteral("Ort:  Breite:"), latitude_, QStringLiteral("°N"));
-    label(QStringLiteral("Pixelgröße X:"), pixelX_, QStringLiteral("µm"));
-    label(QStringLiteral("Pixelgröße Y:"), pixelY_, QStringLiteral("µm"));
+    label(tr("Belichtungszeit:"), exposure_, QStringLiteral("s."));
+    label(tr("Chiptemperatur:"), temperature_, QStringLiteral("°C"));
+    label(tr("Datum:"), date_);
+    label(tr("Uhrzeit:"), time_);
+    label(tr("Sternzeit:"), sidereal_);
+    label(tr("Juliani. Datum:"), julian_);
+    label(tr("Ort:  Länge:"), longitude_, QStringLiteral("°W"));
+    label(tr("Ort:  Breite:"), latitude_, QStringLiteral("°N"));
+    label(tr("Pixelgröße X:"), pixelX_, QStringLiteral("µm"));
+    label(tr("Pixelgröße Y:"), pixelY_, QStringLiteral("µm"));
     outer->addLayout(g);
     // The world coordinates (summary, or why they were dropped); read only.
     auto* wcs = new QLabel(body());
@@ -99,7 +108,7 @@ ImageInfoWindow::ImageInfoWindow(QWidget* owner, SettingsRecord& settings)
     auto* cursor = new QLabel(body());
     cursor->setObjectName(QStringLiteral("wcsCursor"));
     outer->addWidget(cursor);
-    outer->addWidget(new QLabel(QStringLiteral("Bildkommentare (Max. 71 Zeichen/Zeile):"), body()));
+    outer->addWidget(new QLabel(tr("Bildkommentare (Max. 71 Zeichen/Zeile):"), body()));
     comments_ = new QPlainTextEdit(body());
     comments_->setLineWrapMode(QPlainTextEdit::NoWrap);
     QFont mono(QStringLiteral("Monospace"));
@@ -110,8 +119,8 @@ ImageInfoWindow::ImageInfoWindow(QWidget* owner, SettingsRecord& settings)
     });
     outer->addWidget(comments_, 1);
     auto* buttons = new QHBoxLayout;
-    apply_ = new QPushButton(QStringLiteral("Übernehmen"), body());
-    cancel_ = new QPushButton(QStringLiteral("Abbrechen"), body());
+    apply_ = new QPushButton(tr("Übernehmen"), body());
+    cancel_ = new QPushButton(tr("Abbrechen"), body());
     apply_->installEventFilter(this);
     buttons->addStretch(1);
     buttons->addWidget(apply_);
@@ -148,7 +157,7 @@ void ImageInfoWindow::load() {
     ImageInfo info;
     img.GetInfo(info);
     const auto name = ImageTypeName(img.type()).name;
-    QString t = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    QString t = trLibrary(std::string(name));
     if (img.hasOverlay()) t += QStringLiteral(" + Overlay");
     type_->setText(t);
     size_->setText(QStringLiteral("%1 × %2").arg(img.width()).arg(img.height()));
@@ -187,7 +196,7 @@ void ImageInfoWindow::startEditing() {
 void ImageInfoWindow::setEditing(bool on) {
     editing_ = on;
     editView_ = on ? view() : nullptr;
-    setWindowTitle(on ? kEditTitle : kViewTitle);
+    setWindowTitle(on ? editTitle() : viewTitle());
     // The main window's own parts go disabled; its tool windows (this one) stay usable.
     if (QWidget* owner = parentWidget())
         for (QObject* o : owner->children())
@@ -222,7 +231,7 @@ bool ImageInfoWindow::apply() {
 
     CWinQuillonDoc* doc = v->document();
     if (doc->image().infoWriteHeld()) {
-        showMessage(this, QStringLiteral("Die Bildinformation wird gerade bearbeitet."));
+        showMessage(this, tr("Die Bildinformation wird gerade bearbeitet."));
         return false;
     }
     ImageInfo values = doc->image().info();

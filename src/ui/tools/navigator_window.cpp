@@ -69,7 +69,7 @@ void NavigatorPicture::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 NavigatorWindow::NavigatorWindow(QWidget* owner, SettingsRecord& settings)
-    : ToolWindow(owner, settings, WindowSlot::ZoomNavigator, QStringLiteral("Zoomnavigator")) {
+    : ToolWindow(owner, settings, WindowSlot::ZoomNavigator, tr("Zoomnavigator")) {
     auto* l = new QVBoxLayout(body());
     l->setContentsMargins(0, 0, 0, 0);
     picture_ = new NavigatorPicture(this);
@@ -90,7 +90,7 @@ NavigatorWindow::NavigatorWindow(QWidget* owner, SettingsRecord& settings)
     row->addWidget(slider_, 1);
     row->addWidget(plus_);
     l->addLayout(row);
-    autoResize_ = new QCheckBox(QStringLiteral("auto resize"), body());
+    autoResize_ = new QCheckBox(tr("auto resize"), body());
     l->addWidget(autoResize_);
 
     connect(percent_, &NumberField::committed, this, [this](double v) {

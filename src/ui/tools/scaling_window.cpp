@@ -7,6 +7,7 @@
 #include "ui/composite/lrgb_bias_dialog.h"
 #include "ui/dialogs/number_field.h"
 #include "ui/document.h"
+#include "ui/library_texts.h"
 #include "ui/shell/quillon_app.h"
 #include "ui/view.h"
 
@@ -22,16 +23,16 @@
 namespace quillon::ui {
 
 ScalingWindow::ScalingWindow(QWidget* owner, SettingsRecord& settings)
-    : ToolWindow(owner, settings, WindowSlot::Scaling, QStringLiteral("Skalierung")) {
+    : ToolWindow(owner, settings, WindowSlot::Scaling, tr("Skalierung")) {
     auto* outer = new QVBoxLayout(body());
     outer->setContentsMargins(0, 0, 0, 0);
 
     // "Standardbedienung": the six step buttons.
-    auto* standard = new QGroupBox(QStringLiteral("Standardbedienung"), body());
+    auto* standard = new QGroupBox(tr("Standardbedienung"), body());
     auto* sg = new QGridLayout(standard);
-    const char* labels[] = {"Helligkeit", "Kontrast", "\"Gamma\""};
+    const char* labels[] = {QT_TR_NOOP("Helligkeit"), QT_TR_NOOP("Kontrast"), "\"Gamma\""};
     for (int row = 0; row < 3; ++row) {
-        sg->addWidget(new QLabel(QString::fromUtf8(labels[row]), standard), row, 0);
+        sg->addWidget(new QLabel(tr(labels[row]), standard), row, 0);
         for (int k = 0; k < 2; ++k) {
             auto* b = new QPushButton(k == 0 ? QStringLiteral("-") : QStringLiteral("+"), standard);
             b->setFixedWidth(28);
@@ -45,14 +46,14 @@ ScalingWindow::ScalingWindow(QWidget* owner, SettingsRecord& settings)
     outer->addWidget(standard);
 
     // "Direkte Einstellungen": black, white and weight per channel, exponent, switches.
-    auto* direct = new QGroupBox(QStringLiteral("Direkte Einstellungen"), body());
+    auto* direct = new QGroupBox(tr("Direkte Einstellungen"), body());
     auto* dg = new QGridLayout(direct);
-    dg->addWidget(new QLabel(QStringLiteral("Dunkel"), direct), 0, 1);
-    dg->addWidget(new QLabel(QStringLiteral("Hell"), direct), 0, 2);
-    dg->addWidget(new QLabel(QStringLiteral("Verhältnis"), direct), 0, 3);
-    const char* channels[] = {"Rot:", "Grün:", "Blau:"};
+    dg->addWidget(new QLabel(tr("Dunkel"), direct), 0, 1);
+    dg->addWidget(new QLabel(tr("Hell"), direct), 0, 2);
+    dg->addWidget(new QLabel(tr("Verhältnis"), direct), 0, 3);
+    const char* channels[] = {QT_TR_NOOP("Rot:"), QT_TR_NOOP("Grün:"), QT_TR_NOOP("Blau:")};
     for (int c = 0; c < 3; ++c) {
-        dg->addWidget(new QLabel(QString::fromUtf8(channels[c]), direct), c + 1, 0);
+        dg->addWidget(new QLabel(tr(channels[c]), direct), c + 1, 0);
         for (int k = 0; k < 2; ++k) {
             auto* f = new NumberField(-32768, 32767, -1, direct);
             f->setFixedWidth(46);
@@ -73,14 +74,14 @@ ScalingWindow::ScalingWindow(QWidget* owner, SettingsRecord& settings)
     exponent_->setFixedWidth(46);
     dg->addWidget(exponent_, 4, 2);
     connect(exponent_, &NumberField::committed, this, [this](double v) { onExponent(v); });
-    keepRatio_ = new QCheckBox(QStringLiteral("beibehalten"), direct);
+    keepRatio_ = new QCheckBox(tr("beibehalten"), direct);
     dg->addWidget(keepRatio_, 5, 2, 1, 2);
     connect(keepRatio_, &QCheckBox::toggled, this, [this](bool on) {
         if (filling_ || !view()) return;
         switchKeepRatio(view()->renderer(), on);
         afterDisplayEdit();
     });
-    overlay_ = new QCheckBox(QStringLiteral("Overlay anzeigen"), direct);
+    overlay_ = new QCheckBox(tr("Overlay anzeigen"), direct);
     dg->addWidget(overlay_, 6, 0, 1, 4);
     connect(overlay_, &QCheckBox::toggled, this, [this](bool on) {
         if (filling_ || !view()) return;
@@ -90,27 +91,26 @@ ScalingWindow::ScalingWindow(QWidget* owner, SettingsRecord& settings)
     outer->addWidget(direct);
 
     // "Erweiterte Einstellungen": table type, switches, palette, presets, Reset.
-    auto* extended = new QGroupBox(QStringLiteral("Erweiterte Einstellungen"), body());
+    auto* extended = new QGroupBox(tr("Erweiterte Einstellungen"), body());
     auto* eg = new QGridLayout(extended);
-    eg->addWidget(new QLabel(QStringLiteral("Lookup-Table-Typ:"), extended), 0, 0);
+    eg->addWidget(new QLabel(tr("Lookup-Table-Typ:"), extended), 0, 0);
     lutType_ = new QComboBox(extended);
-    for (const char* e : kLutTypeEntries) lutType_->addItem(QString::fromUtf8(e));
+    for (const char* e : kLutTypeEntries) lutType_->addItem(trLibrary(e));
     eg->addWidget(lutType_, 0, 1);
-    invert_ = new QCheckBox(QStringLiteral("Invertieren"), extended);
-    periodic_ = new QCheckBox(QStringLiteral("Periodisch forts."), extended);
+    invert_ = new QCheckBox(tr("Invertieren"), extended);
+    periodic_ = new QCheckBox(tr("Periodisch forts."), extended);
     eg->addWidget(invert_, 1, 0, 1, 2);
     eg->addWidget(periodic_, 2, 0, 1, 2);
-    eg->addWidget(new QLabel(QStringLiteral("Farbpalette (nur \n Einkanal-Bilder):"), extended), 3,
-                  0);
+    eg->addWidget(new QLabel(tr("Farbpalette (nur \n Einkanal-Bilder):"), extended), 3, 0);
     palette_ = new QComboBox(extended);
-    for (const char* e : kPaletteEntries) palette_->addItem(QString::fromUtf8(e));
+    for (const char* e : kPaletteEntries) palette_->addItem(trLibrary(e));
     eg->addWidget(palette_, 3, 1);
     preset_ = new QComboBox(extended);
-    for (const char* e : kPresetEntries) preset_->addItem(QString::fromUtf8(e));
+    for (const char* e : kPresetEntries) preset_->addItem(trLibrary(e));
     eg->addWidget(preset_, 4, 0);
-    reset_ = new QPushButton(QStringLiteral("Reset"), extended);
+    reset_ = new QPushButton(tr("Reset"), extended);
     eg->addWidget(reset_, 4, 1);
-    lrgbBias_ = new QPushButton(QStringLiteral("LRGB-Bias..."), extended);
+    lrgbBias_ = new QPushButton(tr("LRGB-Bias..."), extended);
     eg->addWidget(lrgbBias_, 5, 0, 1, 2);
     outer->addWidget(extended);
     outer->addStretch(1);
