@@ -608,6 +608,40 @@
     </message>
 </context>
 <context>
+    <name>OpenDialog</name>
+    <message>
+        <source>Alle unterstützten Grafikformate (%1)</source>
+        <translation>All supported image formats (%1)</translation>
+    </message>
+    <message>
+        <source>Alle Dateien (*.*)</source>
+        <translation>All files (*.*)</translation>
+    </message>
+    <message>
+        <source>Öffnen</source>
+        <translation>Open</translation>
+    </message>
+</context>
+<context>
+    <name>PrintSession</name>
+    <message>
+        <source>Seitenansicht</source>
+        <translation>Print Preview</translation>
+    </message>
+    <message>
+        <source>Drucken</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>Kein Drucker ausgewählt oder installiert !</source>
+        <translation>No printer selected or installed!</translation>
+    </message>
+    <message>
+        <source>Can&apos;t allocate global memory block.</source>
+        <translation>Can&apos;t allocate global memory block.</translation>
+    </message>
+</context>
+<context>
     <name>ToolBarGroups</name>
     <message>
         <source>Datei</source>
@@ -883,6 +917,188 @@ for good?</translation>
     </message>
 </context>
 <context>
+    <name>quillon::ui::AstrometryDialog</name>
+    <message>
+        <source>Astrometrie (Bild lösen)</source>
+        <translation>Astrometry (Plate Solve)</translation>
+    </message>
+    <message>
+        <source>Bildmaßstab vorgeben</source>
+        <translation>Set image scale</translation>
+    </message>
+    <message>
+        <source>Maßstab (&quot;/px, ±5 %):</source>
+        <translation>Scale (&quot;/px, ±5 %):</translation>
+    </message>
+    <message>
+        <source>oder Brennweite (mm):</source>
+        <translation>or focal length (mm):</translation>
+    </message>
+    <message>
+        <source>und Pixelgröße (µm):</source>
+        <translation>and pixel size (µm):</translation>
+    </message>
+    <message>
+        <source>Bildmitte vorgeben</source>
+        <translation>Set image centre</translation>
+    </message>
+    <message>
+        <source>RA (Grad oder hh:mm:ss):</source>
+        <translation>RA (degrees or hh:mm:ss):</translation>
+    </message>
+    <message>
+        <source>Dek (Grad oder ±dd:mm:ss):</source>
+        <translation>Dec (degrees or ±dd:mm:ss):</translation>
+    </message>
+    <message>
+        <source>Suchradius (Grad):</source>
+        <translation>Search radius (degrees):</translation>
+    </message>
+    <message>
+        <source>Zeitgrenze (s):</source>
+        <translation>Time limit (s):</translation>
+    </message>
+    <message>
+        <source>Weiterer Indexordner:</source>
+        <translation>Additional index folder:</translation>
+    </message>
+    <message>
+        <source>Lösen</source>
+        <translation>Solve</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Bitte einen Maßstab von 0.01 bis 10000 &quot;/px eingeben.</source>
+        <translation>Please enter a scale from 0.01 to 10000 &quot;/px.</translation>
+    </message>
+    <message>
+        <source>Bitte den Maßstab oder Brennweite und Pixelgröße eingeben.</source>
+        <translation>Please enter the scale, or the focal length and pixel size.</translation>
+    </message>
+    <message>
+        <source>Bitte RA, Dek und Suchradius der Bildmitte prüfen.</source>
+        <translation>Please check RA, Dec and search radius of the image centre.</translation>
+    </message>
+    <message>
+        <source>Bitte eine Zeitgrenze von 1 bis 3600 s eingeben.</source>
+        <translation>Please enter a time limit from 1 to 3600 s.</translation>
+    </message>
+    <message>
+        <source>Bildmitte: RA %1  Dek %2
+Maßstab: %3&quot;/px
+Drehung: %4°
+Feld: %5° × %6°
+Parität: %7
+Abgeglichene Sterne: %8 (von %9)</source>
+        <translation>Image centre: RA %1  Dec %2
+Scale: %3&quot;/px
+Rotation: %4°
+Field: %5° × %6°
+Parity: %7
+Matched stars: %8 (of %9)</translation>
+    </message>
+    <message>
+        <source>gespiegelt</source>
+        <translation>mirrored</translation>
+    </message>
+    <message>
+        <source>normal</source>
+        <translation>normal</translation>
+    </message>
+    <message>
+        <source>RA %1  Dek %2</source>
+        <translation>RA %1  Dec %2</translation>
+    </message>
+    <message>
+        <source>Cursor: </source>
+        <translation>Cursor: </translation>
+    </message>
+    <message>
+        <source>Astrometrie</source>
+        <translation>Astrometry</translation>
+    </message>
+    <message>
+        <source>Astrometrische Lösung:
+</source>
+        <translation>Astrometric solution:
+</translation>
+    </message>
+    <message>
+        <source>Das Bild hat keine Weltkoordinaten. Bitte zuerst &quot;Astrometrie (Bild lösen)...&quot; ausführen.</source>
+        <translation>The image has no world coordinates. Please run &quot;Astrometry (Plate Solve)...&quot; first.</translation>
+    </message>
+    <message>
+        <source>Katalogsterne</source>
+        <translation>Catalogue stars</translation>
+    </message>
+    <message>
+        <source>Katalogsterne beschriften</source>
+        <translation>Label Catalogue Stars</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::BackgroundDialog</name>
+    <message>
+        <source>Hintergrund extrahieren</source>
+        <translation>Extract Background</translation>
+    </message>
+    <message>
+        <source> je Seite</source>
+        <translation> per side</translation>
+    </message>
+    <message>
+        <source>Rasterdichte:</source>
+        <translation>Grid density:</translation>
+    </message>
+    <message>
+        <source>Ausschlussstärke:</source>
+        <translation>Rejection strength:</translation>
+    </message>
+    <message>
+        <source>Verfahren</source>
+        <translation>Method</translation>
+    </message>
+    <message>
+        <source>Polynom</source>
+        <translation>Polynomial</translation>
+    </message>
+    <message>
+        <source>Glatte Fläche</source>
+        <translation>Smooth surface</translation>
+    </message>
+    <message>
+        <source>Grad </source>
+        <translation>Degree </translation>
+    </message>
+    <message>
+        <source>Glättung </source>
+        <translation>Smoothing </translation>
+    </message>
+    <message>
+        <source>Subtrahieren</source>
+        <translation>Subtract</translation>
+    </message>
+    <message>
+        <source>Dividieren</source>
+        <translation>Divide</translation>
+    </message>
+    <message>
+        <source>Modell zeigen</source>
+        <translation>Show model</translation>
+    </message>
+    <message>
+        <source>Ein Klick ins Bild schaltet die Probe dort ein oder aus oder setzt eine neue.</source>
+        <translation>A click in the image switches the sample there on or off, or places a new one.</translation>
+    </message>
+    <message>
+        <source>%1 von %2 Proben benutzt.</source>
+        <translation>%1 of %2 samples used.</translation>
+    </message>
+</context>
+<context>
     <name>quillon::ui::CMainFrame</name>
     <message>
         <source>&amp;Datei</source>
@@ -1023,6 +1239,352 @@ for good?</translation>
     </message>
 </context>
 <context>
+    <name>quillon::ui::CompositeReport</name>
+    <message>
+        <source>nicht verfügbar</source>
+        <translation>not available</translation>
+    </message>
+    <message>
+        <source>Prüfung fehlgeschlagen</source>
+        <translation>check failed</translation>
+    </message>
+    <message>
+        <source>Referenzbild</source>
+        <translation>reference frame</translation>
+    </message>
+    <message>
+        <source>eingefügt</source>
+        <translation>added</translation>
+    </message>
+    <message>
+        <source>nicht eingefügt</source>
+        <translation>not added</translation>
+    </message>
+    <message>
+        <source>Liste</source>
+        <translation>List</translation>
+    </message>
+    <message>
+        <source>Nr.</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Bild</source>
+        <translation>Frame</translation>
+    </message>
+    <message>
+        <source>Referenzpunkte</source>
+        <translation>Reference stars</translation>
+    </message>
+    <message>
+        <source>Prüfung: Abstand / Winkel</source>
+        <translation>Check: distance / angle</translation>
+    </message>
+    <message>
+        <source>Verschiebung</source>
+        <translation>Shift</translation>
+    </message>
+    <message>
+        <source>Drehung</source>
+        <translation>Rotation</translation>
+    </message>
+    <message>
+        <source>Maßstab</source>
+        <translation>Scale</translation>
+    </message>
+    <message>
+        <source>Beitrag</source>
+        <translation>Contribution</translation>
+    </message>
+    <message>
+        <source>Verworfen</source>
+        <translation>Rejected</translation>
+    </message>
+    <message>
+        <source>Komposit: Bericht der Einzelbilder</source>
+        <translation>Composite: Frame Report</translation>
+    </message>
+    <message>
+        <source>Komposit aus %1 Bildern, %2 x %3 Pixel</source>
+        <translation>Composite of %1 frames, %2 x %3 pixels</translation>
+    </message>
+    <message>
+        <source>, Ränder entfernt</source>
+        <translation>, borders removed</translation>
+    </message>
+    <message>
+        <source>, %1 mit fehlgeschlagener Prüfung</source>
+        <translation>, %1 failed the check</translation>
+    </message>
+    <message>
+        <source>Schließen</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::CompositeWindow</name>
+    <message>
+        <source>Komposit</source>
+        <translation>Composite</translation>
+    </message>
+    <message>
+        <source>Dunkel- und Flatfieldkorrektur: AKTIV</source>
+        <translation>Dark and flat field correction: ON</translation>
+    </message>
+    <message>
+        <source>Dunkel- und Flatfieldkorrektur: Aus</source>
+        <translation>Dark and flat field correction: Off</translation>
+    </message>
+    <message>
+        <source>Komposit / Summenbild erstellen</source>
+        <translation>Create Composite / Stack</translation>
+    </message>
+    <message>
+        <source>Liste aller Bilder der Zilebene:</source>
+        <translation>List of all frames for the target layer:</translation>
+    </message>
+    <message>
+        <source>Bild aus Datei hinzufügen</source>
+        <translation>Add frame from file</translation>
+    </message>
+    <message>
+        <source>Geöffnetes Bild hinzufügen</source>
+        <translation>Add open image</translation>
+    </message>
+    <message>
+        <source>Alle Listen Löschen</source>
+        <translation>Clear All Lists</translation>
+    </message>
+    <message>
+        <source>Alle Faktoren dieser Liste setzen auf:</source>
+        <translation>Set all factors of this list to:</translation>
+    </message>
+    <message>
+        <source>Anzahl der Referenzpunkte:</source>
+        <translation>Number of reference stars:</translation>
+    </message>
+    <message>
+        <source>Größenfaktor:</source>
+        <translation>Scale factor:</translation>
+    </message>
+    <message>
+        <source>...D&amp;&amp;F Einstellungen für alle Ebenen übernehmen</source>
+        <translation>...Apply D&amp;&amp;F settings to all layers</translation>
+    </message>
+    <message>
+        <source>Bilder mitteln (=Alle Faktoren ignorieren)</source>
+        <translation>Average frames (= ignore all factors)</translation>
+    </message>
+    <message>
+        <source>Ränder automatisch entfernen</source>
+        <translation>Remove borders automatically</translation>
+    </message>
+    <message>
+        <source>Artefakte entfernen</source>
+        <translation>Remove artefacts</translation>
+    </message>
+    <message>
+        <source>R:G:B-Gewichtungsverhältnis der Einzelbilder (nur RGB und LRGB):</source>
+        <translation>R:G:B weighting of the frames (RGB and LRGB only):</translation>
+    </message>
+    <message>
+        <source>Alle Referenzpunkte setzen</source>
+        <translation>Set All Reference Stars</translation>
+    </message>
+    <message>
+        <source>Verarbeitung starten</source>
+        <translation>Start Processing</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Lfd. Nr.</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>Dateiname</source>
+        <translation>File name</translation>
+    </message>
+    <message>
+        <source>Faktor: </source>
+        <translation>Factor: </translation>
+    </message>
+    <message>
+        <source>Faktor</source>
+        <translation>Factor</translation>
+    </message>
+    <message>
+        <source>View-Pointer</source>
+        <translation>View pointer</translation>
+    </message>
+    <message>
+        <source>Datei</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Geöffnetes Bild</source>
+        <translation>Open image</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::DarkFlatDialog</name>
+    <message>
+        <source>Dunkelstrom- / Flatfieldkorrektur</source>
+        <translation>Dark Frame / Flat Field Correction</translation>
+    </message>
+    <message>
+        <source>Neu  =  ( Alt - D /</source>
+        <translation>New  =  ( Old - D /</translation>
+    </message>
+    <message>
+        <source>Datei wählen...</source>
+        <translation>Choose File...</translation>
+    </message>
+    <message>
+        <source>Dunkelstromkorrektur durchführen</source>
+        <translation>Apply dark frame correction</translation>
+    </message>
+    <message>
+        <source>Dunkelbilddatei:</source>
+        <translation>Dark frame file:</translation>
+    </message>
+    <message>
+        <source>Flatfieldkorrektur durchführen</source>
+        <translation>Apply flat field correction</translation>
+    </message>
+    <message>
+        <source>Flatfielddatei:</source>
+        <translation>Flat field file:</translation>
+    </message>
+    <message>
+        <source>Flatfield - Faktor aus Flatfield- Mittelwert</source>
+        <translation>Flat field factor from the flat field mean</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::DebayerDialog</name>
+    <message>
+        <source>Debayer</source>
+        <translation>Debayer</translation>
+    </message>
+    <message>
+        <source>Automatisch (%1)</source>
+        <translation>Automatic (%1)</translation>
+    </message>
+    <message>
+        <source>Automatisch (keine Angabe in der Datei)</source>
+        <translation>Automatic (not given in the file)</translation>
+    </message>
+    <message>
+        <source>Bilinear</source>
+        <translation>Bilinear</translation>
+    </message>
+    <message>
+        <source>VNG (kantenerhaltend)</source>
+        <translation>VNG (edge-preserving)</translation>
+    </message>
+    <message>
+        <source>Superpixel (2 × 2, halbe Größe)</source>
+        <translation>Superpixel (2 × 2, half size)</translation>
+    </message>
+    <message>
+        <source>Farbmuster:</source>
+        <translation>Bayer pattern:</translation>
+    </message>
+    <message>
+        <source>Verfahren:</source>
+        <translation>Method:</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::DeconvolutionDialog</name>
+    <message>
+        <source>Anzahl Iterationen:</source>
+        <translation>Number of iterations:</translation>
+    </message>
+    <message>
+        <source>PSF Größe:</source>
+        <translation>PSF size:</translation>
+    </message>
+    <message>
+        <source>%1 x %2 Pixel</source>
+        <translation>%1 x %2 pixels</translation>
+    </message>
+    <message>
+        <source>Anzahl gemittelter PSF:</source>
+        <translation>Number of averaged PSFs:</translation>
+    </message>
+    <message>
+        <source>Bearbeitungszeit (ca.):</source>
+        <translation>Processing time (approx.):</translation>
+    </message>
+    <message>
+        <source>Vorschau berechnen</source>
+        <translation>Compute Preview</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::GreyConvertDialog</name>
+    <message>
+        <source>Zu Graubild konvertieren</source>
+        <translation>Convert to Greyscale</translation>
+    </message>
+    <message>
+        <source>Rotanteil:</source>
+        <translation>Red share:</translation>
+    </message>
+    <message>
+        <source>Grünanteil:</source>
+        <translation>Green share:</translation>
+    </message>
+    <message>
+        <source>Blauanteil:</source>
+        <translation>Blue share:</translation>
+    </message>
+    <message>
+        <source>Natürliches Verhältnis</source>
+        <translation>Natural Ratio</translation>
+    </message>
+    <message>
+        <source>Summe = 1 erzwingen</source>
+        <translation>Force Sum = 1</translation>
+    </message>
+    <message>
+        <source>Farbgewichtung berücksichtigen</source>
+        <translation>Apply colour weighting</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>quillon::ui::HelpViewer</name>
     <message>
         <source>Quillon Hilfe</source>
@@ -1152,6 +1714,180 @@ for good?</translation>
     </message>
 </context>
 <context>
+    <name>quillon::ui::LayerChoiceDialog</name>
+    <message>
+        <source>Ebene auswählen</source>
+        <translation>Select Layer</translation>
+    </message>
+    <message>
+        <source>&lt;Alle Ebenen&gt;</source>
+        <translation>&lt;All layers&gt;</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::LayerCountDialog</name>
+    <message>
+        <source>Anzahl der Ebenen eingeben</source>
+        <translation>Enter Number of Layers</translation>
+    </message>
+    <message>
+        <source>Anzahl der Ebenen:</source>
+        <translation>Number of layers:</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::LayerMatrixDialog</name>
+    <message>
+        <source>Ebenennamen / Abbildungsvorschrift</source>
+        <translation>Layer Names / Colour Mapping</translation>
+    </message>
+    <message>
+        <source>Ebene</source>
+        <translation>Layer</translation>
+    </message>
+    <message>
+        <source>Ebenen-Name</source>
+        <translation>Layer name</translation>
+    </message>
+    <message>
+        <source>Rot</source>
+        <translation>Red</translation>
+    </message>
+    <message>
+        <source>Grün</source>
+        <translation>Green</translation>
+    </message>
+    <message>
+        <source>Blau</source>
+        <translation>Blue</translation>
+    </message>
+    <message>
+        <source>Normalisieren</source>
+        <translation>Normalise</translation>
+    </message>
+    <message>
+        <source>Vorschau...</source>
+        <translation>Preview...</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Geben Sie bitte eine Zahl ein.</source>
+        <translation>Please enter a number.</translation>
+    </message>
+    <message>
+        <source>Abbildungsvorschrift bearbeiten</source>
+        <translation>Edit Colour Mapping</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::LayerSelectDialog</name>
+    <message>
+        <source>Ebenen auswählen</source>
+        <translation>Select Layers</translation>
+    </message>
+    <message>
+        <source>Alle auswählen</source>
+        <translation>Select All</translation>
+    </message>
+    <message>
+        <source>Auswahl aufheben</source>
+        <translation>Select None</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::LrgbBiasDialog</name>
+    <message>
+        <source>LRGB Bias-Werte</source>
+        <translation>LRGB Bias Values</translation>
+    </message>
+    <message>
+        <source>Alt</source>
+        <translation>Old</translation>
+    </message>
+    <message>
+        <source>Neu</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <source>Automatisch ermitteln</source>
+        <translation>Determine Automatically</translation>
+    </message>
+    <message>
+        <source>Übernehmen</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::MemoryDialog</name>
+    <message>
+        <source>Speicherausnutzung</source>
+        <translation>Memory Usage</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Legen Sie fest, wieviel Speicher maximal für die Funktion &quot;Artefakte entfernen&quot; zur Verfügung stehen soll.</source>
+        <translation>Set the maximum amount of memory available to &quot;Remove artefacts&quot;.</translation>
+    </message>
+    <message>
+        <source>Für die optimale Verarbeitungsgeschwindigkeit sollte eine maximale Speichermenge eingestellt werden, die noch ohne Festplatten-Auslagerung von Ihrem System bereitgestellt werden kann.</source>
+        <translation>For the best processing speed, set the largest amount of memory your system can provide without swapping to disk.</translation>
+    </message>
+    <message>
+        <source>Für &quot;Artefakte entfernen&quot; verwendeter, maximaler Speicher (MB):</source>
+        <translation>Maximum memory used by &quot;Remove artefacts&quot; (MB):</translation>
+    </message>
+    <message>
+        <source>Die Standarteinstellung ist 64 MB.  Weitere Informationen finden Sie in der Hilfe. ( Stellen Sie sicher das das Fenster aktiviert ist und drücken Sie die Taste [F1]  )</source>
+        <translation>The default is 64 MB.  See the help for more information. ( Make sure this window is active and press [F1]  )</translation>
+    </message>
+    <message>
+        <source>Für &quot;Rückgängig&quot; verwendeter, maximaler Speicher aller Bilder (MB):</source>
+        <translation>Maximum memory used by &quot;Undo&quot; for all images (MB):</translation>
+    </message>
+    <message>
+        <source>Die Standarteinstellung ist 512 MB. Wird mehr gebraucht, fallen die ältesten Schritte weg.</source>
+        <translation>The default is 512 MB. When more is needed, the oldest steps are dropped.</translation>
+    </message>
+</context>
+<context>
     <name>quillon::ui::NavigatorWindow</name>
     <message>
         <source>Zoomnavigator</source>
@@ -1160,6 +1896,564 @@ for good?</translation>
     <message>
         <source>auto resize</source>
         <translation>auto resize</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::NewImageDialog</name>
+    <message>
+        <source>Neues Bilddokument erstellen:</source>
+        <translation>Create New Image Document:</translation>
+    </message>
+    <message>
+        <source>+ Beschriftungsebene</source>
+        <translation>+ Annotation layer</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbruch</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>X-Größe:</source>
+        <translation>Width:</translation>
+    </message>
+    <message>
+        <source>Y-Größe:</source>
+        <translation>Height:</translation>
+    </message>
+    <message>
+        <source>Format:</source>
+        <translation>Format:</translation>
+    </message>
+    <message>
+        <source>Ebenen:</source>
+        <translation>Layers:</translation>
+    </message>
+    <message>
+        <source>Pixelzahl:</source>
+        <translation>Pixel count:</translation>
+    </message>
+    <message>
+        <source>Speicher (kB):</source>
+        <translation>Memory (kB):</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::NumberField</name>
+    <message>
+        <source>Geben Sie bitte eine Zahl ein.</source>
+        <translation>Please enter a number.</translation>
+    </message>
+    <message>
+        <source>Geben Sie bitte eine ganze Zahl zwischen %1 und %2 ein.</source>
+        <translation>Please enter a whole number between %1 and %2.</translation>
+    </message>
+    <message>
+        <source>Geben Sie bitte eine Zahl zwischen %1 und %2 ein.</source>
+        <translation>Please enter a number between %1 and %2.</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::OpenViewChooser</name>
+    <message>
+        <source>Liste aller Ansichten</source>
+        <translation>List of All Views</translation>
+    </message>
+    <message>
+        <source>Lfd. Nr.</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>Ansicht</source>
+        <translation>View</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::OverlayFormingDialog</name>
+    <message>
+        <source>Overlayeigenschaften</source>
+        <translation>Overlay Properties</translation>
+    </message>
+    <message>
+        <source>Inaktive Overlaybereiche sind</source>
+        <translation>Inactive overlay areas are</translation>
+    </message>
+    <message>
+        <source>Weiss</source>
+        <translation>White</translation>
+    </message>
+    <message>
+        <source>heller als Grau</source>
+        <translation>brighter than grey</translation>
+    </message>
+    <message>
+        <source>dunkler als Grau</source>
+        <translation>darker than grey</translation>
+    </message>
+    <message>
+        <source>Schwarz</source>
+        <translation>Black</translation>
+    </message>
+    <message>
+        <source>Transparent</source>
+        <translation>Transparent</translation>
+    </message>
+    <message>
+        <source>Invertiert</source>
+        <translation>Inverted</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::PageSetupDialog</name>
+    <message>
+        <source>Druck-Seite Einrichten</source>
+        <translation>Page Setup</translation>
+    </message>
+    <message>
+        <source>Bildplazierung</source>
+        <translation>Image placement</translation>
+    </message>
+    <message>
+        <source>Automatisch</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>Numerisch</source>
+        <translation>Numeric</translation>
+    </message>
+    <message>
+        <source>Position %1</source>
+        <translation>Position %1</translation>
+    </message>
+    <message>
+        <source>Offset von Seitenecke zu Bildecke</source>
+        <translation>Offset from page corner to image corner</translation>
+    </message>
+    <message>
+        <source>in mm</source>
+        <translation>in mm</translation>
+    </message>
+    <message>
+        <source>Bildgröße</source>
+        <translation>Image Size</translation>
+    </message>
+    <message>
+        <source>( größtmöglich )</source>
+        <translation>( largest possible )</translation>
+    </message>
+    <message>
+        <source>Gesamtgröße nach Ausdruck :</source>
+        <translation>Total printed size :</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Drucker Einrichten</source>
+        <translation>Printer Setup</translation>
+    </message>
+    <message>
+        <source>Erweitert...</source>
+        <translation>Advanced...</translation>
+    </message>
+    <message>
+        <source>Seitenansicht</source>
+        <translation>Print Preview</translation>
+    </message>
+    <message>
+        <source>Drucken</source>
+        <translation>Print</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::PhotometryWindow</name>
+    <message>
+        <source>Photometrische Eigenschaften</source>
+        <translation>Photometric Properties</translation>
+    </message>
+    <message>
+        <source>Pixel: x=</source>
+        <translation>Pixel: x=</translation>
+    </message>
+    <message>
+        <source>Messelipse:</source>
+        <translation>Aperture:</translation>
+    </message>
+    <message>
+        <source>Referenz-
+   Rand:</source>
+        <translation>Reference
+   annulus:</translation>
+    </message>
+    <message>
+        <source>Position fixiert</source>
+        <translation>Position locked</translation>
+    </message>
+    <message>
+        <source>Angezeigter Farbwert</source>
+        <translation>Displayed colour value</translation>
+    </message>
+    <message>
+        <source>Gesamthelligheit =</source>
+        <translation>Total brightness =</translation>
+    </message>
+    <message>
+        <source>Farbverhältnis (R:G:B):</source>
+        <translation>Colour ratio (R:G:B):</translation>
+    </message>
+    <message>
+        <source>Koeffizient =</source>
+        <translation>Coefficient =</translation>
+    </message>
+    <message>
+        <source>Anzahl Referenzen =</source>
+        <translation>Number of references =</translation>
+    </message>
+    <message>
+        <source>Entspr. mag =</source>
+        <translation>Corresp. mag =</translation>
+    </message>
+    <message>
+        <source>mag-Vorgabe =</source>
+        <translation>Preset mag =</translation>
+    </message>
+    <message>
+        <source>Referenzwert hinzu</source>
+        <translation>Add Reference</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>Referenzen:</source>
+        <translation>References:</translation>
+    </message>
+    <message>
+        <source>Helligkeit</source>
+        <translation>Brightness</translation>
+    </message>
+    <message>
+        <source>mag</source>
+        <translation>mag</translation>
+    </message>
+    <message>
+        <source>Abweichung</source>
+        <translation>Deviation</translation>
+    </message>
+    <message>
+        <source>Referenz entfernen</source>
+        <translation>Remove Reference</translation>
+    </message>
+    <message>
+        <source>Als CSV speichern...</source>
+        <translation>Save as CSV...</translation>
+    </message>
+    <message>
+        <source>Als CSV speichern</source>
+        <translation>Save as CSV</translation>
+    </message>
+    <message>
+        <source>photometrie.csv</source>
+        <translation>photometry.csv</translation>
+    </message>
+    <message>
+        <source>CSV-Dateien (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>Die Datei &quot;%1&quot; kann nicht geschrieben werden.</source>
+        <translation>The file &quot;%1&quot; cannot be written.</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::PreviewDialog</name>
+    <message>
+        <source>Vorschau...</source>
+        <translation>Preview...</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::PreviewWindow</name>
+    <message>
+        <source>Vorschau</source>
+        <translation>Preview</translation>
+    </message>
+    <message>
+        <source>Original</source>
+        <translation>Original</translation>
+    </message>
+    <message>
+        <source>Zoom:</source>
+        <translation>Zoom:</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::PrinterPropertiesDialog</name>
+    <message>
+        <source>PDF-Datei</source>
+        <translation>PDF file</translation>
+    </message>
+    <message>
+        <source>Rasterdrucker</source>
+        <translation>Raster printer</translation>
+    </message>
+    <message>
+        <source>Druckereigenschaften und Spezialeinstellungen</source>
+        <translation>Printer Properties and Special Settings</translation>
+    </message>
+    <message>
+        <source>Drucker</source>
+        <translation>Printer</translation>
+    </message>
+    <message>
+        <source>Druckbarer Bereichs in Pixel</source>
+        <translation>Printable area in pixels</translation>
+    </message>
+    <message>
+        <source>Druckbaren Bereichs in mm </source>
+        <translation>Printable area in mm </translation>
+    </message>
+    <message>
+        <source>Pixel pro Inch</source>
+        <translation>Pixels per inch</translation>
+    </message>
+    <message>
+        <source>Gesamtgröße in Pixel</source>
+        <translation>Total size in pixels</translation>
+    </message>
+    <message>
+        <source>Offset zum druckbaren Bereich in Pixel</source>
+        <translation>Offset to the printable area in pixels</translation>
+    </message>
+    <message>
+        <source>Kacheln (Druckerpixel)</source>
+        <translation>Tiles (printer pixels)</translation>
+    </message>
+    <message>
+        <source>Kachelgröße X</source>
+        <translation>Tile size X</translation>
+    </message>
+    <message>
+        <source>Kachelgröße Y</source>
+        <translation>Tile size Y</translation>
+    </message>
+    <message>
+        <source>Kachelüberhang X</source>
+        <translation>Tile overlap X</translation>
+    </message>
+    <message>
+        <source>Kachelüberhang Y</source>
+        <translation>Tile overlap Y</translation>
+    </message>
+    <message>
+        <source>Bildausgabe auf dem Drucker</source>
+        <translation>Image output on the printer</translation>
+    </message>
+    <message>
+        <source>Automatisch Farbwahl</source>
+        <translation>Automatic colour choice</translation>
+    </message>
+    <message>
+        <source>Farbig</source>
+        <translation>Colour</translation>
+    </message>
+    <message>
+        <source>S / W</source>
+        <translation>B / W</translation>
+    </message>
+    <message>
+        <source>Druckgröße</source>
+        <translation>Print size</translation>
+    </message>
+    <message>
+        <source>Automatische Größe</source>
+        <translation>Automatic size</translation>
+    </message>
+    <message>
+        <source>1 Bildpixel = 1 Druckerpixel</source>
+        <translation>1 image pixel = 1 printer pixel</translation>
+    </message>
+    <message>
+        <source>1 Bildpixel = 4 Druckerpixel</source>
+        <translation>1 image pixel = 4 printer pixels</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Geben Sie bitte eine ganze Zahl zwischen %1 und %2 ein.</source>
+        <translation>Please enter a whole number between %1 and %2.</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::PsfDialog</name>
+    <message>
+        <source>Größe:</source>
+        <translation>Size:</translation>
+    </message>
+    <message>
+        <source>Anzahl bisheriger PSF:</source>
+        <translation>Number of PSFs so far:</translation>
+    </message>
+    <message>
+        <source>Hinzufügen</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Bisherige PSF löschen</source>
+        <translation>Clear Previous PSFs</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::ReferenceWindow</name>
+    <message>
+        <source>Overlay</source>
+        <translation>Overlay</translation>
+    </message>
+    <message>
+        <source>Referenzpunkte setzen</source>
+        <translation>Set Reference Stars</translation>
+    </message>
+    <message>
+        <source>In der Liste des Typs:</source>
+        <translation>In the list of type:</translation>
+    </message>
+    <message>
+        <source>Methode:</source>
+        <translation>Method:</translation>
+    </message>
+    <message>
+        <source>Such-Bereich:</source>
+        <translation>Search area:</translation>
+    </message>
+    <message>
+        <source>Swp-Bereich:</source>
+        <translation>Centroid area:</translation>
+    </message>
+    <message>
+        <source>Koordinaten übernehmen</source>
+        <translation>Carry over coordinates</translation>
+    </message>
+    <message>
+        <source>Automatisch fortfahren</source>
+        <translation>Continue automatically</translation>
+    </message>
+    <message>
+        <source>Sterne automatisch zuordnen</source>
+        <translation>Match stars automatically</translation>
+    </message>
+    <message>
+        <source>Die Startpositionen jedes weiteren Bildes werden über seine Sterne gefunden, auch bei großen Verschiebungen und Drehungen.</source>
+        <translation>The starting positions of each further frame are found from its stars, even with large shifts and rotations.</translation>
+    </message>
+    <message>
+        <source>&lt;&lt; vorheriges Bild</source>
+        <translation>&lt;&lt; Previous Frame</translation>
+    </message>
+    <message>
+        <source>nächstes Bild &gt;&gt;</source>
+        <translation>Next Frame &gt;&gt;</translation>
+    </message>
+    <message>
+        <source>Beenden</source>
+        <translation>Finish</translation>
+    </message>
+    <message>
+        <source>Dateiname</source>
+        <translation>File name</translation>
+    </message>
+    <message>
+        <source>Faktor: </source>
+        <translation>Factor: </translation>
+    </message>
+    <message>
+        <source>Faktor</source>
+        <translation>Factor</translation>
+    </message>
+    <message>
+        <source>Ref %1: X</source>
+        <translation>Ref %1: X</translation>
+    </message>
+    <message>
+        <source>Ref %1: Y</source>
+        <translation>Ref %1: Y</translation>
+    </message>
+    <message>
+        <source>Ref %1:</source>
+        <translation>Ref %1:</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::ResizeDialog</name>
+    <message>
+        <source>Bildgröße</source>
+        <translation>Image Size</translation>
+    </message>
+    <message>
+        <source>Aktuelle Größe</source>
+        <translation>Current size</translation>
+    </message>
+    <message>
+        <source>Breite:</source>
+        <translation>Width:</translation>
+    </message>
+    <message>
+        <source>Pixel</source>
+        <translation>pixels</translation>
+    </message>
+    <message>
+        <source>Höhe:</source>
+        <translation>Height:</translation>
+    </message>
+    <message>
+        <source>Neue Größe</source>
+        <translation>New size</translation>
+    </message>
+    <message>
+        <source>Seitenverhältnis beibehalten</source>
+        <translation>Keep aspect ratio</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbruch</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
@@ -1248,10 +2542,132 @@ for good?</translation>
     </message>
 </context>
 <context>
+    <name>quillon::ui::StackOptionsGroup</name>
+    <message>
+        <source>Es liegt noch kein Ergebnis eines Komposits vor.</source>
+        <translation>There is no composite result yet.</translation>
+    </message>
+    <message>
+        <source>Keine</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>Artefakte entfernen</source>
+        <translation>Remove artefacts</translation>
+    </message>
+    <message>
+        <source>Sigma-Clipping</source>
+        <translation>Sigma clipping</translation>
+    </message>
+    <message>
+        <source>Winsorized Sigma-Clipping</source>
+        <translation>Winsorized sigma clipping</translation>
+    </message>
+    <message>
+        <source>Lineare Anpassung</source>
+        <translation>Linear fit</translation>
+    </message>
+    <message>
+        <source>GESD-Test</source>
+        <translation>GESD test</translation>
+    </message>
+    <message>
+        <source>Perzentil</source>
+        <translation>Percentile</translation>
+    </message>
+    <message>
+        <source>Min/Max</source>
+        <translation>Min/max</translation>
+    </message>
+    <message>
+        <source>Automatisch</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>Additiv</source>
+        <translation>Additive</translation>
+    </message>
+    <message>
+        <source>Multiplikativ</source>
+        <translation>Multiplicative</translation>
+    </message>
+    <message>
+        <source>Additiv mit Skalierung</source>
+        <translation>Additive with scaling</translation>
+    </message>
+    <message>
+        <source>Multiplikativ mit Skalierung</source>
+        <translation>Multiplicative with scaling</translation>
+    </message>
+    <message>
+        <source>Zusammenfassen</source>
+        <translation>Combine</translation>
+    </message>
+    <message>
+        <source>Mittelwert</source>
+        <translation>Average</translation>
+    </message>
+    <message>
+        <source>Median</source>
+        <translation>Median</translation>
+    </message>
+    <message>
+        <source>Summe</source>
+        <translation>Sum</translation>
+    </message>
+    <message>
+        <source>Rauschen (1/σ²)</source>
+        <translation>Noise (1/σ²)</translation>
+    </message>
+    <message>
+        <source>Ergebnis als 32-Bit-FITS speichern...</source>
+        <translation>Save Result as 32-bit FITS...</translation>
+    </message>
+    <message>
+        <source>Verfahren:</source>
+        <translation>Method:</translation>
+    </message>
+    <message>
+        <source>Verwerfen:</source>
+        <translation>Rejection:</translation>
+    </message>
+    <message>
+        <source>Normierung:</source>
+        <translation>Normalisation:</translation>
+    </message>
+    <message>
+        <source>Gewichtung:</source>
+        <translation>Weighting:</translation>
+    </message>
+    <message>
+        <source>Sigma unten/oben:</source>
+        <translation>Sigma low/high:</translation>
+    </message>
+    <message>
+        <source>Anteil unten/oben:</source>
+        <translation>Fraction low/high:</translation>
+    </message>
+    <message>
+        <source>Anzahl unten/oben:</source>
+        <translation>Count low/high:</translation>
+    </message>
+    <message>
+        <source>Ergebnis als 32-Bit-FITS speichern</source>
+        <translation>Save Result as 32-bit FITS</translation>
+    </message>
+</context>
+<context>
     <name>quillon::ui::StatusProgress</name>
     <message>
         <source>Bereit</source>
         <translation>Ready</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::TextField</name>
+    <message>
+        <source>Geben Sie bitte nicht mehr als %1 Zeichen ein.</source>
+        <translation>Please enter no more than %1 characters.</translation>
     </message>
 </context>
 <context>

@@ -18,21 +18,21 @@ constexpr int kStatusColumn = 2;
 constexpr int kNameColumn = 3;
 
 QString status(const ExposureReport& e) {
-    if (!e.available) return QStringLiteral("nicht verfügbar");
-    if (!e.checkPassed) return QStringLiteral("Prüfung fehlgeschlagen");
-    if (e.reference) return QStringLiteral("Referenzbild");
-    return e.inserted ? QStringLiteral("eingefügt") : QStringLiteral("nicht eingefügt");
+    if (!e.available) return CompositeReport::tr("nicht verfügbar");
+    if (!e.checkPassed) return CompositeReport::tr("Prüfung fehlgeschlagen");
+    if (e.reference) return CompositeReport::tr("Referenzbild");
+    return e.inserted ? CompositeReport::tr("eingefügt") : CompositeReport::tr("nicht eingefügt");
 }
 
 } // namespace
 
 QStringList compositeReportHeaders() {
-    return {QStringLiteral("Liste"),          QStringLiteral("Nr."),
-            QStringLiteral("Status"),         QStringLiteral("Bild"),
-            QStringLiteral("Referenzpunkte"), QStringLiteral("Prüfung: Abstand / Winkel"),
-            QStringLiteral("Verschiebung"),   QStringLiteral("Drehung"),
-            QStringLiteral("Maßstab"),        QStringLiteral("Beitrag"),
-            QStringLiteral("Verworfen")};
+    return {CompositeReport::tr("Liste"),          CompositeReport::tr("Nr."),
+            CompositeReport::tr("Status"),         CompositeReport::tr("Bild"),
+            CompositeReport::tr("Referenzpunkte"), CompositeReport::tr("Prüfung: Abstand / Winkel"),
+            CompositeReport::tr("Verschiebung"),   CompositeReport::tr("Drehung"),
+            CompositeReport::tr("Maßstab"),        CompositeReport::tr("Beitrag"),
+            CompositeReport::tr("Verworfen")};
 }
 
 std::vector<QStringList> compositeReportRows(const CompositeJob& job, const CompositeResult& r) {
@@ -71,7 +71,7 @@ std::vector<QStringList> compositeReportRows(const CompositeJob& job, const Comp
 CompositeReport::CompositeReport(const CompositeJob& job, const CompositeResult& result,
                                  QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Komposit: Bericht der Einzelbilder"));
+    setWindowTitle(tr("Komposit: Bericht der Einzelbilder"));
     setObjectName(QStringLiteral("compositeReport"));
     auto* l = new QVBoxLayout(this);
     int used = 0, failed = 0;
@@ -79,12 +79,12 @@ CompositeReport::CompositeReport(const CompositeJob& job, const CompositeResult&
         used += e.inserted ? 1 : 0;
         failed += e.checkPassed ? 0 : 1;
     }
-    summary_ = QStringLiteral("Komposit aus %1 Bildern, %2 x %3 Pixel")
+    summary_ = tr("Komposit aus %1 Bildern, %2 x %3 Pixel")
                    .arg(used)
                    .arg(result.image.width())
                    .arg(result.image.height());
-    if (result.cropped) summary_ += QStringLiteral(", Ränder entfernt");
-    if (failed) summary_ += QStringLiteral(", %1 mit fehlgeschlagener Prüfung").arg(failed);
+    if (result.cropped) summary_ += tr(", Ränder entfernt");
+    if (failed) summary_ += tr(", %1 mit fehlgeschlagener Prüfung").arg(failed);
     l->addWidget(new QLabel(summary_, this));
 
     const QStringList headers = compositeReportHeaders();
@@ -109,7 +109,7 @@ CompositeReport::CompositeReport(const CompositeJob& job, const CompositeResult&
     table_->resizeColumnsToContents();
     table_->horizontalHeader()->setStretchLastSection(true);
     l->addWidget(table_, 1);
-    auto* close = new QPushButton(QStringLiteral("Schließen"), this);
+    auto* close = new QPushButton(tr("Schließen"), this);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     l->addWidget(close, 0, Qt::AlignRight);
     resize(1120, 320);

@@ -262,8 +262,8 @@ CWinQuillonDoc* CompositeRoom::runJob() {
             Image copy = result.clone();
             copy.FreeCounters();
             if (!live) {
-                live =
-                    app.createDerivedDocument(QStringLiteral("Komposit"), nullptr, std::move(copy));
+                live = app.createDerivedDocument(CompositeWindow::tr("Komposit"), nullptr,
+                                                 std::move(copy));
                 if (CWinQuillonView* v = firstView(live)) v->renderer().setKeepRatio(false);
             } else {
                 live->replaceImage(std::move(copy));
@@ -290,8 +290,8 @@ CWinQuillonDoc* CompositeRoom::runJob() {
     if (live) {
         live->replaceImage(std::move(result.image));
     } else {
-        live =
-            app.createDerivedDocument(QStringLiteral("Komposit"), nullptr, std::move(result.image));
+        live = app.createDerivedDocument(CompositeWindow::tr("Komposit"), nullptr,
+                                         std::move(result.image));
     }
     CWinQuillonView* view = firstView(live);
     if (!view) return nullptr;

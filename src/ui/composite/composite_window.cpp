@@ -88,16 +88,16 @@ std::uint64_t documentIdOf(CWinQuillonDoc* doc) {
 }
 
 QString calibrationButtonText(const CalibrationParams& c) {
-    return c.active() ? QStringLiteral("Dunkel- und Flatfieldkorrektur: AKTIV")
-                      : QStringLiteral("Dunkel- und Flatfieldkorrektur: Aus");
+    return c.active() ? CompositeWindow::tr("Dunkel- und Flatfieldkorrektur: AKTIV")
+                      : CompositeWindow::tr("Dunkel- und Flatfieldkorrektur: Aus");
 }
 
 OpenViewChooser::OpenViewChooser(const std::vector<OpenViewChoice>& views, QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Liste aller Ansichten"));
+    setWindowTitle(tr("Liste aller Ansichten"));
     auto* l = new QVBoxLayout(this);
     table_ = new QTableWidget(static_cast<int>(views.size()), 2, this);
-    table_->setHorizontalHeaderLabels({QStringLiteral("Lfd. Nr."), QStringLiteral("Ansicht")});
+    table_->setHorizontalHeaderLabels({tr("Lfd. Nr."), tr("Ansicht")});
     table_->verticalHeader()->hide();
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -109,8 +109,8 @@ OpenViewChooser::OpenViewChooser(const std::vector<OpenViewChoice>& views, QWidg
     }
     l->addWidget(table_);
     auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
+    auto* ok = new QPushButton(tr("OK"), this);
+    auto* cancel = new QPushButton(tr("Abbrechen"), this);
     ok->setDefault(true);
     buttons->addStretch();
     buttons->addWidget(ok);
@@ -130,14 +130,14 @@ std::vector<int> OpenViewChooser::picked() const {
 }
 
 LayerCountDialog::LayerCountDialog(int initial, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Anzahl der Ebenen eingeben"));
+    setWindowTitle(tr("Anzahl der Ebenen eingeben"));
     auto* l = new QGridLayout(this);
     field_ = new NumberField(2, kMaxUserLayers, -1, this);
     field_->setValue(std::clamp(initial, 2, kMaxUserLayers));
-    l->addWidget(new QLabel(QStringLiteral("Anzahl der Ebenen:"), this), 0, 0);
+    l->addWidget(new QLabel(tr("Anzahl der Ebenen:"), this), 0, 0);
     l->addWidget(field_, 0, 1);
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
+    auto* ok = new QPushButton(tr("OK"), this);
+    auto* cancel = new QPushButton(tr("Abbrechen"), this);
     ok->setDefault(true);
     l->addWidget(ok, 1, 0);
     l->addWidget(cancel, 1, 1);
@@ -157,11 +157,11 @@ CompositeWindow::CompositeWindow(CompositeJob& job, SettingsRecord& settings, Vi
                                  QWidget* parent)
     : QDialog(parent), job_(job), settings_(settings), views_(std::move(views)),
       chooser_(openFilesDialog) {
-    setWindowTitle(QStringLiteral("Komposit / Summenbild erstellen"));
+    setWindowTitle(tr("Komposit / Summenbild erstellen"));
     auto* top = new QVBoxLayout(this);
 
     auto* chooserRow = new QHBoxLayout;
-    chooserRow->addWidget(new QLabel(QStringLiteral("Liste aller Bilder der Zilebene:"), this));
+    chooserRow->addWidget(new QLabel(tr("Liste aller Bilder der Zilebene:"), this));
     lists_ = new QComboBox(this);
     for (int i = 0; i < job_.listCount(); ++i) lists_->addItem(qs(job_.listName(i)));
     chooserRow->addWidget(lists_, 1);
@@ -178,9 +178,9 @@ CompositeWindow::CompositeWindow(CompositeJob& job, SettingsRecord& settings, Vi
     top->addWidget(table_, 1);
 
     auto* add = new QHBoxLayout;
-    addFiles_ = new QPushButton(QStringLiteral("Bild aus Datei hinzufügen"), this);
-    addViews_ = new QPushButton(QStringLiteral("Geöffnetes Bild hinzufügen"), this);
-    clear_ = new QPushButton(QStringLiteral("Alle Listen Löschen"), this);
+    addFiles_ = new QPushButton(tr("Bild aus Datei hinzufügen"), this);
+    addViews_ = new QPushButton(tr("Geöffnetes Bild hinzufügen"), this);
+    clear_ = new QPushButton(tr("Alle Listen Löschen"), this);
     add->addWidget(addFiles_);
     add->addWidget(addViews_);
     add->addStretch();
@@ -188,7 +188,7 @@ CompositeWindow::CompositeWindow(CompositeJob& job, SettingsRecord& settings, Vi
     top->addLayout(add);
 
     auto* grid = new QGridLayout;
-    setAll_ = new QPushButton(QStringLiteral("Alle Faktoren dieser Liste setzen auf:"), this);
+    setAll_ = new QPushButton(tr("Alle Faktoren dieser Liste setzen auf:"), this);
     setAllValue_ = new NumberField(kMinFactor, kMaxFactor, 3, this);
     setAllValue_->setValue(job_.options.setAllValue);
     grid->addWidget(setAll_, 0, 0);
@@ -196,24 +196,24 @@ CompositeWindow::CompositeWindow(CompositeJob& job, SettingsRecord& settings, Vi
     pointCount_ =
         new NumberField(std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), -1, this);
     pointCount_->setValue(job_.options.referencePointCount);
-    grid->addWidget(new QLabel(QStringLiteral("Anzahl der Referenzpunkte:"), this), 1, 0);
+    grid->addWidget(new QLabel(tr("Anzahl der Referenzpunkte:"), this), 1, 0);
     grid->addWidget(pointCount_, 1, 1);
     sizeFactor_ = new NumberField(kMinSizeFactor, kMaxSizeFactor, 2, this);
     sizeFactor_->setValue(job_.options.sizeFactor);
-    grid->addWidget(new QLabel(QStringLiteral("Größenfaktor:"), this), 2, 0);
+    grid->addWidget(new QLabel(tr("Größenfaktor:"), this), 2, 0);
     grid->addWidget(sizeFactor_, 2, 1);
     for (NumberField* f : {setAllValue_, pointCount_, sizeFactor_}) f->setMaximumWidth(90);
 
     calibration_ = new QPushButton(this);
     copyCalibration_ =
-        new QPushButton(QStringLiteral("...D&&F Einstellungen für alle Ebenen übernehmen"), this);
+        new QPushButton(tr("...D&&F Einstellungen für alle Ebenen übernehmen"), this);
     grid->addWidget(calibration_, 0, 2);
     grid->addWidget(copyCalibration_, 1, 2);
 
     auto* options = new QVBoxLayout;
-    averaging_ = new QCheckBox(QStringLiteral("Bilder mitteln (=Alle Faktoren ignorieren)"), this);
-    borders_ = new QCheckBox(QStringLiteral("Ränder automatisch entfernen"), this);
-    artefacts_ = new QCheckBox(QStringLiteral("Artefakte entfernen"), this);
+    averaging_ = new QCheckBox(tr("Bilder mitteln (=Alle Faktoren ignorieren)"), this);
+    borders_ = new QCheckBox(tr("Ränder automatisch entfernen"), this);
+    artefacts_ = new QCheckBox(tr("Artefakte entfernen"), this);
     averaging_->setChecked(job_.options.averaging);
     borders_->setChecked(job_.options.removeBorders);
     artefacts_->setChecked(job_.options.removeArtefacts);
@@ -222,10 +222,9 @@ CompositeWindow::CompositeWindow(CompositeJob& job, SettingsRecord& settings, Vi
     grid->setColumnStretch(2, 1);
     top->addLayout(grid);
 
-    auto* weights =
-        new QGroupBox(QStringLiteral("R:G:B-Gewichtungsverhältnis der Einzelbilder (nur RGB und "
+    auto* weights = new QGroupBox(tr("R:G:B-Gewichtungsverhältnis der Einzelbilder (nur RGB und "
                                      "LRGB):"),
-                      this);
+                                  this);
     auto* wl = new QHBoxLayout(weights);
     static const char* const kWeightNames[] = {"R:", "G:", "B:"};
     for (std::size_t c = 0; c < 3; ++c) {
@@ -250,9 +249,9 @@ CompositeWindow::CompositeWindow(CompositeJob& job, SettingsRecord& settings, Vi
     });
 
     auto* bottom = new QHBoxLayout;
-    references_ = new QPushButton(QStringLiteral("Alle Referenzpunkte setzen"), this);
-    start_ = new QPushButton(QStringLiteral("Verarbeitung starten"), this);
-    cancel_ = new QPushButton(QStringLiteral("Abbrechen"), this);
+    references_ = new QPushButton(tr("Alle Referenzpunkte setzen"), this);
+    start_ = new QPushButton(tr("Verarbeitung starten"), this);
+    cancel_ = new QPushButton(tr("Abbrechen"), this);
     start_->setDefault(true);
     bottom->addWidget(references_);
     bottom->addStretch();
@@ -310,19 +309,17 @@ void CompositeWindow::showList() {
         overlay ? calibrationButtonText(CalibrationParams{})
                 : calibrationButtonText(job_.calibrations[static_cast<std::size_t>(list)]));
 
-    QStringList headers{QStringLiteral("Lfd. Nr."), QString(), QString(),
-                        QStringLiteral("Dateiname")};
+    QStringList headers{tr("Lfd. Nr."), QString(), QString(), tr("Dateiname")};
     factorColumns_ = job_.factorSlots(list);
     if (job_.kind(list) == CompositeListKind::WholeImage && job_.targetType != BW_IMAGE) {
         for (int l = 0; l < factorColumns_; ++l)
-            headers << QStringLiteral("Faktor: ") +
-                           qs(std::string(ImageTypeName(job_.targetType, l).name));
+            headers << tr("Faktor: ") + qs(std::string(ImageTypeName(job_.targetType, l).name));
     } else if (factorColumns_ > 0) {
-        headers << QStringLiteral("Faktor");
+        headers << tr("Faktor");
     }
     for (int i = 1; i <= job_.options.referencePointCount; ++i)
         headers << QString::asprintf("Ref %i: X", i) << QString::asprintf("Ref %i: Y", i);
-    headers << QStringLiteral("View-Pointer");
+    headers << tr("View-Pointer");
     table_->clear();
     table_->setColumnCount(static_cast<int>(headers.size()));
     table_->setHorizontalHeaderLabels(headers);
@@ -345,7 +342,7 @@ void CompositeWindow::buildRow(int row, const CompositeEntry& e) {
     auto* icon = readOnly(QString());
     icon->setIcon(
         style()->standardIcon(e.isFile() ? QStyle::SP_FileIcon : QStyle::SP_TitleBarNormalButton));
-    icon->setToolTip(e.isFile() ? QStringLiteral("Datei") : QStringLiteral("Geöffnetes Bild"));
+    icon->setToolTip(e.isFile() ? tr("Datei") : tr("Geöffnetes Bild"));
     table_->setItem(row, kIconColumn, icon);
     table_->setItem(row, kNameColumn, readOnly(qs(e.name)));
     int c = firstFactorColumn();

@@ -30,11 +30,11 @@ const std::array<const char*, 4> kLabels{"L=", "R=", "G=", "B="};
 LrgbBiasDialog::LrgbBiasDialog(const CommandContext& ctx, CWinQuillonView* view,
                                const LrgbBiasValues& start)
     : PreviewDialog(view, ctx.settings(), ctx.parent()), ctx_(ctx), view_(view) {
-    setWindowTitle(QStringLiteral("LRGB Bias-Werte"));
+    setWindowTitle(tr("LRGB Bias-Werte"));
     auto* l = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Alt"), this), 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Neu"), this), 0, 3);
+    grid->addWidget(new QLabel(tr("Alt"), this), 0, 1);
+    grid->addWidget(new QLabel(tr("Neu"), this), 0, 3);
     const auto& current = view->renderer().params().lrgbBias;
     for (int i = 0; i < 4; ++i) {
         const auto u = static_cast<std::size_t>(i);
@@ -50,17 +50,17 @@ LrgbBiasDialog::LrgbBiasDialog(const CommandContext& ctx, CWinQuillonView* view,
     }
     l->addLayout(grid);
     auto* tools = new QHBoxLayout;
-    automatic_ = new QPushButton(QStringLiteral("Automatisch ermitteln"), this);
+    automatic_ = new QPushButton(tr("Automatisch ermitteln"), this);
     preview_ = makePreviewButton();
-    apply_ = new QPushButton(QStringLiteral("Übernehmen"), this);
+    apply_ = new QPushButton(tr("Übernehmen"), this);
     for (QPushButton* b : {automatic_, preview_, apply_}) {
         b->setAutoDefault(false);
         tools->addWidget(b);
     }
     l->addLayout(tools);
     auto* row = new QHBoxLayout;
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
+    ok_ = new QPushButton(tr("OK"), this);
+    auto* cancel = new QPushButton(tr("Abbrechen"), this);
     ok_->setDefault(true);
     cancel->setAutoDefault(false);
     row->addStretch(1);

@@ -15,28 +15,29 @@ namespace quillon::ui {
 
 OverlayFormingDialog::OverlayFormingDialog(CWinQuillonView* view, int stored, QWidget* parent)
     : QDialog(parent), view_(view) {
-    setWindowTitle(QStringLiteral("Overlayeigenschaften"));
+    setWindowTitle(tr("Overlayeigenschaften"));
     const OverlayForming init = OverlayForming::unpack(stored);
     auto* l = new QVBoxLayout(this);
-    auto* group = new QGroupBox(QStringLiteral("Inaktive Overlaybereiche sind"), this);
+    auto* group = new QGroupBox(tr("Inaktive Overlaybereiche sind"), this);
     auto* gl = new QVBoxLayout(group);
-    static const char* const kNames[] = {"Weiss", "heller als Grau", "dunkler als Grau", "Schwarz"};
+    static const char* const kNames[] = {QT_TR_NOOP("Weiss"), QT_TR_NOOP("heller als Grau"),
+                                         QT_TR_NOOP("dunkler als Grau"), QT_TR_NOOP("Schwarz")};
     for (std::size_t m = 0; m < methods_.size(); ++m) {
-        methods_[m] = new QRadioButton(QString::fromUtf8(kNames[m]), group);
+        methods_[m] = new QRadioButton(tr(kNames[m]), group);
         gl->addWidget(methods_[m]);
     }
     methods_[static_cast<std::size_t>(init.method >= 0 && init.method < 4 ? init.method : 0)]
         ->setChecked(true);
     l->addWidget(group);
-    transparent_ = new QCheckBox(QStringLiteral("Transparent"), this);
+    transparent_ = new QCheckBox(tr("Transparent"), this);
     transparent_->setChecked(init.transparent);
-    invert_ = new QCheckBox(QStringLiteral("Invertiert"), this);
+    invert_ = new QCheckBox(tr("Invertiert"), this);
     invert_->setChecked(view_ && view_->renderer().params().invert);
     l->addWidget(transparent_);
     l->addWidget(invert_);
     auto* buttons = new QHBoxLayout;
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
+    ok_ = new QPushButton(tr("OK"), this);
+    auto* cancel = new QPushButton(tr("Abbrechen"), this);
     ok_->setDefault(true);
     buttons->addStretch();
     buttons->addWidget(ok_);

@@ -75,7 +75,7 @@ double cellValue(const QTableWidgetItem* it, double lo, double hi, bool integer,
 }
 
 QString listTypeText(const CompositeJob& job, int list) {
-    if (job.kind(list) == CompositeListKind::Overlay) return QStringLiteral("Overlay");
+    if (job.kind(list) == CompositeListKind::Overlay) return ReferenceWindow::tr("Overlay");
     const auto name = list < job.layerCount ? ImageTypeName(job.targetType, list).name
                                             : ImageTypeName(job.targetType).name;
     return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
@@ -125,7 +125,7 @@ ReferenceWindow::ReferenceWindow(const CommandContext& ctx, CompositeJob& job)
     : QWidget(ctx.parent(), Qt::Tool), ctx_(ctx), job_(job) {
     setObjectName(QStringLiteral("ReferenceWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Referenzpunkte setzen"));
+    setWindowTitle(tr("Referenzpunkte setzen"));
     SettingsRecord& s = ctx_.settings();
     settings_ = referenceSearchFromSettings(s);
 
@@ -137,27 +137,26 @@ ReferenceWindow::ReferenceWindow(const CommandContext& ctx, CompositeJob& job)
     l->addWidget(row_);
 
     auto* typeRow = new QHBoxLayout;
-    typeRow->addWidget(new QLabel(QStringLiteral("In der Liste des Typs:"), this));
+    typeRow->addWidget(new QLabel(tr("In der Liste des Typs:"), this));
     listType_ = new QLineEdit(this);
     listType_->setReadOnly(true);
     typeRow->addWidget(listType_, 1);
     l->addLayout(typeRow);
 
     search_ = new QTableWidget(3, 0, this);
-    search_->setVerticalHeaderLabels({QStringLiteral("Methode:"), QStringLiteral("Such-Bereich:"),
-                                      QStringLiteral("Swp-Bereich:")});
+    search_->setVerticalHeaderLabels({tr("Methode:"), tr("Such-Bereich:"), tr("Swp-Bereich:")});
     search_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     search_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     l->addWidget(search_);
 
     auto* boxes = new QHBoxLayout;
-    carry_ = new QCheckBox(QStringLiteral("Koordinaten übernehmen"), this);
+    carry_ = new QCheckBox(tr("Koordinaten übernehmen"), this);
     carry_->setChecked(true);
-    autoContinue_ = new QCheckBox(QStringLiteral("Automatisch fortfahren"), this);
-    starMatch_ = new QCheckBox(QStringLiteral("Sterne automatisch zuordnen"), this);
-    starMatch_->setToolTip(QStringLiteral(
-        "Die Startpositionen jedes weiteren Bildes werden über seine Sterne gefunden, auch bei "
-        "großen Verschiebungen und Drehungen."));
+    autoContinue_ = new QCheckBox(tr("Automatisch fortfahren"), this);
+    starMatch_ = new QCheckBox(tr("Sterne automatisch zuordnen"), this);
+    starMatch_->setToolTip(
+        tr("Die Startpositionen jedes weiteren Bildes werden über seine Sterne gefunden, auch bei "
+           "großen Verschiebungen und Drehungen."));
     starMatch_->setChecked(starMatchOn);
     connect(starMatch_, &QCheckBox::toggled, this, [](bool on) { starMatchOn = on; });
     boxes->addWidget(carry_);
@@ -174,9 +173,9 @@ ReferenceWindow::ReferenceWindow(const CommandContext& ctx, CompositeJob& job)
     });
 
     auto* buttons = new QHBoxLayout;
-    previous_ = new QPushButton(QStringLiteral("<< vorheriges Bild"), this);
-    next_ = new QPushButton(QStringLiteral("nächstes Bild >>"), this);
-    end_ = new QPushButton(QStringLiteral("Beenden"), this);
+    previous_ = new QPushButton(tr("<< vorheriges Bild"), this);
+    next_ = new QPushButton(tr("nächstes Bild >>"), this);
+    end_ = new QPushButton(tr("Beenden"), this);
     buttons->addWidget(previous_);
     buttons->addWidget(next_);
     buttons->addStretch(1);
@@ -247,17 +246,15 @@ void ReferenceWindow::fillRow() {
         job_.lists[static_cast<std::size_t>(list_)].entries[static_cast<std::size_t>(index_)];
     const int slotCount = job_.factorSlots(list_);
     const int count = job_.options.referencePointCount;
-    QStringList headers{QString(), QString(), QString(), QStringLiteral("Dateiname")};
+    QStringList headers{QString(), QString(), QString(), tr("Dateiname")};
     const bool named = job_.kind(list_) == CompositeListKind::WholeImage && job_.layerCount > 1;
     for (int f = 0; f < slotCount; ++f) {
         const auto layer = ImageTypeName(job_.targetType, f).name;
-        headers << (named
-                        ? QStringLiteral("Faktor: ") +
-                              QString::fromUtf8(layer.data(), static_cast<qsizetype>(layer.size()))
-                        : QStringLiteral("Faktor"));
+        headers << (named ? tr("Faktor: ") + QString::fromUtf8(layer.data(),
+                                                               static_cast<qsizetype>(layer.size()))
+                          : tr("Faktor"));
     }
-    for (int k = 1; k <= count; ++k)
-        headers << QStringLiteral("Ref %1: X").arg(k) << QStringLiteral("Ref %1: Y").arg(k);
+    for (int k = 1; k <= count; ++k) headers << tr("Ref %1: X").arg(k) << tr("Ref %1: Y").arg(k);
     filling_ = true;
     row_->clear();
     row_->setColumnCount(static_cast<int>(headers.size()));
@@ -304,12 +301,10 @@ void ReferenceWindow::buildSearchTable() {
     filling_ = true;
     search_->clear();
     search_->setColumnCount(count);
-    search_->setVerticalHeaderLabels({QStringLiteral("Methode:"), QStringLiteral("Such-Bereich:"),
-                                      QStringLiteral("Swp-Bereich:")});
+    search_->setVerticalHeaderLabels({tr("Methode:"), tr("Such-Bereich:"), tr("Swp-Bereich:")});
     for (int k = 0; k < count; ++k) {
         const ReferenceSearchSettings& s = settings_[static_cast<std::size_t>(k)];
-        search_->setHorizontalHeaderItem(
-            k, new QTableWidgetItem(QStringLiteral("Ref %1:").arg(k + 1)));
+        search_->setHorizontalHeaderItem(k, new QTableWidgetItem(tr("Ref %1:").arg(k + 1)));
         auto* method = new QComboBox(search_);
         for (int m = 0; m < kReferenceMethodCount; ++m) {
             const auto name = referenceMethodName(static_cast<ReferenceMethod>(m));

@@ -24,7 +24,9 @@ SampleSums& lastCompositeSums() {
 
 void saveLastCompositeFloat(const std::string& path) {
     const SampleSums& sums = lastCompositeSums();
-    if (sums.empty()) throw Error("Es liegt noch kein Ergebnis eines Komposits vor.");
+    if (sums.empty())
+        throw Error(StackOptionsGroup::tr("Es liegt noch kein Ergebnis eines Komposits vor.")
+                        .toStdString());
     writeFloatFits(path, sums.width(), sums.height(), sums.layers(),
                    [&](int layer, int y, float* values) {
                        for (int x = 0; x < sums.width(); ++x) values[x] = sums.value(layer, x, y);
@@ -34,57 +36,58 @@ void saveLastCompositeFloat(const std::string& path) {
 
 namespace {
 // In the order of Rejection and Normalization (the normalisation with "Automatisch" first).
-const char* const kRejectionNames[] = {"Keine",
-                                       "Artefakte entfernen",
-                                       "Sigma-Clipping",
-                                       "Winsorized Sigma-Clipping",
-                                       "Lineare Anpassung",
-                                       "GESD-Test",
-                                       "Perzentil",
-                                       "Min/Max"};
-const char* const kNormalizationNames[] = {"Automatisch",
-                                           "Keine",
-                                           "Additiv",
-                                           "Multiplikativ",
-                                           "Additiv mit Skalierung",
-                                           "Multiplikativ mit Skalierung"};
+const char* const kRejectionNames[] = {
+    QT_TRANSLATE_NOOP("quillon::ui::StackOptionsGroup", "Keine"),
+    QT_TRANSLATE_NOOP("quillon::ui::StackOptionsGroup", "Artefakte entfernen"),
+    QT_TRANSLATE_NOOP("quillon::ui::StackOptionsGroup", "Sigma-Clipping"),
+    QT_TRANSLATE_NOOP("quillon::ui::StackOptionsGroup", "Winsorized Sigma-Clipping"),
+    QT_TRANSLATE_NOOP("quillon::ui::StackOptionsGroup", "Lineare Anpassung"),
+    QT_TRANSLATE_NOOP("quillon::ui::StackOptionsGroup", "GESD-Test"),
+    QT_TRANSLATE_NOOP("quillon::ui::StackOptionsGroup", "Perzentil"),
+    QT_TRANSLATE_NOOP("quillon::ui::StackOptionsGroup", "Min/Max")};
+const char* const kNormalizationNames[] = {
+    QT_TRANSLATE_NOOP("quillon::ui::StackOptionsGroup", "Automatisch"),
+    QT_TRANSLATE_NOOP("quillon::ui::StackOptionsGroup", "Keine"),
+    QT_TRANSLATE_NOOP("quillon::ui::StackOptionsGroup", "Additiv"),
+    QT_TRANSLATE_NOOP("quillon::ui::StackOptionsGroup", "Multiplikativ"),
+    QT_TRANSLATE_NOOP("quillon::ui::StackOptionsGroup", "Additiv mit Skalierung"),
+    QT_TRANSLATE_NOOP("quillon::ui::StackOptionsGroup", "Multiplikativ mit Skalierung")};
 } // namespace
 
 StackOptionsGroup::StackOptionsGroup(CompositeOptions& options, QCheckBox* averaging,
                                      QCheckBox* artefacts, QWidget* parent)
-    : QGroupBox(QStringLiteral("Zusammenfassen"), parent), options_(options), averaging_(averaging),
+    : QGroupBox(tr("Zusammenfassen"), parent), options_(options), averaging_(averaging),
       artefacts_(artefacts) {
     auto* grid = new QGridLayout(this);
     combine_ = new QComboBox(this);
-    combine_->addItems(
-        {QStringLiteral("Mittelwert"), QStringLiteral("Median"), QStringLiteral("Summe")});
+    combine_->addItems({tr("Mittelwert"), tr("Median"), tr("Summe")});
     combine_->setCurrentIndex(!options.averaging ? 2 : options.rejection.median ? 1 : 0);
     rejection_ = new QComboBox(this);
-    for (const char* n : kRejectionNames) rejection_->addItem(QString::fromUtf8(n));
+    for (const char* n : kRejectionNames) rejection_->addItem(tr(n));
     rejection_->setCurrentIndex(static_cast<int>(effectiveRejection(options)));
     normalization_ = new QComboBox(this);
-    for (const char* n : kNormalizationNames) normalization_->addItem(QString::fromUtf8(n));
+    for (const char* n : kNormalizationNames) normalization_->addItem(tr(n));
     normalization_->setCurrentIndex(options.normalization + 1);
     weighting_ = new QComboBox(this);
-    weighting_->addItems({QStringLiteral("Keine"), QStringLiteral("Rauschen (1/σ²)")});
-    weighting_->addItems({tr("Sternschärfe (1/FWHM²)"), tr("Sternanzahl")});
+    weighting_->addItems({tr("Keine"), tr("Rauschen (1/σ²)"), tr("Sternschärfe (1/FWHM²)"),
+                          tr("Sternanzahl")});
     weighting_->setCurrentIndex(static_cast<int>(options.weighting));
     thresholdLabel_ = new QLabel(this);
     low_ = new NumberField(0, 65535, 2, this);
     high_ = new NumberField(0, 65535, 2, this);
     for (NumberField* f : {low_, high_}) f->setMaximumWidth(70);
-    saveFloat_ = new QPushButton(QStringLiteral("Ergebnis als 32-Bit-FITS speichern..."), this);
+    saveFloat_ = new QPushButton(tr("Ergebnis als 32-Bit-FITS speichern..."), this);
 
-    grid->addWidget(new QLabel(QStringLiteral("Verfahren:"), this), 0, 0);
+    grid->addWidget(new QLabel(tr("Verfahren:"), this), 0, 0);
     grid->addWidget(combine_, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Verwerfen:"), this), 0, 2);
+    grid->addWidget(new QLabel(tr("Verwerfen:"), this), 0, 2);
     grid->addWidget(rejection_, 0, 3);
     grid->addWidget(thresholdLabel_, 0, 4);
     grid->addWidget(low_, 0, 5);
     grid->addWidget(high_, 0, 6);
-    grid->addWidget(new QLabel(QStringLiteral("Normierung:"), this), 1, 0);
+    grid->addWidget(new QLabel(tr("Normierung:"), this), 1, 0);
     grid->addWidget(normalization_, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Gewichtung:"), this), 1, 2);
+    grid->addWidget(new QLabel(tr("Gewichtung:"), this), 1, 2);
     grid->addWidget(weighting_, 1, 3);
     grid->addWidget(saveFloat_, 1, 4, 1, 3);
     grid->setColumnStretch(7, 1);
@@ -122,17 +125,17 @@ void StackOptionsGroup::showThresholds() {
     case Rejection::Sigma:
     case Rejection::Winsorized:
     case Rejection::Linear:
-        thresholdLabel_->setText(QStringLiteral("Sigma unten/oben:"));
+        thresholdLabel_->setText(tr("Sigma unten/oben:"));
         low_->setValue(r.sigmaLow);
         high_->setValue(r.sigmaHigh);
         break;
     case Rejection::Percentile:
-        thresholdLabel_->setText(QStringLiteral("Anteil unten/oben:"));
+        thresholdLabel_->setText(tr("Anteil unten/oben:"));
         low_->setValue(r.percentileLow);
         high_->setValue(r.percentileHigh);
         break;
     case Rejection::MinMax:
-        thresholdLabel_->setText(QStringLiteral("Anzahl unten/oben:"));
+        thresholdLabel_->setText(tr("Anzahl unten/oben:"));
         low_->setValue(r.minmaxLow);
         high_->setValue(r.minmaxHigh);
         break;
@@ -176,12 +179,12 @@ bool StackOptionsGroup::apply() {
 
 void StackOptionsGroup::saveFloat() {
     if (lastCompositeSums().empty()) {
-        showMessage(this, QStringLiteral("Es liegt noch kein Ergebnis eines Komposits vor."));
+        showMessage(this, tr("Es liegt noch kein Ergebnis eines Komposits vor."));
         return;
     }
     const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Ergebnis als 32-Bit-FITS speichern"),
-                                     QString(), QStringLiteral("FITS (*.fts *.fit *.fits)"));
+        QFileDialog::getSaveFileName(this, tr("Ergebnis als 32-Bit-FITS speichern"), QString(),
+                                     QStringLiteral("FITS (*.fts *.fit *.fits)"));
     if (path.isEmpty()) return;
     try {
         saveLastCompositeFloat(path.toStdString());

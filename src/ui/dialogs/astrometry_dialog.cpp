@@ -56,7 +56,7 @@ bool readAngle(const QLineEdit* f, bool hours, double lo, double hi, double& v) 
 } // namespace
 
 AstrometryDialog::AstrometryDialog(const Image& image, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Astrometrie (Bild lösen)"));
+    setWindowTitle(tr("Astrometrie (Bild lösen)"));
     auto* outer = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     const LastHints& h = last();
@@ -72,33 +72,33 @@ AstrometryDialog::AstrometryDialog(const Image& image, QWidget* parent) : QDialo
                             (file.pixelSizeUm > 0 || image.pixelWidth() > 0);
     const bool fileCentre =
         h.ra.isEmpty() && h.dec.isEmpty() && !file.ra.empty() && !file.dec.empty();
-    useScale_ = new QCheckBox(QStringLiteral("Bildmaßstab vorgeben"), this);
+    useScale_ = new QCheckBox(tr("Bildmaßstab vorgeben"), this);
     useScale_->setChecked(h.useScale || fileOptics);
     scale_ = field(h.scale);
     focal_ = field(fileOptics ? number(file.focalLengthMm) : h.focal);
     pixel_ =
         field(file.pixelSizeUm > 0 ? number(file.pixelSizeUm) : number(double(image.pixelWidth())));
     form->addRow(useScale_);
-    form->addRow(QStringLiteral("Maßstab (\"/px, ±5 %):"), scale_);
-    form->addRow(QStringLiteral("oder Brennweite (mm):"), focal_);
-    form->addRow(QStringLiteral("und Pixelgröße (µm):"), pixel_);
-    useCentre_ = new QCheckBox(QStringLiteral("Bildmitte vorgeben"), this);
+    form->addRow(tr("Maßstab (\"/px, ±5 %):"), scale_);
+    form->addRow(tr("oder Brennweite (mm):"), focal_);
+    form->addRow(tr("und Pixelgröße (µm):"), pixel_);
+    useCentre_ = new QCheckBox(tr("Bildmitte vorgeben"), this);
     useCentre_->setChecked(h.useCentre || fileCentre);
     ra_ = field(fileCentre ? QString::fromStdString(file.ra) : h.ra);
     dec_ = field(fileCentre ? QString::fromStdString(file.dec) : h.dec);
     radius_ = field(h.radius);
     form->addRow(useCentre_);
-    form->addRow(QStringLiteral("RA (Grad oder hh:mm:ss):"), ra_);
-    form->addRow(QStringLiteral("Dek (Grad oder ±dd:mm:ss):"), dec_);
-    form->addRow(QStringLiteral("Suchradius (Grad):"), radius_);
+    form->addRow(tr("RA (Grad oder hh:mm:ss):"), ra_);
+    form->addRow(tr("Dek (Grad oder ±dd:mm:ss):"), dec_);
+    form->addRow(tr("Suchradius (Grad):"), radius_);
     timeout_ = field(h.timeout);
     index_ = field(h.index);
-    form->addRow(QStringLiteral("Zeitgrenze (s):"), timeout_);
-    form->addRow(QStringLiteral("Weiterer Indexordner:"), index_);
+    form->addRow(tr("Zeitgrenze (s):"), timeout_);
+    form->addRow(tr("Weiterer Indexordner:"), index_);
     outer->addLayout(form);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Lösen"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbrechen"));
+    buttons->button(QDialogButtonBox::Ok)->setText(tr("Lösen"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("Abbrechen"));
     connect(buttons, &QDialogButtonBox::accepted, this, &AstrometryDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &AstrometryDialog::reject);
     outer->addWidget(buttons);
@@ -110,14 +110,14 @@ bool AstrometryDialog::readHints(SolveHints& hints, QString& problem) const {
         double scale = 0, focal = 0, pixel = 0;
         if (!scale_->text().trimmed().isEmpty()) {
             if (!readNumber(scale_, 0.01, 10000, scale)) {
-                problem = QStringLiteral("Bitte einen Maßstab von 0.01 bis 10000 \"/px eingeben.");
+                problem = tr("Bitte einen Maßstab von 0.01 bis 10000 \"/px eingeben.");
                 return false;
             }
             hints.scaleLow = scale * 0.95;
             hints.scaleHigh = scale * 1.05;
         } else if (!readNumber(focal_, 1, 100000, focal) || !readNumber(pixel_, 0.1, 1000, pixel) ||
                    !scaleFromOptics(focal, pixel, hints)) {
-            problem = QStringLiteral("Bitte den Maßstab oder Brennweite und Pixelgröße eingeben.");
+            problem = tr("Bitte den Maßstab oder Brennweite und Pixelgröße eingeben.");
             return false;
         }
     }
@@ -126,12 +126,12 @@ bool AstrometryDialog::readHints(SolveHints& hints, QString& problem) const {
         if (!readAngle(ra_, true, 0, 360, hints.ra) ||
             !readAngle(dec_, false, -90, 90, hints.dec) ||
             !readNumber(radius_, 0.01, 180, hints.radius)) {
-            problem = QStringLiteral("Bitte RA, Dek und Suchradius der Bildmitte prüfen.");
+            problem = tr("Bitte RA, Dek und Suchradius der Bildmitte prüfen.");
             return false;
         }
     }
     if (!readNumber(timeout_, 1, 3600, hints.timeout)) {
-        problem = QStringLiteral("Bitte eine Zeitgrenze von 1 bis 3600 s eingeben.");
+        problem = tr("Bitte eine Zeitgrenze von 1 bis 3600 s eingeben.");
         return false;
     }
     hints.extraIndexFolder = index_->text().trimmed().toStdString();
@@ -160,19 +160,19 @@ void AstrometryDialog::accept() {
 
 QString solveSummary(const SolveResult& r, int width, int height) {
     const WcsSummary s = summarizeWcs(r.wcs, width, height);
-    return QStringLiteral("Bildmitte: RA %1  Dek %2\n"
-                          "Maßstab: %3\"/px\n"
-                          "Drehung: %4°\n"
-                          "Feld: %5° × %6°\n"
-                          "Parität: %7\n"
-                          "Abgeglichene Sterne: %8 (von %9)")
+    return AstrometryDialog::tr("Bildmitte: RA %1  Dek %2\n"
+                                "Maßstab: %3\"/px\n"
+                                "Drehung: %4°\n"
+                                "Feld: %5° × %6°\n"
+                                "Parität: %7\n"
+                                "Abgeglichene Sterne: %8 (von %9)")
         .arg(QString::fromStdString(formatRa(s.centreRa)),
              QString::fromStdString(formatDec(s.centreDec)))
         .arg(s.scaleArcsec, 0, 'f', 3)
         .arg(s.rotation, 0, 'f', 2)
         .arg(s.fieldWidth, 0, 'f', 3)
         .arg(s.fieldHeight, 0, 'f', 3)
-        .arg(s.mirrored ? QStringLiteral("gespiegelt") : QStringLiteral("normal"))
+        .arg(s.mirrored ? AstrometryDialog::tr("gespiegelt") : AstrometryDialog::tr("normal"))
         .arg(r.matchedStars)
         .arg(r.starsUsed);
 }
@@ -200,7 +200,7 @@ QString skyPositionText(const Image& image, double x, double y) {
             .arg(ra, 0, 'f', 5)
             .arg(QString::fromStdString(w.ctype2.substr(0, 4)).remove(QLatin1Char('-')))
             .arg(dec, 0, 'f', 5);
-    return QStringLiteral("RA %1  Dek %2")
+    return AstrometryDialog::tr("RA %1  Dek %2")
         .arg(QString::fromStdString(formatRa(ra)), QString::fromStdString(formatDec(dec)));
 }
 
@@ -225,7 +225,7 @@ void trackSkyPosition(QMainWindow& frame, CWinQuillonView* view) {
                          // "Bildinformationen", when open, shows it beside the image data.
                          for (auto* l : frame.findChildren<QLabel*>(QStringLiteral("wcsCursor")))
                              l->setText(text.isEmpty() ? QString()
-                                                       : QStringLiteral("Cursor: ") + text);
+                                                       : AstrometryDialog::tr("Cursor: ") + text);
                      });
 }
 
@@ -238,10 +238,10 @@ bool solveActive(const CommandContext& ctx, const SolveHints& hints) {
             *result = solveImage(image, hints, p);
             setImageWcs(image, result->wcs);
         },
-        QStringLiteral("Astrometrie"));
+        AstrometryDialog::tr("Astrometrie"));
     if (!done) return false;
     const Image& image = view->document()->image();
-    showMessage(ctx.parent(), QStringLiteral("Astrometrische Lösung:\n") +
+    showMessage(ctx.parent(), AstrometryDialog::tr("Astrometrische Lösung:\n") +
                                   solveSummary(*result, image.width(), image.height()));
     return true;
 }
@@ -251,13 +251,14 @@ bool annotateCatalogStars(const CommandContext& ctx, const std::string& extraInd
     if (!view) return false;
     const Image& current = view->document()->image();
     if (!current.info().wcs.present) {
-        showMessage(ctx.parent(), QStringLiteral("Das Bild hat keine Weltkoordinaten. Bitte zuerst "
-                                                 "\"Astrometrie (Bild lösen)...\" ausführen."));
+        showMessage(ctx.parent(),
+                    AstrometryDialog::tr("Das Bild hat keine Weltkoordinaten. Bitte zuerst "
+                                         "\"Astrometrie (Bild lösen)...\" ausführen."));
         return false;
     }
     return ctx.changeInPlace(
         [extraIndexFolder](Image& image, Progress& p) {
-            p.begin("Katalogsterne", 1, 1);
+            p.begin(AstrometryDialog::tr("Katalogsterne").toStdString(), 1, 1);
             const std::vector<CatalogStar> stars =
                 catalogStars(image.info().wcs, image.width(), image.height(), extraIndexFolder);
             if (!image.hasOverlay() && !image.SetOverlay(true)) throw std::bad_alloc();
@@ -289,7 +290,7 @@ bool annotateCatalogStars(const CommandContext& ctx, const std::string& extraInd
             p.step();
             p.end();
         },
-        QStringLiteral("Katalogsterne beschriften"));
+        AstrometryDialog::tr("Katalogsterne beschriften"));
 }
 
 namespace {

@@ -28,43 +28,44 @@ namespace quillon::ui {
 
 namespace {
 
-constexpr const char* kCommandTitle = "Hintergrund extrahieren";
+constexpr const char* kCommandTitle =
+    QT_TRANSLATE_NOOP("quillon::ui::BackgroundDialog", "Hintergrund extrahieren");
 
 } // namespace
 
 BackgroundDialog::BackgroundDialog(CWinQuillonView* view, SettingsRecord& settings,
                                    LayerSelection& layers, QWidget* parent)
-    : FilterDialog(view, settings, layers, QString::fromUtf8(kCommandTitle), parent) {
+    : FilterDialog(view, settings, layers, BackgroundDialog::tr(kCommandTitle), parent) {
     const BackgroundOptions o = backgroundParamsFromSettings(settings).options();
     auto* form = new QFormLayout;
     grid_ = new QSpinBox(this);
     grid_->setRange(kBackgroundGridMin, kBackgroundGridMax);
     grid_->setValue(o.grid);
-    grid_->setSuffix(QStringLiteral(" je Seite"));
+    grid_->setSuffix(tr(" je Seite"));
     rejection_ = new QDoubleSpinBox(this);
     rejection_->setRange(1.0, 10.0);
     rejection_->setSingleStep(0.5);
     rejection_->setDecimals(1);
     rejection_->setValue(static_cast<double>(o.rejection));
     rejection_->setSuffix(QStringLiteral(" σ"));
-    form->addRow(QStringLiteral("Rasterdichte:"), grid_);
-    form->addRow(QStringLiteral("Ausschlussstärke:"), rejection_);
+    form->addRow(tr("Rasterdichte:"), grid_);
+    form->addRow(tr("Ausschlussstärke:"), rejection_);
     body()->addLayout(form);
 
-    auto* method = new QGroupBox(QStringLiteral("Verfahren"), this);
+    auto* method = new QGroupBox(tr("Verfahren"), this);
     auto* mg = new QGridLayout(method);
-    polynomial_ = new QRadioButton(QStringLiteral("Polynom"), method);
-    surface_ = new QRadioButton(QStringLiteral("Glatte Fläche"), method);
+    polynomial_ = new QRadioButton(tr("Polynom"), method);
+    surface_ = new QRadioButton(tr("Glatte Fläche"), method);
     degree_ = new QSpinBox(method);
     degree_->setRange(1, kBackgroundDegreeMax);
     degree_->setValue(o.degree);
-    degree_->setPrefix(QStringLiteral("Grad "));
+    degree_->setPrefix(tr("Grad "));
     smoothing_ = new QDoubleSpinBox(method);
     smoothing_->setRange(0.0, 1.0);
     smoothing_->setSingleStep(0.1);
     smoothing_->setDecimals(2);
     smoothing_->setValue(static_cast<double>(o.smoothing));
-    smoothing_->setPrefix(QStringLiteral("Glättung "));
+    smoothing_->setPrefix(tr("Glättung "));
     mg->addWidget(polynomial_, 0, 0);
     mg->addWidget(degree_, 0, 1);
     mg->addWidget(surface_, 1, 0);
@@ -76,13 +77,13 @@ BackgroundDialog::BackgroundDialog(CWinQuillonView* view, SettingsRecord& settin
     body()->addWidget(method);
 
     auto* apply = new QHBoxLayout;
-    subtract_ = new QRadioButton(QStringLiteral("Subtrahieren"), this);
-    divide_ = new QRadioButton(QStringLiteral("Dividieren"), this);
+    subtract_ = new QRadioButton(tr("Subtrahieren"), this);
+    divide_ = new QRadioButton(tr("Dividieren"), this);
     auto* ways = new QButtonGroup(this);
     ways->addButton(subtract_);
     ways->addButton(divide_);
     (o.divide ? divide_ : subtract_)->setChecked(true);
-    showModel_ = new QCheckBox(QStringLiteral("Modell zeigen"), this);
+    showModel_ = new QCheckBox(tr("Modell zeigen"), this);
     apply->addWidget(subtract_);
     apply->addWidget(divide_);
     apply->addStretch(1);
@@ -92,8 +93,8 @@ BackgroundDialog::BackgroundDialog(CWinQuillonView* view, SettingsRecord& settin
     status_->setWordWrap(true);
     body()->addWidget(status_);
     if (view) {
-        status_->setToolTip(QStringLiteral("Ein Klick ins Bild schaltet die Probe dort ein "
-                                           "oder aus oder setzt eine neue."));
+        status_->setToolTip(tr("Ein Klick ins Bild schaltet die Probe dort ein "
+                               "oder aus oder setzt eine neue."));
         map_ = new BackgroundViewSamples(*this, *view);
     }
 
@@ -157,8 +158,7 @@ void BackgroundDialog::refit() {
         model_ = std::make_unique<BackgroundModel>(fitBackground(image, samples_, o, sampledMask_));
         int used = 0;
         for (const BackgroundSample& s : samples_) used += s.kept() ? 1 : 0;
-        status_->setText(
-            QStringLiteral("%1 von %2 Proben benutzt.").arg(used).arg(samples_.size()));
+        status_->setText(tr("%1 von %2 Proben benutzt.").arg(used).arg(samples_.size()));
     } catch (const Error& e) {
         status_->setText(QString::fromUtf8(e.what()));
     } catch (const std::bad_alloc&) {
@@ -246,7 +246,7 @@ void runBackgroundCommand(CommandContext& ctx) {
             const BackgroundModel model = fitBackground(image, s, o, mask);
             applyBackground(image, model, o.divide, mask, p);
         },
-        QString::fromUtf8(kCommandTitle));
+        BackgroundDialog::tr(kCommandTitle));
 }
 
 } // namespace quillon::ui

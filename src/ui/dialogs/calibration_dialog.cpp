@@ -31,7 +31,7 @@ QString openOneFile(QWidget* parent) {
 
 DarkFlatDialog::DarkFlatDialog(const CalibrationParams& initial, QWidget* parent)
     : QDialog(parent), chooser_(openOneFile) {
-    setWindowTitle(QStringLiteral("Dunkelstrom- / Flatfieldkorrektur"));
+    setWindowTitle(tr("Dunkelstrom- / Flatfieldkorrektur"));
     auto* l = new QVBoxLayout(this);
 
     divisor_ = new NumberField(0.1, 100.0, 4, this);
@@ -41,7 +41,7 @@ DarkFlatDialog::DarkFlatDialog(const CalibrationParams& initial, QWidget* parent
     offset_ = new NumberField(-32768, 32767, -1, this);
     for (NumberField* f : {divisor_, factor_, offset_}) f->setMaximumWidth(80);
     auto* formula = new QHBoxLayout;
-    formula->addWidget(new QLabel(QStringLiteral("Neu  =  ( Alt - D /"), this));
+    formula->addWidget(new QLabel(tr("Neu  =  ( Alt - D /"), this));
     formula->addWidget(divisor_);
     formula->addWidget(new QLabel(QStringLiteral(") / F *"), this));
     formula->addWidget(factor_);
@@ -57,7 +57,7 @@ DarkFlatDialog::DarkFlatDialog(const CalibrationParams& initial, QWidget* parent
         check = new QCheckBox(box, group);
         path = new TextField(kMaxPathChars, group);
         path->setMinimumWidth(320);
-        choose = new QPushButton(QStringLiteral("Datei wählen..."), group);
+        choose = new QPushButton(tr("Datei wählen..."), group);
         choose->setAutoDefault(false);
         g->addWidget(check, 0, 0, 1, 2);
         g->addWidget(new QLabel(label, group), 1, 0, 1, 2);
@@ -66,17 +66,16 @@ DarkFlatDialog::DarkFlatDialog(const CalibrationParams& initial, QWidget* parent
         l->addWidget(group);
         return g;
     };
-    fileGroup(QStringLiteral("Dunkelstromkorrektur durchführen"),
-              QStringLiteral("Dunkelbilddatei:"), darkBox_, darkPath_, darkChoose_);
-    QGridLayout* flatGrid =
-        fileGroup(QStringLiteral("Flatfieldkorrektur durchführen"),
-                  QStringLiteral("Flatfielddatei:"), flatBox_, flatPath_, flatChoose_);
-    autoBox_ = new QCheckBox(QStringLiteral("Flatfield - Faktor aus Flatfield- Mittelwert"), this);
+    fileGroup(tr("Dunkelstromkorrektur durchführen"), tr("Dunkelbilddatei:"), darkBox_, darkPath_,
+              darkChoose_);
+    QGridLayout* flatGrid = fileGroup(tr("Flatfieldkorrektur durchführen"), tr("Flatfielddatei:"),
+                                      flatBox_, flatPath_, flatChoose_);
+    autoBox_ = new QCheckBox(tr("Flatfield - Faktor aus Flatfield- Mittelwert"), this);
     flatGrid->addWidget(autoBox_, 3, 0, 1, 2);
 
     auto* row = new QHBoxLayout;
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
+    ok_ = new QPushButton(tr("OK"), this);
+    auto* cancel = new QPushButton(tr("Abbrechen"), this);
     cancel->setAutoDefault(false);
     ok_->setDefault(true);
     row->addStretch(1);

@@ -64,7 +64,7 @@ ConvertedDisplay debayerDisplay(const ImageRenderer& source) {
 
 DebayerDialog::DebayerDialog(CWinQuillonView* view, SettingsRecord& settings, QWidget* parent)
     : PreviewDialog(view, settings, parent), view_(view) {
-    setWindowTitle(QStringLiteral("Debayer"));
+    setWindowTitle(tr("Debayer"));
     if (view) {
         const Image& mosaic = view->renderer().image();
         fromCards_ = bayerPatternFromCards(mosaic.info().bayer, mosaic.height());
@@ -72,9 +72,9 @@ DebayerDialog::DebayerDialog(CWinQuillonView* view, SettingsRecord& settings, QW
     auto* l = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     pattern_ = new QComboBox(this);
-    pattern_->addItem(fromCards_ ? QStringLiteral("Automatisch (%1)")
-                                       .arg(QString::fromLatin1(bayerPatternName(*fromCards_)))
-                                 : QStringLiteral("Automatisch (keine Angabe in der Datei)"));
+    pattern_->addItem(
+        fromCards_ ? tr("Automatisch (%1)").arg(QString::fromLatin1(bayerPatternName(*fromCards_)))
+                   : tr("Automatisch (keine Angabe in der Datei)"));
     for (int k = 0; k < 4; ++k)
         pattern_->addItem(QString::fromLatin1(bayerPatternName(static_cast<BayerPattern>(k))));
     if (!fromCards_) {
@@ -84,18 +84,18 @@ DebayerDialog::DebayerDialog(CWinQuillonView* view, SettingsRecord& settings, QW
         pattern_->setCurrentIndex(1);
     }
     method_ = new QComboBox(this);
-    method_->addItem(QStringLiteral("Bilinear"));
-    method_->addItem(QStringLiteral("VNG (kantenerhaltend)"));
-    method_->addItem(QStringLiteral("Superpixel (2 × 2, halbe Größe)"));
+    method_->addItem(tr("Bilinear"));
+    method_->addItem(tr("VNG (kantenerhaltend)"));
+    method_->addItem(tr("Superpixel (2 × 2, halbe Größe)"));
     method_->setCurrentIndex(static_cast<int>(DebayerParams{}.method));
-    form->addRow(QStringLiteral("Farbmuster:"), pattern_);
-    form->addRow(QStringLiteral("Verfahren:"), method_);
+    form->addRow(tr("Farbmuster:"), pattern_);
+    form->addRow(tr("Verfahren:"), method_);
     l->addLayout(form);
 
     auto* row = new QHBoxLayout;
     QPushButton* previewButton = makePreviewButton();
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
+    ok_ = new QPushButton(tr("OK"), this);
+    auto* cancel = new QPushButton(tr("Abbrechen"), this);
     for (QPushButton* b : {previewButton, cancel}) b->setAutoDefault(false);
     ok_->setDefault(true);
     row->addWidget(previewButton);

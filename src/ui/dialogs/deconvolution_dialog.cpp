@@ -22,7 +22,7 @@ DeconvolutionDialog::DeconvolutionDialog(CWinQuillonView* view, SettingsRecord& 
     iterations_ = clampIterations(fromSettings<DeconvolutionParams>(settings).iterations);
     const Image& image = view->document()->image();
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Anzahl Iterationen:"), this), 0, 0);
+    grid->addWidget(new QLabel(tr("Anzahl Iterationen:"), this), 0, 0);
     // Any whole number is taken and pulled into 1 … 1000 (0 gives 1, 5000 gives 1000).
     iterationsField_ = new NumberField(-1e9, 1e9, -1, this);
     iterationsField_->setValue(iterations_);
@@ -35,18 +35,18 @@ DeconvolutionDialog::DeconvolutionDialog(CWinQuillonView* view, SettingsRecord& 
     }
     grid->addWidget(plus_, 0, 2);
     grid->addWidget(minus_, 0, 3);
-    grid->addWidget(new QLabel(QStringLiteral("PSF Größe:"), this), 1, 0);
-    size_ = new QLabel(
-        QStringLiteral("%1 x %2 Pixel").arg(image.psf()[0].width).arg(image.psf()[0].height), this);
+    grid->addWidget(new QLabel(tr("PSF Größe:"), this), 1, 0);
+    size_ =
+        new QLabel(tr("%1 x %2 Pixel").arg(image.psf()[0].width).arg(image.psf()[0].height), this);
     grid->addWidget(size_, 1, 1, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Anzahl gemittelter PSF:"), this), 2, 0);
+    grid->addWidget(new QLabel(tr("Anzahl gemittelter PSF:"), this), 2, 0);
     count_ = new QLabel(QString::number(image.psfCount()), this);
     grid->addWidget(count_, 2, 1, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Bearbeitungszeit (ca.):"), this), 3, 0);
+    grid->addWidget(new QLabel(tr("Bearbeitungszeit (ca.):"), this), 3, 0);
     time_ = new QLabel(this);
     grid->addWidget(time_, 3, 1, 1, 3);
     body()->addLayout(grid);
-    compute_ = new QPushButton(QStringLiteral("Vorschau berechnen"), this);
+    compute_ = new QPushButton(tr("Vorschau berechnen"), this);
     compute_->setAutoDefault(false);
     body()->addWidget(compute_);
 

@@ -31,11 +31,10 @@ void applyConvertedDisplay(ImageRenderer& renderer, const ConvertedDisplay& disp
 GreyConvertDialog::GreyConvertDialog(CWinQuillonView* view, SettingsRecord& settings,
                                      QWidget* parent)
     : PreviewDialog(view, settings, parent), view_(view), settings_(settings) {
-    setWindowTitle(QStringLiteral("Zu Graubild konvertieren"));
+    setWindowTitle(tr("Zu Graubild konvertieren"));
     auto* l = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
-    const QString labels[3] = {QStringLiteral("Rotanteil:"), QStringLiteral("Grünanteil:"),
-                               QStringLiteral("Blauanteil:")};
+    const QString labels[3] = {tr("Rotanteil:"), tr("Grünanteil:"), tr("Blauanteil:")};
     for (int i = 0; i < 3; ++i) {
         fields_[i] = new NumberField(-kMaxGreyFactor, kMaxGreyFactor, 4, this);
         fields_[i]->setSignificantDigits(6);
@@ -43,18 +42,18 @@ GreyConvertDialog::GreyConvertDialog(CWinQuillonView* view, SettingsRecord& sett
         grid->addWidget(fields_[i], i, 1);
         connect(fields_[i], &NumberField::committed, this, [this] { changed(); });
     }
-    natural_ = new QPushButton(QStringLiteral("Natürliches Verhältnis"), this);
-    normalise_ = new QPushButton(QStringLiteral("Summe = 1 erzwingen"), this);
+    natural_ = new QPushButton(tr("Natürliches Verhältnis"), this);
+    normalise_ = new QPushButton(tr("Summe = 1 erzwingen"), this);
     grid->addWidget(natural_, 0, 2);
     grid->addWidget(normalise_, 1, 2);
     l->addLayout(grid);
-    weights_ = new QCheckBox(QStringLiteral("Farbgewichtung berücksichtigen"), this);
+    weights_ = new QCheckBox(tr("Farbgewichtung berücksichtigen"), this);
     l->addWidget(weights_);
 
     auto* row = new QHBoxLayout;
     QPushButton* previewButton = makePreviewButton();
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
+    ok_ = new QPushButton(tr("OK"), this);
+    auto* cancel = new QPushButton(tr("Abbrechen"), this);
     for (QPushButton* b : {natural_, normalise_, previewButton, cancel}) b->setAutoDefault(false);
     ok_->setDefault(true);
     row->addWidget(previewButton);

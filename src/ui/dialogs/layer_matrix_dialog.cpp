@@ -29,12 +29,11 @@ QString cell(const std::string& s) {
 LayerMatrixDialog::LayerMatrixDialog(CWinQuillonView* view, SettingsRecord& settings,
                                      QWidget* parent)
     : QDialog(parent), view_(view), layers_(view->renderer().image().layerCount()) {
-    setWindowTitle(QStringLiteral("Ebenennamen / Abbildungsvorschrift"));
+    setWindowTitle(tr("Ebenennamen / Abbildungsvorschrift"));
     auto* l = new QVBoxLayout(this);
     grid_ = new QTableWidget(layers_, 5, this);
-    grid_->setHorizontalHeaderLabels({QStringLiteral("Ebene"), QStringLiteral("Ebenen-Name"),
-                                      QStringLiteral("Rot"), QStringLiteral("Grün"),
-                                      QStringLiteral("Blau")});
+    grid_->setHorizontalHeaderLabels(
+        {tr("Ebene"), tr("Ebenen-Name"), tr("Rot"), tr("Grün"), tr("Blau")});
     grid_->verticalHeader()->hide();
     const Image& img = view->renderer().image();
     std::vector<float> m = view->renderer().params().layerMatrix;
@@ -57,12 +56,12 @@ LayerMatrixDialog::LayerMatrixDialog(CWinQuillonView* view, SettingsRecord& sett
     grid_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     l->addWidget(grid_, 1);
     auto* row = new QHBoxLayout;
-    normalise_ = new QPushButton(QStringLiteral("Normalisieren"), this);
-    preview_ = new QPushButton(QStringLiteral("Vorschau..."), this);
+    normalise_ = new QPushButton(tr("Normalisieren"), this);
+    preview_ = new QPushButton(tr("Vorschau..."), this);
     preview_->setAutoDefault(false);
     normalise_->setAutoDefault(false);
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
+    ok_ = new QPushButton(tr("OK"), this);
+    auto* cancel = new QPushButton(tr("Abbrechen"), this);
     ok_->setDefault(true);
     row->addWidget(normalise_);
     row->addWidget(preview_);
@@ -97,7 +96,7 @@ bool LayerMatrixDialog::parseMatrix(std::vector<float>& m, bool prompt) {
             if (readTypedNumber(it ? it->text() : QString(), -kAny, kAny, false, v) !=
                 NumberText::Ok) {
                 if (!prompt) return false;
-                showMessage(this, QStringLiteral("Geben Sie bitte eine Zahl ein."));
+                showMessage(this, tr("Geben Sie bitte eine Zahl ein."));
                 grid_->setCurrentCell(i, 2 + c);
                 grid_->editItem(it);
                 return false;
@@ -136,7 +135,7 @@ bool LayerMatrixDialog::store() {
     // New layer names change the image: an in-place change with its undo step.
     if (renamed)
         doc->changeInPlace(
-            QStringLiteral("Abbildungsvorschrift bearbeiten"),
+            tr("Abbildungsvorschrift bearbeiten"),
             [&names](Image& img, Progress&) {
                 for (std::size_t i = 0; i < names.size(); ++i)
                     img.setLayerName(static_cast<int>(i), names[i]);

@@ -16,7 +16,7 @@ namespace quillon::ui {
 
 LayerSelectDialog::LayerSelectDialog(const Image& image, LayerSelection current, QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Ebenen auswählen"));
+    setWindowTitle(tr("Ebenen auswählen"));
     auto* l = new QVBoxLayout(this);
     list_ = new QListWidget(this);
     list_->setSelectionMode(QAbstractItemView::MultiSelection);
@@ -30,13 +30,13 @@ LayerSelectDialog::LayerSelectDialog(const Image& image, LayerSelection current,
     }
     l->addWidget(list_, 1);
     auto* row = new QHBoxLayout;
-    all_ = new QPushButton(QStringLiteral("Alle auswählen"), this);
-    none_ = new QPushButton(QStringLiteral("Auswahl aufheben"), this);
+    all_ = new QPushButton(tr("Alle auswählen"), this);
+    none_ = new QPushButton(tr("Auswahl aufheben"), this);
     row->addWidget(all_);
     row->addWidget(none_);
     l->addLayout(row);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbrechen"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("Abbrechen"));
     l->addWidget(buttons);
     connect(all_, &QPushButton::clicked, list_, &QListWidget::selectAll);
     connect(none_, &QPushButton::clicked, list_, &QListWidget::clearSelection);
@@ -53,7 +53,7 @@ LayerSelection LayerSelectDialog::selection() const {
 
 LayerChoiceDialog::LayerChoiceDialog(const Image& image, int choice, QWidget* parent)
     : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Ebene auswählen"));
+    setWindowTitle(tr("Ebene auswählen"));
     auto* l = new QVBoxLayout(this);
     list_ = new QListWidget(this);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -63,11 +63,11 @@ LayerChoiceDialog::LayerChoiceDialog(const Image& image, int choice, QWidget* pa
         list_->addItem(QStringLiteral("%1: %2").arg(i + 1).arg(
             QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))));
     }
-    list_->addItem(QStringLiteral("<Alle Ebenen>"));
+    list_->addItem(tr("<Alle Ebenen>"));
     list_->setCurrentRow(std::clamp(choice, 0, n));
     l->addWidget(list_, 1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbrechen"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("Abbrechen"));
     l->addWidget(buttons);
     connect(list_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -15,10 +15,10 @@
 namespace quillon::ui {
 
 MemoryDialog::MemoryDialog(int artefactMb, int undoMb, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Speicherausnutzung"));
+    setWindowTitle(tr("Speicherausnutzung"));
     auto* grid = new QGridLayout(this);
     auto text = [this](const char* t) {
-        auto* l = new QLabel(QString::fromUtf8(t), this);
+        auto* l = new QLabel(tr(t), this);
         l->setWordWrap(true);
         return l;
     };
@@ -31,34 +31,40 @@ MemoryDialog::MemoryDialog(int artefactMb, int undoMb, QWidget* parent) : QDialo
     };
     artefact_ = field(kArtefactMemoryMin, kArtefactMemoryMax, artefactMb);
     undo_ = field(kUndoMemoryMin, kUndoMemoryMax, undoMb);
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
+    ok_ = new QPushButton(tr("OK"), this);
+    auto* cancel = new QPushButton(tr("Abbrechen"), this);
     ok_->setDefault(true);
 
     int r = 0;
-    grid->addWidget(text("Legen Sie fest, wieviel Speicher maximal für die Funktion \"Artefakte "
-                         "entfernen\" zur Verfügung stehen soll."),
-                    r++, 0, 1, 2);
-    grid->addWidget(text("Für die optimale Verarbeitungsgeschwindigkeit sollte eine maximale "
-                         "Speichermenge eingestellt werden, die noch ohne "
-                         "Festplatten-Auslagerung von Ihrem System bereitgestellt werden kann."),
-                    r++, 0, 1, 2);
-    grid->addWidget(text("Für \"Artefakte entfernen\" verwendeter, maximaler Speicher (MB):"), r,
-                    0);
+    grid->addWidget(
+        text(QT_TR_NOOP("Legen Sie fest, wieviel Speicher maximal für die Funktion \"Artefakte "
+                        "entfernen\" zur Verfügung stehen soll.")),
+        r++, 0, 1, 2);
+    grid->addWidget(
+        text(QT_TR_NOOP("Für die optimale Verarbeitungsgeschwindigkeit sollte eine maximale "
+                        "Speichermenge eingestellt werden, die noch ohne "
+                        "Festplatten-Auslagerung von Ihrem System bereitgestellt werden kann.")),
+        r++, 0, 1, 2);
+    grid->addWidget(
+        text(QT_TR_NOOP("Für \"Artefakte entfernen\" verwendeter, maximaler Speicher (MB):")), r,
+        0);
     grid->addWidget(artefact_, r++, 1);
-    grid->addWidget(text("Die Standarteinstellung ist 64 MB.  Weitere Informationen finden Sie in "
-                         "der Hilfe. ( Stellen Sie sicher das das Fenster aktiviert ist und "
-                         "drücken Sie die Taste [F1]  )"),
-                    r++, 0, 1, 2);
+    grid->addWidget(
+        text(QT_TR_NOOP("Die Standarteinstellung ist 64 MB.  Weitere Informationen finden Sie in "
+                        "der Hilfe. ( Stellen Sie sicher das das Fenster aktiviert ist und "
+                        "drücken Sie die Taste [F1]  )")),
+        r++, 0, 1, 2);
     auto* line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
     grid->addWidget(line, r++, 0, 1, 2);
-    grid->addWidget(text("Für \"Rückgängig\" verwendeter, maximaler Speicher aller Bilder (MB):"),
-                    r, 0);
+    grid->addWidget(
+        text(QT_TR_NOOP("Für \"Rückgängig\" verwendeter, maximaler Speicher aller Bilder (MB):")),
+        r, 0);
     grid->addWidget(undo_, r++, 1);
-    grid->addWidget(text("Die Standarteinstellung ist 512 MB. Wird mehr gebraucht, fallen die "
-                         "ältesten Schritte weg."),
-                    r++, 0, 1, 2);
+    grid->addWidget(
+        text(QT_TR_NOOP("Die Standarteinstellung ist 512 MB. Wird mehr gebraucht, fallen die "
+                        "ältesten Schritte weg.")),
+        r++, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok_);

@@ -17,7 +17,7 @@
 namespace quillon::ui {
 
 NewImageDialog::NewImageDialog(const NewImageChoice& init, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Neues Bilddokument erstellen:"));
+    setWindowTitle(tr("Neues Bilddokument erstellen:"));
     auto* grid = new QGridLayout(this);
     // Out-of-range input gets the range prompt when the field is left or OK is pressed.
     auto spin = [this](int lo, int hi, int value) {
@@ -36,27 +36,27 @@ NewImageDialog::NewImageDialog(const NewImageChoice& init, QWidget* parent) : QD
     type_->setCurrentIndex(std::clamp(init.type, 1, 5) - 1);
     userLayers_ = std::clamp(init.layers, 1, kMaxUserLayers);
     layers_ = spin(1, kMaxUserLayers, userLayers_);
-    overlay_ = new QCheckBox(QStringLiteral("+ Beschriftungsebene"), this);
+    overlay_ = new QCheckBox(tr("+ Beschriftungsebene"), this);
     overlay_->setChecked(init.overlay);
     pixels_ = new QLabel(this);
     memory_ = new QLabel(this);
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    cancel_ = new QPushButton(QStringLiteral("Abbruch"), this);
+    ok_ = new QPushButton(tr("OK"), this);
+    cancel_ = new QPushButton(tr("Abbruch"), this);
     ok_->setDefault(true);
 
     int r = 0;
-    grid->addWidget(new QLabel(QStringLiteral("X-Größe:"), this), r, 0);
+    grid->addWidget(new QLabel(tr("X-Größe:"), this), r, 0);
     grid->addWidget(width_, r++, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Y-Größe:"), this), r, 0);
+    grid->addWidget(new QLabel(tr("Y-Größe:"), this), r, 0);
     grid->addWidget(height_, r++, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Format:"), this), r, 0);
+    grid->addWidget(new QLabel(tr("Format:"), this), r, 0);
     grid->addWidget(type_, r++, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Ebenen:"), this), r, 0);
+    grid->addWidget(new QLabel(tr("Ebenen:"), this), r, 0);
     grid->addWidget(layers_, r++, 1);
     grid->addWidget(overlay_, r++, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Pixelzahl:"), this), r, 0);
+    grid->addWidget(new QLabel(tr("Pixelzahl:"), this), r, 0);
     grid->addWidget(pixels_, r++, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Speicher (kB):"), this), r, 0);
+    grid->addWidget(new QLabel(tr("Speicher (kB):"), this), r, 0);
     grid->addWidget(memory_, r++, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -16,7 +16,8 @@ namespace quillon::ui {
 
 namespace {
 constexpr double kMaxReal = static_cast<double>(std::numeric_limits<float>::max());
-const QString kNotANumber = QStringLiteral("Geben Sie bitte eine Zahl ein.");
+const char* const kNotANumber =
+    QT_TRANSLATE_NOOP("quillon::ui::NumberField", "Geben Sie bitte eine Zahl ein.");
 } // namespace
 
 void refuseInput(QLineEdit* field, const QString& prompt, bool& prompting) {
@@ -78,13 +79,13 @@ NumberText readTypedNumber(const QString& text, double lo, double hi, bool integ
 
 QString numberPrompt(NumberText problem, double lo, double hi, bool integer) {
     if (problem != NumberText::OutOfRange || !std::isfinite(lo) || !std::isfinite(hi))
-        return kNotANumber;
+        return NumberField::tr(kNotANumber);
     auto bound = [integer](double b) {
         return integer ? QString::number(static_cast<long long>(b)) : QString::number(b);
     };
     const QString text =
-        integer ? QStringLiteral("Geben Sie bitte eine ganze Zahl zwischen %1 und %2 ein.")
-                : QStringLiteral("Geben Sie bitte eine Zahl zwischen %1 und %2 ein.");
+        integer ? NumberField::tr("Geben Sie bitte eine ganze Zahl zwischen %1 und %2 ein.")
+                : NumberField::tr("Geben Sie bitte eine Zahl zwischen %1 und %2 ein.");
     return text.arg(bound(lo), bound(hi));
 }
 
@@ -113,8 +114,7 @@ TextField::TextField(int maxChars, QWidget* parent) : QLineEdit(parent), maxChar
 
 bool TextField::validate() {
     if (text().toUcs4().size() <= maxChars_) return true;
-    refuseInput(this,
-                QStringLiteral("Geben Sie bitte nicht mehr als %1 Zeichen ein.").arg(maxChars_),
+    refuseInput(this, tr("Geben Sie bitte nicht mehr als %1 Zeichen ein.").arg(maxChars_),
                 prompting_);
     return false;
 }

@@ -3,6 +3,7 @@
 
 #include "formats/open.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 
@@ -21,9 +22,9 @@ QStringList openDialogFilters() {
     for (const OpenFileType& type : openFileTypes())
         out << QStringLiteral("%1 (%2)").arg(QString::fromUtf8(type.description),
                                              QString::fromStdString(openFilterPatterns(type)));
-    out << QStringLiteral("Alle unterstützten Grafikformate (%1)")
+    out << QCoreApplication::translate("OpenDialog", "Alle unterstützten Grafikformate (%1)")
                .arg(QString::fromStdString(allSupportedPatterns()));
-    out << QStringLiteral("Alle Dateien (*.*)");
+    out << QCoreApplication::translate("OpenDialog", "Alle Dateien (*.*)");
     return out;
 }
 
@@ -32,7 +33,8 @@ QString preselectedOpenFilter() {
 }
 
 QFileDialog* createOpenDialog(QWidget* parent) {
-    auto* dlg = new QFileDialog(parent, QStringLiteral("Öffnen"), QDir::currentPath());
+    auto* dlg = new QFileDialog(parent, QCoreApplication::translate("OpenDialog", "Öffnen"),
+                                QDir::currentPath());
     dlg->setFileMode(QFileDialog::ExistingFiles);
     dlg->setAcceptMode(QFileDialog::AcceptOpen);
     dlg->setOption(QFileDialog::ReadOnly, false);

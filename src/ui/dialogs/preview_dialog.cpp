@@ -52,7 +52,7 @@ PreviewWindow* PreviewDialog::previewWindow() const {
 }
 
 QPushButton* PreviewDialog::makePreviewButton() {
-    auto* b = new QPushButton(QStringLiteral("Vorschau..."), this);
+    auto* b = new QPushButton(tr("Vorschau..."), this);
     b->setAutoDefault(false);
     connect(b, &QPushButton::clicked, this, [this] { host_->show(); });
     return b;

@@ -82,15 +82,15 @@ PreviewWindow::PreviewWindow(CWinQuillonView* source, SettingsRecord& settings,
                              PreviewProvider provider, QWidget* owner)
     : QWidget(owner, Qt::Tool), source_(source), settings_(settings),
       provider_(std::move(provider)) {
-    setWindowTitle(QStringLiteral("Vorschau"));
+    setWindowTitle(tr("Vorschau"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(6, 6, 6, 6);
     grid->setSpacing(4);
     left_ = new PreviewPanel(this);
     right_ = new PreviewPanel(this);
-    left_->setToolTip(QStringLiteral("Original"));
-    right_->setToolTip(QStringLiteral("Vorschau"));
+    left_->setToolTip(tr("Original"));
+    right_->setToolTip(tr("Vorschau"));
     hbar_ = new QScrollBar(Qt::Horizontal, this);
     vbar_ = new QScrollBar(Qt::Vertical, this);
     grid->addWidget(left_, 0, 0);
@@ -98,7 +98,7 @@ PreviewWindow::PreviewWindow(CWinQuillonView* source, SettingsRecord& settings,
     grid->addWidget(vbar_, 0, 2);
     grid->addWidget(hbar_, 1, 0, 1, 2);
     auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("Zoom:"), this));
+    row->addWidget(new QLabel(tr("Zoom:"), this));
     zoomField_ = new NumberField(50, 3000, 1, this);
     zoomField_->setRaiseToMinimum(true); // a zoom typed below 50 % becomes 50 %
     zoomField_->setMaximumWidth(70);

@@ -68,7 +68,7 @@ PsfDialog::PsfDialog(CWinQuillonView* view, std::optional<Image> cutout, Setting
     l->addLayout(top);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Größe:"), this), 0, 0);
+    grid->addWidget(new QLabel(tr("Größe:"), this), 0, 0);
     // Any whole number is taken and made odd within 3 … 39 (see sizeEdited).
     widthField_ = new NumberField(-1e9, 1e9, -1, this);
     heightField_ = new NumberField(-1e9, 1e9, -1, this);
@@ -77,15 +77,15 @@ PsfDialog::PsfDialog(CWinQuillonView* view, std::optional<Image> cutout, Setting
     grid->addWidget(widthField_, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("x"), this), 0, 2);
     grid->addWidget(heightField_, 0, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Anzahl bisheriger PSF:"), this), 1, 0);
+    grid->addWidget(new QLabel(tr("Anzahl bisheriger PSF:"), this), 1, 0);
     count_ = new QLabel(this);
     grid->addWidget(count_, 1, 1);
     l->addLayout(grid);
 
     auto* row = new QHBoxLayout;
-    add_ = new QPushButton(QStringLiteral("Hinzufügen"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
-    clear_ = new QPushButton(QStringLiteral("Bisherige PSF löschen"), this);
+    add_ = new QPushButton(tr("Hinzufügen"), this);
+    auto* cancel = new QPushButton(tr("Abbrechen"), this);
+    clear_ = new QPushButton(tr("Bisherige PSF löschen"), this);
     add_->setDefault(true);
     row->addWidget(add_);
     row->addWidget(cancel);

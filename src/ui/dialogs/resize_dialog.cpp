@@ -24,25 +24,25 @@ constexpr double kMinPercent = 0.1;
 ResizeDialog::ResizeDialog(int sourceWidth, int sourceHeight, QWidget* parent)
     : QDialog(parent), sourceWidth_(sourceWidth), sourceHeight_(sourceHeight),
       fields_(initialResizeFields(sourceWidth, sourceHeight)) {
-    setWindowTitle(QStringLiteral("Bildgröße"));
+    setWindowTitle(tr("Bildgröße"));
     auto* top = new QVBoxLayout(this);
 
-    auto* current = new QGroupBox(QStringLiteral("Aktuelle Größe"), this);
+    auto* current = new QGroupBox(tr("Aktuelle Größe"), this);
     auto* cg = new QGridLayout(current);
     currentWidth_ = new QLabel(QString::asprintf("%i", sourceWidth), current);
     currentHeight_ = new QLabel(QString::asprintf("%i", sourceHeight), current);
     for (QLabel* l : {currentWidth_, currentHeight_})
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    cg->addWidget(new QLabel(QStringLiteral("Breite:"), current), 0, 0);
+    cg->addWidget(new QLabel(tr("Breite:"), current), 0, 0);
     cg->addWidget(currentWidth_, 0, 1);
-    cg->addWidget(new QLabel(QStringLiteral("Pixel"), current), 0, 2);
-    cg->addWidget(new QLabel(QStringLiteral("Höhe:"), current), 1, 0);
+    cg->addWidget(new QLabel(tr("Pixel"), current), 0, 2);
+    cg->addWidget(new QLabel(tr("Höhe:"), current), 1, 0);
     cg->addWidget(currentHeight_, 1, 1);
-    cg->addWidget(new QLabel(QStringLiteral("Pixel"), current), 1, 2);
+    cg->addWidget(new QLabel(tr("Pixel"), current), 1, 2);
     cg->setColumnStretch(3, 1);
     top->addWidget(current);
 
-    auto* wanted = new QGroupBox(QStringLiteral("Neue Größe"), this);
+    auto* wanted = new QGroupBox(tr("Neue Größe"), this);
     auto* ng = new QGridLayout(wanted);
     auto field = [wanted](double lo, double hi, int decimals) {
         auto* f = new NumberField(lo, hi, decimals, wanted);
@@ -54,23 +54,23 @@ ResizeDialog::ResizeDialog(int sourceWidth, int sourceHeight, QWidget* parent)
     height_ = field(kMinImageSize, kMaxImageSize, -1);
     widthPercent_ = field(kMinPercent, kMaxPercent, 1);
     heightPercent_ = field(kMinPercent, kMaxPercent, 1);
-    ng->addWidget(new QLabel(QStringLiteral("Breite:"), wanted), 0, 0);
+    ng->addWidget(new QLabel(tr("Breite:"), wanted), 0, 0);
     ng->addWidget(width_, 0, 1);
-    ng->addWidget(new QLabel(QStringLiteral("Pixel"), wanted), 0, 2);
+    ng->addWidget(new QLabel(tr("Pixel"), wanted), 0, 2);
     ng->addWidget(widthPercent_, 0, 3);
     ng->addWidget(new QLabel(QStringLiteral("%"), wanted), 0, 4);
-    ng->addWidget(new QLabel(QStringLiteral("Höhe:"), wanted), 1, 0);
+    ng->addWidget(new QLabel(tr("Höhe:"), wanted), 1, 0);
     ng->addWidget(height_, 1, 1);
-    ng->addWidget(new QLabel(QStringLiteral("Pixel"), wanted), 1, 2);
+    ng->addWidget(new QLabel(tr("Pixel"), wanted), 1, 2);
     ng->addWidget(heightPercent_, 1, 3);
     ng->addWidget(new QLabel(QStringLiteral("%"), wanted), 1, 4);
-    aspect_ = new QCheckBox(QStringLiteral("Seitenverhältnis beibehalten"), wanted);
+    aspect_ = new QCheckBox(tr("Seitenverhältnis beibehalten"), wanted);
     aspect_->setChecked(fields_.keepAspect);
     ng->addWidget(aspect_, 2, 0, 1, 5);
     top->addWidget(wanted);
 
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    cancel_ = new QPushButton(QStringLiteral("Abbruch"), this);
+    ok_ = new QPushButton(tr("OK"), this);
+    cancel_ = new QPushButton(tr("Abbruch"), this);
     ok_->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

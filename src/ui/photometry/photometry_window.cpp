@@ -92,8 +92,7 @@ void PhotometryPicture::paintEvent(QPaintEvent*) {
 // --- the window ------------------------------------------------------------------------------
 
 PhotometryWindow::PhotometryWindow(QWidget* owner, SettingsRecord& settings)
-    : ToolWindow(owner, settings, WindowSlot::Photometry,
-                 QStringLiteral("Photometrische Eigenschaften")) {
+    : ToolWindow(owner, settings, WindowSlot::Photometry, tr("Photometrische Eigenschaften")) {
     auto* top = new QHBoxLayout(body());
     top->setContentsMargins(0, 0, 0, 0);
     auto* left = new QVBoxLayout;
@@ -114,19 +113,19 @@ PhotometryWindow::PhotometryWindow(QWidget* owner, SettingsRecord& settings)
             recompute(true);
         });
     }
-    grid->addWidget(new QLabel(QStringLiteral("Pixel: x="), body()), 0, 0);
+    grid->addWidget(new QLabel(tr("Pixel: x="), body()), 0, 0);
     grid->addWidget(fields_[0], 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("y="), body()), 0, 2, Qt::AlignRight);
     grid->addWidget(fields_[1], 0, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Messelipse:"), body()), 1, 0);
+    grid->addWidget(new QLabel(tr("Messelipse:"), body()), 1, 0);
     grid->addWidget(fields_[2], 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("x"), body()), 1, 2, Qt::AlignCenter);
     grid->addWidget(fields_[3], 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Referenz-\n   Rand:"), body()), 2, 0);
+    grid->addWidget(new QLabel(tr("Referenz-\n   Rand:"), body()), 2, 0);
     grid->addWidget(fields_[4], 2, 1);
     grid->addWidget(new QLabel(QStringLiteral("x"), body()), 2, 2, Qt::AlignCenter);
     grid->addWidget(fields_[5], 2, 3);
-    fixedBox_ = new QCheckBox(QStringLiteral("Position fixiert"), body());
+    fixedBox_ = new QCheckBox(tr("Position fixiert"), body());
     grid->addWidget(fixedBox_, 3, 0, 1, 4);
     connect(fixedBox_, &QCheckBox::toggled, this, [this](bool on) {
         if (filling_) return;
@@ -164,45 +163,45 @@ PhotometryWindow::PhotometryWindow(QWidget* owner, SettingsRecord& settings)
     left->addWidget(text_, 1);
 
     auto* values = new QGridLayout;
-    auto label = [this](const char* t) { return new QLabel(QString::fromUtf8(t), body()); };
+    auto label = [this](const char* t) { return new QLabel(tr(t), body()); };
     auto value = [this] {
         auto* l = new QLabel(body());
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
         return l;
     };
-    values->addWidget(label("Angezeigter Farbwert"), 0, 0);
+    values->addWidget(label(QT_TR_NOOP("Angezeigter Farbwert")), 0, 0);
     values->addWidget(label("(R, G, B):"), 0, 1);
     colour_ = value();
     values->addWidget(colour_, 0, 2, 1, 3);
-    values->addWidget(label("Gesamthelligheit ="), 1, 0);
+    values->addWidget(label(QT_TR_NOOP("Gesamthelligheit =")), 1, 0);
     total_ = value();
     values->addWidget(total_, 1, 1, 1, 2);
-    values->addWidget(label("Farbverhältnis (R:G:B):"), 2, 0);
+    values->addWidget(label(QT_TR_NOOP("Farbverhältnis (R:G:B):")), 2, 0);
     for (int c = 0; c < 3; ++c) {
         ratio_[static_cast<std::size_t>(c)] = value();
         ratio_[static_cast<std::size_t>(c)]->setMinimumWidth(44);
         values->addWidget(ratio_[static_cast<std::size_t>(c)], 2, 1 + c);
     }
-    values->addWidget(label("Koeffizient ="), 3, 0);
+    values->addWidget(label(QT_TR_NOOP("Koeffizient =")), 3, 0);
     coefficient_ = new NumberField(0, 3.0e38, 3, body());
     coefficient_->setSignificantDigits(7);
     coefficient_->setFixedWidth(96);
     values->addWidget(coefficient_, 3, 1, 1, 2);
-    values->addWidget(label("Anzahl Referenzen ="), 4, 0);
+    values->addWidget(label(QT_TR_NOOP("Anzahl Referenzen =")), 4, 0);
     count_ = value();
     values->addWidget(count_, 4, 1);
-    values->addWidget(label("Entspr. mag ="), 5, 0);
+    values->addWidget(label(QT_TR_NOOP("Entspr. mag =")), 5, 0);
     magnitude_ = value();
     values->addWidget(magnitude_, 5, 1);
     error_ = value();
     values->addWidget(error_, 5, 2);
-    values->addWidget(label("mag-Vorgabe ="), 6, 0);
+    values->addWidget(label(QT_TR_NOOP("mag-Vorgabe =")), 6, 0);
     preset_ = new NumberField(-20, 30, 2, body());
     preset_->setFixedWidth(64);
     preset_->setValue(kDefaultMagnitudePreset);
     values->addWidget(preset_, 6, 1);
-    add_ = new QPushButton(QStringLiteral("Referenzwert hinzu"), body());
-    reset_ = new QPushButton(QStringLiteral("Reset"), body());
+    add_ = new QPushButton(tr("Referenzwert hinzu"), body());
+    reset_ = new QPushButton(tr("Reset"), body());
     values->addWidget(add_, 7, 0);
     values->addWidget(reset_, 7, 1, 1, 2);
     values->setColumnStretch(4, 1);
@@ -210,19 +209,18 @@ PhotometryWindow::PhotometryWindow(QWidget* owner, SettingsRecord& settings)
 
     // The references behind the coefficient and the measurement record.
     auto* right = new QVBoxLayout;
-    right->addWidget(label("Referenzen:"));
+    right->addWidget(label(QT_TR_NOOP("Referenzen:")));
     refList_ = new QTreeWidget(body());
     refList_->setRootIsDecorated(false);
-    refList_->setHeaderLabels(
-        {QStringLiteral("Helligkeit"), QStringLiteral("mag"), QStringLiteral("Abweichung")});
+    refList_->setHeaderLabels({tr("Helligkeit"), tr("mag"), tr("Abweichung")});
     refList_->header()->setStretchLastSection(true);
     refList_->setColumnWidth(0, 80);
     refList_->setColumnWidth(1, 50);
     refList_->setMinimumWidth(200);
     right->addWidget(refList_, 1);
-    remove_ = new QPushButton(QStringLiteral("Referenz entfernen"), body());
+    remove_ = new QPushButton(tr("Referenz entfernen"), body());
     right->addWidget(remove_);
-    csv_ = new QPushButton(QStringLiteral("Als CSV speichern..."), body());
+    csv_ = new QPushButton(tr("Als CSV speichern..."), body());
     right->addWidget(csv_);
     top->addLayout(right);
 
@@ -237,9 +235,8 @@ PhotometryWindow::PhotometryWindow(QWidget* owner, SettingsRecord& settings)
     });
     connect(refList_, &QTreeWidget::currentItemChanged, this, [this] { showReferences(); });
     connect(csv_, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Als CSV speichern"),
-                                                          QStringLiteral("photometrie.csv"),
-                                                          QStringLiteral("CSV-Dateien (*.csv)"));
+        const QString path = QFileDialog::getSaveFileName(
+            this, tr("Als CSV speichern"), tr("photometrie.csv"), tr("CSV-Dateien (*.csv)"));
         if (!path.isEmpty()) saveCsv(path);
     });
     resize(640, 470);
@@ -463,8 +460,7 @@ bool PhotometryWindow::saveCsv(const QString& path) {
     QFile f(path);
     const QByteArray data = csvText().toUtf8();
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(data) != data.size()) {
-        showMessage(this,
-                    QStringLiteral("Die Datei \"%1\" kann nicht geschrieben werden.").arg(path));
+        showMessage(this, tr("Die Datei \"%1\" kann nicht geschrieben werden.").arg(path));
         return false;
     }
     return true;

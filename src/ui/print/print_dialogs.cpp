@@ -39,8 +39,9 @@ PrinterFacts readPrinterFacts(QPrinter& printer) {
     // then prints monochrome.
     f.colours = printer.colorMode() == QPrinter::GrayScale ? 2 : printer.colorCount();
     f.bitsPerPixel = printer.depth();
-    f.technology = printer.outputFormat() == QPrinter::PdfFormat ? QStringLiteral("PDF-Datei")
-                                                                 : QStringLiteral("Rasterdrucker");
+    f.technology = printer.outputFormat() == QPrinter::PdfFormat
+                       ? PrinterPropertiesDialog::tr("PDF-Datei")
+                       : PrinterPropertiesDialog::tr("Rasterdrucker");
     f.rasterCaps = QStringLiteral("–");
     return f;
 }
@@ -70,17 +71,18 @@ QString pair(double a, double b, int decimals = 0) {
 PrinterPropertiesDialog::PrinterPropertiesDialog(const PrintSettings& settings,
                                                  const PrinterFacts& f, QWidget* parent)
     : QDialog(parent), values_(settings) {
-    setWindowTitle(QStringLiteral("Druckereigenschaften und Spezialeinstellungen"));
+    setWindowTitle(tr("Druckereigenschaften und Spezialeinstellungen"));
     auto* top = new QVBoxLayout(this);
 
-    auto* printer = new QGroupBox(QStringLiteral("Drucker"), this);
+    auto* printer = new QGroupBox(tr("Drucker"), this);
     auto* pg = new QGridLayout(printer);
     const std::pair<const char*, QString> rows[] = {
-        {"Druckbarer Bereichs in Pixel", pair(f.printableWidth, f.printableHeight)},
-        {"Druckbaren Bereichs in mm ", pair(f.printableWidthMm, f.printableHeightMm, 1)},
-        {"Pixel pro Inch", pair(f.dpiX, f.dpiY)},
-        {"Gesamtgröße in Pixel", pair(f.pageWidth, f.pageHeight)},
-        {"Offset zum druckbaren Bereich in Pixel", pair(f.offsetX, f.offsetY)},
+        {QT_TR_NOOP("Druckbarer Bereichs in Pixel"), pair(f.printableWidth, f.printableHeight)},
+        {QT_TR_NOOP("Druckbaren Bereichs in mm "),
+         pair(f.printableWidthMm, f.printableHeightMm, 1)},
+        {QT_TR_NOOP("Pixel pro Inch"), pair(f.dpiX, f.dpiY)},
+        {QT_TR_NOOP("Gesamtgröße in Pixel"), pair(f.pageWidth, f.pageHeight)},
+        {QT_TR_NOOP("Offset zum druckbaren Bereich in Pixel"), pair(f.offsetX, f.offsetY)},
         {"TECHNOLOGY ID", f.technology},
         {"RASTERCAPS ID", f.rasterCaps},
         // Colour devices report no palette size: "–" as for more than 8 bits per pixel.
@@ -91,7 +93,7 @@ PrinterPropertiesDialog::PrinterPropertiesDialog(const PrintSettings& settings,
     };
     int row = 0;
     for (const auto& [label, value] : rows) {
-        pg->addWidget(new QLabel(QString::fromUtf8(label), printer), row, 0);
+        pg->addWidget(new QLabel(tr(label), printer), row, 0);
         auto* v = new QLabel(value, printer);
         v->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         pg->addWidget(v, row++, 1);
@@ -99,41 +101,42 @@ PrinterPropertiesDialog::PrinterPropertiesDialog(const PrintSettings& settings,
     }
     top->addWidget(printer);
 
-    auto* tiles = new QGroupBox(QStringLiteral("Kacheln (Druckerpixel)"), this);
+    auto* tiles = new QGroupBox(tr("Kacheln (Druckerpixel)"), this);
     auto* tg = new QGridLayout(tiles);
-    const char* const tileLabels[] = {"Kachelgröße X", "Kachelgröße Y"};
-    const char* const overlapLabels[] = {"Kachelüberhang X", "Kachelüberhang Y"};
+    const char* const tileLabels[] = {QT_TR_NOOP("Kachelgröße X"), QT_TR_NOOP("Kachelgröße Y")};
+    const char* const overlapLabels[] = {QT_TR_NOOP("Kachelüberhang X"),
+                                         QT_TR_NOOP("Kachelüberhang Y")};
     const int tileValues[] = {settings.tileX, settings.tileY};
     const int overlapValues[] = {settings.overlapX, settings.overlapY};
     for (int a = 0; a < 2; ++a) {
         const auto i = static_cast<std::size_t>(a);
         tile_[i] = intField(100, 1000, tileValues[a], tiles);
         overlap_[i] = intField(0, 100, overlapValues[a], tiles);
-        tg->addWidget(new QLabel(QString::fromUtf8(tileLabels[a]), tiles), a, 0);
+        tg->addWidget(new QLabel(tr(tileLabels[a]), tiles), a, 0);
         tg->addWidget(tile_[i], a, 1);
-        tg->addWidget(new QLabel(QString::fromUtf8(overlapLabels[a]), tiles), a, 2);
+        tg->addWidget(new QLabel(tr(overlapLabels[a]), tiles), a, 2);
         tg->addWidget(overlap_[i], a, 3);
     }
     top->addWidget(tiles);
 
     auto* modes = new QHBoxLayout;
-    auto* colour = new QGroupBox(QStringLiteral("Bildausgabe auf dem Drucker"), this);
+    auto* colour = new QGroupBox(tr("Bildausgabe auf dem Drucker"), this);
     auto* cl = new QVBoxLayout(colour);
     auto* colourGroup = new QButtonGroup(this);
-    const char* const colourTexts[] = {"Automatisch Farbwahl", "Farbig", "S / W"};
+    const char* const colourTexts[] = {QT_TR_NOOP("Automatisch Farbwahl"), QT_TR_NOOP("Farbig"),
+                                       QT_TR_NOOP("S / W")};
     for (int m = 0; m < 3; ++m) {
-        colour_[static_cast<std::size_t>(m)] =
-            radio(QString::fromUtf8(colourTexts[m]), colourGroup, m, colour);
+        colour_[static_cast<std::size_t>(m)] = radio(tr(colourTexts[m]), colourGroup, m, colour);
         cl->addWidget(colour_[static_cast<std::size_t>(m)]);
     }
-    auto* pixel = new QGroupBox(QStringLiteral("Druckgröße"), this);
+    auto* pixel = new QGroupBox(tr("Druckgröße"), this);
     auto* pl = new QVBoxLayout(pixel);
     auto* pixelGroup = new QButtonGroup(this);
-    const char* const pixelTexts[] = {"Automatische Größe", "1 Bildpixel = 1 Druckerpixel",
-                                      "1 Bildpixel = 4 Druckerpixel"};
+    const char* const pixelTexts[] = {QT_TR_NOOP("Automatische Größe"),
+                                      QT_TR_NOOP("1 Bildpixel = 1 Druckerpixel"),
+                                      QT_TR_NOOP("1 Bildpixel = 4 Druckerpixel")};
     for (int m = 0; m < 3; ++m) {
-        pixel_[static_cast<std::size_t>(m)] =
-            radio(QString::fromUtf8(pixelTexts[m]), pixelGroup, m, pixel);
+        pixel_[static_cast<std::size_t>(m)] = radio(tr(pixelTexts[m]), pixelGroup, m, pixel);
         pl->addWidget(pixel_[static_cast<std::size_t>(m)]);
     }
     colour_[static_cast<std::size_t>(std::clamp(settings.colourMode, 0, 2))]->setChecked(true);
@@ -142,8 +145,8 @@ PrinterPropertiesDialog::PrinterPropertiesDialog(const PrintSettings& settings,
     modes->addWidget(pixel);
     top->addLayout(modes);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
+    auto* ok = new QPushButton(tr("OK"), this);
+    auto* cancel = new QPushButton(tr("Abbrechen"), this);
     ok->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -170,7 +173,7 @@ void PrinterPropertiesDialog::confirm() {
         if (overlap_[a]->value() < tile) continue;
         const int most = std::min(static_cast<int>(overlap_[a]->maximum()), tile - 1);
         refuseInput(overlap_[a],
-                    QStringLiteral("Geben Sie bitte eine ganze Zahl zwischen %1 und %2 ein.")
+                    tr("Geben Sie bitte eine ganze Zahl zwischen %1 und %2 ein.")
                         .arg(static_cast<int>(overlap_[a]->minimum()))
                         .arg(most),
                     prompting_);
@@ -190,57 +193,56 @@ void PrinterPropertiesDialog::confirm() {
 PageSetupDialog::PageSetupDialog(PrintSettings& settings, const PrinterFacts& facts,
                                  std::function<PrinterFacts()> setupPrinter, QWidget* parent)
     : QDialog(parent), settings_(settings), facts_(facts), setupPrinter_(std::move(setupPrinter)) {
-    setWindowTitle(QStringLiteral("Druck-Seite Einrichten"));
+    setWindowTitle(tr("Druck-Seite Einrichten"));
     auto* top = new QHBoxLayout(this);
     auto* left = new QVBoxLayout;
     top->addLayout(left, 1);
 
-    auto* place = new QGroupBox(QStringLiteral("Bildplazierung"), this);
+    auto* place = new QGroupBox(tr("Bildplazierung"), this);
     auto* pg = new QGridLayout(place);
     auto* placeGroup = new QButtonGroup(this);
-    placement_[0] = radio(QStringLiteral("Automatisch"), placeGroup, 0, place);
-    placement_[1] = radio(QStringLiteral("Numerisch"), placeGroup, 1, place);
+    placement_[0] = radio(tr("Automatisch"), placeGroup, 0, place);
+    placement_[1] = radio(tr("Numerisch"), placeGroup, 1, place);
     auto* gridBox = new QWidget(place);
     auto* gg = new QGridLayout(gridBox);
     gg->setContentsMargins(0, 0, 0, 0);
     auto* gridGroup = new QButtonGroup(this);
     for (int p = 0; p < 9; ++p) {
         auto* b = radio(QString(), gridGroup, p, gridBox);
-        b->setToolTip(QStringLiteral("Position %1").arg(p));
+        b->setToolTip(tr("Position %1").arg(p));
         gg->addWidget(b, p / 3, p % 3);
         grid_[static_cast<std::size_t>(p)] = b;
     }
     pg->addWidget(placement_[0], 0, 0);
     pg->addWidget(gridBox, 0, 1, 1, 4, Qt::AlignLeft);
     pg->addWidget(placement_[1], 1, 0);
-    pg->addWidget(new QLabel(QStringLiteral("Offset von Seitenecke zu Bildecke"), place), 1, 1, 1,
-                  4);
+    pg->addWidget(new QLabel(tr("Offset von Seitenecke zu Bildecke"), place), 1, 1, 1, 4);
     offset_[0] = intField(-1000, 1000, 0, place);
     offset_[1] = intField(-1000, 1000, 0, place);
     pg->addWidget(new QLabel(QStringLiteral("X"), place), 2, 1);
     pg->addWidget(offset_[0], 2, 2);
     pg->addWidget(new QLabel(QStringLiteral("Y"), place), 2, 3);
     pg->addWidget(offset_[1], 2, 4);
-    pg->addWidget(new QLabel(QStringLiteral("in mm"), place), 2, 5);
+    pg->addWidget(new QLabel(tr("in mm"), place), 2, 5);
     pg->setColumnStretch(6, 1);
     left->addWidget(place);
 
-    auto* size = new QGroupBox(QStringLiteral("Bildgröße"), this);
+    auto* size = new QGroupBox(tr("Bildgröße"), this);
     auto* sg = new QGridLayout(size);
     auto* sizeGroup = new QButtonGroup(this);
-    sizeMode_[0] = radio(QStringLiteral("Automatisch"), sizeGroup, 0, size);
-    sizeMode_[1] = radio(QStringLiteral("Numerisch"), sizeGroup, 1, size);
+    sizeMode_[0] = radio(tr("Automatisch"), sizeGroup, 0, size);
+    sizeMode_[1] = radio(tr("Numerisch"), sizeGroup, 1, size);
     sg->addWidget(sizeMode_[0], 0, 0);
-    sg->addWidget(new QLabel(QStringLiteral("( größtmöglich )"), size), 0, 1, 1, 4);
+    sg->addWidget(new QLabel(tr("( größtmöglich )"), size), 0, 1, 1, 4);
     sg->addWidget(sizeMode_[1], 1, 0);
-    sg->addWidget(new QLabel(QStringLiteral("Gesamtgröße nach Ausdruck :"), size), 1, 1, 1, 4);
+    sg->addWidget(new QLabel(tr("Gesamtgröße nach Ausdruck :"), size), 1, 1, 1, 4);
     size_[0] = intField(10, 1000, 100, size);
     size_[1] = intField(1, 1000000, 100, size);
     sg->addWidget(new QLabel(QStringLiteral("X"), size), 2, 1);
     sg->addWidget(size_[0], 2, 2);
     sg->addWidget(new QLabel(QStringLiteral("Y"), size), 2, 3);
     sg->addWidget(size_[1], 2, 4);
-    sg->addWidget(new QLabel(QStringLiteral("in mm"), size), 2, 5);
+    sg->addWidget(new QLabel(tr("in mm"), size), 2, 5);
     sg->setColumnStretch(6, 1);
     left->addWidget(size);
     left->addStretch();
@@ -248,24 +250,24 @@ PageSetupDialog::PageSetupDialog(PrintSettings& settings, const PrinterFacts& fa
     auto* right = new QVBoxLayout;
     top->addLayout(right);
     auto add = [&](const char* text, auto fn) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
+        auto* b = new QPushButton(tr(text), this);
         right->addWidget(b);
         buttons_ << b;
         connect(b, &QPushButton::clicked, this, fn);
         return b;
     };
-    add("OK", [this] { finishWith(Ok); })->setDefault(true);
-    add("Abbrechen", [this] { reject(); });
+    add(QT_TR_NOOP("OK"), [this] { finishWith(Ok); })->setDefault(true);
+    add(QT_TR_NOOP("Abbrechen"), [this] { reject(); });
     right->addSpacing(12);
-    add("Drucker Einrichten", [this] {
+    add(QT_TR_NOOP("Drucker Einrichten"), [this] {
         if (!store()) return;
         if (setupPrinter_) facts_ = setupPrinter_();
         showValues(settings_);
     });
-    add("Erweitert...", [this] { extended(); });
+    add(QT_TR_NOOP("Erweitert..."), [this] { extended(); });
     right->addSpacing(12);
-    add("Seitenansicht", [this] { finishWith(Preview); });
-    add("Drucken", [this] { finishWith(Print); });
+    add(QT_TR_NOOP("Seitenansicht"), [this] { finishWith(Preview); });
+    add(QT_TR_NOOP("Drucken"), [this] { finishWith(Print); });
     right->addStretch();
 
     for (QButtonGroup* g : {placeGroup, sizeGroup})

@@ -36,6 +36,9 @@ namespace quillon::ui {
 
 namespace {
 
+const char* const kPreviewTitle = QT_TRANSLATE_NOOP("PrintSession", "Seitenansicht");
+const char* const kPrintTitle = QT_TRANSLATE_NOOP("PrintSession", "Drucken");
+
 // A picture as a QImage that owns its pixels (the picture buffer is reused for the next
 // tile, and the preview keeps what was drawn). Null when the copy cannot be allocated.
 QImage toImage(const Picture& p) {
@@ -68,8 +71,10 @@ JobResult renderPage(JobRunner* jobs, const ImageRenderer& renderer, const Print
     auto picture = std::make_unique<Picture>();
     const JobResult r = runJob(jobs, [&](Progress& progress) {
         page.tiles = printTiles(s, info.printableWidth, info.printableHeight);
-        progress.begin(preview ? "Seitenansicht" : "Drucken",
-                       static_cast<long long>(page.tiles.size()), 1);
+        progress.begin(
+            QCoreApplication::translate("PrintSession", preview ? kPreviewTitle : kPrintTitle)
+                .toStdString(),
+            static_cast<long long>(page.tiles.size()), 1);
         renderPrintPagePicture(renderer, s, info, *picture, progress, preview);
     });
     if (!r.ok() || picture->empty()) return r;
@@ -86,7 +91,7 @@ JobResult renderPage(JobRunner* jobs, const ImageRenderer& renderer, const Print
 bool drawPage(QPrinter& printer, const RenderedPage& page, QWidget* parent) {
     QPainter painter;
     if (!painter.begin(&printer)) {
-        showMessage(parent, QString::fromUtf8(kNoPrinter));
+        showMessage(parent, QCoreApplication::translate("PrintSession", kNoPrinter));
         return false;
     }
     // Astronomical pictures keep every pixel: no lossy compression on the way to a PDF.
@@ -122,7 +127,7 @@ QPrinter& PrintSession::printer() {
 
 void PrintSession::pageSetup() {
     if (!printerInstalled()) {
-        showMessage(ctx_.parent(), QString::fromUtf8(kNoPrinter));
+        showMessage(ctx_.parent(), QCoreApplication::translate("PrintSession", kNoPrinter));
         return;
     }
     PageSetupDialog dlg(
@@ -146,7 +151,7 @@ void PrintSession::pageSetup() {
 
 void PrintSession::printerSetup() {
     if (!printerInstalled()) {
-        showMessage(ctx_.parent(), QString::fromUtf8(kNoPrinter));
+        showMessage(ctx_.parent(), QCoreApplication::translate("PrintSession", kNoPrinter));
         return;
     }
     QPageSetupDialog setup(&printer(), ctx_.parent());
@@ -177,7 +182,7 @@ void PrintSession::preview() {
         return;
     }
     QPrintPreviewDialog dlg(&printer(), ctx_.parent());
-    dlg.setWindowTitle(QStringLiteral("Seitenansicht"));
+    dlg.setWindowTitle(QCoreApplication::translate("PrintSession", kPreviewTitle));
     QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg, [&](QPrinter* p) {
         if (!view) return;
         // A page set up anew in the preview is rendered again (Esc cancels: a blank page).
@@ -225,7 +230,7 @@ bool PrintSession::copyToClipboard(const CWinQuillonView& view, bool whole) {
     if (result != RENDER_OK) return false;
     const QImage image = toImage(picture);
     if (image.isNull()) {
-        showMessage(ctx_.parent(), QString::fromUtf8(kNoClipboardMemory));
+        showMessage(ctx_.parent(), QCoreApplication::translate("PrintSession", kNoClipboardMemory));
         return false;
     }
     QGuiApplication::clipboard()->setImage(image);

@@ -5,6 +5,8 @@
 #include "display/print_layout.h"
 #include "ui/command_context.h"
 
+#include <QtGlobal>
+
 #include <functional>
 #include <memory>
 
@@ -14,8 +16,10 @@ namespace quillon::ui {
 
 class CWinQuillonView;
 
-inline constexpr const char* kNoPrinter = "Kein Drucker ausgewählt oder installiert !";
-inline constexpr const char* kNoClipboardMemory = "Can't allocate global memory block.";
+inline constexpr const char* kNoPrinter =
+    QT_TRANSLATE_NOOP("PrintSession", "Kein Drucker ausgewählt oder installiert !");
+inline constexpr const char* kNoClipboardMemory =
+    QT_TRANSLATE_NOOP("PrintSession", "Can't allocate global memory block.");
 
 class PrintSession {
 public:
