@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the README screenshots under Xvfb: the main window with the sample, the unsharp mask
 # dialog with its preview, the photometry window on a star of the sample, the composite window
-# with a short series, and the toolbar at normal and doubled scale (QT_SCALE_FACTOR=2), into
+# with a short series, the toolbar at normal and doubled scale (QT_SCALE_FACTOR=2), and the
+# first start with the sample on 1280 × 800 and 1920 × 1080 screens and in night mode, into
 # DEST (default docs/screenshots). Needs xvfb, xdotool and imagemagick
 # (scripts/install-deps.sh).
 set -euo pipefail
@@ -9,14 +10,17 @@ cd "$(dirname "$0")/.."
 DEST=${1:-docs/screenshots}
 mkdir -p "$DEST"
 DEST=$(cd "$DEST" && pwd)
-# The doubled toolbar needs a wider screen: a second run of this script on a display of its own.
+# Other screen sizes are further runs of this script on displays of their own: the doubled
+# toolbar needs a wider screen (phase 2), the first start is shown at 1280 × 800 with night
+# mode (phase 3) and at 1920 × 1080 (phase 4).
 PHASE=${QUILLON_README_PHASE:-1}
-if [ "$PHASE" = 2 ]; then
-    NAME=readme-tour-2x DISPLAY_NUMBER=72
-    export QUILLON_TOUR_SCREEN=2600x600x24
-else
-    NAME=readme-tour DISPLAY_NUMBER=71
-fi
+case "$PHASE" in
+2) NAME=readme-tour-2x DISPLAY_NUMBER=72 QUILLON_TOUR_SCREEN=2600x600x24 ;;
+3) NAME=readme-tour-1280 DISPLAY_NUMBER=73 QUILLON_TOUR_SCREEN=1280x800x24 ;;
+4) NAME=readme-tour-1080 DISPLAY_NUMBER=74 QUILLON_TOUR_SCREEN=1920x1080x24 ;;
+*) NAME=readme-tour DISPLAY_NUMBER=71 QUILLON_TOUR_SCREEN=${QUILLON_TOUR_SCREEN:-1600x1000x24} ;;
+esac
+export QUILLON_TOUR_SCREEN
 # shellcheck source=scripts/tour-common.sh
 source scripts/tour-common.sh ""
 BUILD=$(cd "$BUILD" && pwd)
@@ -68,6 +72,26 @@ if [ "$PHASE" = 2 ]; then
     start QT_SCALE_FACTOR=2
     shot toolbar-2x 1.5
     crop toolbar-2x toolbar-2x "2600x$((2 * BAR))+0+$((2 * MENU))"
+    stop
+    exit 0
+fi
+# The first start (no settings yet): the docks around the sample; then the same in night mode.
+if [ "$PHASE" = 3 ]; then
+    start
+    shot first-start 2.0
+    small first-start
+    stop
+    printf '[AppData]\nm_Reg_bNightMode=1\n' >"$QUILLON_SETTINGS_FILE"
+    start
+    shot night-mode 2.0
+    small night-mode
+    stop
+    exit 0
+fi
+if [ "$PHASE" = 4 ]; then
+    start
+    shot first-start-1080 2.0
+    small first-start-1080
     stop
     exit 0
 fi
@@ -139,4 +163,4 @@ small composite-window
 xdotool key Escape
 stop
 rm -rf "$SERIES"
-QUILLON_README_PHASE=2 bash "$0" "$DEST"
+for phase in 2 3 4; do QUILLON_README_PHASE=$phase bash "$0" "$DEST"; done

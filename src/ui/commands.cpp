@@ -82,6 +82,8 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
     {"Tools &ausblenden", "", "Werkzeugfenster aus- und wieder einblenden", "T", true},
     {"Über&lappend", "", "Fenster überlappend anordnen", "", true},
     {"&Nebeneinander", "", "Fenster nebeneinander anordnen", "", true},
+    {"Standardanordnung wiederherstellen", "", "Werkzeugfenster wie beim ersten Start anordnen", "",
+     true},
     {"&Symbole anordnen", "", "Symbole anordnen", "", true},
     {"&Hilfethemen", "F1", "Hilfethemen", "?", true},
     {"Help &Wizard", "", "Help Wizard", "W", true},

@@ -92,6 +92,7 @@ enum class Cmd {
     // Fenster
     WindowCascade,
     WindowTile,
+    WindowDefaultLayout,
     WindowArrangeIcons,
     // ?
     HelpTopics,

@@ -23,7 +23,7 @@ QString HelpViewer::pageOfTopic(int topic) {
     }
 }
 
-HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
+HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Quillon Hilfe"));
     auto* lay = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
