@@ -108,20 +108,18 @@ shot filter-dialog 2.0
 small filter-dialog
 xdotool key Escape
 sleep 0.5
-# Photometry: the mouse on a star below the nebula, where no tool window covers the view.
+# Photometry: its dock is a tab behind the image information in the left column (330 pixels
+# wide); a click on its tab (below the information, at this screen size) brings it to the
+# front. The mouse goes on a star below the nebula, and the column is cut out of the screen.
 read -r X Y < <(star main-window 600x300+750+650)
-if ! xdotool search --onlyvisible --name "^Photometrische Eigenschaften\$" >/dev/null; then
-    xdotool key alt+t
-    sleep 0.4
-    xdotool key p
-    sleep 0.8
-fi
+xdotool mousemove 243 628 click 1
+sleep 0.8
 xdotool mousemove $((X + 1)) "$Y"
 sleep 0.3
 xdotool mousemove "$X" "$Y"
 sleep 1.0
-grab photometry-window "Photometrische Eigenschaften"
-small photometry-window
+shot photometry-window 0.2
+crop photometry-window photometry-window "330x$((1000 - MENU - BAR - 300))+0+$((MENU + BAR))"
 stop
 
 # The composite window: a grey series of four shifted cut-outs of the sample, the first one

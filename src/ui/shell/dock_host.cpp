@@ -25,7 +25,7 @@ constexpr WindowSlot kSlots[kDockCount - 1] = {
 
 // Widths of the left and right dock columns and heights of the lower docks in the first-start
 // arrangement; they leave the document area most of a 1280 × 800 window.
-constexpr int kLeftWidth = 300, kRightWidth = 250;
+constexpr int kLeftWidth = 330, kRightWidth = 250;
 constexpr int kUpperLeftHeight = 450, kHistogramHeight = 250, kUpperRightHeight = 430,
               kNavigatorHeight = 270;
 
@@ -114,8 +114,12 @@ void DockHost::open(Dock d) {
     if (isOpen(d)) return;
     // A floating one comes back at the point stored when it closed.
     if (dock(d)->isFloating()) placeFloating(d, false);
-    dock(d)->show();
-    dock(d)->raise();
+    QDockWidget* w = dock(d);
+    w->show();
+    w->raise();
+    // A dock shown again among tabs gets its tab only when the layout runs; then it comes to
+    // the front.
+    QTimer::singleShot(0, w, [w] { w->raise(); });
 }
 
 void DockHost::close(Dock d) {
@@ -152,10 +156,11 @@ void DockHost::raiseDefaultFronts() {
     // Sizes apply to docks that are shown; the arrangement waits until the tools opened.
     if (!isOpen(Dock::ImageInfo) && !isOpen(Dock::Navigator)) return;
     frontsPending_ = false;
-    for (Dock d : {Dock::ImageInfo, Dock::Navigator})
-        if (isOpen(d)) dock(d)->raise();
-    // The sizes once the docks just shown have their place in the layout.
+    // Fronts and sizes once the docks just shown have their place in the layout (after the
+    // raise of each dock that opened).
     QTimer::singleShot(0, this, [this] {
+        for (Dock d : {Dock::ImageInfo, Dock::Navigator})
+            if (isOpen(d)) dock(d)->raise();
         frame_.resizeDocks({dock(Dock::ImageInfo), dock(Dock::Scaling)}, {kLeftWidth, kRightWidth},
                            Qt::Horizontal);
         frame_.resizeDocks(
