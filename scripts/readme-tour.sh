@@ -119,7 +119,7 @@ sleep 0.3
 xdotool mousemove "$X" "$Y"
 sleep 1.0
 shot photometry-window 0.2
-crop photometry-window photometry-window "330x$((1000 - MENU - BAR - 300))+0+$((MENU + BAR))"
+crop photometry-window photometry-window "330x$((1000 - MENU - BAR - 360))+0+$((MENU + BAR))"
 stop
 
 # The composite window: a grey series of four shifted cut-outs of the sample, the first one
