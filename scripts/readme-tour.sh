@@ -1,22 +1,27 @@
 #!/usr/bin/env bash
 # Makes the README screenshots under Xvfb: the main window with the sample, the unsharp mask
+# Makes the README screenshots under Xvfb: the main window with the sample, the unsharp mask
 # dialog with its preview, the photometry window on a star of the sample, the English
-# interface, the composite window with a short series, and the toolbar at normal and doubled
-# scale (QT_SCALE_FACTOR=2), into DEST (default docs/screenshots). Needs xvfb, xdotool and
-# imagemagick (scripts/install-deps.sh).
+# interface, the composite window with a short series, the toolbar at normal and doubled scale
+# (QT_SCALE_FACTOR=2), and the first start with the sample on 1280 × 800 and 1920 × 1080 screens
+# and in night mode, into DEST (default docs/screenshots). Needs xvfb, xdotool and imagemagick
+# (scripts/install-deps.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 DEST=${1:-docs/screenshots}
 mkdir -p "$DEST"
 DEST=$(cd "$DEST" && pwd)
-# The doubled toolbar needs a wider screen: a second run of this script on a display of its own.
+# Other screen sizes are further runs of this script on displays of their own: the doubled
+# toolbar needs a wider screen (phase 2), the first start is shown at 1280 × 800 with night
+# mode (phase 3) and at 1920 × 1080 (phase 4).
 PHASE=${QUILLON_README_PHASE:-1}
-if [ "$PHASE" = 2 ]; then
-    NAME=readme-tour-2x DISPLAY_NUMBER=72
-    export QUILLON_TOUR_SCREEN=2600x600x24
-else
-    NAME=readme-tour DISPLAY_NUMBER=71
-fi
+case "$PHASE" in
+2) NAME=readme-tour-2x DISPLAY_NUMBER=72 QUILLON_TOUR_SCREEN=2600x600x24 ;;
+3) NAME=readme-tour-1280 DISPLAY_NUMBER=73 QUILLON_TOUR_SCREEN=1280x800x24 ;;
+4) NAME=readme-tour-1080 DISPLAY_NUMBER=74 QUILLON_TOUR_SCREEN=1920x1080x24 ;;
+*) NAME=readme-tour DISPLAY_NUMBER=71 QUILLON_TOUR_SCREEN=${QUILLON_TOUR_SCREEN:-1600x1000x24} ;;
+esac
+export QUILLON_TOUR_SCREEN
 # shellcheck source=scripts/tour-common.sh
 source scripts/tour-common.sh ""
 BUILD=$(cd "$BUILD" && pwd)
@@ -71,6 +76,26 @@ if [ "$PHASE" = 2 ]; then
     stop
     exit 0
 fi
+# The first start (no settings yet): the docks around the sample; then the same in night mode.
+if [ "$PHASE" = 3 ]; then
+    start
+    shot first-start 2.0
+    small first-start
+    stop
+    printf '[AppData]\nm_Reg_bNightMode=1\n' >"$QUILLON_SETTINGS_FILE"
+    start
+    shot night-mode 2.0
+    small night-mode
+    stop
+    exit 0
+fi
+if [ "$PHASE" = 4 ]; then
+    start
+    shot first-start-1080 2.0
+    small first-start-1080
+    stop
+    exit 0
+fi
 
 start
 shot main-window 1.5
@@ -84,20 +109,18 @@ shot filter-dialog 2.0
 small filter-dialog
 xdotool key Escape
 sleep 0.5
-# Photometry: the mouse on a star below the nebula, where no tool window covers the view.
+# Photometry: its dock is a tab behind the image information in the left column (330 pixels
+# wide); a click on its tab (below the information, at this screen size) brings it to the
+# front. The mouse goes on a star below the nebula, and the column is cut out of the screen.
 read -r X Y < <(star main-window 600x300+750+650)
-if ! xdotool search --onlyvisible --name "^Photometrische Eigenschaften\$" >/dev/null; then
-    xdotool key alt+t
-    sleep 0.4
-    xdotool key p
-    sleep 0.8
-fi
+xdotool mousemove 243 628 click 1
+sleep 0.8
 xdotool mousemove $((X + 1)) "$Y"
 sleep 0.3
 xdotool mousemove "$X" "$Y"
 sleep 1.0
-grab photometry-window "Photometrische Eigenschaften"
-small photometry-window
+shot photometry-window 0.2
+crop photometry-window photometry-window "330x$((1000 - MENU - BAR - 360))+0+$((MENU + BAR))"
 stop
 
 # The English interface ("Datei" > "Einstellungen" > "Sprache..."), with settings of its own.
@@ -146,4 +169,4 @@ small composite-window
 xdotool key Escape
 stop
 rm -rf "$SERIES"
-QUILLON_README_PHASE=2 bash "$0" "$DEST"
+for phase in 2 3 4; do QUILLON_README_PHASE=$phase bash "$0" "$DEST"; done

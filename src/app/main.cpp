@@ -4,6 +4,7 @@
 #include "core/memory.h"
 #include "ui/messages.h"
 #include "ui/shell/command_icons.h"
+#include "ui/shell/dock_host.h"
 #include "ui/shell/language.h"
 #include "ui/shell/main_frame.h"
 #include "ui/shell/quillon_app.h"
@@ -157,9 +158,12 @@ int main(int argc, char** argv) {
         }
         splashScreen->finish(frame);
     }
-    // Without a window manager (a bare X server) "maximised" does nothing: size it ourselves.
-    frame->setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
-    frame->showMaximized();
+    // As the last run left it, else maximised. Without a window manager (a bare X server)
+    // "maximised" does nothing: size it ourselves.
+    if (!ui::showWithStoredGeometry(*frame, settings)) {
+        frame->setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+        frame->showMaximized();
+    }
     // The tool windows appear with the main window, not over the splash.
     frame->openToolWindows(static_cast<unsigned>(settings.toolBits));
     QTimer::singleShot(0, frame, [frame, files] { frame->openFiles(files); });

@@ -171,6 +171,8 @@ void forEachKey(SettingsRecord& r, V&& v) {
     v.stringKey("m_Reg_DarkFlat_strFlatFile", r.darkFlatFlatFile);
     v.intKey("m_Reg_Tools_bIn_bPh_bHi_bSk_bZN", r.toolBits, 0);
     v.intKey("m_Reg_Toolbar_bHiddenGroups", r.toolbarHiddenGroups, 0);
+    v.stringKey("m_Reg_MainFrame_strDockState", r.dockState);
+    v.stringKey("m_Reg_MainFrame_strGeometry", r.frameGeometry);
     v.intKey("m_Reg_LucyRichardson_Iterations", r.lucyIterations, 1);
     v.intKey("m_Reg_LucyRichardson_PSFx", r.lucyPsfX, 7);
     v.intKey("m_Reg_LucyRichardson_PSFy", r.lucyPsfY, 7);

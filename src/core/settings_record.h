@@ -142,6 +142,8 @@ struct SettingsRecord {
     std::string darkFlatFlatFile;
     int toolBits = 0;
     int toolbarHiddenGroups = 0; // bit g hides button group g of the toolbar
+    std::string dockState;       // arrangement of the docks (QMainWindow::saveState, base64)
+    std::string frameGeometry;   // the main window's geometry (QWidget::saveGeometry, base64)
     int lucyIterations = 1;
     int lucyPsfX = 7;
     int lucyPsfY = 7;

@@ -154,6 +154,8 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
      QT_TRANSLATE_NOOP("Commands", "Fenster überlappend anordnen"), "", true},
     {QT_TRANSLATE_NOOP("Commands", "&Nebeneinander"), "",
      QT_TRANSLATE_NOOP("Commands", "Fenster nebeneinander anordnen"), "", true},
+    {QT_TRANSLATE_NOOP("Commands", "Standardanordnung wiederherstellen"), "",
+     QT_TRANSLATE_NOOP("Commands", "Werkzeugfenster wie beim ersten Start anordnen"), "", true},
     {QT_TRANSLATE_NOOP("Commands", "&Symbole anordnen"), "",
      QT_TRANSLATE_NOOP("Commands", "Symbole anordnen"), "", true},
     {QT_TRANSLATE_NOOP("Commands", "&Hilfethemen"), "F1",

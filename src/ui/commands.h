@@ -94,6 +94,7 @@ enum class Cmd {
     // Fenster
     WindowCascade,
     WindowTile,
+    WindowDefaultLayout,
     WindowArrangeIcons,
     // ?
     HelpTopics,

@@ -92,7 +92,7 @@ TEST(SettingsRecord, SaveWritesEveryKeyOnceInTableOrder) {
     EXPECT_EQ(unique.size(), keys.size());
     EXPECT_EQ(keys.front().key, std::string("m_Reg_strEXEPath"));
     EXPECT_EQ(keys.back().key, std::string("m_Reg_strLanguage"));
-    EXPECT_EQ(keys.size(), 79u);
+    EXPECT_EQ(keys.size(), 81u);
 }
 
 TEST(SettingsRecord, PackedPointsUseHighWordForLeftAndLowWordForTop) {

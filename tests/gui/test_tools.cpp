@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -65,6 +66,9 @@ private slots:
     void hideToolsTwiceRestoresExactlyWhatWasOpen();
     void arrangeOn1280DesktopPlacesTheNavigator();
     void positionsAreRememberedWhenClosed();
+    void firstStartDocksEveryToolWindowSideBySide();
+    void floatedDockComesBackWhereItWasAfterARestart();
+    void defaultArrangementComesBack();
     void normaliseDividesEachColumnBySum();
     void layerMatrixOkStoresMatrixAndNames();
     void imageInfoRefusesLatitude91AndStaysInEditMode();
@@ -106,7 +110,7 @@ void ToolsTest::windowsFollowTheActiveViewAndDisableWithoutOne() {
     QVERIFY(!w->pointField(0, true)->isEnabled());
 
     // The close button clears the check mark.
-    w->close();
+    s.frame->toolWindows()->docks().dock(ui::Dock::Scaling)->close();
     QVERIFY(!s.frame->toolShown(Tool::Scaling));
     QVERIFY(!s.frame->action(Cmd::ToolScaling)->isChecked());
 }
@@ -334,16 +338,22 @@ void ToolsTest::arrangeOn1280DesktopPlacesTheNavigator() {
     s.frame->arrangeToolWindows(1280);
     ui::ToolWindows* tw = s.frame->toolWindows();
     QVERIFY(tw->isVisible(Tool::Navigator));
-    QCOMPARE(tw->window(Tool::Navigator)->pos(), QPoint(1048, 95));
-    QCOMPARE(tw->window(Tool::Scaling)->pos(), QPoint(1048, 73));
-    QCOMPARE(tw->window(Tool::Histogram)->pos(), QPoint(1, 300));
     QCOMPARE(s.frame->toolBits(), kAllToolBits);
+    // Docked now; floated, each goes to its standard position on that desktop.
+    for (auto [d, at] : {std::pair{ui::Dock::Navigator, QPoint(1048, 95)},
+                         std::pair{ui::Dock::Scaling, QPoint(1048, 73)},
+                         std::pair{ui::Dock::Histogram, QPoint(1, 300)}}) {
+        QVERIFY(!tw->docks().dock(d)->isFloating());
+        tw->docks().dock(d)->setFloating(true);
+        QCOMPARE(tw->docks().dock(d)->pos(), at);
+    }
 }
 
 void ToolsTest::positionsAreRememberedWhenClosed() {
     Shell s;
     s.frame->action(Cmd::ToolHistogram)->trigger();
-    ui::ToolWindow* h = s.frame->toolWindows()->window(Tool::Histogram);
+    QDockWidget* h = s.frame->toolWindows()->docks().dock(ui::Dock::Histogram);
+    h->setFloating(true);
     h->move(123, 234);
     s.frame->action(Cmd::ToolHistogram)->trigger();
     QVERIFY(!h->isVisible());
@@ -351,6 +361,114 @@ void ToolsTest::positionsAreRememberedWhenClosed() {
     s.app->settings().setWindowPoint(WindowSlot::Histogram, {40, 50});
     s.frame->action(Cmd::ToolHistogram)->trigger();
     QCOMPARE(h->pos(), QPoint(40, 50));
+}
+
+namespace {
+QDockWidget* dockOf(ui::CMainFrame* f, ui::Dock d) {
+    return f->toolWindows()->docks().dock(d);
+}
+// The document area and every dock on the screen, in main-window coordinates (a dock behind
+// another's tab is moved out of the window).
+QList<std::pair<QString, QRect>> shownAreas(ui::CMainFrame* f) {
+    QList<std::pair<QString, QRect>> areas{{QStringLiteral("mdi"), f->mdiArea()->geometry()}};
+    for (int i = 0; i < ui::kDockCount; ++i) {
+        QDockWidget* d = dockOf(f, static_cast<ui::Dock>(i));
+        if (d->isFloating() || (d->isVisible() && d->geometry().intersects(f->rect())))
+            areas.append({d->objectName(), d->isFloating() ? QRect() : d->geometry()});
+    }
+    return areas;
+}
+// Equal names, rectangles equal within a few pixels (separators settle to the minimum sizes).
+bool sameAreas(const QList<std::pair<QString, QRect>>& a,
+               const QList<std::pair<QString, QRect>>& b) {
+    if (a.size() != b.size()) return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const QRect &p = a[i].second, &q = b[i].second;
+        if (a[i].first != b[i].first || std::abs(p.left() - q.left()) > 8 ||
+            std::abs(p.top() - q.top()) > 8 || std::abs(p.right() - q.right()) > 8 ||
+            std::abs(p.bottom() - q.bottom()) > 8)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+void ToolsTest::firstStartDocksEveryToolWindowSideBySide() {
+    for (QSize size : {QSize(1280, 800), QSize(1920, 1080)}) {
+        Shell s;
+        s.frame->resize(size);
+        s.frame->openToolWindows(kAllToolBits); // as the first start does
+        Shell::settle();
+        for (int i = 0; i <= static_cast<int>(Tool::HelpWizard); ++i) {
+            QDockWidget* d = dockOf(s.frame, static_cast<ui::Dock>(i));
+            QVERIFY2(!d->isHidden() && !d->isFloating(), qPrintable(d->objectName()));
+        }
+        QVERIFY(s.frame->tabifiedDockWidgets(dockOf(s.frame, ui::Dock::ImageInfo))
+                    .contains(dockOf(s.frame, ui::Dock::Photometry)));
+        // Information, histogram, scaling and navigator in front; nothing over anything else.
+        const auto areas = shownAreas(s.frame);
+        QCOMPARE(areas.size(), 5);
+        for (qsizetype i = 0; i < areas.size(); ++i) {
+            QVERIFY2(s.frame->rect().contains(areas[i].second), qPrintable(areas[i].first));
+            for (qsizetype j = i + 1; j < areas.size(); ++j)
+                QVERIFY2(!areas[i].second.intersects(areas[j].second),
+                         qPrintable(areas[i].first + QLatin1Char('/') + areas[j].first));
+        }
+        QVERIFY(s.frame->mdiArea()->width() >= size.width() / 2);
+    }
+}
+
+void ToolsTest::floatedDockComesBackWhereItWasAfterARestart() {
+    SettingsRecord saved;
+    QRect where;
+    {
+        Shell s;
+        s.frame->openToolWindows(kAllToolBits);
+        QDockWidget* h = dockOf(s.frame, ui::Dock::Histogram);
+        h->setFloating(true); // as the float button: its own place and size
+        QCOMPARE(h->pos(), QPoint(1, 300));
+        QCOMPARE(h->size(), QSize(300, 230));
+        h->setGeometry(200, 150, 320, 260);
+        h->close(); // the close button
+        QVERIFY(!s.frame->toolShown(Tool::Histogram));
+        s.frame->action(Cmd::ToolHistogram)->trigger();
+        QVERIFY(h->isVisible() && h->isFloating());
+        where = h->geometry();
+        QCOMPARE(where.topLeft(), QPoint(200, 150));
+        QVERIFY(s.frame->close());
+        saved = s.app->settings();
+    }
+    // The next start reads the same settings.
+    auto app = std::make_unique<ui::CWinQuillonApp>();
+    app->settings() = saved;
+    ui::CMainFrame* f = app->createMainFrame();
+    f->show();
+    f->openToolWindows(static_cast<unsigned>(saved.toolBits));
+    Shell::settle();
+    QDockWidget* h = dockOf(f, ui::Dock::Histogram);
+    QVERIFY(h->isVisible() && h->isFloating());
+    QCOMPARE(h->geometry(), where);
+    QVERIFY(f->toolShown(Tool::Histogram) && f->action(Cmd::ToolHistogram)->isChecked());
+    QCOMPARE(f->dockWidgetArea(dockOf(f, ui::Dock::Scaling)), Qt::RightDockWidgetArea);
+    QVERIFY(f->toolWindows()->window(Tool::Histogram)->isVisible());
+}
+
+void ToolsTest::defaultArrangementComesBack() {
+    Shell s;
+    s.frame->resize(1280, 800);
+    s.frame->openToolWindows(kAllToolBits);
+    Shell::settle();
+    const auto first = shownAreas(s.frame);
+    dockOf(s.frame, ui::Dock::Scaling)->setFloating(true);
+    s.frame->addDockWidget(Qt::RightDockWidgetArea, dockOf(s.frame, ui::Dock::Histogram));
+    s.frame->action(Cmd::ToolNavigator)->trigger();
+    dockOf(s.frame, ui::Dock::Photometry)->raise();
+    Shell::settle();
+    QVERIFY(!sameAreas(shownAreas(s.frame), first));
+    s.frame->action(Cmd::WindowDefaultLayout)->trigger();
+    Shell::settle();
+    QVERIFY(sameAreas(shownAreas(s.frame), first));
+    QCOMPARE(s.frame->toolBits(), kAllToolBits);
 }
 
 namespace {

@@ -28,7 +28,7 @@ QString HelpViewer::pageOfTopic(int topic) {
     return (english ? QStringLiteral("qrc:/help/en/") : QStringLiteral("qrc:/help/")) + page;
 }
 
-HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
+HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent) {
     setWindowTitle(tr("Quillon Hilfe"));
     auto* lay = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;

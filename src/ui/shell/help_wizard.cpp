@@ -90,7 +90,7 @@ void WizardBrowser::doSetSource(const QUrl& name, QTextDocument::ResourceType ty
     }
 }
 
-HelpWizard::HelpWizard(QWidget* parent) : QWidget(parent, Qt::Tool) {
+HelpWizard::HelpWizard(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Help Wizard"));
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);

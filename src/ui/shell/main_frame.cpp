@@ -64,7 +64,9 @@ CMainFrame::CMainFrame(CWinQuillonApp& app) : app_(app) {
     connect(&app_, &CWinQuillonApp::recentFilesChanged, this, &CMainFrame::rebuildRecentMenu);
     wizard_ = new HelpWizard(this);
     help_ = new HelpViewer(this);
-    tools_ = new ToolWindows(this, app_.settings());
+    tools_ = new ToolWindows(*this, app_.settings(), wizard_, help_);
+    const unsigned restored = tools_->restoreLayout(); // the docks the stored layout shows
+    for (std::size_t i = 0; i < toolShown_.size(); ++i) toolShown_[i] = (restored >> i) & 1u;
     connect(tools_, &ToolWindows::closedByUser, this, [this](Tool t) {
         toolShown_[static_cast<std::size_t>(t)] = false;
         updateActions();
@@ -78,10 +80,6 @@ CMainFrame::CMainFrame(CWinQuillonApp& app) : app_(app) {
             [this] { app_.closeAllDocuments(); });
     connect(wizard_->browser(), &WizardBrowser::refused, this,
             [this](const QString& m) { showMessage(this, m); });
-    connect(wizard_, &HelpWizard::closed, this, [this] {
-        toolShown_[static_cast<std::size_t>(Tool::HelpWizard)] = false;
-        updateActions();
-    });
     rebuildRecentMenu();
     updateActions();
     resize(1024, 768);
@@ -240,6 +238,10 @@ void CMainFrame::createMenus() {
         windowMenu_->addAction(action(Cmd::WindowCascade));
         windowMenu_->addAction(action(Cmd::WindowTile));
         windowMenu_->addAction(action(Cmd::WindowArrangeIcons));
+        windowMenu_->addSeparator(); // the docks: each one's toggle, then the arrangement
+        for (Cmd c : {Cmd::ToolNavigator, Cmd::ToolScaling, Cmd::ToolHistogram, Cmd::ToolPhotometry,
+                      Cmd::ImageInfo, Cmd::HelpWizard, Cmd::WindowDefaultLayout})
+            windowMenu_->addAction(action(c));
         const auto subs = mdi_->subWindowList();
         if (!subs.isEmpty()) windowMenu_->addSeparator();
         int n = 0;

@@ -72,7 +72,7 @@ public:
     // wizard, image information, photometry, histogram.
     void openToolWindows(unsigned bits);
     void toggleTool(Tool t);
-    void arrangeToolWindows(int desktopWidth = 0); // 0: the width of the current desktop
+    void arrangeToolWindows(int desktopWidth = 0); // 0: this desktop; < 0: default arrangement
     // "Tools &ausblenden": closes the open tool windows, the second use reopens them.
     void hideTools();
     bool toolsHidden() const { return toolsHidden_; }

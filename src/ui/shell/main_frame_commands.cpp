@@ -41,18 +41,11 @@
 
 namespace quillon::ui {
 
-namespace {
-QRect desktopGeometry() {
-    const auto screens = QGuiApplication::screens();
-    if (screens.size() >= 2) return QGuiApplication::primaryScreen()->virtualGeometry();
-    return QGuiApplication::primaryScreen()->geometry();
-}
-} // namespace
-
 void CMainFrame::connectCommands() {
     auto on = [this](Cmd c, auto fn) { connect(action(c), &QAction::triggered, this, fn); };
     on(Cmd::Exit, [this] { close(); });
     on(Cmd::ArrangeToolWindows, [this] { arrangeToolWindows(); });
+    on(Cmd::WindowDefaultLayout, [this] { arrangeToolWindows(-1); });
     on(Cmd::SettingsToolbar, [this] {
         int& hidden = app_.settings().toolbarHiddenGroups;
         ToolbarDialog dlg(toolBarGroupNames(), static_cast<unsigned>(hidden), this);
@@ -197,96 +190,6 @@ void CMainFrame::dropEvent(QDropEvent* e) {
     QTimer::singleShot(0, this, [this, files] { openFiles(files); });
 }
 
-// --- tool windows --------------------------------------------------------------------------
-
-void CMainFrame::openToolWindows(unsigned bits) {
-    // Creation order: scaling, navigator, help wizard, image information, photometry,
-    // histogram. Tools without a window yet only keep their flag, so that it survives the
-    // next exit.
-    for (Tool t : {Tool::Scaling, Tool::Navigator, Tool::HelpWizard, Tool::ImageInfo,
-                   Tool::Photometry, Tool::Histogram}) {
-        if (!(bits & (1u << static_cast<unsigned>(t)))) continue;
-        if (t == Tool::HelpWizard || tools_->hasWindow(t)) {
-            if (!toolShown(t) || (tools_->hasWindow(t) && !tools_->isVisible(t))) {
-                toolShown_[static_cast<std::size_t>(t)] = false;
-                toggleTool(t);
-            }
-        } else {
-            toolShown_[static_cast<std::size_t>(t)] = true;
-        }
-    }
-    updateActions();
-}
-
-void CMainFrame::toggleTool(Tool t) {
-    auto& shown = toolShown_[static_cast<std::size_t>(t)];
-    if (t == Tool::HelpWizard) {
-        if (shown && wizard_->isVisible()) {
-            app_.settings().setWindowPoint(WindowSlot::MiniWebBrowser,
-                                           {wizard_->x(), wizard_->y()});
-            shown = false;
-            wizard_->hide();
-        } else {
-            WindowPoint p = app_.settings().windowPoint(WindowSlot::MiniWebBrowser);
-            wizard_->move(p.left, p.top);
-            wizard_->show();
-            wizard_->raise();
-            shown = true;
-        }
-    } else if (tools_->hasWindow(t)) {
-        if (shown && tools_->isVisible(t)) {
-            tools_->close(t);
-            shown = false;
-        } else {
-            tools_->open(t);
-            shown = true;
-        }
-    } else {
-        shown = !shown;
-    }
-    updateActions();
-}
-
-void CMainFrame::hideTools() {
-    constexpr Tool kHideable[] = {Tool::Navigator, Tool::Scaling, Tool::Histogram, Tool::Photometry,
-                                  Tool::ImageInfo};
-    if (!toolsHidden_) {
-        hiddenTools_ = 0;
-        for (Tool t : kHideable) {
-            if (!toolShown(t)) continue;
-            hiddenTools_ |= 1u << static_cast<unsigned>(t);
-            toggleTool(t);
-        }
-        toolsHidden_ = true;
-    } else {
-        toolsHidden_ = false;
-        openToolWindows(hiddenTools_ & ~kToolHelpWizard);
-        hiddenTools_ = 0;
-        if (wizard_->isVisible()) wizard_->raise();
-    }
-    updateActions();
-}
-
-void CMainFrame::arrangeToolWindows(int desktopWidth) {
-    SettingsRecord& s = app_.settings();
-    if (wizard_->isVisible()) wizard_->hide();
-    for (Tool t :
-         {Tool::Navigator, Tool::Scaling, Tool::Histogram, Tool::Photometry, Tool::ImageInfo})
-        tools_->close(t);
-    toolShown_.fill(false);
-    toolsHidden_ = false;
-    hiddenTools_ = 0;
-    s.resetPositions(desktopWidth > 0 ? desktopWidth : desktopGeometry().width());
-    openToolWindows(kAllToolBits);
-}
-
-void CMainFrame::showHelpTopic(int topic) {
-    help_->showTopic(topic);
-    help_->show();
-    help_->raise();
-    help_->activateWindow();
-}
-
 // --- full screen ---------------------------------------------------------------------------
 
 void CMainFrame::applyNightMode(bool on) {
@@ -340,21 +243,15 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
     if (QWidget* r =
             findChild<QWidget*>(QStringLiteral("ReferenceWindow"), Qt::FindDirectChildrenOnly))
         r->close();
-    // The tool bits are taken before any window goes away.
+    // The tool bits and the docks' arrangement are taken before any window goes away.
     unsigned bits = toolBits();
-    if (wizard_->isVisible())
-        app_.settings().setWindowPoint(WindowSlot::MiniWebBrowser, {wizard_->x(), wizard_->y()});
-    for (Tool t :
-         {Tool::Navigator, Tool::Scaling, Tool::Histogram, Tool::Photometry, Tool::ImageInfo})
-        if (tools_->isVisible(t)) tools_->window(t)->storePoint();
+    tools_->docks().store();
     if (!app_.closeAllDocuments()) {
         app_.setClosing(false);
         e->ignore();
         return;
     }
     app_.settings().toolBits = static_cast<int>(bits);
-    wizard_->hide();
-    help_->hide();
     e->accept();
 }
 

@@ -13,6 +13,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDockWidget>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -198,9 +199,10 @@ void ImageInfoWindow::setEditing(bool on) {
     editView_ = on ? view() : nullptr;
     setWindowTitle(on ? editTitle() : viewTitle());
     // The main window's own parts go disabled; its tool windows (this one) stay usable.
-    if (QWidget* owner = parentWidget())
-        for (QObject* o : owner->children())
-            if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow()) w->setEnabled(!on);
+    for (QObject* o : owner()->children())
+        if (auto* w = qobject_cast<QWidget*>(o);
+            w && !w->isWindow() && !qobject_cast<QDockWidget*>(w))
+            w->setEnabled(!on);
 }
 
 QStringList ImageInfoWindow::commentLines(const QString& text) {
@@ -284,9 +286,8 @@ bool ImageInfoWindow::eventFilter(QObject* watched, QEvent* e) {
     return ToolWindow::eventFilter(watched, e);
 }
 
-void ImageInfoWindow::closeEvent(QCloseEvent* e) {
+void ImageInfoWindow::closed() {
     if (editing_) cancel();
-    ToolWindow::closeEvent(e);
 }
 
 } // namespace quillon::ui

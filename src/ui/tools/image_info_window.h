@@ -52,7 +52,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
+    void closed() override;
 
 private:
     void load();

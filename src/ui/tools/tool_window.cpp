@@ -1,4 +1,4 @@
-// ToolWindow and ToolWindows: creation, view following, positions and redraws.
+// ToolWindow and ToolWindows: creation, docks, view following and redraws.
 #include "ui/tools/tool_window.h"
 
 #include "ui/photometry/photometry_window.h"
@@ -8,14 +8,14 @@
 #include "ui/tools/scaling_window.h"
 #include "ui/view.h"
 
-#include <QCloseEvent>
+#include <QMainWindow>
 #include <QVBoxLayout>
 
 namespace quillon::ui {
 
 ToolWindow::ToolWindow(QWidget* owner, SettingsRecord& settings, WindowSlot slot,
                        const QString& title)
-    : QWidget(owner, Qt::Tool), settings_(settings), slot_(slot), body_(new QWidget(this)) {
+    : QWidget(owner), settings_(settings), owner_(owner), slot_(slot), body_(new QWidget(this)) {
     setWindowTitle(title);
     auto* l = new QVBoxLayout(this);
     l->setContentsMargins(4, 4, 4, 4);
@@ -27,15 +27,6 @@ void ToolWindow::setView(CWinQuillonView* v) {
     view_ = v;
     body_->setEnabled(v != nullptr);
     refresh();
-}
-
-void ToolWindow::placeAtStoredPoint() {
-    WindowPoint p = settings_.windowPoint(slot_);
-    move(p.left, p.top);
-}
-
-void ToolWindow::storePoint() {
-    settings_.setWindowPoint(slot_, {x(), y()});
 }
 
 void ToolWindow::afterDisplayEdit() {
@@ -50,16 +41,19 @@ void ToolWindow::showEvent(QShowEvent* e) {
     refresh();
 }
 
-void ToolWindow::closeEvent(QCloseEvent* e) {
-    storePoint();
-    QWidget::closeEvent(e);
-    if (!closingFromCode_) emit closedByUser();
-}
-
 // --- ToolWindows ---------------------------------------------------------------------------
 
-ToolWindows::ToolWindows(QWidget* owner, SettingsRecord& settings)
-    : QObject(owner), owner_(owner), settings_(settings) {}
+ToolWindows::ToolWindows(QMainWindow& owner, SettingsRecord& settings, QWidget* helpWizard,
+                         QWidget* helpPages)
+    : QObject(&owner), owner_(&owner), settings_(settings), docks_(new DockHost(owner, settings)) {
+    docks_->setContent(Dock::HelpWizard, helpWizard);
+    docks_->setContent(Dock::Help, helpPages);
+    connect(docks_, &DockHost::closedByUser, this, [this](Dock d) {
+        if (d == Dock::Help) return;
+        if (ToolWindow* w = window(static_cast<Tool>(d))) w->closed();
+        emit closedByUser(static_cast<Tool>(d));
+    });
+}
 
 bool ToolWindows::hasWindow(Tool t) const {
     return t == Tool::Navigator || t == Tool::Scaling || t == Tool::Histogram ||
@@ -67,11 +61,11 @@ bool ToolWindows::hasWindow(Tool t) const {
 }
 
 bool ToolWindows::isVisible(Tool t) const {
-    ToolWindow* w = window(t);
-    return w && w->isVisible();
+    return (t == Tool::HelpWizard || window(t)) && docks_->isOpen(static_cast<Dock>(t));
 }
 
 ToolWindow* ToolWindows::open(Tool t) {
+    if (t == Tool::HelpWizard) docks_->open(Dock::HelpWizard);
     if (!hasWindow(t)) return nullptr;
     ToolWindow*& w = windows_[static_cast<std::size_t>(t)];
     if (!w) {
@@ -84,21 +78,29 @@ ToolWindow* ToolWindows::open(Tool t) {
         default: return nullptr;
         }
         connect(w, &ToolWindow::displayEdited, this, [this] { refreshAll(); });
-        connect(w, &ToolWindow::closedByUser, this, [this, t] { emit closedByUser(t); });
+        docks_->setContent(static_cast<Dock>(t), w);
     }
-    w->placeAtStoredPoint();
     w->setView(active_);
-    w->show();
-    w->raise();
+    docks_->open(static_cast<Dock>(t));
     return w;
 }
 
 void ToolWindows::close(Tool t) {
-    ToolWindow* w = window(t);
-    if (!w || !w->isVisible()) return;
-    w->closingFromCode_ = true;
-    w->close();
-    w->closingFromCode_ = false;
+    if (!isVisible(t)) return;
+    docks_->close(static_cast<Dock>(t));
+    if (ToolWindow* w = window(t)) w->closed();
+}
+
+unsigned ToolWindows::restoreLayout() {
+    if (!docks_->restoreSaved()) return 0;
+    unsigned bits = 0;
+    for (int i = 0; i <= static_cast<int>(Tool::HelpWizard); ++i) {
+        const auto t = static_cast<Tool>(i);
+        if (!docks_->isOpen(static_cast<Dock>(t))) continue;
+        open(t); // fills the dock; an open dock keeps its place among its tabs
+        bits |= 1u << i;
+    }
+    return bits;
 }
 
 void ToolWindows::setActiveView(CWinQuillonView* v) {
