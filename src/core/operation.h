@@ -1,7 +1,8 @@
 // The parts every command's operation record is made of: a parameters struct described field by
-// field (command-line option, range, stored setting), and the generic walks over such a
-// description: defaults, reading and storing the settings, the range check, and reading the
-// command-line options. The records themselves live with their operations (filters/filter_ops.h).
+// field (command-line option, range, stored setting, dialog control), and the generic walks over
+// such a description: defaults, reading and storing the settings, the range check, and reading
+// the command-line options. The records themselves live with their operations
+// (filters/filter_ops.h).
 #pragma once
 
 #include "core/settings_record.h"
