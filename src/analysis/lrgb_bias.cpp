@@ -69,4 +69,19 @@ LrgbBiasValues determineBias(const Image& image, int x, int y, Progress& progres
     return biasAtPoint(image, x, y);
 }
 
+namespace {
+using B = LrgbBiasValues;
+constexpr OptionInfo kBias{nullptr, OptionKind::Integer, -32768, 32767};
+constexpr ParamField<B> kBiasFields[] = {
+    indexField<B, 0>(kBias, {.control = FieldControl::Number, .label = "L="}),
+    indexField<B, 1>(kBias, {.control = FieldControl::Number, .label = "R="}),
+    indexField<B, 2>(kBias, {.control = FieldControl::Number, .label = "G="}),
+    indexField<B, 3>(kBias, {.control = FieldControl::Number, .label = "B="}),
+};
+} // namespace
+
+std::span<const ParamField<LrgbBiasValues>> lrgbBiasFields() {
+    return kBiasFields;
+}
+
 } // namespace quillon

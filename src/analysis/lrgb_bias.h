@@ -1,10 +1,12 @@
 // LRGB bias: the background level of each layer of an LRGB image, at a point or over the image.
 #pragma once
 
+#include "core/operation.h"
 #include "core/progress.h"
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace quillon {
 
@@ -22,6 +24,11 @@ inline constexpr const char* kOutsideImage =
 inline constexpr const char* kBiasNeedsLrgb = "Nur für LRGB-Bilder möglich.";
 
 using LrgbBiasValues = std::array<std::int16_t, 4>; // L, R, G, B
+
+// The record of the bias values a view is given ("LRGB Bias-Werte"): one field per layer,
+// -32768 … 32767, labelled "L=" … "B=". Not stored in the settings: the bias belongs to the
+// view (and its FITS file).
+std::span<const ParamField<LrgbBiasValues>> lrgbBiasFields();
 
 // The bias of layers 0..3 of an LRGB image.
 // At a point (x, y): the mean (integer division) of each layer over the pixels of the disc of

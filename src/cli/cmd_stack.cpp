@@ -90,29 +90,6 @@ void applyOptions(const OpArgs& a, CompositeJob& job) {
     // --dark and --flat calibrate every list (configure() leaves new lists uncalibrated).
     if (a.has("dark") || a.has("flat"))
         std::fill(job.calibrations.begin(), job.calibrations.end(), calibrationFromArgs(a));
-    if (a.has("average")) o.averaging = true;
-    if (a.has("reject")) o.removeArtefacts = true;
-    if (a.has("rejection")) {
-        o.rejection.method = static_cast<Rejection>(
-            parseChoice(a.options.at("rejection"), "--rejection", kRejectionWords));
-        // "artefact" is the artefact removal; "none" switches it off too.
-        if (o.rejection.method == Rejection::Artefact) o.removeArtefacts = true;
-        if (o.rejection.method == Rejection::None) o.removeArtefacts = false;
-        if (o.rejection.method == Rejection::Artefact) o.rejection.method = Rejection::None;
-    }
-    if (const auto v = a.numbers("sigma", 2, 0.1f, 100.0f, "zwei Zahlen NIEDRIG,HOCH"))
-        o.rejection.sigmaLow = (*v)[0], o.rejection.sigmaHigh = (*v)[1];
-    if (const auto v = a.numbers("percentile", 2, 0.0f, 1.0f, "zwei Anteile NIEDRIG,HOCH"))
-        o.rejection.percentileLow = (*v)[0], o.rejection.percentileHigh = (*v)[1];
-    if (a.has("minmax")) {
-        const std::vector<int> n = parseIntegers(a.options.at("minmax"), "--minmax", {2}, 0,
-                                                 kMaxContributions, "zwei Zahlen NIEDRIG,HOCH");
-        o.rejection.minmaxLow = n[0], o.rejection.minmaxHigh = n[1];
-    }
-    if (a.has("median")) o.rejection.median = true;
-    if (a.has("no-borders")) o.removeBorders = false;
-    if (const auto w = a.numbers("weights", 3, -1e6f, 1e6f, "drei Zahlen R,G,B"))
-        o.colourWeights = {(*w)[0], (*w)[1], (*w)[2]};
     if (a.has("debayer")) {
         o.debayer.enabled = true;
         // The job's pattern is replaced, "auto" included.

@@ -162,8 +162,25 @@ std::optional<double> OpArgs::value(const OptionInfo& option) const {
         return parseFloat(it->second, what, static_cast<float>(option.lo),
                           static_cast<float>(option.hi));
     case OptionKind::Choice: return parseChoice(it->second, what, option.words);
+    case OptionKind::Switch: return option.whenGiven;
     }
     return std::nullopt;
+}
+
+std::optional<std::vector<double>> OpArgs::values(const OptionInfo& option) const {
+    auto it = options.find(option.name);
+    if (it == options.end()) return std::nullopt;
+    const std::string what = "--" + std::string(option.name);
+    const auto n = static_cast<std::size_t>(option.count);
+    const std::string expected = option.expected ? option.expected : "";
+    if (option.kind == OptionKind::Integer) {
+        const std::vector<int> v = parseIntegers(it->second, what, {n}, static_cast<int>(option.lo),
+                                                 static_cast<int>(option.hi), expected);
+        return std::vector<double>(v.begin(), v.end());
+    }
+    const std::vector<float> v = parseReals(it->second, what, {n}, static_cast<float>(option.lo),
+                                            static_cast<float>(option.hi), expected);
+    return std::vector<double>(v.begin(), v.end());
 }
 
 void readDebayerOptions(const OpArgs& a, const std::string& patternName,

@@ -46,6 +46,8 @@ struct OpArgs {
                                               float hi, const std::string& expected) const;
     // The value of an operation record's option in the parameter's own range, read by its kind.
     std::optional<double> value(const OptionInfo& option) const;
+    // The `count` numbers of a record's list option.
+    std::optional<std::vector<double>> values(const OptionInfo& option) const;
     // Exactly n positional arguments, else UsageError(what).
     void expectPositional(std::size_t n, const std::string& what) const;
 };
@@ -84,6 +86,9 @@ public:
     explicit OpArgsSource(const OpArgs& args) : args_(args) {}
     std::optional<double> value(const OptionInfo& option) const override {
         return args_.value(option);
+    }
+    std::optional<std::vector<double>> values(const OptionInfo& option) const override {
+        return args_.values(option);
     }
 
 private:

@@ -665,10 +665,49 @@ constexpr ParamField<SR> kStackRunFields[] = {
     paramField<&SR::memory>({"memory", OptionKind::Integer, 1, 1 << 20}),
 };
 using CO = CompositeOptions;
+using RP = RejectionParams;
+// "--rejection artefact" is the artefact removal; "none" switches that off too.
+constexpr ParamField<CO> kRejectionField{
+    {"rejection", OptionKind::Choice, 0, static_cast<double>(std::size(kRejectionWords) - 1), 0,
+     kRejectionWords},
+    [](const CO& o) { return static_cast<double>(static_cast<int>(effectiveRejection(o))); },
+    [](CO& o, double v) {
+        const auto method = static_cast<Rejection>(static_cast<int>(v));
+        o.rejection.method = method == Rejection::Artefact ? Rejection::None : method;
+        if (method == Rejection::Artefact) o.removeArtefacts = true;
+        if (method == Rejection::None) o.removeArtefacts = false;
+    }};
+constexpr const char* kTwoNumbers = "zwei Zahlen NIEDRIG,HOCH";
+constexpr OptionInfo kSigma{"sigma", OptionKind::Real, 0.1, 100, 0, {}, 2, kTwoNumbers};
+constexpr OptionInfo kPercentile{
+    "percentile", OptionKind::Real, 0, 1, 0, {}, 2, "zwei Anteile NIEDRIG,HOCH"};
+constexpr OptionInfo kMinMax{"minmax", OptionKind::Integer, 0, kMaxContributions, 0, {},
+                             2,        kTwoNumbers};
+constexpr OptionInfo kWeights{"weights", OptionKind::Real,   -1e6, 1e6, 0, {},
+                              3,         "drei Zahlen R,G,B"};
+// The second and third number of a list: its range, no name of its own.
+constexpr OptionInfo rest(OptionInfo o) {
+    o.name = nullptr;
+    return o;
+}
 constexpr ParamField<CO> kCompositeOptionFields[] = {
     paramField<&CO::sizeFactor>({"size-factor", OptionKind::Real, kMinSizeFactor, kMaxSizeFactor}),
     paramField<&CO::normalization>({"normalize", OptionKind::Choice, 0, 4, 0, kNormalizationWords}),
     paramField<&CO::weighting>({"weighting", OptionKind::Choice, 0, 3, 0, kWeightingWords}),
+    paramField<&CO::averaging>({"average", OptionKind::Switch, 0, 1}),
+    paramField<&CO::removeArtefacts>({"reject", OptionKind::Switch, 0, 1}),
+    kRejectionField,
+    nestedField<&CO::rejection, &RP::sigmaLow>(kSigma),
+    nestedField<&CO::rejection, &RP::sigmaHigh>(rest(kSigma)),
+    nestedField<&CO::rejection, &RP::percentileLow>(kPercentile),
+    nestedField<&CO::rejection, &RP::percentileHigh>(rest(kPercentile)),
+    nestedField<&CO::rejection, &RP::minmaxLow>(kMinMax),
+    nestedField<&CO::rejection, &RP::minmaxHigh>(rest(kMinMax)),
+    nestedField<&CO::rejection, &RP::median>({"median", OptionKind::Switch, 0, 1}),
+    paramField<&CO::removeBorders>({"no-borders", OptionKind::Switch, 0, 1, 0, {}, 1, nullptr, 0}),
+    elementField<&CO::colourWeights, 0>(kWeights),
+    elementField<&CO::colourWeights, 1>(rest(kWeights)),
+    elementField<&CO::colourWeights, 2>(rest(kWeights)),
 };
 } // namespace
 

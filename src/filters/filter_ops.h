@@ -50,7 +50,27 @@ std::unique_ptr<Filter> makeFilter(const NoiseParams& p);
 std::unique_ptr<Filter> makeFilter(const UnsharpParams& p);
 std::unique_ptr<Filter> makeFilter(const DeconvolutionParams& p);
 
-// The record of one filter command, whatever its parameters struct.
+// A field as the command's dialog sees it.
+struct FormField {
+    OptionInfo option;
+    DialogInfo dialog;
+};
+
+// A dialog button beside a field that changes several parameters at once ("stärker").
+struct FormAction {
+    const char* label = nullptr;
+    int beside = 0; // the index of the field it stands beside
+};
+
+// A form action on the typed parameters.
+template <class P>
+struct ParamAction {
+    FormAction shown;
+    void (*apply)(P&) = nullptr;
+};
+
+// The record of one filter command, whatever its parameters struct. The dialog works on the
+// parameters as one value per field, in the order of formFields().
 class FilterOperation {
 public:
     virtual ~FilterOperation() = default;
@@ -65,6 +85,16 @@ public:
     virtual std::unique_ptr<Filter> fromOptions(const OptionSource& source) const = 0;
     // The filter from the settings' parameters.
     virtual std::unique_ptr<Filter> fromSettings(const SettingsRecord& s) const = 0;
+
+    // The fields with their dialog controls; a record without controls has its own dialog.
+    virtual std::vector<FormField> formFields() const = 0;
+    bool hasForm() const;
+    virtual std::vector<double> settingsValues(const SettingsRecord& s) const = 0;
+    virtual void storeValues(std::span<const double> values, SettingsRecord& s) const = 0;
+    virtual std::unique_ptr<Filter> fromValues(std::span<const double> values) const = 0;
+    virtual std::vector<FormAction> actions() const = 0;
+    // Runs action `index` on the values.
+    virtual void runAction(int index, std::span<double> values) const = 0;
 };
 
 // The filter commands with a record, in the order of FilterCommand.
@@ -72,24 +102,11 @@ std::span<const FilterOperation* const> filterOperations();
 // The record of a command, or null when it has none.
 const FilterOperation* filterOperation(FilterCommand command);
 
-// The typed records: the field descriptions of each parameters struct, for the dialogs.
+// The typed records: the field descriptions of each parameters struct (special, noise,
+// unsharp and deconvolution parameters).
 template <class P>
-struct ParamRecord;
-template <>
-struct ParamRecord<SpecialParams> {
-    static std::span<const ParamField<SpecialParams>> fields();
-};
-template <>
-struct ParamRecord<NoiseParams> {
-    static std::span<const ParamField<NoiseParams>> fields();
-};
-template <>
-struct ParamRecord<UnsharpParams> {
-    static std::span<const ParamField<UnsharpParams>> fields();
-};
-template <>
-struct ParamRecord<DeconvolutionParams> {
-    static std::span<const ParamField<DeconvolutionParams>> fields();
+struct ParamRecord {
+    static std::span<const ParamField<P>> fields();
 };
 // High-pass and low-pass share the struct and differ in their settings.
 std::span<const ParamField<ConvolutionParams>> convolutionFields(FilterCommand command);

@@ -187,6 +187,28 @@ TEST(StackCli, NoUsableExposureWritesNothing) {
     EXPECT_EQ(runCli("stack " + out + " " + dir.file("a.fts")).status, 2); // no --ref
 }
 
+// The combination's list and choice options are refused with the form they expect, before
+// any exposure is read.
+TEST(StackCli, CombinationOptionsNameTheirForm) {
+    TempDir dir;
+    const std::string base = "stack " + dir.file("o.fts") + " --ref 5,5 --type grey ";
+    const struct {
+        const char* option;
+        const char* message;
+    } cases[] = {
+        {"--sigma 2", "--sigma: zwei Zahlen NIEDRIG,HOCH erwartet, nicht \"2\""},
+        {"--percentile 0.5,2", "--percentile: Zahl von 0 bis 1 erwartet, nicht \"2\""},
+        {"--minmax 1,x", "--minmax: ganze Zahl von 0 bis 65535 erwartet, nicht \"x\""},
+        {"--weights 1,2,3,4", "--weights: drei Zahlen R,G,B erwartet, nicht \"1,2,3,4\""},
+        {"--rejection bogus", "oder minmax erwartet, nicht \"bogus\""},
+    };
+    for (const auto& c : cases) {
+        const CliResult r = runCli(base + c.option + " " + dir.file("missing.fts"));
+        EXPECT_EQ(r.status, 2) << c.option;
+        EXPECT_NE(r.out.find(c.message), std::string::npos) << r.out;
+    }
+}
+
 // A dark of another size leaves the exposures uncalibrated with one message at the end; a dark
 // that cannot be read is reported and the run goes on without it.
 TEST(StackCli, CalibrationNotices) {

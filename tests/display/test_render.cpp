@@ -3,6 +3,7 @@
 #include "core/memory.h"
 #include "core/parallel.h"
 #include "display/overlay.h"
+#include "display/overlay_record.h"
 #include "display/readout.h"
 #include "display/renderer.h"
 #include "display/view_display.h"
@@ -183,6 +184,15 @@ TEST(Overlay, FormingRules) {
     EXPECT_FALSE(f.transparent);
     EXPECT_TRUE(f.invert);
     EXPECT_EQ((OverlayForming{2, true, false}.pack()), 0x12);
+    // The record reads and stores the settings key bit for bit as pack and unpack do.
+    SettingsRecord s;
+    for (int v = 0; v < 64; ++v) {
+        s.overlayForming = v;
+        EXPECT_EQ(paramsFromSettings(overlayFormingFields(), s).pack(), v);
+        s.overlayForming = 0;
+        storeParams(overlayFormingFields(), OverlayForming::unpack(v), s);
+        EXPECT_EQ(s.overlayForming, v);
+    }
 }
 
 namespace {

@@ -12,6 +12,7 @@
 #include "ui/dialogs/preview_window.h"
 
 #include <QButtonGroup>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
@@ -49,8 +50,8 @@ void FiltersTest::layerSelectionButtonTextFollowsTheDialog() {
     ui::CWinQuillonView* v = s.frame->activeView();
     LayerSelection& sel = s.app->layerSelection();
     QCOMPARE(sel.mask, 0u);
-    ui::ConvolutionDialog dlg(ui::ConvolutionDialog::Kind::Highpass, v, s.app->settings(), sel,
-                              s.frame);
+    ui::RecordDialog dlg(*filterOperation(FilterCommand::Highpass), v, s.app->settings(), sel,
+                         s.frame);
     QCOMPARE(dlg.layersButton()->text(), QStringLiteral("Ebenen: Alle"));
 
     auto choose = [&](std::function<void(ui::LayerSelectDialog*)> act) {
@@ -95,7 +96,8 @@ void FiltersTest::previewZoomIsClampedAndStepsKeepTheCentre() {
     Shell s;
     s.newImage(1000, 1000, BW_IMAGE);
     ui::CWinQuillonView* v = s.frame->activeView();
-    ui::NoiseFilterDialog dlg(v, s.app->settings(), s.app->layerSelection(), s.frame);
+    ui::RecordDialog dlg(*filterOperation(FilterCommand::Noise), v, s.app->settings(),
+                         s.app->layerSelection(), s.frame);
     dlg.show();
     ui::PreviewWindow* p = dlg.previewWindow();
     QVERIFY(p && p->isVisible());
@@ -134,8 +136,8 @@ void FiltersTest::previewZoomIsClampedAndStepsKeepTheCentre() {
 
     // A small image is never shown smaller than the panel.
     s.newImage(30, 30, BW_IMAGE);
-    ui::NoiseFilterDialog small(s.frame->activeView(), s.app->settings(), s.app->layerSelection(),
-                                s.frame);
+    ui::RecordDialog small(*filterOperation(FilterCommand::Noise), s.frame->activeView(),
+                           s.app->settings(), s.app->layerSelection(), s.frame);
     small.show();
     QCOMPARE(small.previewWindow()->zoom(), 700.0f);
 }
@@ -144,20 +146,20 @@ void FiltersTest::slidersAndScrollBoxRecomputeOnlyOnRelease() {
     Shell s;
     Image& img = s.newImage(800, 600)->image();
     fill(img, [](int, int x, int) { return x % 256; });
-    ui::ConvolutionDialog dlg(ui::ConvolutionDialog::Kind::Lowpass, s.frame->activeView(),
-                              s.app->settings(), s.app->layerSelection(), s.frame);
+    ui::RecordDialog dlg(*filterOperation(FilterCommand::Lowpass), s.frame->activeView(),
+                         s.app->settings(), s.app->layerSelection(), s.frame);
     dlg.show();
     ui::PreviewWindow* p = dlg.previewWindow();
     QVERIFY(p);
     const int n = p->computeCount();
-    QSlider* strength = dlg.strengthSlider();
+    QSlider* strength = dlg.slider("staerke");
     strength->setSliderDown(true);
     strength->setValue(2);
     strength->setValue(3);
     QCOMPARE(p->computeCount(), n);
     strength->setSliderDown(false);
     QCOMPARE(p->computeCount(), n + 1);
-    dlg.sizeSlider()->setValue(2); // keyboard or click: at once
+    dlg.slider("groesse")->setValue(2); // keyboard or click: at once
     QCOMPARE(p->computeCount(), n + 2);
 
     QScrollBar* h = p->horizontalBar();
@@ -217,10 +219,14 @@ void FiltersTest::highpassCommandMakesSmallerDocumentWithSelectedLayers() {
     fill(img, Ramp{.dx = 1, .dy = 1, .dp = 100});
     src->setModified(false);
     s.app->layerSelection().mask = 0b001; // only the red layer
-    whenModal<ui::ConvolutionDialog>([](ui::ConvolutionDialog* d) {
+    whenModal<ui::RecordDialog>([](ui::RecordDialog* d) {
         QVERIFY(d->previewWindow() && d->previewWindow()->isVisible());
-        d->strengthSlider()->setValue(3);
-        d->sizeSlider()->setValue(1);
+        d->slider("staerke")->setValue(3);
+        d->slider("groesse")->setValue(1);
+        QStringList texts; // the record's labels and the sliders' values
+        for (const QLabel* l : d->findChildren<QLabel*>()) texts << l->text();
+        for (const char* t : {"Stärke:", "4", "Maskengröße:", "5 x 5"})
+            QVERIFY2(texts.contains(QString::fromUtf8(t)), t);
         d->okButton()->click();
     });
     s.frame->action(Cmd::Highpass)->trigger();
@@ -252,9 +258,9 @@ void FiltersTest::zeroSumResultIsShownCentredOnZero() {
     const Points b{100, 100, 100}, w{1100, 1100, 1100};
     r.setPoints(&b, &w);
     r.rebuildLut();
-    whenModal<ui::SpecialFilterDialog>([](ui::SpecialFilterDialog* d) {
-        QCOMPARE(d->options()->buttons().size(), 7);
-        d->options()->button(4)->click(); // "Sobel (horizontal)"
+    whenModal<ui::RecordDialog>([](ui::RecordDialog* d) {
+        QCOMPARE(d->choice("typ")->buttons().size(), 7);
+        d->choice("typ")->button(4)->click(); // "Sobel (horizontal)"
         d->okButton()->click();
     });
     s.frame->action(Cmd::SpecialFilter)->trigger();
@@ -274,11 +280,11 @@ void FiltersTest::thresholdNoiseFilterReportsReplacedPixels() {
     fill(src->image(), constant(1000));
     src->image().row(0, 10)[10] = 30000;
     MessageRecorder msgs;
-    whenModal<ui::NoiseFilterDialog>([](ui::NoiseFilterDialog* d) {
-        QVERIFY(!d->thresholdField()->isEnabled());
-        d->kinds()->button(3)->click();
-        QVERIFY(d->thresholdField()->isEnabled());
-        d->masks()->button(2)->click();
+    whenModal<ui::RecordDialog>([](ui::RecordDialog* d) {
+        QVERIFY(!d->number("schwelle")->isEnabled());
+        d->choice("art")->button(3)->click();
+        QVERIFY(d->number("schwelle")->isEnabled());
+        d->choice("maske")->button(2)->click();
         d->okButton()->click();
     });
     s.frame->action(Cmd::NoiseFilter)->trigger();
@@ -297,30 +303,30 @@ void FiltersTest::thresholdNoiseFilterReportsReplacedPixels() {
 void FiltersTest::unsharpButtonsStepTheFactorsAndOkStoresThem() {
     Shell s;
     s.newImage(40, 40);
-    ui::UnsharpMaskDialog dlg(s.frame->activeView(), s.app->settings(), s.app->layerSelection(),
-                              s.frame);
+    ui::RecordDialog dlg(*filterOperation(FilterCommand::Unsharp), s.frame->activeView(),
+                         s.app->settings(), s.app->layerSelection(), s.frame);
     dlg.show();
-    QCOMPARE(dlg.maskSlider()->value(), 2);
-    QCOMPARE(dlg.factors().m, 2.0f);
-    QCOMPARE(dlg.factors().o, 3.0f);
-    QVERIFY(typeInto(dlg.maskFactorField(), QStringLiteral("5")));
-    dlg.strongerButton()->click();
-    QCOMPARE(dlg.factors().m, 6.0f);
-    QCOMPARE(dlg.factors().o, 7.0f);
-    QVERIFY(typeInto(dlg.maskFactorField(), QStringLiteral("20")));
-    dlg.strongerButton()->click();
-    QCOMPARE(dlg.factors().m, 20.0f);
-    dlg.weakerButton()->click();
-    QCOMPARE(dlg.factors().m, 19.0f);
-    QCOMPARE(dlg.factors().o, 20.0f);
+    QCOMPARE(dlg.slider("maske")->value(), 2);
+    QCOMPARE(dlg.number("m")->value(), 2.0);
+    QCOMPARE(dlg.number("o")->value(), 3.0);
+    QVERIFY(typeInto(dlg.number("m"), QStringLiteral("5")));
+    dlg.action("stärker")->click();
+    QCOMPARE(dlg.number("m")->value(), 6.0);
+    QCOMPARE(dlg.number("o")->value(), 7.0);
+    QVERIFY(typeInto(dlg.number("m"), QStringLiteral("20")));
+    dlg.action("stärker")->click();
+    QCOMPARE(dlg.number("m")->value(), 20.0);
+    dlg.action("schwächer")->click();
+    QCOMPARE(dlg.number("m")->value(), 19.0);
+    QCOMPARE(dlg.number("o")->value(), 20.0);
     // A factor typed out of range keeps the dialog open.
     MessageRecorder msgs;
-    dlg.originalField()->setText(QStringLiteral("1001"));
+    dlg.number("o")->setText(QStringLiteral("1001"));
     dlg.accept();
     QVERIFY(dlg.isVisible());
     QCOMPARE(msgs.texts.size(), 1);
-    QVERIFY(typeInto(dlg.originalField(), QStringLiteral("2.5")));
-    dlg.maskSlider()->setValue(6);
+    QVERIFY(typeInto(dlg.number("o"), QStringLiteral("2.5")));
+    dlg.slider("maske")->setValue(6);
     dlg.accept();
     QVERIFY(!dlg.isVisible());
     QCOMPARE(s.app->settings().unsharpMaskStrength, 6);
@@ -332,8 +338,8 @@ void FiltersTest::unsharpButtonsStepTheFactorsAndOkStoresThem() {
 void FiltersTest::previewReopensWhereItWasAndStoresItsPosition() {
     Shell s;
     s.newImage(600, 400, BW_IMAGE);
-    ui::ConvolutionDialog dlg(ui::ConvolutionDialog::Kind::Highpass, s.frame->activeView(),
-                              s.app->settings(), s.app->layerSelection(), s.frame);
+    ui::RecordDialog dlg(*filterOperation(FilterCommand::Highpass), s.frame->activeView(),
+                         s.app->settings(), s.app->layerSelection(), s.frame);
     dlg.show();
     ui::PreviewWindow* p = dlg.previewWindow();
     QVERIFY(p);

@@ -17,35 +17,6 @@ namespace quillon::ui {
 
 namespace {
 
-// The dialog of each filter command with one.
-using DialogMaker = std::unique_ptr<FilterDialog> (*)(CWinQuillonView*, SettingsRecord&,
-                                                      LayerSelection&, QWidget*);
-template <class D>
-std::unique_ptr<FilterDialog> make(CWinQuillonView* v, SettingsRecord& s, LayerSelection& l,
-                                   QWidget* parent) {
-    return std::make_unique<D>(v, s, l, parent);
-}
-
-template <ConvolutionDialog::Kind K>
-std::unique_ptr<FilterDialog> makeConvolution(CWinQuillonView* v, SettingsRecord& s,
-                                              LayerSelection& l, QWidget* parent) {
-    return std::make_unique<ConvolutionDialog>(K, v, s, l, parent);
-}
-
-struct DialogRow {
-    FilterCommand command;
-    DialogMaker make;
-};
-
-constexpr DialogRow kDialogs[] = {
-    {FilterCommand::Highpass, makeConvolution<ConvolutionDialog::Kind::Highpass>},
-    {FilterCommand::Lowpass, makeConvolution<ConvolutionDialog::Kind::Lowpass>},
-    {FilterCommand::Special, make<SpecialFilterDialog>},
-    {FilterCommand::Noise, make<NoiseFilterDialog>},
-    {FilterCommand::Unsharp, make<UnsharpMaskDialog>},
-    {FilterCommand::LucyRichardson, make<DeconvolutionDialog>},
-};
-
 template <FilterCommand C>
 void runFilter(CommandContext& ctx) {
     CWinQuillonView* v = ctx.activeView();
@@ -90,10 +61,13 @@ constexpr CommandRow kRows[] = {
 
 std::unique_ptr<FilterDialog> makeFilterDialog(const CommandContext& ctx, FilterCommand command,
                                                CWinQuillonView* view) {
-    for (const DialogRow& r : kDialogs)
-        if (r.command == command)
-            return r.make(view, ctx.settings(), ctx.layerSelection(), ctx.parent());
-    return nullptr; // the image menu has its own
+    if (command == FilterCommand::LucyRichardson) // PSF, time estimate and preview rule
+        return std::make_unique<DeconvolutionDialog>(view, ctx.settings(), ctx.layerSelection(),
+                                                     ctx.parent());
+    const FilterOperation* op = filterOperation(command);
+    if (!op || !op->hasForm()) return nullptr; // the image menu has its own
+    return std::make_unique<RecordDialog>(*op, view, ctx.settings(), ctx.layerSelection(),
+                                          ctx.parent());
 }
 
 CWinQuillonDoc* applyFilterToNewDocument(const CommandContext& ctx, const Filter& filter,

@@ -350,10 +350,10 @@ void CompositeRoom::insertOverlayList(CWinQuillonDoc* resultDoc, const Composite
         }
         if (auto* sub = qobject_cast<QMdiSubWindow*>(view->parentWidget()))
             mdi_->setActiveSubWindow(sub);
-        OverlayFormingDialog dlg(view, ctx.settings().overlayForming, ctx.parent());
+        OverlayFormingDialog dlg(view, ctx.settings(), ctx.parent());
         if (dlg.exec() == QDialog::Accepted) {
             const OverlayForming f = dlg.choice();
-            ctx.settings().overlayForming = f.pack();
+            storeParams(overlayFormingFields(), f, ctx.settings());
             std::vector<ReferencePoint> sourcePoints;
             for (int i = 0; i < result.pointCount; ++i)
                 sourcePoints.push_back({e.points[static_cast<std::size_t>(i)].x,

@@ -11,6 +11,7 @@
 #include "ui/shell/quillon_app.h"
 #include "ui/view.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,10 +24,6 @@
 
 namespace quillon::ui {
 
-namespace {
-const std::array<const char*, 4> kLabels{"L=", "R=", "G=", "B="};
-} // namespace
-
 LrgbBiasDialog::LrgbBiasDialog(const CommandContext& ctx, CWinQuillonView* view,
                                const LrgbBiasValues& start)
     : PreviewDialog(view, ctx.settings(), ctx.parent()), ctx_(ctx), view_(view) {
@@ -36,15 +33,18 @@ LrgbBiasDialog::LrgbBiasDialog(const CommandContext& ctx, CWinQuillonView* view,
     grid->addWidget(new QLabel(tr("Alt"), this), 0, 1);
     grid->addWidget(new QLabel(tr("Neu"), this), 0, 3);
     const auto& current = view->renderer().params().lrgbBias;
+    const auto fields = lrgbBiasFields();
     for (int i = 0; i < 4; ++i) {
         const auto u = static_cast<std::size_t>(i);
-        grid->addWidget(new QLabel(QString::fromLatin1(kLabels[u]), this), i + 1, 0);
+        const OptionInfo& range = fields[u].option;
+        const QString label = QCoreApplication::translate("quillon", fields[u].dialog.label);
+        grid->addWidget(new QLabel(label, this), i + 1, 0);
         old_[u] = new QLineEdit(QString::number(current[u]), this);
         old_[u]->setReadOnly(true);
         old_[u]->setFocusPolicy(Qt::NoFocus);
         grid->addWidget(old_[u], i + 1, 1);
-        grid->addWidget(new QLabel(QString::fromLatin1(kLabels[u]), this), i + 1, 2);
-        new_[u] = new NumberField(-32768, 32767, -1, this);
+        grid->addWidget(new QLabel(label, this), i + 1, 2);
+        new_[u] = new NumberField(range.lo, range.hi, -1, this);
         new_[u]->setValue(start[u]);
         grid->addWidget(new_[u], i + 1, 3);
     }

@@ -5,6 +5,7 @@
 #include "ui/view.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -13,25 +14,29 @@
 
 namespace quillon::ui {
 
-OverlayFormingDialog::OverlayFormingDialog(CWinQuillonView* view, int stored, QWidget* parent)
+OverlayFormingDialog::OverlayFormingDialog(CWinQuillonView* view, const SettingsRecord& settings,
+                                           QWidget* parent)
     : QDialog(parent), view_(view) {
     setWindowTitle(tr("Overlayeigenschaften"));
-    const OverlayForming init = OverlayForming::unpack(stored);
+    const auto fields = overlayFormingFields();
+    const OverlayForming init = paramsFromSettings(fields, settings);
+    auto text = [&](int field) {
+        return QCoreApplication::translate("quillon", fields[field].dialog.label);
+    };
     auto* l = new QVBoxLayout(this);
-    auto* group = new QGroupBox(tr("Inaktive Overlaybereiche sind"), this);
+    auto* group = new QGroupBox(text(0), this);
     auto* gl = new QVBoxLayout(group);
-    static const char* const kNames[] = {QT_TR_NOOP("Weiss"), QT_TR_NOOP("heller als Grau"),
-                                         QT_TR_NOOP("dunkler als Grau"), QT_TR_NOOP("Schwarz")};
     for (std::size_t m = 0; m < methods_.size(); ++m) {
-        methods_[m] = new QRadioButton(tr(kNames[m]), group);
+        methods_[m] = new QRadioButton(
+            QCoreApplication::translate("quillon", overlayMethodText(static_cast<int>(m))), group);
         gl->addWidget(methods_[m]);
     }
     methods_[static_cast<std::size_t>(init.method >= 0 && init.method < 4 ? init.method : 0)]
         ->setChecked(true);
     l->addWidget(group);
-    transparent_ = new QCheckBox(tr("Transparent"), this);
+    transparent_ = new QCheckBox(text(1), this);
     transparent_->setChecked(init.transparent);
-    invert_ = new QCheckBox(tr("Invertiert"), this);
+    invert_ = new QCheckBox(text(2), this);
     invert_->setChecked(view_ && view_->renderer().params().invert);
     l->addWidget(transparent_);
     l->addWidget(invert_);

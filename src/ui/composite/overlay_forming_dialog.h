@@ -1,7 +1,7 @@
 // "Overlayeigenschaften": how an exposure of the composite's overlay list forms overlay samples.
 #pragma once
 
-#include "display/overlay.h"
+#include "display/overlay_record.h"
 
 #include <QDialog>
 
@@ -20,7 +20,8 @@ class OverlayFormingDialog : public QDialog {
 public:
     // Starts from the stored choices and the view's current invert switch; "Invertiert"
     // switches the view's invert at once, so the user sees the colours that will be used.
-    OverlayFormingDialog(CWinQuillonView* view, int stored, QWidget* parent = nullptr);
+    OverlayFormingDialog(CWinQuillonView* view, const SettingsRecord& settings,
+                         QWidget* parent = nullptr);
 
     OverlayForming choice() const;
     QRadioButton* methodButton(int method) const {

@@ -1,12 +1,11 @@
-// The filter dialogs: their controls, the settings they start from and store, and the filter
-// each builds from its controls.
+// RecordDialog: a filter dialog laid out from its operation record's field descriptions.
 #include "ui/dialogs/filter_dialogs.h"
 
-#include "filters/filter_ops.h"
-#include "filters/kernels.h"
 #include "ui/dialogs/number_field.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,10 +13,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstring>
 
 namespace quillon::ui {
 
@@ -30,229 +31,255 @@ void onSliderSettled(QSlider* slider, QObject* context, const std::function<void
 
 namespace {
 
-QSlider* positionSlider(int maximum, int value, QWidget* parent) {
+// A text of the library, in the user's language.
+QString shown(const char* text) {
+    return QCoreApplication::translate("quillon", text);
+}
+
+int whole(double v) {
+    return static_cast<int>(v);
+}
+
+QSlider* positionSlider(const OptionInfo& o, int value, QWidget* parent) {
     auto* s = new QSlider(Qt::Horizontal, parent);
-    s->setRange(0, maximum);
+    s->setRange(whole(o.lo), whole(o.hi));
     s->setPageStep(1);
     s->setTickPosition(QSlider::TicksBelow);
     s->setTickInterval(1);
-    s->setValue(std::clamp(value, 0, maximum));
+    s->setValue(std::clamp(value, whole(o.lo), whole(o.hi)));
     s->setMinimumWidth(160);
     return s;
 }
 
-// Radio buttons in a group box, one per text, ids 0 … n-1; `checked` is pulled into range.
-QButtonGroup* radioGroup(const QString& title, const QStringList& texts, int checked,
-                         QWidget* parent, QLayout* into, int columns = 1) {
-    auto* box = new QGroupBox(title, parent);
+// Radio buttons in a group box, one per value lo … hi (ids 0 … n-1 from lo); `checked` is
+// pulled into range.
+QButtonGroup* radioGroup(const FormField& f, int checked, QWidget* parent, QGroupBox*& box) {
+    box = new QGroupBox(shown(f.dialog.label), parent);
     auto* grid = new QGridLayout(box);
     auto* group = new QButtonGroup(box);
-    const int rows = (static_cast<int>(texts.size()) + columns - 1) / columns;
-    for (int i = 0; i < texts.size(); ++i) {
-        auto* b = new QRadioButton(texts[i], box);
-        group->addButton(b, i);
+    const int n = whole(f.option.hi) - whole(f.option.lo) + 1;
+    const int columns = std::max(f.dialog.columns, 1);
+    const int rows = (n + columns - 1) / columns;
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (int i = 0; i < n; ++i) {
+        const int value = whole(f.option.lo) + i;
+        auto* b = new QRadioButton(
+            f.dialog.choiceText ? shown(f.dialog.choiceText(value)) : QString::number(value), box);
+        if (f.dialog.fixedFont) b->setFont(fixed);
+        group->addButton(b, value);
         grid->addWidget(b, i % rows, i / rows);
     }
-    const int id = std::clamp(checked, 0, static_cast<int>(texts.size()) - 1);
-    group->button(id)->setChecked(true);
-    into->addWidget(box);
+    group->button(std::clamp(checked, whole(f.option.lo), whole(f.option.hi)))->setChecked(true);
     return group;
 }
 
 } // namespace
 
-// --- high-pass and low-pass ----------------------------------------------------------------
-
-ConvolutionDialog::ConvolutionDialog(Kind kind, CWinQuillonView* view, SettingsRecord& settings,
-                                     LayerSelection& layers, QWidget* parent)
-    : FilterDialog(view, settings, layers,
-                   kind == Kind::Highpass ? QStringLiteral("Hochpassfilter (schärfung)")
-                                          : QStringLiteral("Tiefpassfilter (glättung)"),
+RecordDialog::RecordDialog(const FilterOperation& operation, CWinQuillonView* view,
+                           SettingsRecord& settings, LayerSelection& layers, QWidget* parent)
+    : FilterDialog(view, settings, layers, shown(filterCommandInfo(operation.command()).dialog),
                    parent),
-      kind_(kind) {
-    const ConvolutionParams p = paramsFromSettings(convolutionFields(command()), settings);
-    strength_ = positionSlider(3, p.strength, this);
-    size_ = positionSlider(2, p.size, this);
-    auto* strengthText = new QLabel(this);
-    auto* sizeText = new QLabel(this);
-    strengthText->setMinimumWidth(40);
-    auto showValues = [this, strengthText, sizeText] {
-        strengthText->setText(QString::number(strength_->value() + 1));
-        const int n = 3 + 2 * size_->value();
-        sizeText->setText(QStringLiteral("%1 x %1").arg(n));
-    };
-    showValues();
-    connect(strength_, &QSlider::valueChanged, this, showValues);
-    connect(size_, &QSlider::valueChanged, this, showValues);
-    auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Stärke:"), this), 0, 0);
-    grid->addWidget(strength_, 0, 1);
-    grid->addWidget(strengthText, 0, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Maskengröße:"), this), 1, 0);
-    grid->addWidget(size_, 1, 1);
-    grid->addWidget(sizeText, 1, 2);
-    body()->addLayout(grid);
-    for (QSlider* s : {strength_, size_}) onSliderSettled(s, this, [this] { parametersChanged(); });
+      operation_(operation) {
+    for (const FormField& f : operation_.formFields()) controls_.push_back({f});
+    build(operation_.settingsValues(settings));
+    updateSideTexts();
+    updateEnabled();
 }
 
-FilterCommand ConvolutionDialog::command() const {
-    return kind_ == Kind::Highpass ? FilterCommand::Highpass : FilterCommand::Lowpass;
+void RecordDialog::build(const std::vector<double>& initial) {
+    const std::vector<FormAction> actions = operation_.actions();
+    actions_.assign(actions.size(), nullptr);
+    bool twoColumns = false;
+    for (const Control& c : controls_) twoColumns = twoColumns || c.field.dialog.group == 1;
+    auto* columns = new QHBoxLayout;
+    for (int group = 0; group <= (twoColumns ? 1 : 0); ++group) {
+        // The column's fields by their place.
+        std::vector<int> order;
+        for (int i = 0; i < static_cast<int>(controls_.size()); ++i)
+            if (controls_[i].field.dialog.control != FieldControl::None &&
+                controls_[i].field.dialog.group == group)
+                order.push_back(i);
+        std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+            return controls_[a].field.dialog.order < controls_[b].field.dialog.order;
+        });
+        auto* grid = new QGridLayout;
+        bool hasSlider = false;
+        int row = 0;
+        for (const int i : order) {
+            Control& c = controls_[i];
+            const DialogInfo& d = c.field.dialog;
+            const OptionInfo& o = c.field.option;
+            const int value = whole(initial[i]);
+            switch (d.control) {
+            case FieldControl::Slider: {
+                hasSlider = true;
+                c.slider = positionSlider(o, value, this);
+                c.widget = c.slider;
+                QWidget* body = c.slider;
+                if (d.lowText || d.highText) {
+                    body = new QWidget(this);
+                    auto* ends = new QHBoxLayout(body);
+                    ends->setContentsMargins(0, 0, 0, 0);
+                    if (d.lowText) ends->addWidget(new QLabel(shown(d.lowText), body));
+                    c.slider->setParent(body);
+                    ends->addWidget(c.slider, 1);
+                    if (d.highText) ends->addWidget(new QLabel(shown(d.highText), body));
+                }
+                if (d.label) grid->addWidget(new QLabel(shown(d.label), this), row, 0);
+                grid->addWidget(body, row, d.label ? 1 : 0, 1, d.label ? 1 : 2);
+                if (d.valueText) {
+                    c.valueText = new QLabel(this);
+                    c.valueText->setMinimumWidth(40);
+                    grid->addWidget(c.valueText, row, 2);
+                }
+                connect(c.slider, &QSlider::valueChanged, this, [this] { updateSideTexts(); });
+                onSliderSettled(c.slider, this, [this] { changed(); });
+                break;
+            }
+            case FieldControl::Number: {
+                c.number = new NumberField(o.lo, o.hi, d.decimals, this);
+                if (d.decimals >= 0) c.number->setSignificantDigits(7); // a float's digits
+                c.number->setMaximumWidth(d.decimals >= 0 ? 90 : 80);
+                c.number->setValue(initial[i]);
+                c.widget = c.number;
+                grid->addWidget(new QLabel(shown(d.label), this), row, 0);
+                grid->addWidget(c.number, row, 1);
+                connect(c.number, &NumberField::committed, this, [this] { changed(); });
+                break;
+            }
+            case FieldControl::Choice: {
+                QGroupBox* box = nullptr;
+                c.choice = radioGroup(c.field, value, this, box);
+                c.widget = box;
+                grid->addWidget(box, row, 0, 1, 3);
+                connect(c.choice, &QButtonGroup::idClicked, this, [this] { changed(); });
+                break;
+            }
+            case FieldControl::Check:
+                c.check = new QCheckBox(shown(d.label), this);
+                c.check->setChecked(value != 0);
+                c.widget = c.check;
+                grid->addWidget(c.check, row, 0, 1, 3);
+                connect(c.check, &QCheckBox::toggled, this, [this] { changed(); });
+                break;
+            case FieldControl::None: break;
+            }
+            for (std::size_t a = 0; a < actions.size(); ++a) {
+                if (actions[a].beside != i) continue;
+                auto* b = new QPushButton(shown(actions[a].label), this);
+                b->setAutoDefault(false);
+                grid->addWidget(b, row, 2);
+                actions_[a] = b;
+                connect(b, &QPushButton::clicked, this, [this, a] {
+                    std::vector<double> v = values();
+                    operation_.runAction(static_cast<int>(a), v);
+                    showValues(v);
+                    changed();
+                });
+            }
+            ++row;
+        }
+        if (!hasSlider) grid->setColumnStretch(3, 1);
+        auto* column = new QVBoxLayout;
+        column->addLayout(grid);
+        if (twoColumns) column->addStretch(1);
+        columns->addLayout(column);
+    }
+    body()->addLayout(columns);
 }
 
-ConvolutionParams ConvolutionDialog::params() const {
-    return {strength_->value(), size_->value()};
+std::vector<double> RecordDialog::values() const {
+    std::vector<double> v;
+    for (const Control& c : controls_) {
+        if (c.slider)
+            v.push_back(c.slider->value());
+        else if (c.choice)
+            v.push_back(c.choice->checkedId());
+        else if (c.number)
+            v.push_back(c.number->value());
+        else if (c.check)
+            v.push_back(c.check->isChecked() ? 1 : 0);
+        else
+            v.push_back(0);
+    }
+    return v;
 }
 
-std::unique_ptr<Filter> ConvolutionDialog::filter() const {
-    return makeFilter(command(), params());
+void RecordDialog::showValues(const std::vector<double>& values) {
+    for (std::size_t i = 0; i < controls_.size() && i < values.size(); ++i) {
+        const Control& c = controls_[i];
+        const QSignalBlocker block(c.widget);
+        if (c.slider) c.slider->setValue(whole(values[i]));
+        if (c.choice && c.choice->button(whole(values[i])))
+            c.choice->button(whole(values[i]))->setChecked(true);
+        if (c.number) c.number->setValue(values[i]);
+        if (c.check) c.check->setChecked(values[i] != 0);
+    }
+    updateSideTexts();
+    updateEnabled();
 }
 
-void ConvolutionDialog::storeSettings(SettingsRecord& s) const {
-    storeParams(convolutionFields(command()), params(), s);
+void RecordDialog::updateSideTexts() {
+    for (const Control& c : controls_) {
+        if (!c.valueText) continue;
+        const OptionInfo& o = c.field.option;
+        const int v = c.slider->value();
+        const int word = v - whole(o.lo);
+        const QString text = word >= 0 && word < static_cast<int>(o.words.size())
+                                 ? QString::fromUtf8(o.words[static_cast<std::size_t>(word)])
+                                 : QString::number(v + o.shown);
+        c.valueText->setText(shown(c.field.dialog.valueText).arg(text));
+    }
 }
 
-// --- special kernels -------------------------------------------------------------------------
-
-SpecialFilterDialog::SpecialFilterDialog(CWinQuillonView* view, SettingsRecord& settings,
-                                         LayerSelection& layers, QWidget* parent)
-    : FilterDialog(view, settings, layers, QStringLiteral("Spezialfilter"), parent) {
-    QStringList labels;
-    for (int i = 0; i < kSpecialKernelCount; ++i)
-        labels << QString::fromUtf8(specialKernelLabel(i));
-    options_ = radioGroup(QStringLiteral("Filter"), labels,
-                          fromSettings<SpecialParams>(settings).type, this, body(), 2);
-    connect(options_, &QButtonGroup::idClicked, this, [this] { parametersChanged(); });
+void RecordDialog::updateEnabled() {
+    const std::vector<double> v = values();
+    for (const Control& c : controls_) {
+        const int by = c.field.dialog.enabledBy;
+        if (c.widget && by >= 0 && by < static_cast<int>(v.size()))
+            c.widget->setEnabled(whole(v[static_cast<std::size_t>(by)]) ==
+                                 c.field.dialog.enabledValue);
+    }
 }
 
-std::unique_ptr<Filter> SpecialFilterDialog::filter() const {
-    return makeFilter(SpecialParams{options_->checkedId()});
+void RecordDialog::changed() {
+    updateEnabled();
+    parametersChanged();
 }
 
-void SpecialFilterDialog::storeSettings(SettingsRecord& s) const {
-    storeInto(SpecialParams{options_->checkedId()}, s);
+std::unique_ptr<Filter> RecordDialog::filter() const {
+    return operation_.fromValues(values());
 }
 
-// --- noise filters ---------------------------------------------------------------------------
-
-NoiseFilterDialog::NoiseFilterDialog(CWinQuillonView* view, SettingsRecord& settings,
-                                     LayerSelection& layers, QWidget* parent)
-    : FilterDialog(view, settings, layers, QStringLiteral("Rauschfilter"), parent) {
-    const NoiseParams p = fromSettings<NoiseParams>(settings);
-    auto* row = new QHBoxLayout;
-    QStringList maskTexts;
-    for (int i = 0; i < kNoiseMaskCount; ++i) maskTexts << QString::fromUtf8(noiseMaskLabel(i));
-    masks_ = radioGroup(QStringLiteral("Maske"), maskTexts, p.mask, this, row);
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    for (QAbstractButton* b : masks_->buttons()) b->setFont(fixed);
-    auto* right = new QVBoxLayout;
-    QStringList kindTexts;
-    for (int k = 0; k < 4; ++k)
-        kindTexts << QString::fromUtf8(noiseKindLabel(static_cast<NoiseKind>(k)));
-    kinds_ = radioGroup(QStringLiteral("Filter"), kindTexts, p.kind, this, right);
-    auto* limitRow = new QHBoxLayout;
-    limitRow->addWidget(new QLabel(QStringLiteral("Schwellwert:"), this));
-    threshold_ = new NumberField(0, 65535, -1, this);
-    threshold_->setValue(p.threshold);
-    threshold_->setMaximumWidth(80);
-    limitRow->addWidget(threshold_);
-    limitRow->addStretch(1);
-    right->addLayout(limitRow);
-    right->addStretch(1);
-    row->addLayout(right);
-    body()->addLayout(row);
-    updateThresholdField();
-    connect(masks_, &QButtonGroup::idClicked, this, [this] { parametersChanged(); });
-    connect(kinds_, &QButtonGroup::idClicked, this, [this] {
-        updateThresholdField();
-        parametersChanged();
-    });
-    connect(threshold_, &NumberField::committed, this, [this] { parametersChanged(); });
+void RecordDialog::storeSettings(SettingsRecord& s) const {
+    operation_.storeValues(values(), s);
 }
 
-void NoiseFilterDialog::updateThresholdField() {
-    threshold_->setEnabled(kinds_->checkedId() == static_cast<int>(NoiseKind::Threshold));
+template <class W>
+W* RecordDialog::control(const char* option, W* Control::*widget) const {
+    for (const Control& c : controls_)
+        if (c.field.option.name && std::strcmp(c.field.option.name, option) == 0) return c.*widget;
+    return nullptr;
 }
 
-NoiseParams NoiseFilterDialog::params() const {
-    return {masks_->checkedId(), kinds_->checkedId(), static_cast<int>(threshold_->value())};
+QSlider* RecordDialog::slider(const char* option) const {
+    return control(option, &Control::slider);
+}
+QButtonGroup* RecordDialog::choice(const char* option) const {
+    return control(option, &Control::choice);
+}
+NumberField* RecordDialog::number(const char* option) const {
+    return control(option, &Control::number);
+}
+QCheckBox* RecordDialog::check(const char* option) const {
+    return control(option, &Control::check);
 }
 
-std::unique_ptr<Filter> NoiseFilterDialog::filter() const {
-    return makeFilter(params());
-}
-
-void NoiseFilterDialog::storeSettings(SettingsRecord& s) const {
-    storeInto(params(), s);
-}
-
-// --- unsharp mask ------------------------------------------------------------------------------
-
-UnsharpMaskDialog::UnsharpMaskDialog(CWinQuillonView* view, SettingsRecord& settings,
-                                     LayerSelection& layers, QWidget* parent)
-    : FilterDialog(view, settings, layers, QStringLiteral("Unscharfe Maske"), parent) {
-    const UnsharpParams p = fromSettings<UnsharpParams>(settings);
-    mask_ = positionSlider(kUnsharpMaskCount - 1, p.mask, this);
-    auto* sliderRow = new QHBoxLayout;
-    sliderRow->addWidget(new QLabel(QStringLiteral("schwach"), this));
-    sliderRow->addWidget(mask_, 1);
-    sliderRow->addWidget(new QLabel(QStringLiteral("stark"), this));
-    body()->addLayout(sliderRow);
-
-    auto field = [this] {
-        auto* f = new NumberField(0, 1000, 4, this);
-        f->setSignificantDigits(7);
-        f->setMaximumWidth(90);
-        return f;
-    };
-    original_ = field();
-    factor_ = field();
-    stronger_ = new QPushButton(QStringLiteral("stärker"), this);
-    weaker_ = new QPushButton(QStringLiteral("schwächer"), this);
-    for (QPushButton* b : {stronger_, weaker_}) b->setAutoDefault(false);
-    auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Original  x"), this), 0, 0);
-    grid->addWidget(original_, 0, 1);
-    grid->addWidget(stronger_, 0, 2);
-    grid->addWidget(new QLabel(QStringLiteral("-  Maske  x"), this), 1, 0);
-    grid->addWidget(factor_, 1, 1);
-    grid->addWidget(weaker_, 1, 2);
-    grid->setColumnStretch(3, 1);
-    body()->addLayout(grid);
-    showFactors({p.m, p.o});
-
-    onSliderSettled(mask_, this, [this] { parametersChanged(); });
-    for (NumberField* f : {original_, factor_})
-        connect(f, &NumberField::committed, this, [this] { parametersChanged(); });
-    connect(stronger_, &QPushButton::clicked, this, [this] {
-        showFactors(unsharpStronger(factors()));
-        parametersChanged();
-    });
-    connect(weaker_, &QPushButton::clicked, this, [this] {
-        showFactors(unsharpWeaker(factors()));
-        parametersChanged();
-    });
-}
-
-UnsharpFactors UnsharpMaskDialog::factors() const {
-    return {static_cast<float>(factor_->value()), static_cast<float>(original_->value())};
-}
-
-void UnsharpMaskDialog::showFactors(UnsharpFactors f) {
-    factor_->setValue(static_cast<double>(f.m));
-    original_->setValue(static_cast<double>(f.o));
-}
-
-UnsharpParams UnsharpMaskDialog::params() const {
-    const UnsharpFactors f = factors();
-    return {mask_->value(), f.m, f.o};
-}
-
-std::unique_ptr<Filter> UnsharpMaskDialog::filter() const {
-    return makeFilter(params());
-}
-
-void UnsharpMaskDialog::storeSettings(SettingsRecord& s) const {
-    storeInto(params(), s);
+QPushButton* RecordDialog::action(const char* label) const {
+    const std::vector<FormAction> a = operation_.actions();
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::strcmp(a[i].label, label) == 0) return actions_[i];
+    return nullptr;
 }
 
 } // namespace quillon::ui

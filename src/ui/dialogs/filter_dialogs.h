@@ -1,17 +1,17 @@
-// The dialogs of the filter menu: high-pass and low-pass (strength and mask size), special
-// kernels, noise filters and the unsharp mask.
+// RecordDialog: the dialog of every filter whose operation record describes its fields
+// (high-pass, low-pass, special kernels, noise filters, unsharp mask). Its controls, their
+// ranges, the settings they start from and store, and the filter come from the record.
 #pragma once
 
 #include "filters/filter_ops.h"
-#include "filters/noise.h"
-#include "filters/unsharp.h"
 #include "ui/dialogs/filter_dialog.h"
 
-#include <QList>
+#include <functional>
+#include <vector>
 
 class QButtonGroup;
+class QCheckBox;
 class QLabel;
-class QRadioButton;
 class QSlider;
 
 namespace quillon::ui {
@@ -22,82 +22,49 @@ class NumberField;
 // at once for keys, clicks on the groove and wheel steps.
 void onSliderSettled(QSlider* slider, QObject* context, const std::function<void()>& changed);
 
-class ConvolutionDialog : public FilterDialog {
+class RecordDialog : public FilterDialog {
     Q_OBJECT
 public:
-    enum class Kind { Highpass, Lowpass };
-    ConvolutionDialog(Kind kind, CWinQuillonView* view, SettingsRecord& settings,
-                      LayerSelection& layers, QWidget* parent = nullptr);
+    // `operation` must have a form (FilterOperation::hasForm).
+    RecordDialog(const FilterOperation& operation, CWinQuillonView* view, SettingsRecord& settings,
+                 LayerSelection& layers, QWidget* parent = nullptr);
     std::unique_ptr<Filter> filter() const override;
     void storeSettings(SettingsRecord& s) const override;
-    QSlider* strengthSlider() const { return strength_; }
-    QSlider* sizeSlider() const { return size_; }
+
+    // The parameters as the controls show them, one value per field of the record.
+    std::vector<double> values() const;
+    // The controls of the field with this command-line option name (null: none of the kind).
+    QSlider* slider(const char* option) const;
+    QButtonGroup* choice(const char* option) const;
+    NumberField* number(const char* option) const;
+    QCheckBox* check(const char* option) const;
+    // The button of the form action with this label.
+    QPushButton* action(const char* label) const;
 
 private:
-    FilterCommand command() const;
-    ConvolutionParams params() const;
+    // The controls of one field; only those of its kind are set.
+    struct Control {
+        FormField field;
+        QSlider* slider = nullptr;
+        QLabel* valueText = nullptr;
+        QButtonGroup* choice = nullptr;
+        NumberField* number = nullptr;
+        QCheckBox* check = nullptr;
+        QWidget* widget = nullptr; // what is enabled or disabled
+    };
 
-    Kind kind_;
-    QSlider* strength_ = nullptr;
-    QSlider* size_ = nullptr;
-};
+    void build(const std::vector<double>& initial);
+    void showValues(const std::vector<double>& values);
+    void updateSideTexts();
+    void updateEnabled();
+    void changed();
+    // The widget of the field with this option name, null when it has none of the kind.
+    template <class W>
+    W* control(const char* option, W* Control::*widget) const;
 
-class SpecialFilterDialog : public FilterDialog {
-    Q_OBJECT
-public:
-    SpecialFilterDialog(CWinQuillonView* view, SettingsRecord& settings, LayerSelection& layers,
-                        QWidget* parent = nullptr);
-    std::unique_ptr<Filter> filter() const override;
-    void storeSettings(SettingsRecord& s) const override;
-    QButtonGroup* options() const { return options_; }
-
-private:
-    QButtonGroup* options_ = nullptr;
-};
-
-class NoiseFilterDialog : public FilterDialog {
-    Q_OBJECT
-public:
-    NoiseFilterDialog(CWinQuillonView* view, SettingsRecord& settings, LayerSelection& layers,
-                      QWidget* parent = nullptr);
-    std::unique_ptr<Filter> filter() const override;
-    void storeSettings(SettingsRecord& s) const override;
-    QButtonGroup* masks() const { return masks_; }
-    QButtonGroup* kinds() const { return kinds_; }
-    NumberField* thresholdField() const { return threshold_; }
-
-private:
-    NoiseParams params() const;
-    void updateThresholdField();
-
-    QButtonGroup* masks_ = nullptr;
-    QButtonGroup* kinds_ = nullptr;
-    NumberField* threshold_ = nullptr;
-};
-
-class UnsharpMaskDialog : public FilterDialog {
-    Q_OBJECT
-public:
-    UnsharpMaskDialog(CWinQuillonView* view, SettingsRecord& settings, LayerSelection& layers,
-                      QWidget* parent = nullptr);
-    std::unique_ptr<Filter> filter() const override;
-    void storeSettings(SettingsRecord& s) const override;
-    QSlider* maskSlider() const { return mask_; }
-    NumberField* originalField() const { return original_; }
-    NumberField* maskFactorField() const { return factor_; }
-    QPushButton* strongerButton() const { return stronger_; }
-    QPushButton* weakerButton() const { return weaker_; }
-    UnsharpFactors factors() const;
-
-private:
-    UnsharpParams params() const;
-    void showFactors(UnsharpFactors f);
-
-    QSlider* mask_ = nullptr;
-    NumberField* original_ = nullptr;
-    NumberField* factor_ = nullptr;
-    QPushButton* stronger_ = nullptr;
-    QPushButton* weaker_ = nullptr;
+    const FilterOperation& operation_;
+    std::vector<Control> controls_;
+    std::vector<QPushButton*> actions_;
 };
 
 } // namespace quillon::ui
