@@ -317,7 +317,7 @@
     </message>
     <message>
         <source>Bild in &amp;Einzelebenen auftrennen</source>
-        <translation>&amp;Split Image into Layers</translation>
+        <translation>Spli&amp;t Image into Layers</translation>
     </message>
     <message>
         <source>Bild in Einzelebenen auftrennen</source>
@@ -356,7 +356,7 @@
         <translation>Find the image&apos;s position on the sky</translation>
     </message>
     <message>
-        <source>&amp;Katalogsterne beschriften</source>
+        <source>Katalogsterne &amp;beschriften</source>
         <translation>Label &amp;Catalogue Stars</translation>
     </message>
     <message>
@@ -586,6 +586,22 @@
     <message>
         <source>Strg+Y</source>
         <translation>Ctrl+Y</translation>
+    </message>
+    <message>
+        <source>Bild&amp;analyse...</source>
+        <translation>Frame &amp;analysis...</translation>
+    </message>
+    <message>
+        <source>Sterne, Schärfe und Hintergrund jeder Aufnahme messen</source>
+        <translation>Measure the stars, sharpness and background of every exposure</translation>
+    </message>
+    <message>
+        <source>Standardanordnung wiederherstellen</source>
+        <translation>Restore Default Layout</translation>
+    </message>
+    <message>
+        <source>Werkzeugfenster wie beim ersten Start anordnen</source>
+        <translation>Arrange the tool windows as at the first start</translation>
     </message>
 </context>
 <context>
@@ -915,6 +931,102 @@ for good?</translation>
         <source>Benutzer</source>
         <translation>User-defined</translation>
     </message>
+    <message>
+        <source>Stärke:</source>
+        <translation>Strength:</translation>
+    </message>
+    <message>
+        <source>Maskengröße:</source>
+        <translation>Mask size:</translation>
+    </message>
+    <message>
+        <source>Filter</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>Maske</source>
+        <translation>Mask</translation>
+    </message>
+    <message>
+        <source>Schwellwert:</source>
+        <translation>Threshold:</translation>
+    </message>
+    <message>
+        <source>schwach</source>
+        <translation>weak</translation>
+    </message>
+    <message>
+        <source>stark</source>
+        <translation>strong</translation>
+    </message>
+    <message>
+        <source>Original  x</source>
+        <translation>Original  x</translation>
+    </message>
+    <message>
+        <source>-  Maske  x</source>
+        <translation>-  Mask  x</translation>
+    </message>
+    <message>
+        <source>stärker</source>
+        <translation>stronger</translation>
+    </message>
+    <message>
+        <source>schwächer</source>
+        <translation>weaker</translation>
+    </message>
+    <message>
+        <source>Prewitt (vertikal)</source>
+        <translation>Prewitt (vertical)</translation>
+    </message>
+    <message>
+        <source>Sobel (vertikal)</source>
+        <translation>Sobel (vertical)</translation>
+    </message>
+    <message>
+        <source>Maximalfilter</source>
+        <translation>Maximum filter</translation>
+    </message>
+    <message>
+        <source>Minimalfilter</source>
+        <translation>Minimum filter</translation>
+    </message>
+    <message>
+        <source>Medianfilter</source>
+        <translation>Median filter</translation>
+    </message>
+    <message>
+        <source>Schwellwertfilter</source>
+        <translation>Threshold filter</translation>
+    </message>
+    <message>
+        <source>Inaktive Overlaybereiche sind</source>
+        <translation>Inactive overlay areas are</translation>
+    </message>
+    <message>
+        <source>Weiss</source>
+        <translation>White</translation>
+    </message>
+    <message>
+        <source>heller als Grau</source>
+        <translation>brighter than grey</translation>
+    </message>
+    <message>
+        <source>dunkler als Grau</source>
+        <translation>darker than grey</translation>
+    </message>
+    <message>
+        <source>Schwarz</source>
+        <translation>Black</translation>
+    </message>
+    <message>
+        <source>Transparent</source>
+        <translation>Transparent</translation>
+    </message>
+    <message>
+        <source>Invertiert</source>
+        <translation>Inverted</translation>
+    </message>
 </context>
 <context>
     <name>quillon::ui::AstrometryDialog</name>
@@ -1037,6 +1149,49 @@ Matched stars: %8 (of %9)</translation>
     <message>
         <source>Katalogsterne beschriften</source>
         <translation>Label Catalogue Stars</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::AutoAlignRow</name>
+    <message>
+        <source>Automatisch ausrichten (alle Sterne)</source>
+        <translation>Align automatically (all stars)</translation>
+    </message>
+    <message>
+        <source>Jedes Bild wird über alle seine Sterne auf das beste Bild der Serie ausgerichtet; Referenzpunkte sind dafür nicht nötig.</source>
+        <translation>Every frame is aligned on the best frame of the series by all of its stars; no reference points are needed.</translation>
+    </message>
+    <message>
+        <source>Verschiebung</source>
+        <translation>Shift</translation>
+    </message>
+    <message>
+        <source>Ähnlichkeit</source>
+        <translation>Similarity</translation>
+    </message>
+    <message>
+        <source>Affin</source>
+        <translation>Affine</translation>
+    </message>
+    <message>
+        <source>Projektiv</source>
+        <translation>Projective</translation>
+    </message>
+    <message>
+        <source>Bildanalyse...</source>
+        <translation>Frame analysis...</translation>
+    </message>
+    <message>
+        <source>%1: %2
+</source>
+        <translation>%1: %2
+</translation>
+    </message>
+    <message>
+        <source>Beim automatischen Ausrichten ausgelassen:
+%1</source>
+        <translation>Left out by the automatic alignment:
+%1</translation>
     </message>
 </context>
 <context>
@@ -1236,6 +1391,10 @@ Matched stars: %8 (of %9)</translation>
     <message>
         <source>&amp;Vollbildansicht beenden</source>
         <translation>&amp;Leave Full Screen</translation>
+    </message>
+    <message>
+        <source>Sterne markieren</source>
+        <translation>Mark stars</translation>
     </message>
 </context>
 <context>
@@ -1543,6 +1702,97 @@ Matched stars: %8 (of %9)</translation>
     <message>
         <source>Vorschau berechnen</source>
         <translation>Compute Preview</translation>
+    </message>
+</context>
+<context>
+    <name>quillon::ui::FrameAnalysisWindow</name>
+    <message>
+        <source>Bildanalyse</source>
+        <translation>Frame analysis</translation>
+    </message>
+    <message>
+        <source>Datei</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Sterne</source>
+        <translation>Stars</translation>
+    </message>
+    <message>
+        <source>FWHM (px)</source>
+        <translation>FWHM (px)</translation>
+    </message>
+    <message>
+        <source>FWHM (″)</source>
+        <translation>FWHM (″)</translation>
+    </message>
+    <message>
+        <source>Rundheit</source>
+        <translation>Roundness</translation>
+    </message>
+    <message>
+        <source>Hintergrund</source>
+        <translation>Background</translation>
+    </message>
+    <message>
+        <source>Rauschen</source>
+        <translation>Noise</translation>
+    </message>
+    <message>
+        <source>Güte</source>
+        <translation>Score</translation>
+    </message>
+    <message>
+        <source>Ausgelassen weil</source>
+        <translation>Left out because</translation>
+    </message>
+    <message>
+        <source>Häkchen: Bild wird verwendet. Doppelklick öffnet das Bild.</source>
+        <translation>Ticked: the frame is used. A double click opens the frame.</translation>
+    </message>
+    <message>
+        <source>Auswahlregeln:</source>
+        <translation>Selection rules:</translation>
+    </message>
+    <message>
+        <source>z. B. fwhm&lt;3.5, roundness&gt;0.8, stars&gt;=50</source>
+        <translation>e.g. fwhm&lt;3.5, roundness&gt;0.8, stars&gt;=50</translation>
+    </message>
+    <message>
+        <source>Regeln durch Komma getrennt; Größen: fwhm, fwhm_arcsec, roundness, stars, background, noise, score</source>
+        <translation>Rules separated by commas; figures: fwhm, fwhm_arcsec, roundness, stars, background, noise, score</translation>
+    </message>
+    <message>
+        <source>beste</source>
+        <translation>best</translation>
+    </message>
+    <message>
+        <source> %</source>
+        <translation> %</translation>
+    </message>
+    <message>
+        <source>Auswahl anwenden</source>
+        <translation>Apply selection</translation>
+    </message>
+    <message>
+        <source>Bildmaßstab (″/Pixel, 0 = unbekannt):</source>
+        <translation>Image scale (″/pixel, 0 = unknown):</translation>
+    </message>
+    <message>
+        <source>Neu messen</source>
+        <translation>Measure again</translation>
+    </message>
+    <message>
+        <source>Schließen</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>–</source>
+        <translation>–</translation>
+    </message>
+    <message>
+        <source>%1 Bilder gemessen, %2 verwendet</source>
+        <translation>%1 frames measured, %2 used</translation>
     </message>
 </context>
 <context>
@@ -1984,34 +2234,6 @@ Matched stars: %8 (of %9)</translation>
     <message>
         <source>Overlayeigenschaften</source>
         <translation>Overlay Properties</translation>
-    </message>
-    <message>
-        <source>Inaktive Overlaybereiche sind</source>
-        <translation>Inactive overlay areas are</translation>
-    </message>
-    <message>
-        <source>Weiss</source>
-        <translation>White</translation>
-    </message>
-    <message>
-        <source>heller als Grau</source>
-        <translation>brighter than grey</translation>
-    </message>
-    <message>
-        <source>dunkler als Grau</source>
-        <translation>darker than grey</translation>
-    </message>
-    <message>
-        <source>Schwarz</source>
-        <translation>Black</translation>
-    </message>
-    <message>
-        <source>Transparent</source>
-        <translation>Transparent</translation>
-    </message>
-    <message>
-        <source>Invertiert</source>
-        <translation>Inverted</translation>
     </message>
     <message>
         <source>OK</source>
@@ -2542,6 +2764,29 @@ Matched stars: %8 (of %9)</translation>
     </message>
 </context>
 <context>
+    <name>quillon::ui::SeriesPlot</name>
+    <message>
+        <source>FWHM (Pixel)</source>
+        <translation>FWHM (pixels)</translation>
+    </message>
+    <message>
+        <source>Rundheit</source>
+        <translation>Roundness</translation>
+    </message>
+    <message>
+        <source>Sterne</source>
+        <translation>Stars</translation>
+    </message>
+    <message>
+        <source>Hintergrund</source>
+        <translation>Background</translation>
+    </message>
+    <message>
+        <source>Bild 1 … %1 in Reihenfolge der Listen</source>
+        <translation>Frame 1 … %1 in list order</translation>
+    </message>
+</context>
+<context>
     <name>quillon::ui::StackOptionsGroup</name>
     <message>
         <source>Es liegt noch kein Ergebnis eines Komposits vor.</source>
@@ -2654,6 +2899,14 @@ Matched stars: %8 (of %9)</translation>
     <message>
         <source>Ergebnis als 32-Bit-FITS speichern</source>
         <translation>Save Result as 32-bit FITS</translation>
+    </message>
+    <message>
+        <source>Sternschärfe (1/FWHM²)</source>
+        <translation>Star sharpness (1/FWHM²)</translation>
+    </message>
+    <message>
+        <source>Sternanzahl</source>
+        <translation>Star count</translation>
     </message>
 </context>
 <context>

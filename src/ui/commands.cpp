@@ -106,7 +106,7 @@ constexpr std::array<CommandInfo, static_cast<std::size_t>(Cmd::Count)> kCommand
      QT_TRANSLATE_NOOP("Commands", "Spalte reparieren"), "Sp", true},
     {QT_TRANSLATE_NOOP("Commands", "Astro&metrie (Bild lösen)..."), "",
      QT_TRANSLATE_NOOP("Commands", "Himmelsposition des Bildes bestimmen"), "AM", true},
-    {QT_TRANSLATE_NOOP("Commands", "&Katalogsterne beschriften"), "",
+    {QT_TRANSLATE_NOOP("Commands", "Katalogsterne &beschriften"), "",
      QT_TRANSLATE_NOOP("Commands", "Sterne des Katalogs ins Overlay zeichnen"), "KS", true},
     {nullptr, "", QT_TRANSLATE_NOOP("Commands", "Hochpassfilter"), "HP", true},
     {nullptr, "", QT_TRANSLATE_NOOP("Commands", "Tiefpassfilter"), "TP", true},

@@ -60,6 +60,32 @@ namespace {
     QT_TRANSLATE_NOOP("quillon", "Bild hat ungültige Größe (nicht 10x10 ... 14000x14000)!"),
     QT_TRANSLATE_NOOP("quillon", "Falsches Bit-Format! Fehler Code 00041"),
     QT_TRANSLATE_NOOP("quillon", "Der Filter kann auf dieses Bild nicht angewendet werden."),
+    // filters/filter_ops.cpp, kernels.cpp, noise.cpp: the filter dialogs' fields and choices
+    QT_TRANSLATE_NOOP("quillon", "Stärke:"),
+    QT_TRANSLATE_NOOP("quillon", "Maskengröße:"),
+    QT_TRANSLATE_NOOP("quillon", "Filter"),
+    QT_TRANSLATE_NOOP("quillon", "Maske"),
+    QT_TRANSLATE_NOOP("quillon", "Schwellwert:"),
+    QT_TRANSLATE_NOOP("quillon", "schwach"),
+    QT_TRANSLATE_NOOP("quillon", "stark"),
+    QT_TRANSLATE_NOOP("quillon", "Original  x"),
+    QT_TRANSLATE_NOOP("quillon", "-  Maske  x"),
+    QT_TRANSLATE_NOOP("quillon", "stärker"),
+    QT_TRANSLATE_NOOP("quillon", "schwächer"),
+    QT_TRANSLATE_NOOP("quillon", "Prewitt (vertikal)"),
+    QT_TRANSLATE_NOOP("quillon", "Sobel (vertikal)"),
+    QT_TRANSLATE_NOOP("quillon", "Maximalfilter"),
+    QT_TRANSLATE_NOOP("quillon", "Minimalfilter"),
+    QT_TRANSLATE_NOOP("quillon", "Medianfilter"),
+    QT_TRANSLATE_NOOP("quillon", "Schwellwertfilter"),
+    // display/overlay_record.cpp: the overlay forming
+    QT_TRANSLATE_NOOP("quillon", "Inaktive Overlaybereiche sind"),
+    QT_TRANSLATE_NOOP("quillon", "Weiss"),
+    QT_TRANSLATE_NOOP("quillon", "heller als Grau"),
+    QT_TRANSLATE_NOOP("quillon", "dunkler als Grau"),
+    QT_TRANSLATE_NOOP("quillon", "Schwarz"),
+    QT_TRANSLATE_NOOP("quillon", "Transparent"),
+    QT_TRANSLATE_NOOP("quillon", "Invertiert"),
 };
 
 } // namespace
