@@ -1,10 +1,14 @@
 // Statistical rejection and weighted combination of one pixel's values: see rejection.h.
 #include "composite/rejection.h"
 
+#include "core/simd_dispatch.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <vector>
 
 namespace quillon {
@@ -63,6 +67,52 @@ std::uint64_t orderedBits(float f) {
     return (u & 0x80000000u) ? ~u : (u | 0x80000000u);
 }
 
+// Up to this many values a pixel's values are ordered by counting, for each value, the values
+// before it (branch-free vector compares, quadratic); beyond, by sorting.
+constexpr int kRankLimit = 64;
+
+// rank[i] = the number of keys below keys[i], plus those equal to it at a lower index: each
+// value's place in the order of (key, index). `keys` is readable up to n rounded up to 16.
+struct RankKernel {
+    template <simd::Level L>
+    [[gnu::always_inline]] static void run(const std::int32_t* keys, int n, std::int32_t* rank) {
+        constexpr int VW = simd::kFloats<L>;
+        using I = typename simd::Vec<VW>::I;
+        I lane;
+        for (int l = 0; l < VW; ++l) lane[l] = l;
+        for (int i = 0; i < n; i += VW) {
+            I vi;
+            simd::load(vi, keys + i);
+            I r{};
+            // Keys at lower indices count when not above, keys at higher ones when below.
+            for (int j = 0; j < i; ++j) r -= I{} + keys[j] <= vi;
+            for (int j = i; j < std::min(n, i + VW); ++j) {
+                const I kj = I{} + keys[j];
+                const I later = lane > I{} + (j - i);
+                r -= later ? kj <= vi : kj < vi;
+            }
+            for (int j = i + VW; j < n; ++j) r -= I{} + keys[j] < vi;
+            simd::store(rank + i, r);
+        }
+    }
+};
+
+// The position of the first of the n sorted values that is not below t (lower_bound), or, with
+// `orEqual`, that is above t (upper_bound): a bisection without branches. n >= 1, and t is
+// compared as std::lower_bound / std::upper_bound compare it (float widened to double).
+template <bool orEqual>
+std::size_t bisect(const float* v, std::size_t n, double t) {
+    const float* base = v;
+    while (n > 1) {
+        const std::size_t half = n / 2;
+        const bool before = orEqual ? !(t < base[half]) : base[half] < t;
+        base = before ? base + half : base;
+        n -= half;
+    }
+    const bool last = orEqual ? !(t < *base) : *base < t;
+    return static_cast<std::size_t>(base - v) + (last ? 1 : 0);
+}
+
 // The standard normal quantile (Acklam's rational approximation, relative error below 1.2e-9).
 double normalQuantile(double p) {
     static const double a[] = {-3.969683028665376e+01, 2.209460984245205e+02,
@@ -96,6 +146,24 @@ double studentQuantile(double p, double nu) {
            (((3 * z2 + 19) * z2 + 17) * z2 - 15) * z / (384 * nu * nu * nu);
 }
 
+// For the n sorted values of `wide` (NaN at [n] when n is odd): how many are below lo, and how
+// many are not above hi (the positions lower_bound(lo) and upper_bound(hi)).
+void countEnds(const double* wide, int n, double lo, double hi, std::size_t& below,
+               std::size_t& upTo) {
+    typedef double D2 __attribute__((vector_size(16)));
+    typedef long long L2 __attribute__((vector_size(16)));
+    const D2 l = {lo, lo}, h = {hi, hi};
+    L2 under{}, within{};
+    for (int i = 0; i < n; i += 2) {
+        D2 v;
+        std::memcpy(&v, wide + i, sizeof v);
+        under -= v < l;
+        within -= v <= h;
+    }
+    below = static_cast<std::size_t>(under[0] + under[1]);
+    upTo = static_cast<std::size_t>(within[0] + within[1]);
+}
+
 void sigmaClip(Kept& k, const RejectionParams& p, signed char* flags) {
     while (k.size() > 3) {
         double mean, sigma;
@@ -124,16 +192,23 @@ void winsorizedClip(Kept& k, const RejectionParams& p, signed char* flags) {
             sums[2 * static_cast<std::size_t>(i) + 3] =
                 sums[2 * static_cast<std::size_t>(i) + 1] + d * d;
         }
+        // Few values are counted against both ends in vector lanes (as doubles, NaN after the
+        // last, which no comparison counts); many are bisected.
+        alignas(16) double wide[kRankLimit + 2];
+        const bool counted = n <= kRankLimit;
+        if (counted) {
+            for (int i = 0; i < n; ++i) wide[i] = k.v[static_cast<std::size_t>(i)];
+            wide[n] = std::numeric_limits<double>::quiet_NaN();
+        }
         for (int round = 0; round < 10 && sigma > 0; ++round) {
             const double lo = m - 1.5 * sigma, hi = m + 1.5 * sigma;
-            const auto below =
-                static_cast<std::size_t>(std::lower_bound(k.v.begin(), k.v.end(), lo,
-                                                          [](float x, double t) { return x < t; }) -
-                                         k.v.begin());
-            const auto upTo =
-                static_cast<std::size_t>(std::upper_bound(k.v.begin(), k.v.end(), hi,
-                                                          [](double t, float x) { return t < x; }) -
-                                         k.v.begin());
+            std::size_t below, upTo;
+            if (counted) {
+                countEnds(wide, n, lo, hi, below, upTo);
+            } else {
+                below = bisect<false>(k.v.data(), k.v.size(), lo);
+                upTo = bisect<true>(k.v.data(), k.v.size(), hi);
+            }
             const double a = static_cast<double>(below), c = static_cast<double>(n) - upTo;
             const double dl = lo - m, dh = hi - m;
             const double mid1 = sums[2 * upTo] - sums[2 * below];
@@ -222,18 +297,33 @@ PixelCombination combineRejected(const float* values, const float* weights, int 
     thread_local Kept k;
     k.v.resize(static_cast<std::size_t>(n));
     k.at.resize(static_cast<std::size_t>(n));
-    // Sorted as 64-bit keys (the value's bits in ascending order, then its index): no
-    // indirection in the comparisons, and equal values keep their exposure order.
-    thread_local std::vector<std::uint64_t> keys;
-    keys.resize(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i)
-        keys[static_cast<std::size_t>(i)] = orderedBits(values[i]) << 32 | static_cast<unsigned>(i);
-    std::sort(keys.begin(), keys.end());
-    for (int i = 0; i < n; ++i) {
-        const int at = static_cast<int>(keys[static_cast<std::size_t>(i)] & 0xffffffffu);
-        k.at[static_cast<std::size_t>(i)] = at;
-        k.v[static_cast<std::size_t>(i)] = values[at];
-        flags[i] = 0;
+    // Ordered by the value's bits in ascending order, then by index (equal values keep their
+    // exposure order): few values by their ranks, many as sorted 64-bit keys.
+    if (n <= kRankLimit) {
+        alignas(64) std::int32_t keys[kRankLimit + 16] = {};
+        alignas(64) std::int32_t rank[kRankLimit + 16];
+        for (int i = 0; i < n; ++i)
+            keys[i] = static_cast<std::int32_t>(orderedBits(values[i]) ^ 0x80000000u);
+        simd::select<RankKernel, void(const std::int32_t*, int, std::int32_t*)>()(keys, n, rank);
+        for (int i = 0; i < n; ++i) {
+            const auto to = static_cast<std::size_t>(rank[i]);
+            k.at[to] = i;
+            k.v[to] = values[i];
+            flags[i] = 0;
+        }
+    } else {
+        thread_local std::vector<std::uint64_t> keys;
+        keys.resize(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i)
+            keys[static_cast<std::size_t>(i)] =
+                orderedBits(values[i]) << 32 | static_cast<unsigned>(i);
+        std::sort(keys.begin(), keys.end());
+        for (int i = 0; i < n; ++i) {
+            const int at = static_cast<int>(keys[static_cast<std::size_t>(i)] & 0xffffffffu);
+            k.at[static_cast<std::size_t>(i)] = at;
+            k.v[static_cast<std::size_t>(i)] = values[at];
+            flags[i] = 0;
+        }
     }
     if (n >= 3) {
         switch (params.method) {

@@ -1,8 +1,11 @@
 // Statistical rejection of one pixel's values, and normalisation maps.
 #include "composite/rejection.h"
 
+#include "core/simd.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -77,6 +80,36 @@ TEST(Rejection, NormalisationMapsBringLevelAndSpreadToTheReference) {
     const RobustStats st = robustStats(samples, 100, 100);
     EXPECT_EQ(st.location, 500.0f);
     EXPECT_NEAR(st.scale, 1.4826f * 2.0f, 1e-4);
+}
+
+// Values are taken in the order of their value, equal ones in exposure order, whether a pixel
+// has few values (ranked in vector lanes) or many (sorted), at every instruction-set level:
+// min/max clipping drops exactly the first and last two of a stable sort.
+TEST(Rejection, EqualValuesGoInExposureOrderAtEveryLevelAndCount) {
+    for (const int level : {1, 2, 3}) {
+        if (!simd::force(level)) continue;
+        for (const int n : {6, 17, 64, 65, 150}) {
+            std::vector<float> v(static_cast<std::size_t>(n)), w(v.size(), 1.0f);
+            for (int i = 0; i < n; ++i)
+                v[static_cast<std::size_t>(i)] = static_cast<float>((i * 7) % 4);
+            std::vector<int> order(v.size());
+            for (int i = 0; i < n; ++i) order[static_cast<std::size_t>(i)] = i;
+            std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+                return v[static_cast<std::size_t>(a)] < v[static_cast<std::size_t>(b)];
+            });
+            std::vector<signed char> expected(v.size(), 0), flags(v.size());
+            for (int k = 0; k < 2; ++k) {
+                expected[static_cast<std::size_t>(order[static_cast<std::size_t>(k)])] = -1;
+                expected[static_cast<std::size_t>(order[static_cast<std::size_t>(n - 1 - k)])] = 1;
+            }
+            RejectionParams p;
+            p.method = Rejection::MinMax;
+            p.minmaxLow = p.minmaxHigh = 2;
+            combineRejected(v.data(), w.data(), n, p, flags.data());
+            EXPECT_EQ(flags, expected) << "level " << level << ", " << n << " values";
+        }
+    }
+    simd::force(0);
 }
 
 } // namespace
