@@ -18,10 +18,9 @@ namespace {
 struct Kept {
     std::vector<float> v;
     std::vector<int> at;
-    std::vector<double> work;
 
     int size() const { return static_cast<int>(v.size()); }
-    float median() {
+    float median() const {
         const std::size_t n = v.size();
         return n % 2 ? v[n / 2] : 0.5f * (v[n / 2 - 1] + v[n / 2]);
     }
@@ -174,17 +173,25 @@ void sigmaClip(Kept& k, const RejectionParams& p, signed char* flags) {
     }
 }
 
-void winsorizedClip(Kept& k, const RejectionParams& p, signed char* flags) {
-    std::vector<double>& sums = k.work;
-    while (k.size() > 3) {
-        double mean, sigma;
+// One step of winsorized clipping of a pixel's kept values (more than three): their median m,
+// and their spread with the extremes pulled in to m ± 1.5σ, refined round by round until it
+// settles. The values are sorted: those below m − 1.5σ and above m + 1.5σ form the two ends, so
+// a round needs only how many lie beyond each end and the running sums of (v − m) and (v − m)²
+// over the middle (sums[2i], sums[2i + 1] over the first i values).
+struct Winsor {
+    double m = 0, sigma = 0;
+    int n = 0;
+    bool counted = false;
+    // Few values are counted against both ends in vector lanes (as doubles, NaN after the last,
+    // which no comparison counts); many are bisected.
+    alignas(16) double wide[kRankLimit + 2];
+    std::vector<double> sums;
+
+    void start(const Kept& k) {
+        double mean;
         k.meanSigma(mean, sigma);
-        const double m = k.median();
-        // The spread of the values with the extremes pulled in to m ± 1.5σ, until it settles.
-        // The values are sorted: those below m − 1.5σ and above m + 1.5σ form the two ends, so
-        // each round needs only two bisections and the running sums of (v − m) and (v − m)²
-        // over the middle (sums[2i], sums[2i + 1] over the first i values).
-        const int n = k.size();
+        m = k.median();
+        n = k.size();
         sums.assign(2 * static_cast<std::size_t>(n) + 2, 0.0);
         for (int i = 0; i < n; ++i) {
             const double d = k.v[static_cast<std::size_t>(i)] - m;
@@ -192,37 +199,47 @@ void winsorizedClip(Kept& k, const RejectionParams& p, signed char* flags) {
             sums[2 * static_cast<std::size_t>(i) + 3] =
                 sums[2 * static_cast<std::size_t>(i) + 1] + d * d;
         }
-        // Few values are counted against both ends in vector lanes (as doubles, NaN after the
-        // last, which no comparison counts); many are bisected.
-        alignas(16) double wide[kRankLimit + 2];
-        const bool counted = n <= kRankLimit;
+        counted = n <= kRankLimit;
         if (counted) {
             for (int i = 0; i < n; ++i) wide[i] = k.v[static_cast<std::size_t>(i)];
             wide[n] = std::numeric_limits<double>::quiet_NaN();
         }
-        for (int round = 0; round < 10 && sigma > 0; ++round) {
-            const double lo = m - 1.5 * sigma, hi = m + 1.5 * sigma;
-            std::size_t below, upTo;
-            if (counted) {
-                countEnds(wide, n, lo, hi, below, upTo);
-            } else {
-                below = bisect<false>(k.v.data(), k.v.size(), lo);
-                upTo = bisect<true>(k.v.data(), k.v.size(), hi);
-            }
-            const double a = static_cast<double>(below), c = static_cast<double>(n) - upTo;
-            const double dl = lo - m, dh = hi - m;
-            const double mid1 = sums[2 * upTo] - sums[2 * below];
-            const double mid2 = sums[2 * upTo + 1] - sums[2 * below + 1];
-            const double w = (a * dl + mid1 + c * dh) / n; // clamped mean, less m
-            const double q = a * (dl - w) * (dl - w) + (mid2 - 2 * w * mid1) +
-                             static_cast<double>(upTo - below) * w * w + c * (dh - w) * (dh - w);
-            const double next = 1.134 * std::sqrt(std::max(0.0, q) / (n - 1));
-            const bool settled = std::fabs(next - sigma) < 0.0005 * sigma;
-            sigma = next;
-            if (settled) break;
+    }
+    // One round (sigma > 0); true when the spread settled.
+    bool round(const Kept& k) {
+        const double lo = m - 1.5 * sigma, hi = m + 1.5 * sigma;
+        std::size_t below, upTo;
+        if (counted) {
+            countEnds(wide, n, lo, hi, below, upTo);
+        } else {
+            below = bisect<false>(k.v.data(), k.v.size(), lo);
+            upTo = bisect<true>(k.v.data(), k.v.size(), hi);
         }
-        if (sigma <= 0) return;
-        if (!k.clip(m - p.sigmaLow * sigma, m + p.sigmaHigh * sigma, flags)) return;
+        const double a = static_cast<double>(below), c = static_cast<double>(n) - upTo;
+        const double dl = lo - m, dh = hi - m;
+        const double mid1 = sums[2 * upTo] - sums[2 * below];
+        const double mid2 = sums[2 * upTo + 1] - sums[2 * below + 1];
+        const double w = (a * dl + mid1 + c * dh) / n; // clamped mean, less m
+        const double q = a * (dl - w) * (dl - w) + (mid2 - 2 * w * mid1) +
+                         static_cast<double>(upTo - below) * w * w + c * (dh - w) * (dh - w);
+        const double next = 1.134 * std::sqrt(std::max(0.0, q) / (n - 1));
+        const bool settled = std::fabs(next - sigma) < 0.0005 * sigma;
+        sigma = next;
+        return settled;
+    }
+    // Drops the values beyond the thresholds of the settled spread; true when any went.
+    bool clip(Kept& k, const RejectionParams& p, signed char* flags) const {
+        return sigma > 0 && k.clip(m - p.sigmaLow * sigma, m + p.sigmaHigh * sigma, flags);
+    }
+};
+
+void winsorizedClip(Kept& k, const RejectionParams& p, signed char* flags) {
+    thread_local Winsor step;
+    while (k.size() > 3) {
+        step.start(k);
+        for (int round = 0; round < 10 && step.sigma > 0; ++round)
+            if (step.round(k)) break;
+        if (!step.clip(k, p, flags)) return;
     }
 }
 
@@ -288,13 +305,8 @@ void gesdClip(Kept& k, signed char* flags) {
                removed[static_cast<std::size_t>(outliers - 1)].second, flags);
 }
 
-} // namespace
-
-PixelCombination combineRejected(const float* values, const float* weights, int n,
-                                 const RejectionParams& params, signed char* flags) {
-    PixelCombination out;
-    if (n <= 0) return out;
-    thread_local Kept k;
+// Puts a pixel's n values into k in order, and clears their flags.
+void order(const float* values, int n, Kept& k, signed char* flags) {
     k.v.resize(static_cast<std::size_t>(n));
     k.at.resize(static_cast<std::size_t>(n));
     // Ordered by the value's bits in ascending order, then by index (equal values keep their
@@ -325,6 +337,37 @@ PixelCombination combineRejected(const float* values, const float* weights, int 
             flags[i] = 0;
         }
     }
+}
+
+// The result of a pixel from the values kept in k.
+PixelCombination combination(const Kept& k, const float* weights, int n, bool median,
+                             const signed char* flags) {
+    PixelCombination out;
+    for (int i = 0; i < n; ++i) {
+        out.rejectedLow += flags[i] < 0;
+        out.rejectedHigh += flags[i] > 0;
+    }
+    if (median) {
+        out.value = k.median();
+    } else {
+        double sw = 0, s = 0;
+        for (int i = 0; i < k.size(); ++i) {
+            const int at = k.at[static_cast<std::size_t>(i)];
+            sw += weights[at];
+            s += static_cast<double>(weights[at]) * k.v[static_cast<std::size_t>(i)];
+        }
+        out.value = sw > 0 ? static_cast<float>(s / sw) : 0.0f;
+    }
+    return out;
+}
+
+} // namespace
+
+PixelCombination combineRejected(const float* values, const float* weights, int n,
+                                 const RejectionParams& params, signed char* flags) {
+    if (n <= 0) return {};
+    thread_local Kept k;
+    order(values, n, k, flags);
     if (n >= 3) {
         switch (params.method) {
         case Rejection::None:
@@ -348,22 +391,59 @@ PixelCombination combineRejected(const float* values, const float* weights, int 
         }
         }
     }
-    for (int i = 0; i < n; ++i) {
-        out.rejectedLow += flags[i] < 0;
-        out.rejectedHigh += flags[i] > 0;
-    }
-    if (params.median) {
-        out.value = k.median();
-    } else {
-        double sw = 0, s = 0;
-        for (int i = 0; i < k.size(); ++i) {
-            const int at = k.at[static_cast<std::size_t>(i)];
-            sw += weights[at];
-            s += static_cast<double>(weights[at]) * k.v[static_cast<std::size_t>(i)];
+    return combination(k, weights, n, params.median, flags);
+}
+
+void combineRejectedRow(const float* values, const float* weights, const int* counts, int pixels,
+                        std::size_t stride, const RejectionParams& params, signed char* flags,
+                        PixelCombination* out) {
+    if (params.method != Rejection::Winsorized) {
+        for (int x = 0; x < pixels; ++x) {
+            const std::size_t at = static_cast<std::size_t>(x) * stride;
+            out[x] = combineRejected(values + at, weights + at, counts[x], params, flags + at);
         }
-        out.value = sw > 0 ? static_cast<float>(s / sw) : 0.0f;
+        return;
     }
-    return out;
+    // Each winsorized step is a chain of rounds, each waiting for the one before (divisions, a
+    // square root): the first steps of a few pixels run side by side, so that their chains
+    // overlap; further steps, which few pixels need, follow one by one.
+    constexpr int kGroup = 4;
+    thread_local Kept kept[kGroup];
+    thread_local Winsor step[kGroup];
+    for (int first = 0; first < pixels; first += kGroup) {
+        const int group = std::min(kGroup, pixels - first);
+        bool active[kGroup] = {};
+        for (int g = 0; g < group; ++g) {
+            const int n = counts[first + g];
+            if (n <= 0) continue;
+            const std::size_t at = static_cast<std::size_t>(first + g) * stride;
+            order(values + at, n, kept[g], flags + at);
+            if (n > 3) {
+                step[g].start(kept[g]);
+                active[g] = step[g].sigma > 0;
+            }
+        }
+        for (int round = 0; round < 10; ++round) {
+            bool any = false;
+            for (int g = 0; g < group; ++g) {
+                if (!active[g]) continue;
+                active[g] = !step[g].round(kept[g]) && step[g].sigma > 0;
+                any = any || active[g];
+            }
+            if (!any) break;
+        }
+        for (int g = 0; g < group; ++g) {
+            const int x = first + g, n = counts[x];
+            if (n <= 0) {
+                out[x] = {};
+                continue;
+            }
+            const std::size_t at = static_cast<std::size_t>(x) * stride;
+            if (n > 3 && step[g].clip(kept[g], params, flags + at))
+                winsorizedClip(kept[g], params, flags + at);
+            out[x] = combination(kept[g], weights + at, n, params.median, flags + at);
+        }
+    }
 }
 
 RobustStats robustStats(std::span<const Sample> samples, int width, int height) {

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace quillon {
@@ -110,6 +112,44 @@ TEST(Rejection, EqualValuesGoInExposureOrderAtEveryLevelAndCount) {
         }
     }
     simd::force(0);
+}
+
+// A row combined at once gives each pixel what combining it alone gives, for every method:
+// pixels of 0 to 90 values, outliers and ties, winsorized ones side by side in groups.
+TEST(Rejection, ARowAtOnceMatchesPixelByPixel) {
+    constexpr int kPixels = 23, kStride = 90;
+    std::vector<float> v(kPixels * kStride), w(v.size());
+    std::vector<int> counts(kPixels);
+    unsigned seed = 12345;
+    const auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 8) % 1000u; };
+    for (int x = 0; x < kPixels; ++x)
+        counts[static_cast<std::size_t>(x)] = (x * 37) % (kStride + 1);
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        v[i] = 1000.0f + static_cast<float>(next() % 41) + (next() < 30 ? 4000.0f : 0.0f);
+        w[i] = 0.5f + static_cast<float>(next()) / 500.0f;
+    }
+    for (int m = 0; m < 8; ++m) {
+        RejectionParams p;
+        p.method = static_cast<Rejection>(m);
+        p.median = m == 3;
+        std::vector<signed char> rowFlags(v.size()), flags(kStride);
+        std::vector<PixelCombination> row(kPixels);
+        combineRejectedRow(v.data(), w.data(), counts.data(), kPixels, kStride, p, rowFlags.data(),
+                           row.data());
+        for (int x = 0; x < kPixels; ++x) {
+            const std::size_t at = static_cast<std::size_t>(x) * kStride;
+            const int n = counts[static_cast<std::size_t>(x)];
+            const PixelCombination c =
+                combineRejected(v.data() + at, w.data() + at, n, p, flags.data());
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(row[static_cast<std::size_t>(x)].value),
+                      std::bit_cast<std::uint32_t>(c.value))
+                << m << ", pixel " << x;
+            EXPECT_EQ(row[static_cast<std::size_t>(x)].rejectedLow, c.rejectedLow);
+            EXPECT_EQ(row[static_cast<std::size_t>(x)].rejectedHigh, c.rejectedHigh);
+            EXPECT_TRUE(std::equal(flags.begin(), flags.begin() + n,
+                                   rowFlags.begin() + static_cast<std::ptrdiff_t>(at)));
+        }
+    }
 }
 
 } // namespace
