@@ -67,8 +67,12 @@ std::uint64_t orderedBits(float f) {
 }
 
 // Up to this many values a pixel's values are ordered by counting, for each value, the values
-// before it (branch-free vector compares, quadratic); beyond, by sorting.
-constexpr int kRankLimit = 64;
+// before it (branch-free vector compares, quadratic, yet cheaper than a sort with its
+// mispredicted branches up to a few hundred values); beyond, by sorting.
+constexpr int kRankLimit = 256;
+// Up to this many values the winsorized rounds count the values beyond each end; beyond, they
+// bisect.
+constexpr int kCountLimit = 64;
 
 // rank[i] = the number of keys below keys[i], plus those equal to it at a lower index: each
 // value's place in the order of (key, index). `keys` is readable up to n rounded up to 16.
@@ -184,7 +188,7 @@ struct Winsor {
     bool counted = false;
     // Few values are counted against both ends in vector lanes (as doubles, NaN after the last,
     // which no comparison counts); many are bisected.
-    alignas(16) double wide[kRankLimit + 2];
+    alignas(16) double wide[kCountLimit + 2];
     std::vector<double> sums;
 
     void start(const Kept& k) {
@@ -199,7 +203,7 @@ struct Winsor {
             sums[2 * static_cast<std::size_t>(i) + 3] =
                 sums[2 * static_cast<std::size_t>(i) + 1] + d * d;
         }
-        counted = n <= kRankLimit;
+        counted = n <= kCountLimit;
         if (counted) {
             for (int i = 0; i < n; ++i) wide[i] = k.v[static_cast<std::size_t>(i)];
             wide[n] = std::numeric_limits<double>::quiet_NaN();
