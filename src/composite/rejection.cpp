@@ -1,10 +1,14 @@
 // Statistical rejection and weighted combination of one pixel's values: see rejection.h.
 #include "composite/rejection.h"
 
+#include "core/simd_dispatch.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <vector>
 
 namespace quillon {
@@ -14,10 +18,9 @@ namespace {
 struct Kept {
     std::vector<float> v;
     std::vector<int> at;
-    std::vector<double> work;
 
     int size() const { return static_cast<int>(v.size()); }
-    float median() {
+    float median() const {
         const std::size_t n = v.size();
         return n % 2 ? v[n / 2] : 0.5f * (v[n / 2 - 1] + v[n / 2]);
     }
@@ -63,6 +66,56 @@ std::uint64_t orderedBits(float f) {
     return (u & 0x80000000u) ? ~u : (u | 0x80000000u);
 }
 
+// Up to this many values a pixel's values are ordered by counting, for each value, the values
+// before it (branch-free vector compares, quadratic, yet cheaper than a sort with its
+// mispredicted branches up to a few hundred values); beyond, by sorting.
+constexpr int kRankLimit = 256;
+// Up to this many values the winsorized rounds count the values beyond each end; beyond, they
+// bisect.
+constexpr int kCountLimit = 64;
+
+// rank[i] = the number of keys below keys[i], plus those equal to it at a lower index: each
+// value's place in the order of (key, index). `keys` is readable up to n rounded up to 16.
+struct RankKernel {
+    template <simd::Level L>
+    [[gnu::always_inline]] static void run(const std::int32_t* keys, int n, std::int32_t* rank) {
+        constexpr int VW = simd::kFloats<L>;
+        using I = typename simd::Vec<VW>::I;
+        I lane;
+        for (int l = 0; l < VW; ++l) lane[l] = l;
+        for (int i = 0; i < n; i += VW) {
+            I vi;
+            simd::load(vi, keys + i);
+            I r{};
+            // Keys at lower indices count when not above, keys at higher ones when below.
+            for (int j = 0; j < i; ++j) r -= I{} + keys[j] <= vi;
+            for (int j = i; j < std::min(n, i + VW); ++j) {
+                const I kj = I{} + keys[j];
+                const I later = lane > I{} + (j - i);
+                r -= later ? kj <= vi : kj < vi;
+            }
+            for (int j = i + VW; j < n; ++j) r -= I{} + keys[j] < vi;
+            simd::store(rank + i, r);
+        }
+    }
+};
+
+// The position of the first of the n sorted values that is not below t (lower_bound), or, with
+// `orEqual`, that is above t (upper_bound): a bisection without branches. n >= 1, and t is
+// compared as std::lower_bound / std::upper_bound compare it (float widened to double).
+template <bool orEqual>
+std::size_t bisect(const float* v, std::size_t n, double t) {
+    const float* base = v;
+    while (n > 1) {
+        const std::size_t half = n / 2;
+        const bool before = orEqual ? !(t < base[half]) : base[half] < t;
+        base = before ? base + half : base;
+        n -= half;
+    }
+    const bool last = orEqual ? !(t < *base) : *base < t;
+    return static_cast<std::size_t>(base - v) + (last ? 1 : 0);
+}
+
 // The standard normal quantile (Acklam's rational approximation, relative error below 1.2e-9).
 double normalQuantile(double p) {
     static const double a[] = {-3.969683028665376e+01, 2.209460984245205e+02,
@@ -96,6 +149,24 @@ double studentQuantile(double p, double nu) {
            (((3 * z2 + 19) * z2 + 17) * z2 - 15) * z / (384 * nu * nu * nu);
 }
 
+// For the n sorted values of `wide` (NaN at [n] when n is odd): how many are below lo, and how
+// many are not above hi (the positions lower_bound(lo) and upper_bound(hi)).
+void countEnds(const double* wide, int n, double lo, double hi, std::size_t& below,
+               std::size_t& upTo) {
+    typedef double D2 __attribute__((vector_size(16)));
+    typedef long long L2 __attribute__((vector_size(16)));
+    const D2 l = {lo, lo}, h = {hi, hi};
+    L2 under{}, within{};
+    for (int i = 0; i < n; i += 2) {
+        D2 v;
+        std::memcpy(&v, wide + i, sizeof v);
+        under -= v < l;
+        within -= v <= h;
+    }
+    below = static_cast<std::size_t>(under[0] + under[1]);
+    upTo = static_cast<std::size_t>(within[0] + within[1]);
+}
+
 void sigmaClip(Kept& k, const RejectionParams& p, signed char* flags) {
     while (k.size() > 3) {
         double mean, sigma;
@@ -106,17 +177,25 @@ void sigmaClip(Kept& k, const RejectionParams& p, signed char* flags) {
     }
 }
 
-void winsorizedClip(Kept& k, const RejectionParams& p, signed char* flags) {
-    std::vector<double>& sums = k.work;
-    while (k.size() > 3) {
-        double mean, sigma;
+// One step of winsorized clipping of a pixel's kept values (more than three): their median m,
+// and their spread with the extremes pulled in to m ± 1.5σ, refined round by round until it
+// settles. The values are sorted: those below m − 1.5σ and above m + 1.5σ form the two ends, so
+// a round needs only how many lie beyond each end and the running sums of (v − m) and (v − m)²
+// over the middle (sums[2i], sums[2i + 1] over the first i values).
+struct Winsor {
+    double m = 0, sigma = 0;
+    int n = 0;
+    bool counted = false;
+    // Few values are counted against both ends in vector lanes (as doubles, NaN after the last,
+    // which no comparison counts); many are bisected.
+    alignas(16) double wide[kCountLimit + 2];
+    std::vector<double> sums;
+
+    void start(const Kept& k) {
+        double mean;
         k.meanSigma(mean, sigma);
-        const double m = k.median();
-        // The spread of the values with the extremes pulled in to m ± 1.5σ, until it settles.
-        // The values are sorted: those below m − 1.5σ and above m + 1.5σ form the two ends, so
-        // each round needs only two bisections and the running sums of (v − m) and (v − m)²
-        // over the middle (sums[2i], sums[2i + 1] over the first i values).
-        const int n = k.size();
+        m = k.median();
+        n = k.size();
         sums.assign(2 * static_cast<std::size_t>(n) + 2, 0.0);
         for (int i = 0; i < n; ++i) {
             const double d = k.v[static_cast<std::size_t>(i)] - m;
@@ -124,30 +203,47 @@ void winsorizedClip(Kept& k, const RejectionParams& p, signed char* flags) {
             sums[2 * static_cast<std::size_t>(i) + 3] =
                 sums[2 * static_cast<std::size_t>(i) + 1] + d * d;
         }
-        for (int round = 0; round < 10 && sigma > 0; ++round) {
-            const double lo = m - 1.5 * sigma, hi = m + 1.5 * sigma;
-            const auto below =
-                static_cast<std::size_t>(std::lower_bound(k.v.begin(), k.v.end(), lo,
-                                                          [](float x, double t) { return x < t; }) -
-                                         k.v.begin());
-            const auto upTo =
-                static_cast<std::size_t>(std::upper_bound(k.v.begin(), k.v.end(), hi,
-                                                          [](double t, float x) { return t < x; }) -
-                                         k.v.begin());
-            const double a = static_cast<double>(below), c = static_cast<double>(n) - upTo;
-            const double dl = lo - m, dh = hi - m;
-            const double mid1 = sums[2 * upTo] - sums[2 * below];
-            const double mid2 = sums[2 * upTo + 1] - sums[2 * below + 1];
-            const double w = (a * dl + mid1 + c * dh) / n; // clamped mean, less m
-            const double q = a * (dl - w) * (dl - w) + (mid2 - 2 * w * mid1) +
-                             static_cast<double>(upTo - below) * w * w + c * (dh - w) * (dh - w);
-            const double next = 1.134 * std::sqrt(std::max(0.0, q) / (n - 1));
-            const bool settled = std::fabs(next - sigma) < 0.0005 * sigma;
-            sigma = next;
-            if (settled) break;
+        counted = n <= kCountLimit;
+        if (counted) {
+            for (int i = 0; i < n; ++i) wide[i] = k.v[static_cast<std::size_t>(i)];
+            wide[n] = std::numeric_limits<double>::quiet_NaN();
         }
-        if (sigma <= 0) return;
-        if (!k.clip(m - p.sigmaLow * sigma, m + p.sigmaHigh * sigma, flags)) return;
+    }
+    // One round (sigma > 0); true when the spread settled.
+    bool round(const Kept& k) {
+        const double lo = m - 1.5 * sigma, hi = m + 1.5 * sigma;
+        std::size_t below, upTo;
+        if (counted) {
+            countEnds(wide, n, lo, hi, below, upTo);
+        } else {
+            below = bisect<false>(k.v.data(), k.v.size(), lo);
+            upTo = bisect<true>(k.v.data(), k.v.size(), hi);
+        }
+        const double a = static_cast<double>(below), c = static_cast<double>(n) - upTo;
+        const double dl = lo - m, dh = hi - m;
+        const double mid1 = sums[2 * upTo] - sums[2 * below];
+        const double mid2 = sums[2 * upTo + 1] - sums[2 * below + 1];
+        const double w = (a * dl + mid1 + c * dh) / n; // clamped mean, less m
+        const double q = a * (dl - w) * (dl - w) + (mid2 - 2 * w * mid1) +
+                         static_cast<double>(upTo - below) * w * w + c * (dh - w) * (dh - w);
+        const double next = 1.134 * std::sqrt(std::max(0.0, q) / (n - 1));
+        const bool settled = std::fabs(next - sigma) < 0.0005 * sigma;
+        sigma = next;
+        return settled;
+    }
+    // Drops the values beyond the thresholds of the settled spread; true when any went.
+    bool clip(Kept& k, const RejectionParams& p, signed char* flags) const {
+        return sigma > 0 && k.clip(m - p.sigmaLow * sigma, m + p.sigmaHigh * sigma, flags);
+    }
+};
+
+void winsorizedClip(Kept& k, const RejectionParams& p, signed char* flags) {
+    thread_local Winsor step;
+    while (k.size() > 3) {
+        step.start(k);
+        for (int round = 0; round < 10 && step.sigma > 0; ++round)
+            if (step.round(k)) break;
+        if (!step.clip(k, p, flags)) return;
     }
 }
 
@@ -213,28 +309,69 @@ void gesdClip(Kept& k, signed char* flags) {
                removed[static_cast<std::size_t>(outliers - 1)].second, flags);
 }
 
+// Puts a pixel's n values into k in order, and clears their flags.
+void order(const float* values, int n, Kept& k, signed char* flags) {
+    k.v.resize(static_cast<std::size_t>(n));
+    k.at.resize(static_cast<std::size_t>(n));
+    // Ordered by the value's bits in ascending order, then by index (equal values keep their
+    // exposure order): few values by their ranks, many as sorted 64-bit keys.
+    if (n <= kRankLimit) {
+        alignas(64) std::int32_t keys[kRankLimit + 16] = {};
+        alignas(64) std::int32_t rank[kRankLimit + 16];
+        for (int i = 0; i < n; ++i)
+            keys[i] = static_cast<std::int32_t>(orderedBits(values[i]) ^ 0x80000000u);
+        simd::select<RankKernel, void(const std::int32_t*, int, std::int32_t*)>()(keys, n, rank);
+        for (int i = 0; i < n; ++i) {
+            const auto to = static_cast<std::size_t>(rank[i]);
+            k.at[to] = i;
+            k.v[to] = values[i];
+            flags[i] = 0;
+        }
+    } else {
+        thread_local std::vector<std::uint64_t> keys;
+        keys.resize(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i)
+            keys[static_cast<std::size_t>(i)] =
+                orderedBits(values[i]) << 32 | static_cast<unsigned>(i);
+        std::sort(keys.begin(), keys.end());
+        for (int i = 0; i < n; ++i) {
+            const int at = static_cast<int>(keys[static_cast<std::size_t>(i)] & 0xffffffffu);
+            k.at[static_cast<std::size_t>(i)] = at;
+            k.v[static_cast<std::size_t>(i)] = values[at];
+            flags[i] = 0;
+        }
+    }
+}
+
+// The result of a pixel from the values kept in k.
+PixelCombination combination(const Kept& k, const float* weights, int n, bool median,
+                             const signed char* flags) {
+    PixelCombination out;
+    for (int i = 0; i < n; ++i) {
+        out.rejectedLow += flags[i] < 0;
+        out.rejectedHigh += flags[i] > 0;
+    }
+    if (median) {
+        out.value = k.median();
+    } else {
+        double sw = 0, s = 0;
+        for (int i = 0; i < k.size(); ++i) {
+            const int at = k.at[static_cast<std::size_t>(i)];
+            sw += weights[at];
+            s += static_cast<double>(weights[at]) * k.v[static_cast<std::size_t>(i)];
+        }
+        out.value = sw > 0 ? static_cast<float>(s / sw) : 0.0f;
+    }
+    return out;
+}
+
 } // namespace
 
 PixelCombination combineRejected(const float* values, const float* weights, int n,
                                  const RejectionParams& params, signed char* flags) {
-    PixelCombination out;
-    if (n <= 0) return out;
+    if (n <= 0) return {};
     thread_local Kept k;
-    k.v.resize(static_cast<std::size_t>(n));
-    k.at.resize(static_cast<std::size_t>(n));
-    // Sorted as 64-bit keys (the value's bits in ascending order, then its index): no
-    // indirection in the comparisons, and equal values keep their exposure order.
-    thread_local std::vector<std::uint64_t> keys;
-    keys.resize(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i)
-        keys[static_cast<std::size_t>(i)] = orderedBits(values[i]) << 32 | static_cast<unsigned>(i);
-    std::sort(keys.begin(), keys.end());
-    for (int i = 0; i < n; ++i) {
-        const int at = static_cast<int>(keys[static_cast<std::size_t>(i)] & 0xffffffffu);
-        k.at[static_cast<std::size_t>(i)] = at;
-        k.v[static_cast<std::size_t>(i)] = values[at];
-        flags[i] = 0;
-    }
+    order(values, n, k, flags);
     if (n >= 3) {
         switch (params.method) {
         case Rejection::None:
@@ -258,22 +395,59 @@ PixelCombination combineRejected(const float* values, const float* weights, int 
         }
         }
     }
-    for (int i = 0; i < n; ++i) {
-        out.rejectedLow += flags[i] < 0;
-        out.rejectedHigh += flags[i] > 0;
-    }
-    if (params.median) {
-        out.value = k.median();
-    } else {
-        double sw = 0, s = 0;
-        for (int i = 0; i < k.size(); ++i) {
-            const int at = k.at[static_cast<std::size_t>(i)];
-            sw += weights[at];
-            s += static_cast<double>(weights[at]) * k.v[static_cast<std::size_t>(i)];
+    return combination(k, weights, n, params.median, flags);
+}
+
+void combineRejectedRow(const float* values, const float* weights, const int* counts, int pixels,
+                        std::size_t stride, const RejectionParams& params, signed char* flags,
+                        PixelCombination* out) {
+    if (params.method != Rejection::Winsorized) {
+        for (int x = 0; x < pixels; ++x) {
+            const std::size_t at = static_cast<std::size_t>(x) * stride;
+            out[x] = combineRejected(values + at, weights + at, counts[x], params, flags + at);
         }
-        out.value = sw > 0 ? static_cast<float>(s / sw) : 0.0f;
+        return;
     }
-    return out;
+    // Each winsorized step is a chain of rounds, each waiting for the one before (divisions, a
+    // square root): the first steps of a few pixels run side by side, so that their chains
+    // overlap; further steps, which few pixels need, follow one by one.
+    constexpr int kGroup = 4;
+    thread_local Kept kept[kGroup];
+    thread_local Winsor step[kGroup];
+    for (int first = 0; first < pixels; first += kGroup) {
+        const int group = std::min(kGroup, pixels - first);
+        bool active[kGroup] = {};
+        for (int g = 0; g < group; ++g) {
+            const int n = counts[first + g];
+            if (n <= 0) continue;
+            const std::size_t at = static_cast<std::size_t>(first + g) * stride;
+            order(values + at, n, kept[g], flags + at);
+            if (n > 3) {
+                step[g].start(kept[g]);
+                active[g] = step[g].sigma > 0;
+            }
+        }
+        for (int round = 0; round < 10; ++round) {
+            bool any = false;
+            for (int g = 0; g < group; ++g) {
+                if (!active[g]) continue;
+                active[g] = !step[g].round(kept[g]) && step[g].sigma > 0;
+                any = any || active[g];
+            }
+            if (!any) break;
+        }
+        for (int g = 0; g < group; ++g) {
+            const int x = first + g, n = counts[x];
+            if (n <= 0) {
+                out[x] = {};
+                continue;
+            }
+            const std::size_t at = static_cast<std::size_t>(x) * stride;
+            if (n > 3 && step[g].clip(kept[g], params, flags + at))
+                winsorizedClip(kept[g], params, flags + at);
+            out[x] = combination(kept[g], weights + at, n, params.median, flags + at);
+        }
+    }
 }
 
 RobustStats robustStats(std::span<const Sample> samples, int width, int height) {

@@ -6,6 +6,7 @@
 
 #include "core/sample.h"
 
+#include <cstddef>
 #include <span>
 #include <string>
 
@@ -41,6 +42,13 @@ struct PixelCombination {
 // Fewer than 3 values are never rejected; at least 2 are always kept.
 PixelCombination combineRejected(const float* values, const float* weights, int n,
                                  const RejectionParams& params, signed char* flags);
+
+// combineRejected for the pixels of a row at once, with the same results: pixel x has counts[x]
+// values at values + x · stride, its weights at weights + x · stride, receives its flags at
+// flags + x · stride and its result in out[x].
+void combineRejectedRow(const float* values, const float* weights, const int* counts, int pixels,
+                        std::size_t stride, const RejectionParams& params, signed char* flags,
+                        PixelCombination* out);
 
 // Location and scale of an exposure: the median and 1.4826 × the median absolute deviation of
 // its samples (a regular subset of at most about 250000 of them), for normalisation and

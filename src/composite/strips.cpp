@@ -133,9 +133,34 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
         std::vector<Sample> values(stride * static_cast<std::size_t>(width));
         const bool owned = tally || statistical;
         std::vector<int> owner(owned ? values.size() : 0); // -1: the result's own value
-        std::vector<float> mapped(statistical ? stride : 0), weight(mapped.size());
-        std::vector<signed char> sides(mapped.size());
         std::vector<int> filled(static_cast<std::size_t>(width));
+        // With statistical rejection, for a block of pixels at a time: their values mapped onto
+        // the reference, their weights, their sides (-1, 0, +1) and each pixel's combination.
+        constexpr int kBlock = 64;
+        std::vector<float> mapped(statistical ? stride * kBlock : 0), weight(mapped.size());
+        std::vector<signed char> sides(mapped.size());
+        std::vector<PixelCombination> combined(statistical ? kBlock : 0);
+        const auto combineBlock = [&](int from, int to) {
+            for (int x = from; x < to; ++x) {
+                const int n = filled[static_cast<std::size_t>(x)];
+                const std::size_t at = static_cast<std::size_t>(x) * stride;
+                const std::size_t local = static_cast<std::size_t>(x - from) * stride;
+                for (int i = 0; i < n; ++i) {
+                    const auto j = static_cast<std::size_t>(i);
+                    const int u = owner[at + j];
+                    if (u < 0) {
+                        mapped[local + j] = values[at + j];
+                        weight[local + j] = statistical->ownWeight;
+                    } else {
+                        const LinearMap& m = statistical->maps[static_cast<std::size_t>(u)];
+                        mapped[local + j] = m.gain * values[at + j] + m.offset;
+                        weight[local + j] = statistical->weights[static_cast<std::size_t>(u)];
+                    }
+                }
+            }
+            combineRejectedRow(mapped.data(), weight.data(), filled.data() + from, to - from,
+                               stride, statistical->params, sides.data(), combined.data());
+        };
         const std::unique_ptr<bool[]> flags(new bool[stride]);
         std::vector<long long> contributed(tally ? count : 0), rejected(tally ? count : 0);
         std::vector<long long> high(tally ? count : 0);
@@ -166,22 +191,10 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
             for (int x = 0; x < width; ++x) {
                 const int n = filled[static_cast<std::size_t>(x)];
                 const std::size_t at = static_cast<std::size_t>(x) * stride;
+                const std::size_t local = static_cast<std::size_t>(x % kBlock) * stride;
                 if (statistical) {
-                    for (int i = 0; i < n; ++i) {
-                        const auto j = static_cast<std::size_t>(i);
-                        const int u = owner[at + j];
-                        const float v = values[at + j];
-                        if (u < 0) {
-                            mapped[j] = v;
-                            weight[j] = statistical->ownWeight;
-                        } else {
-                            const LinearMap& m = statistical->maps[static_cast<std::size_t>(u)];
-                            mapped[j] = m.gain * v + m.offset;
-                            weight[j] = statistical->weights[static_cast<std::size_t>(u)];
-                        }
-                    }
-                    const PixelCombination c = combineRejected(mapped.data(), weight.data(), n,
-                                                               statistical->params, sides.data());
+                    if (x % kBlock == 0) combineBlock(x, std::min(width, x + kBlock));
+                    const PixelCombination& c = combined[static_cast<std::size_t>(x % kBlock)];
                     const float total = averaging ? c.value : c.value * static_cast<float>(n);
                     out[x] = roundedSample(total);
                     outCount[x] = static_cast<Count>(std::min(n, kMaxContributions));
@@ -189,7 +202,8 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
                         sums->sumRow(layer, y)[x] = c.value * static_cast<float>(n);
                         sums->weightRow(layer, y)[x] = static_cast<float>(n);
                     }
-                    for (int i = 0; i < n; ++i) flags[i] = sides[static_cast<std::size_t>(i)] != 0;
+                    for (int i = 0; i < n; ++i)
+                        flags[i] = sides[local + static_cast<std::size_t>(i)] != 0;
                 } else {
                     out[x] = combineSamples(values.data() + at, n, rejectionThreshold(n), averaging,
                                             tally || sums ? flags.get() : nullptr);
@@ -210,7 +224,8 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
                 for (int i = 0; i < n; ++i) {
                     const int u = owner[at + static_cast<std::size_t>(i)];
                     const bool lost = flags[i];
-                    const bool above = statistical && sides[static_cast<std::size_t>(i)] > 0;
+                    const bool above =
+                        statistical && sides[local + static_cast<std::size_t>(i)] > 0;
                     if (u < 0) {
                         resultRejected += lost;
                         resultHigh += above;

@@ -1,9 +1,14 @@
 // Statistical rejection of one pixel's values, and normalisation maps.
 #include "composite/rejection.h"
 
+#include "core/simd.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace quillon {
@@ -77,6 +82,74 @@ TEST(Rejection, NormalisationMapsBringLevelAndSpreadToTheReference) {
     const RobustStats st = robustStats(samples, 100, 100);
     EXPECT_EQ(st.location, 500.0f);
     EXPECT_NEAR(st.scale, 1.4826f * 2.0f, 1e-4);
+}
+
+// Values are taken in the order of their value, equal ones in exposure order, whether a pixel
+// has few values (ranked in vector lanes) or many (sorted), at every instruction-set level:
+// min/max clipping drops exactly the first and last two of a stable sort.
+TEST(Rejection, EqualValuesGoInExposureOrderAtEveryLevelAndCount) {
+    for (const int level : {1, 2, 3}) {
+        if (!simd::force(level)) continue;
+        for (const int n : {6, 17, 65, 256, 257}) {
+            std::vector<float> v(static_cast<std::size_t>(n)), w(v.size(), 1.0f);
+            for (int i = 0; i < n; ++i)
+                v[static_cast<std::size_t>(i)] = static_cast<float>((i * 7) % 4);
+            std::vector<int> order(v.size());
+            for (int i = 0; i < n; ++i) order[static_cast<std::size_t>(i)] = i;
+            std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+                return v[static_cast<std::size_t>(a)] < v[static_cast<std::size_t>(b)];
+            });
+            std::vector<signed char> expected(v.size(), 0), flags(v.size());
+            for (int k = 0; k < 2; ++k) {
+                expected[static_cast<std::size_t>(order[static_cast<std::size_t>(k)])] = -1;
+                expected[static_cast<std::size_t>(order[static_cast<std::size_t>(n - 1 - k)])] = 1;
+            }
+            RejectionParams p;
+            p.method = Rejection::MinMax;
+            p.minmaxLow = p.minmaxHigh = 2;
+            combineRejected(v.data(), w.data(), n, p, flags.data());
+            EXPECT_EQ(flags, expected) << "level " << level << ", " << n << " values";
+        }
+    }
+    simd::force(0);
+}
+
+// A row combined at once gives each pixel what combining it alone gives, for every method:
+// pixels of 0 to 90 values, outliers and ties, winsorized ones side by side in groups.
+TEST(Rejection, ARowAtOnceMatchesPixelByPixel) {
+    constexpr int kPixels = 23, kStride = 90;
+    std::vector<float> v(kPixels * kStride), w(v.size());
+    std::vector<int> counts(kPixels);
+    unsigned seed = 12345;
+    const auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 8) % 1000u; };
+    for (int x = 0; x < kPixels; ++x)
+        counts[static_cast<std::size_t>(x)] = (x * 37) % (kStride + 1);
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        v[i] = 1000.0f + static_cast<float>(next() % 41) + (next() < 30 ? 4000.0f : 0.0f);
+        w[i] = 0.5f + static_cast<float>(next()) / 500.0f;
+    }
+    for (int m = 0; m < 8; ++m) {
+        RejectionParams p;
+        p.method = static_cast<Rejection>(m);
+        p.median = m == 3;
+        std::vector<signed char> rowFlags(v.size()), flags(kStride);
+        std::vector<PixelCombination> row(kPixels);
+        combineRejectedRow(v.data(), w.data(), counts.data(), kPixels, kStride, p, rowFlags.data(),
+                           row.data());
+        for (int x = 0; x < kPixels; ++x) {
+            const std::size_t at = static_cast<std::size_t>(x) * kStride;
+            const int n = counts[static_cast<std::size_t>(x)];
+            const PixelCombination c =
+                combineRejected(v.data() + at, w.data() + at, n, p, flags.data());
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(row[static_cast<std::size_t>(x)].value),
+                      std::bit_cast<std::uint32_t>(c.value))
+                << m << ", pixel " << x;
+            EXPECT_EQ(row[static_cast<std::size_t>(x)].rejectedLow, c.rejectedLow);
+            EXPECT_EQ(row[static_cast<std::size_t>(x)].rejectedHigh, c.rejectedHigh);
+            EXPECT_TRUE(std::equal(flags.begin(), flags.begin() + n,
+                                   rowFlags.begin() + static_cast<std::ptrdiff_t>(at)));
+        }
+    }
 }
 
 } // namespace
