@@ -2751,8 +2751,8 @@ Matched stars: %8 (of %9)</translation>
     <message>
         <source>Farbpalette (nur 
  Einkanal-Bilder):</source>
-        <translation>Colour palette (only 
- single-channel images):</translation>
+        <translation>Palette (single-
+ channel images):</translation>
     </message>
     <message>
         <source>Reset</source>
