@@ -10,6 +10,7 @@
 #include "formats/fits_writer.h"
 #include "formats/open.h"
 #include "ops/calibration.h"
+#include "ui/composite/auto_align.h"
 #include "ui/composite/composite_report.h"
 #include "ui/composite/composite_window.h"
 #include "ui/composite/overlay_forming_dialog.h"
@@ -128,6 +129,7 @@ private slots:
     void lrgbRunEndsWithTheBias();
     void failedCalibrationOfAnOpenWindowRecordsNothing();
     void winsorizedRunKeepsTheFloatResult();
+    void unconfiguredJobOpensWithoutExposures();
 };
 
 void CompositeTest::listsAndColumnsOfGreyAndLrgbJobs() {
@@ -606,6 +608,25 @@ void CompositeTest::winsorizedRunKeepsTheFloatResult() {
                                    (std::uint32_t{b[2]} << 8) | b[3];
         QCOMPARE(std::bit_cast<float>(bits), 100.0f + static_cast<float>(x));
     }
+}
+
+// A window given a job nobody has configured shows the grey target's empty lists; without
+// exposures "Bildanalyse..." and "Alle Referenzpunkte setzen" say so and nothing is measured.
+void CompositeTest::unconfiguredJobOpensWithoutExposures() {
+    Shell s;
+    MessageRecorder messages;
+    CompositeJob job;
+    SettingsRecord settings;
+    CompositeWindow w(job, settings, {});
+    bool measured = false;
+    w.setAnalysisOpener([&](QWidget*) { measured = true; });
+    QCOMPARE(listNames(&w), QStringList({"Gesamtbild: Graubild", "Overlay"}));
+    w.autoAlignRow()->analysisButton()->click();
+    w.clearButton()->click();
+    w.referencesButton()->click();
+    QVERIFY(!measured);
+    const QString none = QString::fromUtf8(kNoExposuresMessage);
+    QCOMPARE(messages.texts, QStringList({none, none}));
 }
 
 QTEST_MAIN(CompositeTest)

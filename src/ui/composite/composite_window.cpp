@@ -158,6 +158,11 @@ CompositeWindow::CompositeWindow(CompositeJob& job, SettingsRecord& settings, Vi
     : QDialog(parent), job_(job), settings_(settings), views_(std::move(views)),
       chooser_(openFilesDialog) {
     setWindowTitle(tr("Komposit / Summenbild erstellen"));
+    // The window always shows a list: a job nobody has configured yet (it has no lists) gets
+    // the grey target's empty ones, and a current list beyond the lists becomes the first.
+    if (!job_.configured())
+        (void)job_.configure(BW_IMAGE, 0, CalibrationParams::fromSettings(settings_));
+    if (job_.currentList < 0 || job_.currentList >= job_.listCount()) job_.currentList = 0;
     auto* top = new QVBoxLayout(this);
 
     auto* chooserRow = new QHBoxLayout;
@@ -244,6 +249,12 @@ CompositeWindow::CompositeWindow(CompositeJob& job, SettingsRecord& settings, Vi
     top->addWidget(autoAlign_);
     connect(autoAlign_, &AutoAlignRow::analysisRequested, this, [this] {
         takeOver();
+        // Only the lists before the overlay list hold exposures to measure.
+        const auto first = job_.firstEntry();
+        if (!first || first->first >= job_.overlayList()) {
+            showMessage(this, QString::fromUtf8(kNoExposuresMessage));
+            return;
+        }
         if (analysisOpener_) analysisOpener_(this);
         showList();
     });
