@@ -1027,6 +1027,22 @@ for good?</translation>
         <source>Invertiert</source>
         <translation>Inverted</translation>
     </message>
+    <message>
+        <source>Sie haben noch keine Bilder in die Liste(n) eingefügt!</source>
+        <translation>You have not added any images to the list(s) yet!</translation>
+    </message>
+    <message>
+        <source>Es wurde kein Gültiges, zu verwendendes Bild gefunden!</source>
+        <translation>No valid image to use was found!</translation>
+    </message>
+    <message>
+        <source>Im Referenzbild wurden zu wenige Sterne gefunden.</source>
+        <translation>Too few stars were found in the reference frame.</translation>
+    </message>
+    <message>
+        <source>Im Referenzbild wurden keine Sterne gefunden: alle Bilder werden gleich gewichtet.</source>
+        <translation>No stars were found in the reference frame: all frames are weighted equally.</translation>
+    </message>
 </context>
 <context>
     <name>quillon::ui::AstrometryDialog</name>

@@ -86,6 +86,13 @@ namespace {
     QT_TRANSLATE_NOOP("quillon", "Schwarz"),
     QT_TRANSLATE_NOOP("quillon", "Transparent"),
     QT_TRANSLATE_NOOP("quillon", "Invertiert"),
+    // composite/job.cpp, run.cpp, frame_analysis.*; analysis/star_match.cpp: composite messages
+    QT_TRANSLATE_NOOP("quillon", "Sie haben noch keine Bilder in die Liste(n) eingefügt!"),
+    QT_TRANSLATE_NOOP("quillon", "Es wurde kein Gültiges, zu verwendendes Bild gefunden!"),
+    QT_TRANSLATE_NOOP("quillon", "Im Referenzbild wurden zu wenige Sterne gefunden."),
+    QT_TRANSLATE_NOOP("quillon",
+                      "Im Referenzbild wurden keine Sterne gefunden: alle Bilder werden gleich "
+                      "gewichtet."),
 };
 
 } // namespace
