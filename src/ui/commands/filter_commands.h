@@ -3,6 +3,7 @@
 // the view's context menu, the deconvolution that shows every iteration).
 #pragma once
 
+#include <QList>
 #include <QPointF>
 
 #include <memory>
@@ -12,6 +13,9 @@ class Filter;
 enum class FilterCommand;
 } // namespace quillon
 
+class QAction;
+class QMenu;
+
 namespace quillon::ui {
 
 class CommandContext;
@@ -19,6 +23,14 @@ class CWinQuillonDoc;
 class CWinQuillonView;
 class FilterDialog;
 
+// The entries of the library's filter and image commands that have no menu identifier of their
+// own: one action each, after the fixed entries of its menu, with the row's menu text and the
+// command's number in the property below. Each runs like the linked filter commands (dialog
+// with preview when the command has fields, else its stored parameters; undo; job runner) and
+// is enabled by their rule whenever its menu opens. Returns the new actions.
+inline constexpr char kLibraryCommandProperty[] = "libraryCommand";
+QList<QAction*> addLibraryCommandEntries(const CommandContext& ctx, QMenu* imageMenu,
+                                         QMenu* filterMenu);
 // The command's dialog for the view (null for commands without one).
 std::unique_ptr<FilterDialog> makeFilterDialog(const CommandContext& ctx, FilterCommand command,
                                                CWinQuillonView* view);

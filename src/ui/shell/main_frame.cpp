@@ -2,6 +2,7 @@
 #include "ui/shell/main_frame.h"
 
 #include "ui/commands/command_table.h"
+#include "ui/commands/filter_commands.h"
 #include "ui/composite/lrgb_bias_dialog.h"
 #include "ui/dialogs/astrometry_dialog.h"
 #include "ui/document.h"
@@ -216,6 +217,7 @@ void CMainFrame::createMenus() {
     filter->addSeparator();
     add(filter, {Cmd::NoiseFilter, Cmd::UnsharpMask, Cmd::LucyRichardson});
     add(filter, {Cmd::BackgroundExtraction});
+    addLibraryCommandEntries(*this, image, filter); // library commands without a Cmd of their own
     fullMenus_ << filter;
 
     auto* view = new QMenu(tr("&Ansicht"), this);
