@@ -33,10 +33,24 @@ const char* wmfText(wmf_error_t e) {
     }
 }
 
+std::uint32_t le32(const std::uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// libwmf allocates the largest record the header announces before it reads any record, so a
+// few damaged bytes could ask for gigabytes. No record can be longer than the file.
+void checkWmfHeader(const std::uint8_t* data, std::size_t size) {
+    std::size_t at = le32(data) == 0x9AC6CDD7u ? 22 : 0; // the placeable header comes first
+    if (size < at + 18) throw Error("WMF: the metafile is incomplete.");
+    const std::uint64_t maxRecordBytes = 2ull * le32(data + at + 12);
+    if (maxRecordBytes > size) throw Error("WMF: the metafile is damaged.");
+}
+
 } // namespace
 
 void decodeWmf(const std::uint8_t* data, std::size_t size, Bitmap& out) {
     if (size < 18) throw Error("WMF: the metafile is incomplete.");
+    checkWmfHeader(data, size);
     WmfApi h;
     wmfAPI_Options options{};
     options.function = wmf_gd_function;

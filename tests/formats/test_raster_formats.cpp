@@ -381,4 +381,10 @@ TEST(RasterFormats, WindowsMetafileRendersAndBadOnesFailClearly) {
     EXPECT_EQ(img.row(1, 40)[50], 0);
     // Whatever a .wmf file holds, it is treated as a metafile.
     EXPECT_EQ(openError(dir, "photo.wmf", Bytes(64, 0x42)).rfind("Decoder error: WMF: ", 0), 0u);
+    // A header announcing a record of gigabytes in a file of 31 bytes is refused before
+    // libwmf allocates it.
+    Bytes huge(12, 0);
+    le32(huge, 0x714d0000u);
+    huge.resize(31, 0);
+    EXPECT_EQ(openError(dir, "huge.wmf", huge), "Decoder error: WMF: the metafile is damaged.\n");
 }
