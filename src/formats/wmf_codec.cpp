@@ -1,6 +1,7 @@
 // Windows metafiles rendered through libwmf's raster device at 72 dots per inch onto a white
 // picture. Enhanced metafiles have no renderer on this platform and are refused clearly.
 #include "core/error.h"
+#include "formats/byte_source.h"
 #include "formats/codecs.h"
 
 #include <cmath>
@@ -31,10 +32,6 @@ const char* wmfText(wmf_error_t e) {
     case wmf_E_EOF: return "WMF: the metafile is incomplete.";
     default: return "WMF: the metafile cannot be rendered.";
     }
-}
-
-std::uint32_t le32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 // libwmf allocates the largest record the header announces before it reads any record, so a
