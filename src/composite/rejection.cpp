@@ -343,9 +343,10 @@ void order(const float* values, int n, Kept& k, signed char* flags) {
     }
 }
 
-// The result of a pixel from the values kept in k.
-PixelCombination combination(const Kept& k, const float* weights, int n, bool median,
-                             const signed char* flags) {
+// The result of a pixel from the values kept in k: their median, or the weighted mean of the
+// values not flagged, summed in the order of the exposures.
+PixelCombination combination(const Kept& k, const float* values, const float* weights, int n,
+                             bool median, const signed char* flags) {
     PixelCombination out;
     for (int i = 0; i < n; ++i) {
         out.rejectedLow += flags[i] < 0;
@@ -355,15 +356,322 @@ PixelCombination combination(const Kept& k, const float* weights, int n, bool me
         out.value = k.median();
     } else {
         double sw = 0, s = 0;
-        for (int i = 0; i < k.size(); ++i) {
-            const int at = k.at[static_cast<std::size_t>(i)];
-            sw += weights[at];
-            s += static_cast<double>(weights[at]) * k.v[static_cast<std::size_t>(i)];
+        for (int i = 0; i < n; ++i) {
+            if (flags[i] != 0) continue;
+            sw += weights[i];
+            s += static_cast<double>(weights[i]) * values[i];
         }
         out.value = sw > 0 ? static_cast<float>(s / sw) : 0.0f;
     }
     return out;
 }
+
+// --- many pixels side by side -----------------------------------------------------------------
+
+// Comparators (i, j), i < j, of Batcher's odd-even merge sort for n values: the network for the
+// next power of two, less the comparators that reach past n (padding there would be +∞, which
+// no comparator moves).
+const std::vector<std::uint16_t>& sortingNetwork(int n) {
+    thread_local int built = -1;
+    thread_local std::vector<std::uint16_t> pairs;
+    if (built == n) return pairs;
+    pairs.clear();
+    int size = 1;
+    while (size < n) size *= 2;
+    for (int p = 1; p < size; p *= 2)
+        for (int k = p; k >= 1; k /= 2)
+            for (int j = k % p; j + k < size; j += 2 * k)
+                for (int i = 0; i < std::min(k, size - j - k); ++i)
+                    if ((i + j) / (2 * p) == (i + j + k) / (2 * p) && i + j + k < n) {
+                        pairs.push_back(static_cast<std::uint16_t>(i + j));
+                        pairs.push_back(static_cast<std::uint16_t>(i + j + k));
+                    }
+    built = n;
+    return pairs;
+}
+
+// Up to this many values per pixel the lanes sort by network; beyond, pixel by pixel.
+constexpr int kLaneLimit = 512;
+
+// Double lanes of a level's vectors, with their masks and the floats they are loaded from.
+template <int D>
+struct DoubleLanes;
+template <>
+struct DoubleLanes<2> {
+    typedef double V __attribute__((vector_size(16)));
+    typedef float F __attribute__((vector_size(8)));
+};
+template <>
+struct DoubleLanes<4> {
+    typedef double V __attribute__((vector_size(32)));
+    typedef float F __attribute__((vector_size(16)));
+};
+template <>
+struct DoubleLanes<8> {
+    typedef double V __attribute__((vector_size(64)));
+    typedef float F __attribute__((vector_size(32)));
+};
+
+struct LaneJob {
+    const float* values = nullptr; // value j of pixel l at values[j * kLanePixels + l]
+    const float* weights = nullptr;
+    int n = 0;
+    const RejectionParams* params = nullptr;
+    const std::uint16_t* pairs = nullptr; // the sorting network
+    int comparators = 0;
+    double* sorted = nullptr; // scratch: n × lanes, and (n + 1) × lanes twice
+    double* prefix1 = nullptr;
+    double* prefix2 = nullptr;
+    signed char* sides = nullptr;
+    PixelCombination* out = nullptr;
+};
+
+// The AVX2 builtins below return 256-bit vectors inside code that is only ever inlined into the
+// AVX2 build, so GCC's note on passing such vectors between builds does not concern them.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// The clipping and combination of combineRejected, one pixel per double lane: the values are
+// sorted by the network, the kept ones are the sorted positions first .. last - 1, and every
+// sum runs over them in the same order and with the same operations as the pixel-by-pixel code,
+// so that each lane gives its bits. Returns the pixels (bits) whose clipping had to give values
+// back or that hold values that are not finite: those are left to the pixel-by-pixel code.
+struct LaneKernel {
+    // out[l] = a[index[l] · D + l] in every lane.
+    template <simd::Level L, class V>
+    [[gnu::always_inline]] static void gather(V& out, const double* a, const V& index) {
+        constexpr int D = sizeof(V) / sizeof(double);
+        if constexpr (L == simd::Avx2 && D == 4) {
+            typedef int I4 __attribute__((vector_size(16)));
+            typedef long long L4 __attribute__((vector_size(32)));
+            const I4 at = __builtin_convertvector(index, I4) * 4 + I4{0, 1, 2, 3};
+            out = __builtin_ia32_gathersiv4df(V{}, a, at, reinterpret_cast<V>(L4{} - 1), 8);
+        } else {
+            for (int l = 0; l < D; ++l)
+                out[l] = a[static_cast<std::size_t>(index[l]) * D + static_cast<std::size_t>(l)];
+        }
+    }
+
+    // x[l] = √x[l] in every lane (x ≥ 0).
+    template <simd::Level L, class V>
+    [[gnu::always_inline]] static void root(V& x) {
+        if constexpr (L == simd::Avx2 && sizeof(V) == 32) {
+            const V r = __builtin_ia32_sqrtpd256(x);
+            x = r;
+        } else {
+            for (std::size_t l = 0; l < sizeof(V) / sizeof(double); ++l) x[l] = std::sqrt(x[l]);
+        }
+    }
+
+    template <simd::Level L>
+    [[gnu::always_inline]] static unsigned run(const LaneJob& job) {
+        constexpr int D = simd::kFloats<L> / 2;
+        using V = typename DoubleLanes<D>::V;
+        using F = typename DoubleLanes<D>::F;
+        using M = decltype(V{} < V{});
+        const int n = job.n;
+        const RejectionParams& p = *job.params;
+        const bool winsorized = p.method == Rejection::Winsorized;
+        const bool clipping = n > 3 && (winsorized || p.method == Rejection::Sigma);
+        const auto any = [](const M& m) {
+            for (int l = 0; l < D; ++l)
+                if (m[l]) return true;
+            return false;
+        };
+        double* s = job.sorted;
+        const auto at = [&](const double* a, const V& index, int l) {
+            return a[static_cast<std::size_t>(index[l]) * D + static_cast<std::size_t>(l)];
+        };
+        // How many of the n sorted values of each lane lie below t (or not above t, with
+        // orEqual), kept to first .. last: what counting the kept values gives, as values
+        // before first are not above the first kept one and values after last not below the
+        // last one. Few values are counted, many bisected (the largest count whose last value
+        // is below t).
+        int top = 1;
+        while (top * 2 <= n) top *= 2;
+        // below: the values below lo, upTo: those not above hi.
+        const auto positions = [&](V& below, V& upTo, const V& lo, const V& hi, const V& first,
+                                   const V& last) {
+            if (n <= kCountLimit) {
+                // Counted as integers (a compare gives -1), then made doubles exactly.
+                M under{}, within{};
+                for (int i = 0; i < n; ++i) {
+                    V x;
+                    simd::load(x, s + i * D);
+                    under -= x < lo;
+                    within -= x <= hi;
+                }
+                const M exponent = M{} + 0x4330000000000000LL; // 2^52: the count in the mantissa
+                below = reinterpret_cast<V>(under + exponent) - 4503599627370496.0;
+                upTo = reinterpret_cast<V>(within + exponent) - 4503599627370496.0;
+            } else {
+                below = upTo = V{};
+                for (int step = top; step >= 1; step /= 2) {
+                    const V nextLow = below + static_cast<double>(step);
+                    const V nextHigh = upTo + static_cast<double>(step);
+                    const V probeLow = (nextLow < V{} + n ? nextLow : V{} + n) - 1.0;
+                    const V probeHigh = (nextHigh < V{} + n ? nextHigh : V{} + n) - 1.0;
+                    V low, high;
+                    gather<L>(low, s, probeLow);
+                    gather<L>(high, s, probeHigh);
+                    below = ((nextLow <= V{} + n) & (low < lo)) ? nextLow : below;
+                    upTo = ((nextHigh <= V{} + n) & (high <= hi)) ? nextHigh : upTo;
+                }
+            }
+            below = below < first ? first : below;
+            below = below > last ? last : below;
+            upTo = upTo < first ? first : upTo;
+            upTo = upTo > last ? last : upTo;
+        };
+        const auto median = [&](V& m, const V& first, const V& last) {
+            for (int l = 0; l < D; ++l) {
+                const int f = static_cast<int>(first[l]), k = static_cast<int>(last[l]) - f;
+                const double* c = s + l;
+                m[l] =
+                    k % 2 ? c[(f + k / 2) * D]
+                          : static_cast<double>(0.5f * (static_cast<float>(c[(f + k / 2 - 1) * D]) +
+                                                        static_cast<float>(c[(f + k / 2) * D])));
+            }
+        };
+        unsigned fallback = 0;
+        for (int c = 0; c < kLanePixels; c += D) {
+            M bad{};
+            for (int j = 0; j < n; ++j) {
+                F f;
+                simd::load(f, job.values + j * kLanePixels + c);
+                const V v = __builtin_convertvector(f, V);
+                bad |= (v - v) != V{};
+                simd::store(s + j * D, v);
+            }
+            for (int k = 0; k < job.comparators; ++k) {
+                double* a = s + job.pairs[2 * k] * D;
+                double* b = s + job.pairs[2 * k + 1] * D;
+                V x, y;
+                simd::load(x, a);
+                simd::load(y, b);
+                const M less = x < y;
+                simd::store(a, less ? x : y);
+                simd::store(b, less ? y : x);
+            }
+            V first{}, last = V{} + n;
+            M active = clipping ? ~bad : M{};
+            while (any(active)) {
+                const V count = last - first;
+                V sum{};
+                for (int i = 0; i < n; ++i) {
+                    V x;
+                    simd::load(x, s + i * D);
+                    const M in = (V{} + i >= first) & (V{} + i < last);
+                    sum = in ? sum + x : sum;
+                }
+                const V mean = sum / count;
+                V q{};
+                for (int i = 0; i < n; ++i) {
+                    V x;
+                    simd::load(x, s + i * D);
+                    const M in = (V{} + i >= first) & (V{} + i < last);
+                    const V d = x - mean;
+                    q = in ? q + d * d : q;
+                }
+                V sigma;
+                for (int l = 0; l < D; ++l) sigma[l] = std::sqrt(q[l] / (count[l] - 1));
+                V m;
+                median(m, first, last);
+                if (winsorized) {
+                    // Running sums of (v − m) and (v − m)² over the kept values.
+                    V p1{}, p2{};
+                    simd::store(job.prefix1, p1);
+                    simd::store(job.prefix2, p2);
+                    for (int i = 0; i < n; ++i) {
+                        V x;
+                        simd::load(x, s + i * D);
+                        const M in = (V{} + i >= first) & (V{} + i < last);
+                        const V d = x - m;
+                        p1 = in ? p1 + d : p1;
+                        p2 = in ? p2 + d * d : p2;
+                        simd::store(job.prefix1 + (i + 1) * D, p1);
+                        simd::store(job.prefix2 + (i + 1) * D, p2);
+                    }
+                    M rounds = active & (sigma > V{});
+                    for (int round = 0; round < 10 && any(rounds); ++round) {
+                        const V lo = m - 1.5 * sigma, hi = m + 1.5 * sigma;
+                        V below, upTo;
+                        positions(below, upTo, lo, hi, first, last);
+                        V p1Up, p1Below, p2Up, p2Below;
+                        gather<L>(p1Up, job.prefix1, upTo);
+                        gather<L>(p1Below, job.prefix1, below);
+                        gather<L>(p2Up, job.prefix2, upTo);
+                        gather<L>(p2Below, job.prefix2, below);
+                        const V mid1 = p1Up - p1Below, mid2 = p2Up - p2Below;
+                        const V a = below - first, cEnd = count - (upTo - first);
+                        const V dl = lo - m, dh = hi - m;
+                        const V w = (a * dl + mid1 + cEnd * dh) / count;
+                        V q2 = a * (dl - w) * (dl - w) + (mid2 - 2.0 * w * mid1) +
+                               (upTo - below) * w * w + cEnd * (dh - w) * (dh - w);
+                        q2 = V{} < q2 ? q2 : V{};
+                        V next = q2 / (count - 1.0);
+                        root<L>(next);
+                        next = 1.134 * next;
+                        const V change = next - sigma;
+                        const V size = change < V{} ? -change : change;
+                        const M settled = size < 0.0005 * sigma;
+                        sigma = rounds ? next : sigma;
+                        rounds = rounds & ~settled & (next > V{});
+                    }
+                }
+                // Clip at the thresholds; a lane whose spread is 0 or that keeps its values is
+                // done.
+                const M clips = active & (sigma > V{});
+                const V lo = m - static_cast<double>(p.sigmaLow) * sigma;
+                const V hi = m + static_cast<double>(p.sigmaHigh) * sigma;
+                V from, to;
+                positions(from, to, lo, hi, first, last);
+                const M giveBack = clips & (to - from < 2.0);
+                for (int l = 0; l < D; ++l)
+                    if (giveBack[l]) fallback |= 1u << (c + l);
+                const M moved = clips & ~giveBack & ((from != first) | (to != last));
+                first = moved ? from : first;
+                last = moved ? to : last;
+                active = moved & (to - from > 3.0);
+            }
+            for (int l = 0; l < D; ++l)
+                if (bad[l]) fallback |= 1u << (c + l);
+
+            // Flags from the kept range's end values, the weighted mean in exposure order.
+            V lowest, highest;
+            for (int l = 0; l < D; ++l) {
+                lowest[l] = at(s, first, l);
+                highest[l] = at(s, last - 1.0, l);
+            }
+            V sw{}, sx{};
+            for (int j = 0; j < n; ++j) {
+                F f;
+                simd::load(f, job.values + j * kLanePixels + c);
+                const V v = __builtin_convertvector(f, V);
+                const M low = v<lowest, high = v> highest;
+                signed char* side = job.sides + j * kLanePixels + c;
+                for (int l = 0; l < D; ++l)
+                    side[l] = static_cast<signed char>(low[l] ? -1 : high[l] ? 1 : 0);
+                const V w = V{} + static_cast<double>(job.weights[j]);
+                const M kept = ~(low | high);
+                sw = kept ? sw + w : sw;
+                sx = kept ? sx + w * v : sx;
+            }
+            V medians{};
+            if (p.median) median(medians, first, last);
+            for (int l = 0; l < D; ++l) {
+                PixelCombination& r = job.out[c + l];
+                r.rejectedLow = static_cast<int>(first[l]);
+                r.rejectedHigh = n - static_cast<int>(last[l]);
+                r.value = p.median    ? static_cast<float>(medians[l])
+                          : sw[l] > 0 ? static_cast<float>(sx[l] / sw[l])
+                                      : 0.0f;
+            }
+        }
+        return fallback;
+    }
+};
+#pragma GCC diagnostic pop
 
 } // namespace
 
@@ -395,7 +703,7 @@ PixelCombination combineRejected(const float* values, const float* weights, int 
         }
         }
     }
-    return combination(k, weights, n, params.median, flags);
+    return combination(k, values, weights, n, params.median, flags);
 }
 
 void combineRejectedRow(const float* values, const float* weights, const int* counts, int pixels,
@@ -445,8 +753,56 @@ void combineRejectedRow(const float* values, const float* weights, const int* co
             const std::size_t at = static_cast<std::size_t>(x) * stride;
             if (n > 3 && step[g].clip(kept[g], params, flags + at))
                 winsorizedClip(kept[g], params, flags + at);
-            out[x] = combination(kept[g], weights + at, n, params.median, flags + at);
+            out[x] = combination(kept[g], values + at, weights + at, n, params.median, flags + at);
         }
+    }
+}
+
+void combineRejectedLanes(const float* values, const float* weights, int n,
+                          const RejectionParams& params, signed char* sides,
+                          PixelCombination* out) {
+    if (n <= 0) {
+        for (int l = 0; l < kLanePixels; ++l) out[l] = {};
+        return;
+    }
+    const bool lanes =
+        n <= kLaneLimit && !(params.sigmaLow + params.sigmaHigh < 0.0f) &&
+        params.sigmaLow + params.sigmaHigh == params.sigmaLow + params.sigmaHigh &&
+        (n < 3 || params.method == Rejection::None || params.method == Rejection::Artefact ||
+         params.method == Rejection::Sigma || params.method == Rejection::Winsorized);
+    unsigned alone = (1u << kLanePixels) - 1;
+    if (lanes) {
+        constexpr int kMostLanes = 8;
+        thread_local std::vector<double> scratch;
+        scratch.resize((3 * static_cast<std::size_t>(n) + 2) * kMostLanes);
+        const std::vector<std::uint16_t>& network = sortingNetwork(n);
+        LaneJob job;
+        job.values = values;
+        job.weights = weights;
+        job.n = n;
+        job.params = &params;
+        job.pairs = network.data();
+        job.comparators = static_cast<int>(network.size() / 2);
+        job.sorted = scratch.data();
+        job.prefix1 = job.sorted + static_cast<std::size_t>(n) * kMostLanes;
+        job.prefix2 = job.prefix1 + (static_cast<std::size_t>(n) + 1) * kMostLanes;
+        job.sides = sides;
+        job.out = out;
+        // The AVX-512 build runs the AVX2 one: with eight double lanes the compiler builds the
+        // 64-bit lane masks one lane at a time, which costs more than the wider lanes gain.
+        alone = simd::select<LaneKernel, unsigned(const LaneJob&), simd::Avx2>()(job);
+    }
+    if (alone == 0) return;
+    thread_local std::vector<float> v, w;
+    thread_local std::vector<signed char> flags;
+    v.resize(static_cast<std::size_t>(n));
+    w.assign(weights, weights + n);
+    flags.resize(v.size());
+    for (int l = 0; l < kLanePixels; ++l) {
+        if (!(alone >> l & 1u)) continue;
+        for (int j = 0; j < n; ++j) v[static_cast<std::size_t>(j)] = values[j * kLanePixels + l];
+        out[l] = combineRejected(v.data(), w.data(), n, params, flags.data());
+        for (int j = 0; j < n; ++j) sides[j * kLanePixels + l] = flags[static_cast<std::size_t>(j)];
     }
 }
 

@@ -50,6 +50,16 @@ void combineRejectedRow(const float* values, const float* weights, const int* co
                         std::size_t stride, const RejectionParams& params, signed char* flags,
                         PixelCombination* out);
 
+// combineRejected for kLanePixels pixels that all have n values, with one weight per value
+// index: value j of pixel l at values[j · kLanePixels + l], its flag at sides[j · kLanePixels +
+// l], pixel l's result in out[l]; the same results as combineRejected pixel by pixel. Sigma
+// and winsorized clipping and the plain combination run in vector lanes, one pixel per lane
+// (the values put in order by a sorting network); the other methods, and the rare pixels
+// whose clipping has to give values back to keep two, pixel by pixel.
+inline constexpr int kLanePixels = 16;
+void combineRejectedLanes(const float* values, const float* weights, int n,
+                          const RejectionParams& params, signed char* sides, PixelCombination* out);
+
 // Location and scale of an exposure: the median and 1.4826 × the median absolute deviation of
 // its samples (a regular subset of at most about 250000 of them), for normalisation and
 // noise weights.

@@ -77,6 +77,205 @@ struct Acquired {
     }
 };
 
+// What the rows of one merge share, and one thread's tallies of its rows.
+struct RowMerge {
+    Image& result;
+    std::span<const Image* const> strips;
+    int top = 0, layer = 0;
+    bool averaging = false, counting = false;
+    SampleSums* sums = nullptr;
+    const StatisticalMerge* statistical = nullptr;
+    std::vector<long long> contributed, rejected, high;
+    long long resultRejected = 0, resultHigh = 0;
+
+    RowMerge(Image& r, std::span<const Image* const> s, int t, int l, bool a, bool c,
+             SampleSums* su, const StatisticalMerge* st)
+        : result(r), strips(s), top(t), layer(l), averaging(a), counting(c), sums(su),
+          statistical(st), contributed(c ? s.size() : 0), rejected(contributed.size()),
+          high(contributed.size()) {}
+
+    // Pixel x of result row y from n values combined into `value` (their mean, or the median).
+    void put(int y, int x, float value, int n) {
+        const float total = averaging ? value : value * static_cast<float>(n);
+        result.row(layer, y)[x] = roundedSample(total);
+        result.counterRow(layer, y)[x] = static_cast<Count>(std::min(n, kMaxContributions));
+        if (sums) {
+            sums->sumRow(layer, y)[x] = value * static_cast<float>(n);
+            sums->weightRow(layer, y)[x] = static_cast<float>(n);
+        }
+    }
+    // A value of strip image u (-1: the result's own), rejected or not, above the kept ones.
+    void tally(int u, bool lost, bool above) {
+        if (u < 0) {
+            resultRejected += lost;
+            resultHigh += above;
+            return;
+        }
+        ++contributed[static_cast<std::size_t>(u)];
+        rejected[static_cast<std::size_t>(u)] += lost;
+        high[static_cast<std::size_t>(u)] += above;
+    }
+};
+
+// The artefact rule, row by row: each row's values gathered pixel by pixel (the result's own
+// first, then the strips' in their order), strip row by strip row so that every row is read
+// front to back once.
+void mergeArtefactRows(RowMerge& m, int first, int last, Progress& progress) {
+    const std::size_t count = m.strips.size(), stride = count + 1;
+    const int width = m.result.width();
+    std::vector<Sample> values(stride * static_cast<std::size_t>(width));
+    std::vector<int> owner(m.counting ? values.size() : 0); // -1: the result's own value
+    std::vector<int> filled(static_cast<std::size_t>(width));
+    const std::unique_ptr<bool[]> flags(new bool[stride]);
+    for (int r = first; r < last; ++r) {
+        const int y = m.top + r;
+        const Sample* out = m.result.row(m.layer, y);
+        const Count* outCount = m.result.counterRow(m.layer, y);
+        for (int x = 0; x < width; ++x) {
+            const std::size_t at = static_cast<std::size_t>(x) * stride;
+            values[at] = out[x];
+            if (m.counting) owner[at] = -1;
+            filled[static_cast<std::size_t>(x)] = outCount[x] != 0 ? 1 : 0;
+        }
+        for (std::size_t u = 0; u < count; ++u) {
+            const Sample* stripRow = m.strips[u]->row(0, r);
+            const Count* stripCounts = m.strips[u]->counterRow(0, r);
+            for (int x = 0; x < width; ++x) {
+                if (stripCounts[x] == 0) continue;
+                const std::size_t at =
+                    static_cast<std::size_t>(x) * stride +
+                    static_cast<std::size_t>(filled[static_cast<std::size_t>(x)]++);
+                values[at] = stripRow[x];
+                if (m.counting) owner[at] = static_cast<int>(u);
+            }
+        }
+        for (int x = 0; x < width; ++x) {
+            const int n = filled[static_cast<std::size_t>(x)];
+            const std::size_t at = static_cast<std::size_t>(x) * stride;
+            const Sample combined =
+                combineSamples(values.data() + at, n, rejectionThreshold(n), m.averaging,
+                               m.counting || m.sums ? flags.get() : nullptr);
+            if (m.sums) {
+                // The unrounded mean of the kept values; the sum counts every value as it.
+                double kept = 0;
+                int keptCount = 0;
+                for (int i = 0; i < n; ++i)
+                    if (!flags[i]) kept += values[at + static_cast<std::size_t>(i)], ++keptCount;
+                const double mean = keptCount > 0 ? kept / keptCount : 0.0;
+                m.sums->sumRow(m.layer, y)[x] = static_cast<float>(mean * n);
+                m.sums->weightRow(m.layer, y)[x] = static_cast<float>(n);
+            }
+            m.result.row(m.layer, y)[x] = combined;
+            m.result.counterRow(m.layer, y)[x] = static_cast<Count>(std::min(n, kMaxContributions));
+            if (m.counting)
+                for (int i = 0; i < n; ++i)
+                    m.tally(owner[at + static_cast<std::size_t>(i)], flags[i], false);
+        }
+        progress.step();
+    }
+}
+
+// A statistical rejection, row by row, kLanePixels pixels at a time: where every strip and the
+// result give each of them a value (almost everywhere), their values go to the lanes as they
+// are, value by value; elsewhere each pixel's values are gathered and combined alone.
+void mergeStatisticalRows(RowMerge& m, int first, int last, Progress& progress) {
+    const StatisticalMerge& st = *m.statistical;
+    const std::size_t count = m.strips.size(), stride = count + 1;
+    const int width = m.result.width();
+    constexpr int B = kLanePixels;
+    // The lanes' values (value j of pixel l at j · B + l) with one weight per value; and the
+    // gathered values of the pixels of a block that lack some (pixel l at l · stride).
+    std::vector<float> values(stride * B), weights(stride);
+    std::vector<float> gathered(stride * B), gatheredWeights(stride * B);
+    std::vector<int> owner(stride * B), filled(B);
+    std::vector<signed char> sides(stride * B);
+    PixelCombination combined[B];
+    weights[0] = st.ownWeight;
+    for (std::size_t u = 0; u < count; ++u) weights[u + 1] = st.weights[u];
+    std::vector<const Sample*> stripRows(count);
+    std::vector<const Count*> stripCounts(count);
+    for (int r = first; r < last; ++r) {
+        const int y = m.top + r;
+        const Sample* out = m.result.row(m.layer, y);
+        const Count* outCount = m.result.counterRow(m.layer, y);
+        for (std::size_t u = 0; u < count; ++u) {
+            stripRows[u] = m.strips[u]->row(0, r);
+            stripCounts[u] = m.strips[u]->counterRow(0, r);
+        }
+        for (int x0 = 0; x0 < width; x0 += B) {
+            const int pixels = std::min(B, width - x0);
+            bool full = pixels == B;
+            for (int l = 0; l < pixels && full; ++l) full = outCount[x0 + l] != 0;
+            for (std::size_t u = 0; u < count && full; ++u) {
+                unsigned none = 0;
+                for (int l = 0; l < B; ++l) none |= stripCounts[u][x0 + l] == 0;
+                full = none == 0;
+            }
+            if (full) {
+                const int n = static_cast<int>(stride);
+                for (int l = 0; l < B; ++l) values[static_cast<std::size_t>(l)] = out[x0 + l];
+                for (std::size_t u = 0; u < count; ++u) {
+                    const LinearMap& map = st.maps[u];
+                    float* to = values.data() + (u + 1) * B;
+                    for (int l = 0; l < B; ++l)
+                        to[l] = map.gain * static_cast<float>(stripRows[u][x0 + l]) + map.offset;
+                }
+                combineRejectedLanes(values.data(), weights.data(), n, st.params, sides.data(),
+                                     combined);
+                for (int l = 0; l < B; ++l) m.put(y, x0 + l, combined[l].value, n);
+                if (!m.counting) continue;
+                for (int j = 0; j < n; ++j) {
+                    const signed char* s = sides.data() + static_cast<std::size_t>(j) * B;
+                    int lost = 0, above = 0;
+                    for (int l = 0; l < B; ++l) lost += s[l] != 0, above += s[l] > 0;
+                    if (j == 0) {
+                        m.resultRejected += lost;
+                        m.resultHigh += above;
+                    } else {
+                        m.contributed[static_cast<std::size_t>(j - 1)] += B;
+                        m.rejected[static_cast<std::size_t>(j - 1)] += lost;
+                        m.high[static_cast<std::size_t>(j - 1)] += above;
+                    }
+                }
+                continue;
+            }
+            for (int l = 0; l < pixels; ++l) {
+                const std::size_t at = static_cast<std::size_t>(l) * stride;
+                const bool own = outCount[x0 + l] != 0;
+                gathered[at] = out[x0 + l];
+                gatheredWeights[at] = st.ownWeight;
+                owner[at] = -1;
+                filled[static_cast<std::size_t>(l)] = own ? 1 : 0;
+            }
+            for (std::size_t u = 0; u < count; ++u) {
+                const LinearMap& map = st.maps[u];
+                for (int l = 0; l < pixels; ++l) {
+                    if (stripCounts[u][x0 + l] == 0) continue;
+                    const std::size_t at =
+                        static_cast<std::size_t>(l) * stride +
+                        static_cast<std::size_t>(filled[static_cast<std::size_t>(l)]++);
+                    gathered[at] = map.gain * static_cast<float>(stripRows[u][x0 + l]) + map.offset;
+                    gatheredWeights[at] = st.weights[u];
+                    owner[at] = static_cast<int>(u);
+                }
+            }
+            combineRejectedRow(gathered.data(), gatheredWeights.data(), filled.data(), pixels,
+                               stride, st.params, sides.data(), combined);
+            for (int l = 0; l < pixels; ++l) {
+                const int n = filled[static_cast<std::size_t>(l)];
+                m.put(y, x0 + l, combined[l].value, n);
+                if (!m.counting) continue;
+                const std::size_t at = static_cast<std::size_t>(l) * stride;
+                for (int i = 0; i < n; ++i) {
+                    const signed char s = sides[at + static_cast<std::size_t>(i)];
+                    m.tally(owner[at + static_cast<std::size_t>(i)], s != 0, s > 0);
+                }
+            }
+        }
+        progress.step();
+    }
+}
+
 } // namespace
 
 long long stripCount(long long exposures, int width, int height, long long memoryLimitMB) {
@@ -124,129 +323,21 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
     }
     std::mutex tallyMutex;
     progress.begin("Bilder Zusammenführen", rows, 10);
-    const int width = result.width();
-    const std::size_t stride = count + 1;
     parallelRows(rows, 4, [&](int first, int last) {
-        // One row's values, pixel by pixel (stride values per pixel, the result's own first, then
-        // the strips' in their order), gathered strip row by strip row so that every row is read
-        // front to back once.
-        std::vector<Sample> values(stride * static_cast<std::size_t>(width));
-        const bool owned = tally || statistical;
-        std::vector<int> owner(owned ? values.size() : 0); // -1: the result's own value
-        std::vector<int> filled(static_cast<std::size_t>(width));
-        // With statistical rejection, for a block of pixels at a time: their values mapped onto
-        // the reference, their weights, their sides (-1, 0, +1) and each pixel's combination.
-        constexpr int kBlock = 64;
-        std::vector<float> mapped(statistical ? stride * kBlock : 0), weight(mapped.size());
-        std::vector<signed char> sides(mapped.size());
-        std::vector<PixelCombination> combined(statistical ? kBlock : 0);
-        const auto combineBlock = [&](int from, int to) {
-            for (int x = from; x < to; ++x) {
-                const int n = filled[static_cast<std::size_t>(x)];
-                const std::size_t at = static_cast<std::size_t>(x) * stride;
-                const std::size_t local = static_cast<std::size_t>(x - from) * stride;
-                for (int i = 0; i < n; ++i) {
-                    const auto j = static_cast<std::size_t>(i);
-                    const int u = owner[at + j];
-                    if (u < 0) {
-                        mapped[local + j] = values[at + j];
-                        weight[local + j] = statistical->ownWeight;
-                    } else {
-                        const LinearMap& m = statistical->maps[static_cast<std::size_t>(u)];
-                        mapped[local + j] = m.gain * values[at + j] + m.offset;
-                        weight[local + j] = statistical->weights[static_cast<std::size_t>(u)];
-                    }
-                }
-            }
-            combineRejectedRow(mapped.data(), weight.data(), filled.data() + from, to - from,
-                               stride, statistical->params, sides.data(), combined.data());
-        };
-        const std::unique_ptr<bool[]> flags(new bool[stride]);
-        std::vector<long long> contributed(tally ? count : 0), rejected(tally ? count : 0);
-        std::vector<long long> high(tally ? count : 0);
-        long long resultRejected = 0, resultHigh = 0;
-        for (int r = first; r < last; ++r) {
-            const int y = top + r;
-            Sample* out = result.row(layer, y);
-            Count* outCount = result.counterRow(layer, y);
-            for (int x = 0; x < width; ++x) {
-                const std::size_t at = static_cast<std::size_t>(x) * stride;
-                const bool own = outCount[x] != 0;
-                values[at] = out[x];
-                if (owned) owner[at] = -1;
-                filled[static_cast<std::size_t>(x)] = own ? 1 : 0;
-            }
-            for (std::size_t u = 0; u < count; ++u) {
-                const Sample* stripRow = strips[u]->row(0, r);
-                const Count* stripCounts = strips[u]->counterRow(0, r);
-                for (int x = 0; x < width; ++x) {
-                    if (stripCounts[x] == 0) continue;
-                    const std::size_t at =
-                        static_cast<std::size_t>(x) * stride +
-                        static_cast<std::size_t>(filled[static_cast<std::size_t>(x)]++);
-                    values[at] = stripRow[x];
-                    if (owned) owner[at] = static_cast<int>(u);
-                }
-            }
-            for (int x = 0; x < width; ++x) {
-                const int n = filled[static_cast<std::size_t>(x)];
-                const std::size_t at = static_cast<std::size_t>(x) * stride;
-                const std::size_t local = static_cast<std::size_t>(x % kBlock) * stride;
-                if (statistical) {
-                    if (x % kBlock == 0) combineBlock(x, std::min(width, x + kBlock));
-                    const PixelCombination& c = combined[static_cast<std::size_t>(x % kBlock)];
-                    const float total = averaging ? c.value : c.value * static_cast<float>(n);
-                    out[x] = roundedSample(total);
-                    outCount[x] = static_cast<Count>(std::min(n, kMaxContributions));
-                    if (sums) {
-                        sums->sumRow(layer, y)[x] = c.value * static_cast<float>(n);
-                        sums->weightRow(layer, y)[x] = static_cast<float>(n);
-                    }
-                    for (int i = 0; i < n; ++i)
-                        flags[i] = sides[local + static_cast<std::size_t>(i)] != 0;
-                } else {
-                    out[x] = combineSamples(values.data() + at, n, rejectionThreshold(n), averaging,
-                                            tally || sums ? flags.get() : nullptr);
-                    outCount[x] = static_cast<Count>(std::min(n, kMaxContributions));
-                }
-                if (sums && !statistical) {
-                    // The unrounded mean m of the kept values; the sum counts every value as m.
-                    double kept = 0;
-                    int keptCount = 0;
-                    for (int i = 0; i < n; ++i)
-                        if (!flags[i])
-                            kept += values[at + static_cast<std::size_t>(i)], ++keptCount;
-                    const double m = keptCount > 0 ? kept / keptCount : 0.0;
-                    sums->sumRow(layer, y)[x] = static_cast<float>(m * n);
-                    sums->weightRow(layer, y)[x] = static_cast<float>(n);
-                }
-                if (!tally) continue;
-                for (int i = 0; i < n; ++i) {
-                    const int u = owner[at + static_cast<std::size_t>(i)];
-                    const bool lost = flags[i];
-                    const bool above =
-                        statistical && sides[local + static_cast<std::size_t>(i)] > 0;
-                    if (u < 0) {
-                        resultRejected += lost;
-                        resultHigh += above;
-                        continue;
-                    }
-                    ++contributed[static_cast<std::size_t>(u)];
-                    rejected[static_cast<std::size_t>(u)] += lost;
-                    high[static_cast<std::size_t>(u)] += above;
-                }
-            }
-            progress.step();
-        }
+        RowMerge m(result, strips, top, layer, averaging, tally != nullptr, sums, statistical);
+        if (statistical)
+            mergeStatisticalRows(m, first, last, progress);
+        else
+            mergeArtefactRows(m, first, last, progress);
         if (tally) {
             const std::lock_guard lock(tallyMutex);
             for (std::size_t u = 0; u < count; ++u) {
-                tally->contributed[u] += contributed[u];
-                tally->rejected[u] += rejected[u];
-                tally->rejectedHigh[u] += high[u];
+                tally->contributed[u] += m.contributed[u];
+                tally->rejected[u] += m.rejected[u];
+                tally->rejectedHigh[u] += m.high[u];
             }
-            tally->resultRejected += resultRejected;
-            tally->resultRejectedHigh += resultHigh;
+            tally->resultRejected += m.resultRejected;
+            tally->resultRejectedHigh += m.resultHigh;
         }
     });
     progress.end();

@@ -152,5 +152,60 @@ TEST(Rejection, ARowAtOnceMatchesPixelByPixel) {
     }
 }
 
+// Pixels combined side by side in lanes give what each gives alone, bit for bit, at every
+// instruction-set level: every method, 0 to 600 values, ties, outliers, a value that is not a
+// number, and pixels whose clipping keeps fewer than two values unless some are given back.
+TEST(Rejection, LanesMatchPixelByPixel) {
+    unsigned seed = 777;
+    const auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 8) % 1000u; };
+    for (const int n : {0, 1, 2, 3, 4, 5, 20, 21, 64, 65, 201, 600}) {
+        const std::size_t size = static_cast<std::size_t>(n) * kLanePixels;
+        std::vector<float> v(size), w(static_cast<std::size_t>(n));
+        for (std::size_t i = 0; i < size; ++i) {
+            const std::size_t lane = i % kLanePixels;
+            v[i] = lane == 3   ? static_cast<float>(next() % 3)         // ties
+                   : lane == 5 ? (i < kLanePixels ? 50000.0f : 1000.0f) // one far value
+                               : 1000.0f + static_cast<float>(next() % 41) +
+                                     (next() < 40 ? 4000.0f : 0.0f) - (next() < 20 ? 900.0f : 0.0f);
+        }
+        if (n > 2) v[7 + kLanePixels] = std::nanf("");
+        for (float& x : w) x = 0.5f + static_cast<float>(next()) / 500.0f;
+        for (int level = 1; level <= 3; ++level) {
+            if (!simd::force(level)) continue;
+            for (int m = 0; m < 8; ++m) {
+                RejectionParams p;
+                p.method = static_cast<Rejection>(m);
+                p.median = m == 2;
+                // Narrow thresholds: sigma clipping keeps fewer than two values in some pixels.
+                p.sigmaLow = m == 2 ? 0.01f : m == 3 ? 0.1f : 3.0f;
+                p.sigmaHigh = m == 2 ? 0.01f : 3.0f;
+                std::vector<signed char> sides(size), flags(static_cast<std::size_t>(n));
+                PixelCombination lanes[kLanePixels];
+                combineRejectedLanes(v.data(), w.data(), n, p, sides.data(), lanes);
+                std::vector<float> one(static_cast<std::size_t>(n));
+                for (int l = 0; l < kLanePixels; ++l) {
+                    for (int j = 0; j < n; ++j)
+                        one[static_cast<std::size_t>(j)] =
+                            v[static_cast<std::size_t>(j * kLanePixels + l)];
+                    const PixelCombination c =
+                        combineRejected(one.data(), w.data(), n, p, flags.data());
+                    const auto what = testing::Message() << "level " << level << ", method " << m
+                                                         << ", " << n << " values, lane " << l;
+                    EXPECT_EQ(std::bit_cast<std::uint32_t>(lanes[l].value),
+                              std::bit_cast<std::uint32_t>(c.value))
+                        << what;
+                    EXPECT_EQ(lanes[l].rejectedLow, c.rejectedLow) << what;
+                    EXPECT_EQ(lanes[l].rejectedHigh, c.rejectedHigh) << what;
+                    for (int j = 0; j < n; ++j)
+                        ASSERT_EQ(sides[static_cast<std::size_t>(j * kLanePixels + l)],
+                                  flags[static_cast<std::size_t>(j)])
+                            << what << ", value " << j;
+                }
+            }
+        }
+    }
+    simd::force(0);
+}
+
 } // namespace
 } // namespace quillon
