@@ -411,6 +411,11 @@ struct DoubleLanes<8> {
     typedef double V __attribute__((vector_size(64)));
     typedef float F __attribute__((vector_size(32)));
 };
+template <>
+struct DoubleLanes<16> {
+    typedef double V __attribute__((vector_size(128)));
+    typedef float F __attribute__((vector_size(64)));
+};
 
 struct LaneJob {
     const float* values = nullptr; // value j of pixel l at values[j * kLanePixels + l]
@@ -441,11 +446,17 @@ struct LaneKernel {
     template <simd::Level L, class V>
     [[gnu::always_inline]] static void gather(V& out, const double* a, const V& index) {
         constexpr int D = sizeof(V) / sizeof(double);
-        if constexpr (L == simd::Avx2 && D == 4) {
+        if constexpr (L == simd::Avx2 && D % 4 == 0) {
             typedef int I4 __attribute__((vector_size(16)));
+            typedef double D4 __attribute__((vector_size(32)));
             typedef long long L4 __attribute__((vector_size(32)));
-            const I4 at = __builtin_convertvector(index, I4) * 4 + I4{0, 1, 2, 3};
-            out = __builtin_ia32_gathersiv4df(V{}, a, at, reinterpret_cast<V>(L4{} - 1), 8);
+            for (int k = 0; k < D; k += 4) {
+                D4 part;
+                std::memcpy(&part, reinterpret_cast<const double*>(&index) + k, sizeof part);
+                const I4 at = __builtin_convertvector(part, I4) * D + (I4{0, 1, 2, 3} + k);
+                part = __builtin_ia32_gathersiv4df(D4{}, a, at, reinterpret_cast<D4>(L4{} - 1), 8);
+                std::memcpy(reinterpret_cast<double*>(&out) + k, &part, sizeof part);
+            }
         } else {
             for (int l = 0; l < D; ++l)
                 out[l] = a[static_cast<std::size_t>(index[l]) * D + static_cast<std::size_t>(l)];
@@ -455,9 +466,14 @@ struct LaneKernel {
     // x[l] = √x[l] in every lane (x ≥ 0).
     template <simd::Level L, class V>
     [[gnu::always_inline]] static void root(V& x) {
-        if constexpr (L == simd::Avx2 && sizeof(V) == 32) {
-            const V r = __builtin_ia32_sqrtpd256(x);
-            x = r;
+        if constexpr (L == simd::Avx2 && sizeof(V) % 32 == 0) {
+            typedef double D4 __attribute__((vector_size(32)));
+            for (std::size_t k = 0; k < sizeof(V) / sizeof(double); k += 4) {
+                D4 part;
+                std::memcpy(&part, reinterpret_cast<const double*>(&x) + k, sizeof part);
+                part = __builtin_ia32_sqrtpd256(part);
+                std::memcpy(reinterpret_cast<double*>(&x) + k, &part, sizeof part);
+            }
         } else {
             for (std::size_t l = 0; l < sizeof(V) / sizeof(double); ++l) x[l] = std::sqrt(x[l]);
         }
@@ -466,6 +482,9 @@ struct LaneKernel {
     template <simd::Level L>
     [[gnu::always_inline]] static unsigned run(const LaneJob& job) {
         constexpr int D = simd::kFloats<L> / 2;
+        // The pixels go in C vectors side by side: every step of one vector waits for the one
+        // before (divisions, square roots, running sums), so the vectors' chains interleave.
+        constexpr int C = kLanePixels / D;
         using V = typename DoubleLanes<D>::V;
         using F = typename DoubleLanes<D>::F;
         using M = decltype(V{} < V{});
@@ -473,183 +492,278 @@ struct LaneKernel {
         const RejectionParams& p = *job.params;
         const bool winsorized = p.method == Rejection::Winsorized;
         const bool clipping = n > 3 && (winsorized || p.method == Rejection::Sigma);
-        const auto any = [](const M& m) {
-            for (int l = 0; l < D; ++l)
-                if (m[l]) return true;
+        const std::size_t span = static_cast<std::size_t>(n) * D;
+        const std::size_t sumSpan = (static_cast<std::size_t>(n) + 1) * D;
+        // Vector c's sorted values, value i at s(c) + i · D; its running sums likewise.
+        const auto s = [&](int c) { return job.sorted + static_cast<std::size_t>(c) * span; };
+        const auto any = [](const M(&m)[C]) {
+#pragma GCC unroll 16
+            for (int c = 0; c < C; ++c)
+#pragma GCC unroll 16
+                for (int l = 0; l < D; ++l)
+                    if (m[c][l]) return true;
             return false;
         };
-        double* s = job.sorted;
         const auto at = [&](const double* a, const V& index, int l) {
             return a[static_cast<std::size_t>(index[l]) * D + static_cast<std::size_t>(l)];
         };
-        // How many of the n sorted values of each lane lie below t (or not above t, with
-        // orEqual), kept to first .. last: what counting the kept values gives, as values
-        // before first are not above the first kept one and values after last not below the
-        // last one. Few values are counted, many bisected (the largest count whose last value
-        // is below t).
-        int top = 1;
-        while (top * 2 <= n) top *= 2;
-        // below: the values below lo, upTo: those not above hi.
-        const auto positions = [&](V& below, V& upTo, const V& lo, const V& hi, const V& first,
-                                   const V& last) {
-            if (n <= kCountLimit) {
-                // Counted as integers (a compare gives -1), then made doubles exactly.
-                M under{}, within{};
-                for (int i = 0; i < n; ++i) {
-                    V x;
-                    simd::load(x, s + i * D);
-                    under -= x < lo;
-                    within -= x <= hi;
-                }
-                const M exponent = M{} + 0x4330000000000000LL; // 2^52: the count in the mantissa
-                below = reinterpret_cast<V>(under + exponent) - 4503599627370496.0;
-                upTo = reinterpret_cast<V>(within + exponent) - 4503599627370496.0;
-            } else {
-                below = upTo = V{};
-                for (int step = top; step >= 1; step /= 2) {
-                    const V nextLow = below + static_cast<double>(step);
-                    const V nextHigh = upTo + static_cast<double>(step);
-                    const V probeLow = (nextLow < V{} + n ? nextLow : V{} + n) - 1.0;
-                    const V probeHigh = (nextHigh < V{} + n ? nextHigh : V{} + n) - 1.0;
-                    V low, high;
-                    gather<L>(low, s, probeLow);
-                    gather<L>(high, s, probeHigh);
-                    below = ((nextLow <= V{} + n) & (low < lo)) ? nextLow : below;
-                    upTo = ((nextHigh <= V{} + n) & (high <= hi)) ? nextHigh : upTo;
-                }
-            }
-            below = below < first ? first : below;
-            below = below > last ? last : below;
-            upTo = upTo < first ? first : upTo;
-            upTo = upTo > last ? last : upTo;
-        };
-        const auto median = [&](V& m, const V& first, const V& last) {
+        // The median of the kept values as the pixel-by-pixel code takes it (in floats).
+        const auto median = [&](V& m, int c, const V& first, const V& last) {
+#pragma GCC unroll 16
             for (int l = 0; l < D; ++l) {
                 const int f = static_cast<int>(first[l]), k = static_cast<int>(last[l]) - f;
-                const double* c = s + l;
+                const double* v = s(c) + l;
                 m[l] =
-                    k % 2 ? c[(f + k / 2) * D]
-                          : static_cast<double>(0.5f * (static_cast<float>(c[(f + k / 2 - 1) * D]) +
-                                                        static_cast<float>(c[(f + k / 2) * D])));
+                    k % 2 ? v[(f + k / 2) * D]
+                          : static_cast<double>(0.5f * (static_cast<float>(v[(f + k / 2 - 1) * D]) +
+                                                        static_cast<float>(v[(f + k / 2) * D])));
             }
         };
-        unsigned fallback = 0;
-        for (int c = 0; c < kLanePixels; c += D) {
-            M bad{};
+        // For every vector: how many of its sorted values lie below lo (below) and are not
+        // above hi (upTo), kept to first .. last. That is what counting the kept values gives,
+        // as values before first are not above the first kept one and values after last not
+        // below the last one. Few values are counted, many bisected.
+        int top = 1;
+        while (top * 2 <= n) top *= 2;
+        const auto positions = [&](V(&below)[C], V(&upTo)[C], const V(&lo)[C], const V(&hi)[C],
+                                   const V(&first)[C], const V(&last)[C])
+            __attribute__((always_inline)) {
+            if (n <= kCountLimit) {
+                // Counted as integers (a compare gives -1), then made doubles exactly.
+                M under[C] = {}, within[C] = {};
+                for (int i = 0; i < n; ++i)
+#pragma GCC unroll 16
+                    for (int c = 0; c < C; ++c) {
+                        V x;
+                        simd::load(x, s(c) + i * D);
+                        under[c] -= x < lo[c];
+                        within[c] -= x <= hi[c];
+                    }
+                const M exponent = M{} + 0x4330000000000000LL; // 2^52: the count in the mantissa
+#pragma GCC unroll 16
+                for (int c = 0; c < C; ++c) {
+                    below[c] = reinterpret_cast<V>(under[c] + exponent) - 4503599627370496.0;
+                    upTo[c] = reinterpret_cast<V>(within[c] + exponent) - 4503599627370496.0;
+                }
+            } else {
+#pragma GCC unroll 16
+                for (int c = 0; c < C; ++c) below[c] = upTo[c] = V{};
+                for (int step = top; step >= 1; step /= 2)
+#pragma GCC unroll 16
+                    for (int c = 0; c < C; ++c) {
+                        const V nextLow = below[c] + static_cast<double>(step);
+                        const V nextHigh = upTo[c] + static_cast<double>(step);
+                        const V probeLow = (nextLow < V{} + n ? nextLow : V{} + n) - 1.0;
+                        const V probeHigh = (nextHigh < V{} + n ? nextHigh : V{} + n) - 1.0;
+                        V low, high;
+                        gather<L>(low, s(c), probeLow);
+                        gather<L>(high, s(c), probeHigh);
+                        below[c] = ((nextLow <= V{} + n) & (low < lo[c])) ? nextLow : below[c];
+                        upTo[c] = ((nextHigh <= V{} + n) & (high <= hi[c])) ? nextHigh : upTo[c];
+                    }
+            }
+#pragma GCC unroll 16
+            for (int c = 0; c < C; ++c) {
+                below[c] = below[c] < first[c] ? first[c] : below[c];
+                below[c] = below[c] > last[c] ? last[c] : below[c];
+                upTo[c] = upTo[c] < first[c] ? first[c] : upTo[c];
+                upTo[c] = upTo[c] > last[c] ? last[c] : upTo[c];
+            }
+        };
+
+        M bad[C], active[C];
+        V first[C], last[C];
+#pragma GCC unroll 16
+        for (int c = 0; c < C; ++c) {
+            bad[c] = M{};
             for (int j = 0; j < n; ++j) {
                 F f;
-                simd::load(f, job.values + j * kLanePixels + c);
+                simd::load(f, job.values + j * kLanePixels + c * D);
                 const V v = __builtin_convertvector(f, V);
-                bad |= (v - v) != V{};
-                simd::store(s + j * D, v);
+                bad[c] |= (v - v) != V{};
+                simd::store(s(c) + j * D, v);
             }
-            for (int k = 0; k < job.comparators; ++k) {
-                double* a = s + job.pairs[2 * k] * D;
-                double* b = s + job.pairs[2 * k + 1] * D;
+            first[c] = V{};
+            last[c] = V{} + n;
+            active[c] = clipping ? ~bad[c] : M{};
+        }
+        for (int k = 0; k < job.comparators; ++k) {
+            const int i = job.pairs[2 * k] * D, j = job.pairs[2 * k + 1] * D;
+#pragma GCC unroll 16
+            for (int c = 0; c < C; ++c) {
                 V x, y;
-                simd::load(x, a);
-                simd::load(y, b);
+                simd::load(x, s(c) + i);
+                simd::load(y, s(c) + j);
                 const M less = x < y;
-                simd::store(a, less ? x : y);
-                simd::store(b, less ? y : x);
+                simd::store(s(c) + i, less ? x : y);
+                simd::store(s(c) + j, less ? y : x);
             }
-            V first{}, last = V{} + n;
-            M active = clipping ? ~bad : M{};
-            while (any(active)) {
-                const V count = last - first;
-                V sum{};
-                for (int i = 0; i < n; ++i) {
+        }
+        unsigned fallback = 0;
+        while (any(active)) {
+            V count[C], sum[C], q[C], sigma[C] = {}, m[C] = {};
+#pragma GCC unroll 16
+            for (int c = 0; c < C; ++c) {
+                count[c] = last[c] - first[c];
+                sum[c] = q[c] = V{};
+            }
+            for (int i = 0; i < n; ++i)
+#pragma GCC unroll 16
+                for (int c = 0; c < C; ++c) {
                     V x;
-                    simd::load(x, s + i * D);
-                    const M in = (V{} + i >= first) & (V{} + i < last);
-                    sum = in ? sum + x : sum;
+                    simd::load(x, s(c) + i * D);
+                    const M in = (V{} + i >= first[c]) & (V{} + i < last[c]);
+                    sum[c] = in ? sum[c] + x : sum[c];
                 }
-                const V mean = sum / count;
-                V q{};
-                for (int i = 0; i < n; ++i) {
+#pragma GCC unroll 16
+            for (int c = 0; c < C; ++c) sum[c] = sum[c] / count[c]; // the mean
+            for (int i = 0; i < n; ++i)
+#pragma GCC unroll 16
+                for (int c = 0; c < C; ++c) {
                     V x;
-                    simd::load(x, s + i * D);
-                    const M in = (V{} + i >= first) & (V{} + i < last);
-                    const V d = x - mean;
-                    q = in ? q + d * d : q;
+                    simd::load(x, s(c) + i * D);
+                    const M in = (V{} + i >= first[c]) & (V{} + i < last[c]);
+                    const V d = x - sum[c];
+                    q[c] = in ? q[c] + d * d : q[c];
                 }
-                V sigma;
-                for (int l = 0; l < D; ++l) sigma[l] = std::sqrt(q[l] / (count[l] - 1));
-                V m;
-                median(m, first, last);
-                if (winsorized) {
-                    // Running sums of (v − m) and (v − m)² over the kept values.
-                    V p1{}, p2{};
-                    simd::store(job.prefix1, p1);
-                    simd::store(job.prefix2, p2);
+#pragma GCC unroll 16
+            for (int c = 0; c < C; ++c) {
+                sigma[c] = q[c] / (count[c] - 1.0);
+                root<L>(sigma[c]);
+                median(m[c], c, first[c], last[c]);
+            }
+            if (winsorized) {
+// Running sums of (v − m) and (v − m)² over the kept values.
+#pragma GCC unroll 16
+                for (int c = 0; c < C; ++c) {
+                    double* p1 = job.prefix1 + static_cast<std::size_t>(c) * sumSpan;
+                    double* p2 = job.prefix2 + static_cast<std::size_t>(c) * sumSpan;
+                    V a{}, b{};
+                    simd::store(p1, a);
+                    simd::store(p2, b);
                     for (int i = 0; i < n; ++i) {
                         V x;
-                        simd::load(x, s + i * D);
-                        const M in = (V{} + i >= first) & (V{} + i < last);
-                        const V d = x - m;
-                        p1 = in ? p1 + d : p1;
-                        p2 = in ? p2 + d * d : p2;
-                        simd::store(job.prefix1 + (i + 1) * D, p1);
-                        simd::store(job.prefix2 + (i + 1) * D, p2);
-                    }
-                    M rounds = active & (sigma > V{});
-                    for (int round = 0; round < 10 && any(rounds); ++round) {
-                        const V lo = m - 1.5 * sigma, hi = m + 1.5 * sigma;
-                        V below, upTo;
-                        positions(below, upTo, lo, hi, first, last);
-                        V p1Up, p1Below, p2Up, p2Below;
-                        gather<L>(p1Up, job.prefix1, upTo);
-                        gather<L>(p1Below, job.prefix1, below);
-                        gather<L>(p2Up, job.prefix2, upTo);
-                        gather<L>(p2Below, job.prefix2, below);
-                        const V mid1 = p1Up - p1Below, mid2 = p2Up - p2Below;
-                        const V a = below - first, cEnd = count - (upTo - first);
-                        const V dl = lo - m, dh = hi - m;
-                        const V w = (a * dl + mid1 + cEnd * dh) / count;
-                        V q2 = a * (dl - w) * (dl - w) + (mid2 - 2.0 * w * mid1) +
-                               (upTo - below) * w * w + cEnd * (dh - w) * (dh - w);
-                        q2 = V{} < q2 ? q2 : V{};
-                        V next = q2 / (count - 1.0);
-                        root<L>(next);
-                        next = 1.134 * next;
-                        const V change = next - sigma;
-                        const V size = change < V{} ? -change : change;
-                        const M settled = size < 0.0005 * sigma;
-                        sigma = rounds ? next : sigma;
-                        rounds = rounds & ~settled & (next > V{});
+                        simd::load(x, s(c) + i * D);
+                        const M in = (V{} + i >= first[c]) & (V{} + i < last[c]);
+                        const V d = x - m[c];
+                        a = in ? a + d : a;
+                        b = in ? b + d * d : b;
+                        simd::store(p1 + (i + 1) * D, a);
+                        simd::store(p2 + (i + 1) * D, b);
                     }
                 }
-                // Clip at the thresholds; a lane whose spread is 0 or that keeps its values is
-                // done.
-                const M clips = active & (sigma > V{});
-                const V lo = m - static_cast<double>(p.sigmaLow) * sigma;
-                const V hi = m + static_cast<double>(p.sigmaHigh) * sigma;
-                V from, to;
-                positions(from, to, lo, hi, first, last);
-                const M giveBack = clips & (to - from < 2.0);
-                for (int l = 0; l < D; ++l)
-                    if (giveBack[l]) fallback |= 1u << (c + l);
-                const M moved = clips & ~giveBack & ((from != first) | (to != last));
-                first = moved ? from : first;
-                last = moved ? to : last;
-                active = moved & (to - from > 3.0);
+                M rounds[C];
+#pragma GCC unroll 16
+                for (int c = 0; c < C; ++c) rounds[c] = active[c] & (sigma[c] > V{});
+                // The ends' positions of the last round and the values on either side of
+                // them: while the new thresholds stay between those, the positions and the
+                // middle's sums stay too.
+                V below[C] = {}, upTo[C] = {}, mid1[C] = {}, mid2[C] = {};
+                V belowLeft[C] = {}, belowRight[C] = {}, upToLeft[C] = {}, upToRight[C] = {};
+                const V infinite = V{} + std::numeric_limits<double>::infinity();
+                bool placed = false;
+                for (int round = 0; round < 10 && any(rounds); ++round) {
+                    V lo[C], hi[C];
+                    M stays[C];
+#pragma GCC unroll 16
+                    for (int c = 0; c < C; ++c) {
+                        lo[c] = m[c] - 1.5 * sigma[c];
+                        hi[c] = m[c] + 1.5 * sigma[c];
+                        stays[c] = (belowLeft[c] < lo[c]) & (lo[c] <= belowRight[c]) &
+                                   (upToLeft[c] <= hi[c]) & (hi[c] < upToRight[c]);
+                    }
+                    bool same = placed;
+                    for (int c = 0; c < C && same; ++c)
+                        for (int l = 0; l < D; ++l) same = same && stays[c][l];
+                    if (!same) {
+                        positions(below, upTo, lo, hi, first, last);
+#pragma GCC unroll 16
+                        for (int c = 0; c < C; ++c) {
+                            const double* p1 = job.prefix1 + static_cast<std::size_t>(c) * sumSpan;
+                            const double* p2 = job.prefix2 + static_cast<std::size_t>(c) * sumSpan;
+                            V p1Up, p1Below, p2Up, p2Below;
+                            gather<L>(p1Up, p1, upTo[c]);
+                            gather<L>(p1Below, p1, below[c]);
+                            gather<L>(p2Up, p2, upTo[c]);
+                            gather<L>(p2Below, p2, below[c]);
+                            mid1[c] = p1Up - p1Below;
+                            mid2[c] = p2Up - p2Below;
+                            // Values at positions first - 1 and last are read as -∞ and +∞.
+                            V left, right;
+                            gather<L>(left, s(c),
+                                      (below[c] > first[c] ? below[c] : first[c] + 1.0) - 1.0);
+                            gather<L>(right, s(c), below[c] < last[c] ? below[c] : last[c] - 1.0);
+                            belowLeft[c] = below[c] > first[c] ? left : -infinite;
+                            belowRight[c] = below[c] < last[c] ? right : infinite;
+                            gather<L>(left, s(c),
+                                      (upTo[c] > first[c] ? upTo[c] : first[c] + 1.0) - 1.0);
+                            gather<L>(right, s(c), upTo[c] < last[c] ? upTo[c] : last[c] - 1.0);
+                            upToLeft[c] = upTo[c] > first[c] ? left : -infinite;
+                            upToRight[c] = upTo[c] < last[c] ? right : infinite;
+                        }
+                        placed = true;
+                    }
+#pragma GCC unroll 16
+                    for (int c = 0; c < C; ++c) {
+                        const V a = below[c] - first[c], cEnd = count[c] - (upTo[c] - first[c]);
+                        const V dl = lo[c] - m[c], dh = hi[c] - m[c];
+                        const V w = (a * dl + mid1[c] + cEnd * dh) / count[c];
+                        V q2 = a * (dl - w) * (dl - w) + (mid2[c] - 2.0 * w * mid1[c]) +
+                               (upTo[c] - below[c]) * w * w + cEnd * (dh - w) * (dh - w);
+                        q2 = V{} < q2 ? q2 : V{};
+                        V next = q2 / (count[c] - 1.0);
+                        root<L>(next);
+                        next = 1.134 * next;
+                        const V change = next - sigma[c];
+                        const V size = change < V{} ? -change : change;
+                        const M settled = size < 0.0005 * sigma[c];
+                        sigma[c] = rounds[c] ? next : sigma[c];
+                        rounds[c] = rounds[c] & ~settled & (next > V{});
+                    }
+                }
             }
-            for (int l = 0; l < D; ++l)
-                if (bad[l]) fallback |= 1u << (c + l);
+            // Clip at the thresholds; a pixel whose spread is 0 or that keeps its values is done.
+            V lo[C], hi[C], from[C], to[C];
+#pragma GCC unroll 16
+            for (int c = 0; c < C; ++c) {
+                lo[c] = m[c] - static_cast<double>(p.sigmaLow) * sigma[c];
+                hi[c] = m[c] + static_cast<double>(p.sigmaHigh) * sigma[c];
+            }
+            positions(from, to, lo, hi, first, last);
+#pragma GCC unroll 16
+            for (int c = 0; c < C; ++c) {
+                const M clips = active[c] & (sigma[c] > V{});
+                const M giveBack = clips & (to[c] - from[c] < 2.0);
+#pragma GCC unroll 16
+                for (int l = 0; l < D; ++l)
+                    if (giveBack[l]) fallback |= 1u << (c * D + l);
+                const M moved = clips & ~giveBack & ((from[c] != first[c]) | (to[c] != last[c]));
+                first[c] = moved ? from[c] : first[c];
+                last[c] = moved ? to[c] : last[c];
+                active[c] = moved & (to[c] - from[c] > 3.0);
+            }
+        }
 
-            // Flags from the kept range's end values, the weighted mean in exposure order.
+// Flags from the kept range's end values, the weighted mean in exposure order.
+#pragma GCC unroll 16
+        for (int c = 0; c < C; ++c) {
+#pragma GCC unroll 16
+            for (int l = 0; l < D; ++l)
+                if (bad[c][l]) fallback |= 1u << (c * D + l);
             V lowest, highest;
+#pragma GCC unroll 16
             for (int l = 0; l < D; ++l) {
-                lowest[l] = at(s, first, l);
-                highest[l] = at(s, last - 1.0, l);
+                lowest[l] = at(s(c), first[c], l);
+                highest[l] = at(s(c), last[c] - 1.0, l);
             }
             V sw{}, sx{};
             for (int j = 0; j < n; ++j) {
                 F f;
-                simd::load(f, job.values + j * kLanePixels + c);
+                simd::load(f, job.values + j * kLanePixels + c * D);
                 const V v = __builtin_convertvector(f, V);
                 const M low = v<lowest, high = v> highest;
-                signed char* side = job.sides + j * kLanePixels + c;
+                signed char* side = job.sides + j * kLanePixels + c * D;
+#pragma GCC unroll 16
                 for (int l = 0; l < D; ++l)
                     side[l] = static_cast<signed char>(low[l] ? -1 : high[l] ? 1 : 0);
                 const V w = V{} + static_cast<double>(job.weights[j]);
@@ -658,11 +772,12 @@ struct LaneKernel {
                 sx = kept ? sx + w * v : sx;
             }
             V medians{};
-            if (p.median) median(medians, first, last);
+            if (p.median) median(medians, c, first[c], last[c]);
+#pragma GCC unroll 16
             for (int l = 0; l < D; ++l) {
-                PixelCombination& r = job.out[c + l];
-                r.rejectedLow = static_cast<int>(first[l]);
-                r.rejectedHigh = n - static_cast<int>(last[l]);
+                PixelCombination& r = job.out[c * D + l];
+                r.rejectedLow = static_cast<int>(first[c][l]);
+                r.rejectedHigh = n - static_cast<int>(last[c][l]);
                 r.value = p.median    ? static_cast<float>(medians[l])
                           : sw[l] > 0 ? static_cast<float>(sx[l] / sw[l])
                                       : 0.0f;
@@ -772,7 +887,7 @@ void combineRejectedLanes(const float* values, const float* weights, int n,
          params.method == Rejection::Sigma || params.method == Rejection::Winsorized);
     unsigned alone = (1u << kLanePixels) - 1;
     if (lanes) {
-        constexpr int kMostLanes = 8;
+        constexpr std::size_t kMostLanes = kLanePixels;
         thread_local std::vector<double> scratch;
         scratch.resize((3 * static_cast<std::size_t>(n) + 2) * kMostLanes);
         const std::vector<std::uint16_t>& network = sortingNetwork(n);
