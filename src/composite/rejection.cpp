@@ -526,7 +526,7 @@ struct LaneKernel {
         int top = 1;
         while (top * 2 <= n) top *= 2;
         const auto positions = [&](V(&below)[C], V(&upTo)[C], const V(&lo)[C], const V(&hi)[C],
-                                   const V(&first)[C], const V(&last)[C])
+                                   const V(&first)[C], const V(&last)[C], const bool(&live)[C])
             __attribute__((always_inline)) {
             if (n <= kCountLimit) {
                 // Counted as integers (a compare gives -1), then made doubles exactly.
@@ -534,6 +534,7 @@ struct LaneKernel {
                 for (int i = 0; i < n; ++i)
 #pragma GCC unroll 16
                     for (int c = 0; c < C; ++c) {
+                        if (!live[c]) continue;
                         V x;
                         simd::load(x, s(c) + i * D);
                         under[c] -= x < lo[c];
@@ -551,6 +552,7 @@ struct LaneKernel {
                 for (int step = top; step >= 1; step /= 2)
 #pragma GCC unroll 16
                     for (int c = 0; c < C; ++c) {
+                        if (!live[c]) continue;
                         const V nextLow = below[c] + static_cast<double>(step);
                         const V nextHigh = upTo[c] + static_cast<double>(step);
                         const V probeLow = (nextLow < V{} + n ? nextLow : V{} + n) - 1.0;
@@ -600,7 +602,19 @@ struct LaneKernel {
             }
         }
         unsigned fallback = 0;
+        const auto anyLane = [](const M& m) {
+            for (int l = 0; l < D; ++l)
+                if (m[l]) return true;
+            return false;
+        };
         while (any(active)) {
+            // Vectors whose pixels are all done sit the step out.
+            bool live[C];
+            for (int c = 0; c < C; ++c) live[c] = anyLane(active[c]);
+            // Whether every pixel still keeps all its values (the first step): no masks then.
+            bool whole = true;
+            for (int c = 0; c < C; ++c)
+                for (int l = 0; l < D; ++l) whole = whole && first[c][l] == 0 && last[c][l] == n;
             V count[C], sum[C], q[C], sigma[C] = {}, m[C] = {};
 #pragma GCC unroll 16
             for (int c = 0; c < C; ++c) {
@@ -610,8 +624,13 @@ struct LaneKernel {
             for (int i = 0; i < n; ++i)
 #pragma GCC unroll 16
                 for (int c = 0; c < C; ++c) {
+                    if (!live[c]) continue;
                     V x;
                     simd::load(x, s(c) + i * D);
+                    if (whole) {
+                        sum[c] += x;
+                        continue;
+                    }
                     const M in = (V{} + i >= first[c]) & (V{} + i < last[c]);
                     sum[c] = in ? sum[c] + x : sum[c];
                 }
@@ -620,38 +639,51 @@ struct LaneKernel {
             for (int i = 0; i < n; ++i)
 #pragma GCC unroll 16
                 for (int c = 0; c < C; ++c) {
+                    if (!live[c]) continue;
                     V x;
                     simd::load(x, s(c) + i * D);
-                    const M in = (V{} + i >= first[c]) & (V{} + i < last[c]);
                     const V d = x - sum[c];
+                    if (whole) {
+                        q[c] += d * d;
+                        continue;
+                    }
+                    const M in = (V{} + i >= first[c]) & (V{} + i < last[c]);
                     q[c] = in ? q[c] + d * d : q[c];
                 }
 #pragma GCC unroll 16
             for (int c = 0; c < C; ++c) {
+                if (!live[c]) continue;
                 sigma[c] = q[c] / (count[c] - 1.0);
                 root<L>(sigma[c]);
                 median(m[c], c, first[c], last[c]);
             }
             if (winsorized) {
-// Running sums of (v − m) and (v − m)² over the kept values.
+                // Running sums of (v − m) and (v − m)² over the kept values.
+                V run1[C] = {}, run2[C] = {};
 #pragma GCC unroll 16
                 for (int c = 0; c < C; ++c) {
-                    double* p1 = job.prefix1 + static_cast<std::size_t>(c) * sumSpan;
-                    double* p2 = job.prefix2 + static_cast<std::size_t>(c) * sumSpan;
-                    V a{}, b{};
-                    simd::store(p1, a);
-                    simd::store(p2, b);
-                    for (int i = 0; i < n; ++i) {
+                    simd::store(job.prefix1 + static_cast<std::size_t>(c) * sumSpan, run1[c]);
+                    simd::store(job.prefix2 + static_cast<std::size_t>(c) * sumSpan, run2[c]);
+                }
+                for (int i = 0; i < n; ++i)
+#pragma GCC unroll 16
+                    for (int c = 0; c < C; ++c) {
+                        if (!live[c]) continue;
                         V x;
                         simd::load(x, s(c) + i * D);
-                        const M in = (V{} + i >= first[c]) & (V{} + i < last[c]);
                         const V d = x - m[c];
-                        a = in ? a + d : a;
-                        b = in ? b + d * d : b;
-                        simd::store(p1 + (i + 1) * D, a);
-                        simd::store(p2 + (i + 1) * D, b);
+                        if (whole) {
+                            run1[c] += d;
+                            run2[c] += d * d;
+                        } else {
+                            const M in = (V{} + i >= first[c]) & (V{} + i < last[c]);
+                            run1[c] = in ? run1[c] + d : run1[c];
+                            run2[c] = in ? run2[c] + d * d : run2[c];
+                        }
+                        const std::size_t to = static_cast<std::size_t>(c) * sumSpan + (i + 1) * D;
+                        simd::store(job.prefix1 + to, run1[c]);
+                        simd::store(job.prefix2 + to, run2[c]);
                     }
-                }
                 M rounds[C];
 #pragma GCC unroll 16
                 for (int c = 0; c < C; ++c) rounds[c] = active[c] & (sigma[c] > V{});
@@ -665,6 +697,7 @@ struct LaneKernel {
                 for (int round = 0; round < 10 && any(rounds); ++round) {
                     V lo[C], hi[C];
                     M stays[C];
+                    for (int c = 0; c < C; ++c) live[c] = anyLane(rounds[c]);
 #pragma GCC unroll 16
                     for (int c = 0; c < C; ++c) {
                         lo[c] = m[c] - 1.5 * sigma[c];
@@ -674,11 +707,12 @@ struct LaneKernel {
                     }
                     bool same = placed;
                     for (int c = 0; c < C && same; ++c)
-                        for (int l = 0; l < D; ++l) same = same && stays[c][l];
+                        for (int l = 0; l < D; ++l) same = same && (stays[c][l] || !live[c]);
                     if (!same) {
-                        positions(below, upTo, lo, hi, first, last);
+                        positions(below, upTo, lo, hi, first, last, live);
 #pragma GCC unroll 16
                         for (int c = 0; c < C; ++c) {
+                            if (!live[c]) continue;
                             const double* p1 = job.prefix1 + static_cast<std::size_t>(c) * sumSpan;
                             const double* p2 = job.prefix2 + static_cast<std::size_t>(c) * sumSpan;
                             V p1Up, p1Below, p2Up, p2Below;
@@ -705,6 +739,7 @@ struct LaneKernel {
                     }
 #pragma GCC unroll 16
                     for (int c = 0; c < C; ++c) {
+                        if (!live[c]) continue;
                         const V a = below[c] - first[c], cEnd = count[c] - (upTo[c] - first[c]);
                         const V dl = lo[c] - m[c], dh = hi[c] - m[c];
                         const V w = (a * dl + mid1[c] + cEnd * dh) / count[c];
@@ -729,7 +764,8 @@ struct LaneKernel {
                 lo[c] = m[c] - static_cast<double>(p.sigmaLow) * sigma[c];
                 hi[c] = m[c] + static_cast<double>(p.sigmaHigh) * sigma[c];
             }
-            positions(from, to, lo, hi, first, last);
+            for (int c = 0; c < C; ++c) live[c] = anyLane(active[c]);
+            positions(from, to, lo, hi, first, last, live);
 #pragma GCC unroll 16
             for (int c = 0; c < C; ++c) {
                 const M clips = active[c] & (sigma[c] > V{});
@@ -763,9 +799,10 @@ struct LaneKernel {
                 const V v = __builtin_convertvector(f, V);
                 const M low = v<lowest, high = v> highest;
                 signed char* side = job.sides + j * kLanePixels + c * D;
-#pragma GCC unroll 16
-                for (int l = 0; l < D; ++l)
-                    side[l] = static_cast<signed char>(low[l] ? -1 : high[l] ? 1 : 0);
+                // -1 below the kept values, +1 above (a compare gives -1 where it holds).
+                typedef signed char Sides __attribute__((vector_size(D)));
+                const Sides sides = __builtin_convertvector(low - high, Sides);
+                std::memcpy(side, &sides, D);
                 const V w = V{} + static_cast<double>(job.weights[j]);
                 const M kept = ~(low | high);
                 sw = kept ? sw + w : sw;
