@@ -276,6 +276,54 @@ void mergeStatisticalRows(RowMerge& m, int first, int last, Progress& progress) 
     }
 }
 
+// The counts of one row of an aligned exposure: almost always 1 over one run of columns (its
+// footprint) and 0 elsewhere, kept as that run; other rows are written to the spill file.
+struct SpilledRow {
+    int from = 0, to = 0; // the run of columns counted once
+    off_t at = -1;        // where the row's counts lie in the file instead (>= 0)
+};
+
+// The rows of `whole`'s counts, those that are not one run written at `append` (advanced).
+std::vector<SpilledRow> spillCounts(const Image& whole, SpillFile& spill, off_t& append) {
+    const int width = whole.width();
+    std::vector<SpilledRow> rows(static_cast<std::size_t>(whole.height()));
+    for (int y = 0; y < whole.height(); ++y) {
+        const Count* c = whole.counterRow(0, y);
+        int from = 0, to = width;
+        while (from < width && c[from] == 0) ++from;
+        while (to > from && c[to - 1] == 0) --to;
+        bool run = true;
+        for (int x = from; x < to && run; ++x) run = c[x] == 1;
+        SpilledRow& r = rows[static_cast<std::size_t>(y)];
+        if (run) {
+            r.from = from;
+            r.to = to;
+            continue;
+        }
+        r.at = append;
+        spill.write(c, static_cast<std::size_t>(width) * sizeof(Count), append);
+        append += static_cast<off_t>(width) * static_cast<off_t>(sizeof(Count));
+    }
+    return rows;
+}
+
+// Rows top .. top + rows - 1 of spilled counts into the strip image's counter rows 0 .. rows - 1.
+void readCounts(Image& strip, SpillFile& spill, const std::vector<SpilledRow>& spilled, int top,
+                int rows) {
+    const auto width = static_cast<std::size_t>(strip.width());
+    for (int y = 0; y < rows; ++y) {
+        const SpilledRow& r = spilled[static_cast<std::size_t>(top + y)];
+        Count* c = strip.counterRow(0, y);
+        if (r.at >= 0) {
+            spill.read(c, width * sizeof(Count), r.at);
+            continue;
+        }
+        std::fill(c, c + r.from, Count{0});
+        std::fill(c + r.from, c + r.to, Count{1});
+        std::fill(c + r.to, c + width, Count{0});
+    }
+}
+
 } // namespace
 
 long long stripCount(long long exposures, int width, int height, long long memoryLimitMB) {
@@ -395,6 +443,10 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
     // Where exposure i's aligned layer k lies in the spill file (-1: nowhere).
     std::vector<std::vector<long long>> slot(
         exposures.size(), std::vector<long long>(static_cast<std::size_t>(n), -1));
+    // The counts of each spilled layer, row by row (see SpilledRow), and where the count rows
+    // written out go: after every layer's samples.
+    std::vector<std::vector<SpilledRow>> spilledRows;
+    off_t countRowsAt = 0;
     if (spilling) {
         spill = std::make_unique<SpillFile>(options.spillFolder, "für die Artefaktentfernung");
         // Everything that can run out of memory comes before the first exposure is acquired:
@@ -409,7 +461,10 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
         std::vector<Image> wholeImage;
         provideStripImages(wholeImage, 1, width, height);
         Image& whole = wholeImage[0];
-        long long next = 0;
+        long long next = 0, layersSpilled = 0;
+        for (const StripExposure& e : exposures)
+            for (int k = 0; k < n; ++k) layersSpilled += feedGroup(e.list, k, n) > 0;
+        countRowsAt = static_cast<off_t>(layersSpilled * static_cast<long long>(planeBytes));
         for (std::size_t i = 0; i < exposures.size(); ++i) {
             const StripExposure& e = exposures[i];
             bool feeds = false;
@@ -429,12 +484,9 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
                 o.layerIndex = k;
                 o.strip = true;
                 insertExposure(whole, *got.image, e.points, options.target, o, progress);
-                const auto at = static_cast<off_t>(next * 2 * static_cast<long long>(planeBytes));
+                const auto at = static_cast<off_t>(next * static_cast<long long>(planeBytes));
                 spill->write(whole.planeData(0), planeBytes, at);
-                for (int y = 0; y < height; ++y)
-                    spill->write(whole.counterRow(0, y), static_cast<std::size_t>(width) * 2,
-                                 at + static_cast<off_t>(planeBytes) +
-                                     static_cast<off_t>(y) * width * 2);
+                spilledRows.push_back(spillCounts(whole, *spill, countRowsAt));
                 slot[i][static_cast<std::size_t>(k)] = next++;
             }
             report.exposures[i].inserted = true;
@@ -471,14 +523,11 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
                         slot[static_cast<std::size_t>(index)][static_cast<std::size_t>(k)];
                     if (at < 0) continue;
                     Image& strip = images[filled.size()];
-                    const auto base =
-                        static_cast<off_t>(at * 2 * static_cast<long long>(planeBytes));
+                    const auto base = static_cast<off_t>(at * static_cast<long long>(planeBytes));
                     const auto rowBytes = static_cast<off_t>(width) * 2;
                     spill->read(strip.planeData(0), static_cast<std::size_t>(rows * rowBytes),
                                 base + top * rowBytes);
-                    for (int y = 0; y < rows; ++y)
-                        spill->read(strip.counterRow(0, y), static_cast<std::size_t>(rowBytes),
-                                    base + static_cast<off_t>(planeBytes) + (top + y) * rowBytes);
+                    readCounts(strip, *spill, spilledRows[static_cast<std::size_t>(at)], top, rows);
                     filled.push_back(&strip);
                     owners.push_back(index);
                     continue;

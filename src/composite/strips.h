@@ -137,7 +137,8 @@ struct StripReport {
 //
 // When some layer needs more than one strip, each exposure is acquired, calibrated and aligned
 // only once: every layer it feeds is inserted into one whole-size image and written to an
-// unnamed temporary file (4 bytes per result pixel and layer), and the strips are read back
+// unnamed temporary file (2 bytes per result pixel and layer; of the counts only the rows that
+// are not one run of ones), and the strips are read back
 // from there, so the cost grows linearly with the number of exposures. Memory then holds the
 // strip images, one whole-size one-layer image and the acquired exposure.
 //
