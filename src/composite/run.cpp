@@ -432,50 +432,74 @@ FrameQuality measuredQuality(const Image& image) {
     }
 }
 
+// An exposure's points, normalisation and weight from its prepared image.
+void describeStripExposure(RunState& s, const Image& image, ExposureReport& r, StripExposure& x) {
+    x.points = sourcePoints(s, r);
+    // Without normalisation and noise weights the maps are the identity whatever the
+    // statistics: they are not measured then.
+    const bool measured = effectiveNormalization(s.job.options) != Normalization::None ||
+                          s.job.options.weighting == Weighting::Noise;
+    if (effectiveRejection(s.job.options) == Rejection::Artefact) return;
+    x.maps.clear();
+    normalise(s,
+              measured ? exposureStats(image, x.factors)
+                       : std::vector<RobustStats>(static_cast<std::size_t>(image.layerCount())),
+              x, r.weight);
+    if (s.starWeights)
+        x.weight = r.weight =
+            starWeight(s.job.options.weighting, measuredQuality(image), s.referenceQuality);
+}
+
 void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& order,
                           Progress& progress) {
-    const bool statistical = effectiveRejection(s.job.options) != Rejection::Artefact;
     const bool averaging = s.job.options.averaging;
-    // First pass: which exposures can be had, and their points (searched on the calibrated
-    // image as the plain run does).
     std::vector<StripExposure> exposures;
     std::vector<std::pair<int, int>> owners;
     std::vector<std::size_t> reportOf;
     std::vector<char> documentCalibrated;
-    for (const auto& [l, i] : order) {
+    const auto listed = [&](int l, int i) {
         const CompositeEntry& e = s.entry(l, i);
-        ExposureReport r = newReport(s, l, i);
-        Opened o(s.source, l, i, e);
-        if (prepared(s, e, o, r, progress)) {
-            StripExposure x;
-            x.list = l;
-            x.points = sourcePoints(s, r);
-            x.factors = e.factors; // with averaging too, as for the reference exposure
-            if (x.factors.empty()) x.factors.push_back(1.0f);
-            x.fromFile = e.isFile();
-            // Without normalisation and noise weights the maps are the identity whatever the
-            // statistics: they are not measured then.
-            const bool measured = effectiveNormalization(s.job.options) != Normalization::None ||
-                                  s.job.options.weighting == Weighting::Noise;
-            if (statistical)
-                normalise(s,
-                          measured ? exposureStats(*o.get(), x.factors)
-                                   : std::vector<RobustStats>(
-                                         static_cast<std::size_t>(o.get()->layerCount())),
-                          x, r.weight);
-            if (statistical && s.starWeights)
-                x.weight = r.weight = starWeight(s.job.options.weighting, measuredQuality(*o.get()),
-                                                 s.referenceQuality);
-            exposures.push_back(std::move(x));
-            owners.emplace_back(l, i);
-            reportOf.push_back(s.result.exposures.size());
-            documentCalibrated.push_back(e.isFile() ? 0 : 1);
-        } else {
-            r.available = false;
+        StripExposure x;
+        x.list = l;
+        x.points.resize(static_cast<std::size_t>(s.result.pointCount));
+        x.factors = e.factors; // with averaging too, as for the reference exposure
+        if (x.factors.empty()) x.factors.push_back(1.0f);
+        x.fromFile = e.isFile();
+        exposures.push_back(std::move(x));
+        owners.emplace_back(l, i);
+        reportOf.push_back(s.result.exposures.size());
+        documentCalibrated.push_back(e.isFile() ? 0 : 1);
+    };
+    // When the strips spill, every exposure is acquired once, in order: it is prepared then
+    // (calibrated, its points searched, its statistics taken), so that it is read and
+    // calibrated once. Else a first pass finds which exposures can be had and their points.
+    for (const auto& [l, i] : order) listed(l, i);
+    const bool once = stripsSpill(exposures, s.result.image.layerCount(), s.result.image.width(),
+                                  s.result.image.height(), s.options.memoryLimitMB);
+    if (once) {
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            reportOf[k] = s.result.exposures.size();
+            s.result.exposures.push_back(newReport(s, order[k].first, order[k].second));
         }
-        o.reset();
-        s.result.exposures.push_back(std::move(r));
-        progress.step();
+    } else {
+        exposures.clear();
+        owners.clear();
+        reportOf.clear();
+        documentCalibrated.clear();
+        for (const auto& [l, i] : order) {
+            const CompositeEntry& e = s.entry(l, i);
+            ExposureReport r = newReport(s, l, i);
+            Opened o(s.source, l, i, e);
+            if (prepared(s, e, o, r, progress)) {
+                listed(l, i);
+                describeStripExposure(s, *o.get(), r, exposures.back());
+            } else {
+                r.available = false;
+            }
+            o.reset();
+            s.result.exposures.push_back(std::move(r));
+            progress.step();
+        }
     }
     progress.end();
 
@@ -486,6 +510,16 @@ void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& o
         const auto [l, i] = owners[static_cast<std::size_t>(k)];
         auto& o = held[static_cast<std::size_t>(k)];
         o = std::make_unique<Opened>(s.source, l, i, s.entry(l, i));
+        if (once) {
+            ExposureReport& r = s.result.exposures[reportOf[static_cast<std::size_t>(k)]];
+            if (!prepared(s, s.entry(l, i), *o, r, progress)) {
+                r.available = false;
+                o.reset();
+                return nullptr;
+            }
+            describeStripExposure(s, *o->get(), r, exposures[static_cast<std::size_t>(k)]);
+            return o->get();
+        }
         if (debayering && o->get()) {
             // Calibrated here, before the debayer step, instead of in calibrate() below.
             if (!documentCalibrated[static_cast<std::size_t>(k)])
@@ -496,11 +530,12 @@ void accumulateWithStrips(RunState& s, const std::vector<std::pair<int, int>>& o
     };
     src.release = [&](int k) { held[static_cast<std::size_t>(k)].reset(); };
     src.calibrate = [&](int k, Image& image) {
-        // An open window's image was corrected in the first pass already; a debayered one in
-        // acquire().
-        if (documentCalibrated[static_cast<std::size_t>(k)] || debayering) return;
+        // Prepared on acquisition; an open window's image was corrected in the first pass
+        // already; a debayered one in acquire().
+        if (once || documentCalibrated[static_cast<std::size_t>(k)] || debayering) return;
         calibrate(s, owners[static_cast<std::size_t>(k)].first, image, progress);
     };
+    const bool statistical = effectiveRejection(s.job.options) != Rejection::Artefact;
     StripOptions so;
     so.target = s.target;
     so.memoryLimitMB = s.options.memoryLimitMB;

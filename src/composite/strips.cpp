@@ -392,6 +392,16 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
     result.samplesChanged();
 }
 
+bool stripsSpill(std::span<const StripExposure> exposures, int layers, int width, int height,
+                 long long memoryLimitMB) {
+    for (int k = 0; k < layers; ++k) {
+        long long size = 0;
+        for (const StripExposure& e : exposures) size += feedGroup(e.list, k, layers) > 0;
+        if (size > 0 && stripCount(size, width, height, memoryLimitMB) > 1) return true;
+    }
+    return false;
+}
+
 StripReport accumulateStrips(Image& result, std::span<const StripExposure> exposures,
                              const StripSource& source, const StripOptions& options,
                              Progress& progress) {
@@ -432,11 +442,7 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
     // More than one strip in some layer: every exposure is acquired, calibrated and aligned
     // once, each layer it feeds goes to the spill file whole (samples, then counts), and the
     // strips are read back from there. Else each layer's single strip is the whole image.
-    bool spilling = false;
-    for (int k = 0; k < n; ++k) {
-        const auto size = static_cast<long long>(perLayer[static_cast<std::size_t>(k)].size());
-        spilling |= size > 0 && stripCount(size, width, height, options.memoryLimitMB) > 1;
-    }
+    const bool spilling = stripsSpill(exposures, n, width, height, options.memoryLimitMB);
     const std::size_t planeSamples = static_cast<std::size_t>(width) * height;
     const std::size_t planeBytes = planeSamples * sizeof(Sample);
     std::unique_ptr<SpillFile> spill;

@@ -128,6 +128,12 @@ struct StripReport {
     long long referenceRejectedHigh = 0;
 };
 
+// Whether accumulateStrips spills these exposures for a result of `layers` layers of width ×
+// height: some layer needs more than one strip. Each exposure is then acquired exactly once,
+// in the order given.
+bool stripsSpill(std::span<const StripExposure> exposures, int layers, int width, int height,
+                 long long memoryLimitMB);
+
 // Accumulates the exposures into the result (which holds the reference exposure and its
 // counters) with artefact removal: layer by layer, the result is cut into strips so that one
 // image per exposure of the layer fits the memory limit; in each strip every exposure of the

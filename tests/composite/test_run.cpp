@@ -41,7 +41,7 @@ struct Series {
 };
 
 std::unique_ptr<Series> makeSeries(const std::vector<std::pair<double, double>>& shifts,
-                                   const std::vector<double>& turns) {
+                                   const std::vector<double>& turns, int w = kW, int h = kH) {
     auto s = std::make_unique<Series>();
     s->job.configure(BW_IMAGE, 0, CalibrationParams{});
     s->job.options.referencePointCount = 2;
@@ -56,7 +56,7 @@ std::unique_ptr<Series> makeSeries(const std::vector<std::pair<double, double>>&
                              45 + dx * std::sin(a) + dy * std::cos(a) + shifts[k].second, 40000});
         }
         auto img = std::make_unique<Image>();
-        define(*img, kW, kH);
+        define(*img, w, h);
         fillStars(*img, stars, 1.3, 100);
         s->source.images[k + 1] = std::move(img);
         CompositeEntry& e = s->job.addDocument(0, k + 1, "B" + std::to_string(k));
@@ -115,6 +115,28 @@ TEST(CompositeRun, ArtefactRemovalCountsTheRejectedSamples) {
     EXPECT_LT(r.exposures[1].rejected, r.exposures[2].rejected);
     EXPECT_LT(r.image.row(0, 60)[38], 200); // (40, 60) of exposure 2, whose shift is (2, 0)
     EXPECT_LT(r.image.row(0, 61)[39], 200);
+}
+
+// With more exposures than the memory limit holds, the strip-wise run spills them: each is
+// opened once (prepared, calibrated and aligned in the same pass) and reported like the others.
+TEST(CompositeRun, SpillingRunOpensEachExposureOnceAndReportsIt) {
+    auto s = makeSeries({{0, 0}, {1.5, -1}, {-2, 0.5}, {0.5, 2}}, {0, 0, 0.2, 0}, 400, 300);
+    s->source.images[9] = nullptr;
+    s->job.addDocument(0, 9, "fehlt");
+    s->job.options.rejection.method = Rejection::Winsorized;
+    s->job.options.removeArtefacts = false;
+    RunOptions options = searching();
+    options.memoryLimitMB = 1;
+    const CompositeResult r = runComposite(s->job, s->source, options);
+    EXPECT_EQ(s->source.opens, 4);
+    EXPECT_EQ(s->source.opens, s->source.releases);
+    ASSERT_EQ(r.exposures.size(), 5u);
+    for (std::size_t k = 1; k < 4; ++k) {
+        EXPECT_TRUE(r.exposures[k].searched && r.exposures[k].inserted) << k;
+        EXPECT_GT(r.exposures[k].contributed, 390 * 290) << k;
+    }
+    EXPECT_NEAR(r.exposures[1].shiftX, -1.5, 0.05);
+    EXPECT_FALSE(r.exposures[4].available);
 }
 
 TEST(CompositeRun, NothingUsableAndCancel) {
