@@ -65,6 +65,16 @@ template <int VW>
     w[3] = t * (t - 1.0f) * (t - 2.0f) / 6.0f;
 }
 
+// Whether any lane of a mask (0 or -1 per lane) is set.
+template <int VW>
+[[gnu::always_inline]] inline bool anyLane(const typename Lanes<VW>::I& mask) {
+    std::array<std::uint64_t, VW / 2> words;
+    std::memcpy(words.data(), &mask, sizeof mask);
+    std::uint64_t any = 0;
+    for (const std::uint64_t w : words) any |= w;
+    return any != 0;
+}
+
 // Whether every lane of a mask (0 or -1 per lane) is set.
 template <int VW>
 [[gnu::always_inline]] inline bool allLanes(const typename Lanes<VW>::I& mask) {
@@ -195,9 +205,7 @@ template <int VW>
         F wx[4], wy[4];
         if (columns) {
             simd::load(inside, columns->inside.data() + x);
-            bool any = false;
-            for (int k = 0; k < VW; ++k) any |= inside[k] != 0;
-            if (!any) continue;
+            if (!anyLane<VW>(inside)) continue;
             I x0;
             simd::load(x0, columns->start.data() + x);
             for (int j = 0; j < 4; ++j) {
@@ -220,9 +228,7 @@ template <int VW>
                 v = fx * m.vx + yvy + m.v0;
             }
             inside = (u >= 0.0f) & (u <= maxU) & (v >= 0.0f) & (v <= maxV);
-            bool any = false;
-            for (int k = 0; k < VW; ++k) any |= inside[k] != 0;
-            if (!any) continue;
+            if (!anyLane<VW>(inside)) continue;
             // Lanes outside keep their samples; their position only has to index the exposure.
             u = inside ? u : F{};
             v = inside ? v : F{};
