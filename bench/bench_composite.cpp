@@ -1,6 +1,7 @@
 // Composite engine speed: insertExposure of a grey 2048 × 2048 exposure by a shift and by a
-// rotation, and mergeStrips of 20 strip images, at each instruction-set level this processor has
-// (first argument: 1 SSE2, 2 AVX2, 3 AVX-512) and at 1 and all threads (second argument).
+// rotation, and into a fresh strip image (cleared first, or overwritten), and mergeStrips of
+// 20 strip images, at each instruction-set level this processor has (first argument: 1 SSE2,
+// 2 AVX2, 3 AVX-512) and at 1 and all threads (second argument).
 #include "bench_env.h"
 #include "composite/accumulate.h"
 #include "composite/strips.h"
@@ -8,7 +9,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 using namespace quillon;
@@ -95,6 +98,39 @@ void BM_InsertRotation(benchmark::State& st) {
                 {{1002.5f, 1001.25f}, {1501.4f, 1203.9f}});
 }
 
+// One exposure into a fresh whole-size strip image with a factor, as the strip-wise run does:
+// the image cleared first and then accumulated into, or written by the overwrite mode.
+void stripInsertBench(benchmark::State& st, bool overwrite) {
+    if (!setUp(st)) return;
+    Fixture& f = fixture();
+    static Image strip;
+    if (!strip.hasSamples()) makeGrey(strip, kSize, kSize, 4, true);
+    const std::vector<ReferencePoint> source{{1000.0f, 1000.0f}, {1500.0f, 1200.0f}};
+    const std::vector<ReferencePoint> target{{1002.5f, 1001.25f}, {1501.4f, 1203.9f}};
+    const float factor = 1.0f;
+    InsertOptions o;
+    o.factors = std::span<const float>(&factor, 1);
+    o.strip = true;
+    o.overwrite = overwrite;
+    for (auto _ : st) {
+        if (!overwrite) {
+            std::fill_n(strip.planeData(0), std::size_t{kSize} * kSize, Sample{0});
+            for (int y = 0; y < kSize; ++y) std::fill_n(strip.counterRow(0, y), kSize, Count{0});
+        }
+        insertExposure(strip, f.exposure, source, target, o);
+        benchmark::DoNotOptimize(strip.row(0, 0));
+    }
+    st.SetItemsProcessed(st.iterations() * kSize * kSize);
+}
+
+void BM_StripInsertCleared(benchmark::State& st) {
+    stripInsertBench(st, false);
+}
+
+void BM_StripInsertOverwrite(benchmark::State& st) {
+    stripInsertBench(st, true);
+}
+
 void BM_MergeStrips(benchmark::State& st) {
     if (!setUp(st)) return;
     Fixture& f = fixture();
@@ -115,6 +151,8 @@ void levelsAndThreads(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_InsertShift)->Apply(levelsAndThreads);
 BENCHMARK(BM_InsertRotation)->Apply(levelsAndThreads);
+BENCHMARK(BM_StripInsertCleared)->Apply(levelsAndThreads);
+BENCHMARK(BM_StripInsertOverwrite)->Apply(levelsAndThreads);
 BENCHMARK(BM_MergeStrips)->Apply(levelsAndThreads);
 
 } // namespace

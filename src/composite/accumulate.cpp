@@ -247,6 +247,8 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
     if (sums && (sums->width() != result.width() || sums->height() != result.height() ||
                  sums->layers() != result.layerCount()))
         throw std::invalid_argument("insertExposure: sums of another size");
+    if (options.overwrite && (sums || options.overlayComposition))
+        throw std::invalid_argument("insertExposure: overwrite with sums or overlay");
     const ExposureMapping map = exposureMapping(source, target, options.sizeFactor);
 
     const int resultLayers = result.layerCount();
@@ -360,6 +362,14 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
                 if (sums) {
                     sumRows[static_cast<std::size_t>(p)] = sums->sumRow(p, y);
                     weightRows[static_cast<std::size_t>(p)] = sums->weightRow(p, y);
+                }
+            }
+            if (options.overwrite) {
+                const int from = single ? row : 0, to = single ? row + 1 : layersBoth;
+                for (int p = from; p < to; ++p) {
+                    const auto i = static_cast<std::size_t>(p);
+                    std::fill_n(out[i], result.width(), Sample{0});
+                    std::fill_n(counts[i], result.width(), Count{0});
                 }
             }
             Sample* overlayRow = resultOverlay >= 0 ? result.row(resultOverlay, y) : nullptr;

@@ -83,6 +83,12 @@ struct InsertOptions {
     // sum / contributions, so that a long series is not dragged down by a truncation at every
     // exposure; an added value (sum mode) enters the sum unrounded, the sample as without sums.
     SampleSums* sums = nullptr;
+    // Fresh strip images: the result layers the exposure feeds are written, not accumulated.
+    // A pixel the exposure covers gets what a sample and count of 0 would have become (count
+    // 1), every other pixel of those layers 0 with count 0, so the result need not be cleared
+    // first; each row is cleared just before it is written, while it is in the cache. Not
+    // with `sums` or an overlay composition.
+    bool overwrite = false;
 };
 
 // Maps the exposure onto the result and accumulates it (see InsertOptions), one pass over the
@@ -103,7 +109,8 @@ struct InsertOptions {
 //
 // Progress "Schiebeaddieren", "Drehaddieren", "Zerraddieren" or "Woelbaddieren" by kind, one
 // step per result row. Throws std::invalid_argument (nothing changed) when the point counts
-// differ or are not 1 .. 4, or the result has no counters or samples; std::bad_alloc when an
+// differ or are not 1 .. 4, the result has no counters or samples, or `overwrite` comes with
+// `sums` or an overlay composition; std::bad_alloc when an
 // overlay plane is needed and cannot be added (nothing changed); Cancelled from the progress,
 // after which the result is partly accumulated and must be discarded.
 void insertExposure(Image& result, const Image& exposure, std::span<const ReferencePoint> source,

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 // Lanes must round exactly like the scalar loop: never fuse multiply and add.
 #include "core/exact_float.h"
@@ -63,6 +65,110 @@ template <int VW>
     w[3] = t * (t - 1.0f) * (t - 2.0f) / 6.0f;
 }
 
+// Whether any lane of a mask (0 or -1 per lane) is set.
+template <int VW>
+[[gnu::always_inline]] inline bool anyLane(const typename Lanes<VW>::I& mask) {
+    std::array<std::uint64_t, VW / 2> words;
+    std::memcpy(words.data(), &mask, sizeof mask);
+    std::uint64_t any = 0;
+    for (const std::uint64_t w : words) any |= w;
+    return any != 0;
+}
+
+// Whether every lane of a mask (0 or -1 per lane) is set.
+template <int VW>
+[[gnu::always_inline]] inline bool allLanes(const typename Lanes<VW>::I& mask) {
+    std::array<std::uint64_t, VW / 2> words;
+    std::memcpy(words.data(), &mask, sizeof mask);
+    std::uint64_t all = ~std::uint64_t{0};
+    for (const std::uint64_t w : words) all &= w;
+    return all == ~std::uint64_t{0};
+}
+
+// The 4 × 4 interpolation when lane k's window starts at window + k: each tap is one load of
+// consecutive samples. The same operations in the same order as the per-lane sums.
+template <int VW>
+[[gnu::always_inline]] inline void
+contiguousTaps(typename Lanes<VW>::F& value, const Sample* window, int ew,
+               const typename Lanes<VW>::F* wx, const typename Lanes<VW>::F* wy) {
+    using F = typename Lanes<VW>::F;
+    using S = typename Lanes<VW>::S;
+    value = F{};
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+        const Sample* r = window + static_cast<std::ptrdiff_t>(i) * ew;
+        F inner = {};
+#pragma GCC unroll 4
+        for (int j = 0; j < 4; ++j) {
+            S s;
+            simd::load(s, r + j);
+            inner += wx[j] * __builtin_convertvector(s, F);
+        }
+        value += wy[i] * inner;
+    }
+}
+
+// Clamps the interpolated values of layer p and accumulates them into result row y from column
+// x on, lanes outside leaving their pixels as they are.
+template <int VW>
+[[gnu::always_inline]] inline void
+accumulateLanes(const RowInsertJob& job, int p, int y, int x, typename Lanes<VW>::F& value,
+                const typename Lanes<VW>::I& inside, Sample* const* out, Count* const* counts) {
+    using F = typename Lanes<VW>::F;
+    using I = typename Lanes<VW>::I;
+    using S = typename Lanes<VW>::S;
+    if (job.clampValues) {
+        value = value < -32768.0f ? F{} - 32768.0f : value;
+        value = value > 32767.0f ? F{} + 32767.0f : value;
+    }
+    const int t = job.target[static_cast<std::size_t>(p)];
+    Sample* o = out[t] + x;
+    Count* c = counts[t] + x;
+    S rs, cs;
+    simd::load(rs, o);
+    simd::load(cs, c);
+    const I r = __builtin_convertvector(rs, I);
+    const I count = __builtin_convertvector(cs, I) & 0xFFFF;
+    I next;
+    F* sumAt = nullptr;
+    F* weightAt = nullptr;
+    F exactSum, exactWeight;
+    if (job.sums) {
+        // Lanes outside add nothing; their sums are stored back unchanged.
+        const F added = inside ? job.factor[static_cast<std::size_t>(p)] * value : F{};
+        simd::load(exactSum, job.sums->sumRow(t, y) + x);
+        exactSum += added;
+        sumAt = &exactSum;
+        if (!job.sum) {
+            simd::load(exactWeight, job.sums->weightRow(t, y) + x);
+            exactWeight += inside ? F{} + 1.0f : F{};
+            weightAt = &exactWeight;
+        }
+    }
+    if (weightAt) {
+        roundedSamples<VW>(next, exactSum / exactWeight);
+    } else if (job.sum) {
+        F add = job.factor[static_cast<std::size_t>(p)] * value + 0.5f;
+        add = add == add ? add : F{};
+        add = add > 1.0e6f ? F{} + 1.0e6f : add;
+        add = add < -1.0e6f ? F{} - 1.0e6f : add;
+        next = r + __builtin_convertvector(add, I);
+        next = next > 32767 ? I{} + 32767 : next;
+        next = next < -32768 ? I{} - 32768 : next;
+    } else {
+        const F s = __builtin_convertvector(count, F);
+        const F kept = __builtin_convertvector(r, F) * s / (s + 1.0f);
+        const F weighted = job.factor[static_cast<std::size_t>(p)] * value;
+        toSamples<VW>(next, kept + weighted / (s + 1.0f));
+    }
+    next = inside ? next : r;
+    const I nextCount = (inside & (count < kMaxContributions)) ? count + 1 : count;
+    simd::store(o, __builtin_convertvector(next, S));
+    simd::store(c, __builtin_convertvector(nextCount, S));
+    if (sumAt) simd::store(job.sums->sumRow(t, y) + x, *sumAt);
+    if (weightAt) simd::store(job.sums->weightRow(t, y) + x, *weightAt);
+}
+
 template <int VW>
 [[gnu::always_inline]] inline int rowT(const RowInsertJob& job, int y, Sample* const* out,
                                        Count* const* counts) {
@@ -99,9 +205,7 @@ template <int VW>
         F wx[4], wy[4];
         if (columns) {
             simd::load(inside, columns->inside.data() + x);
-            bool any = false;
-            for (int k = 0; k < VW; ++k) any |= inside[k] != 0;
-            if (!any) continue;
+            if (!anyLane<VW>(inside)) continue;
             I x0;
             simd::load(x0, columns->start.data() + x);
             for (int j = 0; j < 4; ++j) {
@@ -124,9 +228,7 @@ template <int VW>
                 v = fx * m.vx + yvy + m.v0;
             }
             inside = (u >= 0.0f) & (u <= maxU) & (v >= 0.0f) & (v <= maxV);
-            bool any = false;
-            for (int k = 0; k < VW; ++k) any |= inside[k] != 0;
-            if (!any) continue;
+            if (!anyLane<VW>(inside)) continue;
             // Lanes outside keep their samples; their position only has to index the exposure.
             u = inside ? u : F{};
             v = inside ? v : F{};
@@ -147,6 +249,19 @@ template <int VW>
         // next exposure row now and then), and each window sample is a vector load per offset,
         // the lanes blended by offset. Lanes outside read whatever the first inside lane reads.
         I offset = base - lane;
+        // The common case, every lane inside and one offset for all (almost every vector of a
+        // shift or a near-identity rotation): the taps are 16 plain loads per layer.
+        const int common = offset[0];
+        if (allLanes<VW>((offset == common) & inside) && common >= 0 &&
+            static_cast<long long>(common) + VW + 3LL * ew + 3 <= static_cast<long long>(ew) * eh) {
+            for (int p = 0; p < job.layers; ++p) {
+                const Sample* window = job.source[static_cast<std::size_t>(p)] + common;
+                F value;
+                contiguousTaps<VW>(value, window, ew, wx, wy);
+                accumulateLanes<VW>(job, p, y, x, value, inside, out, counts);
+            }
+            continue;
+        }
         int first = 0;
         while (inside[first] == 0) ++first;
         offset = inside ? offset : I{} + offset[first];
@@ -198,56 +313,7 @@ template <int VW>
                 }
                 value += wy[i] * inner;
             }
-            if (job.clampValues) {
-                value = value < -32768.0f ? F{} - 32768.0f : value;
-                value = value > 32767.0f ? F{} + 32767.0f : value;
-            }
-            const int t = job.target[static_cast<std::size_t>(p)];
-            Sample* o = out[t] + x;
-            Count* c = counts[t] + x;
-            S rs, cs;
-            simd::load(rs, o);
-            simd::load(cs, c);
-            const I r = __builtin_convertvector(rs, I);
-            const I count = __builtin_convertvector(cs, I) & 0xFFFF;
-            I next;
-            F* sumAt = nullptr;
-            F* weightAt = nullptr;
-            F exactSum, exactWeight;
-            if (job.sums) {
-                // Lanes outside add nothing; their sums are stored back unchanged.
-                const F added = inside ? job.factor[static_cast<std::size_t>(p)] * value : F{};
-                simd::load(exactSum, job.sums->sumRow(t, y) + x);
-                exactSum += added;
-                sumAt = &exactSum;
-                if (!job.sum) {
-                    simd::load(exactWeight, job.sums->weightRow(t, y) + x);
-                    exactWeight += inside ? F{} + 1.0f : F{};
-                    weightAt = &exactWeight;
-                }
-            }
-            if (weightAt) {
-                roundedSamples<VW>(next, exactSum / exactWeight);
-            } else if (job.sum) {
-                F add = job.factor[static_cast<std::size_t>(p)] * value + 0.5f;
-                add = add == add ? add : F{};
-                add = add > 1.0e6f ? F{} + 1.0e6f : add;
-                add = add < -1.0e6f ? F{} - 1.0e6f : add;
-                next = r + __builtin_convertvector(add, I);
-                next = next > 32767 ? I{} + 32767 : next;
-                next = next < -32768 ? I{} - 32768 : next;
-            } else {
-                const F s = __builtin_convertvector(count, F);
-                const F kept = __builtin_convertvector(r, F) * s / (s + 1.0f);
-                const F weighted = job.factor[static_cast<std::size_t>(p)] * value;
-                toSamples<VW>(next, kept + weighted / (s + 1.0f));
-            }
-            next = inside ? next : r;
-            const I nextCount = (inside & (count < kMaxContributions)) ? count + 1 : count;
-            simd::store(o, __builtin_convertvector(next, S));
-            simd::store(c, __builtin_convertvector(nextCount, S));
-            if (sumAt) simd::store(job.sums->sumRow(t, y) + x, *sumAt);
-            if (weightAt) simd::store(job.sums->weightRow(t, y) + x, *weightAt);
+            accumulateLanes<VW>(job, p, y, x, value, inside, out, counts);
         }
     }
     return x;

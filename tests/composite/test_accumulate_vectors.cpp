@@ -68,10 +68,9 @@ struct Case {
     std::vector<float> factors;
 };
 
-TEST(AccumulateVectors, EqualTheSamplerPixelByPixel) {
-    // Odd sizes (vector tails at every width), mappings that leave the exposure on all sides,
-    // full-range noise (interpolation beyond the sample range), saturated and random counts.
-    const std::vector<Case> cases = {
+// Mappings that leave the exposure on all sides, every kind and mode.
+std::vector<Case> insertCases() {
+    return {
         {"shift", BW_IMAGE, BW_IMAGE, 0, 0, {{20.3f, 9.7f}}, {{23.9f, 7.2f}}, {}},
         {"shift, colour, sum",
          RGB_IMAGE,
@@ -89,6 +88,24 @@ TEST(AccumulateVectors, EqualTheSamplerPixelByPixel) {
          {{10, 10}, {30, 17}},
          {{12.5f, 11}, {31, 22.75f}},
          {}},
+        // Windows of neighbouring pixels side by side in most vectors (plain loads), with
+        // vectors at the edges and the last rows falling back.
+        {"near-identity rotation",
+         BW_IMAGE,
+         BW_IMAGE,
+         0,
+         0,
+         {{10, 10}, {30, 17}},
+         {{11.4f, 8.8f}, {31.41f, 15.81f}},
+         {}},
+        {"near-identity rotation, colour, sum",
+         RGB_IMAGE,
+         RGB_IMAGE,
+         0,
+         0,
+         {{10, 10}, {30, 17}},
+         {{8.6f, 11.3f}, {28.59f, 18.31f}},
+         {0.7f, 1.3f}},
         {"rotation and scale, colour",
          RGB_IMAGE,
          RGB_IMAGE,
@@ -114,6 +131,12 @@ TEST(AccumulateVectors, EqualTheSamplerPixelByPixel) {
          {{0, 0}, {36, 1}, {1, 30}, {35, 33}},
          {}},
     };
+}
+
+TEST(AccumulateVectors, EqualTheSamplerPixelByPixel) {
+    // Odd sizes (vector tails at every width), full-range noise (interpolation beyond the
+    // sample range), saturated and random counts.
+    const std::vector<Case> cases = insertCases();
     const int sizes[][2] = {{37, 29}, {16, 16}, {53, 41}};
     std::uint64_t seed = 1;
     for (const Case& c : cases)
@@ -154,6 +177,56 @@ TEST(AccumulateVectors, EqualTheSamplerPixelByPixel) {
                 }
             });
         }
+}
+
+TEST(AccumulateVectors, OverwriteEqualsInsertingIntoAClearedResult) {
+    // The layers fed are written whole over stale samples and counts; the others stay.
+    std::uint64_t seed = 100;
+    for (const Case& c : insertCases()) {
+        SCOPED_TRACE(c.name);
+        Image exposure;
+        makeImage(exposure, 33, 31, c.exposureType, testkit::noise(seed++));
+        const std::uint64_t stale = seed++;
+        InsertOptions o;
+        o.row = c.row;
+        o.layerIndex = c.layer;
+        o.factors = c.factors;
+        Image expected;
+        makeImage(expected, 45, 27, c.resultType, testkit::noise(stale));
+        ASSERT_EQ(expected.AllocateCounters(kMaxUserLayers, 7), 0);
+        const bool single = (exposure.layerCount() == 1 && c.row != 0) ||
+                            (expected.layerCount() == 1 && c.layer != 0);
+        const int fed = single ? 1 : std::min(expected.layerCount(), exposure.layerCount());
+        for (int k = 0; k < fed; ++k) {
+            const int p = single ? c.row : k;
+            for (int y = 0; y < expected.height(); ++y)
+                for (int x = 0; x < expected.width(); ++x) {
+                    expected.row(p, y)[x] = 0;
+                    expected.counterRow(p, y)[x] = 0;
+                }
+        }
+        insertExposure(expected, exposure, c.source, c.target, o);
+        o.overwrite = true;
+        testkit::forEachSimdLevel([&](int level) {
+            SCOPED_TRACE("level " + std::to_string(level));
+            Image result;
+            makeImage(result, 45, 27, c.resultType, testkit::noise(stale));
+            ASSERT_EQ(result.AllocateCounters(kMaxUserLayers, 7), 0);
+            insertExposure(result, exposure, c.source, c.target, o);
+            EXPECT_EQ(testkit::firstDifference(result, expected), "");
+            EXPECT_EQ(countsDiffer(result, expected), "");
+        });
+    }
+    SampleSums sums;
+    Image result;
+    makeImage(result, 45, 27, BW_IMAGE, testkit::noise(1));
+    ASSERT_EQ(result.AllocateCounters(0, 1), 0);
+    sums.seed(result, true);
+    InsertOptions o;
+    o.overwrite = true;
+    o.sums = &sums;
+    const std::vector<ReferencePoint> point{{5, 5}};
+    EXPECT_THROW(insertExposure(result, result, point, point, o), std::invalid_argument);
 }
 
 } // namespace

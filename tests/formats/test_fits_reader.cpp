@@ -683,6 +683,31 @@ TEST(FitsReader, ImageExtensionBehindAnEmptyPrimaryHeader) {
     EXPECT_EQ(errorOf(primary.bytes()), fits::kMsgNotSupported);
 }
 
+TEST(FitsReader, SixteenBitFileTallerThanOneMappedChunk) {
+    // 2000 wide: a chunk of 256 rows is mapped at a time, so each plane takes three, the
+    // second plane starting off a page boundary; the memory read gives the same samples.
+    fitstest::TempDir dir;
+    Crafted f = Crafted::image(16, 3, 2000, 600, 2);
+    std::uint32_t x = 99;
+    std::vector<int> expected;
+    for (int i = 0; i < 2000 * 600 * 2; ++i) {
+        x = x * 1664525u + 1013904223u;
+        expected.push_back(static_cast<std::int16_t>(x >> 16));
+        f.be16(expected.back());
+    }
+    testkit::writeFile(dir.file("tall.fit"), f.bytes());
+    Image fromFile, fromMemory;
+    readFits(dir.file("tall.fit"), fromFile, Progress::none());
+    readBytes(f.bytes(), fromMemory);
+    for (int p = 0; p < 2; ++p)
+        for (int y = 0; y < 600; ++y)
+            for (int i = 0; i < 2000; ++i) {
+                const int want = expected[static_cast<std::size_t>((p * 600 + y) * 2000 + i)];
+                ASSERT_EQ(fromFile.row(p, y)[i], want) << p << " " << i << "," << y;
+                ASSERT_EQ(fromMemory.row(p, y)[i], want) << p << " " << i << "," << y;
+            }
+}
+
 TEST(FitsReader, ProgressAndFileAccess) {
     fitstest::TempDir dir;
     Crafted f = image16(3, 20, 30, 3);
