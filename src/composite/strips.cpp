@@ -60,13 +60,6 @@ void provideStripImages(std::vector<Image>& images, std::size_t count, int width
     }
 }
 
-void zeroStripImage(Image& img) {
-    const std::size_t n = static_cast<std::size_t>(img.width()) * img.height();
-    std::memset(img.planeData(0), 0, n * sizeof(Sample));
-    for (int y = 0; y < img.height(); ++y)
-        std::memset(img.counterRow(0, y), 0, static_cast<std::size_t>(img.width()) * sizeof(Count));
-}
-
 // Releases an acquired exposure however the insertion ends.
 struct Acquired {
     const StripSource& source;
@@ -483,12 +476,12 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
             calibrated[i] = 1;
             for (int k = 0; k < n; ++k) {
                 if (feedGroup(e.list, k, n) == 0) continue;
-                zeroStripImage(whole);
                 InsertOptions o;
                 o.factors = e.factors;
                 o.sizeFactor = options.sizeFactor;
                 o.layerIndex = k;
                 o.strip = true;
+                o.overwrite = true;
                 insertExposure(whole, *got.image, e.points, options.target, o, progress);
                 const auto at = static_cast<off_t>(next * static_cast<long long>(planeBytes));
                 spill->write(whole.planeData(0), planeBytes, at);
@@ -546,13 +539,13 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
                 calibrated[static_cast<std::size_t>(index)] = 1;
 
                 Image& strip = images[filled.size()];
-                zeroStripImage(strip);
                 InsertOptions o;
                 o.factors = e.factors;
                 o.row = 0;
                 o.sizeFactor = options.sizeFactor;
                 o.layerIndex = k;
                 o.strip = true;
+                o.overwrite = true;
                 insertExposure(strip, *got.image, e.points, target, o, progress);
                 report.exposures[static_cast<std::size_t>(index)].inserted = true;
                 filled.push_back(&strip);
