@@ -112,8 +112,17 @@ void prepareFreshMemory(void* p, std::size_t bytes) {
 #ifndef MADV_POPULATE_WRITE
     constexpr int MADV_POPULATE_WRITE = 23;
 #endif
+    // The kernel clears every page it hands out: large planes are populated in pieces by the
+    // worker threads side by side.
     const auto pageBegin = begin & ~(kPage - 1), pageEnd = (end + kPage - 1) & ~(kPage - 1);
-    ::madvise(reinterpret_cast<void*>(pageBegin), pageEnd - pageBegin, MADV_POPULATE_WRITE);
+    const std::uintptr_t pieces = (pageEnd - pageBegin + kHuge - 1) / kHuge;
+    parallelRows(static_cast<int>(std::min<std::uintptr_t>(pieces, 1 << 20)), 1,
+                 [&](int from, int to) {
+                     const std::uintptr_t a = pageBegin + static_cast<std::uintptr_t>(from) * kHuge;
+                     const std::uintptr_t b =
+                         std::min(pageEnd, pageBegin + static_cast<std::uintptr_t>(to) * kHuge);
+                     if (b > a) ::madvise(reinterpret_cast<void*>(a), b - a, MADV_POPULATE_WRITE);
+                 });
 #else
     (void)p, (void)bytes;
 #endif
