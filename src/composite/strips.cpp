@@ -493,7 +493,12 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
                 o.overwrite = true;
                 insertExposure(whole, *got.image, e.points, options.target, o, progress);
                 const auto at = static_cast<off_t>(next * static_cast<long long>(planeBytes));
-                spill->write(whole.planeData(0), planeBytes, at);
+                // Written by the worker threads side by side, a block of rows each.
+                const std::size_t rowBytes = static_cast<std::size_t>(width) * sizeof(Sample);
+                parallelRows(height, 64, [&](int from, int to) {
+                    spill->write(whole.row(0, from), static_cast<std::size_t>(to - from) * rowBytes,
+                                 at + static_cast<off_t>(from) * static_cast<off_t>(rowBytes));
+                });
                 spilledRows.push_back(spillCounts(whole, *spill, countRowsAt));
                 slot[i][static_cast<std::size_t>(k)] = next++;
             }
@@ -524,19 +529,15 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
             }
             std::vector<const Image*> filled;
             std::vector<int> owners;
+            std::vector<long long> slots; // the spilled layers to read, one per strip image
             for (const int index : order) {
                 const StripExposure& e = exposures[static_cast<std::size_t>(index)];
                 if (spilling) {
                     const long long at =
                         slot[static_cast<std::size_t>(index)][static_cast<std::size_t>(k)];
                     if (at < 0) continue;
-                    Image& strip = images[filled.size()];
-                    const auto base = static_cast<off_t>(at * static_cast<long long>(planeBytes));
-                    const auto rowBytes = static_cast<off_t>(width) * 2;
-                    spill->read(strip.planeData(0), static_cast<std::size_t>(rows * rowBytes),
-                                base + top * rowBytes);
-                    readCounts(strip, *spill, spilledRows[static_cast<std::size_t>(at)], top, rows);
-                    filled.push_back(&strip);
+                    slots.push_back(at);
+                    filled.push_back(&images[filled.size()]);
                     owners.push_back(index);
                     continue;
                 }
@@ -560,6 +561,18 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
                 filled.push_back(&strip);
                 owners.push_back(index);
             }
+            // The strip of every spilled layer, read by the worker threads side by side.
+            parallelRows(static_cast<int>(slots.size()), 1, [&](int from, int to) {
+                for (int u = from; u < to; ++u) {
+                    Image& strip = images[static_cast<std::size_t>(u)];
+                    const long long at = slots[static_cast<std::size_t>(u)];
+                    const auto base = static_cast<off_t>(at * static_cast<long long>(planeBytes));
+                    const auto rowBytes = static_cast<off_t>(width) * 2;
+                    spill->read(strip.planeData(0), static_cast<std::size_t>(rows * rowBytes),
+                                base + top * rowBytes);
+                    readCounts(strip, *spill, spilledRows[static_cast<std::size_t>(at)], top, rows);
+                }
+            });
             if (filled.empty()) continue;
             MergeTally tally;
             StatisticalMerge statistical;
