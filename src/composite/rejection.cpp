@@ -463,6 +463,20 @@ struct LaneKernel {
         }
     }
 
+    // Bit l set where lane l of the mask is set.
+    template <simd::Level L, class M>
+    [[gnu::always_inline]] static unsigned bits(const M& m) {
+        constexpr int D = sizeof(M) / sizeof(long long);
+        if constexpr (L == simd::Avx2 && D == 4) {
+            typedef double D4 __attribute__((vector_size(32)));
+            return static_cast<unsigned>(__builtin_ia32_movmskpd256(reinterpret_cast<D4>(m)));
+        } else {
+            unsigned b = 0;
+            for (int l = 0; l < D; ++l) b |= (m[l] != 0 ? 1u : 0u) << l;
+            return b;
+        }
+    }
+
     // x[l] = √x[l] in every lane (x ≥ 0).
     template <simd::Level L, class V>
     [[gnu::always_inline]] static void root(V& x) {
@@ -496,13 +510,11 @@ struct LaneKernel {
         const std::size_t sumSpan = (static_cast<std::size_t>(n) + 1) * D;
         // Vector c's sorted values, value i at s(c) + i · D; its running sums likewise.
         const auto s = [&](int c) { return job.sorted + static_cast<std::size_t>(c) * span; };
-        const auto any = [](const M(&m)[C]) {
+        const auto any = [](const M(&m)[C]) __attribute__((always_inline)) {
+            unsigned b = 0;
 #pragma GCC unroll 16
-            for (int c = 0; c < C; ++c)
-#pragma GCC unroll 16
-                for (int l = 0; l < D; ++l)
-                    if (m[c][l]) return true;
-            return false;
+            for (int c = 0; c < C; ++c) b |= bits<L>(m[c]);
+            return b != 0;
         };
         const auto at = [&](const double* a, const V& index, int l) {
             return a[static_cast<std::size_t>(index[l]) * D + static_cast<std::size_t>(l)];
@@ -602,10 +614,8 @@ struct LaneKernel {
             }
         }
         unsigned fallback = 0;
-        const auto anyLane = [](const M& m) {
-            for (int l = 0; l < D; ++l)
-                if (m[l]) return true;
-            return false;
+        const auto anyLane = [](const M& m) __attribute__((always_inline)) {
+            return bits<L>(m) != 0;
         };
         while (any(active)) {
             // Vectors whose pixels are all done sit the step out.
@@ -706,8 +716,8 @@ struct LaneKernel {
                                    (upToLeft[c] <= hi[c]) & (hi[c] < upToRight[c]);
                     }
                     bool same = placed;
-                    for (int c = 0; c < C && same; ++c)
-                        for (int l = 0; l < D; ++l) same = same && (stays[c][l] || !live[c]);
+                    for (int c = 0; c < C; ++c)
+                        same = same && (!live[c] || bits<L>(stays[c]) == (1u << D) - 1);
                     if (!same) {
                         positions(below, upTo, lo, hi, first, last, live);
 #pragma GCC unroll 16
@@ -770,9 +780,7 @@ struct LaneKernel {
             for (int c = 0; c < C; ++c) {
                 const M clips = active[c] & (sigma[c] > V{});
                 const M giveBack = clips & (to[c] - from[c] < 2.0);
-#pragma GCC unroll 16
-                for (int l = 0; l < D; ++l)
-                    if (giveBack[l]) fallback |= 1u << (c * D + l);
+                fallback |= bits<L>(giveBack) << (c * D);
                 const M moved = clips & ~giveBack & ((from[c] != first[c]) | (to[c] != last[c]));
                 first[c] = moved ? from[c] : first[c];
                 last[c] = moved ? to[c] : last[c];
@@ -783,9 +791,7 @@ struct LaneKernel {
 // Flags from the kept range's end values, the weighted mean in exposure order.
 #pragma GCC unroll 16
         for (int c = 0; c < C; ++c) {
-#pragma GCC unroll 16
-            for (int l = 0; l < D; ++l)
-                if (bad[c][l]) fallback |= 1u << (c * D + l);
+            fallback |= bits<L>(bad[c]) << (c * D);
             V lowest, highest;
 #pragma GCC unroll 16
             for (int l = 0; l < D; ++l) {
