@@ -70,7 +70,9 @@ quillon() {
     shift 2
     tag=${label//[^a-zA-Z0-9]/_}
     echo "== quillon-cli stack: $label"
-    if ! QUILLON_SIMD=$level QUILLON_THREADS=$THREADS /usr/bin/time -v -o "$WORK/q_$tag.time" \
+    # Its temporary file of aligned exposures goes to the work folder (TMPDIR), where Siril
+    # writes its calibrated and registered frames.
+    if ! TMPDIR=$WORK QUILLON_SIMD=$level QUILLON_THREADS=$THREADS /usr/bin/time -v -o "$WORK/q_$tag.time" \
         "$CLI" stack "$WORK/q_$tag.fts" "$@" --dark "$WORK/masters/dark.fit" \
         --flat "$WORK/masters/flat.fit" --flat-factor auto --report "$WORK/q_$tag.csv" \
         "${LIGHTS[@]}" >"$WORK/q_$tag.log" 2>&1; then
