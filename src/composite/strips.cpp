@@ -493,12 +493,7 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
                 o.overwrite = true;
                 insertExposure(whole, *got.image, e.points, options.target, o, progress);
                 const auto at = static_cast<off_t>(next * static_cast<long long>(planeBytes));
-                // Written by the worker threads side by side, a block of rows each.
-                const std::size_t rowBytes = static_cast<std::size_t>(width) * sizeof(Sample);
-                parallelRows(height, 64, [&](int from, int to) {
-                    spill->write(whole.row(0, from), static_cast<std::size_t>(to - from) * rowBytes,
-                                 at + static_cast<off_t>(from) * static_cast<off_t>(rowBytes));
-                });
+                spill->write(whole.planeData(0), planeBytes, at);
                 spilledRows.push_back(spillCounts(whole, *spill, countRowsAt));
                 slot[i][static_cast<std::size_t>(k)] = next++;
             }
