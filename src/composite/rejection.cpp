@@ -719,7 +719,49 @@ struct LaneKernel {
                     for (int c = 0; c < C; ++c)
                         same = same && (!live[c] || bits<L>(stays[c]) == (1u << D) - 1);
                     if (!same) {
-                        positions(below, upTo, lo, hi, first, last, live);
+                        // The values either side of each end's position (-∞ and +∞ beyond the
+                        // kept ones).
+                        const auto brackets = [&](int c) __attribute__((always_inline)) {
+                            V left, right;
+                            gather<L>(left, s(c),
+                                      (below[c] > first[c] ? below[c] : first[c] + 1.0) - 1.0);
+                            gather<L>(right, s(c), below[c] < last[c] ? below[c] : last[c] - 1.0);
+                            belowLeft[c] = below[c] > first[c] ? left : -infinite;
+                            belowRight[c] = below[c] < last[c] ? right : infinite;
+                            gather<L>(left, s(c),
+                                      (upTo[c] > first[c] ? upTo[c] : first[c] + 1.0) - 1.0);
+                            gather<L>(right, s(c), upTo[c] < last[c] ? upTo[c] : last[c] - 1.0);
+                            upToLeft[c] = upTo[c] > first[c] ? left : -infinite;
+                            upToRight[c] = upTo[c] < last[c] ? right : infinite;
+                        };
+                        if (!placed) {
+                            positions(below, upTo, lo, hi, first, last, live);
+                            for (int c = 0; c < C; ++c)
+                                if (live[c]) brackets(c);
+                        } else {
+                            // The thresholds moved a little: the ends step value by value
+                            // towards them.
+                            for (bool moving = true; moving;) {
+                                moving = false;
+                                for (int c = 0; c < C; ++c) {
+                                    if (!live[c]) continue;
+                                    const M belowUp = belowRight[c] < lo[c];
+                                    const M belowDown = belowLeft[c] >= lo[c];
+                                    const M upToUp = upToRight[c] <= hi[c];
+                                    const M upToDown = upToLeft[c] > hi[c];
+                                    if (bits<L>(belowUp | belowDown | upToUp | upToDown) == 0)
+                                        continue;
+                                    moving = true;
+                                    below[c] = belowUp     ? below[c] + 1.0
+                                               : belowDown ? below[c] - 1.0
+                                                           : below[c];
+                                    upTo[c] = upToUp     ? upTo[c] + 1.0
+                                              : upToDown ? upTo[c] - 1.0
+                                                         : upTo[c];
+                                    brackets(c);
+                                }
+                            }
+                        }
 #pragma GCC unroll 16
                         for (int c = 0; c < C; ++c) {
                             if (!live[c]) continue;
@@ -732,18 +774,6 @@ struct LaneKernel {
                             gather<L>(p2Below, p2, below[c]);
                             mid1[c] = p1Up - p1Below;
                             mid2[c] = p2Up - p2Below;
-                            // Values at positions first - 1 and last are read as -∞ and +∞.
-                            V left, right;
-                            gather<L>(left, s(c),
-                                      (below[c] > first[c] ? below[c] : first[c] + 1.0) - 1.0);
-                            gather<L>(right, s(c), below[c] < last[c] ? below[c] : last[c] - 1.0);
-                            belowLeft[c] = below[c] > first[c] ? left : -infinite;
-                            belowRight[c] = below[c] < last[c] ? right : infinite;
-                            gather<L>(left, s(c),
-                                      (upTo[c] > first[c] ? upTo[c] : first[c] + 1.0) - 1.0);
-                            gather<L>(right, s(c), upTo[c] < last[c] ? upTo[c] : last[c] - 1.0);
-                            upToLeft[c] = upTo[c] > first[c] ? left : -infinite;
-                            upToRight[c] = upTo[c] < last[c] ? right : infinite;
                         }
                         placed = true;
                     }
