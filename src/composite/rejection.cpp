@@ -424,6 +424,7 @@ struct LaneJob {
     const RejectionParams* params = nullptr;
     const std::uint16_t* pairs = nullptr; // the sorting network
     int comparators = 0;
+    float* floats = nullptr;  // scratch: n × lanes
     double* sorted = nullptr; // scratch: n × lanes, and (n + 1) × lanes twice
     double* prefix1 = nullptr;
     double* prefix2 = nullptr;
@@ -585,33 +586,40 @@ struct LaneKernel {
             }
         };
 
+        // The values are sorted as floats, twice as many lanes per vector as doubles (the
+        // order is the same), then widened to doubles.
+        constexpr int FW = simd::kFloats<L>;
+        using FV = typename simd::Vec<FW>::F;
+        float* fl = job.floats;
+        std::memcpy(fl, job.values, static_cast<std::size_t>(n) * kLanePixels * sizeof(float));
+        for (int k = 0; k < job.comparators; ++k) {
+            float* a = fl + job.pairs[2 * k] * kLanePixels;
+            float* b = fl + job.pairs[2 * k + 1] * kLanePixels;
+#pragma GCC unroll 16
+            for (int w = 0; w < kLanePixels; w += FW) {
+                FV x, y;
+                simd::load(x, a + w);
+                simd::load(y, b + w);
+                const auto less = x < y;
+                simd::store(a + w, less ? x : y);
+                simd::store(b + w, less ? y : x);
+            }
+        }
         M bad[C], active[C];
         V first[C], last[C];
 #pragma GCC unroll 16
         for (int c = 0; c < C; ++c) {
             bad[c] = M{};
             for (int j = 0; j < n; ++j) {
-                F f;
-                simd::load(f, job.values + j * kLanePixels + c * D);
-                const V v = __builtin_convertvector(f, V);
+                F sorted;
+                simd::load(sorted, fl + j * kLanePixels + c * D);
+                const V v = __builtin_convertvector(sorted, V);
                 bad[c] |= (v - v) != V{};
                 simd::store(s(c) + j * D, v);
             }
             first[c] = V{};
             last[c] = V{} + n;
             active[c] = clipping ? ~bad[c] : M{};
-        }
-        for (int k = 0; k < job.comparators; ++k) {
-            const int i = job.pairs[2 * k] * D, j = job.pairs[2 * k + 1] * D;
-#pragma GCC unroll 16
-            for (int c = 0; c < C; ++c) {
-                V x, y;
-                simd::load(x, s(c) + i);
-                simd::load(y, s(c) + j);
-                const M less = x < y;
-                simd::store(s(c) + i, less ? x : y);
-                simd::store(s(c) + j, less ? y : x);
-            }
         }
         unsigned fallback = 0;
         const auto anyLane = [](const M& m) __attribute__((always_inline)) {
@@ -963,6 +971,8 @@ void combineRejectedLanes(const float* values, const float* weights, int n,
         constexpr std::size_t kMostLanes = kLanePixels;
         thread_local std::vector<double> scratch;
         scratch.resize((3 * static_cast<std::size_t>(n) + 2) * kMostLanes);
+        thread_local std::vector<float> floats;
+        floats.resize(static_cast<std::size_t>(n) * kMostLanes);
         const std::vector<std::uint16_t>& network = sortingNetwork(n);
         LaneJob job;
         job.values = values;
@@ -971,6 +981,7 @@ void combineRejectedLanes(const float* values, const float* weights, int n,
         job.params = &params;
         job.pairs = network.data();
         job.comparators = static_cast<int>(network.size() / 2);
+        job.floats = floats.data();
         job.sorted = scratch.data();
         job.prefix1 = job.sorted + static_cast<std::size_t>(n) * kMostLanes;
         job.prefix2 = job.prefix1 + (static_cast<std::size_t>(n) + 1) * kMostLanes;
