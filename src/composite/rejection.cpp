@@ -442,6 +442,29 @@ struct LaneJob {
 // sum runs over them in the same order and with the same operations as the pixel-by-pixel code,
 // so that each lane gives its bits. Returns the pixels (bits) whose clipping had to give values
 // back or that hold values that are not finite: those are left to the pixel-by-pixel code.
+// Sorts the values of kLanePixels pixels (value j of pixel l at f[j · kLanePixels + l]) by the
+// comparators of a sorting network, as floats: a float compare orders them as their doubles.
+struct SortKernel {
+    template <simd::Level L>
+    [[gnu::always_inline]] static void run(float* f, const std::uint16_t* pairs, int comparators) {
+        constexpr int FW = simd::kFloats<L>;
+        using FV = typename simd::Vec<FW>::F;
+        for (int k = 0; k < comparators; ++k) {
+            float* a = f + pairs[2 * k] * kLanePixels;
+            float* b = f + pairs[2 * k + 1] * kLanePixels;
+#pragma GCC unroll 16
+            for (int w = 0; w < kLanePixels; w += FW) {
+                FV x, y;
+                simd::load(x, a + w);
+                simd::load(y, b + w);
+                const auto less = x < y;
+                simd::store(a + w, less ? x : y);
+                simd::store(b + w, less ? y : x);
+            }
+        }
+    }
+};
+
 struct LaneKernel {
     // out[l] = a[index[l] · D + l] in every lane.
     template <simd::Level L, class V>
@@ -586,25 +609,8 @@ struct LaneKernel {
             }
         };
 
-        // The values are sorted as floats, twice as many lanes per vector as doubles (the
-        // order is the same), then widened to doubles.
-        constexpr int FW = simd::kFloats<L>;
-        using FV = typename simd::Vec<FW>::F;
-        float* fl = job.floats;
-        std::memcpy(fl, job.values, static_cast<std::size_t>(n) * kLanePixels * sizeof(float));
-        for (int k = 0; k < job.comparators; ++k) {
-            float* a = fl + job.pairs[2 * k] * kLanePixels;
-            float* b = fl + job.pairs[2 * k + 1] * kLanePixels;
-#pragma GCC unroll 16
-            for (int w = 0; w < kLanePixels; w += FW) {
-                FV x, y;
-                simd::load(x, a + w);
-                simd::load(y, b + w);
-                const auto less = x < y;
-                simd::store(a + w, less ? x : y);
-                simd::store(b + w, less ? y : x);
-            }
-        }
+        // The values come sorted as floats (SortKernel), widened to doubles here.
+        const float* fl = job.floats;
         M bad[C], active[C];
         V first[C], last[C];
 #pragma GCC unroll 16
@@ -989,6 +995,9 @@ void combineRejectedLanes(const float* values, const float* weights, int n,
         job.out = out;
         // The AVX-512 build runs the AVX2 one: with eight double lanes the compiler builds the
         // 64-bit lane masks one lane at a time, which costs more than the wider lanes gain.
+        std::memcpy(job.floats, values, static_cast<std::size_t>(n) * kLanePixels * sizeof(float));
+        simd::select<SortKernel, void(float*, const std::uint16_t*, int)>()(job.floats, job.pairs,
+                                                                            job.comparators);
         alone = simd::select<LaneKernel, unsigned(const LaneJob&), simd::Avx2>()(job);
     }
     if (alone == 0) return;
