@@ -328,6 +328,7 @@ void insertExposure(Image& result, const Image& exposure, std::span<const Refere
         vectors.sum = sum;
         vectors.sums = sums;
         vectors.clampValues = !single;
+        vectors.fresh = options.overwrite;
         vectors.layers = single ? 1 : layersBoth;
         for (int p = 0; p < vectors.layers; ++p) {
             const auto i = static_cast<std::size_t>(p);

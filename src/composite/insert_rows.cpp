@@ -124,6 +124,15 @@ accumulateLanes(const RowInsertJob& job, int p, int y, int x, typename Lanes<VW>
     const int t = job.target[static_cast<std::size_t>(p)];
     Sample* o = out[t] + x;
     Count* c = counts[t] + x;
+    if (job.fresh && !job.sums && !job.sum) {
+        // 0 · 0 / 1 + factor · value / 1: the weighted value, without the divisions.
+        I next;
+        toSamples<VW>(next, job.factor[static_cast<std::size_t>(p)] * value);
+        next = inside ? next : I{};
+        simd::store(o, __builtin_convertvector(next, S));
+        simd::store(c, __builtin_convertvector(inside & 1, S));
+        return;
+    }
     S rs, cs;
     simd::load(rs, o);
     simd::load(cs, c);

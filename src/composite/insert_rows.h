@@ -30,6 +30,7 @@ struct RowInsertJob {
     bool sum = false;                          // add factor · value; else average it
     SampleSums* sums = nullptr;                // exact sums (InsertOptions::sums), or none
     bool clampValues = true;                   // limit interpolated values to the sample range
+    bool fresh = false; // the rows hold 0 with count 0 (an overwrite): averaging just stores
     int layers = 0;
     std::array<const Sample*, kMaxUserLayers> source{}; // contiguous exposure planes
     std::array<int, kMaxUserLayers> target{};           // result layer fed by each
