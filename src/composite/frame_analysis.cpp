@@ -4,7 +4,12 @@
 #include "composite/run.h"
 #include "ops/calibration.h"
 
+#include "core/parallel.h"
+
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 namespace quillon {
 namespace {
@@ -48,6 +53,33 @@ StarField measureCalibrated(Image& image, const ListCalibration* c,
     return measureStars(target, settings);
 }
 
+// Frames measured at once: one per thread, as far as their images and work buffers (about
+// 13 bytes a pixel: the image, its layer sums, the excess and the detection state) stay
+// within kAnalysisMemory together; one frame is always measured.
+constexpr std::size_t kAnalysisMemory = std::size_t{512} << 20;
+constexpr std::size_t kBytesPerPixel = 13;
+
+class MemoryBudget {
+public:
+    void acquire(std::size_t bytes) {
+        std::unique_lock lock(mutex_);
+        freed_.wait(lock, [&] { return used_ == 0 || used_ + bytes <= kAnalysisMemory; });
+        used_ += bytes;
+    }
+    void release(std::size_t bytes) {
+        {
+            std::lock_guard lock(mutex_);
+            used_ -= bytes;
+        }
+        freed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    std::size_t used_ = 0;
+};
+
 } // namespace
 
 std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& source,
@@ -67,10 +99,27 @@ std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& sour
     }
     const std::vector<ListCalibration> calibrations = loadCalibrations(job, source);
     progress.begin("Bildanalyse", static_cast<long long>(frames.size()), 1);
-    for (FrameAnalysis& f : frames) {
+    // One frame per thread: each frame's measurement runs on its own (its inner loops inline),
+    // which spares the pool a start and a wait per loop and keeps every thread busy through
+    // the serial parts (grouping, deblending). The source is not asked for two frames at once.
+    std::mutex sourceMutex;
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    MemoryBudget budget;
+    auto analyse = [&](FrameAnalysis& f) {
         const CompositeEntry& e =
             job.lists[static_cast<std::size_t>(f.list)].entries[static_cast<std::size_t>(f.index)];
-        if (Image* image = source.open(f.list, f.index, e)) {
+        Image* image = nullptr;
+        {
+            std::lock_guard lock(sourceMutex);
+            image = source.open(f.list, f.index, e);
+        }
+        if (image) {
+            const std::size_t bytes = static_cast<std::size_t>(image->width()) *
+                                      static_cast<std::size_t>(image->height()) *
+                                      static_cast<std::size_t>(image->layerCount()) *
+                                      kBytesPerPixel;
+            budget.acquire(bytes);
             try {
                 const ListCalibration* c = f.list < static_cast<int>(calibrations.size())
                                                ? &calibrations[static_cast<std::size_t>(f.list)]
@@ -81,7 +130,14 @@ std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& sour
                 f.height = image->height();
             } catch (const std::bad_alloc&) {
                 f.dropped = "nicht genügend Arbeitsspeicher für die Sternmessung";
+            } catch (...) {
+                budget.release(bytes);
+                std::lock_guard lock(sourceMutex);
+                source.release(f.list, f.index, e);
+                throw;
             }
+            budget.release(bytes);
+            std::lock_guard lock(sourceMutex);
             source.release(f.list, f.index, e);
         }
         if (f.available)
@@ -89,7 +145,16 @@ std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& sour
         else if (f.dropped.empty())
             f.dropped = "Bild nicht lesbar";
         progress.step();
-    }
+    };
+    const int threads = std::min(threadCount(), static_cast<int>(frames.size()));
+    parallelRows(threads, 1, [&](int, int) {
+        try {
+            for (std::size_t i = next++; i < frames.size() && !stop; i = next++) analyse(frames[i]);
+        } catch (...) {
+            stop = true; // a cancel or failure ends the other threads' work too
+            throw;
+        }
+    });
     progress.end();
     return frames;
 }
@@ -184,10 +249,18 @@ int autoRegisterJob(CompositeJob& job, std::vector<FrameAnalysis>& frames, Regis
         return 0;
     }
 
+    // Each frame on its own thread (registerStars only reads the reference's stars).
+    std::atomic<std::size_t> next{0};
+    parallelRows(std::min(threadCount(), static_cast<int>(frames.size())), 1, [&](int, int) {
+        for (std::size_t i = next++; i < frames.size(); i = next++) {
+            FrameAnalysis& f = frames[i];
+            if (&f == &r || !f.dropped.empty()) continue;
+            f.registration = registerStars(r.field.stars, f.field.stars, model);
+        }
+    });
     bool anyMirror = false;
     for (FrameAnalysis& f : frames) {
         if (&f == &r || !f.dropped.empty()) continue;
-        f.registration = registerStars(r.field.stars, f.field.stars, model);
         if (!f.registration.found) f.dropped = "nicht ausgerichtet: " + f.registration.failure;
         anyMirror = anyMirror || (f.registration.found && f.registration.mirrored);
     }
