@@ -2,6 +2,7 @@
 #include "analysis/background_mesh.h"
 
 #include "core/parallel.h"
+#include "core/simd.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,14 +33,25 @@ int cellStart(int i, int n, int size) {
 // whole numbers, so they come out as those of the values in order would.
 class SortedCell {
 public:
-    explicit SortedCell(std::vector<std::int32_t>& v) {
-        if (v.empty()) return;
+    // The pixels [x0, x1) × [y0, y1) of the sums; `values` is work space.
+    SortedCell(const LayerSum& s, int x0, int x1, int y0, int y1,
+               std::vector<std::int32_t>& values) {
+        start_.push_back(0);
+        sum_.push_back(0);
+        sum2_.push_back(0);
+        if (x1 <= x0 || y1 <= y0) return;
+        const int cols = x1 - x0;
+        values.resize(static_cast<std::size_t>(cols) * static_cast<std::size_t>(y1 - y0));
+        for (int y = y0; y < y1; ++y) {
+            const std::int32_t* r = s.row(s.window().top + y) + x0;
+            std::copy(r, r + cols, values.begin() + static_cast<std::ptrdiff_t>(y - y0) * cols);
+        }
         // The window only steers the work (every value is counted either way): a sample of
-        // about 256 values does.
+        // about 64 values does.
         std::vector<std::int32_t> work;
-        const std::size_t stride = std::max<std::size_t>(1, v.size() / 256);
-        work.reserve(v.size() / stride + 1);
-        for (std::size_t i = 0; i < v.size(); i += stride) work.push_back(v[i]);
+        const std::size_t stride = std::max<std::size_t>(1, values.size() / 64);
+        work.reserve(values.size() / stride + 1);
+        for (std::size_t i = 0; i < values.size(); i += stride) work.push_back(values[i]);
         const auto mid = work.begin() + static_cast<std::ptrdiff_t>(work.size() / 2);
         std::nth_element(work.begin(), mid, work.end());
         const std::int64_t median = *mid;
@@ -50,7 +62,7 @@ public:
         const auto hi = static_cast<std::int64_t>(std::ceil(static_cast<double>(median) + spread));
         std::vector<std::uint32_t> counts(static_cast<std::size_t>(hi - lo + 1), 0);
         std::vector<std::int32_t> below, above;
-        for (const std::int32_t f : v) {
+        for (const std::int32_t f : values) {
             if (f < lo)
                 below.push_back(f);
             else if (f > hi)
@@ -65,9 +77,6 @@ public:
         start_.reserve(runs + 1);
         sum_.reserve(runs + 1);
         sum2_.reserve(runs + 1);
-        start_.push_back(0);
-        sum_.push_back(0);
-        sum2_.push_back(0);
         auto add = [&](std::int64_t value, std::uint32_t count) {
             const auto v64 = static_cast<double>(value);
             values_.push_back(static_cast<float>(value));
@@ -120,15 +129,9 @@ private:
 // Level and noise of the pixels [x0, x1) × [y0, y1).
 void cellStatistics(const LayerSum& s, int x0, int x1, int y0, int y1, double& level,
                     double& noise) {
-    const int cols = x1 - x0;
-    std::vector<std::int32_t> values(static_cast<std::size_t>(cols) *
-                                     static_cast<std::size_t>(y1 - y0));
-    for (int y = y0; y < y1; ++y) {
-        const std::int32_t* r = s.row(s.window().top + y) + x0;
-        std::copy(r, r + cols, values.begin() + static_cast<std::ptrdiff_t>(y - y0) * cols);
-    }
     // Ordered once; each clipping round then only moves the bounds.
-    const SortedCell v(values);
+    thread_local std::vector<std::int32_t> values; // a cell's values, kept between cells
+    const SortedCell v(s, x0, x1, y0, y1, values);
     std::size_t first = 0, last = v.size();
     double mean = 0, sd = 0, med = 0;
     for (int round = 0; round < kClipRounds && first < last; ++round) {
@@ -222,6 +225,15 @@ void BackgroundMesh::interpolate(const std::vector<double>& cells, int y, float*
         const float a = across[static_cast<std::size_t>(i)];
         const float b = across[static_cast<std::size_t>(std::min(i + 1, cellsX_ - 1))];
         const float* u = columnWeight_.data();
+        // In lanes of four: the same element-wise operations as the tail loop.
+        using F4 = simd::Vec<4>::F;
+        const F4 one = {1, 1, 1, 1}, va = {a, a, a, a}, vb = {b, b, b, b};
+        for (; x + 4 <= end; x += 4) {
+            F4 vu;
+            simd::load(vu, u + x);
+            const F4 r = (one - vu) * va + vu * vb;
+            simd::store(out + x, r);
+        }
         for (; x < end; ++x) out[x] = (1 - u[x]) * a + u[x] * b;
     }
 }

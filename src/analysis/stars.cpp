@@ -4,6 +4,7 @@
 #include "core/image.h"
 #include "core/parallel.h"
 #include "core/sample.h"
+#include "core/simd.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,10 +38,27 @@ LayerSum::LayerSum(const Image& image, const StarWindow& window) : window_(windo
             std::int32_t* out =
                 values_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(width);
             const Sample* in = image.row(0, window.top + i) + window.left;
-            for (int x = 0; x < width; ++x) out[x] = in[x];
+            // In lanes of four, as the tail loops.
+            using V = simd::Vec<4>;
+            int x = 0;
+            for (; x + 4 <= width; x += 4) {
+                V::S s;
+                simd::load(s, in + x);
+                const V::I v = __builtin_convertvector(s, V::I);
+                simd::store(out + x, v);
+            }
+            for (; x < width; ++x) out[x] = in[x];
             for (int p = 1; p < layers; ++p) {
                 in = image.row(p, window.top + i) + window.left;
-                for (int x = 0; x < width; ++x) out[x] += in[x];
+                for (x = 0; x + 4 <= width; x += 4) {
+                    V::S s;
+                    V::I v;
+                    simd::load(s, in + x);
+                    simd::load(v, out + x);
+                    v += __builtin_convertvector(s, V::I);
+                    simd::store(out + x, v);
+                }
+                for (; x < width; ++x) out[x] += in[x];
             }
         }
     });
