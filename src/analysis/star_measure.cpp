@@ -153,7 +153,8 @@ void removeHotPixels(Frame& f, double k) {
 // time instead of a whole second frame.
 void smoothFrame(Frame& f, double k, memory::Buffer<std::uint8_t>& state) {
     const int w = f.width, h = f.height;
-    state.allocate(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), false);
+    const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    if (state.size() != pixels) state.allocate(pixels, false);
     auto across = [&](int y, float* out) {
         const float* in = f.excess.data() + static_cast<std::size_t>(y) * w;
         auto at = [&](int x) {
@@ -933,12 +934,29 @@ bool starProfileFromName(const std::string& name, StarProfile& profile) {
 }
 
 StarField measureStars(const Image& image, const StarMeasureSettings& settings) {
+    StarMeasureWork work;
+    return measureStars(image, settings, work);
+}
+
+StarField measureStars(const Image& image, const StarMeasureSettings& settings,
+                       StarMeasureWork& work) {
     StarField field;
     if (!image.hasSamples() || image.layerCount() <= 0 || image.width() < 8 || image.height() < 8)
         return field;
-    const LayerSum sums(image);
+    // The work buffers go back to `work` however this ends.
+    struct Keep {
+        StarMeasureWork& work;
+        LayerSum sums;
+        Frame f;
+        ~Keep() {
+            work.sums = std::move(sums).take();
+            work.excess = std::move(f.excess);
+        }
+    } keep{work, LayerSum(image, std::move(work.sums)), Frame{}};
+    const LayerSum& sums = keep.sums;
     const BackgroundMesh mesh(sums, settings.cellSize);
-    Frame f;
+    Frame& f = keep.f;
+    f.excess = std::move(work.excess);
     f.width = image.width();
     f.height = image.height();
     f.sums = &sums;
@@ -948,7 +966,7 @@ StarField measureStars(const Image& image, const StarMeasureSettings& settings) 
     field.background = mesh.globalLevel();
     field.noise = mesh.globalNoise();
     const std::size_t n = static_cast<std::size_t>(f.width) * static_cast<std::size_t>(f.height);
-    f.excess.allocate(n, false);
+    if (f.excess.size() != n) f.excess.allocate(n, false);
     parallelRows(f.height, 16, [&](int first, int last) {
         std::vector<float> level(static_cast<std::size_t>(f.width));
         for (int y = first; y < last; ++y) {
@@ -971,7 +989,7 @@ StarField measureStars(const Image& image, const StarMeasureSettings& settings) 
     const double k0 = std::max(0.1, settings.threshold);
     removeHotPixels(f, k0);
     const double k = std::max(0.1, settings.threshold);
-    memory::Buffer<std::uint8_t> state;
+    memory::Buffer<std::uint8_t>& state = work.state;
     smoothFrame(f, k, state);
 
     const int minArea = std::max(1, settings.minArea);

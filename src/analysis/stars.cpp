@@ -25,13 +25,25 @@ StarWindow windowAround(int cx, int cy, int half, int width, int height) {
 LayerSum::LayerSum(const Image& image)
     : LayerSum(image, StarWindow{0, 0, image.width() - 1, image.height() - 1}) {}
 
+LayerSum::LayerSum(const Image& image, memory::Buffer<std::int32_t>&& storage)
+    : window_(StarWindow{0, 0, image.width() - 1, image.height() - 1}),
+      values_(std::move(storage)) {
+    fill(image);
+}
+
 LayerSum::LayerSum(const Image& image, const StarWindow& window) : window_(window) {
+    fill(image);
+}
+
+void LayerSum::fill(const Image& image) {
+    const StarWindow window = window_;
     const int width = window.width(), height = window.height();
     if (width <= 0 || height <= 0) {
         window_ = StarWindow{};
         return;
     }
-    values_.allocate(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), false);
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (values_.size() != count) values_.allocate(count, false);
     const int layers = image.layerCount();
     parallelRows(height, 32, [&](int first, int last) {
         for (int i = first; i < last; ++i) {

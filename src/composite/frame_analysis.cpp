@@ -43,14 +43,15 @@ std::vector<ListCalibration> loadCalibrations(const CompositeJob& job, ImageSour
 // open window's image is calibrated on a copy; frames that do not fit leave it as it is, as
 // in the run).
 StarField measureCalibrated(Image& image, const ListCalibration* c,
-                            const StarMeasureSettings& settings, bool ownImage) {
-    if (!c || (!c->hasDark && !c->hasFlat)) return measureStars(image, settings);
+                            const StarMeasureSettings& settings, bool ownImage,
+                            StarMeasureWork& work) {
+    if (!c || (!c->hasDark && !c->hasFlat)) return measureStars(image, settings, work);
     Image copy;
     if (!ownImage) copy = image.clone();
     Image& target = ownImage ? image : copy;
     darkFlatCorrect(target, c->hasDark ? &c->dark : nullptr, c->hasFlat ? &c->flat : nullptr,
                     c->params, c->flatMeans);
-    return measureStars(target, settings);
+    return measureStars(target, settings, work);
 }
 
 // Frames measured at once: one per thread, as far as their images and work buffers (about
@@ -106,7 +107,7 @@ std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& sour
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};
     MemoryBudget budget;
-    auto analyse = [&](FrameAnalysis& f) {
+    auto analyse = [&](FrameAnalysis& f, StarMeasureWork& work) {
         const CompositeEntry& e =
             job.lists[static_cast<std::size_t>(f.list)].entries[static_cast<std::size_t>(f.index)];
         Image* image = nullptr;
@@ -124,7 +125,7 @@ std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& sour
                 const ListCalibration* c = f.list < static_cast<int>(calibrations.size())
                                                ? &calibrations[static_cast<std::size_t>(f.list)]
                                                : nullptr;
-                f.field = measureCalibrated(*image, c, settings, e.isFile());
+                f.field = measureCalibrated(*image, c, settings, e.isFile(), work);
                 f.available = true;
                 f.width = image->width();
                 f.height = image->height();
@@ -148,8 +149,10 @@ std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& sour
     };
     const int threads = std::min(threadCount(), static_cast<int>(frames.size()));
     parallelRows(threads, 1, [&](int, int) {
+        StarMeasureWork work; // this thread's buffers, for each of its frames
         try {
-            for (std::size_t i = next++; i < frames.size() && !stop; i = next++) analyse(frames[i]);
+            for (std::size_t i = next++; i < frames.size() && !stop; i = next++)
+                analyse(frames[i], work);
         } catch (...) {
             stop = true; // a cancel or failure ends the other threads' work too
             throw;
