@@ -100,26 +100,28 @@ std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& sour
     }
     const std::vector<ListCalibration> calibrations = loadCalibrations(job, source);
     progress.begin("Bildanalyse", static_cast<long long>(frames.size()), 1);
-    // One frame per thread: each frame's measurement runs on its own (its inner loops inline),
-    // which spares the pool a start and a wait per loop and keeps every thread busy through
-    // the serial parts (grouping, deblending). The source is not asked for two frames at once.
+    // One frame per thread where memory allows: each frame's measurement runs on its own (its
+    // inner loops inline), which spares the pool a start and a wait per loop and keeps every
+    // thread busy through the serial parts (grouping, deblending). The source is not asked for
+    // two frames at once.
     std::mutex sourceMutex;
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};
     MemoryBudget budget;
-    auto analyse = [&](FrameAnalysis& f, StarMeasureWork& work) {
+    // Measures a frame; returns the bytes it took (0 when it could not be had).
+    auto analyse = [&](FrameAnalysis& f, StarMeasureWork& work) -> std::size_t {
         const CompositeEntry& e =
             job.lists[static_cast<std::size_t>(f.list)].entries[static_cast<std::size_t>(f.index)];
         Image* image = nullptr;
+        std::size_t bytes = 0;
         {
             std::lock_guard lock(sourceMutex);
             image = source.open(f.list, f.index, e);
         }
         if (image) {
-            const std::size_t bytes = static_cast<std::size_t>(image->width()) *
-                                      static_cast<std::size_t>(image->height()) *
-                                      static_cast<std::size_t>(image->layerCount()) *
-                                      kBytesPerPixel;
+            bytes = static_cast<std::size_t>(image->width()) *
+                    static_cast<std::size_t>(image->height()) *
+                    static_cast<std::size_t>(image->layerCount()) * kBytesPerPixel;
             budget.acquire(bytes);
             try {
                 const ListCalibration* c = f.list < static_cast<int>(calibrations.size())
@@ -146,9 +148,27 @@ std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& sour
         else if (f.dropped.empty())
             f.dropped = "Bild nicht lesbar";
         progress.step();
+        return bytes;
     };
-    const int threads = std::min(threadCount(), static_cast<int>(frames.size()));
-    parallelRows(threads, 1, [&](int, int) {
+    // The first frame here, its loops in parallel: its size tells how many frames fit in
+    // memory at once. The others one frame per thread when two or more fit, else one after
+    // the other as the first.
+    StarMeasureWork firstWork;
+    std::size_t firstBytes = 0, first = 0;
+    while (firstBytes == 0 && first < frames.size())
+        firstBytes = analyse(frames[first++], firstWork);
+    next = first;
+    const std::size_t fit =
+        firstBytes > 0 ? std::max<std::size_t>(1, kAnalysisMemory / firstBytes) : 1;
+    const std::size_t threads =
+        std::min({static_cast<std::size_t>(threadCount()), frames.size() - first, fit});
+    if (threads <= 1) {
+        for (std::size_t i = first; i < frames.size(); ++i) analyse(frames[i], firstWork);
+        progress.end();
+        return frames;
+    }
+    firstWork = StarMeasureWork{};
+    parallelRows(static_cast<int>(threads), 1, [&](int, int) {
         StarMeasureWork work; // this thread's buffers, for each of its frames
         try {
             for (std::size_t i = next++; i < frames.size() && !stop; i = next++)

@@ -58,9 +58,11 @@ CompositeJob skyJob() {
     return job;
 }
 
-struct CancelAtOnce : ProgressSink {
+// Asks to stop at the third frame, when the frames run one per thread.
+struct CancelAtThird : ProgressSink {
     void update(const std::string&, int) override {}
-    bool cancelRequested() override { return true; }
+    bool cancelRequested() override { return ++polls >= 3; }
+    std::atomic<int> polls{0};
 };
 
 } // namespace
@@ -103,7 +105,7 @@ TEST(FrameAnalysis, ThreadCountChangesNothingAndCancelStopsEveryThread) {
 
     ScopedThreadCount scoped(3);
     SkySource source;
-    CancelAtOnce sink;
+    CancelAtThird sink;
     Progress progress(&sink);
     CompositeJob job = skyJob();
     EXPECT_THROW(analyzeJob(job, source, StarMeasureSettings{}, 0, progress), Cancelled);
