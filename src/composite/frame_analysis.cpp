@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 namespace quillon {
 namespace {
@@ -167,9 +168,11 @@ std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& sour
         progress.end();
         return frames;
     }
-    firstWork = StarMeasureWork{};
+    const std::thread::id caller = std::this_thread::get_id();
     parallelRows(static_cast<int>(threads), 1, [&](int, int) {
-        StarMeasureWork work; // this thread's buffers, for each of its frames
+        // This thread's buffers, for each of its frames (the calling thread keeps the first's).
+        StarMeasureWork own;
+        StarMeasureWork& work = std::this_thread::get_id() == caller ? firstWork : own;
         try {
             for (std::size_t i = next++; i < frames.size() && !stop; i = next++)
                 analyse(frames[i], work);
