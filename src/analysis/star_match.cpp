@@ -75,22 +75,25 @@ std::vector<Pair> votedPairs(std::span<const DetectedStar> reference,
                              std::span<const DetectedStar> exposure) {
     const std::vector<Triangle> ref = triangles(reference);
     const std::vector<Triangle> exp = triangles(exposure);
-    // The exposure's triangles in cells of the tolerance by both side ratios (both lie in
-    // (0, 1]), so that each reference triangle looks only at the cells around its own.
+    // The exposure's triangles by turning sense and in cells of the tolerance by both side
+    // ratios (both lie in (0, 1]), stored cell by cell, so that each reference triangle looks
+    // only at the cells around its own.
     constexpr int kCells = static_cast<int>(1 / kShapeTolerance) + 2;
     auto cellOf = [](double r) {
         return std::clamp(static_cast<int>(std::floor(r / kShapeTolerance)), 0, kCells - 1);
     };
-    std::vector<int> start(kCells * kCells + 1, 0);
-    for (const Triangle& e : exp)
-        ++start[static_cast<std::size_t>(cellOf(e.r1) * kCells + cellOf(e.r2)) + 1];
+    auto keyOf = [&](bool clockwise, int i, int j) {
+        return static_cast<std::size_t>(((clockwise ? kCells : 0) + i) * kCells + j);
+    };
+    std::vector<int> start(2 * kCells * kCells + 1, 0);
+    for (const Triangle& e : exp) ++start[keyOf(e.clockwise, cellOf(e.r1), cellOf(e.r2)) + 1];
     for (std::size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
-    std::vector<const Triangle*> byCell(exp.size());
+    std::vector<Triangle> byCell(exp.size());
     {
         std::vector<int> fill(start.begin(), start.end() - 1);
         for (const Triangle& e : exp)
             byCell[static_cast<std::size_t>(
-                fill[static_cast<std::size_t>(cellOf(e.r1) * kCells + cellOf(e.r2))]++)] = &e;
+                fill[keyOf(e.clockwise, cellOf(e.r1), cellOf(e.r2))]++)] = e;
     }
     std::array<std::array<int, kTriangleStars>, kTriangleStars> votes{};
     for (const Triangle& t : ref) {
@@ -98,20 +101,20 @@ std::vector<Pair> votedPairs(std::span<const DetectedStar> reference,
         constexpr double reach = kShapeTolerance * (1 + 1e-9);
         const int i0 = cellOf(t.r1 - reach), i1 = cellOf(t.r1 + reach);
         const int j0 = cellOf(t.r2 - reach), j1 = cellOf(t.r2 + reach);
-        for (int i = i0; i <= i1; ++i)
-            for (int j = j0; j <= j1; ++j) {
-                const auto c = static_cast<std::size_t>(i * kCells + j);
-                for (int k = start[c]; k < start[c + 1]; ++k) {
-                    const Triangle& e = *byCell[static_cast<std::size_t>(k)];
-                    if (e.r1 < t.r1 - kShapeTolerance || e.r1 > t.r1 + kShapeTolerance) continue;
-                    if (std::abs(e.r2 - t.r2) > kShapeTolerance || e.clockwise != t.clockwise)
-                        continue;
-                    if (std::abs(e.c / t.c - 1) > kMaxScaleDeviation) continue;
-                    for (std::size_t m = 0; m < 3; ++m)
-                        ++votes[static_cast<std::size_t>(t.vertex[m])]
-                               [static_cast<std::size_t>(e.vertex[m])];
-                }
+        for (int i = i0; i <= i1; ++i) {
+            // The cells j0 … j1 of one r1 cell lie one after the other.
+            const int first = start[keyOf(t.clockwise, i, j0)];
+            const int last = start[keyOf(t.clockwise, i, j1) + 1];
+            for (int k = first; k < last; ++k) {
+                const Triangle& e = byCell[static_cast<std::size_t>(k)];
+                if (e.r1 < t.r1 - kShapeTolerance || e.r1 > t.r1 + kShapeTolerance) continue;
+                if (std::abs(e.r2 - t.r2) > kShapeTolerance) continue;
+                if (std::abs(e.c / t.c - 1) > kMaxScaleDeviation) continue;
+                for (std::size_t m = 0; m < 3; ++m)
+                    ++votes[static_cast<std::size_t>(t.vertex[m])]
+                           [static_cast<std::size_t>(e.vertex[m])];
             }
+        }
     }
     std::vector<std::pair<int, Pair>> pairs;
     for (int i = 0; i < kTriangleStars; ++i) {
