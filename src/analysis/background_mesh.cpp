@@ -2,6 +2,7 @@
 #include "analysis/background_mesh.h"
 
 #include "core/parallel.h"
+#include "core/simd.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,77 +26,122 @@ int cellStart(int i, int n, int size) {
     return static_cast<int>(static_cast<long long>(i) * size / n);
 }
 
-// Sorts a cell's values (whole numbers): those within 10 robust σ of the median, nearly all of
-// a sky cell, by counting, the few others (stars, hot pixels) by comparison.
-void sortSky(std::vector<float>& v) {
-    if (v.size() < 64) {
-        std::sort(v.begin(), v.end());
-        return;
+// A cell's values (whole numbers) in order, held as runs: those within 10 robust σ of the
+// median, nearly all of a sky cell, as counts of each value, the few others (stars, hot
+// pixels) one by one. The clipping rounds then work on a few hundred runs instead of every
+// value, with the sums of the values and of their squares before each run. The sums are of
+// whole numbers, so they come out as those of the values in order would.
+class SortedCell {
+public:
+    // The pixels [x0, x1) × [y0, y1) of the sums; `values` is work space.
+    SortedCell(const LayerSum& s, int x0, int x1, int y0, int y1,
+               std::vector<std::int32_t>& values) {
+        start_.push_back(0);
+        sum_.push_back(0);
+        sum2_.push_back(0);
+        if (x1 <= x0 || y1 <= y0) return;
+        const int cols = x1 - x0;
+        values.resize(static_cast<std::size_t>(cols) * static_cast<std::size_t>(y1 - y0));
+        for (int y = y0; y < y1; ++y) {
+            const std::int32_t* r = s.row(s.window().top + y) + x0;
+            std::copy(r, r + cols, values.begin() + static_cast<std::ptrdiff_t>(y - y0) * cols);
+        }
+        // The window only steers the work (every value is counted either way): a sample of
+        // about 64 values does.
+        std::vector<std::int32_t> work;
+        const std::size_t stride = std::max<std::size_t>(1, values.size() / 64);
+        work.reserve(values.size() / stride + 1);
+        for (std::size_t i = 0; i < values.size(); i += stride) work.push_back(values[i]);
+        const auto mid = work.begin() + static_cast<std::ptrdiff_t>(work.size() / 2);
+        std::nth_element(work.begin(), mid, work.end());
+        const std::int64_t median = *mid;
+        for (std::int32_t& f : work) f = static_cast<std::int32_t>(std::abs(f - median));
+        std::nth_element(work.begin(), mid, work.end());
+        const double spread = std::max(1.4826 * *mid, 1.0) * 10;
+        const auto lo = static_cast<std::int64_t>(std::floor(static_cast<double>(median) - spread));
+        const auto hi = static_cast<std::int64_t>(std::ceil(static_cast<double>(median) + spread));
+        std::vector<std::uint32_t> counts(static_cast<std::size_t>(hi - lo + 1), 0);
+        std::vector<std::int32_t> below, above;
+        for (const std::int32_t f : values) {
+            if (f < lo)
+                below.push_back(f);
+            else if (f > hi)
+                above.push_back(f);
+            else
+                ++counts[static_cast<std::size_t>(f - lo)];
+        }
+        std::sort(below.begin(), below.end());
+        std::sort(above.begin(), above.end());
+        const std::size_t runs = below.size() + counts.size() + above.size();
+        values_.reserve(runs);
+        start_.reserve(runs + 1);
+        sum_.reserve(runs + 1);
+        sum2_.reserve(runs + 1);
+        auto add = [&](std::int64_t value, std::uint32_t count) {
+            const auto v64 = static_cast<double>(value);
+            values_.push_back(static_cast<float>(value));
+            start_.push_back(start_.back() + count);
+            sum_.push_back(sum_.back() + v64 * count);
+            sum2_.push_back(sum2_.back() + v64 * v64 * count);
+        };
+        for (const std::int32_t f : below) add(f, 1);
+        for (std::size_t i = 0; i < counts.size(); ++i)
+            if (counts[i]) add(lo + static_cast<std::int64_t>(i), counts[i]);
+        for (const std::int32_t f : above) add(f, 1);
     }
-    // The window only steers the work (every value is sorted either way): a sample of about
-    // 256 values does.
-    std::vector<float> work;
-    const std::size_t stride = std::max<std::size_t>(1, v.size() / 256);
-    work.reserve(v.size() / stride + 1);
-    for (std::size_t i = 0; i < v.size(); i += stride) work.push_back(v[i]);
-    const auto mid = work.begin() + static_cast<std::ptrdiff_t>(work.size() / 2);
-    std::nth_element(work.begin(), mid, work.end());
-    const float median = *mid;
-    for (float& f : work) f = std::abs(f - median);
-    std::nth_element(work.begin(), mid, work.end());
-    const double spread = std::max(1.4826 * *mid, 1.0) * 10;
-    const auto lo = static_cast<long long>(std::floor(median - spread));
-    const auto hi = static_cast<long long>(std::ceil(median + spread));
-    std::vector<std::uint32_t> counts(static_cast<std::size_t>(hi - lo + 1), 0);
-    std::vector<float> below, above;
-    for (float f : v) {
-        if (f < static_cast<float>(lo))
-            below.push_back(f);
-        else if (f > static_cast<float>(hi))
-            above.push_back(f);
-        else
-            ++counts[static_cast<std::size_t>(static_cast<long long>(f) - lo)];
+
+    std::size_t size() const { return start_.back(); }
+    // The value at position i in order.
+    float at(std::size_t i) const {
+        const auto run = std::upper_bound(start_.begin(), start_.end(), i) - start_.begin() - 1;
+        return values_[static_cast<std::size_t>(run)];
     }
-    std::sort(below.begin(), below.end());
-    std::sort(above.begin(), above.end());
-    std::size_t n = 0;
-    for (float f : below) v[n++] = f;
-    for (std::size_t i = 0; i < counts.size(); ++i)
-        for (std::uint32_t c = 0; c < counts[i]; ++c)
-            v[n++] = static_cast<float>(lo + static_cast<long long>(i));
-    for (float f : above) v[n++] = f;
-}
+    // Positions of the first value not below t and of the first value above t.
+    std::size_t lowerBound(float t) const {
+        return positionOfRun(std::lower_bound(values_.begin(), values_.end(), t));
+    }
+    std::size_t upperBound(float t) const {
+        return positionOfRun(std::upper_bound(values_.begin(), values_.end(), t));
+    }
+    // Sums of the values and of their squares over positions [first, last), both at run
+    // boundaries.
+    double sum(std::size_t first, std::size_t last) const {
+        return sum_[runAt(last)] - sum_[runAt(first)];
+    }
+    double sum2(std::size_t first, std::size_t last) const {
+        return sum2_[runAt(last)] - sum2_[runAt(first)];
+    }
+
+private:
+    std::size_t positionOfRun(std::vector<float>::const_iterator it) const {
+        return start_[static_cast<std::size_t>(it - values_.begin())];
+    }
+    std::size_t runAt(std::size_t position) const {
+        return static_cast<std::size_t>(std::lower_bound(start_.begin(), start_.end(), position) -
+                                        start_.begin());
+    }
+
+    std::vector<float> values_;      // of each run, ascending
+    std::vector<std::size_t> start_; // position of each run's first value; then the count
+    std::vector<double> sum_, sum2_; // of the values and their squares before each run
+};
 
 // Level and noise of the pixels [x0, x1) × [y0, y1).
 void cellStatistics(const LayerSum& s, int x0, int x1, int y0, int y1, double& level,
                     double& noise) {
-    const int cols = x1 - x0;
-    std::vector<float> v(static_cast<std::size_t>(cols) * static_cast<std::size_t>(y1 - y0));
-    for (int y = y0; y < y1; ++y) {
-        const std::int32_t* r = s.row(s.window().top + y) + x0;
-        float* out = v.data() + static_cast<std::size_t>(y - y0) * static_cast<std::size_t>(cols);
-        for (int x = 0; x < cols; ++x) out[x] = static_cast<float>(r[x]);
-    }
-    // Sorted once; each clipping round then only moves the bounds, with the sums of the
-    // values and of their squares from prefix sums.
-    sortSky(v);
-    std::vector<double> sum(v.size() + 1, 0.0), sum2(v.size() + 1, 0.0);
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        sum[i + 1] = sum[i] + v[i];
-        sum2[i + 1] = sum2[i] + static_cast<double>(v[i]) * v[i];
-    }
+    // Ordered once; each clipping round then only moves the bounds.
+    thread_local std::vector<std::int32_t> values; // a cell's values, kept between cells
+    const SortedCell v(s, x0, x1, y0, y1, values);
     std::size_t first = 0, last = v.size();
     double mean = 0, sd = 0, med = 0;
     for (int round = 0; round < kClipRounds && first < last; ++round) {
         const double n = static_cast<double>(last - first);
-        mean = (sum[last] - sum[first]) / n;
-        sd = std::sqrt(std::max(0.0, (sum2[last] - sum2[first]) / n - mean * mean));
-        med = v[(first + last) / 2];
+        mean = v.sum(first, last) / n;
+        sd = std::sqrt(std::max(0.0, v.sum2(first, last) / n - mean * mean));
+        med = v.at((first + last) / 2);
         const double limit = kClipSigma * std::max(sd, kMinNoise);
-        const auto lo = static_cast<std::size_t>(
-            std::lower_bound(v.begin(), v.end(), static_cast<float>(med - limit)) - v.begin());
-        const auto hi = static_cast<std::size_t>(
-            std::upper_bound(v.begin(), v.end(), static_cast<float>(med + limit)) - v.begin());
+        const std::size_t lo = v.lowerBound(static_cast<float>(med - limit));
+        const std::size_t hi = v.upperBound(static_cast<float>(med + limit));
         if (lo == first && hi == last) break;
         first = lo;
         last = hi;
@@ -179,6 +225,15 @@ void BackgroundMesh::interpolate(const std::vector<double>& cells, int y, float*
         const float a = across[static_cast<std::size_t>(i)];
         const float b = across[static_cast<std::size_t>(std::min(i + 1, cellsX_ - 1))];
         const float* u = columnWeight_.data();
+        // In lanes of four: the same element-wise operations as the tail loop.
+        using F4 = simd::Vec<4>::F;
+        const F4 one = {1, 1, 1, 1}, va = {a, a, a, a}, vb = {b, b, b, b};
+        for (; x + 4 <= end; x += 4) {
+            F4 vu;
+            simd::load(vu, u + x);
+            const F4 r = (one - vu) * va + vu * vb;
+            simd::store(out + x, r);
+        }
         for (; x < end; ++x) out[x] = (1 - u[x]) * a + u[x] * b;
     }
 }

@@ -74,19 +74,46 @@ struct Pair {
 std::vector<Pair> votedPairs(std::span<const DetectedStar> reference,
                              std::span<const DetectedStar> exposure) {
     const std::vector<Triangle> ref = triangles(reference);
-    std::vector<Triangle> exp = triangles(exposure);
-    std::sort(exp.begin(), exp.end(),
-              [](const Triangle& a, const Triangle& b) { return a.r1 < b.r1; });
+    const std::vector<Triangle> exp = triangles(exposure);
+    // The exposure's triangles by turning sense and in cells of the tolerance by both side
+    // ratios (both lie in (0, 1]), stored cell by cell, so that each reference triangle looks
+    // only at the cells around its own.
+    constexpr int kCells = static_cast<int>(1 / kShapeTolerance) + 2;
+    auto cellOf = [](double r) {
+        return std::clamp(static_cast<int>(std::floor(r / kShapeTolerance)), 0, kCells - 1);
+    };
+    auto keyOf = [&](bool clockwise, int i, int j) {
+        return static_cast<std::size_t>(((clockwise ? kCells : 0) + i) * kCells + j);
+    };
+    std::vector<int> start(2 * kCells * kCells + 1, 0);
+    for (const Triangle& e : exp) ++start[keyOf(e.clockwise, cellOf(e.r1), cellOf(e.r2)) + 1];
+    for (std::size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
+    std::vector<Triangle> byCell(exp.size());
+    {
+        std::vector<int> fill(start.begin(), start.end() - 1);
+        for (const Triangle& e : exp)
+            byCell[static_cast<std::size_t>(
+                fill[keyOf(e.clockwise, cellOf(e.r1), cellOf(e.r2))]++)] = e;
+    }
     std::array<std::array<int, kTriangleStars>, kTriangleStars> votes{};
     for (const Triangle& t : ref) {
-        auto it = std::lower_bound(exp.begin(), exp.end(), t.r1 - kShapeTolerance,
-                                   [](const Triangle& e, double value) { return e.r1 < value; });
-        for (; it != exp.end() && it->r1 <= t.r1 + kShapeTolerance; ++it) {
-            if (std::abs(it->r2 - t.r2) > kShapeTolerance || it->clockwise != t.clockwise) continue;
-            if (std::abs(it->c / t.c - 1) > kMaxScaleDeviation) continue;
-            for (std::size_t m = 0; m < 3; ++m)
-                ++votes[static_cast<std::size_t>(t.vertex[m])]
-                       [static_cast<std::size_t>(it->vertex[m])];
+        // (A hair wider than the tolerance: the tests below decide.)
+        constexpr double reach = kShapeTolerance * (1 + 1e-9);
+        const int i0 = cellOf(t.r1 - reach), i1 = cellOf(t.r1 + reach);
+        const int j0 = cellOf(t.r2 - reach), j1 = cellOf(t.r2 + reach);
+        for (int i = i0; i <= i1; ++i) {
+            // The cells j0 … j1 of one r1 cell lie one after the other.
+            const int first = start[keyOf(t.clockwise, i, j0)];
+            const int last = start[keyOf(t.clockwise, i, j1) + 1];
+            for (int k = first; k < last; ++k) {
+                const Triangle& e = byCell[static_cast<std::size_t>(k)];
+                if (e.r1 < t.r1 - kShapeTolerance || e.r1 > t.r1 + kShapeTolerance) continue;
+                if (std::abs(e.r2 - t.r2) > kShapeTolerance) continue;
+                if (std::abs(e.c / t.c - 1) > kMaxScaleDeviation) continue;
+                for (std::size_t m = 0; m < 3; ++m)
+                    ++votes[static_cast<std::size_t>(t.vertex[m])]
+                           [static_cast<std::size_t>(e.vertex[m])];
+            }
         }
     }
     std::vector<std::pair<int, Pair>> pairs;
@@ -157,33 +184,60 @@ StarTransform fitSimilarity(std::span<const DetectedStar> reference,
     return t;
 }
 
+// The exposure stars in order of x, so that a search looks only at those within the
+// tolerance of a column.
+struct ByX {
+    explicit ByX(std::span<const DetectedStar> stars) {
+        order.resize(stars.size());
+        for (std::size_t i = 0; i < stars.size(); ++i) order[i] = static_cast<int>(i);
+        std::sort(order.begin(), order.end(), [&](int a, int b) {
+            return stars[static_cast<std::size_t>(a)].x < stars[static_cast<std::size_t>(b)].x;
+        });
+        xs.reserve(stars.size());
+        for (int i : order) xs.push_back(stars[static_cast<std::size_t>(i)].x);
+    }
+    // Positions in `order` of the stars with x in [x - r, x + r] (and a hair around).
+    std::pair<std::size_t, std::size_t> band(double x, double r) const {
+        const double margin = r * 1e-9 + 1e-9;
+        const auto lo = std::lower_bound(xs.begin(), xs.end(), x - r - margin);
+        const auto hi = std::upper_bound(lo, xs.end(), x + r + margin);
+        return {static_cast<std::size_t>(lo - xs.begin()),
+                static_cast<std::size_t>(hi - xs.begin())};
+    }
+    std::vector<int> order;
+    std::vector<double> xs;
+};
+
 // Reference stars paired with the nearest mapped exposure star within the tolerance, where
-// each of the two is the other's nearest.
+// each of the two is the other's nearest (of equally near ones the later in its list).
 std::vector<Pair> pairsWithin(const StarTransform& t, std::span<const DetectedStar> reference,
-                              std::span<const DetectedStar> exposure, double tolerance) {
+                              std::span<const DetectedStar> exposure, const ByX& byX,
+                              double tolerance) {
     const double limit = tolerance * tolerance;
-    std::vector<Point> mapped;
-    for (const DetectedStar& s : reference) mapped.push_back(map(t, s));
     std::vector<int> nearestRef(exposure.size(), -1);
     std::vector<double> nearestRefDistance(exposure.size(), limit);
-    std::vector<int> nearestExp(mapped.size(), -1);
-    for (std::size_t i = 0; i < mapped.size(); ++i) {
+    std::vector<int> nearestExp(reference.size(), -1);
+    for (std::size_t i = 0; i < reference.size(); ++i) {
+        const Point m = map(t, reference[i]);
         double best = limit;
-        for (std::size_t j = 0; j < exposure.size(); ++j) {
-            const double dx = exposure[j].x - mapped[i].x, dy = exposure[j].y - mapped[i].y;
+        const auto [first, last] = byX.band(m.x, tolerance);
+        for (std::size_t k = first; k < last; ++k) {
+            const int j = byX.order[k];
+            const auto uj = static_cast<std::size_t>(j);
+            const double dx = exposure[uj].x - m.x, dy = exposure[uj].y - m.y;
             const double d = dx * dx + dy * dy;
-            if (d <= best) {
+            if (d < best || (d == best && j > nearestExp[i])) {
                 best = d;
-                nearestExp[i] = static_cast<int>(j);
+                nearestExp[i] = j;
             }
-            if (d <= nearestRefDistance[j]) {
-                nearestRefDistance[j] = d;
-                nearestRef[j] = static_cast<int>(i);
+            if (d <= nearestRefDistance[uj]) {
+                nearestRefDistance[uj] = d;
+                nearestRef[uj] = static_cast<int>(i);
             }
         }
     }
     std::vector<Pair> pairs;
-    for (std::size_t i = 0; i < mapped.size(); ++i) {
+    for (std::size_t i = 0; i < reference.size(); ++i) {
         const int j = nearestExp[i];
         if (j >= 0 && nearestRef[static_cast<std::size_t>(j)] == static_cast<int>(i))
             pairs.push_back({static_cast<int>(i), j});
@@ -256,6 +310,7 @@ StarMatch matchStars(std::span<const DetectedStar> reference,
 
     const auto ref = reference.first(std::min<std::size_t>(reference.size(), kFitStars));
     const auto exp = exposure.first(std::min<std::size_t>(exposure.size(), kFitStars));
+    const ByX expByX(exp);
 
     // Every two of the best-voted pairs propose a transform; the one bringing the most
     // reference stars onto exposure stars wins (the first of equals).
@@ -270,7 +325,7 @@ StarMatch matchStars(std::span<const DetectedStar> reference,
                               exposure[static_cast<std::size_t>(voted[i].exp)],
                               exposure[static_cast<std::size_t>(voted[k].exp)], t))
                 continue;
-            const std::size_t count = pairsWithin(t, ref, exp, kSearchTolerance).size();
+            const std::size_t count = pairsWithin(t, ref, exp, expByX, kSearchTolerance).size();
             if (count > bestCount) {
                 bestCount = count;
                 best = t;
@@ -281,11 +336,11 @@ StarMatch matchStars(std::span<const DetectedStar> reference,
     // Refit on the pairs within the tolerance, the last rounds with the final tolerance.
     std::vector<Pair> pairs;
     for (int round = 0; round < kRefineRounds; ++round) {
-        pairs = pairsWithin(best, ref, exp, round < 2 ? kSearchTolerance : kFinalTolerance);
+        pairs = pairsWithin(best, ref, exp, expByX, round < 2 ? kSearchTolerance : kFinalTolerance);
         if (pairs.size() < 2) return fail(StarMatchFailure::TooFewMatches);
         best = fitSimilarity(ref, exp, pairs);
     }
-    pairs = pairsWithin(best, ref, exp, kFinalTolerance);
+    pairs = pairsWithin(best, ref, exp, expByX, kFinalTolerance);
     result.matched = static_cast<int>(pairs.size());
     if (static_cast<int>(pairs.size()) < kMinMatches ||
         std::abs(best.scale - 1) > kMaxScaleDeviation)

@@ -18,6 +18,9 @@
 // pixels), its error from the noise map; HFD is the diameter holding half that light.
 #pragma once
 
+#include "core/memory.h"
+
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -64,10 +67,20 @@ struct StarField {
     int width = 0, height = 0;
 };
 
+// The frame-sized work buffers of measureStars, kept from one call to the next: a series of
+// frames of one size then takes no new memory (nor the system's zeroing of it) per frame.
+struct StarMeasureWork {
+    memory::Buffer<std::int32_t> sums;
+    memory::Buffer<float> excess;
+    memory::Buffer<std::uint8_t> state;
+};
+
 // Measures the stars of an image (every colour layer summed, the overlay ignored). An image
 // without samples gives an empty field. Stars run in parallel; the result does not depend on
 // the thread count. Throws std::bad_alloc when the work buffers do not fit.
 StarField measureStars(const Image& image, const StarMeasureSettings& settings = {});
+StarField measureStars(const Image& image, const StarMeasureSettings& settings,
+                       StarMeasureWork& work);
 
 // The profile's name in option texts ("gauss", "moffat") and back; false when unknown.
 const char* starProfileName(StarProfile profile);

@@ -224,6 +224,14 @@ StarRegistration registerStars(std::span<const MeasuredStar> reference,
     for (const MeasuredStar& s : exposure)
         if (!s.saturated && !s.blended && static_cast<int>(es.size()) < kPairStars)
             es.push_back(&s);
+    // The exposure's stars in order of x: each search looks only at the column band of the
+    // tolerance.
+    std::vector<std::size_t> byX(es.size());
+    for (std::size_t i = 0; i < es.size(); ++i) byX[i] = i;
+    std::sort(byX.begin(), byX.end(),
+              [&](std::size_t p, std::size_t q) { return es[p]->x < es[q]->x; });
+    std::vector<double> xs;
+    for (std::size_t i : byX) xs.push_back(es[i]->x);
     double tolerance = 3.0;
     std::vector<Pair> pairs;
     const int minPairs = model == RegistrationModel::Homography ? 8 : 6;
@@ -232,13 +240,21 @@ StarRegistration registerStars(std::span<const MeasuredStar> reference,
         for (const MeasuredStar* s : rs) {
             double mx = 0, my = 0;
             r.apply(s->x, s->y, mx, my);
+            // The nearest within the tolerance; of equally near ones the first in the list.
             const MeasuredStar* best = nullptr;
+            std::size_t bestIndex = es.size();
             double bestD = tolerance;
-            for (const MeasuredStar* e : es) {
+            const double margin = tolerance * 1e-9 + 1e-9;
+            const auto lo = std::lower_bound(xs.begin(), xs.end(), mx - tolerance - margin);
+            const auto hi = std::upper_bound(lo, xs.end(), mx + tolerance + margin);
+            for (auto it = lo; it != hi; ++it) {
+                const std::size_t i = byX[static_cast<std::size_t>(it - xs.begin())];
+                const MeasuredStar* e = es[i];
                 const double d = std::hypot(e->x - mx, e->y - my);
-                if (d < bestD) {
+                if (d < bestD || (best && d == bestD && i < bestIndex)) {
                     bestD = d;
                     best = e;
+                    bestIndex = i;
                 }
             }
             // Weights only once the pairs are sure: a bright star paired wrongly in the first

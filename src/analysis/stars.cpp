@@ -4,6 +4,7 @@
 #include "core/image.h"
 #include "core/parallel.h"
 #include "core/sample.h"
+#include "core/simd.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,23 +25,52 @@ StarWindow windowAround(int cx, int cy, int half, int width, int height) {
 LayerSum::LayerSum(const Image& image)
     : LayerSum(image, StarWindow{0, 0, image.width() - 1, image.height() - 1}) {}
 
+LayerSum::LayerSum(const Image& image, memory::Buffer<std::int32_t>&& storage)
+    : window_(StarWindow{0, 0, image.width() - 1, image.height() - 1}),
+      values_(std::move(storage)) {
+    fill(image);
+}
+
 LayerSum::LayerSum(const Image& image, const StarWindow& window) : window_(window) {
+    fill(image);
+}
+
+void LayerSum::fill(const Image& image) {
+    const StarWindow window = window_;
     const int width = window.width(), height = window.height();
     if (width <= 0 || height <= 0) {
         window_ = StarWindow{};
         return;
     }
-    values_.allocate(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), false);
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (values_.size() != count) values_.allocate(count, false);
     const int layers = image.layerCount();
     parallelRows(height, 32, [&](int first, int last) {
         for (int i = first; i < last; ++i) {
             std::int32_t* out =
                 values_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(width);
             const Sample* in = image.row(0, window.top + i) + window.left;
-            for (int x = 0; x < width; ++x) out[x] = in[x];
+            // In lanes of four, as the tail loops.
+            using V = simd::Vec<4>;
+            int x = 0;
+            for (; x + 4 <= width; x += 4) {
+                V::S s;
+                simd::load(s, in + x);
+                const V::I v = __builtin_convertvector(s, V::I);
+                simd::store(out + x, v);
+            }
+            for (; x < width; ++x) out[x] = in[x];
             for (int p = 1; p < layers; ++p) {
                 in = image.row(p, window.top + i) + window.left;
-                for (int x = 0; x < width; ++x) out[x] += in[x];
+                for (x = 0; x + 4 <= width; x += 4) {
+                    V::S s;
+                    V::I v;
+                    simd::load(s, in + x);
+                    simd::load(v, out + x);
+                    v += __builtin_convertvector(s, V::I);
+                    simd::store(out + x, v);
+                }
+                for (; x < width; ++x) out[x] += in[x];
             }
         }
     });

@@ -53,6 +53,10 @@ class LayerSum {
 public:
     explicit LayerSum(const Image& image);
     LayerSum(const Image& image, const StarWindow& window);
+    // The whole image in `storage` (kept when it has the size, else allocated anew); take()
+    // gives it back for the next image.
+    LayerSum(const Image& image, memory::Buffer<std::int32_t>&& storage);
+    memory::Buffer<std::int32_t> take() && { return std::move(values_); }
 
     const StarWindow& window() const { return window_; }
     // Row y of the image (within the window), starting at column window().left.
@@ -63,6 +67,8 @@ public:
     std::int32_t at(int x, int y) const { return row(y)[x - window_.left]; }
 
 private:
+    void fill(const Image& image);
+
     StarWindow window_;
     memory::Buffer<std::int32_t> values_;
 };

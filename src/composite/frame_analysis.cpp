@@ -4,7 +4,13 @@
 #include "composite/run.h"
 #include "ops/calibration.h"
 
+#include "core/parallel.h"
+
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace quillon {
 namespace {
@@ -38,15 +44,43 @@ std::vector<ListCalibration> loadCalibrations(const CompositeJob& job, ImageSour
 // open window's image is calibrated on a copy; frames that do not fit leave it as it is, as
 // in the run).
 StarField measureCalibrated(Image& image, const ListCalibration* c,
-                            const StarMeasureSettings& settings, bool ownImage) {
-    if (!c || (!c->hasDark && !c->hasFlat)) return measureStars(image, settings);
+                            const StarMeasureSettings& settings, bool ownImage,
+                            StarMeasureWork& work) {
+    if (!c || (!c->hasDark && !c->hasFlat)) return measureStars(image, settings, work);
     Image copy;
     if (!ownImage) copy = image.clone();
     Image& target = ownImage ? image : copy;
     darkFlatCorrect(target, c->hasDark ? &c->dark : nullptr, c->hasFlat ? &c->flat : nullptr,
                     c->params, c->flatMeans);
-    return measureStars(target, settings);
+    return measureStars(target, settings, work);
 }
+
+// Frames measured at once: one per thread, as far as their images and work buffers (about
+// 13 bytes a pixel: the image, its layer sums, the excess and the detection state) stay
+// within kAnalysisMemory together; one frame is always measured.
+constexpr std::size_t kAnalysisMemory = std::size_t{512} << 20;
+constexpr std::size_t kBytesPerPixel = 13;
+
+class MemoryBudget {
+public:
+    void acquire(std::size_t bytes) {
+        std::unique_lock lock(mutex_);
+        freed_.wait(lock, [&] { return used_ == 0 || used_ + bytes <= kAnalysisMemory; });
+        used_ += bytes;
+    }
+    void release(std::size_t bytes) {
+        {
+            std::lock_guard lock(mutex_);
+            used_ -= bytes;
+        }
+        freed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    std::size_t used_ = 0;
+};
 
 } // namespace
 
@@ -67,21 +101,47 @@ std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& sour
     }
     const std::vector<ListCalibration> calibrations = loadCalibrations(job, source);
     progress.begin("Bildanalyse", static_cast<long long>(frames.size()), 1);
-    for (FrameAnalysis& f : frames) {
+    // One frame per thread where memory allows: each frame's measurement runs on its own (its
+    // inner loops inline), which spares the pool a start and a wait per loop and keeps every
+    // thread busy through the serial parts (grouping, deblending). The source is not asked for
+    // two frames at once.
+    std::mutex sourceMutex;
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    MemoryBudget budget;
+    // Measures a frame; returns the bytes it took (0 when it could not be had).
+    auto analyse = [&](FrameAnalysis& f, StarMeasureWork& work) -> std::size_t {
         const CompositeEntry& e =
             job.lists[static_cast<std::size_t>(f.list)].entries[static_cast<std::size_t>(f.index)];
-        if (Image* image = source.open(f.list, f.index, e)) {
+        Image* image = nullptr;
+        std::size_t bytes = 0;
+        {
+            std::lock_guard lock(sourceMutex);
+            image = source.open(f.list, f.index, e);
+        }
+        if (image) {
+            bytes = static_cast<std::size_t>(image->width()) *
+                    static_cast<std::size_t>(image->height()) *
+                    static_cast<std::size_t>(image->layerCount()) * kBytesPerPixel;
+            budget.acquire(bytes);
             try {
                 const ListCalibration* c = f.list < static_cast<int>(calibrations.size())
                                                ? &calibrations[static_cast<std::size_t>(f.list)]
                                                : nullptr;
-                f.field = measureCalibrated(*image, c, settings, e.isFile());
+                f.field = measureCalibrated(*image, c, settings, e.isFile(), work);
                 f.available = true;
                 f.width = image->width();
                 f.height = image->height();
             } catch (const std::bad_alloc&) {
                 f.dropped = "nicht genügend Arbeitsspeicher für die Sternmessung";
+            } catch (...) {
+                budget.release(bytes);
+                std::lock_guard lock(sourceMutex);
+                source.release(f.list, f.index, e);
+                throw;
             }
+            budget.release(bytes);
+            std::lock_guard lock(sourceMutex);
             source.release(f.list, f.index, e);
         }
         if (f.available)
@@ -89,7 +149,38 @@ std::vector<FrameAnalysis> analyzeJob(const CompositeJob& job, ImageSource& sour
         else if (f.dropped.empty())
             f.dropped = "Bild nicht lesbar";
         progress.step();
+        return bytes;
+    };
+    // The first frame here, its loops in parallel: its size tells how many frames fit in
+    // memory at once. The others one frame per thread when two or more fit, else one after
+    // the other as the first.
+    StarMeasureWork firstWork;
+    std::size_t firstBytes = 0, first = 0;
+    while (firstBytes == 0 && first < frames.size())
+        firstBytes = analyse(frames[first++], firstWork);
+    next = first;
+    const std::size_t fit =
+        firstBytes > 0 ? std::max<std::size_t>(1, kAnalysisMemory / firstBytes) : 1;
+    const std::size_t threads =
+        std::min({static_cast<std::size_t>(threadCount()), frames.size() - first, fit});
+    if (threads <= 1) {
+        for (std::size_t i = first; i < frames.size(); ++i) analyse(frames[i], firstWork);
+        progress.end();
+        return frames;
     }
+    const std::thread::id caller = std::this_thread::get_id();
+    parallelRows(static_cast<int>(threads), 1, [&](int, int) {
+        // This thread's buffers, for each of its frames (the calling thread keeps the first's).
+        StarMeasureWork own;
+        StarMeasureWork& work = std::this_thread::get_id() == caller ? firstWork : own;
+        try {
+            for (std::size_t i = next++; i < frames.size() && !stop; i = next++)
+                analyse(frames[i], work);
+        } catch (...) {
+            stop = true; // a cancel or failure ends the other threads' work too
+            throw;
+        }
+    });
     progress.end();
     return frames;
 }
@@ -184,10 +275,18 @@ int autoRegisterJob(CompositeJob& job, std::vector<FrameAnalysis>& frames, Regis
         return 0;
     }
 
+    // Each frame on its own thread (registerStars only reads the reference's stars).
+    std::atomic<std::size_t> next{0};
+    parallelRows(std::min(threadCount(), static_cast<int>(frames.size())), 1, [&](int, int) {
+        for (std::size_t i = next++; i < frames.size(); i = next++) {
+            FrameAnalysis& f = frames[i];
+            if (&f == &r || !f.dropped.empty()) continue;
+            f.registration = registerStars(r.field.stars, f.field.stars, model);
+        }
+    });
     bool anyMirror = false;
     for (FrameAnalysis& f : frames) {
         if (&f == &r || !f.dropped.empty()) continue;
-        f.registration = registerStars(r.field.stars, f.field.stars, model);
         if (!f.registration.found) f.dropped = "nicht ausgerichtet: " + f.registration.failure;
         anyMirror = anyMirror || (f.registration.found && f.registration.mirrored);
     }
