@@ -71,6 +71,22 @@ struct Acquired {
     }
 };
 
+// The counts of one row of an aligned exposure: almost always 1 over one run of columns (its
+// footprint) and 0 elsewhere, kept as that run; other rows are written to the spill file.
+struct SpilledRow {
+    int from = 0, to = 0; // the run of columns counted once
+    off_t at = -1;        // where the row's counts lie in the file instead (>= 0)
+};
+
+} // namespace
+
+// Per strip image of a merge, the counts of each result row as spilled.
+struct StripCoverage {
+    std::vector<const std::vector<SpilledRow>*> rows;
+};
+
+namespace {
+
 // What the rows of one merge share, and one thread's tallies of its rows.
 struct RowMerge {
     Image& result;
@@ -79,6 +95,7 @@ struct RowMerge {
     bool averaging = false, counting = false;
     SampleSums* sums = nullptr;
     const StatisticalMerge* statistical = nullptr;
+    const StripCoverage* coverage = nullptr;
     std::vector<long long> contributed, rejected, high;
     long long resultRejected = 0, resultHigh = 0;
 
@@ -201,6 +218,13 @@ void mergeStatisticalRows(RowMerge& m, int first, int last, Progress& progress) 
             bool full = pixels == B;
             for (int l = 0; l < pixels && full; ++l) full = outCount[x0 + l] != 0;
             for (std::size_t u = 0; u < count && full; ++u) {
+                if (m.coverage) {
+                    const SpilledRow& run = (*m.coverage->rows[u])[static_cast<std::size_t>(y)];
+                    if (run.at < 0) {
+                        full = run.from <= x0 && x0 + B <= run.to;
+                        continue;
+                    }
+                }
                 unsigned none = 0;
                 for (int l = 0; l < B; ++l) none |= stripCounts[u][x0 + l] == 0;
                 full = none == 0;
@@ -269,13 +293,6 @@ void mergeStatisticalRows(RowMerge& m, int first, int last, Progress& progress) 
         progress.step();
     }
 }
-
-// The counts of one row of an aligned exposure: almost always 1 over one run of columns (its
-// footprint) and 0 elsewhere, kept as that run; other rows are written to the spill file.
-struct SpilledRow {
-    int from = 0, to = 0; // the run of columns counted once
-    off_t at = -1;        // where the row's counts lie in the file instead (>= 0)
-};
 
 // The rows of `whole`'s counts, those that are not one run written at `append` (advanced).
 std::vector<SpilledRow> spillCounts(const Image& whole, SpillFile& spill, off_t& append) {
@@ -352,7 +369,7 @@ long long minimumStripMemoryMB(long long exposures, int width, int height) {
 
 void mergeStrips(Image& result, std::span<const Image* const> strips, int top, int rows,
                  bool averaging, int layer, Progress& progress, MergeTally* tally, SampleSums* sums,
-                 const StatisticalMerge* statistical) {
+                 const StatisticalMerge* statistical, const StripCoverage* coverage) {
     if (!result.hasCounters() || !result.hasSamples() || layer < 0 ||
         layer >= result.layerCount() || top < 0 || rows < 0 || top + rows > result.height())
         throw std::invalid_argument("mergeStrips: result, layer or rows out of range");
@@ -375,6 +392,7 @@ void mergeStrips(Image& result, std::span<const Image* const> strips, int top, i
     progress.begin("Bilder Zusammenführen", rows, 10);
     parallelRows(rows, 4, [&](int first, int last) {
         RowMerge m(result, strips, top, layer, averaging, tally != nullptr, sums, statistical);
+        m.coverage = coverage;
         if (statistical)
             mergeStatisticalRows(m, first, last, progress);
         else
@@ -589,8 +607,12 @@ StripReport accumulateStrips(Image& result, std::span<const StripExposure> expos
                 statistical.weights = weights;
                 statistical.ownWeight = options.referenceWeight;
             }
+            StripCoverage coverage;
+            for (const long long at : slots)
+                coverage.rows.push_back(&spilledRows[static_cast<std::size_t>(at)]);
             mergeStrips(result, filled, top, rows, options.averaging, k, progress, &tally,
-                        options.sums, useStatistical ? &statistical : nullptr);
+                        options.sums, useStatistical ? &statistical : nullptr,
+                        spilling ? &coverage : nullptr);
             for (std::size_t u = 0; u < owners.size(); ++u) {
                 auto& r = report.exposures[static_cast<std::size_t>(owners[u])];
                 r.contributed += tally.contributed[u];

@@ -67,10 +67,14 @@ struct StatisticalMerge {
 // the kept values as sum m·n over weight n. A cancel leaves the strip partly combined.
 // Throws std::invalid_argument when the result has no counters, a strip image is too small or
 // has no counters, or the layer or rows lie outside the result.
+// `coverage`, when given (accumulateStrips' spilled layers), tells for each strip image which
+// rows count one run of columns once, so that the counts need not be read there.
+struct StripCoverage;
 void mergeStrips(Image& result, std::span<const Image* const> strips, int top, int rows,
                  bool averaging, int layer, Progress& progress = Progress::none(),
                  MergeTally* tally = nullptr, SampleSums* sums = nullptr,
-                 const StatisticalMerge* statistical = nullptr);
+                 const StatisticalMerge* statistical = nullptr,
+                 const StripCoverage* coverage = nullptr);
 
 // --- strip-wise accumulation -----------------------------------------------------------------
 
