@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -137,6 +138,15 @@ TEST(CompositeRun, SpillingRunOpensEachExposureOnceAndReportsIt) {
     }
     EXPECT_NEAR(r.exposures[1].shiftX, -1.5, 0.05);
     EXPECT_FALSE(r.exposures[4].available);
+    // The same job in one strip (no spill file) gives the same result and tallies.
+    const CompositeResult whole = runComposite(s->job, s->source, searching());
+    for (std::size_t k = 0; k < 5; ++k) {
+        EXPECT_EQ(whole.exposures[k].contributed, r.exposures[k].contributed) << k;
+        EXPECT_EQ(whole.exposures[k].rejected, r.exposures[k].rejected) << k;
+    }
+    for (int y = 0; y < 300; ++y)
+        ASSERT_TRUE(std::equal(r.image.row(0, y), r.image.row(0, y) + 400, whole.image.row(0, y)))
+            << "row " << y;
 }
 
 TEST(CompositeRun, NothingUsableAndCancel) {
