@@ -124,10 +124,21 @@ accumulateLanes(const RowInsertJob& job, int p, int y, int x, typename Lanes<VW>
     const int t = job.target[static_cast<std::size_t>(p)];
     Sample* o = out[t] + x;
     Count* c = counts[t] + x;
-    if (job.fresh && !job.sums && !job.sum) {
-        // 0 · 0 / 1 + factor · value / 1: the weighted value, without the divisions.
+    if (job.fresh && !job.sums) {
+        // What a sample and count of 0 become, without reading them: the rounded weighted
+        // value added to 0, or 0 · 0 / 1 + factor · value / 1 without the divisions.
         I next;
-        toSamples<VW>(next, job.factor[static_cast<std::size_t>(p)] * value);
+        if (job.sum) {
+            F add = job.factor[static_cast<std::size_t>(p)] * value + 0.5f;
+            add = add == add ? add : F{};
+            add = add > 1.0e6f ? F{} + 1.0e6f : add;
+            add = add < -1.0e6f ? F{} - 1.0e6f : add;
+            next = __builtin_convertvector(add, I);
+            next = next > 32767 ? I{} + 32767 : next;
+            next = next < -32768 ? I{} - 32768 : next;
+        } else {
+            toSamples<VW>(next, job.factor[static_cast<std::size_t>(p)] * value);
+        }
         next = inside ? next : I{};
         simd::store(o, __builtin_convertvector(next, S));
         simd::store(c, __builtin_convertvector(inside & 1, S));
