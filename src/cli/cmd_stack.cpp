@@ -33,8 +33,15 @@ std::vector<std::pair<int, std::string>> channelFiles(const OpArgs& a) {
     return files;
 }
 
+// The first input, when it was read to learn the target type: the run takes it from there.
+struct FirstInput {
+    std::string name;
+    std::unique_ptr<Image> image;
+};
+
 // Target type and layer count from --type, or from the first input's layers.
-std::pair<std::uint16_t, int> targetType(const OpArgs& a, const std::string& firstInput) {
+std::pair<std::uint16_t, int> targetType(const OpArgs& a, const std::string& firstInput,
+                                         FirstInput& read) {
     if (a.has("type")) {
         const std::string& t = a.options.at("type");
         if (t.rfind("user:", 0) == 0)
@@ -45,12 +52,13 @@ std::pair<std::uint16_t, int> targetType(const OpArgs& a, const std::string& fir
     }
     // Debayered exposures are colour images whatever the mosaic's one layer says.
     if (a.has("debayer")) return {RGB_IMAGE, 0};
-    Image first;
-    openImage(firstInput, first, Progress::none());
-    return {first.layerCount() >= 3 ? RGB_IMAGE : BW_IMAGE, 0};
+    read.name = firstInput;
+    read.image = std::make_unique<Image>();
+    openImage(firstInput, *read.image, Progress::none());
+    return {read.image->layerCount() >= 3 ? RGB_IMAGE : BW_IMAGE, 0};
 }
 
-CompositeJob jobFromArgs(const OpArgs& a) {
+CompositeJob jobFromArgs(const OpArgs& a, FirstInput& first) {
     const std::vector<std::string> whole(a.positional.begin() + 1, a.positional.end());
     const std::vector<std::string>& refs = a.all("ref");
     const std::vector<std::pair<int, std::string>> files = channelFiles(a);
@@ -60,7 +68,8 @@ CompositeJob jobFromArgs(const OpArgs& a) {
     if (!refs.empty() && a.has("auto-register"))
         throw UsageError{"--auto-register braucht kein --ref"};
     if (refs.size() > kMaxReferencePoints) throw UsageError{"--ref höchstens viermal"};
-    const auto [type, userLayers] = targetType(a, whole.empty() ? files[0].second : whole[0]);
+    const auto [type, userLayers] =
+        targetType(a, whole.empty() ? files[0].second : whole[0], first);
     CompositeJob job;
     job.configure(type, userLayers, CalibrationParams{});
     for (const auto& [k, file] : files) {
@@ -208,12 +217,13 @@ int runStack(const std::vector<std::string>& args) {
         setThreadCount(parseInteger(n, "QUILLON_THREADS", 1, 1024));
 
     CompositeJob job;
+    FirstInput first;
     if (a.has("job")) {
         if (a.positional.size() > 1 || !a.all("ref").empty() || !a.all("channel").empty())
             throw UsageError{"--job nimmt keine weiteren Eingabedateien und kein --ref"};
         job = readCompositeJob(a.options.at("job"));
     } else {
-        job = jobFromArgs(a);
+        job = jobFromArgs(a, first);
     }
     applyOptions(a, job);
     if (wantsFrameSteps(a)) applyFrameSteps(a, job);
@@ -226,8 +236,9 @@ int runStack(const std::vector<std::string>& args) {
 
     TerminalProgress bar;
     Progress progress(&bar);
-    CompositeResult result =
-        runComposite(job, *std::make_unique<FileImageSource>(), options, progress);
+    FileImageSource source;
+    if (first.image) source.keep(first.name, std::move(first.image));
+    CompositeResult result = runComposite(job, source, options, progress);
     for (const std::string& n : result.notices) std::fprintf(stderr, "%s\n", n.c_str());
     if (floatResult)
         saveFloatResult(result, output, progress);

@@ -55,8 +55,13 @@ bool ImageSource::openFrame(const std::string& path, Image& frame) {
 
 Image* FileImageSource::open(int list, int index, const CompositeEntry& entry) {
     if (!entry.isFile()) return nullptr;
-    auto image = std::make_unique<Image>();
-    if (!openFrame(entry.name, *image)) return nullptr;
+    std::unique_ptr<Image> image;
+    if (kept_ && entry.name == keptName_) {
+        image = std::move(kept_);
+    } else {
+        image = std::make_unique<Image>();
+        if (!openFrame(entry.name, *image)) return nullptr;
+    }
     open_.push_back(std::move(image));
     keys_.emplace_back(list, index);
     return open_.back().get();

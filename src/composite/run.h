@@ -53,8 +53,16 @@ class FileImageSource : public ImageSource {
 public:
     Image* open(int list, int index, const CompositeEntry& entry) override;
     void release(int list, int index, const CompositeEntry& entry) override;
+    // An image already read from the file `name` (a caller that looked at it first): the first
+    // open of an entry of that name takes it instead of reading the file again.
+    void keep(std::string name, std::unique_ptr<Image> image) {
+        keptName_ = std::move(name);
+        kept_ = std::move(image);
+    }
 
 private:
+    std::string keptName_;
+    std::unique_ptr<Image> kept_;
     std::vector<std::unique_ptr<Image>> open_; // at most a few at a time
     std::vector<std::pair<int, int>> keys_;
 };

@@ -7,6 +7,7 @@
 #include "core/parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -51,13 +52,20 @@ int feedGroup(int list, int k, int n) {
 void provideStripImages(std::vector<Image>& images, std::size_t count, int width, int rows) {
     images.clear();
     images.resize(count);
-    for (Image& img : images) {
-        if (img.Define(width, rows, BW_IMAGE, false) == 0 || img.AllocateSamples(true) != 0 ||
-            img.AllocateCounters(0, 0) != 0) {
-            images.clear();
-            const Wide bytes = heldBytes(static_cast<long long>(count), width, rows);
-            throw Error(stripsNotAllocated(static_cast<long long>(bytes / kMegabyte) + 1));
+    // Allocated by the worker threads side by side: the system clears every fresh page.
+    std::atomic<bool> failed{false};
+    parallelRows(static_cast<int>(count), 1, [&](int from, int to) {
+        for (int i = from; i < to && !failed; ++i) {
+            Image& img = images[static_cast<std::size_t>(i)];
+            if (img.Define(width, rows, BW_IMAGE, false) == 0 || img.AllocateSamples(true) != 0 ||
+                img.AllocateCounters(0, 0) != 0)
+                failed = true;
         }
+    });
+    if (failed) {
+        images.clear();
+        const Wide bytes = heldBytes(static_cast<long long>(count), width, rows);
+        throw Error(stripsNotAllocated(static_cast<long long>(bytes / kMegabyte) + 1));
     }
 }
 
