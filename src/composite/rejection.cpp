@@ -645,18 +645,39 @@ struct LaneKernel {
                 count[c] = last[c] - first[c];
                 sum[c] = q[c] = V{};
             }
+            // The median first; then one pass for the sum and, winsorized, the running sums of
+            // (v − m) and (v − m)² over the kept values; then the spread around the mean.
+#pragma GCC unroll 16
+            for (int c = 0; c < C; ++c)
+                if (live[c]) median(m[c], c, first[c], last[c]);
+            V run1[C] = {}, run2[C] = {};
+            if (winsorized)
+#pragma GCC unroll 16
+                for (int c = 0; c < C; ++c) {
+                    simd::store(job.prefix1 + static_cast<std::size_t>(c) * sumSpan, run1[c]);
+                    simd::store(job.prefix2 + static_cast<std::size_t>(c) * sumSpan, run2[c]);
+                }
             for (int i = 0; i < n; ++i)
 #pragma GCC unroll 16
                 for (int c = 0; c < C; ++c) {
                     if (!live[c]) continue;
                     V x;
                     simd::load(x, s(c) + i * D);
+                    const V d = x - m[c];
                     if (whole) {
                         sum[c] += x;
-                        continue;
+                        run1[c] += d;
+                        run2[c] += d * d;
+                    } else {
+                        const M in = (V{} + i >= first[c]) & (V{} + i < last[c]);
+                        sum[c] = in ? sum[c] + x : sum[c];
+                        run1[c] = in ? run1[c] + d : run1[c];
+                        run2[c] = in ? run2[c] + d * d : run2[c];
                     }
-                    const M in = (V{} + i >= first[c]) & (V{} + i < last[c]);
-                    sum[c] = in ? sum[c] + x : sum[c];
+                    if (!winsorized) continue;
+                    const std::size_t to = static_cast<std::size_t>(c) * sumSpan + (i + 1) * D;
+                    simd::store(job.prefix1 + to, run1[c]);
+                    simd::store(job.prefix2 + to, run2[c]);
                 }
 #pragma GCC unroll 16
             for (int c = 0; c < C; ++c) sum[c] = sum[c] / count[c]; // the mean
@@ -679,35 +700,8 @@ struct LaneKernel {
                 if (!live[c]) continue;
                 sigma[c] = q[c] / (count[c] - 1.0);
                 root<L>(sigma[c]);
-                median(m[c], c, first[c], last[c]);
             }
             if (winsorized) {
-                // Running sums of (v − m) and (v − m)² over the kept values.
-                V run1[C] = {}, run2[C] = {};
-#pragma GCC unroll 16
-                for (int c = 0; c < C; ++c) {
-                    simd::store(job.prefix1 + static_cast<std::size_t>(c) * sumSpan, run1[c]);
-                    simd::store(job.prefix2 + static_cast<std::size_t>(c) * sumSpan, run2[c]);
-                }
-                for (int i = 0; i < n; ++i)
-#pragma GCC unroll 16
-                    for (int c = 0; c < C; ++c) {
-                        if (!live[c]) continue;
-                        V x;
-                        simd::load(x, s(c) + i * D);
-                        const V d = x - m[c];
-                        if (whole) {
-                            run1[c] += d;
-                            run2[c] += d * d;
-                        } else {
-                            const M in = (V{} + i >= first[c]) & (V{} + i < last[c]);
-                            run1[c] = in ? run1[c] + d : run1[c];
-                            run2[c] = in ? run2[c] + d * d : run2[c];
-                        }
-                        const std::size_t to = static_cast<std::size_t>(c) * sumSpan + (i + 1) * D;
-                        simd::store(job.prefix1 + to, run1[c]);
-                        simd::store(job.prefix2 + to, run2[c]);
-                    }
                 M rounds[C];
 #pragma GCC unroll 16
                 for (int c = 0; c < C; ++c) rounds[c] = active[c] & (sigma[c] > V{});
