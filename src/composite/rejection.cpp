@@ -393,28 +393,11 @@ const std::vector<std::uint16_t>& sortingNetwork(int n) {
 // Up to this many values per pixel the lanes sort by network; beyond, pixel by pixel.
 constexpr int kLaneLimit = 512;
 
-// Double lanes of a level's vectors, with their masks and the floats they are loaded from.
+// D double lanes, and the D floats they are loaded from.
 template <int D>
-struct DoubleLanes;
-template <>
-struct DoubleLanes<2> {
-    typedef double V __attribute__((vector_size(16)));
-    typedef float F __attribute__((vector_size(8)));
-};
-template <>
-struct DoubleLanes<4> {
-    typedef double V __attribute__((vector_size(32)));
-    typedef float F __attribute__((vector_size(16)));
-};
-template <>
-struct DoubleLanes<8> {
-    typedef double V __attribute__((vector_size(64)));
-    typedef float F __attribute__((vector_size(32)));
-};
-template <>
-struct DoubleLanes<16> {
-    typedef double V __attribute__((vector_size(128)));
-    typedef float F __attribute__((vector_size(64)));
+struct DoubleLanes {
+    typedef double V __attribute__((vector_size(8 * D)));
+    typedef float F __attribute__((vector_size(4 * D)));
 };
 
 struct LaneJob {
