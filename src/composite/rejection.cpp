@@ -237,14 +237,16 @@ struct Winsor {
     }
 };
 
+// Winsorized sigma clipping is one step: its spread is robust, so the outliers go at once, and
+// a further step on the values left (whose spread it then underestimates a little) would only
+// clip good ones, which costs depth.
 void winsorizedClip(Kept& k, const RejectionParams& p, signed char* flags) {
     thread_local Winsor step;
-    while (k.size() > 3) {
-        step.start(k);
-        for (int round = 0; round < 10 && step.sigma > 0; ++round)
-            if (step.round(k)) break;
-        if (!step.clip(k, p, flags)) return;
-    }
+    if (k.size() <= 3) return;
+    step.start(k);
+    for (int round = 0; round < 10 && step.sigma > 0; ++round)
+        if (step.round(k)) break;
+    step.clip(k, p, flags);
 }
 
 void linearClip(Kept& k, const RejectionParams& p, signed char* flags) {
@@ -805,7 +807,8 @@ struct LaneKernel {
                 const M moved = clips & ~giveBack & ((from[c] != first[c]) | (to[c] != last[c]));
                 first[c] = moved ? from[c] : first[c];
                 last[c] = moved ? to[c] : last[c];
-                active[c] = moved & (to[c] - from[c] > 3.0);
+                // Winsorized clipping is one step (see winsorizedClip).
+                active[c] = winsorized ? M{} : moved & (to[c] - from[c] > 3.0);
             }
         }
 
@@ -930,8 +933,7 @@ void combineRejectedRow(const float* values, const float* weights, const int* co
                 continue;
             }
             const std::size_t at = static_cast<std::size_t>(x) * stride;
-            if (n > 3 && step[g].clip(kept[g], params, flags + at))
-                winsorizedClip(kept[g], params, flags + at);
+            if (n > 3) step[g].clip(kept[g], params, flags + at);
             out[x] = combination(kept[g], values + at, weights + at, n, params.median, flags + at);
         }
     }
