@@ -480,8 +480,10 @@ struct LaneKernel {
             typedef double D4 __attribute__((vector_size(32)));
             return static_cast<unsigned>(__builtin_ia32_movmskpd256(reinterpret_cast<D4>(m)));
         } else {
+            long long lanes[D];
+            std::memcpy(lanes, &m, sizeof lanes);
             unsigned b = 0;
-            for (int l = 0; l < D; ++l) b |= (m[l] != 0 ? 1u : 0u) << l;
+            for (int l = 0; l < D; ++l) b |= (lanes[l] != 0 ? 1u : 0u) << l;
             return b;
         }
     }
