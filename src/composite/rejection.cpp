@@ -417,6 +417,14 @@ struct LaneJob {
     PixelCombination* out = nullptr;
 };
 
+// GCC's AVX2 builtins for gathers, square roots and mask bits; other compilers (clang builds
+// the fuzzing targets) take the lanes one by one.
+#if defined(__GNUC__) && !defined(__clang__)
+#define QUILLON_AVX2_BUILTINS 1
+#else
+#define QUILLON_AVX2_BUILTINS 0
+#endif
+
 // The AVX2 builtins below return 256-bit vectors inside code that is only ever inlined into the
 // AVX2 build, so GCC's note on passing such vectors between builds does not concern them.
 #pragma GCC diagnostic push
@@ -455,6 +463,7 @@ struct LaneKernel {
     template <simd::Level L, class V>
     [[gnu::always_inline]] static void gather(V& out, const double* a, const V& index) {
         constexpr int D = sizeof(V) / sizeof(double);
+#if QUILLON_AVX2_BUILTINS
         if constexpr (L == simd::Avx2 && D % 4 == 0) {
             typedef int I4 __attribute__((vector_size(16)));
             typedef double D4 __attribute__((vector_size(32)));
@@ -466,31 +475,34 @@ struct LaneKernel {
                 part = __builtin_ia32_gathersiv4df(D4{}, a, at, reinterpret_cast<D4>(L4{} - 1), 8);
                 std::memcpy(reinterpret_cast<double*>(&out) + k, &part, sizeof part);
             }
-        } else {
-            for (int l = 0; l < D; ++l)
-                out[l] = a[static_cast<std::size_t>(index[l]) * D + static_cast<std::size_t>(l)];
+            return;
         }
+#endif
+        for (int l = 0; l < D; ++l)
+            out[l] = a[static_cast<std::size_t>(index[l]) * D + static_cast<std::size_t>(l)];
     }
 
     // Bit l set where lane l of the mask is set.
     template <simd::Level L, class M>
     [[gnu::always_inline]] static unsigned bits(const M& m) {
         constexpr int D = sizeof(M) / sizeof(long long);
+#if QUILLON_AVX2_BUILTINS
         if constexpr (L == simd::Avx2 && D == 4) {
             typedef double D4 __attribute__((vector_size(32)));
             return static_cast<unsigned>(__builtin_ia32_movmskpd256(reinterpret_cast<D4>(m)));
-        } else {
-            long long lanes[D];
-            std::memcpy(lanes, &m, sizeof lanes);
-            unsigned b = 0;
-            for (int l = 0; l < D; ++l) b |= (lanes[l] != 0 ? 1u : 0u) << l;
-            return b;
         }
+#endif
+        long long lanes[D];
+        std::memcpy(lanes, &m, sizeof lanes);
+        unsigned b = 0;
+        for (int l = 0; l < D; ++l) b |= (lanes[l] != 0 ? 1u : 0u) << l;
+        return b;
     }
 
     // x[l] = √x[l] in every lane (x ≥ 0).
     template <simd::Level L, class V>
     [[gnu::always_inline]] static void root(V& x) {
+#if QUILLON_AVX2_BUILTINS
         if constexpr (L == simd::Avx2 && sizeof(V) % 32 == 0) {
             typedef double D4 __attribute__((vector_size(32)));
             for (std::size_t k = 0; k < sizeof(V) / sizeof(double); k += 4) {
@@ -499,9 +511,10 @@ struct LaneKernel {
                 part = __builtin_ia32_sqrtpd256(part);
                 std::memcpy(reinterpret_cast<double*>(&x) + k, &part, sizeof part);
             }
-        } else {
-            for (std::size_t l = 0; l < sizeof(V) / sizeof(double); ++l) x[l] = std::sqrt(x[l]);
+            return;
         }
+#endif
+        for (std::size_t l = 0; l < sizeof(V) / sizeof(double); ++l) x[l] = std::sqrt(x[l]);
     }
 
     template <simd::Level L>
