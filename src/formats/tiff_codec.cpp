@@ -90,6 +90,9 @@ TIFF* openMemory(MemFile& m, const char* mode, std::string& error) {
     TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(opts, onError, &error);
     TIFFOpenOptionsSetWarningHandlerExtR(opts, onWarning, nullptr);
+    // A damaged header can ask libtiff for a strip buffer of many gigabytes (a row of 65279
+    // pixels of 16641 samples, say): no single buffer of its may exceed 1 GiB.
+    TIFFOpenOptionsSetMaxSingleMemAlloc(opts, tmsize_t{1} << 30);
     TIFF* tif = TIFFClientOpenExt("memory", mode, &m, memRead, memWrite, memSeek, memClose, memSize,
                                   memMap, memUnmap, opts);
     TIFFOpenOptionsFree(opts);
@@ -128,6 +131,8 @@ void decodeTiff(const std::uint8_t* data, std::size_t size, Bitmap& out) {
     TIFFGetFieldDefaulted(h.tif, TIFFTAG_PLANARCONFIG, &planar);
     TIFFGetField(h.tif, TIFFTAG_PHOTOMETRIC, &photometric);
     checkBitmapSize(w, hgt);
+    // Grey, RGB or CMYK with a few extra channels at most.
+    if (spp < 1 || spp > 8) fail(std::string(), "TIFF: the file is damaged.");
 
     const bool deepGrey = photometric == PHOTOMETRIC_MINISBLACK && spp >= 1 && spp <= 2;
     const bool deepRgb = photometric == PHOTOMETRIC_RGB && spp >= 3 && spp <= 4;

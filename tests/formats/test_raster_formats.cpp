@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 using namespace quillon;
 using namespace qtest;
@@ -165,6 +167,13 @@ TEST(RasterFormats, TiffGrey8Grey16Rgb16AndEpsPreview) {
     Image c = openBytes(dir, "rgb16.tif", makeTiff(w, h, 16, 3, rgb16));
     ASSERT_EQ(c.type(), RGB_IMAGE);
     EXPECT_EQ(c.row(2, 4)[4], 9000);
+
+    // A header of 16641 samples per pixel in rows of 65279 pixels, which asked libtiff for 13 GB.
+    std::ifstream in(std::string(QUILLON_SOURCE_DIR) + "/fuzz/corpus/raster/tiff-huge-strip",
+                     std::ios::binary);
+    const Bytes huge{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(huge.size(), 340u);
+    EXPECT_EQ(openError(dir, "huge.tif", huge), "Decoder error: TIFF: the file is damaged.\n");
 
     Bytes tiff = makeTiff(w, h, 8, 1, g8);
     Bytes eps{0xC5, 0xD0, 0xD3, 0xC6};
