@@ -207,5 +207,35 @@ TEST(Rejection, LanesMatchPixelByPixel) {
     simd::force(0);
 }
 
+// The lanes' sorting network for every count up to 300: the median of each pixel (which needs
+// the values in order) matches the pixel-by-pixel one, at every level.
+TEST(Rejection, LanesSortEveryCount) {
+    unsigned seed = 4242;
+    for (int n = 1; n <= 300; ++n) {
+        std::vector<float> v(static_cast<std::size_t>(n) * kLanePixels),
+            w(static_cast<std::size_t>(n), 1.0f);
+        for (float& x : v) x = static_cast<float>((seed = seed * 1103515245u + 12345u) >> 20);
+        std::vector<signed char> sides(v.size()), flags(static_cast<std::size_t>(n));
+        std::vector<float> one(static_cast<std::size_t>(n));
+        RejectionParams p;
+        p.method = Rejection::None;
+        p.median = true;
+        for (int level = 1; level <= 3; ++level) {
+            if (!simd::force(level)) continue;
+            PixelCombination lanes[kLanePixels];
+            combineRejectedLanes(v.data(), w.data(), n, p, sides.data(), lanes);
+            for (int l = 0; l < kLanePixels; ++l) {
+                for (int j = 0; j < n; ++j)
+                    one[static_cast<std::size_t>(j)] =
+                        v[static_cast<std::size_t>(j * kLanePixels + l)];
+                ASSERT_EQ(lanes[l].value,
+                          combineRejected(one.data(), w.data(), n, p, flags.data()).value)
+                    << n << " values, level " << level << ", lane " << l;
+            }
+        }
+    }
+    simd::force(0);
+}
+
 } // namespace
 } // namespace quillon
